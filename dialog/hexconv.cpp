@@ -1,0 +1,132 @@
+#include "hexconv.h"
+
+#include <QVarLengthArray>
+#include <array>
+#include <cstdint>
+#include <limits>
+
+QString IntToHex(int value)
+{
+    // Unsigned arithmetic gives negative values a defined meaning (their
+    // two's complement) and keeps every digit in 0-15.
+    uint32_t rest = static_cast<uint32_t>(value);
+    QVarLengthArray<int, 8> digits;
+    do {
+        digits.append(int(rest % 16));
+        rest /= 16;
+    } while (rest != 0);
+    while (digits.size() <= 1)
+        digits.append(0);
+
+    QString text;
+    text.reserve(digits.size());
+    for (auto it = digits.crbegin(); it != digits.crend(); ++it)
+        text.append(QLatin1Char(char(*it < 10 ? '0' + *it : *it + 55)));
+    return text;
+}
+
+int HexToInt(const QString &text)
+{
+    // Unsigned, so that long texts wrap instead of overflowing.
+    uint32_t acc = 0;
+    for (const QChar qc : text) {
+        const char16_t c = qc.unicode();
+        if (c == ' ')
+            continue;
+        acc <<= 4;
+        if (c >= '0' && c <= '9')
+            acc += c - 48;
+        else if (c >= 'A' && c <= 'F')
+            acc += c - 55;
+        else if (c >= 'a' && c <= 'f')
+            acc += c - 87;
+        else
+            return -1;
+    }
+    return static_cast<int>(acc);
+}
+
+int HexCharValue(char ch)
+{
+    if (ch >= '0' && ch <= '9')
+        return ch - '0';
+    if (ch >= 'A' && ch <= 'F')
+        return ch - 'A' + 10;
+    if (ch >= 'a' && ch <= 'f')
+        return ch - 'a' + 10;
+    return 16;
+}
+
+int HexTextToBytes(const QString &text, QByteArray &bytes)
+{
+    const qsizetype len = text.size();
+    bytes.resize(len / 2);
+    // Characters are narrowed to their low 8 bits, as the line's bytes are.
+    const auto narrow = [&text](qsizetype i) { return char(text.at(i).unicode() & 0xFF); };
+
+    qsizetype i = 0;
+    qsizetype j = 0;
+    while (i < len) {
+        const char h = narrow(i);
+        if (h == ' ') {
+            ++i;
+            continue;
+        }
+        ++i;
+        if (i >= len)
+            break; // a lone trailing digit is dropped
+        const char l = narrow(i);
+        const int hv = HexCharValue(h);
+        const int lv = HexCharValue(l);
+        if (hv == 16 || lv == 16)
+            break;
+        bytes[j] = char(hv * 16 + lv);
+        ++i;
+        ++j;
+    }
+    bytes.resize(j);
+    return int(j);
+}
+
+int DecimalLeadingDigits(const QString &text)
+{
+    qsizetype i = 0;
+    const qsizetype len = text.size();
+    const auto isSpace = [](char16_t c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    while (i < len && isSpace(text.at(i).unicode()))
+        ++i;
+
+    bool negative = false;
+    if (i < len && (text.at(i) == QLatin1Char('+') || text.at(i) == QLatin1Char('-'))) {
+        negative = text.at(i) == QLatin1Char('-');
+        ++i;
+    }
+
+    // Accumulate the magnitude up to one past the int range, then clamp.
+    const int64_t limit = negative ? -int64_t(std::numeric_limits<int>::min())
+                                   : int64_t(std::numeric_limits<int>::max());
+    int64_t magnitude = 0;
+    for (; i < len; ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c < '0' || c > '9')
+            break;
+        magnitude = magnitude * 10 + (c - '0');
+        if (magnitude > limit)
+            magnitude = limit + 1; // keep reading digits without overflowing
+    }
+    if (magnitude > limit)
+        magnitude = limit;
+    return static_cast<int>(negative ? -magnitude : magnitude);
+}
+
+QString ReceivedByteText(unsigned char byte)
+{
+    // Built once: the receive path formats every byte on the line.
+    static const std::array<QString, 256> texts = [] {
+        std::array<QString, 256> t;
+        for (int b = 0; b < 256; ++b)
+            t[b] = QString::asprintf("%02X ", b);
+        return t;
+    }();
+    return texts[byte];
+}

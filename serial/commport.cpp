@@ -1,0 +1,76 @@
+#include "commport.h"
+
+#include <QSerialPortInfo>
+#include <algorithm>
+
+namespace {
+
+bool isUsbAdapterName(const QString &name)
+{
+    return name.startsWith(QLatin1String("ttyUSB")) || name.startsWith(QLatin1String("ttyACM"));
+}
+
+} // namespace
+
+QString CommPortVariable(int n)
+{
+    return QStringLiteral("DIMRA_COM%1").arg(n);
+}
+
+QList<DetectedPort> OrderDetectedPorts(QList<DetectedPort> ports)
+{
+    std::stable_sort(ports.begin(), ports.end(), [](const DetectedPort &a, const DetectedPort &b) {
+        if (a.usb != b.usb)
+            return a.usb;
+        return a.path < b.path;
+    });
+    return ports;
+}
+
+QList<DetectedPort> DetectSerialPorts()
+{
+    QList<DetectedPort> ports;
+    const auto infos = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &info : infos) {
+        QString description = info.description();
+        if (!info.manufacturer().isEmpty() && !description.contains(info.manufacturer()))
+            description = description.isEmpty()
+                ? info.manufacturer()
+                : QStringLiteral("%1（%2）").arg(description, info.manufacturer());
+        ports.append({info.systemLocation(), description,
+                      isUsbAdapterName(info.portName()) || info.hasVendorIdentifier()});
+    }
+    return OrderDetectedPorts(ports);
+}
+
+CommPortTarget ResolveCommPort(int n, const QList<DetectedPort> &ordered, const QString &override)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(ordered);
+    Q_UNUSED(override);
+    return {QStringLiteral("COM%1").arg(n), QStringLiteral("COM%1").arg(n)};
+#else
+    if (!override.isEmpty())
+        return {override, QStringLiteral("由环境变量 %1 指定").arg(CommPortVariable(n))};
+    if (n >= 1 && n <= ordered.size()) {
+        const DetectedPort &port = ordered.at(n - 1);
+        return {port.path, port.description.isEmpty() ? QStringLiteral("串口设备") : port.description};
+    }
+    return {QString(),
+            QStringLiteral("本机没有第 %1 个串口设备；可设置环境变量 %2 指定设备路径")
+                .arg(n)
+                .arg(CommPortVariable(n))};
+#endif
+}
+
+CommPortTarget ResolveCommPort(int n)
+{
+#ifdef Q_OS_WIN
+    return ResolveCommPort(n, {}, {});
+#else
+    const QString override = qEnvironmentVariable(CommPortVariable(n).toLatin1().constData());
+    if (!override.isEmpty())
+        return ResolveCommPort(n, {}, override);
+    return ResolveCommPort(n, DetectSerialPorts(), {});
+#endif
+}

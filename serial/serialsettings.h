@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QSerialPort>
+#include <QString>
+#include <optional>
+
+// Line settings in the "baud,parity,data bits,stop bits" notation of the
+// Settings property, for example "9600,n,8,1".
+struct SerialSettings
+{
+    qint32 baudRate = 9600;
+    QSerialPort::Parity parity = QSerialPort::NoParity;
+    QSerialPort::DataBits dataBits = QSerialPort::Data8;
+    QSerialPort::StopBits stopBits = QSerialPort::OneStop;
+
+    bool operator==(const SerialSettings &o) const
+    {
+        return baudRate == o.baudRate && parity == o.parity && dataBits == o.dataBits
+            && stopBits == o.stopBits;
+    }
+};
+
+// Parses a settings text; nothing for a malformed one. Parity is one of
+// n, e, o, m, s (either case), data bits 5 to 8, stop bits 1, 1.5 or 2.
+std::optional<SerialSettings> ParseSerialSettings(const QString &text);

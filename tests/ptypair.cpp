@@ -1,0 +1,95 @@
+#include "ptypair.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QThread>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+PtyPair::PtyPair()
+{
+    char name[256] = {};
+    if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) {
+        m_master = m_slave = -1;
+        return;
+    }
+    termios tio;
+    ::tcgetattr(m_slave, &tio);
+    ::cfmakeraw(&tio);
+    ::tcsetattr(m_slave, TCSANOW, &tio);
+    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    m_slavePath = QString::fromLocal8Bit(name);
+}
+
+PtyPair::~PtyPair()
+{
+    closeMaster();
+    if (m_slave >= 0)
+        ::close(m_slave);
+}
+
+bool PtyPair::write(const QByteArray &bytes)
+{
+    qsizetype done = 0;
+    while (m_master >= 0 && done < bytes.size()) {
+        const ssize_t n = ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n > 0) {
+            done += n;
+        } else {
+            // The line is full: let the program read before writing on.
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            QThread::msleep(1);
+        }
+    }
+    return done == bytes.size();
+}
+
+QByteArray PtyPair::read(int timeoutMs, int settleMs)
+{
+    QByteArray out;
+    QDeadlineTimer deadline(timeoutMs);
+    while (m_master >= 0) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        pollfd pfd{m_master, POLLIN, 0};
+        const int wait = out.isEmpty() ? int(qMin<qint64>(deadline.remainingTime(), 10)) : settleMs;
+        if (::poll(&pfd, 1, wait) > 0 && (pfd.revents & POLLIN)) {
+            char buf[4096];
+            const ssize_t n = ::read(m_master, buf, sizeof buf);
+            if (n > 0) {
+                out.append(buf, n);
+                continue;
+            }
+        }
+        if (!out.isEmpty() || deadline.hasExpired())
+            break;
+    }
+    return out;
+}
+
+QByteArray PtyPair::readExactly(int count, int timeoutMs)
+{
+    QByteArray out;
+    QDeadlineTimer deadline(timeoutMs);
+    while (m_master >= 0 && out.size() < count && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        char buf[4096];
+        const ssize_t n = ::read(m_master, buf, size_t(qMin<qsizetype>(count - out.size(), sizeof buf)));
+        if (n > 0)
+            out.append(buf, n);
+        else
+            QThread::msleep(1);
+    }
+    return out;
+}
+
+void PtyPair::closeMaster()
+{
+    if (m_master >= 0) {
+        ::close(m_master);
+        m_master = -1;
+    }
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// A pseudo-terminal pair standing in for a serial line: the program under
+// test opens slavePath() as its port, the test plays the far end on the
+// master side. The slave stays open here for the pair's whole life, or reads
+// at the master would fail with EIO whenever the program closes its port.
+class PtyPair
+{
+public:
+    PtyPair();
+    ~PtyPair();
+    PtyPair(const PtyPair &) = delete;
+    PtyPair &operator=(const PtyPair &) = delete;
+
+    bool isValid() const { return m_master >= 0; }
+    QString slavePath() const { return m_slavePath; }
+
+    // Writes bytes at the far end.
+    bool write(const QByteArray &bytes);
+    // Reads what the program wrote, waiting up to timeoutMs for the first
+    // byte and then taking whatever else arrives within settleMs.
+    QByteArray read(int timeoutMs = 1000, int settleMs = 20);
+    // Reads until exactly count bytes arrived or timeoutMs passed, while
+    // the Qt event loop keeps running.
+    QByteArray readExactly(int count, int timeoutMs = 2000);
+    // The far end goes away, as an unplugged adapter would.
+    void closeMaster();
+
+private:
+    int m_master = -1;
+    int m_slave = -1;
+    QString m_slavePath;
+};

@@ -1,0 +1,165 @@
+#include "dimraprotocol.h"
+#include "ptypair.h"
+
+#include <QTest>
+
+namespace {
+
+// Keeps the frames instead of writing them to a port.
+class RecordingProtocol : public CDimraProtocol
+{
+public:
+    RecordingProtocol() { InitTxFrame(); }
+    QList<QByteArray> frames;
+    int storeExchanges = 0;
+
+    bool UpdateData(bool bSaveAndValidate) override
+    {
+        if (!bSaveAndValidate)
+            ++storeExchanges;
+        return true;
+    }
+
+protected:
+    void WriteFrame(const QByteArray &bytes) override { frames.append(bytes); }
+};
+
+} // namespace
+
+class tst_CommandFrames : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void workedFrames_data();
+    void workedFrames();
+    void checksumMatchesTheBytesSent_data();
+    void checksumMatchesTheBytesSent();
+    void headerImageIsSetOnce();
+    void checksumWrapsAndRefreshesTheEdits();
+    void unknownCommandSendsNothing();
+    void frameGoesOutInOneWriteThroughThePort();
+};
+
+void tst_CommandFrames::workedFrames_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<QByteArray>("frame");
+    QTest::newRow("open link") << 0 << 0 << QByteArray::fromHex("3DAA00000000E7");
+    QTest::newRow("open link ignores value") << 0 << 77 << QByteArray::fromHex("3DAA00000000E7");
+    QTest::newRow("channel 1 at 0") << 1 << 0 << QByteArray::fromHex("3DAA0001000100E9");
+    QTest::newRow("channel 1 at 50") << 1 << 50 << QByteArray::fromHex("3DAA00010001321B");
+    QTest::newRow("channel 2 at 10") << 2 << 10 << QByteArray::fromHex("3DAA000200010AF4");
+    QTest::newRow("channel 2 at 40") << 2 << 40 << QByteArray::fromHex("3DAA0002000128 12");
+    QTest::newRow("channel 3 at 100") << 3 << 100 << QByteArray::fromHex("3DAA00030001644F");
+    QTest::newRow("frequency 25") << 4 << 25 << QByteArray::fromHex("3DAA000400030000 1907");
+    QTest::newRow("frequency 999") << 4 << 999 << QByteArray::fromHex("3DAA0004000300 03E7D8");
+    QTest::newRow("frequency 1000") << 4 << 1000 << QByteArray::fromHex("3DAA00040003010000EF");
+    QTest::newRow("frequency 1500") << 4 << 1500 << QByteArray::fromHex("3DAA00040003 0101F4E4");
+    QTest::newRow("frequency 5000") << 4 << 5000 << QByteArray::fromHex("3DAA00040003050000F3");
+    QTest::newRow("frequency 150000") << 4 << 150000 << QByteArray::fromHex("3DAA00040003960000 84");
+}
+
+void tst_CommandFrames::workedFrames()
+{
+    QFETCH(int, code);
+    QFETCH(int, value);
+    QFETCH(QByteArray, frame);
+    RecordingProtocol protocol;
+    protocol.SendCommand(code, value);
+    QCOMPARE(protocol.frames.size(), 1);
+    QCOMPARE(protocol.frames.first().toHex(' ').toUpper(), frame.toHex(' ').toUpper());
+}
+
+void tst_CommandFrames::checksumMatchesTheBytesSent_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("value");
+    for (int v = 0; v <= 100; v += 7)
+        for (int c = 1; c <= 3; ++c)
+            QTest::addRow("channel %d at %d", c, v) << c << v;
+    for (int f : {25, 26, 255, 256, 999, 1000, 1001, 1255, 1256, 65535, 99999, 149999, 150000})
+        QTest::addRow("frequency %d", f) << 4 << f;
+}
+
+void tst_CommandFrames::checksumMatchesTheBytesSent()
+{
+    // The checksum is the low byte of the sum of every byte before it,
+    // and the data decode back to the value sent.
+    QFETCH(int, code);
+    QFETCH(int, value);
+    RecordingProtocol protocol;
+    protocol.SendCommand(code, value);
+    const QByteArray frame = protocol.frames.value(0);
+    QCOMPARE(frame.size(), code == 4 ? 10 : 8);
+    int sum = 0;
+    for (int i = 0; i < frame.size() - 1; ++i)
+        sum += uchar(frame.at(i));
+    QCOMPARE(uchar(frame.back()), uchar(sum & 0xFF));
+    QCOMPARE(protocol.m_strChecksum, QString::asprintf("%02X", sum & 0xFF));
+    QCOMPARE(int(uchar(frame.at(3))), code);
+    if (code == 4)
+        QCOMPARE(uchar(frame.at(6)) * 1000 + uchar(frame.at(7)) * 256 + uchar(frame.at(8)), value);
+    else
+        QCOMPARE(int(uchar(frame.at(6))), value);
+}
+
+void tst_CommandFrames::headerImageIsSetOnce()
+{
+    RecordingProtocol protocol;
+    QCOMPARE(protocol.m_nTxFrame[0], 0x3D);
+    QCOMPARE(protocol.m_nTxFrame[1], 0xAA);
+    QCOMPARE(protocol.m_nTxFrame[2], 0x00);
+    QCOMPARE(protocol.m_nTxFrame[4], 0);
+    // A frequency frame leaves stale data in entries 6-8; a channel frame
+    // after it still sums only its own seven entries.
+    protocol.SendCommand(4, 150000);
+    protocol.SendCommand(1, 50);
+    QCOMPARE(protocol.frames.last(), QByteArray::fromHex("3DAA00010001321B"));
+    QCOMPARE(protocol.m_nTxFrame[7], 0);
+    QCOMPARE(protocol.m_nTxFrame[8], 0);
+}
+
+void tst_CommandFrames::checksumWrapsAndRefreshesTheEdits()
+{
+    RecordingProtocol protocol;
+    protocol.m_nTxFrame[3] = 1;
+    protocol.m_nTxFrame[5] = 1;
+    protocol.m_nTxFrame[6] = 50; // 61 + 170 + 1 + 1 + 50 = 283
+    protocol.ComputeChecksum(7);
+    QCOMPARE(protocol.m_strChecksum, QStringLiteral("1B"));
+    QCOMPARE(protocol.storeExchanges, 1);
+    protocol.ComputeChecksum(6);
+    QCOMPARE(protocol.m_strChecksum, QStringLiteral("E9"));
+}
+
+void tst_CommandFrames::unknownCommandSendsNothing()
+{
+    RecordingProtocol protocol;
+    protocol.SendCommand(5, 1);
+    protocol.SendCommand(-1, 1);
+    QVERIFY(protocol.frames.isEmpty());
+}
+
+void tst_CommandFrames::frameGoesOutInOneWriteThroughThePort()
+{
+    PtyPair line;
+    QVERIFY(line.isValid());
+    qputenv("DIMRA_COM2", line.slavePath().toLocal8Bit());
+
+    CDimraProtocol protocol;
+    protocol.InitTxFrame();
+    protocol.m_comm.put_CommPort(2);
+    protocol.m_comm.put_PortOpen(true);
+    QVERIFY(protocol.m_comm.get_PortOpen());
+
+    protocol.SendCommand(4, 1500);
+    QCOMPARE(line.read().toHex(' '), QByteArray("3d aa 00 04 00 03 01 01 f4 e4"));
+    protocol.SendCommand(0, 0);
+    QCOMPARE(line.read().toHex(' '), QByteArray("3d aa 00 00 00 00 e7"));
+    qunsetenv("DIMRA_COM2");
+}
+
+QTEST_GUILESS_MAIN(tst_CommandFrames)
+#include "tst_commandframes.moc"

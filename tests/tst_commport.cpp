@@ -1,0 +1,63 @@
+#include "commport.h"
+
+#include <QTest>
+
+Q_DECLARE_METATYPE(QList<DetectedPort>)
+
+class tst_CommPort : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void adaptersComeFirstSortedByPath();
+    void portNumbersCountThroughTheOrderedList();
+    void overrideWinsOverDetection();
+    void overrideComesFromTheEnvironment();
+};
+
+void tst_CommPort::adaptersComeFirstSortedByPath()
+{
+    const QList<DetectedPort> ordered = OrderDetectedPorts({
+        {"/dev/ttyS1", "", false},
+        {"/dev/ttyUSB1", "", true},
+        {"/dev/ttyS0", "", false},
+        {"/dev/ttyACM0", "", true},
+        {"/dev/ttyUSB0", "", true},
+    });
+    QStringList paths;
+    for (const DetectedPort &p : ordered)
+        paths << p.path;
+    QCOMPARE(paths, (QStringList{"/dev/ttyACM0", "/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyS0", "/dev/ttyS1"}));
+}
+
+void tst_CommPort::portNumbersCountThroughTheOrderedList()
+{
+    const QList<DetectedPort> ordered = {{"/dev/ttyUSB0", "USB 串口", true}, {"/dev/ttyS0", "", false}};
+    const CommPortTarget com1 = ResolveCommPort(1, ordered, {});
+    QCOMPARE(com1.device, QStringLiteral("/dev/ttyUSB0"));
+    QCOMPARE(com1.description, QStringLiteral("USB 串口"));
+    const CommPortTarget com2 = ResolveCommPort(2, ordered, {});
+    QCOMPARE(com2.device, QStringLiteral("/dev/ttyS0"));
+    QVERIFY(!com2.description.isEmpty()); // a device without a description still says something
+    const CommPortTarget com3 = ResolveCommPort(3, ordered, {});
+    QVERIFY(com3.device.isEmpty());
+    QVERIFY(com3.description.contains(QStringLiteral("DIMRA_COM3")));
+}
+
+void tst_CommPort::overrideWinsOverDetection()
+{
+    const CommPortTarget t = ResolveCommPort(1, {{"/dev/ttyUSB0", "", true}}, QStringLiteral("/dev/pts/7"));
+    QCOMPARE(t.device, QStringLiteral("/dev/pts/7"));
+    QVERIFY(t.description.contains(QStringLiteral("DIMRA_COM1")));
+}
+
+void tst_CommPort::overrideComesFromTheEnvironment()
+{
+    qputenv("DIMRA_COM12", "/dev/dimra-test-port");
+    QCOMPARE(ResolveCommPort(12).device, QStringLiteral("/dev/dimra-test-port"));
+    qunsetenv("DIMRA_COM12");
+    QCOMPARE(CommPortVariable(12), QStringLiteral("DIMRA_COM12"));
+}
+
+QTEST_GUILESS_MAIN(tst_CommPort)
+#include "tst_commport.moc"
