@@ -3,9 +3,20 @@
 #include "dimradlg.h"
 
 #include <QApplication>
+#include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 bool CMyDimraApp::InitInstance()
 {
+    // The interface is Chinese: so are the framework's own buttons (OK,
+    // Cancel) and the texts of its standard dialogs.
+    auto *qtTranslator = new QTranslator(qApp);
+    if (qtTranslator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qt"), QStringLiteral("_"),
+                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(qtTranslator);
+
     CMyDimraDlg dlg;
     dlg.exec();
     return false;
@@ -14,6 +25,10 @@ bool CMyDimraApp::InitInstance()
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Dimra"));
+    QApplication::setApplicationVersion(QStringLiteral(DIMRA_VERSION));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/dimra-256.png")));
+
     CMyDimraApp theApp;
     theApp.InitInstance();
     return 0;

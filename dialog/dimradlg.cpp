@@ -1,10 +1,346 @@
 #include "dimradlg.h"
 
-CMyDimraDlg::CMyDimraDlg(QWidget *parent)
-    : QDialog(parent)
+#include "aboutdlg.h"
+#include "dataexchange.h"
+#include "dialogbuilder.h"
+#include "hexconv.h"
+#include "messages.h"
+#include "porttips.h"
+#include "redrawnotifier.h"
+#include "resource.h"
+#include "serialerror.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+
+using namespace Res;
+
+namespace {
+
+const QString kCaptionConnect = QStringLiteral("连接光源控制器");
+const QString kCaptionDisconnect = QStringLiteral("断开光源控制器");
+
+// Enabled and disabled together, in this order.
+const int kSettingControls[] = {
+    IDC_BUTTON_FREQUENCY, IDC_BUTTON_CHANNEL1, IDC_BUTTON_CHANNEL2, IDC_BUTTON_CHANNEL3,
+    IDC_EDIT_FREQUENCY, IDC_EDIT_CHANNEL1, IDC_EDIT_CHANNEL2, IDC_EDIT_CHANNEL3,
+    IDC_SLIDER_FREQUENCY, IDC_SLIDER_CHANNEL1, IDC_SLIDER_CHANNEL2, IDC_SLIDER_CHANNEL3,
+};
+
+// Ends an exchange however it ends, and lets held serial events through.
+class ExchangeScope
 {
-    setWindowTitle(QStringLiteral("PWM调光器 v1.0 "));
-    InitTxFrame();
+public:
+    ExchangeScope(bool &flag, CMSComm &comm) : m_flag(flag), m_comm(comm)
+    {
+        m_flag = true;
+        m_comm.HoldEvents();
+    }
+    ~ExchangeScope()
+    {
+        m_flag = false;
+        m_comm.ReleaseEvents();
+    }
+
+private:
+    bool &m_flag;
+    CMSComm &m_comm;
+};
+
+} // namespace
+
+CMyDimraDlg::CMyDimraDlg(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    , m_hIcon(QStringLiteral(":/icons/dimra-256.png"))
+{
+    m_hIcon.addFile(QStringLiteral(":/icons/dimra-48.png"));
+    m_hIcon.addFile(QStringLiteral(":/icons/dimra-32.png"));
+    m_hIcon.addFile(QStringLiteral(":/icons/dimra-16.png"));
+
+    m_controls = BuildDialog(this, MainDialogTemplate());
+    m_sliderFrequency = Control<QSlider>(IDC_SLIDER_FREQUENCY);
+    m_sliderChannel1 = Control<QSlider>(IDC_SLIDER_CHANNEL1);
+    m_sliderChannel2 = Control<QSlider>(IDC_SLIDER_CHANNEL2);
+    m_sliderChannel3 = Control<QSlider>(IDC_SLIDER_CHANNEL3);
+    m_comboPort = Control<QComboBox>(IDC_COMBO_PORT);
+    m_btnConnect = Control<QPushButton>(IDC_BUTTON_CONNECT);
+    m_rows[CmdChannel1] = {m_sliderChannel1, Control<QLineEdit>(IDC_EDIT_CHANNEL1), &m_nChannel1};
+    m_rows[CmdChannel2] = {m_sliderChannel2, Control<QLineEdit>(IDC_EDIT_CHANNEL2), &m_nChannel2};
+    m_rows[CmdChannel3] = {m_sliderChannel3, Control<QLineEdit>(IDC_EDIT_CHANNEL3), &m_nChannel3};
+    m_rows[CmdFrequency] = {m_sliderFrequency, Control<QLineEdit>(IDC_EDIT_FREQUENCY), &m_nFrequency};
+
+    BindEvents();
+    OnInitDialog();
 }
 
-CMyDimraDlg::~CMyDimraDlg() = default;
+CMyDimraDlg::~CMyDimraDlg()
+{
+    m_comm.disconnect(this);
+}
+
+template <typename T> T *CMyDimraDlg::Control(int id) const
+{
+    T *control = qobject_cast<T *>(m_controls.value(id));
+    Q_ASSERT(control);
+    return control;
+}
+
+// The event table: which handler each control and event reaches.
+void CMyDimraDlg::BindEvents()
+{
+    const auto onClick = [this](int id, void (CMyDimraDlg::*handler)()) {
+        connect(Control<QPushButton>(id), &QPushButton::clicked, this, [this, handler] { OnControlEvent(handler); });
+    };
+    const auto onRedraw = [this](QSlider *slider, void (CMyDimraDlg::*handler)()) {
+        connect(new CRedrawNotifier(slider), &CRedrawNotifier::redraw, this,
+                [this, handler] { OnControlEvent(handler); });
+    };
+    onRedraw(m_sliderChannel1, &CMyDimraDlg::OnDrawChannel1);
+    onRedraw(m_sliderChannel2, &CMyDimraDlg::OnDrawChannel2);
+    onRedraw(m_sliderChannel3, &CMyDimraDlg::OnDrawChannel3);
+    onClick(IDC_BUTTON_CHANNEL1, &CMyDimraDlg::OnConfirmChannel1);
+    onClick(IDC_BUTTON_CHANNEL2, &CMyDimraDlg::OnConfirmChannel2);
+    onClick(IDC_BUTTON_CHANNEL3, &CMyDimraDlg::OnConfirmChannel3);
+    onClick(IDC_BUTTON_CONNECT, &CMyDimraDlg::OnConnect);
+    onRedraw(m_sliderFrequency, &CMyDimraDlg::OnDrawFrequency);
+    onClick(IDC_BUTTON_FREQUENCY, &CMyDimraDlg::OnConfirmFrequency);
+    // Serial events are never dropped: during an exchange m_comm holds them.
+    connect(&m_comm, &CMSComm::OnComm, this, [this] { RunHandler([this] { OnCommEvent(); }); });
+}
+
+void CMyDimraDlg::OnInitDialog()
+{
+    UpdateData(false);
+
+    // Most desktops here show no system menu: its commands live in the
+    // window's context menu and answer their shortcuts.
+    QAction *close = AddMenuCommand(QStringLiteral("关闭串口并退出(&X)"), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(close, &QAction::triggered, this, [this] { OnControlEvent(&CMyDimraDlg::OnCloseCommand); });
+    const QString about = LoadResString(IDS_ABOUTBOX);
+    if (!about.isEmpty()) {
+        auto *separator = new QAction(this);
+        separator->setSeparator(true);
+        addAction(separator);
+        QAction *aboutAction = AddMenuCommand(about, QKeySequence(Qt::Key_F1));
+        connect(aboutAction, &QAction::triggered, this,
+                [this] { RunHandler([this] { OnSysCommand(IDM_ABOUTBOX, 0); }); });
+    }
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+
+    setWindowIcon(m_hIcon);
+
+    m_nRxState = 0;
+    InitTxFrame();
+
+    for (int i = 0; i < 12; ++i)
+        m_comboPort->insertItem(i, QStringLiteral("COM%1").arg(i + 1));
+    m_comboPort->setCurrentIndex(0);
+    (new CPortTips(m_comboPort))->refresh();
+
+    m_sliderFrequency->setRange(25, 150000);
+    m_sliderChannel1->setRange(0, 100);
+    m_sliderChannel2->setRange(0, 100);
+    m_sliderChannel3->setRange(0, 100);
+    m_sliderFrequency->setTickInterval(5000);
+    m_sliderChannel1->setTickInterval(10);
+    m_sliderChannel2->setTickInterval(10);
+    m_sliderChannel3->setTickInterval(10);
+
+    // The first enabled tab stop.
+    m_btnConnect->setFocus(Qt::OtherFocusReason);
+}
+
+QAction *CMyDimraDlg::AddMenuCommand(const QString &text, const QKeySequence &shortcut)
+{
+    auto *action = new QAction(text, this);
+    action->setShortcut(shortcut);
+    action->setShortcutContext(Qt::WindowShortcut);
+    addAction(action);
+    return action;
+}
+
+void CMyDimraDlg::RunHandler(const std::function<void()> &handler)
+{
+    try {
+        handler();
+    } catch (const CSerialError &e) {
+        ReportError(e.text());
+    } catch (const std::exception &e) {
+        ReportError(QString::fromLocal8Bit(e.what()));
+    }
+}
+
+void CMyDimraDlg::OnControlEvent(void (CMyDimraDlg::*handler)())
+{
+    // While an exchange runs, notifications of the window's own controls
+    // are dropped, not deferred.
+    if (m_bInExchange)
+        return;
+    RunHandler([this, handler] { (this->*handler)(); });
+}
+
+void CMyDimraDlg::ReportError(const QString &text)
+{
+    // The failed access may have lost the device (it vanished during a
+    // write): the window must not go on claiming a connection.
+    if (!m_comm.get_PortOpen() && m_btnConnect->text() != kCaptionConnect)
+        EnterDisconnectedState();
+    DimraMessageBox(this, text);
+}
+
+bool CMyDimraDlg::UpdateData(bool bSaveAndValidate)
+{
+    if (m_bInExchange || !m_btnConnect)
+        return false; // exchanges never nest
+    ExchangeScope scope(m_bInExchange, m_comm);
+    CDataExchange dx(bSaveAndValidate, this);
+    try {
+        DoDataExchange(&dx);
+    } catch (const CDataExchangeFailure &) {
+        return false;
+    }
+    return true;
+}
+
+void CMyDimraDlg::DoDataExchange(CDataExchange *pDX)
+{
+    DDX_Text(pDX, m_rows[CmdChannel1].edit, m_nChannel1);
+    DDX_Text(pDX, m_rows[CmdChannel2].edit, m_nChannel2);
+    DDX_Text(pDX, m_rows[CmdChannel3].edit, m_nChannel3);
+    DDV_MinMaxInt(pDX, m_nChannel2, 0, 100);
+    DDV_MinMaxInt(pDX, m_nChannel3, 0, 100);
+    DDX_Text(pDX, m_rows[CmdFrequency].edit, m_nFrequency);
+    DDV_MinMaxInt(pDX, m_nChannel1, 0, 100);
+    DDV_MinMaxInt(pDX, m_nFrequency, 25, 150000);
+}
+
+void CMyDimraDlg::EnableSettingControls(bool enable)
+{
+    for (int id : kSettingControls)
+        m_controls.value(id)->setEnabled(enable);
+}
+
+void CMyDimraDlg::EnterDisconnectedState()
+{
+    m_bLinked = false;
+    m_btnConnect->setText(kCaptionConnect);
+    EnableSettingControls(false);
+}
+
+void CMyDimraDlg::OnConnect()
+{
+    QString str = m_btnConnect->text();
+    const QString settings = QStringLiteral("9600,n,8,1");
+
+    if (!m_comm.get_PortOpen()) {
+        m_comm.put_CommPort(short(m_comboPort->currentIndex() + 1));
+        m_comm.put_InputMode(CMSComm::comInputModeBinary);
+        m_comm.put_Settings(settings);
+        m_comm.put_InputLen(1024);
+        m_comm.put_RThreshold(1);
+        m_comm.put_RTSEnable(true);
+        m_comm.put_PortOpen(true);
+        if (m_comm.get_PortOpen()) {
+            str = kCaptionDisconnect;
+            SendCommand(CmdOpenLink, 0);
+            UpdateData(true);
+            m_btnConnect->setText(str);
+            EnableSettingControls(true);
+        }
+    } else {
+        m_comm.put_PortOpen(false);
+        m_bLinked = false;
+        if (str != kCaptionConnect) {
+            str = kCaptionConnect;
+            UpdateData(true);
+            m_btnConnect->setText(str);
+            EnableSettingControls(false);
+        }
+    }
+}
+
+void CMyDimraDlg::OnCloseCommand()
+{
+    if (m_comm.get_PortOpen())
+        m_comm.put_PortOpen(false);
+    reject();
+}
+
+void CMyDimraDlg::OnConfirmFrequency() { ConfirmRow(CmdFrequency); }
+void CMyDimraDlg::OnConfirmChannel1() { ConfirmRow(CmdChannel1); }
+void CMyDimraDlg::OnConfirmChannel2() { ConfirmRow(CmdChannel2); }
+void CMyDimraDlg::OnConfirmChannel3() { ConfirmRow(CmdChannel3); }
+
+void CMyDimraDlg::ConfirmRow(int code)
+{
+    // The slider clamps; the member, the edit and the frame follow from its redraw.
+    const Row &row = m_rows[code];
+    row.slider->setValue(DecimalLeadingDigits(row.edit->text()));
+}
+
+void CMyDimraDlg::OnDrawFrequency() { DrawRow(CmdFrequency); }
+void CMyDimraDlg::OnDrawChannel1() { DrawRow(CmdChannel1); }
+void CMyDimraDlg::OnDrawChannel2() { DrawRow(CmdChannel2); }
+void CMyDimraDlg::OnDrawChannel3() { DrawRow(CmdChannel3); }
+
+void CMyDimraDlg::DrawRow(int code)
+{
+    const Row &row = m_rows[code];
+    UpdateData(true);
+    *row.value = row.slider->value();
+    const bool reported = m_reportedPos[code] == *row.value;
+    m_reportedPos[code].reset();
+    if (m_bLinked && !reported)
+        SendCommand(code, *row.value);
+    UpdateData(false);
+}
+
+void CMyDimraDlg::SetSliderPos(int code, int position)
+{
+    QSlider *slider = m_rows[code].slider;
+    const int before = slider->value();
+    slider->setValue(position);
+    // Echoing a reported value back would start an endless exchange with a
+    // board that answers every command. Only a value the slider had to
+    // clamp (a channel reply of C8 shows as 100) goes back to the board.
+    if (slider->value() == position && position != before)
+        m_reportedPos[code] = position;
+}
+
+void CMyDimraDlg::OnCommEvent()
+{
+    switch (m_comm.get_CommEvent()) {
+    case CMSComm::comEvReceive:
+        ReceiveBytes(m_comm.get_Input());
+        break;
+    case CMSComm::comEvDeviceLost:
+        EnterDisconnectedState();
+        UpdateData(false);
+        throw CSerialError(m_comm.get_ErrorText());
+    default:
+        break;
+    }
+    UpdateData(false);
+}
+
+void CMyDimraDlg::OnSysCommand(int nID, int lParam)
+{
+    Q_UNUSED(lParam);
+    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg dlgAbout(this);
+        dlgAbout.exec();
+    }
+}
+
+void CMyDimraDlg::OnOK()
+{
+    // Enter must never close the dialog.
+}
+
+void CMyDimraDlg::accept()
+{
+    OnOK();
+}

@@ -1,0 +1,76 @@
+#include "dataexchange.h"
+
+#include "messages.h"
+
+#include <QLineEdit>
+#include <cstdint>
+#include <limits>
+
+void CDataExchange::Fail()
+{
+    if (m_bSaveAndValidate && m_pLastEdit) {
+        m_pLastEdit->setFocus(Qt::OtherFocusReason);
+        m_pLastEdit->selectAll();
+    }
+    throw CDataExchangeFailure();
+}
+
+bool ParseEditInteger(const QString &text, int &value)
+{
+    const auto isBlank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isBlank(text.at(begin)))
+        ++begin;
+    while (end > begin && isBlank(text.at(end - 1)))
+        --end;
+
+    bool negative = false;
+    if (begin < end && (text.at(begin) == QLatin1Char('+') || text.at(begin) == QLatin1Char('-'))) {
+        negative = text.at(begin) == QLatin1Char('-');
+        ++begin;
+    }
+    if (begin == end)
+        return false;
+
+    // Only ASCII digits count: a value typed with other digits is refused,
+    // not guessed at.
+    const int64_t limit = negative ? -int64_t(std::numeric_limits<int>::min())
+                                   : int64_t(std::numeric_limits<int>::max());
+    int64_t magnitude = 0;
+    for (qsizetype i = begin; i < end; ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c < '0' || c > '9')
+            return false;
+        magnitude = magnitude * 10 + (c - '0');
+        if (magnitude > limit)
+            return false;
+    }
+    value = int(negative ? -magnitude : magnitude);
+    return true;
+}
+
+void DDX_Text(CDataExchange *pDX, QLineEdit *edit, int &value)
+{
+    pDX->PrepareEditCtrl(edit);
+    if (!pDX->m_bSaveAndValidate) {
+        const QString text = QString::number(value);
+        if (edit->text() != text) // keeps the cursor and the undo history when nothing changed
+            edit->setText(text);
+        return;
+    }
+    int parsed = 0;
+    if (!ParseEditInteger(edit->text(), parsed)) {
+        DimraMessageBox(pDX->m_pDlgWnd, QStringLiteral("请输入一个整数。"));
+        pDX->Fail();
+    }
+    value = parsed;
+}
+
+void DDV_MinMaxInt(CDataExchange *pDX, int value, int minVal, int maxVal)
+{
+    if (!pDX->m_bSaveAndValidate || (value >= minVal && value <= maxVal))
+        return;
+    DimraMessageBox(pDX->m_pDlgWnd, QStringLiteral("请输入一个介于 %1 和 %2 之间的整数。").arg(minVal).arg(maxVal));
+    pDX->Fail();
+}

@@ -1,0 +1,104 @@
+#include "dialogbuilder.h"
+
+#include "resource.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+
+namespace {
+
+int mulDiv(int value, int numerator, int denominator)
+{
+    return int((qint64(value) * numerator + denominator / 2) / denominator);
+}
+
+QWidget *createItem(QWidget *dialog, const DialogItem &item)
+{
+    const QString text = QString::fromUtf8(item.text);
+    switch (item.kind) {
+    case ItemKind::Label:
+    case ItemKind::CentredLabel: {
+        auto *label = new QLabel(text, dialog);
+        label->setAlignment(item.kind == ItemKind::CentredLabel ? Qt::AlignHCenter | Qt::AlignTop
+                                                                : Qt::AlignLeft | Qt::AlignTop);
+        return label;
+    }
+    case ItemKind::Icon: {
+        auto *label = new QLabel(dialog);
+        label->setPixmap(QIcon(QStringLiteral(":/icons/dimra-32.png")).pixmap(32, 32));
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        return label;
+    }
+    case ItemKind::Slider: {
+        auto *slider = new QSlider(Qt::Horizontal, dialog);
+        slider->setTickPosition(QSlider::TicksBothSides);
+        return slider;
+    }
+    case ItemKind::Edit:
+        return new QLineEdit(dialog);
+    case ItemKind::PushButton:
+    case ItemKind::DefPushButton: {
+        auto *button = new QPushButton(text, dialog);
+        button->setDefault(item.kind == ItemKind::DefPushButton);
+        return button;
+    }
+    case ItemKind::ComboBox:
+        return new QComboBox(dialog);
+    case ItemKind::SerialControl:
+        return nullptr; // the serial control has no window of its own
+    }
+    return nullptr;
+}
+
+} // namespace
+
+CDialogUnits::CDialogUnits(const QFont &font)
+{
+    const QFontMetrics metrics(font);
+    static const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    m_nBaseX = qMax(1, (metrics.horizontalAdvance(alphabet) / 26 + 1) / 2);
+    m_nBaseY = qMax(1, metrics.height());
+}
+
+QRect CDialogUnits::toPixels(int x, int y, int cx, int cy) const
+{
+    return QRect(mulDiv(x, m_nBaseX, 4), mulDiv(y, m_nBaseY, 8), mulDiv(cx, m_nBaseX, 4),
+                 mulDiv(cy, m_nBaseY, 8));
+}
+
+QHash<int, QWidget *> BuildDialog(QWidget *dialog, const DialogTemplate &tpl)
+{
+    QFont font = QApplication::font(dialog);
+    font.setPointSize(tpl.pointSize);
+    dialog->setFont(font);
+    dialog->setWindowTitle(QString::fromUtf8(tpl.caption));
+
+    const CDialogUnits units(font);
+    const QSize client = units.toPixels(0, 0, tpl.cx, tpl.cy).size();
+    if (tpl.resizable)
+        dialog->resize(client);
+    else
+        dialog->setFixedSize(client);
+
+    QHash<int, QWidget *> controls;
+    for (const DialogItem &item : tpl.items) {
+        QWidget *widget = createItem(dialog, item);
+        if (!widget)
+            continue;
+        widget->setObjectName(QString::fromLatin1(item.name));
+        QRect rect = units.toPixels(item.x, item.y, item.cx, item.cy);
+        if (item.kind == ItemKind::ComboBox) // the template's height is that of the open list
+            rect.setHeight(widget->sizeHint().height());
+        widget->setGeometry(rect);
+        widget->setEnabled(!item.disabled);
+        if (item.id != Res::IDC_STATIC)
+            controls.insert(item.id, widget);
+    }
+    return controls;
+}

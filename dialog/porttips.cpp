@@ -1,0 +1,38 @@
+#include "porttips.h"
+
+#include "commport.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QEvent>
+
+CPortTips::CPortTips(QComboBox *combo)
+    : QObject(combo), m_combo(combo), m_view(combo->view())
+{
+    combo->installEventFilter(this);
+    m_view->installEventFilter(this);
+    connect(combo, &QComboBox::currentIndexChanged, this, &CPortTips::refresh);
+}
+
+void CPortTips::refresh()
+{
+    const QList<DetectedPort> detected = DetectSerialPorts();
+    for (int i = 0; i < m_combo->count(); ++i) {
+        const int n = i + 1;
+        const QString variable = qEnvironmentVariable(CommPortVariable(n).toLatin1().constData());
+        const CommPortTarget target = ResolveCommPort(n, detected, variable);
+        const QString tip = target.device.isEmpty()
+            ? target.description
+            : QStringLiteral("%1 — %2").arg(target.device, target.description);
+        m_combo->setItemData(i, tip, Qt::ToolTipRole);
+    }
+    m_combo->setToolTip(m_combo->itemData(m_combo->currentIndex(), Qt::ToolTipRole).toString());
+}
+
+bool CPortTips::eventFilter(QObject *watched, QEvent *event)
+{
+    if ((watched == m_combo && event->type() == QEvent::ToolTip)
+        || (watched == m_view && event->type() == QEvent::Show))
+        refresh();
+    return QObject::eventFilter(watched, event);
+}

@@ -1,0 +1,33 @@
+#include "redrawnotifier.h"
+
+#include <QAbstractSlider>
+#include <QEvent>
+#include <QMetaObject>
+
+CRedrawNotifier::CRedrawNotifier(QAbstractSlider *slider)
+    : QObject(slider)
+{
+    connect(slider, &QAbstractSlider::valueChanged, this, &CRedrawNotifier::request);
+    slider->installEventFilter(this);
+}
+
+bool CRedrawNotifier::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::EnabledChange)
+        request();
+    return QObject::eventFilter(watched, event);
+}
+
+void CRedrawNotifier::request()
+{
+    if (m_bPending)
+        return;
+    m_bPending = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_bPending = false;
+            emit redraw();
+        },
+        Qt::QueuedConnection);
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+// Identifiers of Dimra's dialogs, controls, strings, icon and commands.
+namespace Res {
+
+enum : int {
+    IDD_ABOUTBOX = 100,
+    IDS_ABOUTBOX = 101,
+    IDD_DIMRA_DIALOG = 102,
+    IDR_MAINFRAME = 128,
+
+    IDC_SLIDER_CHANNEL1 = 1000,
+    IDC_SLIDER_CHANNEL2 = 1001,
+    IDC_SLIDER_CHANNEL3 = 1002,
+    IDC_SLIDER_FREQUENCY = 1003,
+    IDC_EDIT_CHANNEL1 = 1004,
+    IDC_EDIT_CHANNEL2 = 1005,
+    IDC_EDIT_CHANNEL3 = 1006,
+    IDC_BUTTON_CONNECT = 1007,
+    IDC_EDIT_FREQUENCY = 1008,
+    IDC_BUTTON_CHANNEL1 = 1009,
+    IDC_BUTTON_CHANNEL2 = 1010,
+    IDC_BUTTON_CHANNEL3 = 1011,
+    IDC_MSCOMM = 1012,
+    IDC_COMBO_PORT = 1013,
+    IDC_BUTTON_FREQUENCY = 1014,
+
+    IDC_STATIC = -1,
+    IDOK = 1,
+    IDCLOSE = 8,
+    IDM_ABOUTBOX = 0x0010,
+};
+
+} // namespace Res

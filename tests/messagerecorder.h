@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+// Takes the place of the modal message boxes for a test: every message is
+// recorded instead of shown. whileShown, when set, runs in place of the
+// user reading the message, so a test can make things happen "behind" it.
+class MessageRecorder
+{
+public:
+    MessageRecorder();
+    ~MessageRecorder();
+    MessageRecorder(const MessageRecorder &) = delete;
+    MessageRecorder &operator=(const MessageRecorder &) = delete;
+
+    QStringList messages;
+    std::function<void()> whileShown;
+
+    QStringList take();
+};

@@ -1,0 +1,741 @@
+#include "dimradlg.h"
+#include "messagerecorder.h"
+#include "ptypair.h"
+#include "serialerror.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+namespace {
+
+const QByteArray kOpenLink = QByteArray::fromHex("3DAA00000000E7");
+const QString kConnect = QStringLiteral("连接光源控制器");
+const QString kDisconnect = QStringLiteral("断开光源控制器");
+const QString kAskInteger = QStringLiteral("请输入一个整数。");
+const QString kChannelRange = QStringLiteral("请输入一个介于 0 和 100 之间的整数。");
+const QString kFrequencyRange = QStringLiteral("请输入一个介于 25 和 150000 之间的整数。");
+
+// A reply as the board sends it, checksum included.
+QByteArray reply(int code, const QByteArray &data)
+{
+    QByteArray frame = QByteArray::fromHex("3DAA00") + char(code) + char(0) + char(data.size()) + data;
+    int sum = 0;
+    for (char b : frame)
+        sum += uchar(b);
+    return frame + char(sum & 0xFF);
+}
+
+QByteArray channelReply(int channel, int value)
+{
+    return reply(channel, QByteArray(1, char(value)));
+}
+
+QByteArray frequencyReply(int hz)
+{
+    return reply(4, QByteArray() + char(hz / 1000) + char((hz % 1000) / 256) + char((hz % 1000) % 256));
+}
+
+// The values a stream of command frames carries, as (code, value) pairs.
+QList<QPair<int, int>> decodeFrames(const QByteArray &bytes)
+{
+    QList<QPair<int, int>> out;
+    for (qsizetype i = 0; i + 7 <= bytes.size();) {
+        const int n = uchar(bytes.at(i + 5));
+        const QByteArray d = bytes.mid(i + 6, n);
+        const int code = uchar(bytes.at(i + 3));
+        out.append({code, n == 3 ? uchar(d[0]) * 1000 + uchar(d[1]) * 256 + uchar(d[2])
+                              : n == 1 ? uchar(d[0]) : -1});
+        i += 7 + n;
+    }
+    return out;
+}
+
+// Writing the open-link frame fails once, with the port left open.
+class FailingWriteDlg : public CMyDimraDlg
+{
+public:
+    bool failNextWrite = false;
+    QList<bool> controlsEnabledAtWrite;
+
+protected:
+    void WriteFrame(const QByteArray &bytes) override
+    {
+        controlsEnabledAtWrite.append(m_sliderFrequency->isEnabled());
+        if (failNextWrite) {
+            failNextWrite = false;
+            throw CSerialError(QStringLiteral("写入失败（测试）"));
+        }
+        CMyDimraDlg::WriteFrame(bytes);
+    }
+};
+
+} // namespace
+
+class tst_DimraDlg : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void initialState();
+    void portListShowsWhereEachEntryLeads();
+    void controlsKeepTheTemplateArrangement();
+    void tabOrderFollowsTheTemplate();
+    void connectWritesOpenLinkBeforeUnlockingTheControls();
+    void theSelectedPortIsOpenedAndChangesWaitForTheNextConnect();
+    void nothingIsSentBeforeTheBoardAnswers();
+    void keyboardMovesSendExactFramesOnceLinked_data();
+    void keyboardMovesSendExactFramesOnceLinked();
+    void confirmingTypedValues_data();
+    void confirmingTypedValues();
+    void validationOrderAndFocus_data();
+    void validationOrderAndFocus();
+    void repliesMoveTheSliders_data();
+    void repliesMoveTheSliders();
+    void reportedValuesAreNotEchoedBack();
+    void clampedReportIsSentBackOnce();
+    void everyReplyOfABurstTakesEffect();
+    void disconnectLeavesTheValuesAsTheyAre();
+    void deviceLossReturnsToDisconnectedWithOneMessage();
+    void failedOpenLinkWriteLeavesTheQuirkyState();
+    void openErrorsAreReportedAndTheProgramGoesOn();
+    void receivedBytesWaitWhileAValidationMessageIsShown();
+    void controlNotificationsAreDroppedDuringAnExchange();
+    void enterNeverClosesEscapeDoes();
+    void closeCommandClosesThePortAndTheDialog();
+    void aboutBoxOpensFromF1AndLeavesTheDialogUnchanged();
+
+private:
+    template <typename T> T *control(const char *name) const { return m_dlg->findChild<T *>(QLatin1String(name)); }
+    QSlider *slider(const char *row) const { return control<QSlider>(QByteArray("slider") + row); }
+    QLineEdit *edit(const char *row) const { return control<QLineEdit>(QByteArray("edit") + row); }
+    QPushButton *confirm(const char *row) const { return control<QPushButton>(QByteArray("buttonConfirm") + row); }
+    QPushButton *connectButton() const { return control<QPushButton>("buttonConnect"); }
+    void connectAndLink(int channel1 = 0);
+    QByteArray sentWithin(int ms);
+
+    std::unique_ptr<PtyPair> m_line;
+    std::unique_ptr<MessageRecorder> m_messages;
+    std::unique_ptr<CMyDimraDlg> m_dlg;
+};
+
+void tst_DimraDlg::init()
+{
+    m_line = std::make_unique<PtyPair>();
+    QVERIFY(m_line->isValid());
+    qputenv("DIMRA_COM1", m_line->slavePath().toLocal8Bit());
+    m_messages = std::make_unique<MessageRecorder>();
+    m_dlg = std::make_unique<CMyDimraDlg>();
+    m_dlg->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_dlg.get()));
+}
+
+void tst_DimraDlg::cleanup()
+{
+    m_dlg.reset();
+    m_messages.reset();
+    m_line.reset();
+    qunsetenv("DIMRA_COM1");
+    qunsetenv("DIMRA_COM2");
+    qunsetenv("DIMRA_COM3");
+}
+
+void tst_DimraDlg::connectAndLink(int channel1)
+{
+    QTest::mouseClick(connectButton(), Qt::LeftButton);
+    QCOMPARE(m_line->readExactly(kOpenLink.size()), kOpenLink);
+    QVERIFY(m_line->write(channelReply(1, channel1)));
+    QTRY_VERIFY(m_dlg->m_bLinked);
+    QCOMPARE(sentWithin(50), QByteArray());
+}
+
+QByteArray tst_DimraDlg::sentWithin(int ms)
+{
+    QTest::qWait(ms);
+    return m_line->read(0, 20);
+}
+
+void tst_DimraDlg::initialState()
+{
+    QCOMPARE(m_dlg->windowTitle(), QStringLiteral("PWM调光器 v1.0 "));
+    QCOMPARE(m_dlg->m_comboPort->count(), 12);
+    for (int i = 0; i < 12; ++i)
+        QCOMPARE(m_dlg->m_comboPort->itemText(i), QStringLiteral("COM%1").arg(i + 1));
+    QCOMPARE(m_dlg->m_comboPort->currentIndex(), 0);
+
+    QCOMPARE(edit("Frequency")->text(), QStringLiteral("25"));
+    for (const char *row : {"Channel1", "Channel2", "Channel3"}) {
+        QCOMPARE(edit(row)->text(), QStringLiteral("0"));
+        QCOMPARE(slider(row)->minimum(), 0);
+        QCOMPARE(slider(row)->maximum(), 100);
+        QCOMPARE(slider(row)->tickInterval(), 10);
+        QCOMPARE(slider(row)->value(), 0);
+    }
+    QCOMPARE(m_dlg->m_sliderFrequency->minimum(), 25);
+    QCOMPARE(m_dlg->m_sliderFrequency->maximum(), 150000);
+    QCOMPARE(m_dlg->m_sliderFrequency->tickInterval(), 5000);
+    QCOMPARE(m_dlg->m_sliderFrequency->value(), 25);
+    QCOMPARE(m_dlg->m_sliderFrequency->tickPosition(), QSlider::TicksBothSides);
+
+    // Of the interactive controls only the port list and the connect button work.
+    QStringList enabled;
+    for (QWidget *w : m_dlg->findChildren<QWidget *>())
+        if (w->focusPolicy() != Qt::NoFocus && w->isEnabled() && w->isVisible() && w->parentWidget() == m_dlg.get())
+            enabled << w->objectName();
+    enabled.sort();
+    QCOMPARE(enabled, (QStringList{"buttonConnect", "comboPort"}));
+    QCOMPARE(connectButton()->text(), kConnect);
+    QCOMPARE(QApplication::focusWidget(), connectButton());
+    QVERIFY(!m_dlg->m_bLinked);
+    QVERIFY(!m_dlg->m_comm.get_PortOpen());
+    QVERIFY(!m_dlg->windowIcon().isNull());
+    QVERIFY(m_messages->messages.isEmpty());
+}
+
+void tst_DimraDlg::portListShowsWhereEachEntryLeads()
+{
+    const QString tip = m_dlg->m_comboPort->itemData(0, Qt::ToolTipRole).toString();
+    QVERIFY2(tip.contains(m_line->slavePath()), qPrintable(tip));
+    QVERIFY2(tip.contains(QStringLiteral("DIMRA_COM1")), qPrintable(tip));
+    for (int i = 1; i < 12; ++i)
+        QVERIFY(!m_dlg->m_comboPort->itemData(i, Qt::ToolTipRole).toString().isEmpty());
+}
+
+void tst_DimraDlg::controlsKeepTheTemplateArrangement()
+{
+    // Top row: port label, port list and connect button from left to
+    // right, the vendor labels at the right.
+    const auto geometryOf = [this](const char *name) { return control<QWidget>(name)->geometry(); };
+    QVERIFY(geometryOf("labelPort").right() < geometryOf("comboPort").left());
+    QVERIFY(geometryOf("comboPort").right() < geometryOf("buttonConnect").left());
+    QVERIFY(geometryOf("buttonConnect").right() < geometryOf("labelVendorName").left());
+    QVERIFY(geometryOf("labelVendorName").bottom() <= geometryOf("labelVendorWeb").top());
+
+    // Then one row each for the frequency and channels 1 to 3, top to
+    // bottom, each with label, slider, edit, unit and button left to right.
+    const QList<QStringList> rows = {
+        {"labelFrequency", "sliderFrequency", "editFrequency", "labelHz", "buttonConfirmFrequency"},
+        {"labelChannel1", "sliderChannel1", "editChannel1", "labelPercent1", "buttonConfirmChannel1"},
+        {"labelChannel2", "sliderChannel2", "editChannel2", "labelPercent2", "buttonConfirmChannel2"},
+        {"labelChannel3", "sliderChannel3", "editChannel3", "labelPercent3", "buttonConfirmChannel3"},
+    };
+    int previousEditTop = geometryOf("buttonConnect").bottom();
+    for (const QStringList &row : rows) {
+        for (int i = 1; i < row.size(); ++i)
+            QVERIFY2(geometryOf(qPrintable(row[i - 1])).center().x() < geometryOf(qPrintable(row[i])).left(),
+                     qPrintable(row[i - 1] + " / " + row[i]));
+        const QRect editRect = geometryOf(qPrintable(row[2]));
+        QVERIFY(editRect.top() > previousEditTop);
+        previousEditTop = editRect.top();
+        // Label and button sit at the edit's height.
+        QVERIFY(geometryOf(qPrintable(row[4])).top() == editRect.top());
+        QVERIFY(qAbs(geometryOf(qPrintable(row[0])).center().y() - editRect.center().y()) < editRect.height());
+    }
+    for (QWidget *w : m_dlg->findChildren<QWidget *>())
+        if (w->parentWidget() == m_dlg.get())
+            QVERIFY2(m_dlg->rect().contains(w->geometry()), qPrintable(w->objectName()));
+
+    // Resizing moves nothing.
+    const QRect before = geometryOf("buttonConfirmChannel3");
+    m_dlg->resize(m_dlg->width() + 200, m_dlg->height() + 100);
+    QTest::qWait(20);
+    QCOMPARE(geometryOf("buttonConfirmChannel3"), before);
+}
+
+void tst_DimraDlg::tabOrderFollowsTheTemplate()
+{
+    connectAndLink();
+    const QStringList expected = {
+        "sliderChannel1", "sliderChannel2", "sliderChannel3", "editChannel1", "editChannel2", "editChannel3",
+        "buttonConnect", "buttonConfirmChannel1", "buttonConfirmChannel2", "buttonConfirmChannel3",
+        "comboPort", "sliderFrequency", "editFrequency", "buttonConfirmFrequency", "sliderChannel1",
+    };
+    slider("Channel3")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("sliderChannel1"));
+    QStringList visited{QApplication::focusWidget()->objectName()};
+    for (int i = 1; i < expected.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(visited, expected);
+}
+
+void tst_DimraDlg::connectWritesOpenLinkBeforeUnlockingTheControls()
+{
+    m_dlg.reset();
+    auto *dlg = new FailingWriteDlg;
+    m_dlg.reset(dlg);
+    dlg->show();
+
+    QTest::mouseClick(connectButton(), Qt::LeftButton);
+    QCOMPARE(m_line->readExactly(kOpenLink.size()), kOpenLink);
+    QCOMPARE(dlg->controlsEnabledAtWrite, QList<bool>{false});
+    QCOMPARE(connectButton()->text(), kDisconnect);
+    for (const char *row : {"Frequency", "Channel1", "Channel2", "Channel3"}) {
+        QVERIFY(slider(row)->isEnabled());
+        QVERIFY(edit(row)->isEnabled());
+        QVERIFY(confirm(row)->isEnabled());
+    }
+    QVERIFY(m_dlg->m_comboPort->isEnabled());
+    QVERIFY(m_dlg->m_comm.get_PortOpen());
+    QVERIFY(!m_dlg->m_bLinked);
+    // Unlocking the sliders makes them redraw; unlinked, that sends nothing.
+    QCOMPARE(sentWithin(100), QByteArray());
+    QVERIFY(m_messages->messages.isEmpty());
+}
+
+void tst_DimraDlg::theSelectedPortIsOpenedAndChangesWaitForTheNextConnect()
+{
+    PtyPair com2;
+    PtyPair com3;
+    qputenv("DIMRA_COM2", com2.slavePath().toLocal8Bit());
+    qputenv("DIMRA_COM3", com3.slavePath().toLocal8Bit());
+
+    m_dlg->m_comboPort->setCurrentIndex(2);
+    QTest::mouseClick(connectButton(), Qt::LeftButton);
+    QCOMPARE(com3.readExactly(kOpenLink.size()), kOpenLink);
+    QCOMPARE(m_line->read(50), QByteArray());
+    QCOMPARE(m_dlg->m_comm.get_CommPort(), short(3));
+
+    m_dlg->m_comboPort->setCurrentIndex(1); // no effect while connected
+    QVERIFY(com3.write(channelReply(1, 5)));
+    QTRY_VERIFY(m_dlg->m_bLinked);
+    QTest::keyClick(slider("Channel2"), Qt::Key_Right);
+    QCOMPARE(com3.readExactly(8), QByteArray::fromHex("3DAA0002000101EB"));
+    QCOMPARE(com2.read(50), QByteArray());
+
+    QTest::mouseClick(connectButton(), Qt::LeftButton); // disconnect
+    QTest::mouseClick(connectButton(), Qt::LeftButton); // connect to COM2 now
+    QCOMPARE(com2.readExactly(kOpenLink.size()), kOpenLink);
+}
+
+void tst_DimraDlg::nothingIsSentBeforeTheBoardAnswers()
+{
+    QTest::mouseClick(connectButton(), Qt::LeftButton);
+    QCOMPARE(m_line->readExactly(kOpenLink.size()), kOpenLink);
+    QTest::keyClick(slider("Channel2"), Qt::Key_PageUp);
+    QTest::keyClick(slider("Frequency"), Qt::Key_End);
+    QTRY_COMPARE(edit("Channel2")->text(), QString::number(slider("Channel2")->value()));
+    QTRY_COMPARE(edit("Frequency")->text(), QStringLiteral("150000"));
+    QCOMPARE(m_dlg->m_nFrequency, 150000);
+    QVERIFY(slider("Channel2")->value() > 0);
+    QCOMPARE(sentWithin(100), QByteArray());
+
+    // A reply other than channel 1 moves its slider but does not link.
+    QVERIFY(m_line->write(channelReply(3, 33)));
+    QTRY_COMPARE(slider("Channel3")->value(), 33);
+    QVERIFY(!m_dlg->m_bLinked);
+    QTest::keyClick(slider("Channel3"), Qt::Key_Right);
+    QCOMPARE(sentWithin(100), QByteArray());
+}
+
+void tst_DimraDlg::keyboardMovesSendExactFramesOnceLinked_data()
+{
+    QTest::addColumn<QByteArray>("row");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QByteArray>("frame");
+    QTest::newRow("channel 2 to 40") << QByteArray("Channel2") << 39 << int(Qt::Key_Right)
+                                     << QByteArray::fromHex("3DAA000200012812");
+    QTest::newRow("channel 1 to 50") << QByteArray("Channel1") << 49 << int(Qt::Key_Up)
+                                     << QByteArray::fromHex("3DAA00010001321B");
+    QTest::newRow("channel 1 to 0") << QByteArray("Channel1") << 1 << int(Qt::Key_Home)
+                                    << QByteArray::fromHex("3DAA0001000100E9");
+    QTest::newRow("channel 2 to 10") << QByteArray("Channel2") << 11 << int(Qt::Key_Left)
+                                     << QByteArray::fromHex("3DAA000200010AF4");
+    QTest::newRow("channel 3 to 100") << QByteArray("Channel3") << 99 << int(Qt::Key_End)
+                                      << QByteArray::fromHex("3DAA00030001644F");
+    QTest::newRow("frequency to 999") << QByteArray("Frequency") << 998 << int(Qt::Key_Right)
+                                      << QByteArray::fromHex("3DAA000400030003E7D8");
+    QTest::newRow("frequency to 1500") << QByteArray("Frequency") << 1501 << int(Qt::Key_Down)
+                                       << QByteArray::fromHex("3DAA000400030101F4E4");
+    QTest::newRow("frequency to 25") << QByteArray("Frequency") << 30000 << int(Qt::Key_Home)
+                                     << QByteArray::fromHex("3DAA0004000300001907");
+    QTest::newRow("frequency to 150000") << QByteArray("Frequency") << 149999 << int(Qt::Key_Right)
+                                         << QByteArray::fromHex("3DAA0004000396000084");
+}
+
+void tst_DimraDlg::keyboardMovesSendExactFramesOnceLinked()
+{
+    QFETCH(QByteArray, row);
+    QFETCH(int, start);
+    QFETCH(int, key);
+    QFETCH(QByteArray, frame);
+    connectAndLink(start == 1 ? 7 : 0);
+    slider(row)->setValue(start);
+    QVERIFY(!decodeFrames(m_line->readExactly(row == "Frequency" ? 10 : 8)).isEmpty());
+
+    QTest::keyClick(slider(row), Qt::Key(key));
+    QCOMPARE(m_line->readExactly(frame.size()).toHex(' '), frame.toHex(' '));
+    QCOMPARE(sentWithin(50), QByteArray());
+    QCOMPARE(edit(row)->text(), QString::number(slider(row)->value()));
+}
+
+void tst_DimraDlg::confirmingTypedValues_data()
+{
+    QTest::addColumn<QByteArray>("row");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("position");
+    QTest::addColumn<QStringList>("messages");
+
+    QTest::newRow("250 clamps to 100") << QByteArray("Channel1") << 30 << "250" << 100 << QStringList{kChannelRange};
+    QTest::newRow("empty moves to 0") << QByteArray("Channel2") << 30 << "" << 0 << QStringList{kAskInteger};
+    QTest::newRow("-5 clamps to 0") << QByteArray("Channel3") << 30 << "-5" << 0 << QStringList{kChannelRange};
+    QTest::newRow("1A reads as 1") << QByteArray("Channel1") << 30 << "1A" << 1 << QStringList{kAskInteger};
+    QTest::newRow("+7") << QByteArray("Channel2") << 30 << "+7" << 7 << QStringList{};
+    QTest::newRow("too big for 32 bits") << QByteArray("Channel1") << 30 << "2147483648" << 100
+                                         << QStringList{kAskInteger};
+    QTest::newRow("frequency 5000") << QByteArray("Frequency") << 25 << "5000" << 5000 << QStringList{};
+    QTest::newRow("frequency 24 clamps to 25") << QByteArray("Frequency") << 1000 << "24" << 25
+                                               << QStringList{kFrequencyRange};
+    QTest::newRow("frequency with trailing text") << QByteArray("Frequency") << 25 << " 1500Hz" << 1500
+                                                  << QStringList{kAskInteger};
+    QTest::newRow("frequency 1e3") << QByteArray("Frequency") << 25 << "1e3" << 25 << QStringList{};
+}
+
+void tst_DimraDlg::confirmingTypedValues()
+{
+    QFETCH(QByteArray, row);
+    QFETCH(int, start);
+    QFETCH(QString, typed);
+    QFETCH(int, position);
+    QFETCH(QStringList, messages);
+
+    connectAndLink();
+    slider(row)->setValue(start);
+    if (start != slider(row)->minimum())
+        QVERIFY(!m_line->read().isEmpty());
+
+    edit(row)->setText(typed);
+    QTest::mouseClick(confirm(row), Qt::LeftButton);
+    QCOMPARE(slider(row)->value(), position);
+    const QByteArray sent = sentWithin(100);
+    QCOMPARE(m_messages->take(), messages);
+    if (position == start) {
+        // The slider did not move, so it does not redraw: nothing is sent
+        // and the typed text stays.
+        QCOMPARE(sent, QByteArray());
+        QCOMPARE(edit(row)->text(), typed);
+    } else {
+        QCOMPARE(edit(row)->text(), QString::number(position));
+        const int code = row == "Frequency" ? 4 : row.right(1).toInt();
+        QCOMPARE(decodeFrames(sent), (QList<QPair<int, int>>{{code, position}}));
+    }
+}
+
+void tst_DimraDlg::validationOrderAndFocus_data()
+{
+    QTest::addColumn<QStringList>("texts"); // frequency, channel 1, 2, 3
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("focus");
+
+    QTest::newRow("channel 2 reported, channel 1 never checked")
+        << QStringList{"25", "200", "101", "0"} << kChannelRange << "editChannel3";
+    QTest::newRow("channel 3") << QStringList{"25", "0", "0", "-1"} << kChannelRange << "editChannel3";
+    QTest::newRow("channel 1 after the frequency transfer")
+        << QStringList{"25", "200", "0", "0"} << kChannelRange << "editFrequency";
+    QTest::newRow("frequency 24") << QStringList{"24", "0", "0", "0"} << kFrequencyRange << "editFrequency";
+    QTest::newRow("frequency 150001") << QStringList{"150001", "0", "0", "0"} << kFrequencyRange << "editFrequency";
+    QTest::newRow("channel 1 not a number") << QStringList{"x", "abc", "0", "0"} << kAskInteger << "editChannel1";
+    QTest::newRow("channel 2 not a number before channel 3 range")
+        << QStringList{"25", "0", "abc", "101"} << kAskInteger << "editChannel2";
+    QTest::newRow("frequency not a number, channel 1 out of range unchecked")
+        << QStringList{"x", "200", "0", "0"} << kAskInteger << "editFrequency";
+    QTest::newRow("all valid") << QStringList{"150000", "100", "0", "50"} << QString() << "buttonConnect";
+}
+
+void tst_DimraDlg::validationOrderAndFocus()
+{
+    QFETCH(QStringList, texts);
+    QFETCH(QString, message);
+    QFETCH(QString, focus);
+    connectAndLink(); // the edits take the focus only when enabled
+    const char *rows[] = {"Frequency", "Channel1", "Channel2", "Channel3"};
+    for (int i = 0; i < 4; ++i)
+        edit(rows[i])->setText(texts[i]);
+
+    QCOMPARE(m_dlg->UpdateData(true), message.isEmpty());
+    QCOMPARE(m_messages->take(), message.isEmpty() ? QStringList() : QStringList{message});
+    QCOMPARE(QApplication::focusWidget()->objectName(), focus);
+    if (auto *e = qobject_cast<QLineEdit *>(QApplication::focusWidget()); e && !message.isEmpty())
+        QCOMPARE(e->selectedText(), e->text());
+    if (QTest::currentDataTag() == QByteArray("channel 2 reported, channel 1 never checked")) {
+        // The members keep what was transferred before the failure.
+        QCOMPARE(m_dlg->m_nChannel1, 200);
+        QCOMPARE(m_dlg->m_nChannel2, 101);
+        QCOMPARE(m_dlg->m_nFrequency, 25);
+    }
+}
+
+void tst_DimraDlg::repliesMoveTheSliders_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("row");
+    QTest::addColumn<int>("value");
+    QTest::newRow("frequency 05 00 00") << frequencyReply(5000) << QByteArray("Frequency") << 5000;
+    QTest::newRow("frequency 01 01 F4") << frequencyReply(1500) << QByteArray("Frequency") << 1500;
+    QTest::newRow("channel 3") << channelReply(3, 64) << QByteArray("Channel3") << 64;
+    QTest::newRow("function 2A acts as 2") << reply(0x2A, QByteArray(1, char(12))) << QByteArray("Channel2") << 12;
+    QTest::newRow("reply split in bytes") << channelReply(2, 40) << QByteArray("Channel2") << 40;
+}
+
+void tst_DimraDlg::repliesMoveTheSliders()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArray, row);
+    QFETCH(int, value);
+    connectAndLink();
+    if (QTest::currentDataTag() == QByteArray("reply split in bytes")) {
+        for (char b : bytes) {
+            QCOMPARE(slider(row)->value(), 0);
+            QVERIFY(m_line->write(QByteArray(1, b)));
+            QTest::qWait(5);
+        }
+    } else {
+        QVERIFY(m_line->write(bytes));
+    }
+    QTRY_COMPARE(slider(row)->value(), value);
+    QTRY_COMPARE(edit(row)->text(), QString::number(value));
+    QVERIFY(m_messages->messages.isEmpty());
+}
+
+void tst_DimraDlg::reportedValuesAreNotEchoedBack()
+{
+    connectAndLink(20);
+    QCOMPARE(slider("Channel1")->value(), 20);
+    QVERIFY(m_line->write(channelReply(2, 40) + frequencyReply(1500)));
+    QTRY_COMPARE(slider("Frequency")->value(), 1500);
+    QCOMPARE(slider("Channel2")->value(), 40);
+    QCOMPARE(sentWithin(100), QByteArray());
+    // The user's own next move is sent as usual.
+    QTest::keyClick(slider("Channel2"), Qt::Key_Right);
+    QCOMPARE(decodeFrames(m_line->readExactly(8)), (QList<QPair<int, int>>{{2, 41}}));
+}
+
+void tst_DimraDlg::clampedReportIsSentBackOnce()
+{
+    connectAndLink();
+    QVERIFY(m_line->write(channelReply(1, 0xC8)));
+    QTRY_COMPARE(slider("Channel1")->value(), 100);
+    QCOMPARE(m_line->readExactly(8), QByteArray::fromHex("3DAA00010001644D"));
+    QTRY_COMPARE(edit("Channel1")->text(), QStringLiteral("100"));
+    QCOMPARE(m_dlg->m_nChannel1, 100);
+    QCOMPARE(sentWithin(100), QByteArray());
+    // Whether the range message for 200 shows depends on timing; at most once.
+    const QStringList shown = m_messages->take();
+    QVERIFY(shown.isEmpty() || shown == QStringList{kChannelRange});
+}
+
+void tst_DimraDlg::everyReplyOfABurstTakesEffect()
+{
+    QTest::mouseClick(connectButton(), Qt::LeftButton);
+    QCOMPARE(m_line->readExactly(kOpenLink.size()), kOpenLink);
+    // The board's whole report to the open-link frame in one write, with a
+    // stray byte between two replies and an unfinished reply at the end.
+    QVERIFY(m_line->write(channelReply(1, 11) + channelReply(2, 22) + "\x7F" + channelReply(3, 33)
+                          + frequencyReply(2500) + QByteArray::fromHex("3DAA00")));
+    QTRY_COMPARE(slider("Frequency")->value(), 2500);
+    QVERIFY(m_dlg->m_bLinked);
+    QCOMPARE(slider("Channel1")->value(), 11);
+    QCOMPARE(slider("Channel2")->value(), 22);
+    QCOMPARE(slider("Channel3")->value(), 33);
+    QCOMPARE(sentWithin(100), QByteArray());
+}
+
+void tst_DimraDlg::disconnectLeavesTheValuesAsTheyAre()
+{
+    connectAndLink(60);
+    slider("Frequency")->setValue(5000);
+    QCOMPARE(m_line->readExactly(10), QByteArray::fromHex("3DAA00040003050000F3"));
+    QTest::mouseClick(connectButton(), Qt::LeftButton);
+    QCOMPARE(connectButton()->text(), kConnect);
+    QVERIFY(!m_dlg->m_comm.get_PortOpen());
+    QVERIFY(!m_dlg->m_bLinked);
+    QVERIFY(!slider("Frequency")->isEnabled());
+    QVERIFY(!edit("Channel1")->isEnabled());
+    QVERIFY(!confirm("Channel3")->isEnabled());
+    QTest::qWait(50);
+    QCOMPARE(slider("Frequency")->value(), 5000);
+    QCOMPARE(slider("Channel1")->value(), 60);
+    QCOMPARE(edit("Frequency")->text(), QStringLiteral("5000"));
+    QCOMPARE(edit("Channel1")->text(), QStringLiteral("60"));
+    QCOMPARE(m_line->read(50), QByteArray()); // no close-link command
+    QVERIFY(m_messages->messages.isEmpty());
+}
+
+void tst_DimraDlg::deviceLossReturnsToDisconnectedWithOneMessage()
+{
+    connectAndLink();
+    m_line->closeMaster();
+    QTRY_COMPARE(m_messages->messages.size(), 1);
+    QVERIFY2(m_messages->messages.first().contains(m_line->slavePath()), qPrintable(m_messages->messages.first()));
+    QCOMPARE(connectButton()->text(), kConnect);
+    QVERIFY(!m_dlg->m_bLinked);
+    QVERIFY(!m_dlg->m_comm.get_PortOpen());
+    QVERIFY(!slider("Channel1")->isEnabled());
+    QTest::qWait(300);
+    QCOMPARE(m_messages->messages.size(), 1);
+}
+
+void tst_DimraDlg::failedOpenLinkWriteLeavesTheQuirkyState()
+{
+    m_dlg.reset();
+    auto *dlg = new FailingWriteDlg;
+    m_dlg.reset(dlg);
+    dlg->show();
+    dlg->failNextWrite = true;
+
+    QTest::mouseClick(connectButton(), Qt::LeftButton);
+    QCOMPARE(m_messages->take(), QStringList{QStringLiteral("写入失败（测试）")});
+    QVERIFY(m_dlg->m_comm.get_PortOpen());
+    QCOMPARE(connectButton()->text(), kConnect);
+    QVERIFY(!slider("Channel1")->isEnabled());
+
+    // The next click only closes the port.
+    QTest::mouseClick(connectButton(), Qt::LeftButton);
+    QVERIFY(!m_dlg->m_comm.get_PortOpen());
+    QCOMPARE(connectButton()->text(), kConnect);
+    QVERIFY(!slider("Channel1")->isEnabled());
+    QCOMPARE(m_line->read(50), QByteArray());
+    QVERIFY(m_messages->messages.isEmpty());
+
+    // And the one after connects normally.
+    QTest::mouseClick(connectButton(), Qt::LeftButton);
+    QCOMPARE(m_line->readExactly(kOpenLink.size()), kOpenLink);
+    QCOMPARE(connectButton()->text(), kDisconnect);
+}
+
+void tst_DimraDlg::openErrorsAreReportedAndTheProgramGoesOn()
+{
+    qputenv("DIMRA_COM1", "/dev/dimra-no-such-device");
+    QTest::mouseClick(connectButton(), Qt::LeftButton);
+    QStringList shown = m_messages->take();
+    QCOMPARE(shown.size(), 1);
+    QVERIFY2(shown.first().contains(QStringLiteral("/dev/dimra-no-such-device")), qPrintable(shown.first()));
+    QCOMPARE(connectButton()->text(), kConnect);
+    QVERIFY(!slider("Channel1")->isEnabled());
+
+    // A port another program holds.
+    qputenv("DIMRA_COM1", m_line->slavePath().toLocal8Bit());
+    CMSComm other;
+    other.put_PortOpen(true);
+    QTest::mouseClick(connectButton(), Qt::LeftButton);
+    shown = m_messages->take();
+    QCOMPARE(shown.size(), 1);
+    QVERIFY2(shown.first().contains(QStringLiteral("占用")), qPrintable(shown.first()));
+    QCOMPARE(connectButton()->text(), kConnect);
+
+    other.put_PortOpen(false);
+    QTest::mouseClick(connectButton(), Qt::LeftButton);
+    QCOMPARE(m_line->readExactly(kOpenLink.size()), kOpenLink);
+    QCOMPARE(connectButton()->text(), kDisconnect);
+}
+
+void tst_DimraDlg::receivedBytesWaitWhileAValidationMessageIsShown()
+{
+    connectAndLink();
+    edit("Channel2")->setText(QStringLiteral("abc"));
+    int channel3WhileShown = -1;
+    m_messages->whileShown = [&] {
+        QVERIFY(m_line->write(channelReply(3, 77)));
+        QTest::qWait(150);
+        channel3WhileShown = m_dlg->m_nChannel3;
+    };
+    QVERIFY(!m_dlg->UpdateData(true));
+    m_messages->whileShown = nullptr;
+    QCOMPARE(channel3WhileShown, 0);
+    QTRY_COMPARE(m_dlg->m_nChannel3, 77);
+    QTRY_COMPARE(slider("Channel3")->value(), 77);
+    QCOMPARE(m_messages->take(), QStringList{kAskInteger});
+}
+
+void tst_DimraDlg::controlNotificationsAreDroppedDuringAnExchange()
+{
+    connectAndLink();
+    edit("Frequency")->setText(QStringLiteral("24"));
+    m_messages->whileShown = [&] {
+        slider("Channel3")->setValue(50);          // its redraw comes while the message shows
+        QTest::mouseClick(confirm("Channel1"), Qt::LeftButton); // so does this click
+        QTest::qWait(50);
+    };
+    m_dlg->UpdateData(true);
+    m_messages->whileShown = nullptr;
+    QCOMPARE(m_messages->take(), QStringList{kFrequencyRange});
+    QCOMPARE(sentWithin(100), QByteArray()); // dropped, not deferred
+    QCOMPARE(m_dlg->m_nChannel3, 0);
+    QCOMPARE(slider("Channel1")->value(), 0);
+}
+
+void tst_DimraDlg::enterNeverClosesEscapeDoes()
+{
+    connectAndLink();
+    for (const char *row : {"Frequency", "Channel1", "Channel2", "Channel3"}) {
+        QTest::keyClick(edit(row), Qt::Key_Return);
+        QTest::keyClick(edit(row), Qt::Key_Enter, Qt::KeypadModifier);
+        QTest::keyClick(slider(row), Qt::Key_Return);
+    }
+    QTest::keyClick(m_dlg->m_comboPort, Qt::Key_Return);
+    QTest::qWait(20);
+    QVERIFY(m_dlg->isVisible());
+    QVERIFY(m_messages->messages.isEmpty());
+
+    QTest::keyClick(edit("Channel2"), Qt::Key_Escape);
+    QVERIFY(!m_dlg->isVisible());
+    QCOMPARE(m_dlg->result(), int(QDialog::Rejected));
+}
+
+void tst_DimraDlg::closeCommandClosesThePortAndTheDialog()
+{
+    connectAndLink();
+    QTest::keyClick(m_dlg.get(), Qt::Key_Q, Qt::ControlModifier);
+    QVERIFY(!m_dlg->isVisible());
+    QVERIFY(!m_dlg->m_comm.get_PortOpen());
+    QCOMPARE(m_dlg->result(), int(QDialog::Rejected));
+    QCOMPARE(m_line->read(50), QByteArray());
+}
+
+void tst_DimraDlg::aboutBoxOpensFromF1AndLeavesTheDialogUnchanged()
+{
+    const QList<QAction *> actions = m_dlg->actions();
+    QVERIFY(std::any_of(actions.begin(), actions.end(),
+                        [](QAction *a) { return a->text() == QStringLiteral("关于 Dimra(&A)..."); }));
+    QVERIFY(actions.size() >= 2 && actions.at(actions.size() - 2)->isSeparator());
+    QCOMPARE(m_dlg->contextMenuPolicy(), Qt::ActionsContextMenu);
+
+    QString title;
+    QStringList labels;
+    QTimer::singleShot(100, this, [&] {
+        QWidget *about = QApplication::activeModalWidget();
+        if (!about)
+            return;
+        title = about->windowTitle();
+        for (QLabel *l : about->findChildren<QLabel *>())
+            if (!l->text().isEmpty())
+                labels << l->text();
+        if (auto *ok = about->findChild<QPushButton *>(QStringLiteral("buttonOk")))
+            QTest::mouseClick(ok, Qt::LeftButton);
+    });
+    QTest::keyClick(m_dlg.get(), Qt::Key_F1);
+    QCOMPARE(title, QStringLiteral("关于 Dimra"));
+    QVERIFY(labels.contains(QStringLiteral("Dimra，1.0 版")));
+    QCOMPARE(labels.size(), 2);
+    QVERIFY(m_dlg->isVisible());
+    QCOMPARE(connectButton()->text(), kConnect);
+    QCOMPARE(edit("Frequency")->text(), QStringLiteral("25"));
+}
+
+QTEST_MAIN(tst_DimraDlg)
+#include "tst_dimradlg.moc"
