@@ -4,25 +4,18 @@
 #include <QDeadlineTimer>
 #include <QThread>
 
-#include <fcntl.h>
+#include "rawpty.h"
+
 #include <poll.h>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 PtyPair::PtyPair()
 {
-    char name[256] = {};
-    if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) {
-        m_master = m_slave = -1;
-        return;
+    if (const std::optional<RawPty> pty = OpenRawPty()) {
+        m_master = pty->master;
+        m_slave = pty->slave;
+        m_slavePath = pty->slavePath;
     }
-    termios tio;
-    ::tcgetattr(m_slave, &tio);
-    ::cfmakeraw(&tio);
-    ::tcsetattr(m_slave, TCSANOW, &tio);
-    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
-    m_slavePath = QString::fromLocal8Bit(name);
 }
 
 PtyPair::~PtyPair()

@@ -5,7 +5,7 @@ set -eu
 
 packages="cmake ninja-build g++ pkg-config
 qt6-base-dev qt6-serialport-dev qt6-translations-l10n
-fonts-wqy-microhei $*"
+fonts-wqy-microhei xvfb xauth $*"
 
 missing=""
 for p in $packages; do

@@ -1,0 +1,114 @@
+#include "ptypair.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+// The dimra-board program itself, as a user starts it.
+class tst_BoardProgram : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void printsItsDeviceAndAnswersOpenLink();
+    void rejectsAnUnknownMode();
+    void stdioModeEndsWithItsInput();
+};
+
+namespace {
+
+QByteArray readFd(int fd, int count, int timeoutMs)
+{
+    QByteArray out;
+    QDeadlineTimer deadline(timeoutMs);
+    while (out.size() < count && !deadline.hasExpired()) {
+        pollfd pfd{fd, POLLIN, 0};
+        if (::poll(&pfd, 1, 20) > 0) {
+            char buf[256];
+            const ssize_t n = ::read(fd, buf, sizeof buf);
+            if (n > 0)
+                out.append(buf, n);
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+void tst_BoardProgram::printsItsDeviceAndAnswersOpenLink()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("com1"));
+    QProcess board;
+    board.start(QStringLiteral(DIMRA_BOARD_PROGRAM), {QStringLiteral("--no-pacing"), QStringLiteral("--link"), link});
+    QVERIFY(board.waitForStarted());
+
+    QString device;
+    QDeadlineTimer deadline(5000);
+    while (device.isEmpty() && !deadline.hasExpired()) {
+        board.waitForReadyRead(100);
+        while (board.canReadLine()) {
+            const QString line = QString::fromLocal8Bit(board.readLine()).trimmed();
+            if (line.startsWith(QLatin1String("DIMRA_COM1=")))
+                device = line.mid(11);
+        }
+    }
+    QVERIFY(device.startsWith(QLatin1String("/dev/pts/")));
+    QCOMPARE(QFileInfo(link).symLinkTarget(), device);
+
+    const int fd = ::open(QFile::encodeName(link).constData(), O_RDWR | O_NOCTTY);
+    QVERIFY(fd >= 0);
+    termios tio;
+    ::tcgetattr(fd, &tio);
+    ::cfmakeraw(&tio);
+    ::tcsetattr(fd, TCSANOW, &tio);
+    const QByteArray openLink = QByteArray::fromHex("3DAA00000000E7");
+    QCOMPARE(::write(fd, openLink.constData(), size_t(openLink.size())), ssize_t(openLink.size()));
+    const QByteArray expected = QByteArray::fromHex("3DAA0001000100E9" "3DAA0002000100EA" "3DAA0003000100EB"
+                                                    "3DAA00040003010000EF");
+    QCOMPARE(readFd(fd, int(expected.size()), 3000).toHex(' '), expected.toHex(' '));
+    ::close(fd);
+
+    board.terminate(); // SIGTERM
+    QVERIFY(board.waitForFinished(3000));
+    QCOMPARE(board.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(board.exitCode(), 0);
+    QVERIFY(!QFileInfo::exists(link) && !QFileInfo(link).isSymLink());
+}
+
+void tst_BoardProgram::rejectsAnUnknownMode()
+{
+    QProcess board;
+    board.start(QStringLiteral(DIMRA_BOARD_PROGRAM), {QStringLiteral("--mode"), QStringLiteral("loud")});
+    QVERIFY(board.waitForFinished(3000));
+    QCOMPARE(board.exitCode(), 1);
+    QVERIFY(QString::fromLocal8Bit(board.readAllStandardError()).contains(QStringLiteral("loud")));
+}
+
+void tst_BoardProgram::stdioModeEndsWithItsInput()
+{
+    QProcess board;
+    board.start(QStringLiteral(DIMRA_BOARD_PROGRAM),
+                {QStringLiteral("--stdio"), QStringLiteral("--no-pacing"), QStringLiteral("--mode"),
+                 QStringLiteral("echo")});
+    QVERIFY(board.waitForStarted());
+    // Garbage, a frame with a bad checksum, then a good one, in two pieces.
+    board.write(QByteArray::fromHex("0102 3DAA000300010A00 3DAA0003"));
+    board.write(QByteArray::fromHex("00010AF5"));
+    board.closeWriteChannel();
+    QVERIFY(board.waitForFinished(3000));
+    QCOMPARE(board.exitCode(), 0);
+    QCOMPARE(board.readAllStandardOutput(), QByteArray::fromHex("3DAA000300010AF5"));
+    const QString log = QString::fromLocal8Bit(board.readAllStandardError());
+    QVERIFY2(log.contains(QStringLiteral("通道3 10 %")), qPrintable(log));
+    QVERIFY2(log.contains(QStringLiteral("丢弃 1 帧")), qPrintable(log));
+}
+
+QTEST_GUILESS_MAIN(tst_BoardProgram)
+#include "tst_boardprogram.moc"

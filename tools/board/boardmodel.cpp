@@ -1,0 +1,146 @@
+#include "boardmodel.h"
+
+#include <QtGlobal>
+
+namespace {
+
+QString valueText(int code, int value)
+{
+    return code == 4 ? QStringLiteral("频率 = %1 Hz").arg(value)
+                     : QStringLiteral("通道%1 = %2 %").arg(code).arg(value);
+}
+
+} // namespace
+
+CBoardModel::CBoardModel(Mode mode, quint32 seed)
+    : m_mode(mode), m_random(seed)
+{
+}
+
+std::optional<CBoardModel::Mode> CBoardModel::ParseMode(const QString &name)
+{
+    for (Mode m : {Report, Echo, Quiet, Noisy})
+        if (name == ModeName(m))
+            return m;
+    return std::nullopt;
+}
+
+QString CBoardModel::ModeName(Mode mode)
+{
+    switch (mode) {
+    case Report: return QStringLiteral("report");
+    case Echo: return QStringLiteral("echo");
+    case Quiet: return QStringLiteral("quiet");
+    case Noisy: return QStringLiteral("noisy");
+    }
+    return QString();
+}
+
+QByteArray CBoardModel::BuildReply(int code, const QByteArray &data)
+{
+    QByteArray frame = QByteArray::fromHex("3DAA00");
+    frame.append(char(code));
+    frame.append(char(0));
+    frame.append(char(data.size()));
+    frame.append(data);
+    uint sum = 0;
+    for (const char b : frame)
+        sum += uchar(b);
+    frame.append(char(sum & 0xFF));
+    return frame;
+}
+
+QByteArray CBoardModel::ValueData(int code, int value)
+{
+    if (code == 4) {
+        const int remainder = value % 1000;
+        return QByteArray() + char(value / 1000) + char(remainder / 256) + char(remainder % 256);
+    }
+    return QByteArray(1, char(value));
+}
+
+int CBoardModel::DecodeValue(int code, const QByteArray &data)
+{
+    if (code == 4 && data.size() == 3)
+        return uchar(data.at(0)) * 1000 + uchar(data.at(1)) * 256 + uchar(data.at(2));
+    if (code >= 1 && code <= 3 && data.size() == 1)
+        return uchar(data.at(0));
+    return -1;
+}
+
+QString CBoardModel::Describe(const CFrameReader::Frame &frame)
+{
+    switch (frame.verdict) {
+    case CFrameReader::BadChecksum:
+        return QStringLiteral("校验和错误，已丢弃");
+    case CFrameReader::BadLength:
+        return QStringLiteral("长度不符（功能码 %1），已丢弃").arg(frame.code);
+    case CFrameReader::UnknownCommand:
+        return QStringLiteral("未知功能码 %1，已丢弃").arg(frame.code);
+    case CFrameReader::Good:
+        break;
+    }
+    if (frame.code == 0)
+        return QStringLiteral("建立连接，校验正确");
+    return QStringLiteral("设置%1，校验正确").arg(valueText(frame.code, DecodeValue(frame.code, frame.data)));
+}
+
+CBoardModel::Output CBoardModel::reportOf(int code) const
+{
+    const int value = code == 4 ? m_state.frequency : m_state.duty[code - 1];
+    return {BuildReply(code, ValueData(code, value)), QStringLiteral("报告%1").arg(valueText(code, value))};
+}
+
+void CBoardModel::addNoise(QList<Output> *sent)
+{
+    // Never 3D: a stray first header byte right before a reply would hide
+    // that reply from the host, and the point is to show it recovers.
+    QByteArray noise;
+    const int count = int(m_random.bounded(1, 9));
+    while (noise.size() < count) {
+        const char b = char(m_random.bounded(256));
+        if (b != '\x3D')
+            noise.append(b);
+    }
+    sent->append({noise, QStringLiteral("噪声")});
+    if (m_random.bounded(4) == 0) {
+        // A length the host knows no meaning for (only 1 and 3 carry values).
+        static const int wrongLengths[] = {0, 2, 4, 5};
+        QByteArray junk;
+        for (int n = wrongLengths[m_random.bounded(4)]; n > 0; --n)
+            junk.append(char(m_random.bounded(256)));
+        sent->append({BuildReply(int(m_random.bounded(1, 5)), junk), QStringLiteral("长度错误的回复")});
+    }
+}
+
+QList<CFrameReader::Frame> CBoardModel::Receive(const QByteArray &bytes, QList<Output> *sent)
+{
+    const QList<CFrameReader::Frame> frames = m_reader.Feed(bytes);
+    for (const CFrameReader::Frame &frame : frames) {
+        if (frame.verdict != CFrameReader::Good)
+            continue;
+        if (frame.code == 0) {
+            if (m_mode == Quiet)
+                continue;
+            for (int code : {1, 2, 3, 4}) {
+                if (m_mode == Noisy)
+                    addNoise(sent);
+                sent->append(reportOf(code));
+            }
+            continue;
+        }
+
+        // The board holds what it can: duties 0-100 %, 25-150000 Hz.
+        const int value = DecodeValue(frame.code, frame.data);
+        if (frame.code == 4)
+            m_state.frequency = qBound(25, value, 150000);
+        else
+            m_state.duty[frame.code - 1] = qBound(0, value, 100);
+
+        if (m_mode == Echo)
+            sent->append(reportOf(frame.code));
+        else if (m_mode == Noisy && m_random.bounded(3) == 0)
+            addNoise(sent);
+    }
+    return frames;
+}
