@@ -31,6 +31,8 @@ public:
     int goodFrames() const { return m_nGood; }
     int badFrames() const { return m_nBad; }
     qint64 skippedBytes() const { return m_nSkipped; }
+    // Bytes held back as the start of a frame not yet complete.
+    qsizetype bufferedBytes() const { return m_buffer.size(); }
 
 private:
     QByteArray m_buffer;
