@@ -10,6 +10,10 @@
 
 bool CMyDimraApp::InitInstance()
 {
+    QApplication::setApplicationName(QStringLiteral("Dimra"));
+    QApplication::setApplicationVersion(QStringLiteral(DIMRA_VERSION));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/dimra-256.png")));
+
     // The interface is Chinese: so are the framework's own buttons (OK,
     // Cancel) and the texts of its standard dialogs.
     auto *qtTranslator = new QTranslator(qApp);
@@ -20,16 +24,4 @@ bool CMyDimraApp::InitInstance()
     CMyDimraDlg dlg;
     dlg.exec();
     return false;
-}
-
-int main(int argc, char *argv[])
-{
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Dimra"));
-    QApplication::setApplicationVersion(QStringLiteral(DIMRA_VERSION));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/dimra-256.png")));
-
-    CMyDimraApp theApp;
-    theApp.InitInstance();
-    return 0;
 }

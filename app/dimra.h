@@ -5,6 +5,6 @@
 class CMyDimraApp
 {
 public:
-    // Returns false: the process ends when the dialog closes.
+    // Runs the dialog to its end. Returns false: the process ends then.
     bool InitInstance();
 };

@@ -1,0 +1,371 @@
+// dimra-bench: measures Dimra against the line it serves and prints a
+// Markdown table. Not a test: it reports figures and asserts nothing.
+//
+//   dimra-bench            all measurements (offscreen, about a minute)
+//   dimra-bench --startup-child   (internal) one timed start-up
+
+#include "boardmodel.h"
+#include "dimra.h"
+#include "dimradlg.h"
+#include "messages.h"
+#include "rawpty.h"
+#include "stats.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSlider>
+#include <QTimer>
+
+#include <atomic>
+#include <cstdio>
+#include <ctime>
+#include <poll.h>
+#include <sys/resource.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+constexpr double kLineBytesPerSecond = 960.0; // 9600 baud, 8N1
+
+qint64 monotonicNs()
+{
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+// The protocol with its frames thrown away: what building costs.
+class DiscardingProtocol : public CDimraProtocol
+{
+public:
+    DiscardingProtocol() { InitTxFrame(); }
+    qint64 bytes = 0;
+
+protected:
+    void WriteFrame(const QByteArray &frame) override { bytes += frame.size(); }
+};
+
+// The real dialog, with its frames thrown away.
+class DiscardingDialog : public CMyDimraDlg
+{
+public:
+    qint64 bytes = 0;
+
+protected:
+    void WriteFrame(const QByteArray &frame) override { bytes += frame.size(); }
+};
+
+void printRow(const char *what, const QString &median, const QString &worst, const char *target)
+{
+    std::printf("| %s | %s | %s | %s |\n", what, qPrintable(median), qPrintable(worst), target);
+}
+
+QString times(double perSecond)
+{
+    return QStringLiteral("%1/s (%2× line)").arg(perSecond, 0, 'f', 0).arg(perSecond / kLineBytesPerSecond, 0, 'f', 0);
+}
+
+// 1. Frames built by SendCommand, without and with the dialog around it.
+template <typename Builder> void frameBuilding(const char *what, Builder &builder)
+{
+    Samples framesPerSecond;
+    for (int run = 0; run < 5; ++run) {
+        const int count = 100000;
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; i < count; ++i) {
+            const int code = i % 5;
+            builder.SendCommand(code, code == 4 ? 25 + i % 149976 : i % 101);
+        }
+        framesPerSecond.add(count / (clock.nsecsElapsed() / 1e9));
+    }
+    // A frame is 7 to 10 bytes; on the line one takes about 8.7 ms.
+    const double lineFrames = kLineBytesPerSecond / 8.6;
+    printRow(what,
+             QStringLiteral("%1 frames/s (%2× line)").arg(framesPerSecond.median(), 0, 'f', 0)
+                 .arg(framesPerSecond.median() / lineFrames, 0, 'f', 0),
+             QStringLiteral("%1 frames/s").arg(framesPerSecond.min(), 0, 'f', 0), "≥ 1× line");
+}
+
+// A stream of replies of every kind, as a board would send them.
+QByteArray replyStream(qsizetype size)
+{
+    QByteArray stream;
+    for (int i = 0; stream.size() < size; ++i) {
+        const int code = 1 + i % 4;
+        stream += CBoardModel::BuildReply(code, CBoardModel::ValueData(code, code == 4 ? 25 + i * 37 % 149976 : i % 101));
+    }
+    return stream;
+}
+
+// 1. Bytes through the receive path: byte texts, parser, reply action.
+template <typename Receiver> void receiving(const char *what, Receiver &receiver)
+{
+    const QByteArray stream = replyStream(256 * 1024);
+    Samples bytesPerSecond;
+    for (int run = 0; run < 5; ++run) {
+        QElapsedTimer clock;
+        clock.start();
+        for (qsizetype i = 0; i < stream.size(); i += 1024) // one receive event reads at most 1024 bytes
+            receiver.ReceiveBytes(stream.mid(i, 1024));
+        bytesPerSecond.add(stream.size() / (clock.nsecsElapsed() / 1e9));
+        QCoreApplication::processEvents();
+    }
+    printRow(what, times(bytesPerSecond.median()), times(bytesPerSecond.min()), "≥ 1× line");
+}
+
+// A far end on its own thread: reads the master and notes when each
+// complete frame has arrived.
+class FarEnd
+{
+public:
+    explicit FarEnd(int master) : m_master(master), m_thread([this] { run(); }) {}
+    ~FarEnd()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+    // Monotonic time at which the count-th byte arrived.
+    std::atomic<qint64> lastArrival{0};
+    std::atomic<qint64> received{0};
+
+private:
+    void run()
+    {
+        char buf[4096];
+        while (!m_stop) {
+            pollfd pfd{m_master, POLLIN, 0};
+            if (::poll(&pfd, 1, 5) <= 0)
+                continue;
+            const ssize_t n = ::read(m_master, buf, sizeof buf);
+            if (n > 0) {
+                lastArrival = monotonicNs();
+                received += n;
+            }
+        }
+    }
+    int m_master;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+bool waitFor(const std::function<bool()> &done, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    }
+    return true;
+}
+
+// A linked dialog on a pseudo-terminal whose far end the caller plays.
+struct LinkedDialog
+{
+    RawPty pty;
+    std::unique_ptr<CMyDimraDlg> dlg;
+
+    bool open()
+    {
+        const auto opened = OpenRawPty();
+        if (!opened)
+            return false;
+        pty = *opened;
+        qputenv("DIMRA_COM1", pty.slavePath.toLocal8Bit());
+        dlg = std::make_unique<CMyDimraDlg>();
+        dlg->show();
+        dlg->OnConnect();
+        char sink[64];
+        waitFor([&] { return ::read(pty.master, sink, sizeof sink) > 0; }, 2000);
+        const QByteArray reply = CBoardModel::BuildReply(1, QByteArray(1, '\0'));
+        [[maybe_unused]] const ssize_t n = ::write(pty.master, reply.constData(), size_t(reply.size()));
+        return waitFor([&] { return dlg->m_bLinked; }, 2000);
+    }
+    ~LinkedDialog()
+    {
+        dlg.reset();
+        ::close(pty.master);
+        ::close(pty.slave);
+    }
+};
+
+// 2. From a key press on a linked slider to the frame's last byte at the far end.
+void sliderToWire()
+{
+    LinkedDialog linked;
+    if (!linked.open()) {
+        std::printf("| slider to wire | (could not link) | | |\n");
+        return;
+    }
+    QCoreApplication::processEvents();
+    FarEnd farEnd(linked.pty.master);
+    QSlider *slider = linked.dlg->m_sliderChannel2;
+    Samples latencyMs;
+    for (int step = 0; step < 1000; ++step) {
+        const Qt::Key key = step % 2 == 0 ? Qt::Key_Right : Qt::Key_Left;
+        const qint64 before = farEnd.received;
+        const qint64 start = monotonicNs();
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+        QCoreApplication::sendEvent(slider, &press);
+        QCoreApplication::sendEvent(slider, &release);
+        if (!waitFor([&] { return farEnd.received >= before + 8; }, 1000))
+            break;
+        latencyMs.add((farEnd.lastArrival - start) / 1e6);
+    }
+    printRow("slider to wire, p99 of 1000 steps", QStringLiteral("%1 ms (median %2 ms)").arg(latencyMs.p99(), 0, 'f', 3).arg(latencyMs.median(), 0, 'f', 3),
+             QStringLiteral("%1 ms").arg(latencyMs.max(), 0, 'f', 3), "p99 < 2 ms");
+}
+
+// 3. A mebibyte of noise: how long it takes to absorb, and the longest the
+// event loop stood still meanwhile.
+void floodAbsorption()
+{
+    Samples seconds;
+    Samples stallMs;
+    for (int run = 0; run < 3; ++run) {
+        LinkedDialog linked;
+        if (!linked.open()) {
+            std::printf("| flood | (could not link) | | |\n");
+            return;
+        }
+        QByteArray noise(1 << 20, Qt::Uninitialized);
+        QRandomGenerator(run + 1).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
+        // An idle stretch and a marker reply show when it is all consumed.
+        noise += QByteArray(256, '\0') + CBoardModel::BuildReply(3, QByteArray(1, char(77)));
+
+        std::atomic<bool> written{false};
+        std::thread writer([&] {
+            qsizetype done = 0;
+            while (done < noise.size()) {
+                pollfd pfd{linked.pty.master, POLLOUT, 0};
+                ::poll(&pfd, 1, 5);
+                const ssize_t n = ::write(linked.pty.master, noise.constData() + done, size_t(noise.size() - done));
+                if (n > 0)
+                    done += n;
+            }
+            written = true;
+        });
+
+        qint64 lastTick = monotonicNs();
+        qint64 longest = 0;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, [&] {
+            const qint64 now = monotonicNs();
+            longest = std::max(longest, now - lastTick);
+            lastTick = now;
+        });
+        ticker.start(0);
+        QElapsedTimer clock;
+        clock.start();
+        const bool absorbed = waitFor([&] { return linked.dlg->m_nChannel3 == 77 && written; }, 60000);
+        ticker.stop();
+        writer.join();
+        if (!absorbed) {
+            std::printf("| flood | (not absorbed in 60 s) | | |\n");
+            return;
+        }
+        seconds.add(clock.nsecsElapsed() / 1e9);
+        stallMs.add(longest / 1e6);
+    }
+    printRow("1 MiB of noise absorbed", QStringLiteral("%1 s").arg(seconds.median(), 0, 'f', 2),
+             QStringLiteral("%1 s").arg(seconds.max(), 0, 'f', 2), "—");
+    printRow("longest event-loop stall during it", QStringLiteral("%1 ms").arg(stallMs.median(), 0, 'f', 1),
+             QStringLiteral("%1 ms").arg(stallMs.max(), 0, 'f', 1), "< 50 ms");
+}
+
+// 4. Process start to the dialog's first paint, and peak memory, over
+// several fresh processes running the application's own start-up.
+void startup(const QString &self)
+{
+    Samples ms;
+    Samples rssMiB;
+    for (int run = 0; run < 10; ++run) {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        child.setProcessEnvironment(env);
+        const qint64 start = monotonicNs();
+        child.start(self, {QStringLiteral("--startup-child")});
+        if (!child.waitForFinished(10000))
+            return;
+        qint64 paintedAt = 0;
+        long maxRssKiB = 0;
+        std::sscanf(child.readAllStandardOutput().constData(), "%lld %ld", &paintedAt, &maxRssKiB);
+        ms.add((paintedAt - start) / 1e6);
+        rssMiB.add(maxRssKiB / 1024.0);
+    }
+    printRow("start to first paint", QStringLiteral("%1 ms").arg(ms.median(), 0, 'f', 0),
+             QStringLiteral("%1 ms").arg(ms.max(), 0, 'f', 0), "—");
+    printRow("peak resident memory", QStringLiteral("%1 MiB").arg(rssMiB.median(), 0, 'f', 1),
+             QStringLiteral("%1 MiB").arg(rssMiB.max(), 0, 'f', 1), "—");
+}
+
+// Runs the application's start-up, noting the first paint of its dialog
+// and closing the dialog right after.
+class FirstPaintWatch : public QObject
+{
+public:
+    qint64 paintedAt = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && paintedAt == 0 && qobject_cast<CMyDimraDlg *>(watched)) {
+            paintedAt = monotonicNs();
+            QTimer::singleShot(0, static_cast<QWidget *>(watched), &QWidget::close);
+        }
+        return false;
+    }
+};
+
+int startupChild(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    FirstPaintWatch watch;
+    app.installEventFilter(&watch);
+    CMyDimraApp theApp;
+    theApp.InitInstance();
+    rusage usage;
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("%lld %ld\n", static_cast<long long>(watch.paintedAt), usage.ru_maxrss);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (argc > 1 && qstrcmp(argv[1], "--startup-child") == 0)
+        return startupChild(argc, argv);
+
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    // Validation messages that noise may bring must not wait for a reader.
+    SetMessagePresenter([](QWidget *, const QString &) {});
+
+    std::printf("| measure | median | worst | target |\n|---|---|---|---|\n");
+    {
+        DiscardingProtocol protocol;
+        frameBuilding("frames built by SendCommand (protocol alone)", protocol);
+        DiscardingDialog dialog;
+        frameBuilding("frames built by SendCommand (in the dialog)", dialog);
+    }
+    {
+        DiscardingProtocol protocol;
+        receiving("bytes through the receive path (protocol alone)", protocol);
+        DiscardingDialog dialog;
+        dialog.show();
+        receiving("bytes through the receive path (in the dialog)", dialog);
+    }
+    sliderToWire();
+    floodAbsorption();
+    startup(QCoreApplication::applicationFilePath());
+    return 0;
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+// Order statistics of a set of measurements.
+class Samples
+{
+public:
+    void add(double value) { m_values.push_back(value); }
+    bool empty() const { return m_values.empty(); }
+
+    double median() const { return quantile(0.5); }
+    double p99() const { return quantile(0.99); }
+    double min() const { return *std::min_element(m_values.begin(), m_values.end()); }
+    double max() const { return *std::max_element(m_values.begin(), m_values.end()); }
+
+    double quantile(double q) const
+    {
+        std::vector<double> sorted = m_values;
+        std::sort(sorted.begin(), sorted.end());
+        const size_t index = size_t(std::ceil(q * double(sorted.size()))) - 1;
+        return sorted[std::min(index, sorted.size() - 1)];
+    }
+
+private:
+    std::vector<double> m_values;
+};
