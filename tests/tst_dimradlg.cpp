@@ -96,8 +96,6 @@ private slots:
     void nothingIsSentBeforeTheBoardAnswers();
     void keyboardMovesSendExactFramesOnceLinked_data();
     void keyboardMovesSendExactFramesOnceLinked();
-    void confirmingTypedValues_data();
-    void confirmingTypedValues();
     void validationOrderAndFocus_data();
     void validationOrderAndFocus();
     void repliesMoveTheSliders_data();
@@ -381,59 +379,6 @@ void tst_DimraDlg::keyboardMovesSendExactFramesOnceLinked()
     QCOMPARE(m_line->readExactly(frame.size()).toHex(' '), frame.toHex(' '));
     QCOMPARE(sentWithin(50), QByteArray());
     QCOMPARE(edit(row)->text(), QString::number(slider(row)->value()));
-}
-
-void tst_DimraDlg::confirmingTypedValues_data()
-{
-    QTest::addColumn<QByteArray>("row");
-    QTest::addColumn<int>("start");
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<int>("position");
-    QTest::addColumn<QStringList>("messages");
-
-    QTest::newRow("250 clamps to 100") << QByteArray("Channel1") << 30 << "250" << 100 << QStringList{kChannelRange};
-    QTest::newRow("empty moves to 0") << QByteArray("Channel2") << 30 << "" << 0 << QStringList{kAskInteger};
-    QTest::newRow("-5 clamps to 0") << QByteArray("Channel3") << 30 << "-5" << 0 << QStringList{kChannelRange};
-    QTest::newRow("1A reads as 1") << QByteArray("Channel1") << 30 << "1A" << 1 << QStringList{kAskInteger};
-    QTest::newRow("+7") << QByteArray("Channel2") << 30 << "+7" << 7 << QStringList{};
-    QTest::newRow("too big for 32 bits") << QByteArray("Channel1") << 30 << "2147483648" << 100
-                                         << QStringList{kAskInteger};
-    QTest::newRow("frequency 5000") << QByteArray("Frequency") << 25 << "5000" << 5000 << QStringList{};
-    QTest::newRow("frequency 24 clamps to 25") << QByteArray("Frequency") << 1000 << "24" << 25
-                                               << QStringList{kFrequencyRange};
-    QTest::newRow("frequency with trailing text") << QByteArray("Frequency") << 25 << " 1500Hz" << 1500
-                                                  << QStringList{kAskInteger};
-    QTest::newRow("frequency 1e3") << QByteArray("Frequency") << 25 << "1e3" << 25 << QStringList{};
-}
-
-void tst_DimraDlg::confirmingTypedValues()
-{
-    QFETCH(QByteArray, row);
-    QFETCH(int, start);
-    QFETCH(QString, typed);
-    QFETCH(int, position);
-    QFETCH(QStringList, messages);
-
-    connectAndLink();
-    slider(row)->setValue(start);
-    if (start != slider(row)->minimum())
-        QVERIFY(!m_line->read().isEmpty());
-
-    edit(row)->setText(typed);
-    QTest::mouseClick(confirm(row), Qt::LeftButton);
-    QCOMPARE(slider(row)->value(), position);
-    const QByteArray sent = sentWithin(100);
-    QCOMPARE(m_messages->take(), messages);
-    if (position == start) {
-        // The slider did not move, so it does not redraw: nothing is sent
-        // and the typed text stays.
-        QCOMPARE(sent, QByteArray());
-        QCOMPARE(edit(row)->text(), typed);
-    } else {
-        QCOMPARE(edit(row)->text(), QString::number(position));
-        const int code = row == "Frequency" ? 4 : row.right(1).toInt();
-        QCOMPARE(decodeFrames(sent), (QList<QPair<int, int>>{{code, position}}));
-    }
 }
 
 void tst_DimraDlg::validationOrderAndFocus_data()

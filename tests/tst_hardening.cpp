@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QDeadlineTimer>
 #include <QRandomGenerator>
 #include <QSlider>
 #include <QTest>
@@ -31,14 +32,15 @@ private slots:
     void farEndClosesDuringAFlood();
     void writeWhileTheDeviceIsGone();
     void portWithoutPermission();
-    void anyTextInAnEdit_data();
-    void anyTextInAnEdit();
+    void typedValues_data();
+    void typedValues();
 
 private:
     template <typename T> T *control(const QByteArray &name) const { return m_dlg->findChild<T *>(QLatin1String(name)); }
     void connectAndLink();
-    // Reads what the dialog wrote and checks every frame carries a value in range.
-    QList<QPair<int, int>> framesSent(int waitMs);
+    // Reads what the dialog wrote, waiting for at least `expected` frames,
+    // and checks every frame is well formed and carries a value in range.
+    QList<QPair<int, int>> framesSent(int expected = 0);
 
     std::unique_ptr<PtyPair> m_line;
     std::unique_ptr<MessageRecorder> m_messages;
@@ -69,14 +71,19 @@ void tst_Hardening::connectAndLink()
     QTest::mouseClick(control<QPushButton>("buttonConnect"), Qt::LeftButton);
     QVERIFY(m_line->write(CBoardModel::BuildReply(1, QByteArray(1, '\0'))));
     QTRY_VERIFY(m_dlg->m_bLinked);
-    QCOMPARE(framesSent(20), (QList<QPair<int, int>>{{0, 0}}));
+    QCOMPARE(framesSent(1), (QList<QPair<int, int>>{{0, 0}}));
 }
 
-QList<QPair<int, int>> tst_Hardening::framesSent(int waitMs)
+QList<QPair<int, int>> tst_Hardening::framesSent(int expected)
 {
-    QTest::qWait(waitMs);
+    QList<CFrameReader::Frame> frames;
+    QDeadlineTimer deadline(3000);
+    do {
+        frames += m_reader.Feed(m_line->read(20, 20));
+    } while (frames.size() < expected && !deadline.hasExpired());
+    frames += m_reader.Feed(m_line->read(50, 20)); // and nothing more
     QList<QPair<int, int>> values;
-    for (const CFrameReader::Frame &f : m_reader.Feed(m_line->read(0, 20))) {
+    for (const CFrameReader::Frame &f : frames) {
         if (f.verdict != CFrameReader::Good) {
             QTest::qFail("the dialog wrote a malformed frame", __FILE__, __LINE__);
             continue;
@@ -97,7 +104,7 @@ void tst_Hardening::megabyteOfNoiseThenAReplyStillWorks()
     QRandomGenerator random(20261207);
     random.fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
     QVERIFY(m_line->write(noise));
-    framesSent(100); // whatever replies the noise held, nothing out of range went back
+    framesSent(); // whatever replies the noise held, nothing out of range went back
 
     // An idle line brings the parser back to the start of a reply within
     // the longest reply; then the board is heard again.
@@ -106,7 +113,7 @@ void tst_Hardening::megabyteOfNoiseThenAReplyStillWorks()
     QVERIFY(m_dlg->m_bLinked);
     QVERIFY(m_dlg->m_comm.get_PortOpen());
     QTest::keyClick(m_dlg->m_sliderChannel3, Qt::Key_End);
-    QVERIFY(framesSent(100).contains(qMakePair(3, 100)));
+    QVERIFY(framesSent(1).contains(qMakePair(3, 100)));
     // Noise can only ever bring validation messages, never an error.
     for (const QString &m : m_messages->take())
         QVERIFY2(m.startsWith(QStringLiteral("请输入")), qPrintable(m));
@@ -164,9 +171,10 @@ void tst_Hardening::portWithoutPermission()
     QVERIFY(!m_dlg->m_comm.get_PortOpen());
 }
 
-void tst_Hardening::anyTextInAnEdit_data()
+void tst_Hardening::typedValues_data()
 {
     QTest::addColumn<QByteArray>("row");
+    QTest::addColumn<int>("start");
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("position");
     QTest::addColumn<QString>("message");
@@ -177,64 +185,78 @@ void tst_Hardening::anyTextInAnEdit_data()
     const QString tenThousandNines(10000, QLatin1Char('9'));
     const QString tenThousandLetters(10000, QLatin1Char('x'));
 
-    const QList<std::tuple<const char *, QString, int, QString>> channel = {
-        {"empty", "", 0, integer},
-        {"spaces", "   ", 0, integer},
-        {"plus seven", "+7", 7, QString()},
-        {"minus zero", "-0", 0, QString()},
-        {"arabic-indic three", QString::fromUtf8("٣"), 0, integer},
-        {"ten thousand nines", tenThousandNines, 100, integer},
-        {"ten thousand letters", tenThousandLetters, 0, integer},
-        {"2147483648", "2147483648", 100, integer},
-        {"-2147483649", "-2147483649", 0, integer},
-        {"1e3", "1e3", 1, integer},
-        {"spaced 50", " 50 ", 50, QString()},
-        {"negative", "-12", 0, channelRange},
+    // The confirm button moves the slider to the number the text starts
+    // with; the slider clamps; its redraw validates the text, shows at most
+    // one message, sends the position and writes it into the edit.
+    struct Case { const char *tag; const char *row; int start; QString text; int position; QString message; };
+    const QList<Case> cases = {
+        {"250 clamps to 100", "Channel1", 30, "250", 100, channelRange},
+        {"-5 clamps to 0", "Channel3", 30, "-5", 0, channelRange},
+        {"1A reads as 1", "Channel1", 30, "1A", 1, integer},
+        {"empty", "Channel2", 30, "", 0, integer},
+        {"spaces", "Channel2", 30, "   ", 0, integer},
+        {"plus seven", "Channel2", 30, "+7", 7, QString()},
+        {"minus zero", "Channel2", 30, "-0", 0, QString()},
+        {"arabic-indic three", "Channel2", 30, QString::fromUtf8("٣"), 0, integer},
+        {"ten thousand nines", "Channel2", 30, tenThousandNines, 100, integer},
+        {"ten thousand letters", "Channel2", 30, tenThousandLetters, 0, integer},
+        {"2147483648", "Channel2", 30, "2147483648", 100, integer},
+        {"-2147483649", "Channel2", 30, "-2147483649", 0, integer},
+        {"1e3", "Channel2", 30, "1e3", 1, integer},
+        {"spaced 50", "Channel2", 30, " 50 ", 50, QString()},
+        {"frequency 5000", "Frequency", 1000, "5000", 5000, QString()},
+        {"frequency 24 clamps to 25", "Frequency", 1000, "24", 25, frequencyRange},
+        {"frequency with trailing text", "Frequency", 25, " 1500Hz", 1500, integer},
+        {"frequency empty", "Frequency", 1000, "", 25, integer},
+        {"frequency plus seven", "Frequency", 1000, "+7", 25, frequencyRange},
+        {"frequency minus zero", "Frequency", 1000, "-0", 25, frequencyRange},
+        {"frequency arabic-indic three", "Frequency", 1000, QString::fromUtf8("٣"), 25, integer},
+        {"frequency ten thousand nines", "Frequency", 1000, tenThousandNines, 150000, integer},
+        {"frequency 2147483648", "Frequency", 1000, "2147483648", 150000, integer},
+        {"frequency 1e3", "Frequency", 1000, "1e3", 25, integer},
+        {"frequency 150001", "Frequency", 1000, "150001", 150000, frequencyRange},
+        // A slider already at the position does not redraw: nothing is
+        // sent, no message, and the typed text stays.
+        {"frequency 1e3 at 25 does not move", "Frequency", 25, "1e3", 25, QString()},
     };
-    for (const auto &[tag, text, position, message] : channel)
-        QTest::addRow("channel 2, %s", tag) << QByteArray("Channel2") << text << position << message;
-
-    const QList<std::tuple<const char *, QString, int, QString>> frequency = {
-        {"empty", "", 25, integer},
-        {"plus seven", "+7", 25, frequencyRange},
-        {"minus zero", "-0", 25, frequencyRange},
-        {"arabic-indic three", QString::fromUtf8("٣"), 25, integer},
-        {"ten thousand nines", tenThousandNines, 150000, integer},
-        {"2147483648", "2147483648", 150000, integer},
-        {"1e3", "1e3", 25, integer},
-        {"spaced 50", " 50 ", 50, QString()},
-        {"150001", "150001", 150000, frequencyRange},
-    };
-    for (const auto &[tag, text, position, message] : frequency)
-        QTest::addRow("frequency, %s", tag) << QByteArray("Frequency") << text << position << message;
+    for (const Case &c : cases)
+        QTest::newRow(c.tag) << QByteArray(c.row) << c.start << c.text << c.position << c.message;
 }
 
-void tst_Hardening::anyTextInAnEdit()
+void tst_Hardening::typedValues()
 {
     QFETCH(QByteArray, row);
+    QFETCH(int, start);
     QFETCH(QString, text);
     QFETCH(int, position);
     QFETCH(QString, message);
 
     connectAndLink();
     auto *slider = control<QSlider>("slider" + row);
-    slider->setValue(row == "Frequency" ? 1000 : 30);
-    framesSent(30);
+    const bool moves = start != slider->value();
+    slider->setValue(start);
+    framesSent(moves ? 1 : 0);
 
     control<QLineEdit>("edit" + row)->setText(text);
     QTest::mouseClick(control<QPushButton>("buttonConfirm" + row), Qt::LeftButton);
     QCOMPARE(slider->value(), position);
-    const int code = row == "Frequency" ? 4 : 2;
-    QCOMPARE(framesSent(100), (QList<QPair<int, int>>{{code, position}}));
+    const int code = row == "Frequency" ? 4 : row.right(1).toInt();
+    if (position == start) {
+        QCOMPARE(framesSent(), (QList<QPair<int, int>>{}));
+        QCOMPARE(control<QLineEdit>("edit" + row)->text(), text);
+        QVERIFY(m_messages->messages.isEmpty());
+        return;
+    }
+    QCOMPARE(framesSent(1), (QList<QPair<int, int>>{{code, position}}));
     QCOMPARE(m_messages->take(), message.isEmpty() ? QStringList() : QStringList{message});
     QCOMPARE(control<QLineEdit>("edit" + row)->text(), QString::number(position));
 
-    // Every other slider redraws too; still nothing out of range goes out.
+    // Every slider redraws once more; still nothing out of range goes out.
     for (const char *other : {"Frequency", "Channel1", "Channel2", "Channel3"}) {
         auto *s = control<QSlider>(QByteArray("slider") + other);
         QTest::keyClick(s, s->value() == s->maximum() ? Qt::Key_Left : Qt::Key_Right);
     }
-    QCOMPARE(framesSent(100).size(), 4);
+    QCOMPARE(framesSent(4).size(), 4);
     QVERIFY(m_messages->messages.isEmpty());
 }
 

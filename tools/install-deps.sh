@@ -3,7 +3,7 @@
 # missing. Runs apt-get as root, or through sudo for a normal user.
 set -eu
 
-packages="cmake ninja-build g++ pkg-config
+packages="cmake ninja-build g++
 qt6-base-dev qt6-serialport-dev qt6-translations-l10n
 fonts-wqy-microhei xvfb xauth $*"
 
