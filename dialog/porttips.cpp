@@ -16,11 +16,9 @@ CPortTips::CPortTips(QComboBox *combo)
 
 void CPortTips::refresh()
 {
-    const QList<DetectedPort> detected = DetectSerialPorts();
+    const QList<CommPortTarget> targets = ResolveCommPorts(m_combo->count());
     for (int i = 0; i < m_combo->count(); ++i) {
-        const int n = i + 1;
-        const QString variable = qEnvironmentVariable(CommPortVariable(n).toLatin1().constData());
-        const CommPortTarget target = ResolveCommPort(n, detected, variable);
+        const CommPortTarget &target = targets.at(i);
         const QString tip = target.device.isEmpty()
             ? target.description
             : QStringLiteral("%1 — %2").arg(target.device, target.description);

@@ -10,6 +10,11 @@ bool isUsbAdapterName(const QString &name)
     return name.startsWith(QLatin1String("ttyUSB")) || name.startsWith(QLatin1String("ttyACM"));
 }
 
+QString overrideFor(int n)
+{
+    return qEnvironmentVariable(CommPortVariable(n).toLatin1().constData());
+}
+
 } // namespace
 
 QString CommPortVariable(int n)
@@ -68,9 +73,21 @@ CommPortTarget ResolveCommPort(int n)
 #ifdef Q_OS_WIN
     return ResolveCommPort(n, {}, {});
 #else
-    const QString override = qEnvironmentVariable(CommPortVariable(n).toLatin1().constData());
-    if (!override.isEmpty())
-        return ResolveCommPort(n, {}, override);
-    return ResolveCommPort(n, DetectSerialPorts(), {});
+    // Detection is skipped when the environment names the device.
+    const QString override = overrideFor(n);
+    return ResolveCommPort(n, override.isEmpty() ? DetectSerialPorts() : QList<DetectedPort>(), override);
 #endif
+}
+
+QList<CommPortTarget> ResolveCommPorts(int count)
+{
+#ifdef Q_OS_WIN
+    const QList<DetectedPort> detected;
+#else
+    const QList<DetectedPort> detected = DetectSerialPorts();
+#endif
+    QList<CommPortTarget> targets;
+    for (int n = 1; n <= count; ++n)
+        targets.append(ResolveCommPort(n, detected, overrideFor(n)));
+    return targets;
 }

@@ -37,5 +37,8 @@ CommPortTarget ResolveCommPort(int n, const QList<DetectedPort> &ordered, const 
 // What port number n resolves to on this machine now.
 CommPortTarget ResolveCommPort(int n);
 
+// What port numbers 1 to count resolve to now, detecting the ports once.
+QList<CommPortTarget> ResolveCommPorts(int count);
+
 // The environment variable that names the device for port number n.
 QString CommPortVariable(int n);

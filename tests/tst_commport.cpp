@@ -55,6 +55,9 @@ void tst_CommPort::overrideComesFromTheEnvironment()
 {
     qputenv("DIMRA_COM12", "/dev/dimra-test-port");
     QCOMPARE(ResolveCommPort(12).device, QStringLiteral("/dev/dimra-test-port"));
+    const QList<CommPortTarget> all = ResolveCommPorts(12);
+    QCOMPARE(all.size(), 12);
+    QCOMPARE(all.last().device, QStringLiteral("/dev/dimra-test-port"));
     qunsetenv("DIMRA_COM12");
     QCOMPARE(CommPortVariable(12), QStringLiteral("DIMRA_COM12"));
 }
