@@ -1,10 +1,9 @@
 #include "dataexchange.h"
 
+#include "hexconv.h"
 #include "messages.h"
 
 #include <QLineEdit>
-#include <cstdint>
-#include <limits>
 
 void CDataExchange::Fail()
 {
@@ -25,28 +24,12 @@ bool ParseEditInteger(const QString &text, int &value)
     while (end > begin && isBlank(text.at(end - 1)))
         --end;
 
-    bool negative = false;
-    if (begin < end && (text.at(begin) == QLatin1Char('+') || text.at(begin) == QLatin1Char('-'))) {
-        negative = text.at(begin) == QLatin1Char('-');
-        ++begin;
-    }
-    if (begin == end)
+    // Only ASCII digits count, all the way to the blanks: a value typed
+    // with other digits or followed by anything else is refused, not guessed at.
+    const DecimalScan scan = ScanDecimal(text, begin);
+    if (!scan.hasDigits || scan.clamped || scan.end != end)
         return false;
-
-    // Only ASCII digits count: a value typed with other digits is refused,
-    // not guessed at.
-    const int64_t limit = negative ? -int64_t(std::numeric_limits<int>::min())
-                                   : int64_t(std::numeric_limits<int>::max());
-    int64_t magnitude = 0;
-    for (qsizetype i = begin; i < end; ++i) {
-        const char16_t c = text.at(i).unicode();
-        if (c < '0' || c > '9')
-            return false;
-        magnitude = magnitude * 10 + (c - '0');
-        if (magnitude > limit)
-            return false;
-    }
-    value = int(negative ? -magnitude : magnitude);
+    value = scan.value;
     return true;
 }
 

@@ -88,14 +88,11 @@ int HexTextToBytes(const QString &text, QByteArray &bytes)
     return int(j);
 }
 
-int DecimalLeadingDigits(const QString &text)
+DecimalScan ScanDecimal(const QString &text, qsizetype from)
 {
-    qsizetype i = 0;
+    DecimalScan scan;
+    qsizetype i = from;
     const qsizetype len = text.size();
-    const auto isSpace = [](char16_t c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
-    while (i < len && isSpace(text.at(i).unicode()))
-        ++i;
-
     bool negative = false;
     if (i < len && (text.at(i) == QLatin1Char('+') || text.at(i) == QLatin1Char('-'))) {
         negative = text.at(i) == QLatin1Char('-');
@@ -110,13 +107,23 @@ int DecimalLeadingDigits(const QString &text)
         const char16_t c = text.at(i).unicode();
         if (c < '0' || c > '9')
             break;
-        magnitude = magnitude * 10 + (c - '0');
-        if (magnitude > limit)
-            magnitude = limit + 1; // keep reading digits without overflowing
+        scan.hasDigits = true;
+        magnitude = qMin(magnitude * 10 + (c - '0'), limit + 1); // keeps reading without overflowing
     }
-    if (magnitude > limit)
-        magnitude = limit;
-    return static_cast<int>(negative ? -magnitude : magnitude);
+    scan.clamped = magnitude > limit;
+    magnitude = qMin(magnitude, limit);
+    scan.value = static_cast<int>(negative ? -magnitude : magnitude);
+    scan.end = i;
+    return scan;
+}
+
+int DecimalLeadingDigits(const QString &text)
+{
+    qsizetype i = 0;
+    const auto isSpace = [](char16_t c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    while (i < text.size() && isSpace(text.at(i).unicode()))
+        ++i;
+    return ScanDecimal(text, i).value;
 }
 
 QString ReceivedByteText(unsigned char byte)

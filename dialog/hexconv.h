@@ -26,6 +26,18 @@ int HexCharValue(char ch);
 // stay. Returns the number of bytes, which is also the array's new size.
 int HexTextToBytes(const QString &text, QByteArray &bytes);
 
+// A decimal number as it stands at `from` in a text: an optional sign, then
+// ASCII digits up to the first character that is not one. The value is
+// clamped to the signed 32-bit range; `end` is where the digits stop.
+struct DecimalScan
+{
+    int value = 0;
+    qsizetype end = 0;
+    bool hasDigits = false;
+    bool clamped = false;
+};
+DecimalScan ScanDecimal(const QString &text, qsizetype from);
+
 // Reads the decimal number a text starts with, as a typed value or a reply's
 // function code is read: leading white space, an optional sign, then digits
 // up to the first non-digit. No digits give 0; a number beyond the signed
