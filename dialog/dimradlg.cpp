@@ -184,9 +184,9 @@ void CMyDimraDlg::OnControlEvent(void (CMyDimraDlg::*handler)())
 
 void CMyDimraDlg::ReportError(const QString &text)
 {
-    // The failed access may have lost the device (it vanished during a
-    // write): the window must not go on claiming a connection.
-    if (!m_comm.get_PortOpen() && m_btnConnect->text() != kCaptionConnect)
+    // Whatever the failure, a closed port means the window is disconnected:
+    // a device lost while reading or writing leaves it here too.
+    if (!m_comm.get_PortOpen())
         EnterDisconnectedState();
     DimraMessageBox(this, text);
 }
@@ -317,9 +317,7 @@ void CMyDimraDlg::OnCommEvent()
         ReceiveBytes(m_comm.get_Input());
         break;
     case CMSComm::comEvDeviceLost:
-        EnterDisconnectedState();
-        UpdateData(false);
-        throw CSerialError(m_comm.get_ErrorText());
+        throw CSerialError(m_comm.get_ErrorText()); // reported, and the window disconnected, by ReportError
     default:
         break;
     }

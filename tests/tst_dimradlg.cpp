@@ -106,6 +106,7 @@ private slots:
     void disconnectLeavesTheValuesAsTheyAre();
     void deviceLossReturnsToDisconnectedWithOneMessage();
     void failedOpenLinkWriteLeavesTheQuirkyState();
+    void deviceLossInTheQuirkyStateForgetsTheLink();
     void openErrorsAreReportedAndTheProgramGoesOn();
     void receivedBytesWaitWhileAValidationMessageIsShown();
     void controlNotificationsAreDroppedDuringAnExchange();
@@ -561,6 +562,29 @@ void tst_DimraDlg::failedOpenLinkWriteLeavesTheQuirkyState()
     QTest::mouseClick(connectButton(), Qt::LeftButton);
     QCOMPARE(m_line->readExactly(kOpenLink.size()), kOpenLink);
     QCOMPARE(connectButton()->text(), kDisconnect);
+}
+
+void tst_DimraDlg::deviceLossInTheQuirkyStateForgetsTheLink()
+{
+    m_dlg.reset();
+    auto *dlg = new FailingWriteDlg;
+    m_dlg.reset(dlg);
+    dlg->show();
+    dlg->failNextWrite = true;
+    QTest::mouseClick(connectButton(), Qt::LeftButton);
+    QCOMPARE(m_messages->take().size(), 1);
+
+    // The port is open though the window says otherwise, so the board can
+    // still be heard and establish the link...
+    QVERIFY(m_line->write(channelReply(1, 9)));
+    QTRY_VERIFY(m_dlg->m_bLinked);
+    // ...and losing the device forgets it again, with one message.
+    m_line->closeMaster();
+    QTRY_VERIFY(!m_dlg->m_comm.get_PortOpen());
+    QTRY_COMPARE(m_messages->messages.size(), 1);
+    QVERIFY(!m_dlg->m_bLinked);
+    QCOMPARE(connectButton()->text(), kConnect);
+    QVERIFY(!slider("Channel1")->isEnabled());
 }
 
 void tst_DimraDlg::openErrorsAreReportedAndTheProgramGoesOn()
