@@ -210,10 +210,14 @@ void CMSComm::onPortError(QSerialPort::SerialPortError error)
     post(comEvDeviceLost);
 }
 
+bool CMSComm::receiveWaiting() const
+{
+    return m_nRThreshold > 0 && m_port.isOpen() && m_port.bytesAvailable() >= m_nRThreshold;
+}
+
 void CMSComm::postReceiveIfWaiting()
 {
-    if (m_bReceivePosted || m_nRThreshold <= 0 || !m_port.isOpen()
-        || m_port.bytesAvailable() < m_nRThreshold)
+    if (m_bReceivePosted || !receiveWaiting())
         return;
     m_bReceivePosted = true;
     post(comEvReceive);
@@ -232,7 +236,7 @@ void CMSComm::deliver(CommEvent event)
             m_bReceiveHeld = true;
             return;
         }
-        if (!m_port.isOpen() || m_nRThreshold <= 0 || m_port.bytesAvailable() < m_nRThreshold)
+        if (!receiveWaiting())
             return;
     } else {
         if (m_nHold > 0) {

@@ -60,6 +60,7 @@ signals:
 
 private:
     void onPortError(QSerialPort::SerialPortError error);
+    bool receiveWaiting() const; // RThreshold bytes or more wait
     void postReceiveIfWaiting();
     void post(CommEvent event);
     void deliver(CommEvent event);
