@@ -79,6 +79,13 @@ QByteArray PtyPair::readExactly(int count, int timeoutMs)
     return out;
 }
 
+termios PtyPair::lineSettings() const
+{
+    termios tio = {};
+    ::tcgetattr(m_slave, &tio);
+    return tio;
+}
+
 void PtyPair::closeMaster()
 {
     if (m_master >= 0) {

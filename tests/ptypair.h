@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <termios.h>
+
 // A pseudo-terminal pair standing in for a serial line: the program under
 // test opens slavePath() as its port, the test plays the far end on the
 // master side. The slave stays open here for the pair's whole life, or reads
@@ -26,6 +28,8 @@ public:
     // Reads until exactly count bytes arrived or timeoutMs passed, while
     // the Qt event loop keeps running.
     QByteArray readExactly(int count, int timeoutMs = 2000);
+    // The line settings the program put on its end.
+    termios lineSettings() const;
     // The far end goes away, as an unplugged adapter would.
     void closeMaster();
 

@@ -55,6 +55,8 @@ private slots:
     void settingsTexts_data();
     void settingsTexts();
     void openSequenceOpensThePseudoTerminal();
+    void settingsReachTheLine_data();
+    void settingsReachTheLine();
     void outputReachesTheFarEndWhole();
     void receivedBytesArriveThroughTheNotification();
     void inputLenLimitsOneReadAndTheRestFollows();
@@ -68,6 +70,7 @@ private slots:
     void writeToAVanishedDeviceThrowsOnceAndAnnouncesNothingElse();
     void handlerExceptionDoesNotStopLaterNotifications();
     void heldNotificationsArriveOnRelease();
+    void lossWhileHeldIsAnnouncedOnRelease();
 };
 
 void tst_MSComm::settingsTexts_data()
@@ -116,6 +119,39 @@ void tst_MSComm::openSequenceOpensThePseudoTerminal()
     comm.put_PortOpen(false); // closing a closed port is no error
     openAsTheDialogDoes(comm, 3); // and it opens again
     QVERIFY(comm.get_PortOpen());
+}
+
+void tst_MSComm::settingsReachTheLine_data()
+{
+    QTest::addColumn<QString>("settings");
+    QTest::addColumn<int>("speed");
+    QTest::addColumn<bool>("twoStopBits");
+    QTest::newRow("the dialog's 9600 8N1") << "9600,n,8,1" << int(B9600) << false;
+    QTest::newRow("19200 7E2") << "19200,e,7,2" << int(B19200) << true;
+    QTest::newRow("4800 8O1") << "4800,o,8,1" << int(B4800) << false;
+}
+
+void tst_MSComm::settingsReachTheLine()
+{
+    QFETCH(QString, settings);
+    QFETCH(int, speed);
+    QFETCH(bool, twoStopBits);
+    PtyPair line;
+    PortOverride com1(1, line.slavePath());
+    CMSComm comm;
+    comm.put_Settings(settings);
+    comm.put_PortOpen(true);
+    // A pseudo-terminal keeps speed and stop bits as set, but forces 8 data
+    // bits and no parity whatever is asked; those only a real port shows.
+    const termios tio = line.lineSettings();
+    QCOMPARE(int(cfgetospeed(&tio)), speed);
+    QCOMPARE(int(cfgetispeed(&tio)), speed);
+    QCOMPARE(bool(tio.c_cflag & CSTOPB), twoStopBits);
+    QCOMPARE(int(tio.c_cflag & CRTSCTS), 0); // no hardware handshake
+    if (settings == QLatin1String("9600,n,8,1")) {
+        QCOMPARE(int(tio.c_cflag & CSIZE), int(CS8));
+        QCOMPARE(int(tio.c_cflag & PARENB), 0);
+    }
 }
 
 void tst_MSComm::outputReachesTheFarEndWhole()
@@ -332,6 +368,26 @@ void tst_MSComm::heldNotificationsArriveOnRelease()
     QVERIFY(received.isEmpty()); // still held once
     comm.ReleaseEvents();
     QTRY_COMPARE(received, QByteArray("held"));
+}
+
+void tst_MSComm::lossWhileHeldIsAnnouncedOnRelease()
+{
+    PtyPair line;
+    PortOverride com1(1, line.slavePath());
+    CMSComm comm;
+    QList<short> events;
+    connect(&comm, &CMSComm::OnComm, this, [&] { events.append(comm.get_CommEvent()); });
+    openAsTheDialogDoes(comm, 1);
+    comm.HoldEvents();
+    line.closeMaster();
+    QTRY_VERIFY(!comm.get_PortOpen()); // closed at once...
+    QTest::qWait(100);
+    QVERIFY(events.isEmpty());         // ...announced only when released
+    comm.put_Output("x");              // the pending announcement covers this write
+    comm.ReleaseEvents();
+    QTRY_COMPARE(events, QList<short>{CMSComm::comEvDeviceLost});
+    QTest::qWait(100);
+    QCOMPARE(events.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_MSComm)
