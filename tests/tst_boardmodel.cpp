@@ -1,28 +1,17 @@
 #include "boardmodel.h"
-#include "dimraprotocol.h"
+#include "capturingprotocol.h"
 #include "framereader.h"
 
 #include <QTest>
 
 namespace {
 
-// The host side without a window: builds frames as the app does and parses
-// replies as the app does.
-class Host : public CDimraProtocol
-{
-public:
-    Host() { InitTxFrame(); }
-    QByteArray lastFrame;
-
-protected:
-    void WriteFrame(const QByteArray &bytes) override { lastFrame = bytes; }
-};
+// The host side without a window: builds frames and parses replies as the app does.
+using Host = CapturingProtocol;
 
 QByteArray frameFor(int code, int value)
 {
-    Host host;
-    host.SendCommand(code, value);
-    return host.lastFrame;
+    return Host().frameFor(code, value);
 }
 
 QList<QPair<int, int>> goodValues(const QList<CFrameReader::Frame> &frames)

@@ -1,5 +1,3 @@
-#include "ptypair.h"
-
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>

@@ -1,16 +1,14 @@
-#include "dimraprotocol.h"
+#include "capturingprotocol.h"
 #include "ptypair.h"
 
 #include <QTest>
 
 namespace {
 
-// Keeps the frames instead of writing them to a port.
-class RecordingProtocol : public CDimraProtocol
+// Keeps the frames, and counts the store exchanges a frame causes.
+class RecordingProtocol : public CapturingProtocol
 {
 public:
-    RecordingProtocol() { InitTxFrame(); }
-    QList<QByteArray> frames;
     int storeExchanges = 0;
 
     bool UpdateData(bool bSaveAndValidate) override
@@ -19,9 +17,6 @@ public:
             ++storeExchanges;
         return true;
     }
-
-protected:
-    void WriteFrame(const QByteArray &bytes) override { frames.append(bytes); }
 };
 
 } // namespace

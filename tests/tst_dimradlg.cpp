@@ -1,4 +1,6 @@
+#include "boardmodel.h"
 #include "dimradlg.h"
+#include "framereader.h"
 #include "messagerecorder.h"
 #include "ptypair.h"
 #include "serialerror.h"
@@ -23,38 +25,25 @@ const QString kAskInteger = QStringLiteral("请输入一个整数。");
 const QString kChannelRange = QStringLiteral("请输入一个介于 0 和 100 之间的整数。");
 const QString kFrequencyRange = QStringLiteral("请输入一个介于 25 和 150000 之间的整数。");
 
-// A reply as the board sends it, checksum included.
-QByteArray reply(int code, const QByteArray &data)
-{
-    QByteArray frame = QByteArray::fromHex("3DAA00") + char(code) + char(0) + char(data.size()) + data;
-    int sum = 0;
-    for (char b : frame)
-        sum += uchar(b);
-    return frame + char(sum & 0xFF);
-}
-
+// Replies as the board sends them.
 QByteArray channelReply(int channel, int value)
 {
-    return reply(channel, QByteArray(1, char(value)));
+    return CBoardModel::BuildReply(channel, CBoardModel::ValueData(channel, value));
 }
 
 QByteArray frequencyReply(int hz)
 {
-    return reply(4, QByteArray() + char(hz / 1000) + char((hz % 1000) / 256) + char((hz % 1000) % 256));
+    return CBoardModel::BuildReply(4, CBoardModel::ValueData(4, hz));
 }
 
-// The values a stream of command frames carries, as (code, value) pairs.
+// The values a stream of command frames carries, as (code, value) pairs,
+// read as the board reads them; a damaged frame shows as (-1, -1).
 QList<QPair<int, int>> decodeFrames(const QByteArray &bytes)
 {
     QList<QPair<int, int>> out;
-    for (qsizetype i = 0; i + 7 <= bytes.size();) {
-        const int n = uchar(bytes.at(i + 5));
-        const QByteArray d = bytes.mid(i + 6, n);
-        const int code = uchar(bytes.at(i + 3));
-        out.append({code, n == 3 ? uchar(d[0]) * 1000 + uchar(d[1]) * 256 + uchar(d[2])
-                              : n == 1 ? uchar(d[0]) : -1});
-        i += 7 + n;
-    }
+    for (const CFrameReader::Frame &f : CFrameReader().Feed(bytes))
+        out.append(f.verdict == CFrameReader::Good ? qMakePair(f.code, CBoardModel::DecodeValue(f.code, f.data))
+                                                   : qMakePair(-1, -1));
     return out;
 }
 
@@ -434,7 +423,7 @@ void tst_DimraDlg::repliesMoveTheSliders_data()
     QTest::newRow("frequency 05 00 00") << frequencyReply(5000) << QByteArray("Frequency") << 5000;
     QTest::newRow("frequency 01 01 F4") << frequencyReply(1500) << QByteArray("Frequency") << 1500;
     QTest::newRow("channel 3") << channelReply(3, 64) << QByteArray("Channel3") << 64;
-    QTest::newRow("function 2A acts as 2") << reply(0x2A, QByteArray(1, char(12))) << QByteArray("Channel2") << 12;
+    QTest::newRow("function 2A acts as 2") << CBoardModel::BuildReply(0x2A, QByteArray(1, char(12))) << QByteArray("Channel2") << 12;
     QTest::newRow("reply split in bytes") << channelReply(2, 40) << QByteArray("Channel2") << 40;
 }
 

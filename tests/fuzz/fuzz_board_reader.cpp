@@ -2,7 +2,7 @@
 // and every frame the app builds read back with its value.
 
 #include "boardmodel.h"
-#include "dimraprotocol.h"
+#include "capturingprotocol.h"
 #include "framereader.h"
 #include "fuzzcheck.h"
 
@@ -10,16 +10,6 @@
 #include <cstdint>
 
 namespace {
-
-class FrameBuilder : public CDimraProtocol
-{
-public:
-    FrameBuilder() { InitTxFrame(); }
-    QByteArray frame;
-
-protected:
-    void WriteFrame(const QByteArray &bytes) override { frame = bytes; }
-};
 
 bool sameFrames(const QList<CFrameReader::Frame> &a, const QList<CFrameReader::Frame> &b)
 {
@@ -72,10 +62,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // A frame the app builds is accepted with the same value, as long as
     // no complete frame header is left waiting for the rest of its frame.
     const int value = code == 4 ? 25 + int((uint(data[2]) * 1031u + size * 7u) % 149976u) : data[2] % 101;
-    FrameBuilder app;
-    app.SendCommand(code, value);
+    const QByteArray frame = CapturingProtocol().frameFor(code, value);
     const bool clean = whole.bufferedBytes() < 6;
-    const QList<CFrameReader::Frame> after = whole.Feed(app.frame);
+    const QList<CFrameReader::Frame> after = whole.Feed(frame);
     if (clean) {
         FUZZ_CHECK(!after.isEmpty());
         const CFrameReader::Frame &last = after.back();
