@@ -93,8 +93,8 @@ void tst_BoardProgram::stdioModeEndsWithItsInput()
 {
     QProcess board;
     board.start(QStringLiteral(DIMRA_BOARD_PROGRAM),
-                {QStringLiteral("--stdio"), QStringLiteral("--no-pacing"), QStringLiteral("--mode"),
-                 QStringLiteral("echo")});
+                {QStringLiteral("--stdio"), QStringLiteral("--no-pacing"), QStringLiteral("--trace"),
+                 QStringLiteral("--mode"), QStringLiteral("echo")});
     QVERIFY(board.waitForStarted());
     // Garbage, a frame with a bad checksum, then a good one, in two pieces.
     board.write(QByteArray::fromHex("0102 3DAA000300010A00 3DAA0003"));
@@ -106,6 +106,10 @@ void tst_BoardProgram::stdioModeEndsWithItsInput()
     const QString log = QString::fromLocal8Bit(board.readAllStandardError());
     QVERIFY2(log.contains(QStringLiteral("通道3 10 %")), qPrintable(log));
     QVERIFY2(log.contains(QStringLiteral("丢弃 1 帧")), qPrintable(log));
+    // The trace shows each frame in hex with its meaning and verdict.
+    QVERIFY2(log.contains(QStringLiteral("收 3D AA 00 03 00 01 0A 00  校验和错误，已丢弃")), qPrintable(log));
+    QVERIFY2(log.contains(QStringLiteral("收 3D AA 00 03 00 01 0A F5  设置通道3 = 10 %，校验正确")), qPrintable(log));
+    QVERIFY2(log.contains(QStringLiteral("发 3D AA 00 03 00 01 0A F5  报告通道3 = 10 %")), qPrintable(log));
 }
 
 QTEST_GUILESS_MAIN(tst_BoardProgram)
