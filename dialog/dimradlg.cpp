@@ -310,6 +310,11 @@ void CMyDimraDlg::SetSliderPos(int code, int position)
         m_reportedPos[code] = position;
 }
 
+void CMyDimraDlg::WriteFrame(const QByteArray &bytes)
+{
+    m_comm.put_Output(bytes);
+}
+
 void CMyDimraDlg::OnCommEvent()
 {
     switch (m_comm.get_CommEvent()) {

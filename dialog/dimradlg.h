@@ -18,6 +18,7 @@
 // value members and are read back, with validation, by field exchange.
 
 #include "dimraprotocol.h"
+#include "mscomm.h"
 
 #include <QDialog>
 #include <QHash>
@@ -63,11 +64,13 @@ public:
     QSlider *m_sliderChannel1 = nullptr;
     QSlider *m_sliderChannel2 = nullptr;
     QSlider *m_sliderChannel3 = nullptr;
+    CMSComm m_comm;
     QComboBox *m_comboPort = nullptr;
 
 protected:
     virtual void DoDataExchange(CDataExchange *pDX);
     void SetSliderPos(int code, int position) override;
+    void WriteFrame(const QByteArray &bytes) override;
     void accept() override;
 
 private:

@@ -46,11 +46,6 @@ void CDimraProtocol::SetSliderPos(int, int)
 {
 }
 
-void CDimraProtocol::WriteFrame(const QByteArray &bytes)
-{
-    m_comm.put_Output(bytes);
-}
-
 void CDimraProtocol::InitTxFrame()
 {
     m_nTxFrame[0] = HexToInt(m_strTxHead1);
@@ -113,6 +108,14 @@ void CDimraProtocol::SendCommand(int code, int value)
     QByteArray bytes;
     HexTextToBytes(str, bytes);
     WriteFrame(bytes);
+}
+
+void CDimraProtocol::ResetReplyParser()
+{
+    m_nRxState = 0;
+    m_nRxSkip = 0;
+    m_bRxFrameDone = 0;
+    s_nRxCount = 0;
 }
 
 void CDimraProtocol::ProcessReplyByte(QString text)

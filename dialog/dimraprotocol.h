@@ -1,12 +1,12 @@
 #pragma once
 
-#include "mscomm.h"
-
 #include <QByteArray>
 #include <QString>
 
-// The protocol half of the dimmer dialog, kept free of windows so that tests,
-// the benchmark and the fuzzers can drive it directly.
+// The protocol half of the dimmer dialog: the codec and the value members,
+// kept free of windows and of the port so that the dialog, dimractl, the
+// tests, the benchmark and the fuzzers share it. Whoever owns the line
+// writes the frames (WriteFrame).
 //
 // A command frame is 3D AA 00, a function code (0 open link, 1-3 channel
 // duty, 4 frequency), a two-byte length (00 00, 00 01 or 00 03), the data and
@@ -34,6 +34,10 @@ public:
     // Builds the frame for a command and its value and writes it. The value
     // is ignored for the open-link command; codes outside 0-4 send nothing.
     void SendCommand(int code, int value);
+
+    // Starts the reply parser afresh, as after opening a port: state 0 and
+    // the three-byte counter 0. The stored reply fields keep their values.
+    void ResetReplyParser();
 
     // Feeds one received byte text ("3D ", trailing space included) to the parser.
     void ProcessReplyByte(QString text);
@@ -83,11 +87,9 @@ public:
     // True once the board has answered with a channel 1 reply since the last disconnect.
     bool m_bLinked = false;
 
-    CMSComm m_comm;
-
 protected:
     // Moves the slider of a row (a Command code) to a position a reply reported.
     virtual void SetSliderPos(int code, int position);
     // Writes one whole frame to the line.
-    virtual void WriteFrame(const QByteArray &bytes);
+    virtual void WriteFrame(const QByteArray &bytes) = 0;
 };

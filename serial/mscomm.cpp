@@ -105,7 +105,8 @@ void CMSComm::put_PortOpen(bool open)
 
     const CommPortTarget target = ResolveCommPort(m_nCommPort);
     if (target.device.isEmpty())
-        throw CSerialError(QStringLiteral("无法打开 %1：%2。").arg(portLabel(), target.description));
+        throw CSerialError(QStringLiteral("无法打开 %1：%2。").arg(portLabel(), target.description),
+                           CSerialError::NoSuchDevice);
 
     m_port.setPortName(target.device);
     m_port.setBaudRate(m_settings.baudRate);
@@ -114,7 +115,7 @@ void CMSComm::put_PortOpen(bool open)
     m_port.setStopBits(m_settings.stopBits);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!m_port.open(QIODevice::ReadWrite))
-        throw CSerialError(openErrorText(target.device));
+        throw openError(target.device);
 
     // Bytes that waited in the driver before the open belong to nobody.
     m_port.clear();
@@ -127,13 +128,15 @@ void CMSComm::put_PortOpen(bool open)
     m_bLossInOutput = false;
 }
 
-QString CMSComm::openErrorText(const QString &device) const
+CSerialError CMSComm::openError(const QString &device) const
 {
     const QString where = QStringLiteral("%1（%2）").arg(device, portLabel());
+    const QString details = m_port.errorString();
     switch (m_port.error()) {
     case QSerialPort::DeviceNotFoundError:
-        return QStringLiteral("找不到串口设备 %1。请检查设备是否已连接，或用环境变量 %2 指定正确的设备路径。")
-            .arg(where, CommPortVariable(m_nCommPort));
+        return CSerialError(QStringLiteral("找不到串口设备 %1。请检查设备是否已连接，或用环境变量 %2 指定正确的设备路径。")
+                                .arg(where, CommPortVariable(m_nCommPort)),
+                            CSerialError::NoSuchDevice, details);
     case QSerialPort::PermissionError: {
 #ifdef Q_OS_UNIX
         // Qt reports a lock held by another program as a permission error
@@ -146,17 +149,19 @@ QString CMSComm::openErrorText(const QString &device) const
                 if (const struct group *gr = ::getgrgid(st.st_gid))
                     group = QString::fromLocal8Bit(gr->gr_name);
             }
-            return QStringLiteral("没有权限打开串口 %1。请把当前用户加入拥有该设备的用户组 %2"
-                                  "（例如执行 sudo usermod -aG %2 $USER），然后重新登录。")
-                .arg(where, group);
+            return CSerialError(QStringLiteral("没有权限打开串口 %1。请把当前用户加入拥有该设备的用户组 %2"
+                                               "（例如执行 sudo usermod -aG %2 $USER），然后重新登录。")
+                                    .arg(where, group),
+                                CSerialError::NoPermission, details);
         }
 #endif
-        return QStringLiteral("串口 %1 正被其他程序占用（port in use by another program），"
-                              "无法打开。请先关闭占用它的程序。")
-            .arg(where);
+        return CSerialError(QStringLiteral("串口 %1 正被其他程序占用（port in use by another program），"
+                                           "无法打开。请先关闭占用它的程序。")
+                                .arg(where),
+                            CSerialError::InUse, details);
     }
     default:
-        return QStringLiteral("无法打开串口 %1：%2。").arg(where, m_port.errorString());
+        return CSerialError(QStringLiteral("无法打开串口 %1：%2。").arg(where, details), CSerialError::Failed, details);
     }
 }
 
@@ -177,7 +182,7 @@ void CMSComm::put_Output(const QByteArray &bytes)
     --m_nOutputDepth;
     if (m_bLossInOutput) {
         m_bLossInOutput = false;
-        throw CSerialError(m_strLossText);
+        throw CSerialError(m_strLossText, CSerialError::DeviceLost);
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "serialerror.h"
 #include "serialsettings.h"
 
 #include <QByteArray>
@@ -65,7 +66,7 @@ private:
     void post(CommEvent event);
     void deliver(CommEvent event);
     QString portLabel() const;
-    QString openErrorText(const QString &device) const;
+    CSerialError openError(const QString &device) const;
 
     QSerialPort m_port;
     short m_nCommPort = 1;

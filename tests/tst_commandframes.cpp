@@ -1,4 +1,5 @@
 #include "capturingprotocol.h"
+#include "mscomm.h"
 #include "ptypair.h"
 
 #include <QTest>
@@ -143,7 +144,12 @@ void tst_CommandFrames::frameGoesOutInOneWriteThroughThePort()
     QVERIFY(line.isValid());
     qputenv("DIMRA_COM2", line.slavePath().toLocal8Bit());
 
-    CDimraProtocol protocol;
+    // The codec owns no port: whoever owns the line writes its frames.
+    struct PortProtocol : CDimraProtocol
+    {
+        CMSComm m_comm;
+        void WriteFrame(const QByteArray &bytes) override { m_comm.put_Output(bytes); }
+    } protocol;
     protocol.InitTxFrame();
     protocol.m_comm.put_CommPort(2);
     protocol.m_comm.put_PortOpen(true);

@@ -19,6 +19,7 @@ public:
 
 protected:
     void SetSliderPos(int code, int position) override { sliderMoves.append({code, position}); }
+    void WriteFrame(const QByteArray &) override {}
 };
 
 } // namespace
