@@ -4,12 +4,14 @@
 #include "serialerror.h"
 
 #include <QDebug>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QMetaObject>
 
 #ifdef Q_OS_UNIX
 #include <grp.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 #endif
 
@@ -184,6 +186,19 @@ void CMSComm::put_Output(const QByteArray &bytes)
         m_bLossInOutput = false;
         throw CSerialError(m_strLossText, CSerialError::DeviceLost);
     }
+}
+
+bool CMSComm::WaitForOutputDrained(int msecs)
+{
+    QDeadlineTimer deadline(msecs);
+    while (m_port.isOpen() && m_port.bytesToWrite() > 0 && !deadline.hasExpired())
+        m_port.waitForBytesWritten(int(deadline.remainingTime()));
+    if (!m_port.isOpen() || m_port.bytesToWrite() > 0)
+        return false;
+#ifdef Q_OS_UNIX
+    ::tcdrain(m_port.handle());
+#endif
+    return true;
 }
 
 QByteArray CMSComm::get_Input()

@@ -41,6 +41,9 @@ public:
 
     // Writes all bytes in one write.
     void put_Output(const QByteArray &bytes);
+    // Blocks until every byte handed to put_Output has left the computer, or
+    // msecs have passed. False on a timeout or when the port is not open.
+    bool WaitForOutputDrained(int msecs);
     // Returns and removes up to InputLen waiting bytes (all of them for 0).
     QByteArray get_Input();
     // The reason for the notification being handled.
