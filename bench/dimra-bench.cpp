@@ -1,10 +1,12 @@
 // dimra-bench: measures Dimra against the line it serves and prints a
 // Markdown table. Not a test: it reports figures and asserts nothing.
 //
-//   dimra-bench            all measurements (offscreen, about a minute)
+//   dimra-bench            all measurements (offscreen, about two minutes)
+//   dimra-bench --drag     only the fast drags against a line at 9600 baud
 //   dimra-bench --startup-child   (internal) one timed start-up
 
 #include "boardmodel.h"
+#include "framereader.h"
 #include "dimra.h"
 #include "dimradlg.h"
 #include "messages.h"
@@ -223,6 +225,103 @@ void sliderToWire()
              QStringLiteral("%1 ms").arg(latencyMs.max(), 0, 'f', 3), "p99 < 2 ms");
 }
 
+// A far end that reads no faster than a 9600-baud UART drains, as a real
+// board does, and notes the last frequency it was sent.
+class PacedFarEnd
+{
+public:
+    explicit PacedFarEnd(int master) : m_master(master), m_thread([this] { run(); }) {}
+    ~PacedFarEnd()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+    std::atomic<qint64> lastArrival{0};
+    std::atomic<int> lastFrequency{-1};
+    std::atomic<qint64> received{0};
+
+private:
+    void run()
+    {
+        CFrameReader reader;
+        double tokens = 0;
+        qint64 before = monotonicNs();
+        char buf[64];
+        while (!m_stop) {
+            const qint64 now = monotonicNs();
+            tokens += (now - before) * kLineBytesPerSecond / 1e9;
+            before = now;
+            pollfd pfd{m_master, POLLIN, 0};
+            if (::poll(&pfd, 1, 1) <= 0) {
+                // An idle UART saves no time for later.
+                tokens = std::min(tokens, 1.0);
+                continue;
+            }
+            // While bytes wait, a UART sends them at line rate however late
+            // this thread gets to run.
+            const int budget = int(tokens);
+            if (budget < 1) {
+                std::this_thread::sleep_for(std::chrono::microseconds(500));
+                continue;
+            }
+            const ssize_t n = ::read(m_master, buf, size_t(std::min<int>(budget, sizeof buf)));
+            if (n <= 0)
+                continue;
+            tokens -= double(n);
+            received += n;
+            lastArrival = monotonicNs();
+            for (const CFrameReader::Frame &frame : reader.Feed(QByteArray(buf, int(n)))) {
+                if (frame.verdict == CFrameReader::Good && frame.code == 4)
+                    lastFrequency = uchar(frame.data[0]) * 1000 + uchar(frame.data[1]) * 256 + uchar(frame.data[2]);
+            }
+        }
+    }
+    int m_master;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+// 3. The frequency slider dragged fast for ten seconds against a line that
+// drains at 9600 baud: how long the board still receives after the last
+// move, whether it ends at the slider's value, and whether a loss was
+// (falsely) reported.
+void fastDrag(int movesPerSecond, int *messages)
+{
+    LinkedDialog linked;
+    if (!linked.open()) {
+        std::printf("| drag at %d moves/s | (could not link) | | |\n", movesPerSecond);
+        return;
+    }
+    QCoreApplication::processEvents();
+    const int before = *messages;
+    PacedFarEnd farEnd(linked.pty.master);
+    QSlider *slider = linked.dlg->m_sliderFrequency;
+    const int moves = movesPerSecond * 10;
+    const qint64 period = 1000000000LL / movesPerSecond;
+    const qint64 start = monotonicNs();
+    for (int i = 1; i <= moves; ++i) {
+        while (monotonicNs() < start + i * period)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        slider->setValue(25 + int((qint64(i) * 997) % 149976));
+    }
+    const qint64 lastMove = monotonicNs();
+    const int target = slider->value();
+    // Until the far end holds the slider's value and the line has been
+    // quiet for half a second, or 30 s at most.
+    waitFor([&] {
+        return farEnd.lastFrequency == target && monotonicNs() - farEnd.lastArrival > 500000000LL;
+    }, 30000);
+    const double lagMs = std::max<qint64>(0, farEnd.lastArrival - lastMove) / 1e6;
+    const bool lost = *messages != before || !linked.dlg->m_comm.get_PortOpen();
+    printRow(qPrintable(QStringLiteral("drag at %1 moves/s for 10 s: last byte after the last move").arg(movesPerSecond)),
+             QStringLiteral("%1 ms").arg(lagMs, 0, 'f', 1),
+             QStringLiteral("final value %1, %2, %3 bytes sent")
+                 .arg(farEnd.lastFrequency == target ? QStringLiteral("equal") : QStringLiteral("DIFFERENT"),
+                      lost ? QStringLiteral("LOSS REPORTED") : QStringLiteral("no loss"))
+                 .arg(farEnd.received.load()),
+             "< 30 ms, equal, no loss");
+}
+
 // 3. A mebibyte of noise: how long it takes to absorb, and the longest the
 // event loop stood still meanwhile.
 void floodAbsorption()
@@ -348,9 +447,15 @@ int main(int argc, char *argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     // Validation messages that noise may bring must not wait for a reader.
-    SetMessagePresenter([](QWidget *, const QString &) {});
+    int messages = 0;
+    SetMessagePresenter([&messages](QWidget *, const QString &) { ++messages; });
 
     std::printf("| measure | median | worst | target |\n|---|---|---|---|\n");
+    if (argc > 1 && qstrcmp(argv[1], "--drag") == 0) {
+        for (const int rate : {125, 250, 500})
+            fastDrag(rate, &messages);
+        return 0;
+    }
     {
         DiscardingProtocol protocol;
         frameBuilding("frames built by SendCommand (protocol alone)", protocol);
@@ -365,6 +470,8 @@ int main(int argc, char *argv[])
         receiving("bytes through the receive path (in the dialog)", dialog);
     }
     sliderToWire();
+    for (const int rate : {125, 250, 500})
+        fastDrag(rate, &messages);
     floodAbsorption();
     startup(QCoreApplication::applicationFilePath());
     return 0;

@@ -245,6 +245,9 @@ void CMyDimraDlg::OnConnect()
         m_comm.put_PortOpen(true);
         if (m_comm.get_PortOpen()) {
             str = kCaptionDisconnect;
+            // A reply cut off by an earlier loss must not swallow this
+            // board's first reply: the port's stale bytes are gone too.
+            ResetReplyParser();
             SendCommand(CmdOpenLink, 0);
             UpdateData(true);
             m_btnConnect->setText(str);
@@ -312,7 +315,10 @@ void CMyDimraDlg::SetSliderPos(int code, int position)
 
 void CMyDimraDlg::WriteFrame(const QByteArray &bytes)
 {
-    m_comm.put_Output(bytes);
+    // While the line is busy only the newest value of each setting waits;
+    // the open-link frame is never merged away.
+    const int code = bytes.size() > 3 ? uchar(bytes.at(3)) : CmdOpenLink;
+    m_comm.put_Output(bytes, code == CmdOpenLink ? COutputQueue::NoMerge : code);
 }
 
 void CMyDimraDlg::OnCommEvent()
@@ -322,7 +328,7 @@ void CMyDimraDlg::OnCommEvent()
         ReceiveBytes(m_comm.get_Input());
         break;
     case CMSComm::comEvDeviceLost:
-        throw CSerialError(m_comm.get_ErrorText()); // reported, and the window disconnected, by ReportError
+        throw CSerialError(m_comm.get_ErrorText(), CSerialError::DeviceLost, m_comm.get_ErrorDetails()); // reported, and the window disconnected, by ReportError
     default:
         break;
     }

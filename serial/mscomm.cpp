@@ -7,17 +7,37 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QMetaObject>
+#include <QThread>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
 
 #ifdef Q_OS_UNIX
 #include <grp.h>
+#include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 #endif
 
+namespace {
+
+// Received bytes the port keeps while nobody reads them (events held during
+// a field exchange); beyond that the system's own buffers hold the line back.
+constexpr qint64 kReadBufferSize = 64 * 1024;
+
+} // namespace
+
 CMSComm::CMSComm(QObject *parent)
     : QObject(parent)
 {
+    m_port.setReadBufferSize(kReadBufferSize);
+    m_paceTimer.setSingleShot(true);
+    m_paceTimer.setTimerType(Qt::PreciseTimer);
+    m_lineClock.start();
+    connect(&m_paceTimer, &QTimer::timeout, this, &CMSComm::pumpOutput);
     connect(&m_port, &QSerialPort::readyRead, this, &CMSComm::postReceiveIfWaiting);
     connect(&m_port, &QSerialPort::errorOccurred, this, &CMSComm::onPortError);
 }
@@ -98,8 +118,19 @@ bool CMSComm::get_PortOpen() const
 void CMSComm::put_PortOpen(bool open)
 {
     if (!open) {
-        if (m_port.isOpen())
+        if (m_port.isOpen()) {
+            // What still waits is at most one frame per setting: the board
+            // gets the values the user set last before the port closes.
+            while (!m_output.isEmpty()) {
+                const qint64 n = writeToLine(m_output.head());
+                if (n <= 0)
+                    break;
+                m_output.consume(n);
+            }
             m_port.close();
+        }
+        m_output.clear();
+        m_paceTimer.stop();
         return;
     }
     if (m_port.isOpen())
@@ -128,6 +159,12 @@ void CMSComm::put_PortOpen(bool open)
     m_strDevice = target.device;
     m_bLossPending = false;
     m_bLossInOutput = false;
+    m_output.clear();
+    m_nLineFreeAtUs = 0;
+#ifdef Q_OS_UNIX
+    struct stat st;
+    m_nDeviceId = ::fstat(m_port.handle(), &st) == 0 ? quint64(st.st_rdev) : 0;
+#endif
 }
 
 CSerialError CMSComm::openError(const QString &device) const
@@ -167,36 +204,118 @@ CSerialError CMSComm::openError(const QString &device) const
     }
 }
 
-void CMSComm::put_Output(const QByteArray &bytes)
+void CMSComm::put_Output(const QByteArray &bytes, int mergeKey)
 {
     if (!m_port.isOpen()) {
         if (m_bLossPending)
             return; // the device is gone and that is being reported already
         throw CSerialError(QStringLiteral("%1 没有打开，无法发送数据。").arg(portLabel()));
     }
-    if (m_port.write(bytes) != bytes.size())
-        throw CSerialError(QStringLiteral("向 %1 写入数据失败：%2。").arg(portLabel(), m_port.errorString()));
+    m_output.push(bytes, mergeKey);
 
-    // Hand the bytes to the driver now, so that a vanished device shows
-    // up as an error of this write rather than later.
+    // A vanished device found while sending shows up as an error of this write.
     ++m_nOutputDepth;
-    m_port.flush();
+    pumpOutput();
     --m_nOutputDepth;
     if (m_bLossInOutput) {
         m_bLossInOutput = false;
-        throw CSerialError(m_strLossText, CSerialError::DeviceLost);
+        throw CSerialError(m_strLossText, CSerialError::DeviceLost, m_strLossDetails);
+    }
+}
+
+qint64 CMSComm::get_InBufferCount() const
+{
+    return m_port.isOpen() ? m_port.bytesAvailable() : 0;
+}
+
+qint64 CMSComm::get_OutBufferCount() const
+{
+    return m_output.byteCount();
+}
+
+double CMSComm::byteTimeUs() const
+{
+    // Start bit, data bits, parity bit, stop bits.
+    const int stopBits = m_settings.stopBits == QSerialPort::OneStop ? 1 : 2;
+    const int bits = 1 + int(m_settings.dataBits) + (m_settings.parity == QSerialPort::NoParity ? 0 : 1) + stopBits;
+    return 1e6 * bits / std::max<qint32>(m_settings.baudRate, 1);
+}
+
+qint64 CMSComm::bytesOnLine() const
+{
+    // The line's speed says how much of what we wrote can still be on its
+    // way; where the driver tells how much it still holds, that counts too.
+    const qint64 now = m_lineClock.nsecsElapsed() / 1000;
+    const qint64 modelled = m_nLineFreeAtUs > now ? qint64(std::ceil((m_nLineFreeAtUs - now) / byteTimeUs())) : 0;
+    int queued = 0;
+#ifdef Q_OS_UNIX
+    if (::ioctl(m_port.handle(), TIOCOUTQ, &queued) != 0)
+        queued = 0;
+#endif
+    return std::max<qint64>(modelled, queued);
+}
+
+qint64 CMSComm::writeToLine(const QByteArray &bytes)
+{
+#ifdef Q_OS_UNIX
+    // Straight to the descriptor, which is non-blocking: a full buffer says
+    // EAGAIN and the bytes stay here, instead of piling up in the port.
+    qint64 n;
+    do
+        n = ::write(m_port.handle(), bytes.constData(), size_t(bytes.size()));
+    while (n < 0 && errno == EINTR);
+    return n;
+#else
+    return m_port.write(bytes);
+#endif
+}
+
+void CMSComm::pumpOutput()
+{
+    while (m_port.isOpen() && !m_output.isEmpty()) {
+        const QByteArray &next = m_output.head();
+        const qint64 onLine = bytesOnLine();
+        // Room for one frame beyond the one on the wire, no more.
+        if (onLine > next.size()) {
+            m_paceTimer.start(std::max(1, int(std::ceil((onLine - next.size()) * byteTimeUs() / 1000))));
+            return;
+        }
+        const qint64 n = writeToLine(next);
+        const int error = n < 0 ? errno : 0;
+        if (n > 0) {
+            const qint64 now = m_lineClock.nsecsElapsed() / 1000;
+            m_nLineFreeAtUs = std::max(now, m_nLineFreeAtUs) + qint64(std::ceil(n * byteTimeUs()));
+            m_output.consume(n);
+            continue;
+        }
+        if (n < 0) {
+            const QString reason = lossReason(error);
+            if (!reason.isEmpty()) {
+                loseDevice(reason);
+                return;
+            }
+        }
+        // The system takes nothing just now: try again one frame later.
+        m_paceTimer.start(std::max(1, int(std::ceil(next.size() * byteTimeUs() / 1000))));
+        return;
     }
 }
 
 bool CMSComm::WaitForOutputDrained(int msecs)
 {
     QDeadlineTimer deadline(msecs);
-    while (m_port.isOpen() && m_port.bytesToWrite() > 0 && !deadline.hasExpired())
-        m_port.waitForBytesWritten(int(deadline.remainingTime()));
-    if (!m_port.isOpen() || m_port.bytesToWrite() > 0)
+    while (m_port.isOpen()) {
+        pumpOutput();
+        if (m_output.isEmpty() && bytesOnLine() == 0)
+            break;
+        if (deadline.hasExpired())
+            return false;
+        QThread::usleep(qMax<qint64>(100, qint64(byteTimeUs())));
+    }
+    if (!m_port.isOpen())
         return false;
 #ifdef Q_OS_UNIX
-    ::tcdrain(m_port.handle());
+    ::tcdrain(m_port.handle()); // a real UART: until its last bit is out
 #endif
     return true;
 }
@@ -210,17 +329,52 @@ QByteArray CMSComm::get_Input()
 
 void CMSComm::onPortError(QSerialPort::SerialPortError error)
 {
-    // Qt 6.4 reports the end of a vanished device as a read, write or
-    // resource error, often with a stale errno, and repeats it for as long
-    // as the port stays open: close at once and announce the loss once.
     if (error != QSerialPort::ReadError && error != QSerialPort::WriteError
         && error != QSerialPort::ResourceError)
         return;
     if (!m_port.isOpen())
         return;
+    // Qt reports a full buffer and a vanished device alike, often with a
+    // stale errno: ask the device itself whether it is still there.
+    const QString reason = lossReason(0);
+    if (reason.isEmpty()) {
+        m_port.clearError();
+        return;
+    }
+    loseDevice(reason);
+}
 
-    m_strLossText = QStringLiteral("与串口 %1（%2）的连接已中断：%3。设备可能已被拔出，或对端已关闭。")
-                        .arg(m_strDevice, portLabel(), m_port.errorString());
+QString CMSComm::lossReason(int error) const
+{
+#ifdef Q_OS_UNIX
+    if (error == EIO || error == ENXIO || error == ENODEV || error == EPIPE || error == EBADF)
+        return qt_error_string(error);
+    struct stat st;
+    if (::stat(QFile::encodeName(m_strDevice).constData(), &st) != 0)
+        return qt_error_string(errno); // the device node is gone
+    if (m_nDeviceId != 0 && quint64(st.st_rdev) != m_nDeviceId)
+        return QStringLiteral("%1 now names another device").arg(m_strDevice);
+    pollfd pfd{m_port.handle(), POLLOUT, 0};
+    if (::poll(&pfd, 1, 0) > 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)))
+        return QStringLiteral("hang-up");
+    int queued = 0;
+    if (::ioctl(m_port.handle(), TIOCOUTQ, &queued) != 0 && (errno == EIO || errno == ENXIO || errno == ENODEV))
+        return qt_error_string(errno);
+    return QString();
+#else
+    return error != 0 ? qt_error_string(error) : m_port.errorString();
+#endif
+}
+
+void CMSComm::loseDevice(const QString &reason)
+{
+    // Close at once: Qt repeats the error for as long as the port stays
+    // open. The loss is announced once.
+    m_strLossText = QStringLiteral("与串口 %1（%2）的连接已中断。设备可能已被拔出，或对端已关闭。")
+                        .arg(m_strDevice, portLabel());
+    m_strLossDetails = reason;
+    m_output.clear();
+    m_paceTimer.stop();
     m_port.close();
     if (m_nOutputDepth > 0) {
         m_bLossInOutput = true; // put_Output reports it by throwing

@@ -1,12 +1,15 @@
 #pragma once
 
+#include "outputqueue.h"
 #include "serialerror.h"
 #include "serialsettings.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
+#include <QTimer>
 
 // The serial communications control. Every operation reads or writes one
 // property, as the dialog's open sequence expects: set CommPort, InputMode,
@@ -17,7 +20,10 @@
 // the event loop and never from inside the port's own signal, with CommEvent
 // saying why. A device that vanishes while open (USB adapter unplugged, far
 // end of a pseudo-terminal closed) closes the port and is announced once, as
-// comEvDeviceLost; get_ErrorText() then says what happened.
+// comEvDeviceLost; get_ErrorText() then says what happened. A line that is
+// merely slow (a full output buffer, a far end that reads late) is not a
+// loss: output never goes faster than the line carries it, and what the
+// line cannot take yet waits here, newest value first (see put_Output).
 class CMSComm : public QObject
 {
     Q_OBJECT
@@ -39,8 +45,15 @@ public:
     void put_PortOpen(bool open);
     bool get_PortOpen() const;
 
-    // Writes all bytes in one write.
-    void put_Output(const QByteArray &bytes);
+    // Sends all bytes, in one write when the line is free. At most about one
+    // frame waits in the system beyond the one on the wire; the rest waits
+    // here, where bytes pushed under a merge key replace unsent bytes of the
+    // same key in their place, so that the latest value wins.
+    void put_Output(const QByteArray &bytes, int mergeKey = COutputQueue::NoMerge);
+    // Bytes received and not yet taken by get_Input, and bytes still
+    // waiting here for the line.
+    qint64 get_InBufferCount() const;
+    qint64 get_OutBufferCount() const;
     // Blocks until every byte handed to put_Output has left the computer, or
     // msecs have passed. False on a timeout or when the port is not open.
     bool WaitForOutputDrained(int msecs);
@@ -52,6 +65,8 @@ public:
     // The device the port was last opened on, and the text of the last loss.
     QString get_DevicePath() const { return m_strDevice; }
     QString get_ErrorText() const { return m_strLossText; }
+    // The system's own words for the last loss, for a bug report.
+    QString get_ErrorDetails() const { return m_strLossDetails; }
 
     // While held, notifications wait; releasing delivers them in order. The
     // dialog holds them while it validates its fields, so that a receive
@@ -64,6 +79,12 @@ signals:
 
 private:
     void onPortError(QSerialPort::SerialPortError error);
+    void pumpOutput();
+    qint64 writeToLine(const QByteArray &bytes);
+    qint64 bytesOnLine() const;
+    double byteTimeUs() const;
+    QString lossReason(int error) const;
+    void loseDevice(const QString &reason);
     bool receiveWaiting() const; // RThreshold bytes or more wait
     void postReceiveIfWaiting();
     void post(CommEvent event);
@@ -81,6 +102,13 @@ private:
     short m_nCommEvent = 0;
     QString m_strDevice;
     QString m_strLossText;
+    QString m_strLossDetails;
+
+    COutputQueue m_output;
+    QTimer m_paceTimer;          // runs only while output waits for the line
+    QElapsedTimer m_lineClock;
+    qint64 m_nLineFreeAtUs = 0;  // when, on m_lineClock, the line has sent all we gave it
+    quint64 m_nDeviceId = 0;     // the device node opened, to notice it vanish or change
 
     bool m_bReceivePosted = false;
     int m_nHold = 0;

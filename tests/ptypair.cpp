@@ -6,6 +6,7 @@
 
 #include "rawpty.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -39,6 +40,12 @@ bool PtyPair::write(const QByteArray &bytes)
         }
     }
     return done == bytes.size();
+}
+
+qint64 PtyPair::offer(const QByteArray &bytes)
+{
+    const ssize_t n = m_master >= 0 ? ::write(m_master, bytes.constData(), size_t(bytes.size())) : -1;
+    return qMax<qint64>(n, 0);
 }
 
 QByteArray PtyPair::read(int timeoutMs, int settleMs)
@@ -77,6 +84,27 @@ QByteArray PtyPair::readExactly(int count, int timeoutMs)
             QThread::msleep(1);
     }
     return out;
+}
+
+qint64 PtyPair::fillLine()
+{
+    const int flags = ::fcntl(m_slave, F_GETFL);
+    ::fcntl(m_slave, F_SETFL, flags | O_NONBLOCK);
+    const QByteArray zeros(4096, '\0');
+    qint64 total = 0;
+    for (ssize_t n; (n = ::write(m_slave, zeros.constData(), size_t(zeros.size()))) > 0;)
+        total += n;
+    ::fcntl(m_slave, F_SETFL, flags);
+    return total;
+}
+
+qint64 PtyPair::drain()
+{
+    qint64 total = 0;
+    char buf[4096];
+    for (ssize_t n; m_master >= 0 && (n = ::read(m_master, buf, sizeof buf)) > 0;)
+        total += n;
+    return total;
 }
 
 termios PtyPair::lineSettings() const

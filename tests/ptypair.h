@@ -22,6 +22,8 @@ public:
 
     // Writes bytes at the far end.
     bool write(const QByteArray &bytes);
+    // Writes what the line takes now, without waiting; returns how much.
+    qint64 offer(const QByteArray &bytes);
     // Reads what the program wrote, waiting up to timeoutMs for the first
     // byte and then taking whatever else arrives within settleMs.
     QByteArray read(int timeoutMs = 1000, int settleMs = 20);
@@ -30,6 +32,12 @@ public:
     QByteArray readExactly(int count, int timeoutMs = 2000);
     // The line settings the program put on its end.
     termios lineSettings() const;
+    // Fills the line towards the far end (zero bytes through a second
+    // descriptor of the program's end) until the system takes no more, as a
+    // board that stops reading leaves it. Returns the bytes written.
+    qint64 fillLine();
+    // Reads and discards whatever the far end has been sent so far.
+    qint64 drain();
     // The far end goes away, as an unplugged adapter would.
     void closeMaster();
 

@@ -71,6 +71,9 @@ private slots:
     void handlerExceptionDoesNotStopLaterNotifications();
     void heldNotificationsArriveOnRelease();
     void lossWhileHeldIsAnnouncedOnRelease();
+    void busyLineSendsTheNewestValueOfEachKeyInFirstQueuedOrder();
+    void fullLineIsBackPressureAndTheLastValueArrives();
+    void heldEventsKeepTheReadBufferBounded();
 };
 
 void tst_MSComm::settingsTexts_data()
@@ -388,6 +391,78 @@ void tst_MSComm::lossWhileHeldIsAnnouncedOnRelease()
     QTRY_COMPARE(events, QList<short>{CMSComm::comEvDeviceLost});
     QTest::qWait(100);
     QCOMPARE(events.size(), 1);
+}
+
+void tst_MSComm::busyLineSendsTheNewestValueOfEachKeyInFirstQueuedOrder()
+{
+    PtyPair line;
+    PortOverride com1(1, line.slavePath());
+    CMSComm comm;
+    openAsTheDialogDoes(comm, 1);
+    // A slow line, so that everything below is pushed while it is busy.
+    comm.put_Settings(QStringLiteral("600,n,8,1"));
+    const int none = COutputQueue::NoMerge;
+    const QList<QPair<QByteArray, int>> pushed = {
+        {"open1", none}, {"ch1=10", 1}, {"ch2=20", 2}, {"ch1=11", 1}, {"f=1000", 4},
+        {"ch1=12", 1}, {"open2", none}, {"ch2=21", 2}, {"f=2000", 4},
+    };
+    for (const auto &[bytes, key] : pushed)
+        comm.put_Output(bytes, key);
+    // The line is free for the first frame and takes one more beyond it;
+    // the rest waits and merges in place.
+    const QByteArray expected = "open1ch1=10ch2=21ch1=12f=2000open2";
+    QCOMPARE(line.readExactly(int(expected.size()), 5000), expected);
+    QVERIFY(comm.get_PortOpen());
+}
+
+void tst_MSComm::fullLineIsBackPressureAndTheLastValueArrives()
+{
+    PtyPair line;
+    PortOverride com1(1, line.slavePath());
+    CMSComm comm;
+    QSignalSpy notifications(&comm, &CMSComm::OnComm);
+    QVERIFY(notifications.isValid());
+    openAsTheDialogDoes(comm, 1);
+    // A board that has stopped reading.
+    QVERIFY(line.fillLine() > 0);
+    for (int value = 1; value <= 100; ++value)
+        comm.put_Output("v" + QByteArray::number(value), 1);
+    QVERIFY(comm.get_PortOpen());
+    QVERIFY(comm.get_OutBufferCount() > 0);
+
+    // It reads again: what waited goes out, newest value only.
+    QByteArray received;
+    const auto readMore = [&] {
+        received += line.read(0, 0);
+        return received;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(readMore().endsWith("v100"), 5000);
+    QCOMPARE(QByteArray(received).replace('\0', QByteArray()), QByteArray("v100"));
+    QVERIFY(comm.get_PortOpen());
+    QCOMPARE(notifications.count(), 0);
+}
+
+void tst_MSComm::heldEventsKeepTheReadBufferBounded()
+{
+    PtyPair line;
+    PortOverride com1(1, line.slavePath());
+    CMSComm comm;
+    qint64 received = 0;
+    connect(&comm, &CMSComm::OnComm, this, [&] { received += comm.get_Input().size(); });
+    openAsTheDialogDoes(comm, 1);
+    comm.HoldEvents();
+    // A flood while a message is open: the port keeps a bounded amount
+    // and the system's buffers hold back the rest.
+    const QByteArray chunk(4096, 'x');
+    qint64 offered = 0;
+    for (int i = 0; i < 1024; ++i) {
+        offered += line.offer(chunk);
+        QCoreApplication::processEvents();
+    }
+    QVERIFY2(comm.get_InBufferCount() <= 64 * 1024, qPrintable(QString::number(comm.get_InBufferCount())));
+    QVERIFY(offered < 1024 * 4096);
+    comm.ReleaseEvents();
+    QTRY_COMPARE(received, offered);
 }
 
 QTEST_GUILESS_MAIN(tst_MSComm)
