@@ -92,8 +92,16 @@ qint64 PtyPair::fillLine()
     ::fcntl(m_slave, F_SETFL, flags | O_NONBLOCK);
     const QByteArray zeros(4096, '\0');
     qint64 total = 0;
-    for (ssize_t n; (n = ::write(m_slave, zeros.constData(), size_t(zeros.size()))) > 0;)
-        total += n;
+    // The system moves bytes on towards the far end in the background:
+    // full means it still takes nothing a little later.
+    for (int idle = 0, round = 0; idle < 2 && round < 200; ++round) {
+        qint64 taken = 0;
+        for (ssize_t n; (n = ::write(m_slave, zeros.constData(), size_t(zeros.size()))) > 0;)
+            taken += n;
+        total += taken;
+        idle = taken == 0 ? idle + 1 : 0;
+        QThread::msleep(5);
+    }
     ::fcntl(m_slave, F_SETFL, flags);
     return total;
 }
