@@ -1,5 +1,7 @@
 #include "commport.h"
 
+#include <QDir>
+#include <QFile>
 #include <QSerialPortInfo>
 #include <algorithm>
 
@@ -10,9 +12,10 @@ bool isUsbAdapterName(const QString &name)
     return name.startsWith(QLatin1String("ttyUSB")) || name.startsWith(QLatin1String("ttyACM"));
 }
 
-QString overrideFor(int n)
+// The variable's bytes as they are: a path need not be valid text.
+QByteArray overrideFor(int n)
 {
-    return qEnvironmentVariable(CommPortVariable(n).toLatin1().constData());
+    return qgetenv(CommPortVariable(n).toLatin1().constData());
 }
 
 } // namespace
@@ -48,23 +51,30 @@ QList<DetectedPort> DetectSerialPorts()
     return OrderDetectedPorts(ports);
 }
 
-CommPortTarget ResolveCommPort(int n, const QList<DetectedPort> &ordered, const QString &override)
+CommPortTarget ResolveCommPort(int n, const QList<DetectedPort> &ordered, const QByteArray &override)
 {
 #ifdef Q_OS_WIN
     Q_UNUSED(ordered);
     Q_UNUSED(override);
-    return {QStringLiteral("COM%1").arg(n), QStringLiteral("COM%1").arg(n)};
+    const QString name = QStringLiteral("COM%1").arg(n);
+    return {name, name, name.toLatin1()};
 #else
-    if (!override.isEmpty())
-        return {override, QStringLiteral("由环境变量 %1 指定").arg(CommPortVariable(n))};
+    if (!override.isEmpty()) {
+        QByteArray path = override;
+        if (!path.startsWith('/'))
+            path = QFile::encodeName(QDir::currentPath()) + '/' + path;
+        return {QFile::decodeName(path), QStringLiteral("由环境变量 %1 指定").arg(CommPortVariable(n)), path};
+    }
     if (n >= 1 && n <= ordered.size()) {
         const DetectedPort &port = ordered.at(n - 1);
-        return {port.path, port.description.isEmpty() ? QStringLiteral("串口设备") : port.description};
+        return {port.path, port.description.isEmpty() ? QStringLiteral("串口设备") : port.description,
+                QFile::encodeName(port.path)};
     }
     return {QString(),
             QStringLiteral("本机没有第 %1 个串口设备；可设置环境变量 %2 指定设备路径")
                 .arg(n)
-                .arg(CommPortVariable(n))};
+                .arg(CommPortVariable(n)),
+            QByteArray()};
 #endif
 }
 
@@ -74,7 +84,7 @@ CommPortTarget ResolveCommPort(int n)
     return ResolveCommPort(n, {}, {});
 #else
     // Detection is skipped when the environment names the device.
-    const QString override = overrideFor(n);
+    const QByteArray override = overrideFor(n);
     return ResolveCommPort(n, override.isEmpty() ? DetectSerialPorts() : QList<DetectedPort>(), override);
 #endif
 }

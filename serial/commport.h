@@ -12,8 +12,9 @@
 // adapter the user has just plugged in.
 struct CommPortTarget
 {
-    QString device;      // path to open; empty when n leads to no device
+    QString device;      // path to open, as shown to the user; empty when n leads to no device
     QString description; // for the user: what the device is, or why there is none
+    QByteArray nativePath; // the path as the system takes it, byte for byte
 };
 
 // A serial port as the system reports it.
@@ -31,8 +32,9 @@ QList<DetectedPort> OrderDetectedPorts(QList<DetectedPort> ports);
 QList<DetectedPort> DetectSerialPorts();
 
 // What port number n (1 based) resolves to, given the detected ports and the
-// value of DIMRA_COM<n> (empty when unset).
-CommPortTarget ResolveCommPort(int n, const QList<DetectedPort> &ordered, const QString &override);
+// value of DIMRA_COM<n> (empty when unset), as the system's bytes. A
+// relative path counts from the working directory.
+CommPortTarget ResolveCommPort(int n, const QList<DetectedPort> &ordered, const QByteArray &override);
 
 // What port number n resolves to on this machine now.
 CommPortTarget ResolveCommPort(int n);

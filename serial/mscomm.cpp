@@ -1,6 +1,7 @@
 #include "mscomm.h"
 
 #include "commport.h"
+#include "opendiagnosis.h"
 #include "serialerror.h"
 
 #include <QDebug>
@@ -14,7 +15,7 @@
 #include <cmath>
 
 #ifdef Q_OS_UNIX
-#include <grp.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -27,6 +28,10 @@ namespace {
 // Received bytes the port keeps while nobody reads them (events held during
 // a field exchange); beyond that the system's own buffers hold the line back.
 constexpr qint64 kReadBufferSize = 64 * 1024;
+
+// The port is locked with a file named LCK.. and its path, which must fit
+// in a file name.
+constexpr qsizetype kLongestLockedPath = 240;
 
 } // namespace
 
@@ -141,14 +146,32 @@ void CMSComm::put_PortOpen(bool open)
         throw CSerialError(QStringLiteral("无法打开 %1：%2。").arg(portLabel(), target.description),
                            CSerialError::NoSuchDevice);
 
-    m_port.setPortName(target.device);
+    QString portName = target.device;
+#ifdef Q_OS_LINUX
+    // A path that is not valid text cannot pass through the port's name
+    // unchanged, and a very long one makes a lock file name longer than a
+    // name may be; the system's own link to an open handle on it serves.
+    int pathHandle = -1;
+    if (QFile::encodeName(target.device) != target.nativePath || target.nativePath.size() > kLongestLockedPath) {
+        pathHandle = ::open(target.nativePath.constData(), O_PATH | O_CLOEXEC);
+        if (pathHandle >= 0)
+            portName = QStringLiteral("/proc/self/fd/%1").arg(pathHandle);
+    }
+#endif
+    m_port.setPortName(portName);
     m_port.setBaudRate(m_settings.baudRate);
     m_port.setParity(m_settings.parity);
     m_port.setDataBits(m_settings.dataBits);
     m_port.setStopBits(m_settings.stopBits);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
-    if (!m_port.open(QIODevice::ReadWrite))
-        throw openError(target.device);
+    const bool opened = m_port.open(QIODevice::ReadWrite);
+#ifdef Q_OS_LINUX
+    if (pathHandle >= 0)
+        ::close(pathHandle);
+#endif
+    if (!opened)
+        throw DiagnoseOpenFailure(QStringLiteral("%1（%2）").arg(target.device, portLabel()), target.nativePath,
+                                  m_port.errorString(), CommPortVariable(m_nCommPort));
 
     // Bytes that waited in the driver before the open belong to nobody.
     m_port.clear();
@@ -157,6 +180,7 @@ void CMSComm::put_PortOpen(bool open)
     m_port.clearError();
 
     m_strDevice = target.device;
+    m_nativeDevice = target.nativePath;
     m_bLossPending = false;
     m_bLossInOutput = false;
     m_output.clear();
@@ -165,43 +189,6 @@ void CMSComm::put_PortOpen(bool open)
     struct stat st;
     m_nDeviceId = ::fstat(m_port.handle(), &st) == 0 ? quint64(st.st_rdev) : 0;
 #endif
-}
-
-CSerialError CMSComm::openError(const QString &device) const
-{
-    const QString where = QStringLiteral("%1（%2）").arg(device, portLabel());
-    const QString details = m_port.errorString();
-    switch (m_port.error()) {
-    case QSerialPort::DeviceNotFoundError:
-        return CSerialError(QStringLiteral("找不到串口设备 %1。请检查设备是否已连接，或用环境变量 %2 指定正确的设备路径。")
-                                .arg(where, CommPortVariable(m_nCommPort)),
-                            CSerialError::NoSuchDevice, details);
-    case QSerialPort::PermissionError: {
-#ifdef Q_OS_UNIX
-        // Qt reports a lock held by another program as a permission error
-        // too; if the device itself is open to us, that is what it was.
-        const QByteArray path = QFile::encodeName(device);
-        if (::access(path.constData(), R_OK | W_OK) != 0) {
-            QString group = QStringLiteral("dialout");
-            struct stat st;
-            if (::stat(path.constData(), &st) == 0) {
-                if (const struct group *gr = ::getgrgid(st.st_gid))
-                    group = QString::fromLocal8Bit(gr->gr_name);
-            }
-            return CSerialError(QStringLiteral("没有权限打开串口 %1。请把当前用户加入拥有该设备的用户组 %2"
-                                               "（例如执行 sudo usermod -aG %2 $USER），然后重新登录。")
-                                    .arg(where, group),
-                                CSerialError::NoPermission, details);
-        }
-#endif
-        return CSerialError(QStringLiteral("串口 %1 正被其他程序占用（port in use by another program），"
-                                           "无法打开。请先关闭占用它的程序。")
-                                .arg(where),
-                            CSerialError::InUse, details);
-    }
-    default:
-        return CSerialError(QStringLiteral("无法打开串口 %1：%2。").arg(where, details), CSerialError::Failed, details);
-    }
 }
 
 void CMSComm::put_Output(const QByteArray &bytes, int mergeKey)
@@ -350,7 +337,7 @@ QString CMSComm::lossReason(int error) const
     if (error == EIO || error == ENXIO || error == ENODEV || error == EPIPE || error == EBADF)
         return qt_error_string(error);
     struct stat st;
-    if (::stat(QFile::encodeName(m_strDevice).constData(), &st) != 0)
+    if (::stat(m_nativeDevice.constData(), &st) != 0)
         return qt_error_string(errno); // the device node is gone
     if (m_nDeviceId != 0 && quint64(st.st_rdev) != m_nDeviceId)
         return QStringLiteral("%1 now names another device").arg(m_strDevice);

@@ -90,7 +90,6 @@ private:
     void post(CommEvent event);
     void deliver(CommEvent event);
     QString portLabel() const;
-    CSerialError openError(const QString &device) const;
 
     QSerialPort m_port;
     short m_nCommPort = 1;
@@ -101,6 +100,7 @@ private:
     bool m_bRTSEnable = false;
     short m_nCommEvent = 0;
     QString m_strDevice;
+    QByteArray m_nativeDevice;
     QString m_strLossText;
     QString m_strLossDetails;
 

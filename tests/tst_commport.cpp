@@ -1,5 +1,7 @@
 #include "commport.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTest>
 
 Q_DECLARE_METATYPE(QList<DetectedPort>)
@@ -11,6 +13,7 @@ class tst_CommPort : public QObject
 private slots:
     void adaptersComeFirstSortedByPath();
     void portNumbersCountThroughTheOrderedList();
+    void overrideWinsOverDetection_data();
     void overrideWinsOverDetection();
     void overrideComesFromTheEnvironment();
 };
@@ -44,10 +47,25 @@ void tst_CommPort::portNumbersCountThroughTheOrderedList()
     QVERIFY(com3.description.contains(QStringLiteral("DIMRA_COM3")));
 }
 
+void tst_CommPort::overrideWinsOverDetection_data()
+{
+    QTest::addColumn<QByteArray>("override");
+    QTest::addColumn<QByteArray>("nativePath");
+    const QByteArray cwd = QFile::encodeName(QDir::currentPath());
+    QTest::newRow("absolute") << QByteArray("/dev/pts/7") << QByteArray("/dev/pts/7");
+    // The file tried is the one the message names, not one below /dev.
+    QTest::newRow("relative to the working directory") << QByteArray("relative/dev") << cwd + "/relative/dev";
+    // Bytes that are not text reach the system unchanged.
+    QTest::newRow("not UTF-8") << QByteArray("/tmp/port\xff") << QByteArray("/tmp/port\xff");
+}
+
 void tst_CommPort::overrideWinsOverDetection()
 {
-    const CommPortTarget t = ResolveCommPort(1, {{"/dev/ttyUSB0", "", true}}, QStringLiteral("/dev/pts/7"));
-    QCOMPARE(t.device, QStringLiteral("/dev/pts/7"));
+    QFETCH(QByteArray, override);
+    QFETCH(QByteArray, nativePath);
+    const CommPortTarget t = ResolveCommPort(1, {{"/dev/ttyUSB0", "", true}}, override);
+    QCOMPARE(t.nativePath, nativePath);
+    QCOMPARE(t.device, QFile::decodeName(nativePath));
     QVERIFY(t.description.contains(QStringLiteral("DIMRA_COM1")));
 }
 

@@ -1,10 +1,16 @@
 #include "mscomm.h"
+#include "opendiagnosis.h"
 #include "ptypair.h"
 #include "serialerror.h"
 
+#include <QDir>
+#include <QFile>
 #include <QSignalSpy>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -22,6 +28,32 @@ public:
 private:
     QByteArray m_name;
 };
+
+// Sets DIMRA_COM<n> to a path's bytes as they are, for the length of a test.
+class NativePortOverride
+{
+public:
+    NativePortOverride(int n, const QByteArray &path) : m_name("DIMRA_COM" + QByteArray::number(n))
+    {
+        qputenv(m_name.constData(), path);
+    }
+    ~NativePortOverride() { qunsetenv(m_name.constData()); }
+
+private:
+    QByteArray m_name;
+};
+
+void openAsTheDialogDoes(CMSComm &comm, short port);
+
+CSerialError openFailure(CMSComm &comm, short port)
+{
+    try {
+        openAsTheDialogDoes(comm, port);
+    } catch (const CSerialError &e) {
+        return e;
+    }
+    return CSerialError(QString());
+}
 
 // The dialog's open sequence.
 void openAsTheDialogDoes(CMSComm &comm, short port)
@@ -74,6 +106,15 @@ private slots:
     void busyLineSendsTheNewestValueOfEachKeyInFirstQueuedOrder();
     void fullLineIsBackPressureAndTheLastValueArrives();
     void heldEventsKeepTheReadBufferBounded();
+    void openErrorsNameTheirCause_data();
+    void openErrorsNameTheirCause();
+    void pathsThatAreNotPlainTextStillOpen_data();
+    void pathsThatAreNotPlainTextStillOpen();
+    void permissionAdvice_data();
+    void permissionAdvice();
+
+private:
+    QTemporaryDir m_dir;
 };
 
 void tst_MSComm::settingsTexts_data()
@@ -463,6 +504,99 @@ void tst_MSComm::heldEventsKeepTheReadBufferBounded()
     QVERIFY(offered < 1024 * 4096);
     comm.ReleaseEvents();
     QTRY_COMPARE(received, offered);
+}
+
+void tst_MSComm::openErrorsNameTheirCause_data()
+{
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("says");
+    const QByteArray folder = QFile::encodeName(m_dir.path());
+    QFile plain(m_dir.filePath(QStringLiteral("plain")));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    QTest::newRow("a directory") << folder << int(CSerialError::NotSerial) << QStringLiteral("不是串口设备");
+    QTest::newRow("a regular file") << folder + "/plain" << int(CSerialError::NotSerial) << QStringLiteral("不是串口设备");
+    QTest::newRow("/dev/null") << QByteArray("/dev/null") << int(CSerialError::NotSerial) << QStringLiteral("不是串口设备");
+    QTest::newRow("nothing there") << folder + "/none" << int(CSerialError::NoSuchDevice) << QStringLiteral("找不到");
+    QTest::newRow("relative, nothing there") << QByteArray("relative/dev") << int(CSerialError::NoSuchDevice)
+                                             << QDir::current().absoluteFilePath(QStringLiteral("relative/dev"));
+    // Too long a name: no cause is guessed.
+    QTest::newRow("5000 characters") << "/" + QByteArray(4999, 'a') << int(CSerialError::Failed)
+                                     << QStringLiteral("原因未能确定");
+}
+
+void tst_MSComm::openErrorsNameTheirCause()
+{
+    QFETCH(QByteArray, path);
+    QFETCH(int, kind);
+    QFETCH(QString, says);
+    NativePortOverride com1(1, path);
+    CMSComm comm;
+    const CSerialError error = openFailure(comm, 1);
+    QVERIFY2(error.text().contains(says), qPrintable(error.text()));
+    QCOMPARE(int(error.kind()), kind);
+    // The system's words are kept for a report, apart from the sentence.
+    QVERIFY(!error.details().isEmpty());
+    QVERIFY2(!error.text().contains(error.details()), qPrintable(error.text()));
+    QVERIFY(!comm.get_PortOpen());
+}
+
+void tst_MSComm::pathsThatAreNotPlainTextStillOpen_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::newRow("a byte that is not UTF-8") << QByteArray("port\xff");
+    const qsizetype room = 258 - QFile::encodeName(m_dir.path()).size() - 1;
+    QTest::newRow("258 characters in all") << QByteArray(room, 'p');
+}
+
+void tst_MSComm::pathsThatAreNotPlainTextStillOpen()
+{
+    QFETCH(QByteArray, name);
+    PtyPair line;
+    const QByteArray path = QFile::encodeName(m_dir.path()) + '/' + name;
+    ::unlink(path.constData());
+    QCOMPARE(::symlink(QFile::encodeName(line.slavePath()).constData(), path.constData()), 0);
+    // The folder's own clean-up cannot name a file whose name is not text.
+    const auto removeLink = qScopeGuard([&path] { ::unlink(path.constData()); });
+    NativePortOverride com1(1, path);
+    CMSComm comm;
+    const CSerialError error = openFailure(comm, 1);
+    QVERIFY2(comm.get_PortOpen(), qPrintable(error.text()));
+    comm.put_Output("x");
+    QCOMPARE(line.read(), QByteArray("x"));
+}
+
+void tst_MSComm::permissionAdvice_data()
+{
+    QTest::addColumn<unsigned>("gid");
+    QTest::addColumn<unsigned>("mode");
+    QTest::addColumn<bool>("namesTheGroup");
+    QTest::newRow("a group that may read and write") << 20u << 0660u << true;
+    QTest::newRow("group root") << 0u << 0660u << false;
+    QTest::newRow("a group that may only read") << 20u << 0640u << false;
+    QTest::newRow("no group access") << 20u << 0600u << false;
+}
+
+void tst_MSComm::permissionAdvice()
+{
+    QFETCH(unsigned, gid);
+    QFETCH(unsigned, mode);
+    QFETCH(bool, namesTheGroup);
+    // The device's status as a file carries it; the test sets it on a file.
+    QFile device(m_dir.filePath(QStringLiteral("device")));
+    QVERIFY(device.open(QIODevice::WriteOnly));
+    const QByteArray path = QFile::encodeName(device.fileName());
+    QCOMPARE(::chmod(path.constData(), mode), 0);
+    if (::chown(path.constData(), uid_t(-1), gid) != 0)
+        QSKIP("only root may give a file to any group");
+    struct stat st;
+    QCOMPARE(::stat(path.constData(), &st), 0);
+    const QString advice = PermissionAdvice(QStringLiteral("/dev/ttyUSB0"), st.st_gid, st.st_mode,
+                                            gid == 0 ? QStringLiteral("root") : QStringLiteral("dialout"));
+    QVERIFY2(advice.contains(QStringLiteral("没有权限")), qPrintable(advice));
+    QCOMPARE(advice.contains(QStringLiteral("用户组 %1").arg(gid == 0 ? "root" : "dialout")), namesTheGroup);
+    QVERIFY(!advice.contains(QStringLiteral("-aG root")));
+    QCOMPARE(advice.contains(QStringLiteral("udev")), !namesTheGroup);
 }
 
 QTEST_GUILESS_MAIN(tst_MSComm)
