@@ -448,7 +448,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     // Validation messages that noise may bring must not wait for a reader.
     int messages = 0;
-    SetMessagePresenter([&messages](QWidget *, const QString &) { ++messages; });
+    SetMessagePresenter([&messages](QWidget *, const QString &, const QString &) { ++messages; });
 
     std::printf("| measure | median | worst | target |\n|---|---|---|---|\n");
     if (argc > 1 && qstrcmp(argv[1], "--drag") == 0) {

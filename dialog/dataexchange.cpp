@@ -16,7 +16,10 @@ void CDataExchange::Fail()
 
 bool ParseEditInteger(const QString &text, int &value)
 {
-    const auto isBlank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
+    const auto isBlank = [](QChar c) {
+        const char16_t folded = FoldFullWidth(c.unicode());
+        return folded == u' ' || folded == u'\t';
+    };
     qsizetype begin = 0;
     qsizetype end = text.size();
     while (begin < end && isBlank(text.at(begin)))
@@ -24,8 +27,9 @@ bool ParseEditInteger(const QString &text, int &value)
     while (end > begin && isBlank(text.at(end - 1)))
         --end;
 
-    // Only ASCII digits count, all the way to the blanks: a value typed
-    // with other digits or followed by anything else is refused, not guessed at.
+    // Only ASCII digits (full-width ones fold to them) count, all the way to
+    // the blanks: a value typed with other digits or followed by anything
+    // else is refused, not guessed at.
     const DecimalScan scan = ScanDecimal(text, begin);
     if (!scan.hasDigits || scan.clamped || scan.end != end)
         return false;

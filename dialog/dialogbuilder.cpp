@@ -81,8 +81,11 @@ QHash<int, QWidget *> BuildDialog(QWidget *dialog, const DialogTemplate &tpl)
 
     const CDialogUnits units(font);
     const QSize client = units.toPixels(0, 0, tpl.cx, tpl.cy).size();
-    if (tpl.resizable)
+    if (tpl.resizable) {
+        // Shrinking the window never hides a control.
         dialog->resize(client);
+        dialog->setMinimumSize(client);
+    }
     else
         dialog->setFixedSize(client);
 

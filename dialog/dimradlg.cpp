@@ -4,6 +4,7 @@
 #include "dataexchange.h"
 #include "dialogbuilder.h"
 #include "hexconv.h"
+#include "linkindicator.h"
 #include "messages.h"
 #include "porttips.h"
 #include "redrawnotifier.h"
@@ -94,18 +95,18 @@ void CMyDimraDlg::BindEvents()
     const auto onClick = [this](int id, void (CMyDimraDlg::*handler)()) {
         connect(Control<QPushButton>(id), &QPushButton::clicked, this, [this, handler] { OnControlEvent(handler); });
     };
-    const auto onRedraw = [this](QSlider *slider, void (CMyDimraDlg::*handler)()) {
-        connect(new CRedrawNotifier(slider), &CRedrawNotifier::redraw, this,
-                [this, handler] { OnControlEvent(handler); });
+    const auto onRedraw = [this](int code, void (CMyDimraDlg::*handler)()) {
+        m_redraw[code] = new CRedrawNotifier(m_rows[code].slider);
+        connect(m_redraw[code], &CRedrawNotifier::redraw, this, [this, handler] { OnControlEvent(handler); });
     };
-    onRedraw(m_sliderChannel1, &CMyDimraDlg::OnDrawChannel1);
-    onRedraw(m_sliderChannel2, &CMyDimraDlg::OnDrawChannel2);
-    onRedraw(m_sliderChannel3, &CMyDimraDlg::OnDrawChannel3);
+    onRedraw(CmdChannel1, &CMyDimraDlg::OnDrawChannel1);
+    onRedraw(CmdChannel2, &CMyDimraDlg::OnDrawChannel2);
+    onRedraw(CmdChannel3, &CMyDimraDlg::OnDrawChannel3);
     onClick(IDC_BUTTON_CHANNEL1, &CMyDimraDlg::OnConfirmChannel1);
     onClick(IDC_BUTTON_CHANNEL2, &CMyDimraDlg::OnConfirmChannel2);
     onClick(IDC_BUTTON_CHANNEL3, &CMyDimraDlg::OnConfirmChannel3);
     onClick(IDC_BUTTON_CONNECT, &CMyDimraDlg::OnConnect);
-    onRedraw(m_sliderFrequency, &CMyDimraDlg::OnDrawFrequency);
+    onRedraw(CmdFrequency, &CMyDimraDlg::OnDrawFrequency);
     onClick(IDC_BUTTON_FREQUENCY, &CMyDimraDlg::OnConfirmFrequency);
     // Serial events are never dropped: during an exchange m_comm holds them.
     connect(&m_comm, &CMSComm::OnComm, this, [this] { RunHandler([this] { OnCommEvent(); }); });
@@ -148,6 +149,25 @@ void CMyDimraDlg::OnInitDialog()
     m_sliderChannel1->setTickInterval(10);
     m_sliderChannel2->setTickInterval(10);
     m_sliderChannel3->setTickInterval(10);
+    // Page Up and Page Down step from tick to tick; arrow keys by one.
+    for (const int code : {CmdFrequency, CmdChannel1, CmdChannel2, CmdChannel3}) {
+        QSlider *slider = m_rows[code].slider;
+        slider->setPageStep(slider->tickInterval());
+    }
+
+    // A screen reader names each row's slider and edit after its label.
+    const QPair<int, QString> rowLabels[] = {{CmdFrequency, QStringLiteral("频率")},
+                                             {CmdChannel1, QStringLiteral("通道1")},
+                                             {CmdChannel2, QStringLiteral("通道2")},
+                                             {CmdChannel3, QStringLiteral("通道3")}};
+    for (const auto &[code, label] : rowLabels) {
+        m_rows[code].slider->setAccessibleName(label);
+        m_rows[code].edit->setAccessibleName(label);
+    }
+
+    // Between the connect button and the vendor labels; no control moves.
+    m_linkIndicator = new CLinkIndicator(this);
+    m_linkIndicator->setGeometry(CDialogUnits(font()).toPixels(163, 11, 16, 14));
 
     // The first enabled tab stop.
     m_btnConnect->setFocus(Qt::OtherFocusReason);
@@ -167,10 +187,17 @@ void CMyDimraDlg::RunHandler(const std::function<void()> &handler)
     try {
         handler();
     } catch (const CSerialError &e) {
-        ReportError(e.text());
+        ReportError(e.text(), e.details());
     } catch (const std::exception &e) {
         ReportError(QString::fromLocal8Bit(e.what()));
     }
+    UpdateLinkIndicator();
+}
+
+void CMyDimraDlg::UpdateLinkIndicator()
+{
+    if (m_linkIndicator)
+        m_linkIndicator->setLink(m_comm.get_PortOpen(), m_bLinked, m_comm.get_DevicePath());
 }
 
 void CMyDimraDlg::OnControlEvent(void (CMyDimraDlg::*handler)())
@@ -182,13 +209,21 @@ void CMyDimraDlg::OnControlEvent(void (CMyDimraDlg::*handler)())
     RunHandler([this, handler] { (this->*handler)(); });
 }
 
-void CMyDimraDlg::ReportError(const QString &text)
+void CMyDimraDlg::ReportError(const QString &text, const QString &details)
 {
     // Whatever the failure, a closed port means the window is disconnected:
-    // a device lost while reading or writing leaves it here too.
-    if (!m_comm.get_PortOpen())
+    // a device lost while reading or writing leaves it here too. Locking the
+    // sliders for that asks for no redraw, whose validation would bring a
+    // second message about the edits after the one about the loss.
+    if (!m_comm.get_PortOpen()) {
+        for (const int code : {CmdFrequency, CmdChannel1, CmdChannel2, CmdChannel3})
+            m_redraw[code]->setWatchEnabledChange(false);
         EnterDisconnectedState();
-    DimraMessageBox(this, text);
+        for (const int code : {CmdFrequency, CmdChannel1, CmdChannel2, CmdChannel3})
+            m_redraw[code]->setWatchEnabledChange(true);
+        UpdateLinkIndicator();
+    }
+    DimraMessageBox(this, text, details);
 }
 
 bool CMyDimraDlg::UpdateData(bool bSaveAndValidate)
@@ -280,8 +315,18 @@ void CMyDimraDlg::OnConfirmChannel3() { ConfirmRow(CmdChannel3); }
 void CMyDimraDlg::ConfirmRow(int code)
 {
     // The slider clamps; the member, the edit and the frame follow from its redraw.
-    const Row &row = m_rows[code];
-    row.slider->setValue(DecimalLeadingDigits(row.edit->text()));
+    MoveSlider(code, DecimalLeadingDigits(m_rows[code].edit->text()));
+}
+
+void CMyDimraDlg::MoveSlider(int code, int position)
+{
+    QSlider *slider = m_rows[code].slider;
+    slider->setValue(position);
+    // A clamp to the position the slider holds already changes nothing the
+    // slider announces; its redraw must still bring the member and the edit
+    // back to the slider and, while linked, send the clamped value.
+    if (slider->value() != position)
+        m_redraw[code]->request();
 }
 
 void CMyDimraDlg::OnDrawFrequency() { DrawRow(CmdFrequency); }
@@ -305,7 +350,7 @@ void CMyDimraDlg::SetSliderPos(int code, int position)
 {
     QSlider *slider = m_rows[code].slider;
     const int before = slider->value();
-    slider->setValue(position);
+    MoveSlider(code, position);
     // Echoing a reported value back would start an endless exchange with a
     // board that answers every command. Only a value the slider had to
     // clamp (a channel reply of C8 shows as 100) goes back to the board.

@@ -26,6 +26,8 @@
 #include <optional>
 
 class CDataExchange;
+class CLinkIndicator;
+class CRedrawNotifier;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
@@ -86,16 +88,20 @@ private:
     QAction *AddMenuCommand(const QString &text, const QKeySequence &shortcut);
     void RunHandler(const std::function<void()> &handler);
     void OnControlEvent(void (CMyDimraDlg::*handler)());
-    void ReportError(const QString &text);
+    void ReportError(const QString &text, const QString &details = QString());
     void EnableSettingControls(bool enable);
     void EnterDisconnectedState();
+    void UpdateLinkIndicator();
+    void MoveSlider(int code, int position);
     void DrawRow(int code);
     void ConfirmRow(int code);
     template <typename T> T *Control(int id) const;
 
     QHash<int, QWidget *> m_controls;
     Row m_rows[5]; // by command code: 1-3 channels, 4 frequency
+    CRedrawNotifier *m_redraw[5] = {};
     QPushButton *m_btnConnect = nullptr;
+    CLinkIndicator *m_linkIndicator = nullptr;
     bool m_bInExchange = false;
     // A position a board reply put a slider at; its redraw sends nothing,
     // since the board already holds that value.

@@ -88,15 +88,34 @@ int HexTextToBytes(const QString &text, QByteArray &bytes)
     return int(j);
 }
 
+char16_t FoldFullWidth(char16_t c)
+{
+    if (c >= u'\uFF10' && c <= u'\uFF19')
+        return char16_t(u'0' + (c - u'\uFF10'));
+    switch (c) {
+    case u'\uFF0B':
+        return u'+';
+    case u'\uFF0D':
+        return u'-';
+    case u'\u3000':
+        return u' ';
+    default:
+        return c;
+    }
+}
+
 DecimalScan ScanDecimal(const QString &text, qsizetype from)
 {
     DecimalScan scan;
     qsizetype i = from;
     const qsizetype len = text.size();
     bool negative = false;
-    if (i < len && (text.at(i) == QLatin1Char('+') || text.at(i) == QLatin1Char('-'))) {
-        negative = text.at(i) == QLatin1Char('-');
-        ++i;
+    if (i < len) {
+        const char16_t sign = FoldFullWidth(text.at(i).unicode());
+        if (sign == u'+' || sign == u'-') {
+            negative = sign == u'-';
+            ++i;
+        }
     }
 
     // Accumulate the magnitude up to one past the int range, then clamp.
@@ -104,7 +123,7 @@ DecimalScan ScanDecimal(const QString &text, qsizetype from)
                                    : int64_t(std::numeric_limits<int>::max());
     int64_t magnitude = 0;
     for (; i < len; ++i) {
-        const char16_t c = text.at(i).unicode();
+        const char16_t c = FoldFullWidth(text.at(i).unicode());
         if (c < '0' || c > '9')
             break;
         scan.hasDigits = true;
@@ -121,7 +140,7 @@ int DecimalLeadingDigits(const QString &text)
 {
     qsizetype i = 0;
     const auto isSpace = [](char16_t c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
-    while (i < text.size() && isSpace(text.at(i).unicode()))
+    while (i < text.size() && isSpace(FoldFullWidth(text.at(i).unicode())))
         ++i;
     return ScanDecimal(text, i).value;
 }

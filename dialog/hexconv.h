@@ -26,8 +26,14 @@ int HexCharValue(char ch);
 // stay. Returns the number of bytes, which is also the array's new size.
 int HexTextToBytes(const QString &text, QByteArray &bytes);
 
+// A character as the decimal readers take it: full-width digits, the
+// full-width plus and minus signs and the ideographic space, which a Chinese
+// input method types easily, mean their ASCII forms; all else is itself.
+char16_t FoldFullWidth(char16_t c);
+
 // A decimal number as it stands at `from` in a text: an optional sign, then
-// ASCII digits up to the first character that is not one. The value is
+// ASCII digits (or their full-width forms) up to the first character that
+// is not one. The value is
 // clamped to the signed 32-bit range; `end` is where the digits stop.
 struct DecimalScan
 {

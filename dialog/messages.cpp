@@ -4,9 +4,11 @@
 
 namespace {
 
-void showMessageBox(QWidget *parent, const QString &text)
+void showMessageBox(QWidget *parent, const QString &text, const QString &details)
 {
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Dimra"), text, QMessageBox::Ok, parent);
+    if (!details.isEmpty())
+        box.setDetailedText(details);
     box.exec();
 }
 
@@ -18,9 +20,9 @@ MessagePresenter &presenter()
 
 } // namespace
 
-void DimraMessageBox(QWidget *parent, const QString &text)
+void DimraMessageBox(QWidget *parent, const QString &text, const QString &details)
 {
-    presenter()(parent, text);
+    presenter()(parent, text, details);
 }
 
 MessagePresenter SetMessagePresenter(MessagePresenter replacement)

@@ -13,7 +13,7 @@ CRedrawNotifier::CRedrawNotifier(QAbstractSlider *slider)
 
 bool CRedrawNotifier::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::EnabledChange)
+    if (event->type() == QEvent::EnabledChange && m_bWatchEnabled)
         request();
     return QObject::eventFilter(watched, event);
 }

@@ -16,6 +16,12 @@ class CRedrawNotifier : public QObject
 public:
     explicit CRedrawNotifier(QAbstractSlider *slider);
 
+    // Asks for a redraw that no change of the slider announces (a position
+    // set to the one it holds already, after a clamp).
+    void request();
+    // While off, enabling or disabling the slider asks for no redraw.
+    void setWatchEnabledChange(bool watch) { m_bWatchEnabled = watch; }
+
 signals:
     void redraw();
 
@@ -23,7 +29,6 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void request();
-
     bool m_bPending = false;
+    bool m_bWatchEnabled = true;
 };

@@ -4,8 +4,9 @@
 
 MessageRecorder::MessageRecorder()
 {
-    SetMessagePresenter([this](QWidget *, const QString &text) {
+    SetMessagePresenter([this](QWidget *, const QString &text, const QString &detail) {
         messages.append(text);
+        details.append(detail);
         if (whileShown)
             whileShown();
     });
@@ -20,5 +21,6 @@ QStringList MessageRecorder::take()
 {
     QStringList taken;
     taken.swap(messages);
+    details.clear();
     return taken;
 }

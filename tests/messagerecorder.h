@@ -16,6 +16,7 @@ public:
     MessageRecorder &operator=(const MessageRecorder &) = delete;
 
     QStringList messages;
+    QStringList details; // beside each message, the system's words (often empty)
     std::function<void()> whileShown;
 
     QStringList take();

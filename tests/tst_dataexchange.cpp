@@ -42,7 +42,8 @@ void tst_DataExchange::editIntegers_data()
     QTest::newRow("above int max") << "2147483648" << false << 0;
     QTest::newRow("below int min") << "-2147483649" << false << 0;
     QTest::newRow("arabic-indic three") << QString::fromUtf8("٣") << false << 0;
-    QTest::newRow("fullwidth five") << QString::fromUtf8("５") << false << 0;
+    QTest::newRow("fullwidth five") << QString::fromUtf8("５") << true << 5;
+    QTest::newRow("fullwidth plus, ideographic spaces") << QString::fromUtf8("　＋１２　") << true << 12;
     QTest::newRow("ten thousand digits") << QString(10000, QLatin1Char('9')) << false << 0;
 }
 

@@ -1,5 +1,6 @@
 #include "boardmodel.h"
 #include "dimradlg.h"
+#include "hexconv.h"
 #include "framereader.h"
 #include "messagerecorder.h"
 #include "ptypair.h"
@@ -215,9 +216,16 @@ void tst_Hardening::typedValues_data()
         {"frequency 2147483648", "Frequency", 1000, "2147483648", 150000, integer},
         {"frequency 1e3", "Frequency", 1000, "1e3", 25, integer},
         {"frequency 150001", "Frequency", 1000, "150001", 150000, frequencyRange},
-        // A slider already at the position does not redraw: nothing is
-        // sent, no message, and the typed text stays.
-        {"frequency 1e3 at 25 does not move", "Frequency", 25, "1e3", 25, QString()},
+        // A clamp to the position the slider holds already still redraws:
+        // the message, the clamped value sent, the edit showing it.
+        {"frequency 1e3 at 25 clamps in place", "Frequency", 25, "1e3", 25, integer},
+        {"250 at 100 clamps in place", "Channel1", 100, "250", 100, channelRange},
+        // Full-width digits, signs and spaces mean what their ASCII forms mean.
+        {"full-width 60", "Channel2", 30, QString::fromUtf8("　６０"), 60, QString()},
+        {"full-width minus 5", "Channel2", 30, QString::fromUtf8("－５"), 0, channelRange},
+        // The very number the slider holds: nothing moves, nothing is sent,
+        // the typed text stays.
+        {"30 at 30", "Channel2", 30, "30", 30, QString()},
     };
     for (const Case &c : cases)
         QTest::newRow(c.tag) << QByteArray(c.row) << c.start << c.text << c.position << c.message;
@@ -241,7 +249,7 @@ void tst_Hardening::typedValues()
     QTest::mouseClick(control<QPushButton>("buttonConfirm" + row), Qt::LeftButton);
     QCOMPARE(slider->value(), position);
     const int code = row == "Frequency" ? 4 : row.right(1).toInt();
-    if (position == start) {
+    if (DecimalLeadingDigits(text) == start) {
         QCOMPARE(framesSent(), (QList<QPair<int, int>>{}));
         QCOMPARE(control<QLineEdit>("edit" + row)->text(), text);
         QVERIFY(m_messages->messages.isEmpty());

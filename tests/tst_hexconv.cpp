@@ -157,7 +157,8 @@ void tst_HexConv::decimalLeadingDigits_data()
     QTest::newRow("very long number") << QString(400, QLatin1Char('9')) << INT_MAX;
     QTest::newRow("very long negative") << "-" + QString(400, QLatin1Char('9')) << INT_MIN;
     QTest::newRow("arabic-indic digit") << QString::fromUtf8("٣") << 0;
-    QTest::newRow("fullwidth digit") << QString::fromUtf8("５") << 0;
+    QTest::newRow("fullwidth digit") << QString::fromUtf8("５") << 5;
+    QTest::newRow("fullwidth signed, ideographic space") << QString::fromUtf8("　－６０") << -60;
 }
 
 void tst_HexConv::decimalLeadingDigits()
