@@ -12,6 +12,8 @@ bool CMyDimraApp::InitInstance()
 {
     QApplication::setApplicationName(QStringLiteral("Dimra"));
     QApplication::setApplicationVersion(QStringLiteral(DIMRA_VERSION));
+    // Wayland desktops find the window's menu entry and icon by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral(DIMRA_APP_ID));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/dimra-256.png")));
 
     // The interface is Chinese: so are the framework's own buttons (OK,

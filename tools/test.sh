@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs what is missing, builds Dimra and runs every test: the test suite,
-# the same suite under AddressSanitizer and UndefinedBehaviorSanitizer, and
-# a bounded run of each fuzz target (DIMRA_FUZZ_SECONDS each, default 30).
+# the same suite under AddressSanitizer and UndefinedBehaviorSanitizer, the
+# checks of the Debian package (one item in the totals), and a bounded run of
+# each fuzz target (DIMRA_FUZZ_SECONDS each, default 30).
 set -eu
 cd "$(dirname "$0")/.."
 tools/install-deps.sh clang-14 libclang-rt-14-dev
@@ -33,6 +34,15 @@ run_suite build
 echo "== Test suite with AddressSanitizer and UndefinedBehaviorSanitizer"
 tools/build.sh build-asan -DDIMRA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 run_suite build-asan
+
+echo "== Debian package"
+if tools/check-package.sh; then
+    passed=$((passed + 1))
+else
+    failed=$((failed + 1))
+    echo "$passed passed, $failed failed"
+    exit 1
+fi
 
 echo "== Fuzz targets, ${DIMRA_FUZZ_SECONDS:-30} s each"
 CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -1,0 +1,32 @@
+# What a system-wide install holds besides the window (app/) and its desktop
+# entry, icons and AppStream file (res/): the command-line programs, their
+# manual pages and bash completions.
+
+install(TARGETS dimra-board RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET dimractl)
+    install(TARGETS dimractl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+
+install(FILES ${PROJECT_SOURCE_DIR}/tools/completion/dimractl ${PROJECT_SOURCE_DIR}/tools/completion/dimra-board
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+
+# dimra_install_gzipped(<file> <destination>): installs <file> compressed, as
+# Debian keeps manual pages and changelogs. gzip -n leaves out the name and
+# time, so that two builds of one source give the same package.
+find_program(DIMRA_GZIP gzip REQUIRED)
+function(dimra_install_gzipped file destination)
+    get_filename_component(name ${file} NAME)
+    set(compressed ${PROJECT_BINARY_DIR}/gzipped/${name}.gz)
+    add_custom_command(OUTPUT ${compressed}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/gzipped
+        COMMAND ${DIMRA_GZIP} -9nc ${file} > ${compressed}
+        DEPENDS ${file}
+        VERBATIM)
+    string(MAKE_C_IDENTIFIER ${name} id)
+    add_custom_target(gzip_${id} ALL DEPENDS ${compressed})
+    install(FILES ${compressed} DESTINATION ${destination})
+endfunction()
+
+foreach(page dimra.1 dimra-board.1 dimractl.1)
+    dimra_install_gzipped(${PROJECT_SOURCE_DIR}/docs/man/${page} ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()

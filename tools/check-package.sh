@@ -1,0 +1,172 @@
+#!/bin/sh
+# Builds the Debian package (tools/package.sh) and checks it as an installed
+# system would see it: the desktop entry and AppStream file validate, lintian
+# finds no error, and, unpacked into a throw-away root, the programs start,
+# the manual pages render without warnings and the completions answer.
+# Prints one line a check, ends with "package check: passed" or
+# "package check: failed", and exits non-zero on failure.
+set -eu
+cd "$(dirname "$0")/.."
+tools/install-deps.sh desktop-file-utils appstream lintian man-db dpkg-dev file binutils
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+root="$work/root"
+
+echo "Building the package (tools/package.sh)..."
+if ! tools/package.sh >"$work/package.log" 2>&1; then
+    cat "$work/package.log"
+    echo "package check: failed (the package did not build)"
+    exit 1
+fi
+deb=$(tail -n 1 "$work/package.log")
+dpkg-deb -x "$deb" "$root"
+echo "$deb: $(stat -c %s "$deb") bytes"
+
+passed=0
+failed=0
+# check <what> <command> [<argument>...]: runs the command; on failure shows
+# what it printed.
+check() {
+    what=$1
+    shift
+    if "$@" >"$work/out" 2>&1; then
+        echo "ok    $what"
+        passed=$((passed + 1))
+    else
+        echo "FAIL  $what"
+        sed 's/^/      /' "$work/out"
+        failed=$((failed + 1))
+    fi
+}
+
+app_id=org.dimra.Dimra
+version=$(sed -n 's/^project(Dimra VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+
+control_fields() {
+    [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || { echo "Version is not $version"; return 1; }
+    [ "$(dpkg-deb -f "$deb" Recommends)" = "qt6-translations-l10n, fonts-wqy-microhei | fonts-noto-cjk" ] ||
+        { echo "Recommends: $(dpkg-deb -f "$deb" Recommends)"; return 1; }
+    # Depends comes from the linked libraries: the serial port's is among them.
+    dpkg-deb -f "$deb" Depends | grep -q 'libqt6serialport6' || { echo "Depends: $(dpkg-deb -f "$deb" Depends)"; return 1; }
+    for field in Maintainer Section Description; do
+        [ -n "$(dpkg-deb -f "$deb" "$field")" ] || { echo "no $field"; return 1; }
+    done
+}
+check "control: version $version, Depends from the libraries, Recommends, Maintainer, Section" control_fields
+
+files_present() {
+    status=0
+    for f in usr/bin/dimra usr/bin/dimra-board \
+        usr/share/applications/$app_id.desktop usr/share/metainfo/$app_id.metainfo.xml \
+        usr/share/icons/hicolor/16x16/apps/$app_id.png usr/share/icons/hicolor/32x32/apps/$app_id.png \
+        usr/share/icons/hicolor/48x48/apps/$app_id.png usr/share/icons/hicolor/256x256/apps/$app_id.png \
+        usr/share/man/man1/dimra.1.gz usr/share/man/man1/dimra-board.1.gz usr/share/man/man1/dimractl.1.gz \
+        usr/share/bash-completion/completions/dimractl usr/share/bash-completion/completions/dimra-board \
+        usr/share/doc/dimra/copyright usr/share/doc/dimra/changelog.gz; do
+        [ -f "$root/$f" ] || { echo "missing: $f"; status=1; }
+    done
+    return $status
+}
+check "the package holds the programs, menu entry, icons, AppStream file, manual pages, completions" files_present
+
+check "desktop-file-validate" desktop-file-validate "$root/usr/share/applications/$app_id.desktop"
+check "appstreamcli validate --no-net" appstreamcli validate --no-net "$root/usr/share/metainfo/$app_id.metainfo.xml"
+
+icon_sizes() {
+    for size in 16 32 48 256; do
+        file "$root/usr/share/icons/hicolor/${size}x$size/apps/$app_id.png" | grep -q "PNG image data, $size x $size," ||
+            { echo "the ${size}x$size icon is not $size pixels square"; return 1; }
+    done
+}
+check "each icon has the size of its directory" icon_sizes
+
+# Wayland desktops match the window to its menu entry by this name.
+desktop_name() {
+    strings -e l "$root/usr/bin/dimra" | grep -qx "$app_id" || { echo "dimra does not name $app_id"; return 1; }
+    grep -qx "Icon=$app_id" "$root/usr/share/applications/$app_id.desktop" || { echo "the entry's Icon is not $app_id"; return 1; }
+    grep -q "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" "$root/usr/share/metainfo/$app_id.metainfo.xml" ||
+        { echo "the AppStream file does not launch $app_id.desktop"; return 1; }
+}
+check "the window, its menu entry and AppStream file agree on $app_id" desktop_name
+
+# Warnings and notes are shown too, for a person to judge.
+run_lintian() {
+    status=0
+    lintian --fail-on error --display-info --tag-display-limit 0 "$deb" >"$work/lintian" 2>&1 || status=$?
+    return $status
+}
+check "lintian: no error" run_lintian
+grep -v '^running with root privileges' "$work/lintian" | sed 's/^/      /'
+
+board_help() {
+    "$root/usr/bin/dimra-board" --help | grep -q -- '--mode'
+}
+check "dimra-board --help" board_help
+
+if [ -x "$root/usr/bin/dimractl" ]; then
+    ctl_version() {
+        "$root/usr/bin/dimractl" --version | grep -qF "$version"
+    }
+    check "dimractl --version" ctl_version
+else
+    echo "note  dimractl is not in the package yet: not started"
+fi
+
+# The window runs until something ends it: still running when the timeout
+# stops it (status 124) means that it started and opened.
+window_opens() {
+    status=0
+    QT_QPA_PLATFORM=offscreen timeout -s TERM 5 "$root/usr/bin/dimra" || status=$?
+    [ "$status" -eq 124 ] || { echo "dimra ended with status $status before the timeout"; return 1; }
+}
+check "the window opens on the offscreen platform and closes on SIGTERM" window_opens
+
+# The pages' Chinese labels need a UTF-8 locale, as on any desktop.
+man_renders() {
+    status=0
+    LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$1" >/dev/null 2>"$work/man.err" || status=$?
+    cat "$work/man.err"
+    [ "$status" -eq 0 ] && [ ! -s "$work/man.err" ]
+}
+for page in "$root"/usr/share/man/man1/*.1.gz; do
+    check "man -l $(basename "$page") without warnings" man_renders "$page"
+done
+
+# Asks the completion of each program, as bash does on Tab.
+completions() {
+    bash -c '
+        set -u
+        dir=$1/usr/share/bash-completion/completions
+        . "$dir/dimractl"
+        . "$dir/dimra-board"
+        status=0
+        expect() {
+            want=$1; shift
+            function=$(complete -p "$1" | sed -n "s/.*-F \([^ ]*\) .*/\1/p")
+            COMP_WORDS=("$@")
+            COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+            COMPREPLY=()
+            "$function"
+            if [ "${COMPREPLY[*]}" != "$want" ]; then
+                echo "$* <Tab>: \"${COMPREPLY[*]}\", not \"$want\""
+                status=1
+            fi
+        }
+        expect "list get set off monitor" dimractl ""
+        expect "set" dimractl -p COM1 -t 500 s
+        expect "COM1 COM10 COM11 COM12" dimractl -p COM1
+        expect "--freq --ch2 --ch3 --verify" dimractl set --ch1 40 --
+        expect "report echo quiet noisy" dimra-board --mode ""
+        expect "--no-pacing" dimra-board --no
+        exit $status
+    ' sh "$root"
+}
+check "bash completion of dimractl and dimra-board" completions
+
+if [ "$failed" -eq 0 ]; then
+    echo "package check: passed ($passed checks)"
+else
+    echo "package check: failed ($failed of $((passed + failed)) checks)"
+    exit 1
+fi
