@@ -18,13 +18,14 @@ CLinkIndicator::CLinkIndicator(QWidget *parent)
 
 void CLinkIndicator::setLink(bool portOpen, bool linked, const QString &device)
 {
+    const bool deviceChanged = device != m_strDevice;
     m_strDevice = device;
     const State next = !portOpen ? PortClosed : linked ? Linked : m_state == NoAnswer ? NoAnswer : Waiting;
     if (next == Waiting && m_state != Waiting)
         m_answerTimer.start();
     else if (next != Waiting)
         m_answerTimer.stop();
-    if (next != m_state || !device.isEmpty())
+    if (next != m_state || deviceChanged)
         show(next);
 }
 
