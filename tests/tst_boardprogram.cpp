@@ -15,7 +15,8 @@ class tst_BoardProgram : public QObject
 
 private slots:
     void printsItsDeviceAndAnswersOpenLink();
-    void rejectsAnUnknownMode();
+    void refusesWhatItCannotRun_data();
+    void refusesWhatItCannotRun();
     void stdioModeEndsWithItsInput();
 };
 
@@ -80,13 +81,40 @@ void tst_BoardProgram::printsItsDeviceAndAnswersOpenLink()
     QVERIFY(!QFileInfo::exists(link) && !QFileInfo(link).isSymLink());
 }
 
-void tst_BoardProgram::rejectsAnUnknownMode()
+void tst_BoardProgram::refusesWhatItCannotRun_data()
 {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("named"); // in the message
+
+    const auto row = [](const char *name, const QStringList &arguments, const char *named) {
+        QTest::newRow(name) << arguments << 2 << QString::fromUtf8(named);
+    };
+    row("unknown mode", {"--mode", "loud"}, "--mode：未知模式“loud”");
+    row("seed not a number", {"--seed", "abc"}, "--seed：“abc”");
+    row("seed below 0", {"--seed", "-1"}, "--seed");
+    row("seed above 32 bits", {"--seed", "4294967296"}, "--seed");
+    row("seed without its value", {"--seed"}, "--seed");
+    row("empty link", {"--link", ""}, "--link");
+    row("link with stdio", {"--stdio", "--link", "com1"}, "--link");
+    row("mode twice", {"--mode", "echo", "--mode", "quiet"}, "--mode");
+    row("unknown option", {"--bogus"}, "--bogus");
+    row("stray argument", {"echo"}, "“echo”");
+}
+
+void tst_BoardProgram::refusesWhatItCannotRun()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, named);
     QProcess board;
-    board.start(QStringLiteral(DIMRA_BOARD_PROGRAM), {QStringLiteral("--mode"), QStringLiteral("loud")});
+    board.start(QStringLiteral(DIMRA_BOARD_PROGRAM), arguments);
     QVERIFY(board.waitForFinished(3000));
-    QCOMPARE(board.exitCode(), 1);
-    QVERIFY(QString::fromLocal8Bit(board.readAllStandardError()).contains(QStringLiteral("loud")));
+    QCOMPARE(board.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(board.exitCode(), status);
+    const QString message = QString::fromLocal8Bit(board.readAllStandardError());
+    QVERIFY2(message.startsWith(QStringLiteral("dimra-board: ")) && message.contains(named), qPrintable(message));
+    QCOMPARE(board.readAllStandardOutput(), QByteArray()); // it never began to serve
 }
 
 void tst_BoardProgram::stdioModeEndsWithItsInput()
