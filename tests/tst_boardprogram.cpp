@@ -1,8 +1,10 @@
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
@@ -18,10 +20,19 @@ private slots:
     void refusesWhatItCannotRun_data();
     void refusesWhatItCannotRun();
     void stdioModeEndsWithItsInput();
+    void linkNeverTakesAnExistingPath_data();
+    void linkNeverTakesAnExistingPath();
+    void linkIsRemovedOnSignalOnlyWhileItIsTheBoards_data();
+    void linkIsRemovedOnSignalOnlyWhileItIsTheBoards();
 };
 
 namespace {
 
+const QByteArray kOpenLink = QByteArray::fromHex("3DAA00000000E7");
+const QByteArray kReport = QByteArray::fromHex("3DAA0001000100E9" "3DAA0002000100EA" "3DAA0003000100EB"
+                                               "3DAA00040003010000EF");
+
+// Reads from fd until count bytes or the timeout.
 QByteArray readFd(int fd, int count, int timeoutMs)
 {
     QByteArray out;
@@ -38,6 +49,48 @@ QByteArray readFd(int fd, int count, int timeoutMs)
     return out;
 }
 
+// Opens the board's device as a host does, raw; -1 if it cannot.
+int openPort(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    termios tio;
+    if (fd >= 0 && ::tcgetattr(fd, &tio) == 0) {
+        ::cfmakeraw(&tio);
+        ::tcsetattr(fd, TCSANOW, &tio);
+    }
+    return fd;
+}
+
+// Starts the board on a pseudo-terminal; returns the device it prints.
+QString startBoard(QProcess *board, const QStringList &arguments)
+{
+    board->start(QStringLiteral(DIMRA_BOARD_PROGRAM), arguments);
+    QString device;
+    QDeadlineTimer deadline(5000);
+    while (device.isEmpty() && !deadline.hasExpired() && board->state() != QProcess::NotRunning) {
+        board->waitForReadyRead(100);
+        while (board->canReadLine()) {
+            const QString line = QString::fromLocal8Bit(board->readLine()).trimmed();
+            if (line.startsWith(QLatin1String("DIMRA_COM1=")))
+                device = line.mid(11);
+        }
+    }
+    return device;
+}
+
+// What is at path, as far as a user would notice a change.
+QString describe(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isSymLink())
+        return QStringLiteral("link to ") + info.symLinkTarget();
+    if (info.isDir())
+        return QStringLiteral("directory");
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QStringLiteral("file: ") + QString::fromUtf8(file.readAll())
+                                          : QStringLiteral("nothing");
+}
+
 } // namespace
 
 void tst_BoardProgram::printsItsDeviceAndAnswersOpenLink()
@@ -45,33 +98,14 @@ void tst_BoardProgram::printsItsDeviceAndAnswersOpenLink()
     QTemporaryDir dir;
     const QString link = dir.filePath(QStringLiteral("com1"));
     QProcess board;
-    board.start(QStringLiteral(DIMRA_BOARD_PROGRAM), {QStringLiteral("--no-pacing"), QStringLiteral("--link"), link});
-    QVERIFY(board.waitForStarted());
-
-    QString device;
-    QDeadlineTimer deadline(5000);
-    while (device.isEmpty() && !deadline.hasExpired()) {
-        board.waitForReadyRead(100);
-        while (board.canReadLine()) {
-            const QString line = QString::fromLocal8Bit(board.readLine()).trimmed();
-            if (line.startsWith(QLatin1String("DIMRA_COM1=")))
-                device = line.mid(11);
-        }
-    }
+    const QString device = startBoard(&board, {QStringLiteral("--no-pacing"), QStringLiteral("--link"), link});
     QVERIFY(device.startsWith(QLatin1String("/dev/pts/")));
     QCOMPARE(QFileInfo(link).symLinkTarget(), device);
 
-    const int fd = ::open(QFile::encodeName(link).constData(), O_RDWR | O_NOCTTY);
+    const int fd = openPort(link);
     QVERIFY(fd >= 0);
-    termios tio;
-    ::tcgetattr(fd, &tio);
-    ::cfmakeraw(&tio);
-    ::tcsetattr(fd, TCSANOW, &tio);
-    const QByteArray openLink = QByteArray::fromHex("3DAA00000000E7");
-    QCOMPARE(::write(fd, openLink.constData(), size_t(openLink.size())), ssize_t(openLink.size()));
-    const QByteArray expected = QByteArray::fromHex("3DAA0001000100E9" "3DAA0002000100EA" "3DAA0003000100EB"
-                                                    "3DAA00040003010000EF");
-    QCOMPARE(readFd(fd, int(expected.size()), 3000).toHex(' '), expected.toHex(' '));
+    QCOMPARE(::write(fd, kOpenLink.constData(), size_t(kOpenLink.size())), ssize_t(kOpenLink.size()));
+    QCOMPARE(readFd(fd, int(kReport.size()), 3000).toHex(' '), kReport.toHex(' '));
     ::close(fd);
 
     board.terminate(); // SIGTERM
@@ -79,6 +113,29 @@ void tst_BoardProgram::printsItsDeviceAndAnswersOpenLink()
     QCOMPARE(board.exitStatus(), QProcess::NormalExit);
     QCOMPARE(board.exitCode(), 0);
     QVERIFY(!QFileInfo::exists(link) && !QFileInfo(link).isSymLink());
+}
+
+void tst_BoardProgram::stdioModeEndsWithItsInput()
+{
+    QProcess board;
+    board.start(QStringLiteral(DIMRA_BOARD_PROGRAM),
+                {QStringLiteral("--stdio"), QStringLiteral("--no-pacing"), QStringLiteral("--trace"),
+                 QStringLiteral("--mode"), QStringLiteral("echo")});
+    QVERIFY(board.waitForStarted());
+    // Garbage, a frame with a bad checksum, then a good one, in two pieces.
+    board.write(QByteArray::fromHex("0102 3DAA000300010A00 3DAA0003"));
+    board.write(QByteArray::fromHex("00010AF5"));
+    board.closeWriteChannel();
+    QVERIFY(board.waitForFinished(3000));
+    QCOMPARE(board.exitCode(), 0);
+    QCOMPARE(board.readAllStandardOutput(), QByteArray::fromHex("3DAA000300010AF5"));
+    const QString log = QString::fromLocal8Bit(board.readAllStandardError());
+    QVERIFY2(log.contains(QStringLiteral("通道3 10 %")), qPrintable(log));
+    QVERIFY2(log.contains(QStringLiteral("丢弃 1 帧")), qPrintable(log));
+    // The trace shows each frame in hex with its meaning and verdict.
+    QVERIFY2(log.contains(QStringLiteral("收 3D AA 00 03 00 01 0A 00  校验和错误，已丢弃")), qPrintable(log));
+    QVERIFY2(log.contains(QStringLiteral("收 3D AA 00 03 00 01 0A F5  设置通道3 = 10 %，校验正确")), qPrintable(log));
+    QVERIFY2(log.contains(QStringLiteral("发 3D AA 00 03 00 01 0A F5  报告通道3 = 10 %")), qPrintable(log));
 }
 
 void tst_BoardProgram::refusesWhatItCannotRun_data()
@@ -117,27 +174,77 @@ void tst_BoardProgram::refusesWhatItCannotRun()
     QCOMPARE(board.readAllStandardOutput(), QByteArray()); // it never began to serve
 }
 
-void tst_BoardProgram::stdioModeEndsWithItsInput()
+void tst_BoardProgram::linkNeverTakesAnExistingPath_data()
 {
+    QTest::addColumn<QString>("existing");
+    for (const char *existing : {"file", "directory", "link", "dangling link", "another board's link"})
+        QTest::newRow(existing) << QString::fromLatin1(existing);
+}
+
+void tst_BoardProgram::linkNeverTakesAnExistingPath()
+{
+    QFETCH(QString, existing);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("com1"));
+    QFile file(dir.filePath(QStringLiteral("mine")));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("the user's") > 0);
+    file.close();
+    QProcess first;
+    if (existing == QLatin1String("file"))
+        QVERIFY(QFile::copy(file.fileName(), path));
+    else if (existing == QLatin1String("directory"))
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("com1")));
+    else if (existing == QLatin1String("link"))
+        QVERIFY(QFile::link(file.fileName(), path));
+    else if (existing == QLatin1String("dangling link"))
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone")), path));
+    else
+        QVERIFY(!startBoard(&first, {QStringLiteral("--link"), path}).isEmpty());
+    const QString before = describe(path);
+
     QProcess board;
-    board.start(QStringLiteral(DIMRA_BOARD_PROGRAM),
-                {QStringLiteral("--stdio"), QStringLiteral("--no-pacing"), QStringLiteral("--trace"),
-                 QStringLiteral("--mode"), QStringLiteral("echo")});
-    QVERIFY(board.waitForStarted());
-    // Garbage, a frame with a bad checksum, then a good one, in two pieces.
-    board.write(QByteArray::fromHex("0102 3DAA000300010A00 3DAA0003"));
-    board.write(QByteArray::fromHex("00010AF5"));
-    board.closeWriteChannel();
+    board.start(QStringLiteral(DIMRA_BOARD_PROGRAM), {QStringLiteral("--link"), path});
     QVERIFY(board.waitForFinished(3000));
+    QCOMPARE(board.exitCode(), 1);
+    const QString message = QString::fromLocal8Bit(board.readAllStandardError());
+    QVERIFY2(message.contains(path + QStringLiteral(" 已存在")), qPrintable(message));
+    QCOMPARE(describe(path), before);
+    QCOMPARE(describe(file.fileName()), QStringLiteral("file: the user's"));
+
+    if (first.state() == QProcess::Running) {
+        first.terminate();
+        QVERIFY(first.waitForFinished(3000));
+        QCOMPARE(describe(path), QStringLiteral("nothing")); // the first board took its own link away
+    }
+}
+
+void tst_BoardProgram::linkIsRemovedOnSignalOnlyWhileItIsTheBoards_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<bool>("replaced"); // by the user, while the board runs
+    QTest::newRow("SIGINT") << SIGINT << false;
+    QTest::newRow("SIGHUP (terminal closed)") << SIGHUP << false;
+    QTest::newRow("SIGTERM after the user replaced it") << SIGTERM << true;
+}
+
+void tst_BoardProgram::linkIsRemovedOnSignalOnlyWhileItIsTheBoards()
+{
+    QFETCH(int, signal);
+    QFETCH(bool, replaced);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("com1"));
+    QProcess board;
+    const QString device = startBoard(&board, {QStringLiteral("--link"), path});
+    QCOMPARE(describe(path), QStringLiteral("link to ") + device);
+    const QString mine = dir.filePath(QStringLiteral("mine"));
+    if (replaced)
+        QVERIFY(QFile::remove(path) && QFile::link(mine, path));
+
+    ::kill(pid_t(board.processId()), signal);
+    QVERIFY(board.waitForFinished(3000));
+    QCOMPARE(board.exitStatus(), QProcess::NormalExit);
     QCOMPARE(board.exitCode(), 0);
-    QCOMPARE(board.readAllStandardOutput(), QByteArray::fromHex("3DAA000300010AF5"));
-    const QString log = QString::fromLocal8Bit(board.readAllStandardError());
-    QVERIFY2(log.contains(QStringLiteral("通道3 10 %")), qPrintable(log));
-    QVERIFY2(log.contains(QStringLiteral("丢弃 1 帧")), qPrintable(log));
-    // The trace shows each frame in hex with its meaning and verdict.
-    QVERIFY2(log.contains(QStringLiteral("收 3D AA 00 03 00 01 0A 00  校验和错误，已丢弃")), qPrintable(log));
-    QVERIFY2(log.contains(QStringLiteral("收 3D AA 00 03 00 01 0A F5  设置通道3 = 10 %，校验正确")), qPrintable(log));
-    QVERIFY2(log.contains(QStringLiteral("发 3D AA 00 03 00 01 0A F5  报告通道3 = 10 %")), qPrintable(log));
+    QCOMPARE(describe(path), replaced ? QStringLiteral("link to ") + mine : QStringLiteral("nothing"));
 }
 
 QTEST_GUILESS_MAIN(tst_BoardProgram)

@@ -30,18 +30,18 @@ void onSignal(int)
     [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
 }
 
-// SIGINT and SIGTERM end the event loop, so that the board cleans up.
+// SIGINT, SIGTERM and SIGHUP (the terminal closed) end the event loop, so
+// that the board cleans up, its link above all.
 bool quitOnSignals(QCoreApplication *app)
 {
-    if (::pipe(g_signalPipe) != 0)
+    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return false;
-    ::fcntl(g_signalPipe[1], F_SETFL, O_NONBLOCK);
     auto *notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, app);
     QObject::connect(notifier, &QSocketNotifier::activated, app, &QCoreApplication::quit);
     struct sigaction sa = {};
     sa.sa_handler = onSignal;
-    ::sigaction(SIGINT, &sa, nullptr);
-    ::sigaction(SIGTERM, &sa, nullptr);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(signal, &sa, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
     return true;
 }

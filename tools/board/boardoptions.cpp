@@ -15,7 +15,7 @@ CBoardCommandLine::CBoardCommandLine()
                             "quiet（从不应答）或 noisy（应答之间夹杂随机字节和长度错误的回复）"),
              QStringLiteral("mode"), QStringLiteral("report")),
       m_link(QStringLiteral("link"),
-             QStringLiteral("在 <path> 处保留指向设备的符号链接"),
+             QStringLiteral("在 <path> 处创建指向设备的符号链接，退出时删除；<path> 处已有任何东西则拒绝启动"),
              QStringLiteral("path")),
       m_noPacing(QStringLiteral("no-pacing"), QStringLiteral("不按 9600 波特的速率发送，立即写出应答")),
       m_trace(QStringLiteral("trace"), QStringLiteral("逐帧显示收发的十六进制字节、含义和校验结果")),

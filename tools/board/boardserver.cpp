@@ -3,10 +3,11 @@
 #include "rawpty.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QSocketNotifier>
 
 #include <cerrno>
+#include <climits>
+#include <cstring>
 #include <unistd.h>
 
 namespace {
@@ -25,8 +26,14 @@ CBoardServer::CBoardServer(CBoardModel *model, QObject *parent)
 
 CBoardServer::~CBoardServer()
 {
-    if (!m_strLink.isEmpty() && QFileInfo(m_strLink).symLinkTarget() == QFileInfo(m_strDevice).absoluteFilePath())
-        QFile::remove(m_strLink);
+    if (!m_link.isEmpty()) {
+        // Only our own link: someone may have put theirs in its place.
+        const QByteArray device = QFile::encodeName(m_strDevice);
+        char target[PATH_MAX];
+        const ssize_t n = ::readlink(m_link.constData(), target, sizeof target);
+        if (n == device.size() && std::memcmp(target, device.constData(), size_t(n)) == 0)
+            ::unlink(m_link.constData());
+    }
     if (m_bOwnFds) {
         ::close(m_inFd);
         ::close(m_ptySlave);
@@ -60,18 +67,14 @@ void CBoardServer::Attach(int inFd, int outFd)
 
 bool CBoardServer::LinkTo(const QString &path, QString *error)
 {
-    const QFileInfo existing(path);
-    if (existing.isSymLink()) {
-        QFile::remove(path);
-    } else if (existing.exists()) {
-        *error = QStringLiteral("%1 已存在且不是符号链接，不会覆盖它").arg(path);
+    // symlink() never replaces: of two boards given one path, one gets it.
+    const QByteArray where = QFile::encodeName(path);
+    if (::symlink(QFile::encodeName(m_strDevice).constData(), where.constData()) != 0) {
+        *error = errno == EEXIST ? QStringLiteral("%1 已存在，不会删除或替换它；请换一个路径").arg(path)
+                                 : QStringLiteral("无法在 %1 创建符号链接：%2").arg(path, QString::fromLocal8Bit(strerror(errno)));
         return false;
     }
-    if (!QFile::link(m_strDevice, path)) {
-        *error = QStringLiteral("无法创建符号链接 %1").arg(path);
-        return false;
-    }
-    m_strLink = path;
+    m_link = where;
     return true;
 }
 

@@ -24,7 +24,9 @@ public:
     bool OpenPty(QString *error);
     // Serves on descriptors the caller owns.
     void Attach(int inFd, int outFd);
-    // Keeps a symbolic link at path to the device, removed again on exit.
+    // Makes a symbolic link at path to the device. Anything already at path
+    // is an error and stays as it was. On destruction the link is removed
+    // if it still points at the device.
     bool LinkTo(const QString &path, QString *error);
 
     QString devicePath() const { return m_strDevice; }
@@ -48,7 +50,7 @@ private:
     int m_ptySlave = -1; // held open, so reads at the master never fail while no program has the port
     bool m_bOwnFds = false;
     QString m_strDevice;
-    QString m_strLink;
+    QByteArray m_link; // the link made, to remove on exit
     QSocketNotifier *m_readNotifier = nullptr;
     QSocketNotifier *m_writeNotifier = nullptr;
 
