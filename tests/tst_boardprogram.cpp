@@ -1,8 +1,13 @@
+#include "boardmodel.h"
+#include "boardserver.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <csignal>
 #include <fcntl.h>
@@ -10,7 +15,8 @@
 #include <termios.h>
 #include <unistd.h>
 
-// The dimra-board program itself, as a user starts it.
+// The dimra-board program itself, as a user starts it, and its server
+// in-process where what matters is what it does on the line.
 class tst_BoardProgram : public QObject
 {
     Q_OBJECT
@@ -24,6 +30,9 @@ private slots:
     void linkNeverTakesAnExistingPath();
     void linkIsRemovedOnSignalOnlyWhileItIsTheBoards_data();
     void linkIsRemovedOnSignalOnlyWhileItIsTheBoards();
+    void stdioSendsAllItOwesAndEndsOnSignals_data();
+    void stdioSendsAllItOwesAndEndsOnSignals();
+    void answersOwedToAHostThatLeftAreDropped();
 };
 
 namespace {
@@ -32,12 +41,13 @@ const QByteArray kOpenLink = QByteArray::fromHex("3DAA00000000E7");
 const QByteArray kReport = QByteArray::fromHex("3DAA0001000100E9" "3DAA0002000100EA" "3DAA0003000100EB"
                                                "3DAA00040003010000EF");
 
-// Reads from fd until count bytes or the timeout.
+// Reads from fd while the event loop runs, until count bytes or the timeout.
 QByteArray readFd(int fd, int count, int timeoutMs)
 {
     QByteArray out;
     QDeadlineTimer deadline(timeoutMs);
     while (out.size() < count && !deadline.hasExpired()) {
+        QCoreApplication::processEvents();
         pollfd pfd{fd, POLLIN, 0};
         if (::poll(&pfd, 1, 20) > 0) {
             char buf[256];
@@ -91,6 +101,18 @@ QString describe(const QString &path)
                                           : QStringLiteral("nothing");
 }
 
+// A timer or an armed write notifier under the server would wake it.
+bool wakesWhileIdle(const CBoardServer &server)
+{
+    for (const QTimer *timer : server.findChildren<QTimer *>())
+        if (timer->isActive())
+            return true;
+    for (const QSocketNotifier *notifier : server.findChildren<QSocketNotifier *>())
+        if (notifier->type() == QSocketNotifier::Write && notifier->isEnabled())
+            return true;
+    return false;
+}
+
 } // namespace
 
 void tst_BoardProgram::printsItsDeviceAndAnswersOpenLink()
@@ -141,11 +163,12 @@ void tst_BoardProgram::stdioModeEndsWithItsInput()
 void tst_BoardProgram::refusesWhatItCannotRun_data()
 {
     QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("stdinClosed");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("named"); // in the message
 
     const auto row = [](const char *name, const QStringList &arguments, const char *named) {
-        QTest::newRow(name) << arguments << 2 << QString::fromUtf8(named);
+        QTest::newRow(name) << arguments << false << 2 << QString::fromUtf8(named);
     };
     row("unknown mode", {"--mode", "loud"}, "--mode：未知模式“loud”");
     row("seed not a number", {"--seed", "abc"}, "--seed：“abc”");
@@ -157,14 +180,19 @@ void tst_BoardProgram::refusesWhatItCannotRun_data()
     row("mode twice", {"--mode", "echo", "--mode", "quiet"}, "--mode");
     row("unknown option", {"--bogus"}, "--bogus");
     row("stray argument", {"echo"}, "“echo”");
+    QTest::newRow("stdio with standard input closed") << QStringList{"--stdio"} << true << 1
+                                                       << QStringLiteral("标准输入已关闭");
 }
 
 void tst_BoardProgram::refusesWhatItCannotRun()
 {
     QFETCH(QStringList, arguments);
+    QFETCH(bool, stdinClosed);
     QFETCH(int, status);
     QFETCH(QString, named);
     QProcess board;
+    if (stdinClosed)
+        board.setChildProcessModifier([] { ::close(STDIN_FILENO); });
     board.start(QStringLiteral(DIMRA_BOARD_PROGRAM), arguments);
     QVERIFY(board.waitForFinished(3000));
     QCOMPARE(board.exitStatus(), QProcess::NormalExit);
@@ -245,6 +273,80 @@ void tst_BoardProgram::linkIsRemovedOnSignalOnlyWhileItIsTheBoards()
     QCOMPARE(board.exitStatus(), QProcess::NormalExit);
     QCOMPARE(board.exitCode(), 0);
     QCOMPARE(describe(path), replaced ? QStringLiteral("link to ") + mine : QStringLiteral("nothing"));
+}
+
+void tst_BoardProgram::stdioSendsAllItOwesAndEndsOnSignals_data()
+{
+    QTest::addColumn<int>("signal"); // 0: the input ends instead
+    QTest::newRow("end of input") << 0;
+    QTest::newRow("SIGINT, input open") << SIGINT;
+    QTest::newRow("SIGTERM, input open") << SIGTERM;
+    QTest::newRow("SIGHUP, input open") << SIGHUP;
+}
+
+void tst_BoardProgram::stdioSendsAllItOwesAndEndsOnSignals()
+{
+    QFETCH(int, signal);
+    QProcess board;
+    board.start(QStringLiteral(DIMRA_BOARD_PROGRAM), {QStringLiteral("--stdio")}); // paced
+    QVERIFY(board.waitForStarted());
+    board.write(kOpenLink);
+    QByteArray out;
+    if (signal == 0) {
+        board.closeWriteChannel(); // the four answers are still owed
+    } else {
+        QDeadlineTimer deadline(3000);
+        while (out.size() < kReport.size() && !deadline.hasExpired()) {
+            board.waitForReadyRead(100);
+            out += board.readAllStandardOutput();
+        }
+        QCOMPARE(out.toHex(' '), kReport.toHex(' '));
+        ::kill(pid_t(board.processId()), signal);
+    }
+    QVERIFY(board.waitForFinished(3000));
+    QCOMPARE(board.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(board.exitCode(), 0);
+    out += board.readAllStandardOutput();
+    QCOMPARE(out.toHex(' '), kReport.toHex(' '));
+}
+
+void tst_BoardProgram::answersOwedToAHostThatLeftAreDropped()
+{
+    CBoardModel model(CBoardModel::Echo);
+    CBoardServer server(&model); // paced
+    QString error;
+    QVERIFY2(server.OpenPty(&error), qPrintable(error));
+    int host = openPort(server.devicePath());
+    QVERIFY(host >= 0);
+
+    // 200 echo answers are 1600 bytes, more than a second of line time.
+    const QByteArray setChannel3 = QByteArray::fromHex("3DAA000300010AF5");
+    QCOMPARE(::write(host, setChannel3.repeated(200).constData(), 1600), ssize_t(1600));
+    QTRY_COMPARE(model.reader().goodFrames(), 200);
+    QVERIFY(server.pendingBytes() <= CBoardServer::kQueueLimit);
+    QVERIFY(server.droppedAnswers() > 0);
+    QVERIFY(readFd(host, 1, 2000).startsWith(setChannel3.left(1))); // answers are flowing
+
+    ::close(host);
+    const qint64 droppedBefore = server.droppedAnswers();
+    QTRY_COMPARE(server.pendingBytes(), 0);
+    QVERIFY(server.droppedAnswers() > droppedBefore);
+    QCoreApplication::processEvents();
+    QVERIFY(!wakesWhileIdle(server));
+
+    // The next host gets nothing meant for the last, then its own answers.
+    host = openPort(server.devicePath());
+    QVERIFY(host >= 0);
+    QCoreApplication::processEvents();
+    char byte;
+    QCOMPARE(::read(host, &byte, 1), ssize_t(-1));
+    QCOMPARE(::write(host, kOpenLink.constData(), size_t(kOpenLink.size())), ssize_t(kOpenLink.size()));
+    QCOMPARE(readFd(host, int(kReport.size()), 3000).toHex(' '),
+             QByteArray::fromHex("3DAA0001000100E9" "3DAA0002000100EA" "3DAA000300010AF5" "3DAA00040003010000EF")
+                 .toHex(' '));
+    QCoreApplication::processEvents();
+    QVERIFY(!wakesWhileIdle(server)); // all sent, nothing runs
+    ::close(host);
 }
 
 QTEST_GUILESS_MAIN(tst_BoardProgram)

@@ -46,6 +46,26 @@ bool quitOnSignals(QCoreApplication *app)
     return true;
 }
 
+struct ClosedStandardFds
+{
+    bool in = false;
+    bool out = false;
+};
+
+// A standard descriptor closed at start is opened on /dev/null, so that
+// nothing the board opens later takes its number and is read or written as
+// if it were standard input or output.
+ClosedStandardFds reserveStandardFds()
+{
+    bool closed[3] = {};
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        closed[fd] = ::fcntl(fd, F_GETFD) == -1;
+        if (closed[fd])
+            ::open("/dev/null", O_RDWR); // the lowest free number: fd
+    }
+    return {closed[STDIN_FILENO], closed[STDOUT_FILENO]};
+}
+
 int fail(const QString &message, int status = kCannotServe)
 {
     std::fprintf(stderr, "dimra-board: %s\n", message.toLocal8Bit().constData());
@@ -56,6 +76,7 @@ int fail(const QString &message, int status = kCannotServe)
 
 int main(int argc, char *argv[])
 {
+    const ClosedStandardFds closed = reserveStandardFds(); // before anything opens a descriptor
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("dimra-board"));
 
@@ -63,13 +84,17 @@ int main(int argc, char *argv[])
     if (!commandLine.Parse(QCoreApplication::arguments()))
         return fail(commandLine.error(), kUsage);
     const BoardOptions &options = commandLine.options();
+    if (options.stdio && closed.in)
+        return fail(QStringLiteral("--stdio：标准输入已关闭，没有命令可读"));
+    if (options.stdio && closed.out)
+        return fail(QStringLiteral("--stdio：标准输出已关闭，应答无处可写"));
     if (!quitOnSignals(&app))
         return fail(QStringLiteral("无法安装信号处理"));
 
     CBoardModel model(options.mode, options.seed);
     CBoardServer server(&model);
     server.setPaced(options.paced);
-    QObject::connect(&server, &CBoardServer::inputEnded, &app, &QCoreApplication::quit);
+    QObject::connect(&server, &CBoardServer::finished, &app, &QCoreApplication::quit);
 
     if (options.stdio) {
         server.Attach(STDIN_FILENO, STDOUT_FILENO);
@@ -89,5 +114,7 @@ int main(int argc, char *argv[])
     console.showStatus();
     const int rc = app.exec();
     console.finish();
+    if (!server.errorString().isEmpty())
+        return fail(server.errorString());
     return rc;
 }

@@ -20,7 +20,7 @@ CBoardCommandLine::CBoardCommandLine()
       m_noPacing(QStringLiteral("no-pacing"), QStringLiteral("不按 9600 波特的速率发送，立即写出应答")),
       m_trace(QStringLiteral("trace"), QStringLiteral("逐帧显示收发的十六进制字节、含义和校验结果")),
       m_stdio(QStringLiteral("stdio"),
-              QStringLiteral("从标准输入读命令、向标准输出写应答，输入结束即退出")),
+              QStringLiteral("从标准输入读命令、向标准输出写应答；输入结束后发完欠下的应答再退出")),
       m_seed(QStringLiteral("seed"), QStringLiteral("noisy 模式的随机种子（0 到 4294967295）"), QStringLiteral("n"),
              QStringLiteral("1"))
 {
