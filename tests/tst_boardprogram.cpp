@@ -1,31 +1,53 @@
+#include "boardmodel.h"
+#include "boardserver.h"
+
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
+#include <csignal>
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
-// The dimra-board program itself, as a user starts it.
+// The dimra-board program itself, as a user starts it, and its server
+// in-process where what matters is what it does on the line.
 class tst_BoardProgram : public QObject
 {
     Q_OBJECT
 
 private slots:
     void printsItsDeviceAndAnswersOpenLink();
-    void rejectsAnUnknownMode();
+    void refusesWhatItCannotRun_data();
+    void refusesWhatItCannotRun();
     void stdioModeEndsWithItsInput();
+    void linkNeverTakesAnExistingPath_data();
+    void linkNeverTakesAnExistingPath();
+    void linkIsRemovedOnSignalOnlyWhileItIsTheBoards_data();
+    void linkIsRemovedOnSignalOnlyWhileItIsTheBoards();
+    void stdioSendsAllItOwesAndEndsOnSignals_data();
+    void stdioSendsAllItOwesAndEndsOnSignals();
+    void answersOwedToAHostThatLeftAreDropped();
 };
 
 namespace {
 
+const QByteArray kOpenLink = QByteArray::fromHex("3DAA00000000E7");
+const QByteArray kReport = QByteArray::fromHex("3DAA0001000100E9" "3DAA0002000100EA" "3DAA0003000100EB"
+                                               "3DAA00040003010000EF");
+
+// Reads from fd while the event loop runs, until count bytes or the timeout.
 QByteArray readFd(int fd, int count, int timeoutMs)
 {
     QByteArray out;
     QDeadlineTimer deadline(timeoutMs);
     while (out.size() < count && !deadline.hasExpired()) {
+        QCoreApplication::processEvents();
         pollfd pfd{fd, POLLIN, 0};
         if (::poll(&pfd, 1, 20) > 0) {
             char buf[256];
@@ -37,6 +59,60 @@ QByteArray readFd(int fd, int count, int timeoutMs)
     return out;
 }
 
+// Opens the board's device as a host does, raw; -1 if it cannot.
+int openPort(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    termios tio;
+    if (fd >= 0 && ::tcgetattr(fd, &tio) == 0) {
+        ::cfmakeraw(&tio);
+        ::tcsetattr(fd, TCSANOW, &tio);
+    }
+    return fd;
+}
+
+// Starts the board on a pseudo-terminal; returns the device it prints.
+QString startBoard(QProcess *board, const QStringList &arguments)
+{
+    board->start(QStringLiteral(DIMRA_BOARD_PROGRAM), arguments);
+    QString device;
+    QDeadlineTimer deadline(5000);
+    while (device.isEmpty() && !deadline.hasExpired() && board->state() != QProcess::NotRunning) {
+        board->waitForReadyRead(100);
+        while (board->canReadLine()) {
+            const QString line = QString::fromLocal8Bit(board->readLine()).trimmed();
+            if (line.startsWith(QLatin1String("DIMRA_COM1=")))
+                device = line.mid(11);
+        }
+    }
+    return device;
+}
+
+// What is at path, as far as a user would notice a change.
+QString describe(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isSymLink())
+        return QStringLiteral("link to ") + info.symLinkTarget();
+    if (info.isDir())
+        return QStringLiteral("directory");
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QStringLiteral("file: ") + QString::fromUtf8(file.readAll())
+                                          : QStringLiteral("nothing");
+}
+
+// A timer or an armed write notifier under the server would wake it.
+bool wakesWhileIdle(const CBoardServer &server)
+{
+    for (const QTimer *timer : server.findChildren<QTimer *>())
+        if (timer->isActive())
+            return true;
+    for (const QSocketNotifier *notifier : server.findChildren<QSocketNotifier *>())
+        if (notifier->type() == QSocketNotifier::Write && notifier->isEnabled())
+            return true;
+    return false;
+}
+
 } // namespace
 
 void tst_BoardProgram::printsItsDeviceAndAnswersOpenLink()
@@ -44,33 +120,14 @@ void tst_BoardProgram::printsItsDeviceAndAnswersOpenLink()
     QTemporaryDir dir;
     const QString link = dir.filePath(QStringLiteral("com1"));
     QProcess board;
-    board.start(QStringLiteral(DIMRA_BOARD_PROGRAM), {QStringLiteral("--no-pacing"), QStringLiteral("--link"), link});
-    QVERIFY(board.waitForStarted());
-
-    QString device;
-    QDeadlineTimer deadline(5000);
-    while (device.isEmpty() && !deadline.hasExpired()) {
-        board.waitForReadyRead(100);
-        while (board.canReadLine()) {
-            const QString line = QString::fromLocal8Bit(board.readLine()).trimmed();
-            if (line.startsWith(QLatin1String("DIMRA_COM1=")))
-                device = line.mid(11);
-        }
-    }
+    const QString device = startBoard(&board, {QStringLiteral("--no-pacing"), QStringLiteral("--link"), link});
     QVERIFY(device.startsWith(QLatin1String("/dev/pts/")));
     QCOMPARE(QFileInfo(link).symLinkTarget(), device);
 
-    const int fd = ::open(QFile::encodeName(link).constData(), O_RDWR | O_NOCTTY);
+    const int fd = openPort(link);
     QVERIFY(fd >= 0);
-    termios tio;
-    ::tcgetattr(fd, &tio);
-    ::cfmakeraw(&tio);
-    ::tcsetattr(fd, TCSANOW, &tio);
-    const QByteArray openLink = QByteArray::fromHex("3DAA00000000E7");
-    QCOMPARE(::write(fd, openLink.constData(), size_t(openLink.size())), ssize_t(openLink.size()));
-    const QByteArray expected = QByteArray::fromHex("3DAA0001000100E9" "3DAA0002000100EA" "3DAA0003000100EB"
-                                                    "3DAA00040003010000EF");
-    QCOMPARE(readFd(fd, int(expected.size()), 3000).toHex(' '), expected.toHex(' '));
+    QCOMPARE(::write(fd, kOpenLink.constData(), size_t(kOpenLink.size())), ssize_t(kOpenLink.size()));
+    QCOMPARE(readFd(fd, int(kReport.size()), 3000).toHex(' '), kReport.toHex(' '));
     ::close(fd);
 
     board.terminate(); // SIGTERM
@@ -78,15 +135,6 @@ void tst_BoardProgram::printsItsDeviceAndAnswersOpenLink()
     QCOMPARE(board.exitStatus(), QProcess::NormalExit);
     QCOMPARE(board.exitCode(), 0);
     QVERIFY(!QFileInfo::exists(link) && !QFileInfo(link).isSymLink());
-}
-
-void tst_BoardProgram::rejectsAnUnknownMode()
-{
-    QProcess board;
-    board.start(QStringLiteral(DIMRA_BOARD_PROGRAM), {QStringLiteral("--mode"), QStringLiteral("loud")});
-    QVERIFY(board.waitForFinished(3000));
-    QCOMPARE(board.exitCode(), 1);
-    QVERIFY(QString::fromLocal8Bit(board.readAllStandardError()).contains(QStringLiteral("loud")));
 }
 
 void tst_BoardProgram::stdioModeEndsWithItsInput()
@@ -110,6 +158,195 @@ void tst_BoardProgram::stdioModeEndsWithItsInput()
     QVERIFY2(log.contains(QStringLiteral("收 3D AA 00 03 00 01 0A 00  校验和错误，已丢弃")), qPrintable(log));
     QVERIFY2(log.contains(QStringLiteral("收 3D AA 00 03 00 01 0A F5  设置通道3 = 10 %，校验正确")), qPrintable(log));
     QVERIFY2(log.contains(QStringLiteral("发 3D AA 00 03 00 01 0A F5  报告通道3 = 10 %")), qPrintable(log));
+}
+
+void tst_BoardProgram::refusesWhatItCannotRun_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("stdinClosed");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("named"); // in the message
+
+    const auto row = [](const char *name, const QStringList &arguments, const char *named) {
+        QTest::newRow(name) << arguments << false << 2 << QString::fromUtf8(named);
+    };
+    row("unknown mode", {"--mode", "loud"}, "--mode：未知模式“loud”");
+    row("seed not a number", {"--seed", "abc"}, "--seed：“abc”");
+    row("seed below 0", {"--seed", "-1"}, "--seed");
+    row("seed above 32 bits", {"--seed", "4294967296"}, "--seed");
+    row("seed without its value", {"--seed"}, "--seed");
+    row("empty link", {"--link", ""}, "--link");
+    row("link with stdio", {"--stdio", "--link", "com1"}, "--link");
+    row("mode twice", {"--mode", "echo", "--mode", "quiet"}, "--mode");
+    row("unknown option", {"--bogus"}, "--bogus");
+    row("stray argument", {"echo"}, "“echo”");
+    QTest::newRow("stdio with standard input closed") << QStringList{"--stdio"} << true << 1
+                                                       << QStringLiteral("标准输入已关闭");
+}
+
+void tst_BoardProgram::refusesWhatItCannotRun()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, stdinClosed);
+    QFETCH(int, status);
+    QFETCH(QString, named);
+    QProcess board;
+    if (stdinClosed)
+        board.setChildProcessModifier([] { ::close(STDIN_FILENO); });
+    board.start(QStringLiteral(DIMRA_BOARD_PROGRAM), arguments);
+    QVERIFY(board.waitForFinished(3000));
+    QCOMPARE(board.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(board.exitCode(), status);
+    const QString message = QString::fromLocal8Bit(board.readAllStandardError());
+    QVERIFY2(message.startsWith(QStringLiteral("dimra-board: ")) && message.contains(named), qPrintable(message));
+    QCOMPARE(board.readAllStandardOutput(), QByteArray()); // it never began to serve
+}
+
+void tst_BoardProgram::linkNeverTakesAnExistingPath_data()
+{
+    QTest::addColumn<QString>("existing");
+    for (const char *existing : {"file", "directory", "link", "dangling link", "another board's link"})
+        QTest::newRow(existing) << QString::fromLatin1(existing);
+}
+
+void tst_BoardProgram::linkNeverTakesAnExistingPath()
+{
+    QFETCH(QString, existing);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("com1"));
+    QFile file(dir.filePath(QStringLiteral("mine")));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("the user's") > 0);
+    file.close();
+    QProcess first;
+    if (existing == QLatin1String("file"))
+        QVERIFY(QFile::copy(file.fileName(), path));
+    else if (existing == QLatin1String("directory"))
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("com1")));
+    else if (existing == QLatin1String("link"))
+        QVERIFY(QFile::link(file.fileName(), path));
+    else if (existing == QLatin1String("dangling link"))
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone")), path));
+    else
+        QVERIFY(!startBoard(&first, {QStringLiteral("--link"), path}).isEmpty());
+    const QString before = describe(path);
+
+    QProcess board;
+    board.start(QStringLiteral(DIMRA_BOARD_PROGRAM), {QStringLiteral("--link"), path});
+    QVERIFY(board.waitForFinished(3000));
+    QCOMPARE(board.exitCode(), 1);
+    const QString message = QString::fromLocal8Bit(board.readAllStandardError());
+    QVERIFY2(message.contains(path + QStringLiteral(" 已存在")), qPrintable(message));
+    QCOMPARE(describe(path), before);
+    QCOMPARE(describe(file.fileName()), QStringLiteral("file: the user's"));
+
+    if (first.state() == QProcess::Running) {
+        first.terminate();
+        QVERIFY(first.waitForFinished(3000));
+        QCOMPARE(describe(path), QStringLiteral("nothing")); // the first board took its own link away
+    }
+}
+
+void tst_BoardProgram::linkIsRemovedOnSignalOnlyWhileItIsTheBoards_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<bool>("replaced"); // by the user, while the board runs
+    QTest::newRow("SIGINT") << SIGINT << false;
+    QTest::newRow("SIGHUP (terminal closed)") << SIGHUP << false;
+    QTest::newRow("SIGTERM after the user replaced it") << SIGTERM << true;
+}
+
+void tst_BoardProgram::linkIsRemovedOnSignalOnlyWhileItIsTheBoards()
+{
+    QFETCH(int, signal);
+    QFETCH(bool, replaced);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("com1"));
+    QProcess board;
+    const QString device = startBoard(&board, {QStringLiteral("--link"), path});
+    QCOMPARE(describe(path), QStringLiteral("link to ") + device);
+    const QString mine = dir.filePath(QStringLiteral("mine"));
+    if (replaced)
+        QVERIFY(QFile::remove(path) && QFile::link(mine, path));
+
+    ::kill(pid_t(board.processId()), signal);
+    QVERIFY(board.waitForFinished(3000));
+    QCOMPARE(board.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(board.exitCode(), 0);
+    QCOMPARE(describe(path), replaced ? QStringLiteral("link to ") + mine : QStringLiteral("nothing"));
+}
+
+void tst_BoardProgram::stdioSendsAllItOwesAndEndsOnSignals_data()
+{
+    QTest::addColumn<int>("signal"); // 0: the input ends instead
+    QTest::newRow("end of input") << 0;
+    QTest::newRow("SIGINT, input open") << SIGINT;
+    QTest::newRow("SIGTERM, input open") << SIGTERM;
+    QTest::newRow("SIGHUP, input open") << SIGHUP;
+}
+
+void tst_BoardProgram::stdioSendsAllItOwesAndEndsOnSignals()
+{
+    QFETCH(int, signal);
+    QProcess board;
+    board.start(QStringLiteral(DIMRA_BOARD_PROGRAM), {QStringLiteral("--stdio")}); // paced
+    QVERIFY(board.waitForStarted());
+    board.write(kOpenLink);
+    QByteArray out;
+    if (signal == 0) {
+        board.closeWriteChannel(); // the four answers are still owed
+    } else {
+        QDeadlineTimer deadline(3000);
+        while (out.size() < kReport.size() && !deadline.hasExpired()) {
+            board.waitForReadyRead(100);
+            out += board.readAllStandardOutput();
+        }
+        QCOMPARE(out.toHex(' '), kReport.toHex(' '));
+        ::kill(pid_t(board.processId()), signal);
+    }
+    QVERIFY(board.waitForFinished(3000));
+    QCOMPARE(board.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(board.exitCode(), 0);
+    out += board.readAllStandardOutput();
+    QCOMPARE(out.toHex(' '), kReport.toHex(' '));
+}
+
+void tst_BoardProgram::answersOwedToAHostThatLeftAreDropped()
+{
+    CBoardModel model(CBoardModel::Echo);
+    CBoardServer server(&model); // paced
+    QString error;
+    QVERIFY2(server.OpenPty(&error), qPrintable(error));
+    int host = openPort(server.devicePath());
+    QVERIFY(host >= 0);
+
+    // 200 echo answers are 1600 bytes, more than a second of line time.
+    const QByteArray setChannel3 = QByteArray::fromHex("3DAA000300010AF5");
+    QCOMPARE(::write(host, setChannel3.repeated(200).constData(), 1600), ssize_t(1600));
+    QTRY_COMPARE(model.reader().goodFrames(), 200);
+    QVERIFY(server.pendingBytes() <= CBoardServer::kQueueLimit);
+    QVERIFY(server.droppedAnswers() > 0);
+    QVERIFY(readFd(host, 1, 2000).startsWith(setChannel3.left(1))); // answers are flowing
+
+    ::close(host);
+    const qint64 droppedBefore = server.droppedAnswers();
+    QTRY_COMPARE(server.pendingBytes(), 0);
+    QVERIFY(server.droppedAnswers() > droppedBefore);
+    QCoreApplication::processEvents();
+    QVERIFY(!wakesWhileIdle(server));
+
+    // The next host gets nothing meant for the last, then its own answers.
+    host = openPort(server.devicePath());
+    QVERIFY(host >= 0);
+    QCoreApplication::processEvents();
+    char byte;
+    QCOMPARE(::read(host, &byte, 1), ssize_t(-1));
+    QCOMPARE(::write(host, kOpenLink.constData(), size_t(kOpenLink.size())), ssize_t(kOpenLink.size()));
+    QCOMPARE(readFd(host, int(kReport.size()), 3000).toHex(' '),
+             QByteArray::fromHex("3DAA0001000100E9" "3DAA0002000100EA" "3DAA000300010AF5" "3DAA00040003010000EF")
+                 .toHex(' '));
+    QCoreApplication::processEvents();
+    QVERIFY(!wakesWhileIdle(server)); // all sent, nothing runs
+    ::close(host);
 }
 
 QTEST_GUILESS_MAIN(tst_BoardProgram)

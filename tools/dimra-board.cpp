@@ -1,11 +1,14 @@
 // dimra-board: a virtual dimmer board on a pseudo-terminal, so that Dimra
 // can be used and tested without the hardware.
+//
+// Exit status: 0 when its input ended or a signal ended it, 1 when it could
+// not serve, 2 when its command line was refused.
 
 #include "boardconsole.h"
 #include "boardmodel.h"
+#include "boardoptions.h"
 #include "boardserver.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
@@ -16,6 +19,9 @@
 
 namespace {
 
+constexpr int kCannotServe = 1;
+constexpr int kUsage = 2;
+
 int g_signalPipe[2] = {-1, -1};
 
 void onSignal(int)
@@ -24,86 +30,91 @@ void onSignal(int)
     [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
 }
 
-// SIGINT and SIGTERM end the event loop, so that the board cleans up.
+// SIGINT, SIGTERM and SIGHUP (the terminal closed) end the event loop, so
+// that the board cleans up, its link above all.
 bool quitOnSignals(QCoreApplication *app)
 {
-    if (::pipe(g_signalPipe) != 0)
+    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return false;
-    ::fcntl(g_signalPipe[1], F_SETFL, O_NONBLOCK);
     auto *notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, app);
     QObject::connect(notifier, &QSocketNotifier::activated, app, &QCoreApplication::quit);
     struct sigaction sa = {};
     sa.sa_handler = onSignal;
-    ::sigaction(SIGINT, &sa, nullptr);
-    ::sigaction(SIGTERM, &sa, nullptr);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(signal, &sa, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
     return true;
 }
 
-int fail(const QString &message)
+struct ClosedStandardFds
+{
+    bool in = false;
+    bool out = false;
+};
+
+// A standard descriptor closed at start is opened on /dev/null, so that
+// nothing the board opens later takes its number and is read or written as
+// if it were standard input or output.
+ClosedStandardFds reserveStandardFds()
+{
+    bool closed[3] = {};
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        closed[fd] = ::fcntl(fd, F_GETFD) == -1;
+        if (closed[fd])
+            ::open("/dev/null", O_RDWR); // the lowest free number: fd
+    }
+    return {closed[STDIN_FILENO], closed[STDOUT_FILENO]};
+}
+
+int fail(const QString &message, int status = kCannotServe)
 {
     std::fprintf(stderr, "dimra-board: %s\n", message.toLocal8Bit().constData());
-    return 1;
+    return status;
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    const ClosedStandardFds closed = reserveStandardFds(); // before anything opens a descriptor
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("dimra-board"));
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "虚拟三通道 PWM 调光板：在伪终端上按 Dimra 的协议收发，无需硬件即可使用和测试 Dimra。"));
-    parser.addHelpOption();
-    const QCommandLineOption modeOption(
-        QStringLiteral("mode"),
-        QStringLiteral("report（默认：仅应答建立连接）、echo（也应答每条设置命令）、"
-                       "quiet（从不应答）或 noisy（应答之间夹杂随机字节和长度错误的回复）"),
-        QStringLiteral("mode"), QStringLiteral("report"));
-    const QCommandLineOption linkOption(QStringLiteral("link"),
-                                        QStringLiteral("在 <path> 处保留指向设备的符号链接"), QStringLiteral("path"));
-    const QCommandLineOption fastOption(QStringLiteral("no-pacing"),
-                                        QStringLiteral("不按 9600 波特的速率发送，立即写出应答"));
-    const QCommandLineOption traceOption(QStringLiteral("trace"),
-                                         QStringLiteral("逐帧显示收发的十六进制字节、含义和校验结果"));
-    const QCommandLineOption stdioOption(QStringLiteral("stdio"),
-                                         QStringLiteral("从标准输入读命令、向标准输出写应答，输入结束即退出"));
-    const QCommandLineOption seedOption(QStringLiteral("seed"), QStringLiteral("noisy 模式的随机种子"),
-                                        QStringLiteral("n"), QStringLiteral("1"));
-    parser.addOptions({modeOption, linkOption, fastOption, traceOption, stdioOption, seedOption});
-    parser.process(app);
-
-    const std::optional<CBoardModel::Mode> mode = CBoardModel::ParseMode(parser.value(modeOption));
-    if (!mode)
-        return fail(QStringLiteral("未知模式“%1”，可选 report、echo、quiet、noisy").arg(parser.value(modeOption)));
+    CBoardCommandLine commandLine;
+    if (!commandLine.Parse(QCoreApplication::arguments()))
+        return fail(commandLine.error(), kUsage);
+    const BoardOptions &options = commandLine.options();
+    if (options.stdio && closed.in)
+        return fail(QStringLiteral("--stdio：标准输入已关闭，没有命令可读"));
+    if (options.stdio && closed.out)
+        return fail(QStringLiteral("--stdio：标准输出已关闭，应答无处可写"));
     if (!quitOnSignals(&app))
         return fail(QStringLiteral("无法安装信号处理"));
 
-    CBoardModel model(*mode, parser.value(seedOption).toUInt());
+    CBoardModel model(options.mode, options.seed);
     CBoardServer server(&model);
-    server.setPaced(!parser.isSet(fastOption));
-    QObject::connect(&server, &CBoardServer::inputEnded, &app, &QCoreApplication::quit);
+    server.setPaced(options.paced);
+    QObject::connect(&server, &CBoardServer::finished, &app, &QCoreApplication::quit);
 
-    const bool stdio = parser.isSet(stdioOption);
-    if (stdio) {
+    if (options.stdio) {
         server.Attach(STDIN_FILENO, STDOUT_FILENO);
     } else {
         QString error;
         if (!server.OpenPty(&error))
             return fail(error);
-        if (parser.isSet(linkOption) && !server.LinkTo(parser.value(linkOption), &error))
+        if (!options.link.isEmpty() && !server.LinkTo(options.link, &error))
             return fail(error);
         std::printf("虚拟调光板（%s 模式）：%s\nDIMRA_COM1=%s\n",
-                    qPrintable(CBoardModel::ModeName(*mode)), qPrintable(server.devicePath()),
+                    qPrintable(CBoardModel::ModeName(options.mode)), qPrintable(server.devicePath()),
                     qPrintable(server.devicePath()));
         std::fflush(stdout);
     }
 
-    CBoardConsole console(&server, &model, stderr, parser.isSet(traceOption), ::isatty(STDERR_FILENO) && !stdio);
+    CBoardConsole console(&server, &model, stderr, options.trace, ::isatty(STDERR_FILENO) && !options.stdio);
     console.showStatus();
     const int rc = app.exec();
     console.finish();
+    if (!server.errorString().isEmpty())
+        return fail(server.errorString());
     return rc;
 }

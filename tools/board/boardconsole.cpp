@@ -3,7 +3,7 @@
 #include "boardserver.h"
 
 CBoardConsole::CBoardConsole(CBoardServer *server, const CBoardModel *model, FILE *out, bool trace, bool live)
-    : QObject(server), m_model(model), m_out(out), m_bTrace(trace), m_bLive(live)
+    : QObject(server), m_server(server), m_model(model), m_out(out), m_bTrace(trace), m_bLive(live)
 {
     connect(server, &CBoardServer::framesReceived, this, [this](const QList<CFrameReader::Frame> &frames) {
         if (m_bTrace)
@@ -15,18 +15,20 @@ CBoardConsole::CBoardConsole(CBoardServer *server, const CBoardModel *model, FIL
         if (m_bTrace)
             print(TraceLine(QStringLiteral("发"), output.bytes, output.meaning));
     });
+    connect(server, &CBoardServer::answersDropped, this, &CBoardConsole::showStatus);
 }
 
-QString CBoardConsole::StatusLine(const CBoardModel &model)
+QString CBoardConsole::StatusLine(const CBoardModel &model, qint64 droppedAnswers)
 {
     const CBoardModel::State &s = model.state();
-    return QStringLiteral("频率 %1 Hz  通道1 %2 %  通道2 %3 %  通道3 %4 %  （收到 %5 帧，丢弃 %6 帧）")
+    return QStringLiteral("频率 %1 Hz  通道1 %2 %  通道2 %3 %  通道3 %4 %  （收到 %5 帧，丢弃 %6 帧，未发出应答 %7 条）")
         .arg(s.frequency)
         .arg(s.duty[0])
         .arg(s.duty[1])
         .arg(s.duty[2])
         .arg(model.reader().goodFrames())
-        .arg(model.reader().badFrames());
+        .arg(model.reader().badFrames())
+        .arg(droppedAnswers);
 }
 
 QString CBoardConsole::TraceLine(const QString &direction, const QByteArray &bytes, const QString &meaning)
@@ -36,7 +38,7 @@ QString CBoardConsole::TraceLine(const QString &direction, const QByteArray &byt
 
 void CBoardConsole::showStatus()
 {
-    const QString status = StatusLine(*m_model);
+    const QString status = StatusLine(*m_model, m_server->droppedAnswers());
     if (m_bLive) {
         std::fprintf(m_out, "\r\033[K%s", status.toLocal8Bit().constData());
         std::fflush(m_out);

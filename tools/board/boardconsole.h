@@ -24,12 +24,14 @@ public:
     // Ends the live line so that the shell's prompt starts on a fresh one.
     void finish();
 
-    static QString StatusLine(const CBoardModel &model);
+    // droppedAnswers: answers the server never sent (see CBoardServer).
+    static QString StatusLine(const CBoardModel &model, qint64 droppedAnswers);
     static QString TraceLine(const QString &direction, const QByteArray &bytes, const QString &meaning);
 
 private:
     void print(const QString &line);
 
+    const CBoardServer *m_server;
     const CBoardModel *m_model;
     FILE *m_out;
     bool m_bTrace;

@@ -3,33 +3,52 @@
 #include "rawpty.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <cerrno>
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr qint64 kBytesPerSecond = 960; // 9600 baud, 10 bits a byte
 
+QString lastError()
+{
+    return QString::fromLocal8Bit(strerror(errno));
+}
+
 } // namespace
 
 CBoardServer::CBoardServer(CBoardModel *model, QObject *parent)
-    : QObject(parent), m_model(model)
+    : QObject(parent), m_model(model), m_paceTimer(new QTimer(this))
 {
-    m_paceTimer.setTimerType(Qt::PreciseTimer);
-    m_paceTimer.setInterval(1);
-    connect(&m_paceTimer, &QTimer::timeout, this, &CBoardServer::writePending);
+    m_paceTimer->setTimerType(Qt::PreciseTimer);
+    m_paceTimer->setInterval(1);
+    connect(m_paceTimer, &QTimer::timeout, this, &CBoardServer::writePending);
 }
 
 CBoardServer::~CBoardServer()
 {
-    if (!m_strLink.isEmpty() && QFileInfo(m_strLink).symLinkTarget() == QFileInfo(m_strDevice).absoluteFilePath())
-        QFile::remove(m_strLink);
+    if (!m_link.isEmpty()) {
+        // Only our own link: someone may have put theirs in its place.
+        const QByteArray device = QFile::encodeName(m_strDevice);
+        char target[PATH_MAX];
+        const ssize_t n = ::readlink(m_link.constData(), target, sizeof target);
+        if (n == device.size() && std::memcmp(target, device.constData(), size_t(n)) == 0)
+            ::unlink(m_link.constData());
+    }
     if (m_bOwnFds) {
         ::close(m_inFd);
-        ::close(m_ptySlave);
+        if (m_ptySlave >= 0)
+            ::close(m_ptySlave);
+    } else if (m_inFd >= 0) {
+        ::fcntl(m_inFd, F_SETFL, m_inFlags);
+        ::fcntl(m_outFd, F_SETFL, m_outFlags);
     }
 }
 
@@ -37,13 +56,13 @@ bool CBoardServer::OpenPty(QString *error)
 {
     const std::optional<RawPty> pty = OpenRawPty();
     if (!pty) {
-        *error = QStringLiteral("无法创建伪终端：%1").arg(QString::fromLocal8Bit(strerror(errno)));
+        *error = QStringLiteral("无法创建伪终端：%1").arg(lastError());
         return false;
     }
     m_ptySlave = pty->slave;
-    m_bOwnFds = true;
     m_strDevice = pty->slavePath;
     Attach(pty->master, pty->master);
+    m_bOwnFds = true;
     return true;
 }
 
@@ -51,91 +70,170 @@ void CBoardServer::Attach(int inFd, int outFd)
 {
     m_inFd = inFd;
     m_outFd = outFd;
+    // Both read before either is set: standard input and output may share flags.
+    m_inFlags = ::fcntl(m_inFd, F_GETFL);
+    m_outFlags = ::fcntl(m_outFd, F_GETFL);
+    ::fcntl(m_inFd, F_SETFL, m_inFlags | O_NONBLOCK);
+    ::fcntl(m_outFd, F_SETFL, m_outFlags | O_NONBLOCK);
     m_readNotifier = new QSocketNotifier(m_inFd, QSocketNotifier::Read, this);
     connect(m_readNotifier, &QSocketNotifier::activated, this, &CBoardServer::readInput);
     m_writeNotifier = new QSocketNotifier(m_outFd, QSocketNotifier::Write, this);
     m_writeNotifier->setEnabled(false);
-    connect(m_writeNotifier, &QSocketNotifier::activated, this, &CBoardServer::writePending);
+    connect(m_writeNotifier, &QSocketNotifier::activated, this, &CBoardServer::lineWritable);
 }
 
 bool CBoardServer::LinkTo(const QString &path, QString *error)
 {
-    const QFileInfo existing(path);
-    if (existing.isSymLink()) {
-        QFile::remove(path);
-    } else if (existing.exists()) {
-        *error = QStringLiteral("%1 已存在且不是符号链接，不会覆盖它").arg(path);
+    // symlink() never replaces: of two boards given one path, one gets it.
+    const QByteArray where = QFile::encodeName(path);
+    if (::symlink(QFile::encodeName(m_strDevice).constData(), where.constData()) != 0) {
+        *error = errno == EEXIST ? QStringLiteral("%1 已存在，不会删除或替换它；请换一个路径").arg(path)
+                                 : QStringLiteral("无法在 %1 创建符号链接：%2").arg(path, lastError());
         return false;
     }
-    if (!QFile::link(m_strDevice, path)) {
-        *error = QStringLiteral("无法创建符号链接 %1").arg(path);
-        return false;
-    }
-    m_strLink = path;
+    m_link = where;
     return true;
 }
 
 void CBoardServer::readInput()
 {
+    // One read per wake-up, so that a stream of input never holds up sending.
     char buf[4096];
-    for (;;) {
-        const ssize_t n = ::read(m_inFd, buf, sizeof buf);
-        if (n > 0) {
-            QList<CBoardModel::Output> answers;
-            const QList<CFrameReader::Frame> frames = m_model->Receive(QByteArray(buf, int(n)), &answers);
-            if (!frames.isEmpty())
-                emit framesReceived(frames);
-            for (const CBoardModel::Output &answer : answers) {
-                emit sent(answer);
-                queue(answer.bytes);
-            }
-            continue;
+    const ssize_t n = ::read(m_inFd, buf, sizeof buf);
+    if (n > 0) {
+        if (m_ptySlave >= 0) {
+            // A host has the port: let go of our end, so that its leaving shows.
+            ::close(m_ptySlave);
+            m_ptySlave = -1;
         }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno == EAGAIN)
-            return;
-        // End of input, or a line that can no longer be read.
-        m_readNotifier->setEnabled(false);
-        emit inputEnded();
+        const qint64 droppedBefore = m_nDropped;
+        QList<CBoardModel::Output> answers;
+        const QList<CFrameReader::Frame> frames = m_model->Receive(QByteArray(buf, int(n)), &answers);
+        for (const CBoardModel::Output &answer : answers)
+            enqueue(answer);
+        if (m_nDropped != droppedBefore)
+            emit answersDropped();
+        if (!frames.isEmpty())
+            emit framesReceived(frames);
+        writePending();
+    } else if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
         return;
+    } else if (n < 0 && errno == EIO && !m_strDevice.isEmpty()) {
+        hostLeft();
+    } else {
+        endInput(n < 0 ? QStringLiteral("读取输入失败：%1").arg(lastError()) : QString());
     }
 }
 
-void CBoardServer::queue(const QByteArray &bytes)
+void CBoardServer::hostLeft()
 {
-    if (m_pending.isEmpty()) {
+    if (!m_queue.isEmpty()) {
+        dropAll();
+        writePending(); // nothing owed: nothing to wake for
+        emit answersDropped();
+    }
+    m_ptySlave = ::open(QFile::encodeName(m_strDevice).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (m_ptySlave < 0) {
+        endInput(QStringLiteral("无法重新打开 %1：%2").arg(m_strDevice, lastError()));
+        return;
+    }
+    // What was written but never read was meant for the host that left.
+    ::tcflush(m_ptySlave, TCIFLUSH);
+}
+
+void CBoardServer::endInput(const QString &error)
+{
+    m_bInputEnded = true;
+    m_readNotifier->setEnabled(false);
+    if (!error.isEmpty()) {
+        m_strError = error;
+        dropAll();
+    }
+    writePending(); // finishes at once if nothing is owed
+}
+
+void CBoardServer::enqueue(const CBoardModel::Output &answer)
+{
+    if (m_queue.isEmpty()) {
         m_burstClock.start();
         m_nBurstSent = 0;
     }
-    m_pending.append(bytes);
-    if (m_bPaced)
-        m_paceTimer.start();
-    writePending();
+    m_queue.append(answer);
+    m_nQueued += answer.bytes.size();
+    // An answer already begun is finished, or the host would get half a frame.
+    while (m_nQueued > kQueueLimit && m_queue.size() > 1)
+        dropAt(m_nHeadSent > 0 ? 1 : 0);
+}
+
+void CBoardServer::dropAll()
+{
+    while (!m_queue.isEmpty())
+        dropAt(0);
+    m_nHeadSent = 0;
+}
+
+void CBoardServer::dropAt(int index)
+{
+    m_nQueued -= m_queue.at(index).bytes.size() - (index == 0 ? m_nHeadSent : 0);
+    if (index == 0)
+        m_nHeadSent = 0;
+    m_queue.removeAt(index);
+    ++m_nDropped;
 }
 
 void CBoardServer::writePending()
 {
-    qsizetype allowed = m_pending.size();
+    qsizetype allowed = m_nQueued;
     if (m_bPaced) {
         const qint64 due = m_burstClock.nsecsElapsed() * kBytesPerSecond / 1000000000 + 1 - m_nBurstSent;
-        allowed = qBound<qsizetype>(0, due, m_pending.size());
+        allowed = qBound<qsizetype>(0, due, m_nQueued);
     }
+    bool lineFull = false;
     while (allowed > 0) {
-        const ssize_t n = ::write(m_outFd, m_pending.constData(), size_t(allowed));
+        const CBoardModel::Output &head = m_queue.first();
+        const qsizetype chunk = qMin(allowed, head.bytes.size() - m_nHeadSent);
+        const ssize_t n = ::write(m_outFd, head.bytes.constData() + m_nHeadSent, size_t(chunk));
         if (n > 0) {
-            m_pending.remove(0, n);
+            m_nHeadSent += n;
+            m_nQueued -= n;
             m_nBurstSent += n;
             allowed -= n;
-            continue;
+            if (m_nHeadSent == head.bytes.size()) {
+                m_nHeadSent = 0;
+                emit sent(m_queue.takeFirst());
+            }
+        } else if (n < 0 && errno == EAGAIN) {
+            lineFull = true;
+            break;
+        } else if (!(n < 0 && errno == EINTR)) {
+            // Nobody takes the answers any more.
+            dropAll();
+            emit answersDropped();
+            if (m_strDevice.isEmpty() && !m_bInputEnded)
+                endInput(QStringLiteral("写出应答失败：%1").arg(lastError()));
+            break;
         }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno != EAGAIN)
-            m_pending.clear(); // nobody is listening any more
-        break; // the line is full: try again when it takes more
     }
-    m_writeNotifier->setEnabled(!m_pending.isEmpty() && !m_bPaced);
-    if (m_pending.isEmpty())
-        m_paceTimer.stop();
+    // A full line wakes us when it takes more; pacing wakes us when the next
+    // byte is due; with nothing owed nothing runs.
+    const bool owed = !m_queue.isEmpty();
+    m_writeNotifier->setEnabled(owed && (lineFull || !m_bPaced));
+    if (owed && m_bPaced && !lineFull) {
+        if (!m_paceTimer->isActive())
+            m_paceTimer->start();
+    } else {
+        m_paceTimer->stop();
+    }
+    if (!owed && m_bInputEnded && !m_bFinished) {
+        m_bFinished = true;
+        emit finished();
+    }
+}
+
+void CBoardServer::lineWritable()
+{
+    // After a stall the pace starts again, rather than catching up in a burst.
+    m_burstClock.start();
+    m_nBurstSent = 0;
+    writePending();
 }

@@ -2,59 +2,93 @@
 
 #include "boardmodel.h"
 
+#include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
-#include <QTimer>
 
 class QSocketNotifier;
+class QTimer;
 
 // Puts a board model on a line: a new pseudo-terminal, or a pair of
 // descriptors such as standard input and output. Bytes read go to the
 // model; its answers go out paced at 9600 baud (960 bytes a second), as
-// real hardware would send them, unless pacing is switched off.
+// real hardware would send them, unless pacing is switched off. Nothing
+// wakes the server while nothing is to be sent. At most about a second of
+// line time waits: beyond it the oldest whole answers are dropped.
+//
+// On a pseudo-terminal the server holds its own end open until a host
+// speaks, so that reading never fails while no program has the port. Then
+// it lets go, so that the host closing the port shows as a hang-up: the
+// answers owed to that host are dropped, and the next host starts afresh.
 class CBoardServer : public QObject
 {
     Q_OBJECT
 
 public:
+    static constexpr qsizetype kQueueLimit = 960; // bytes: one second at 9600 baud
+
     explicit CBoardServer(CBoardModel *model, QObject *parent = nullptr);
     ~CBoardServer() override;
 
     // Serves on a new pseudo-terminal; devicePath() is what a program opens.
     bool OpenPty(QString *error);
-    // Serves on descriptors the caller owns.
+    // Serves on descriptors the caller owns. They are made non-blocking
+    // while served and get their flags back when the server is destroyed.
     void Attach(int inFd, int outFd);
-    // Keeps a symbolic link at path to the device, removed again on exit.
+    // Makes a symbolic link at path to the device. Anything already at path
+    // is an error and stays as it was. On destruction the link is removed
+    // if it still points at the device.
     bool LinkTo(const QString &path, QString *error);
 
     QString devicePath() const { return m_strDevice; }
     void setPaced(bool paced) { m_bPaced = paced; }
     // Bytes queued but not yet on the line.
-    qsizetype pendingBytes() const { return m_pending.size(); }
+    qsizetype pendingBytes() const { return m_nQueued; }
+    // Answers that never went out: beyond the queue's limit, or owed to a
+    // host that closed the port.
+    qint64 droppedAnswers() const { return m_nDropped; }
+    // Why serving stopped, when it stopped for a fault.
+    QString errorString() const { return m_strError; }
 
 signals:
     void framesReceived(const QList<CFrameReader::Frame> &frames);
+    // An answer is on the line, all of it.
     void sent(const CBoardModel::Output &output);
-    void inputEnded();
+    void answersDropped();
+    // The input ended and all it was owed is sent, or the line failed.
+    void finished();
 
 private:
     void readInput();
-    void queue(const QByteArray &bytes);
+    void hostLeft();
+    void endInput(const QString &error = QString());
+    void enqueue(const CBoardModel::Output &answer);
+    void dropAll();
+    void dropAt(int index);
     void writePending();
+    void lineWritable();
 
     CBoardModel *m_model;
     int m_inFd = -1;
     int m_outFd = -1;
-    int m_ptySlave = -1; // held open, so reads at the master never fail while no program has the port
+    int m_inFlags = -1; // as the caller had them
+    int m_outFlags = -1;
     bool m_bOwnFds = false;
+    int m_ptySlave = -1; // our own end of the pseudo-terminal, held while no host is known
     QString m_strDevice;
-    QString m_strLink;
+    QByteArray m_link; // the link made, to remove on exit
     QSocketNotifier *m_readNotifier = nullptr;
     QSocketNotifier *m_writeNotifier = nullptr;
 
     bool m_bPaced = true;
-    QByteArray m_pending;
-    QTimer m_paceTimer;
+    bool m_bInputEnded = false;
+    bool m_bFinished = false;
+    QList<CBoardModel::Output> m_queue;
+    qsizetype m_nQueued = 0;   // bytes in m_queue not yet written
+    qsizetype m_nHeadSent = 0; // bytes of the first answer already written
+    qint64 m_nDropped = 0;
+    QTimer *m_paceTimer;
     QElapsedTimer m_burstClock; // since the pending bytes began to flow
     qint64 m_nBurstSent = 0;
+    QString m_strError;
 };
