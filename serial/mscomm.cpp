@@ -33,7 +33,12 @@ CMSComm::~CMSComm()
 
 QString CMSComm::portLabel() const
 {
-    return QStringLiteral("COM%1").arg(m_nCommPort);
+    return m_strDevicePath.isEmpty() ? QStringLiteral("COM%1").arg(m_nCommPort) : m_strDevicePath;
+}
+
+QString CMSComm::deviceLabel(const QString &device) const
+{
+    return m_strDevicePath.isEmpty() ? QStringLiteral("%1（%2）").arg(device, portLabel()) : device;
 }
 
 void CMSComm::put_CommPort(short port)
@@ -43,6 +48,13 @@ void CMSComm::put_CommPort(short port)
     if (port < 1 || port > 255)
         throw CSerialError(QStringLiteral("端口号 %1 无效，应在 1 到 255 之间。").arg(port));
     m_nCommPort = port;
+}
+
+void CMSComm::put_DevicePath(const QString &path)
+{
+    if (m_port.isOpen())
+        throw CSerialError(QStringLiteral("%1 已经打开，不能更换端口；请先断开。").arg(portLabel()));
+    m_strDevicePath = path;
 }
 
 void CMSComm::put_InputMode(long mode)
@@ -105,7 +117,8 @@ void CMSComm::put_PortOpen(bool open)
     if (m_port.isOpen())
         throw CSerialError(QStringLiteral("%1 已经打开。").arg(portLabel()));
 
-    const CommPortTarget target = ResolveCommPort(m_nCommPort);
+    const CommPortTarget target =
+        m_strDevicePath.isEmpty() ? ResolveCommPort(m_nCommPort) : CommPortTarget{m_strDevicePath, QString()};
     if (target.device.isEmpty())
         throw CSerialError(QStringLiteral("无法打开 %1：%2。").arg(portLabel(), target.description),
                            CSerialError::NoSuchDevice);
@@ -132,10 +145,13 @@ void CMSComm::put_PortOpen(bool open)
 
 CSerialError CMSComm::openError(const QString &device) const
 {
-    const QString where = QStringLiteral("%1（%2）").arg(device, portLabel());
+    const QString where = deviceLabel(device);
     const QString details = m_port.errorString();
     switch (m_port.error()) {
     case QSerialPort::DeviceNotFoundError:
+        if (!m_strDevicePath.isEmpty())
+            return CSerialError(QStringLiteral("找不到串口设备 %1。请检查设备是否已连接、路径是否写对。").arg(where),
+                                CSerialError::NoSuchDevice, details);
         return CSerialError(QStringLiteral("找不到串口设备 %1。请检查设备是否已连接，或用环境变量 %2 指定正确的设备路径。")
                                 .arg(where, CommPortVariable(m_nCommPort)),
                             CSerialError::NoSuchDevice, details);
@@ -219,8 +235,8 @@ void CMSComm::onPortError(QSerialPort::SerialPortError error)
     if (!m_port.isOpen())
         return;
 
-    m_strLossText = QStringLiteral("与串口 %1（%2）的连接已中断：%3。设备可能已被拔出，或对端已关闭。")
-                        .arg(m_strDevice, portLabel(), m_port.errorString());
+    m_strLossText = QStringLiteral("与串口 %1 的连接已中断：%2。设备可能已被拔出，或对端已关闭。")
+                        .arg(deviceLabel(m_strDevice), m_port.errorString());
     m_port.close();
     if (m_nOutputDepth > 0) {
         m_bLossInOutput = true; // put_Output reports it by throwing

@@ -63,6 +63,7 @@ private slots:
     void staleBytesAreClearedAtOpen();
     void missingDeviceRaisesAnError();
     void portNumberWithoutDeviceRaisesAnError();
+    void devicePathIsOpenedInsteadOfTheCommPort();
     void secondOpenSaysThePortIsInUse();
     void propertiesThatCannotChangeWhileOpen();
     void closedPortRefusesInputAndOutput();
@@ -246,6 +247,35 @@ void tst_MSComm::portNumberWithoutDeviceRaisesAnError()
     const QString error = errorOf([&] { openAsTheDialogDoes(comm, 255); });
     QVERIFY2(error.contains(QStringLiteral("DIMRA_COM255")), qPrintable(error));
     QVERIFY(!comm.get_PortOpen());
+}
+
+void tst_MSComm::devicePathIsOpenedInsteadOfTheCommPort()
+{
+    PtyPair line;
+    PortOverride com1(1, QStringLiteral("/dev/dimra-no-such-device"));
+    CMSComm comm;
+    comm.put_DevicePath(line.slavePath());
+    openAsTheDialogDoes(comm, 1);
+    QCOMPARE(comm.get_DevicePath(), line.slavePath());
+    comm.put_Output("x");
+    QCOMPARE(line.read(), QByteArray("x"));
+    QVERIFY(!errorOf([&] { comm.put_DevicePath(QString()); }).isEmpty()); // not while open
+    comm.put_PortOpen(false);
+
+    // A missing path is named as given, without a COMn or its variable.
+    comm.put_DevicePath(QStringLiteral("/dev/dimra-missing"));
+    try {
+        comm.put_PortOpen(true);
+        QFAIL("a missing device opened");
+    } catch (const CSerialError &e) {
+        QCOMPARE(e.kind(), CSerialError::NoSuchDevice);
+        QVERIFY2(e.text().contains(QStringLiteral("/dev/dimra-missing")), qPrintable(e.text()));
+        QVERIFY2(!e.text().contains(QStringLiteral("COM")), qPrintable(e.text()));
+    }
+    // An empty path goes back to the port number.
+    comm.put_DevicePath(QString());
+    const QString error = errorOf([&] { comm.put_PortOpen(true); });
+    QVERIFY2(error.contains(QStringLiteral("/dev/dimra-no-such-device")), qPrintable(error));
 }
 
 void tst_MSComm::secondOpenSaysThePortIsInUse()
