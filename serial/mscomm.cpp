@@ -178,6 +178,9 @@ CSerialError CMSComm::openError(const QString &device) const
                                 .arg(where),
                             CSerialError::InUse, details);
     }
+    case QSerialPort::UnsupportedOperationError: // the device takes no terminal settings
+        return CSerialError(QStringLiteral("%1 不是串口设备，无法打开。请检查设备路径。").arg(where),
+                            CSerialError::NotSerial, details);
     default:
         return CSerialError(QStringLiteral("无法打开串口 %1：%2。").arg(where, details), CSerialError::Failed, details);
     }

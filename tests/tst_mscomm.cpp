@@ -272,6 +272,14 @@ void tst_MSComm::devicePathIsOpenedInsteadOfTheCommPort()
         QVERIFY2(e.text().contains(QStringLiteral("/dev/dimra-missing")), qPrintable(e.text()));
         QVERIFY2(!e.text().contains(QStringLiteral("COM")), qPrintable(e.text()));
     }
+    // A file that is no terminal is told apart from a missing device.
+    comm.put_DevicePath(QStringLiteral("/dev/null"));
+    try {
+        comm.put_PortOpen(true);
+        QFAIL("/dev/null opened as a serial port");
+    } catch (const CSerialError &e) {
+        QCOMPARE(e.kind(), CSerialError::NotSerial);
+    }
     // An empty path goes back to the port number.
     comm.put_DevicePath(QString());
     const QString error = errorOf([&] { comm.put_PortOpen(true); });
