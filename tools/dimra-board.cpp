@@ -4,41 +4,16 @@
 #include "boardconsole.h"
 #include "boardmodel.h"
 #include "boardserver.h"
+#include "quitonsignals.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QSocketNotifier>
 
 #include <csignal>
 #include <cstdio>
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
-
-int g_signalPipe[2] = {-1, -1};
-
-void onSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
-}
-
-// SIGINT and SIGTERM end the event loop, so that the board cleans up.
-bool quitOnSignals(QCoreApplication *app)
-{
-    if (::pipe(g_signalPipe) != 0)
-        return false;
-    ::fcntl(g_signalPipe[1], F_SETFL, O_NONBLOCK);
-    auto *notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, app);
-    QObject::connect(notifier, &QSocketNotifier::activated, app, &QCoreApplication::quit);
-    struct sigaction sa = {};
-    sa.sa_handler = onSignal;
-    ::sigaction(SIGINT, &sa, nullptr);
-    ::sigaction(SIGTERM, &sa, nullptr);
-    ::signal(SIGPIPE, SIG_IGN);
-    return true;
-}
 
 int fail(const QString &message)
 {
@@ -78,8 +53,9 @@ int main(int argc, char *argv[])
     const std::optional<CBoardModel::Mode> mode = CBoardModel::ParseMode(parser.value(modeOption));
     if (!mode)
         return fail(QStringLiteral("未知模式“%1”，可选 report、echo、quiet、noisy").arg(parser.value(modeOption)));
-    if (!quitOnSignals(&app))
+    if (!QuitOnSignals(&app))
         return fail(QStringLiteral("无法安装信号处理"));
+    ::signal(SIGPIPE, SIG_IGN); // a write to a line nobody reads fails instead of ending the board
 
     CBoardModel model(*mode, parser.value(seedOption).toUInt());
     CBoardServer server(&model);
