@@ -25,6 +25,7 @@ private slots:
     void program();
     void onlyTheOpenLinkFrameReachesABoardThatNeverAnswers();
     void settingsFollowTheChannel1ReplyAndVerifyFindsADifference();
+    void getCountsFromTheChannel1ReplyAndInventsNothing();
     void setThenExitDeliversEveryByteToAPacedBoard();
     void secondProcessOnAPortExitsInUseWhileAnotherPortWorks();
     void monitorPrintsRepliesAndEndsWithExit1WhenTheBoardIsLost();
@@ -69,6 +70,12 @@ QStringList words(const QString &line, const QString &device = QString())
     return QString(line).replace(QLatin1Char('@'), device).split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
+
+// A board's reply reporting a value.
+QByteArray boardReply(int code, int value)
+{
+    return CBoardModel::BuildReply(code, CBoardModel::ValueData(code, value));
+}
 
 // A child environment without any DIMRA_COM<n> of the test's own.
 QProcessEnvironment cleanEnvironment()
@@ -286,22 +293,38 @@ void tst_DimraCtl::settingsFollowTheChannel1ReplyAndVerifyFindsADifference()
     ctl.start(QStringLiteral(DIMRA_CTL_PROGRAM), words("-p @ set --ch1 40 --freq 2500 --verify", line.slavePath()));
     CapturingProtocol codec;
     const QByteArray openLink = codec.frameFor(CDimraProtocol::CmdOpenLink, 0);
-    auto reply = [](int code, int value) { return CBoardModel::BuildReply(code, CBoardModel::ValueData(code, value)); };
 
     QCOMPARE(line.readExactly(int(openLink.size()), 5000).toHex(' '), openLink.toHex(' '));
-    QVERIFY(line.write(reply(1, 0)));
+    QVERIFY(line.write(boardReply(1, 0)));
     // Frequency first, then channel 1, then the request to report again.
     const QByteArray settings = codec.frameFor(CDimraProtocol::CmdFrequency, 2500)
         + codec.frameFor(CDimraProtocol::CmdChannel1, 40) + openLink;
     QCOMPARE(line.readExactly(int(settings.size()), 5000).toHex(' '), settings.toHex(' '));
     // The board reports channel 1 as set but holds another frequency.
-    QVERIFY(line.write(reply(1, 40) + reply(2, 0) + reply(3, 0) + reply(4, 2400)));
+    QVERIFY(line.write(boardReply(1, 40) + boardReply(2, 0) + boardReply(3, 0) + boardReply(4, 2400)));
 
     QVERIFY(ctl.waitForFinished(5000));
     const QString err = QString::fromUtf8(ctl.readAllStandardError());
     QVERIFY2(ctl.exitCode() == 7, qPrintable(err));
     QVERIFY2(err.contains(QStringLiteral("frequency set to 2500, board reports 2400")), qPrintable(err));
     QVERIFY2(!err.contains(QStringLiteral("ch1")), qPrintable(err));
+}
+
+void tst_DimraCtl::getCountsFromTheChannel1ReplyAndInventsNothing()
+{
+    PtyPair line;
+    QProcess ctl;
+    ctl.start(QStringLiteral(DIMRA_CTL_PROGRAM), words("-p @ -t 300 --json get", line.slavePath()));
+    const QByteArray openLink = CapturingProtocol().frameFor(CDimraProtocol::CmdOpenLink, 0);
+    QCOMPARE(line.readExactly(int(openLink.size()), 5000).toHex(' '), openLink.toHex(' '));
+    // A reply left over from before the link, then the link and one more.
+    QVERIFY(line.write(boardReply(2, 55) + boardReply(1, 40) + boardReply(3, 7)));
+
+    QVERIFY(ctl.waitForFinished(5000));
+    const QString err = QString::fromUtf8(ctl.readAllStandardError());
+    QVERIFY2(ctl.exitCode() == 0, qPrintable(err));
+    QCOMPARE(ctl.readAllStandardOutput(), QByteArray("{\"frequency\":null,\"ch1\":40,\"ch2\":null,\"ch3\":7}\n"));
+    QVERIFY2(err.contains(QStringLiteral("frequency, ch2")), qPrintable(err));
 }
 
 void tst_DimraCtl::setThenExitDeliversEveryByteToAPacedBoard()

@@ -176,8 +176,14 @@ void CCtlSession::onTimeout()
                                  .arg(hint));
     } else {
         // get: the board answered but left values out; they print as unknown.
+        QStringList missing;
+        for (int code : kSendOrder)
+            if (!m_link.reported()[code])
+                missing.append(ValueKey(code));
         print(FormatValues(m_link.reported(), m_options.json));
-        finish(ExitOk);
+        finish(ExitOk, QStringLiteral("the board did not report %1 within %2 ms; shown as unknown.")
+                           .arg(missing.join(QStringLiteral(", ")))
+                           .arg(m_options.timeoutMs));
     }
 }
 
