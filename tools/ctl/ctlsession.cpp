@@ -11,11 +11,12 @@ namespace {
 // Frames at 9600 baud take milliseconds; this bounds only a stuck line.
 constexpr int kDrainMs = 2000;
 
-// The order settings go out in, as the window's rows are read.
+// The order settings go out in: the frequency, then the channels.
 const int kSendOrder[] = {CDimraProtocol::CmdFrequency, CDimraProtocol::CmdChannel1, CDimraProtocol::CmdChannel2,
                           CDimraProtocol::CmdChannel3};
 
-const BoardValues kAllValues = {std::nullopt, 0, 0, 0, 0}; // every value wanted
+// For allReported: get waits for every value (only which entries are set counts).
+const BoardValues kAllValues = {std::nullopt, 0, 0, 0, 0};
 
 QString openFailure(const CSerialError &e)
 {
