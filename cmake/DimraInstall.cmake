@@ -2,10 +2,7 @@
 # entry, icons and AppStream file (res/): the command-line programs, their
 # manual pages and bash completions.
 
-install(TARGETS dimra-board RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-if(TARGET dimractl)
-    install(TARGETS dimractl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
+install(TARGETS dimra-board dimractl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 install(FILES ${PROJECT_SOURCE_DIR}/tools/completion/dimractl ${PROJECT_SOURCE_DIR}/tools/completion/dimra-board
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)

@@ -60,10 +60,9 @@ CommPortTarget ResolveCommPort(int n, const QList<DetectedPort> &ordered, const 
     return {name, name, name.toLatin1()};
 #else
     if (!override.isEmpty()) {
-        QByteArray path = override;
-        if (!path.startsWith('/'))
-            path = QFile::encodeName(QDir::currentPath()) + '/' + path;
-        return {QFile::decodeName(path), QStringLiteral("由环境变量 %1 指定").arg(CommPortVariable(n)), path};
+        CommPortTarget target = CommPortTargetForPath(override);
+        target.description = QStringLiteral("由环境变量 %1 指定").arg(CommPortVariable(n));
+        return target;
     }
     if (n >= 1 && n <= ordered.size()) {
         const DetectedPort &port = ordered.at(n - 1);
@@ -76,6 +75,16 @@ CommPortTarget ResolveCommPort(int n, const QList<DetectedPort> &ordered, const 
                 .arg(CommPortVariable(n)),
             QByteArray()};
 #endif
+}
+
+CommPortTarget CommPortTargetForPath(const QByteArray &path)
+{
+    QByteArray absolute = path;
+#ifndef Q_OS_WIN
+    if (!absolute.isEmpty() && !absolute.startsWith('/'))
+        absolute = QFile::encodeName(QDir::currentPath()) + '/' + absolute;
+#endif
+    return {QFile::decodeName(absolute), QString(), absolute};
 }
 
 CommPortTarget ResolveCommPort(int n)

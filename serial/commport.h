@@ -36,6 +36,10 @@ QList<DetectedPort> DetectSerialPorts();
 // relative path counts from the working directory.
 CommPortTarget ResolveCommPort(int n, const QList<DetectedPort> &ordered, const QByteArray &override);
 
+// The target for a device named by its path (the system's bytes); a
+// relative path counts from the working directory.
+CommPortTarget CommPortTargetForPath(const QByteArray &path);
+
 // What port number n resolves to on this machine now.
 CommPortTarget ResolveCommPort(int n);
 

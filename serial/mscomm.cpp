@@ -58,7 +58,12 @@ CMSComm::~CMSComm()
 
 QString CMSComm::portLabel() const
 {
-    return QStringLiteral("COM%1").arg(m_nCommPort);
+    return m_strDevicePath.isEmpty() ? QStringLiteral("COM%1").arg(m_nCommPort) : m_strDevicePath;
+}
+
+QString CMSComm::deviceLabel(const QString &device) const
+{
+    return m_strDevicePath.isEmpty() ? QStringLiteral("%1（%2）").arg(device, portLabel()) : device;
 }
 
 void CMSComm::put_CommPort(short port)
@@ -68,6 +73,13 @@ void CMSComm::put_CommPort(short port)
     if (port < 1 || port > 255)
         throw CSerialError(QStringLiteral("端口号 %1 无效，应在 1 到 255 之间。").arg(port));
     m_nCommPort = port;
+}
+
+void CMSComm::put_DevicePath(const QString &path)
+{
+    if (m_port.isOpen())
+        throw CSerialError(QStringLiteral("%1 已经打开，不能更换端口；请先断开。").arg(portLabel()));
+    m_strDevicePath = path;
 }
 
 void CMSComm::put_InputMode(long mode)
@@ -141,7 +153,8 @@ void CMSComm::put_PortOpen(bool open)
     if (m_port.isOpen())
         throw CSerialError(QStringLiteral("%1 已经打开。").arg(portLabel()));
 
-    const CommPortTarget target = ResolveCommPort(m_nCommPort);
+    const CommPortTarget target =
+        m_strDevicePath.isEmpty() ? ResolveCommPort(m_nCommPort) : CommPortTargetForPath(QFile::encodeName(m_strDevicePath));
     if (target.device.isEmpty())
         throw CSerialError(QStringLiteral("无法打开 %1：%2。").arg(portLabel(), target.description),
                            CSerialError::NoSuchDevice);
@@ -170,8 +183,8 @@ void CMSComm::put_PortOpen(bool open)
         ::close(pathHandle);
 #endif
     if (!opened)
-        throw DiagnoseOpenFailure(QStringLiteral("%1（%2）").arg(target.device, portLabel()), target.nativePath,
-                                  m_port.errorString(), CommPortVariable(m_nCommPort));
+        throw DiagnoseOpenFailure(deviceLabel(target.device), target.nativePath, m_port.errorString(),
+                                  m_strDevicePath.isEmpty() ? CommPortVariable(m_nCommPort) : QString());
 
     // Bytes that waited in the driver before the open belong to nobody.
     m_port.clear();
@@ -357,8 +370,8 @@ void CMSComm::loseDevice(const QString &reason)
 {
     // Close at once: Qt repeats the error for as long as the port stays
     // open. The loss is announced once.
-    m_strLossText = QStringLiteral("与串口 %1（%2）的连接已中断。设备可能已被拔出，或对端已关闭。")
-                        .arg(m_strDevice, portLabel());
+    m_strLossText = QStringLiteral("与串口 %1 的连接已中断。设备可能已被拔出，或对端已关闭。")
+                        .arg(deviceLabel(m_strDevice));
     m_strLossDetails = reason;
     m_output.clear();
     m_paceTimer.stop();

@@ -37,6 +37,9 @@ public:
 
     void put_CommPort(short port);
     short get_CommPort() const { return m_nCommPort; }
+    // A device to open instead of the one CommPort resolves to (dimractl's
+    // -p /dev/ttyUSB0); empty, the default, goes back to CommPort.
+    void put_DevicePath(const QString &path);
     void put_InputMode(long mode);
     void put_Settings(const QString &settings);
     void put_InputLen(short length);
@@ -90,9 +93,11 @@ private:
     void post(CommEvent event);
     void deliver(CommEvent event);
     QString portLabel() const;
+    QString deviceLabel(const QString &device) const; // the device, and its COMn if opened by number
 
     QSerialPort m_port;
     short m_nCommPort = 1;
+    QString m_strDevicePath; // opened instead of CommPort's device when set
     long m_nInputMode = comInputModeText;
     SerialSettings m_settings;
     short m_nInputLen = 0;

@@ -83,16 +83,21 @@ CSerialError DiagnoseOpenFailure(const QString &where, const QByteArray &path, c
 {
 #ifdef Q_OS_UNIX
     struct stat st;
+    // Named by an environment variable, the fix is to set it; named by the
+    // user directly, to name the right path.
+    const QString nameIt = variable.isEmpty() ? QStringLiteral("请检查设备路径是否写对")
+                                              : QStringLiteral("或用环境变量 %1 指定正确的设备路径").arg(variable);
     if (::stat(path.constData(), &st) != 0) {
         if (errno == ENOENT || errno == ENOTDIR)
-            return CSerialError(QStringLiteral("找不到串口设备 %1。请检查设备是否已连接，或用环境变量 %2 指定正确的设备路径。")
-                                    .arg(where, variable),
+            return CSerialError(QStringLiteral("找不到串口设备 %1。请检查设备是否已连接，%2。").arg(where, nameIt),
                                 CSerialError::NoSuchDevice, systemText);
         return undiagnosed(where, systemText);
     }
-    const QString notSerial = QStringLiteral("%1 不是串口设备（它是%2）。请用环境变量 %3 指定串口设备的路径，例如 /dev/ttyUSB0。");
+    const QString notSerial = QStringLiteral("%1 不是串口设备（它是%2）。请指定串口设备的路径，例如 /dev/ttyUSB0%3。")
+                                  .arg(where, QStringLiteral("%1"),
+                                       variable.isEmpty() ? QString() : QStringLiteral("（环境变量 %1）").arg(variable));
     if (!S_ISCHR(st.st_mode))
-        return CSerialError(notSerial.arg(where, kindOfFile(st.st_mode), variable), CSerialError::NotSerial, systemText);
+        return CSerialError(notSerial.arg(kindOfFile(st.st_mode)), CSerialError::NotSerial, systemText);
     if (::access(path.constData(), R_OK | W_OK) != 0 && errno == EACCES) {
         const struct group *gr = ::getgrgid(st.st_gid);
         return CSerialError(PermissionAdvice(where, st.st_gid, st.st_mode, gr ? QString::fromLocal8Bit(gr->gr_name) : QString()),
@@ -104,7 +109,7 @@ CSerialError DiagnoseOpenFailure(const QString &where, const QByteArray &path, c
         const bool terminal = ::isatty(fd);
         ::close(fd);
         if (!terminal)
-            return CSerialError(notSerial.arg(where, kindOfFile(st.st_mode), variable), CSerialError::NotSerial, systemText);
+            return CSerialError(notSerial.arg(kindOfFile(st.st_mode)), CSerialError::NotSerial, systemText);
     }
     if ((fd < 0 && openError == EBUSY) || lockFileIsHeld(path))
         return CSerialError(QStringLiteral("串口 %1 正被其他程序占用，无法打开。请先关闭占用它的程序（例如另一个 Dimra 窗口）。")

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -95,6 +96,7 @@ private slots:
     void staleBytesAreClearedAtOpen();
     void missingDeviceRaisesAnError();
     void portNumberWithoutDeviceRaisesAnError();
+    void devicePathIsOpenedInsteadOfTheCommPort();
     void secondOpenSaysThePortIsInUse();
     void propertiesThatCannotChangeWhileOpen();
     void closedPortRefusesInputAndOutput();
@@ -290,6 +292,46 @@ void tst_MSComm::portNumberWithoutDeviceRaisesAnError()
     const QString error = errorOf([&] { openAsTheDialogDoes(comm, 255); });
     QVERIFY2(error.contains(QStringLiteral("DIMRA_COM255")), qPrintable(error));
     QVERIFY(!comm.get_PortOpen());
+}
+
+void tst_MSComm::devicePathIsOpenedInsteadOfTheCommPort()
+{
+    PtyPair line;
+    PortOverride com1(1, QStringLiteral("/dev/dimra-no-such-device"));
+    CMSComm comm;
+    comm.put_DevicePath(line.slavePath());
+    openAsTheDialogDoes(comm, 1);
+    QCOMPARE(comm.get_DevicePath(), line.slavePath());
+    comm.put_Output("x");
+    QCOMPARE(line.read(), QByteArray("x"));
+    QVERIFY(!errorOf([&] { comm.put_DevicePath(QString()); }).isEmpty()); // not while open
+    comm.put_PortOpen(false);
+
+    // The error an open raises, if any.
+    const auto openError = [&comm]() -> std::optional<CSerialError> {
+        try {
+            comm.put_PortOpen(true);
+        } catch (const CSerialError &e) {
+            return e;
+        }
+        return std::nullopt;
+    };
+    // A missing path is named as given, without a COMn or its variable.
+    comm.put_DevicePath(QStringLiteral("/dev/dimra-missing"));
+    const std::optional<CSerialError> missing = openError();
+    QVERIFY(missing);
+    QCOMPARE(missing->kind(), CSerialError::NoSuchDevice);
+    QVERIFY2(missing->text().contains(QStringLiteral("/dev/dimra-missing")), qPrintable(missing->text()));
+    QVERIFY2(!missing->text().contains(QStringLiteral("COM")), qPrintable(missing->text()));
+    // A file that is no terminal is told apart from a missing device.
+    comm.put_DevicePath(QStringLiteral("/dev/null"));
+    const std::optional<CSerialError> notSerial = openError();
+    QVERIFY(notSerial);
+    QCOMPARE(notSerial->kind(), CSerialError::NotSerial);
+    // An empty path goes back to the port number.
+    comm.put_DevicePath(QString());
+    const QString error = errorOf([&] { comm.put_PortOpen(true); });
+    QVERIFY2(error.contains(QStringLiteral("/dev/dimra-no-such-device")), qPrintable(error));
 }
 
 void tst_MSComm::secondOpenSaysThePortIsInUse()

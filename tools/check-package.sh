@@ -57,7 +57,7 @@ check "control: version $version, Depends from the libraries, Recommends, Mainta
 
 files_present() {
     status=0
-    for f in usr/bin/dimra usr/bin/dimra-board \
+    for f in usr/bin/dimra usr/bin/dimra-board usr/bin/dimractl \
         usr/share/applications/$app_id.desktop usr/share/metainfo/$app_id.metainfo.xml \
         usr/share/icons/hicolor/16x16/apps/$app_id.png usr/share/icons/hicolor/32x32/apps/$app_id.png \
         usr/share/icons/hicolor/48x48/apps/$app_id.png usr/share/icons/hicolor/256x256/apps/$app_id.png \
@@ -104,14 +104,10 @@ board_help() {
 }
 check "dimra-board --help" board_help
 
-if [ -x "$root/usr/bin/dimractl" ]; then
-    ctl_version() {
-        "$root/usr/bin/dimractl" --version | grep -qF "$version"
-    }
-    check "dimractl --version" ctl_version
-else
-    echo "note  dimractl is not in the package yet: not started"
-fi
+ctl_version() {
+    "$root/usr/bin/dimractl" --version | grep -qF "$version"
+}
+check "dimractl --version" ctl_version
 
 # The window runs until something ends it: still running when the timeout
 # stops it (status 124) means that it started and opened.

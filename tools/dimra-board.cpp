@@ -8,9 +8,9 @@
 #include "boardmodel.h"
 #include "boardoptions.h"
 #include "boardserver.h"
+#include "quitonsignals.h"
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
 
 #include <csignal>
 #include <cstdio>
@@ -21,30 +21,6 @@ namespace {
 
 constexpr int kCannotServe = 1;
 constexpr int kUsage = 2;
-
-int g_signalPipe[2] = {-1, -1};
-
-void onSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
-}
-
-// SIGINT, SIGTERM and SIGHUP (the terminal closed) end the event loop, so
-// that the board cleans up, its link above all.
-bool quitOnSignals(QCoreApplication *app)
-{
-    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        return false;
-    auto *notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, app);
-    QObject::connect(notifier, &QSocketNotifier::activated, app, &QCoreApplication::quit);
-    struct sigaction sa = {};
-    sa.sa_handler = onSignal;
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
-        ::sigaction(signal, &sa, nullptr);
-    ::signal(SIGPIPE, SIG_IGN);
-    return true;
-}
 
 struct ClosedStandardFds
 {
@@ -88,7 +64,10 @@ int main(int argc, char *argv[])
         return fail(QStringLiteral("--stdio：标准输入已关闭，没有命令可读"));
     if (options.stdio && closed.out)
         return fail(QStringLiteral("--stdio：标准输出已关闭，应答无处可写"));
-    if (!quitOnSignals(&app))
+    // A closed terminal (SIGHUP) ends the board as SIGINT and SIGTERM do,
+    // so that it cleans up, its link above all.
+    ::signal(SIGPIPE, SIG_IGN);
+    if (!QuitOnSignals(&app))
         return fail(QStringLiteral("无法安装信号处理"));
 
     CBoardModel model(options.mode, options.seed);

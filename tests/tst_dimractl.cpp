@@ -1,0 +1,401 @@
+#include "boardmodel.h"
+#include "capturingprotocol.h"
+#include "ctlformat.h"
+#include "ctloptions.h"
+#include "ptypair.h"
+
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QTest>
+
+#include <csignal>
+
+// dimractl: its command line and output formats in-process, then the real
+// program against the real virtual board on pseudo-terminals.
+class tst_DimraCtl : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void arguments_data();
+    void arguments();
+    void formats_data();
+    void formats();
+    void program_data();
+    void program();
+    void onlyTheOpenLinkFrameReachesABoardThatNeverAnswers();
+    void settingsFollowTheChannel1ReplyAndVerifyFindsADifference();
+    void getCountsFromTheChannel1ReplyAndInventsNothing();
+    void setThenExitDeliversEveryByteToAPacedBoard();
+    void secondProcessOnAPortExitsInUseWhileAnotherPortWorks();
+    void monitorPrintsRepliesAndEndsWithExit1WhenTheBoardIsLost();
+};
+
+namespace {
+
+// The options as one line, for comparing in a table.
+QString describe(const CtlParse &parse)
+{
+    switch (parse.outcome) {
+    case CtlParse::Help: return QStringLiteral("help");
+    case CtlParse::Version: return QStringLiteral("version");
+    case CtlParse::Error: return QStringLiteral("error");
+    case CtlParse::Run: break;
+    }
+    const CtlOptions &o = parse.options;
+    static const char *const names[] = {"list", "get", "set", "off", "monitor"};
+    QStringList parts{QString::fromLatin1(names[int(o.command)]), QStringLiteral("port=") + o.port,
+                      QStringLiteral("t=%1").arg(o.timeoutMs)};
+    if (o.json)
+        parts << QStringLiteral("json");
+    if (o.verify)
+        parts << QStringLiteral("verify");
+    for (int code : {4, 1, 2, 3})
+        if (o.values[code])
+            parts << QStringLiteral("%1=%2").arg(ValueKey(code)).arg(*o.values[code]);
+    return parts.join(QLatin1Char(' '));
+}
+
+struct Run
+{
+    bool finished = false;
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// Arguments written as one line, @ standing for a device.
+QStringList words(const QString &line, const QString &device = QString())
+{
+    return QString(line).replace(QLatin1Char('@'), device).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+
+// A board's reply reporting a value.
+QByteArray boardReply(int code, int value)
+{
+    return CBoardModel::BuildReply(code, CBoardModel::ValueData(code, value));
+}
+
+// A child environment without any DIMRA_COM<n> of the test's own.
+QProcessEnvironment cleanEnvironment()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (int n = 1; n <= CtlLimits::kCommPortCount; ++n)
+        env.remove(QStringLiteral("DIMRA_COM%1").arg(n));
+    return env;
+}
+
+Run runCtl(const QStringList &args, const QProcessEnvironment &env = cleanEnvironment())
+{
+    QProcess ctl;
+    ctl.setProcessEnvironment(env);
+    ctl.start(QStringLiteral(DIMRA_CTL_PROGRAM), args);
+    Run run;
+    run.finished = ctl.waitForFinished(15000) && ctl.exitStatus() == QProcess::NormalExit;
+    run.exitCode = ctl.exitCode();
+    run.out = QString::fromUtf8(ctl.readAllStandardOutput());
+    run.err = QString::fromUtf8(ctl.readAllStandardError());
+    return run;
+}
+
+// A dimra-board child on a pseudo-terminal of its own.
+class Board
+{
+public:
+    explicit Board(const QStringList &args)
+    {
+        m_process.setStandardErrorFile(QProcess::nullDevice());
+        m_process.start(QStringLiteral(DIMRA_BOARD_PROGRAM), args);
+        QDeadlineTimer deadline(5000);
+        while (m_device.isEmpty() && !deadline.hasExpired() && m_process.state() != QProcess::NotRunning) {
+            m_process.waitForReadyRead(100);
+            while (m_process.canReadLine()) {
+                const QString line = QString::fromLocal8Bit(m_process.readLine()).trimmed();
+                if (line.startsWith(QLatin1String("DIMRA_COM1=")))
+                    m_device = line.mid(11);
+            }
+        }
+    }
+    ~Board() { stop(); }
+
+    QString device() const { return m_device; }
+    bool stop()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return true;
+        m_process.terminate();
+        return m_process.waitForFinished(5000);
+    }
+
+private:
+    QProcess m_process;
+    QString m_device;
+};
+
+} // namespace
+
+void tst_DimraCtl::arguments_data()
+{
+    QTest::addColumn<QString>("args");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("errorNames"); // a word the error message must contain
+
+    auto row = [](const char *name, const QString &args, const QString &expected, const QString &error = {}) {
+        QTest::newRow(name) << args << expected << error;
+    };
+    row("get with the defaults", "get", "get port=COM1 t=1000");
+    row("options after the command", "set --ch1 40 -p /dev/ttyUSB0 -t 250", "set port=/dev/ttyUSB0 t=250 ch1=40");
+    row("every value at its limit", "--json set --freq 150000 --ch1 0 --ch2 100 --ch3 50 --verify",
+        "set port=COM1 t=1000 json verify frequency=150000 ch1=0 ch2=100 ch3=50");
+    row("off is the three channels at 0", "-p com12 off", "off port=com12 t=1000 ch1=0 ch2=0 ch3=0");
+    row("monitor with --json", "--json monitor", "monitor port=COM1 t=1000 json");
+    row("help", "get --help", "help");
+    row("version", "-v", "version");
+    row("frequency below range", "set --freq 24", "error", "24");
+    row("frequency above range", "set --freq 150001", "error", "150001");
+    row("duty above range", "set --ch2 101", "error", "101");
+    row("negative duty", "set --ch3 -1", "error", "-1");
+    row("fraction", "set --ch1 4.5", "error", "4.5");
+    row("set with nothing to set", "set --verify", "error", "--freq");
+    row("value without set", "get --ch1 3", "error", "set");
+    row("verify without set", "off --verify", "error", "set");
+    row("port beyond COM12", "-p COM13 get", "error", "COM13");
+    row("zero timeout", "-t 0 get", "error", "0");
+    row("no command", "--json", "error", "command");
+    row("unknown command", "status", "error", "status");
+    row("two commands", "get list", "error", "list");
+}
+
+void tst_DimraCtl::arguments()
+{
+    QFETCH(QString, args);
+    QFETCH(QString, expected);
+    QFETCH(QString, errorNames);
+    const CtlParse parse = ParseCtlArguments(words("dimractl " + args));
+    QCOMPARE(describe(parse), expected);
+    if (!errorNames.isEmpty())
+        QVERIFY2(parse.error.contains(errorNames), qPrintable(parse.error));
+}
+
+void tst_DimraCtl::formats_data()
+{
+    QTest::addColumn<QString>("printed");
+    QTest::addColumn<QString>("expected");
+
+    // Full reports and single replies show in the program's rows below.
+    const BoardValues partial = {std::nullopt, 7, std::nullopt, 0, 25};
+    QTest::newRow("unreported as text") << FormatValues(partial, false)
+                                        << "frequency 25 Hz\nch1 7 %\nch2 unknown\nch3 0 %\n";
+    QTest::newRow("unreported as JSON") << FormatValues(partial, true)
+                                        << "{\"frequency\":25,\"ch1\":7,\"ch2\":null,\"ch3\":0}\n";
+    QTest::newRow("port as JSON, escaped")
+        << FormatPort(1, {QStringLiteral("/dev/pts/3"), QStringLiteral("a \"b\"\\c")}, true)
+        << "{\"port\":\"COM1\",\"device\":\"/dev/pts/3\",\"description\":\"a \\\"b\\\"\\\\c\"}\n";
+    QTest::newRow("port without device") << FormatPort(2, {QString(), QStringLiteral("无")}, true)
+                                         << "{\"port\":\"COM2\",\"device\":null,\"description\":\"无\"}\n";
+}
+
+void tst_DimraCtl::formats()
+{
+    QFETCH(QString, printed);
+    QFETCH(QString, expected);
+    QCOMPARE(printed, expected);
+}
+
+void tst_DimraCtl::program_data()
+{
+    QTest::addColumn<QString>("mode");     // the board's, or "" for no board
+    QTest::addColumn<QString>("args");     // @ stands for the board's device
+    QTest::addColumn<QString>("env");      // NAME=value for the child, @ as in args
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out");      // standard output, @ as in args
+    QTest::addColumn<bool>("whole");       // out is all of it, not a part
+    QTest::addColumn<QString>("err");      // a part of standard error
+
+    const QString fresh = QStringLiteral("frequency 1000 Hz\nch1 0 %\nch2 0 %\nch3 0 %\n");
+    const QString freshJson = QStringLiteral("{\"frequency\":1000,\"ch1\":0,\"ch2\":0,\"ch3\":0}\n");
+
+    QTest::newRow("get") << "report" << "-p @ get" << "" << 0 << fresh << true << "";
+    QTest::newRow("get --json") << "report" << "-p @ --json get" << "" << 0 << freshJson << true << "";
+    QTest::newRow("get through COM3") << "report" << "-p COM3 get" << "DIMRA_COM3=@" << 0 << fresh << true
+                                      << "";
+    QTest::newRow("set --verify on a noisy board")
+        << "noisy" << "-p @ set --freq 2500 --ch1 40 --verify" << "" << 0 << "" << true << "";
+    QTest::newRow("set --verify on an echoing board")
+        << "echo" << "-p @ set --ch2 9 --ch3 100 --verify" << "" << 0 << "" << true << "";
+    QTest::newRow("list") << "report" << "list" << "DIMRA_COM5=@" << 0
+                          << "COM5\t@\t由环境变量 DIMRA_COM5 指定\n" << false << "";
+    QTest::newRow("quiet board: get") << "quiet" << "-p @ -t 200 get" << "" << 6 << "" << true
+                                      << "did not answer";
+    QTest::newRow("missing device") << "" << "-p /dev/dimra-no-such get" << "" << 3 << "" << true
+                                    << "/dev/dimra-no-such";
+    QTest::newRow("COMn leading nowhere") << "" << "-p COM12 off" << "DIMRA_COM12=/dev/dimra-none" << 3
+                                          << "" << true << "DIMRA_COM12";
+    QTest::newRow("not a serial device") << "" << "-p /dev/null get" << "" << 3 << "" << true
+                                         << "/dev/null";
+    QTest::newRow("out of range before opening") << "" << "-p /dev/dimra-no-such set --ch1 101" << "" << 2
+                                                 << "" << true << "101";
+    QTest::newRow("help") << "" << "--help" << "" << 0 << "Exit codes:\n  0  done" << false << "";
+    QTest::newRow("version") << "" << "--version" << "" << 0 << "dimractl " DIMRA_VERSION "\n" << true
+                             << "";
+}
+
+void tst_DimraCtl::program()
+{
+    QFETCH(QString, mode);
+    QFETCH(QString, args);
+    QFETCH(QString, env);
+    QFETCH(int, exitCode);
+    QFETCH(QString, out);
+    QFETCH(bool, whole);
+    QFETCH(QString, err);
+
+    std::optional<Board> board;
+    QString device = QStringLiteral("/dev/dimra-no-board");
+    if (!mode.isEmpty()) {
+        board.emplace(words("--mode " + mode));
+        device = board->device();
+        QVERIFY(!device.isEmpty());
+    }
+    QProcessEnvironment childEnv = cleanEnvironment();
+    if (!env.isEmpty())
+        childEnv.insert(env.section(QLatin1Char('='), 0, 0), env.section(QLatin1Char('='), 1).replace('@', device));
+
+    const Run run = runCtl(words(args, device), childEnv);
+    QVERIFY2(run.finished, qPrintable(run.err));
+    QVERIFY2(run.exitCode == exitCode, qPrintable(QStringLiteral("exit %1: %2").arg(run.exitCode).arg(run.err)));
+    out.replace(QLatin1Char('@'), device);
+    if (whole)
+        QCOMPARE(run.out, out);
+    else
+        QVERIFY2(run.out.contains(out), qPrintable(run.out));
+    QVERIFY2(run.err.contains(err), qPrintable(run.err));
+    if (exitCode == 0)
+        QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
+}
+
+void tst_DimraCtl::onlyTheOpenLinkFrameReachesABoardThatNeverAnswers()
+{
+    PtyPair line;
+    const Run run = runCtl(words("-p @ -t 200 set --ch1 40", line.slavePath()));
+    QVERIFY2(run.finished && run.exitCode == 6, qPrintable(run.err));
+    QVERIFY2(run.err.contains(QStringLiteral("nothing was set")), qPrintable(run.err));
+    // The program has ended: all it ever wrote is waiting at the far end.
+    CapturingProtocol codec;
+    QCOMPARE(line.read().toHex(' '), codec.frameFor(CDimraProtocol::CmdOpenLink, 0).toHex(' '));
+}
+
+void tst_DimraCtl::settingsFollowTheChannel1ReplyAndVerifyFindsADifference()
+{
+    PtyPair line;
+    QProcess ctl;
+    ctl.start(QStringLiteral(DIMRA_CTL_PROGRAM), words("-p @ set --ch1 40 --freq 2500 --verify", line.slavePath()));
+    CapturingProtocol codec;
+    const QByteArray openLink = codec.frameFor(CDimraProtocol::CmdOpenLink, 0);
+
+    QCOMPARE(line.readExactly(int(openLink.size()), 5000).toHex(' '), openLink.toHex(' '));
+    QVERIFY(line.write(boardReply(1, 0)));
+    // Frequency first, then channel 1, then the request to report again.
+    const QByteArray settings = codec.frameFor(CDimraProtocol::CmdFrequency, 2500)
+        + codec.frameFor(CDimraProtocol::CmdChannel1, 40) + openLink;
+    QCOMPARE(line.readExactly(int(settings.size()), 5000).toHex(' '), settings.toHex(' '));
+    // The board reports channel 1 as set but holds another frequency.
+    QVERIFY(line.write(boardReply(1, 40) + boardReply(2, 0) + boardReply(3, 0) + boardReply(4, 2400)));
+
+    QVERIFY(ctl.waitForFinished(5000));
+    const QString err = QString::fromUtf8(ctl.readAllStandardError());
+    QVERIFY2(ctl.exitCode() == 7, qPrintable(err));
+    QVERIFY2(err.contains(QStringLiteral("frequency set to 2500, board reports 2400")), qPrintable(err));
+    QVERIFY2(!err.contains(QStringLiteral("ch1")), qPrintable(err));
+}
+
+void tst_DimraCtl::getCountsFromTheChannel1ReplyAndInventsNothing()
+{
+    PtyPair line;
+    QProcess ctl;
+    ctl.start(QStringLiteral(DIMRA_CTL_PROGRAM), words("-p @ -t 300 --json get", line.slavePath()));
+    const QByteArray openLink = CapturingProtocol().frameFor(CDimraProtocol::CmdOpenLink, 0);
+    QCOMPARE(line.readExactly(int(openLink.size()), 5000).toHex(' '), openLink.toHex(' '));
+    // A reply left over from before the link, then the link and one more.
+    QVERIFY(line.write(boardReply(2, 55) + boardReply(1, 40) + boardReply(3, 7)));
+
+    QVERIFY(ctl.waitForFinished(5000));
+    const QString err = QString::fromUtf8(ctl.readAllStandardError());
+    QVERIFY2(ctl.exitCode() == 0, qPrintable(err));
+    QCOMPARE(ctl.readAllStandardOutput(), QByteArray("{\"frequency\":null,\"ch1\":40,\"ch2\":null,\"ch3\":7}\n"));
+    QVERIFY2(err.contains(QStringLiteral("frequency, ch2")), qPrintable(err));
+}
+
+void tst_DimraCtl::setThenExitDeliversEveryByteToAPacedBoard()
+{
+    Board board({}); // paced at 9600 baud
+    QVERIFY(!board.device().isEmpty());
+    const int rounds[][4] = {{2500, 40, 75, 5}, {150000, 100, 0, 99}, {25, 1, 2, 3}};
+    for (const auto &v : rounds) {
+        const QString set = QStringLiteral("-p @ set --freq %1 --ch1 %2 --ch2 %3 --ch3 %4");
+        const Run written = runCtl(words(set.arg(v[0]).arg(v[1]).arg(v[2]).arg(v[3]), board.device()));
+        QVERIFY2(written.finished && written.exitCode == 0, qPrintable(written.err));
+        const Run read = runCtl(words("-p @ --json get", board.device()));
+        QVERIFY2(read.finished && read.exitCode == 0, qPrintable(read.err));
+        QCOMPARE(read.out, QStringLiteral("{\"frequency\":%1,\"ch1\":%2,\"ch2\":%3,\"ch3\":%4}\n")
+                               .arg(v[0]).arg(v[1]).arg(v[2]).arg(v[3]));
+    }
+}
+
+void tst_DimraCtl::secondProcessOnAPortExitsInUseWhileAnotherPortWorks()
+{
+    Board first(words("--no-pacing"));
+    Board second(words("--no-pacing"));
+    QVERIFY(!first.device().isEmpty() && !second.device().isEmpty());
+
+    QProcess monitor;
+    monitor.start(QStringLiteral(DIMRA_CTL_PROGRAM), words("-p @ monitor", first.device()));
+    QVERIFY(monitor.waitForStarted());
+    // The first reply printed means the monitor holds the port.
+    QDeadlineTimer deadline(5000);
+    while (!monitor.canReadLine() && !deadline.hasExpired())
+        monitor.waitForReadyRead(50);
+    QVERIFY(monitor.canReadLine());
+
+    // At once: a wait for the board would outlast runCtl's bound.
+    const Run held = runCtl(words("-p @ -t 60000 get", first.device()));
+    QVERIFY2(held.finished && held.exitCode == 5, qPrintable(held.err));
+    QVERIFY2(held.err.contains(QStringLiteral("in use")), qPrintable(held.err));
+    const Run other = runCtl(words("-p @ off", second.device()));
+    QVERIFY2(other.exitCode == 0, qPrintable(other.err));
+
+    ::kill(pid_t(monitor.processId()), SIGINT);
+    QVERIFY(monitor.waitForFinished(5000));
+    QCOMPARE(monitor.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(monitor.exitCode(), 0);
+    // Stopped, it has let go of the port.
+    const Run freed = runCtl(words("-p @ get", first.device()));
+    QVERIFY2(freed.exitCode == 0, qPrintable(freed.err));
+}
+
+void tst_DimraCtl::monitorPrintsRepliesAndEndsWithExit1WhenTheBoardIsLost()
+{
+    Board board(words("--no-pacing"));
+    QVERIFY(!board.device().isEmpty());
+    QProcess monitor;
+    monitor.start(QStringLiteral(DIMRA_CTL_PROGRAM), words("-p @ --json monitor", board.device()));
+    QVERIFY(monitor.waitForStarted());
+    QByteArray lines;
+    QDeadlineTimer deadline(5000);
+    while (lines.count('\n') < 4 && !deadline.hasExpired()) {
+        monitor.waitForReadyRead(50);
+        lines += monitor.readAllStandardOutput();
+    }
+    QCOMPARE(lines, QByteArray("{\"ch1\":0}\n{\"ch2\":0}\n{\"ch3\":0}\n{\"frequency\":1000}\n"));
+
+    QVERIFY(board.stop());
+    QVERIFY(monitor.waitForFinished(5000));
+    QCOMPARE(monitor.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(monitor.exitCode(), 1);
+    const QString err = QString::fromUtf8(monitor.readAllStandardError());
+    QVERIFY2(err.contains(QStringLiteral("lost the board")), qPrintable(err));
+}
+
+QTEST_GUILESS_MAIN(tst_DimraCtl)
+#include "tst_dimractl.moc"

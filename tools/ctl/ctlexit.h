@@ -1,0 +1,19 @@
+#pragma once
+
+#include "serialerror.h"
+
+// dimractl's exit codes, as --help and the manual page list them.
+enum CtlExit {
+    ExitOk = 0,           // done; every frame has left the computer
+    ExitIo = 1,           // I/O error or device lost
+    ExitUsage = 2,        // bad usage or a value out of range
+    ExitNoPort = 3,       // no such port
+    ExitNoPermission = 4, // the user may not open the port
+    ExitInUse = 5,        // another program holds the port
+    ExitNoAnswer = 6,     // the board did not answer within the timeout
+    ExitMismatch = 7,     // --verify found a different value
+};
+
+// The exit code for a serial error. A path that is no serial device counts
+// as no such port: either way the user named the wrong thing.
+CtlExit ExitCodeFor(CSerialError::Kind kind);

@@ -1,0 +1,205 @@
+#include "ctloptions.h"
+
+#include "dimraprotocol.h"
+
+#include <QCommandLineParser>
+#include <QRegularExpression>
+#include <algorithm>
+
+using namespace CtlLimits;
+
+namespace {
+
+struct ValueOption
+{
+    const char *name;
+    int code;
+    int min;
+    int max;
+    const char *unit;
+};
+
+const ValueOption kValueOptions[] = {
+    {"freq", CDimraProtocol::CmdFrequency, kFrequencyMin, kFrequencyMax, "Hz"},
+    {"ch1", CDimraProtocol::CmdChannel1, kDutyMin, kDutyMax, "%"},
+    {"ch2", CDimraProtocol::CmdChannel2, kDutyMin, kDutyMax, "%"},
+    {"ch3", CDimraProtocol::CmdChannel3, kDutyMin, kDutyMax, "%"},
+};
+
+std::optional<CtlCommand> commandNamed(const QString &name)
+{
+    if (name == QLatin1String("list"))
+        return CtlCommand::List;
+    if (name == QLatin1String("get"))
+        return CtlCommand::Get;
+    if (name == QLatin1String("set"))
+        return CtlCommand::Set;
+    if (name == QLatin1String("off"))
+        return CtlCommand::Off;
+    if (name == QLatin1String("monitor"))
+        return CtlCommand::Monitor;
+    return std::nullopt;
+}
+
+CtlParse failure(const QString &error)
+{
+    CtlParse result;
+    result.error = error;
+    return result;
+}
+
+// A whole decimal number within [min, max]; the error says what is wrong.
+std::optional<int> boundedNumber(const QString &text, int min, int max, const QString &unit, QString *error)
+{
+    bool ok = false;
+    const qlonglong n = text.toLongLong(&ok, 10);
+    if (!ok) {
+        *error = QStringLiteral("\"%1\" is not a whole number").arg(text);
+        return std::nullopt;
+    }
+    if (n < min || n > max) {
+        *error = QStringLiteral("%1 is outside %2 to %3 %4").arg(text).arg(min).arg(max).arg(unit);
+        return std::nullopt;
+    }
+    return int(n);
+}
+
+} // namespace
+
+std::optional<int> CtlPortNumber(const QString &port)
+{
+    static const QRegularExpression com(QStringLiteral("^COM([0-9]+)$"), QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = com.match(port);
+    if (!match.hasMatch())
+        return 0;
+    bool ok = false;
+    const int n = match.captured(1).toInt(&ok);
+    if (!ok || n < 1 || n > kCommPortCount)
+        return std::nullopt;
+    return n;
+}
+
+CtlParse ParseCtlArguments(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
+    const QCommandLineOption port({QStringLiteral("p"), QStringLiteral("port")}, QString(), QStringLiteral("PORT"));
+    const QCommandLineOption timeout({QStringLiteral("t"), QStringLiteral("timeout")}, QString(), QStringLiteral("MS"));
+    const QCommandLineOption json(QStringLiteral("json"));
+    const QCommandLineOption verify(QStringLiteral("verify"));
+    parser.addOptions({help, version, port, timeout, json, verify});
+    for (const ValueOption &v : kValueOptions)
+        parser.addOption(QCommandLineOption(QString::fromLatin1(v.name), QString(), QStringLiteral("N")));
+
+    if (!parser.parse(arguments))
+        return failure(parser.errorText());
+    if (parser.isSet(help))
+        return {CtlParse::Help, {}, {}};
+    if (parser.isSet(version))
+        return {CtlParse::Version, {}, {}};
+
+    const QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty())
+        return failure(QStringLiteral("no command given (list, get, set, off or monitor)"));
+    if (positional.size() > 1)
+        return failure(QStringLiteral("one command at a time; \"%1\" is one too many").arg(positional.at(1)));
+    const std::optional<CtlCommand> command = commandNamed(positional.first());
+    if (!command)
+        return failure(QStringLiteral("unknown command \"%1\" (list, get, set, off or monitor)").arg(positional.first()));
+
+    CtlParse result;
+    result.outcome = CtlParse::Run;
+    CtlOptions &options = result.options;
+    options.command = *command;
+    options.json = parser.isSet(json);
+
+    if (parser.isSet(port)) {
+        options.port = parser.value(port);
+        if (options.port.isEmpty())
+            return failure(QStringLiteral("-p needs a port: COM1 to COM12 or a device path"));
+        if (!CtlPortNumber(options.port))
+            return failure(QStringLiteral("there is no port %1; the ports are COM1 to COM%2, or give a device path")
+                               .arg(options.port)
+                               .arg(kCommPortCount));
+    }
+    if (parser.isSet(timeout)) {
+        QString error;
+        const std::optional<int> ms = boundedNumber(parser.value(timeout), 1, 3600000, QStringLiteral("ms"), &error);
+        if (!ms)
+            return failure(QStringLiteral("-t: %1").arg(error));
+        options.timeoutMs = *ms;
+    }
+
+    const bool setting = options.command == CtlCommand::Set;
+    for (const ValueOption &v : kValueOptions) {
+        const QString name = QString::fromLatin1(v.name);
+        if (!parser.isSet(name))
+            continue;
+        if (!setting)
+            return failure(QStringLiteral("--%1 goes with set only").arg(name));
+        QString error;
+        const std::optional<int> value = boundedNumber(parser.value(name), v.min, v.max, QString::fromLatin1(v.unit), &error);
+        if (!value)
+            return failure(QStringLiteral("--%1: %2; nothing was sent").arg(name, error));
+        options.values[v.code] = value;
+    }
+    if (parser.isSet(verify) && !setting)
+        return failure(QStringLiteral("--verify goes with set only"));
+    options.verify = parser.isSet(verify);
+
+    if (setting && std::none_of(options.values.begin(), options.values.end(), [](auto v) { return v.has_value(); }))
+        return failure(QStringLiteral("set needs at least one of --freq, --ch1, --ch2, --ch3"));
+    if (options.command == CtlCommand::Off)
+        for (int code : {CDimraProtocol::CmdChannel1, CDimraProtocol::CmdChannel2, CDimraProtocol::CmdChannel3})
+            options.values[code] = kDutyMin;
+    return result;
+}
+
+QString CtlHelpText()
+{
+    return QStringLiteral(R"(Usage: dimractl [-p PORT] [-t MS] [--json] COMMAND [VALUES]
+
+Sets and reads a Dimra three-channel PWM LED dimmer board over its serial
+line (9600 baud, 8N1), as the Dimra window does.
+
+Commands:
+  list      show COM1 to COM12, the device each opens and what it is
+  get       print the frequency and the three duties the board reports;
+            a value it did not report within the timeout shows as unknown
+  set       send the values named, in the order --freq, --ch1, --ch2, --ch3
+  off       set the three channels to 0 %
+  monitor   print every reply of the board as it arrives, until Ctrl+C
+
+Options:
+  -p, --port PORT   COM1 to COM12, or a device path such as /dev/ttyUSB0
+                    (default COM1; COMn opens $DIMRA_COM<n> when set, else
+                    the n-th serial port found, USB adapters first)
+  -t, --timeout MS  how long to wait for the board's answer (default 1000)
+  --json            one JSON object a line on standard output
+  --freq HZ         set: PWM frequency, 25 to 150000
+  --ch1/--ch2/--ch3 P
+                    set: duty of a channel in percent, 0 to 100
+  --verify          set: ask the board to report again and compare
+  -h, --help        show this help
+  -v, --version     show the version
+
+Settings go out only after the board has answered the connect frame.
+Values out of range are refused before the port is opened.
+
+Exit codes:
+  0  done; every frame has left the computer
+  1  I/O error, or the device was lost
+  2  bad usage, or a value out of range
+  3  no such port
+  4  no permission to open the port
+  5  the port is in use by another program (the Dimra window, for example)
+  6  the board did not answer within the timeout
+  7  --verify found a different value
+
+Examples:
+  dimractl list
+  dimractl -p /dev/ttyUSB0 set --freq 2000 --ch1 40 --verify
+  dimractl --json get
+)");
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <optional>
+
+// dimractl's command line: which command, which port, and the values to
+// set, all checked before any port is opened. A value outside the board's
+// range is refused, never clamped.
+
+// The ranges the board holds and the port numbers the window offers, the
+// same numbers as the window's sliders and port list.
+namespace CtlLimits {
+constexpr int kFrequencyMin = 25;      // Hz
+constexpr int kFrequencyMax = 150000;  // Hz
+constexpr int kDutyMin = 0;            // percent
+constexpr int kDutyMax = 100;          // percent
+constexpr int kCommPortCount = 12;     // COM1 to COM12
+} // namespace CtlLimits
+
+enum class CtlCommand { List, Get, Set, Off, Monitor };
+
+// Values by command code (CDimraProtocol::Command): 1-3 the channels, 4 the
+// frequency; entry 0 stays empty.
+using BoardValues = std::array<std::optional<int>, 5>;
+
+struct CtlOptions
+{
+    CtlCommand command = CtlCommand::Get;
+    QString port = QStringLiteral("COM1");
+    int timeoutMs = 1000;
+    bool json = false;
+    bool verify = false;
+    BoardValues values; // what set sends (off: the three channels at 0)
+};
+
+struct CtlParse
+{
+    enum Outcome { Run, Help, Version, Error };
+    Outcome outcome = Error;
+    CtlOptions options;
+    QString error; // for Error: what was wrong, in a sentence
+};
+
+// Reads the arguments (program name first).
+CtlParse ParseCtlArguments(const QStringList &arguments);
+
+// The number n of a port written COMn (any case) with n from 1 to 12, or 0
+// for a device path. Nothing for COMn with n out of range.
+std::optional<int> CtlPortNumber(const QString &port);
+
+// What --help prints: commands, options and exit codes.
+QString CtlHelpText();

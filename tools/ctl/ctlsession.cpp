@@ -1,0 +1,221 @@
+#include "ctlsession.h"
+
+#include "ctlexit.h"
+#include "ctlformat.h"
+#include "serialerror.h"
+
+#include <QStringList>
+
+namespace {
+
+// Frames at 9600 baud take milliseconds; this bounds only a stuck line.
+constexpr int kDrainMs = 2000;
+
+// The order settings go out in: the frequency, then the channels.
+const int kSendOrder[] = {CDimraProtocol::CmdFrequency, CDimraProtocol::CmdChannel1, CDimraProtocol::CmdChannel2,
+                          CDimraProtocol::CmdChannel3};
+
+// For allReported: get waits for every value (only which entries are set counts).
+const BoardValues kAllValues = {std::nullopt, 0, 0, 0, 0};
+
+QString openFailure(const CSerialError &e)
+{
+    switch (ExitCodeFor(e.kind())) {
+    case ExitNoPort:
+        return QStringLiteral("no such port: %1\nRun \"dimractl list\" to see the ports, or name the device "
+                              "with -p PATH.")
+            .arg(e.text());
+    case ExitNoPermission:
+        return QStringLiteral("no permission to open the port: %1\nJoin the group that owns the device as "
+                              "shown (sudo usermod -aG GROUP $USER), then log in again.")
+            .arg(e.text());
+    case ExitInUse:
+        return QStringLiteral("the port is in use: %1\nClose the program that holds it (the Dimra window or "
+                              "another dimractl), then try again.")
+            .arg(e.text());
+    default:
+        return QStringLiteral("cannot open the port: %1").arg(e.text());
+    }
+}
+
+} // namespace
+
+CCtlSession::CCtlSession(const CtlOptions &options, FILE *out, FILE *err, QObject *parent)
+    : QObject(parent), m_options(options), m_out(out), m_err(err)
+{
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &CCtlSession::onTimeout);
+    connect(&m_link, &CBoardLink::replied, this, &CCtlSession::onReply);
+    connect(&m_link, &CBoardLink::lost, this, &CCtlSession::onLost);
+}
+
+void CCtlSession::Start()
+{
+    if (m_options.command == CtlCommand::List) {
+        listPorts();
+        return;
+    }
+    try {
+        const int n = CtlPortNumber(m_options.port).value_or(0);
+        m_link.Open(n, n > 0 ? QString() : m_options.port);
+    } catch (const CSerialError &e) {
+        finish(ExitCodeFor(e.kind()), openFailure(e));
+        return;
+    }
+    try {
+        m_link.RequestReport();
+    } catch (const CSerialError &e) {
+        finish(ExitIo, QStringLiteral("cannot write to the port: %1").arg(e.text()));
+        return;
+    }
+    if (m_options.command != CtlCommand::Monitor)
+        m_timer.start(m_options.timeoutMs);
+}
+
+void CCtlSession::listPorts()
+{
+    const QList<CommPortTarget> targets = ResolveCommPorts(CtlLimits::kCommPortCount);
+    for (int i = 0; i < targets.size(); ++i)
+        print(FormatPort(i + 1, targets.at(i), m_options.json));
+    finish(ExitOk);
+}
+
+void CCtlSession::onReply(int code, int value)
+{
+    if (m_bFinished)
+        return;
+    switch (m_options.command) {
+    case CtlCommand::Monitor:
+        print(FormatReply(code, value, m_options.json));
+        break;
+    case CtlCommand::Get:
+        if (allReported(kAllValues)) {
+            print(FormatValues(m_link.reported(), m_options.json));
+            finish(ExitOk);
+        }
+        break;
+    case CtlCommand::Set:
+    case CtlCommand::Off:
+        if (!m_bSent && m_link.linked()) {
+            m_bSent = true;
+            // Out of the parser's loop: the rest of this read is parsed first.
+            QMetaObject::invokeMethod(this, &CCtlSession::sendSettings, Qt::QueuedConnection);
+        } else if (m_bVerifying && allReported(m_options.values)) {
+            compareReport();
+        }
+        break;
+    case CtlCommand::List:
+        break;
+    }
+}
+
+bool CCtlSession::allReported(const BoardValues &wanted) const
+{
+    for (int code : kSendOrder)
+        if (wanted[code] && !m_link.reported()[code])
+            return false;
+    return true;
+}
+
+void CCtlSession::sendSettings()
+{
+    if (m_bFinished)
+        return;
+    m_timer.stop();
+    try {
+        for (int code : kSendOrder)
+            if (const std::optional<int> value = m_options.values[code])
+                m_link.Send(code, *value);
+        if (m_options.verify) {
+            m_bVerifying = true;
+            m_link.RequestReport();
+            m_timer.start(m_options.timeoutMs);
+            return;
+        }
+    } catch (const CSerialError &e) {
+        finish(ExitIo, QStringLiteral("sending failed: %1\nCheck the cable or adapter, then run the command again.")
+                           .arg(e.text()));
+        return;
+    }
+    finish(ExitOk);
+}
+
+void CCtlSession::compareReport()
+{
+    QStringList differences;
+    for (int code : kSendOrder) {
+        const std::optional<int> wanted = m_options.values[code];
+        const std::optional<int> reported = m_link.reported()[code];
+        if (wanted && reported != wanted)
+            differences.append(QStringLiteral("%1 set to %2, board reports %3").arg(ValueKey(code)).arg(*wanted).arg(*reported));
+    }
+    if (differences.isEmpty())
+        finish(ExitOk);
+    else
+        finish(ExitMismatch, QStringLiteral("the board holds other values than were set: %1.\nCheck the values "
+                                            "the board accepts, then set them again.")
+                                 .arg(differences.join(QStringLiteral("; "))));
+}
+
+void CCtlSession::onTimeout()
+{
+    const QString device = m_link.devicePath();
+    const QString hint = QStringLiteral("Check that the board is powered and connected to this port, or give it "
+                                        "longer with -t MS.");
+    if (m_bVerifying) {
+        finish(ExitNoAnswer, QStringLiteral("the board on %1 did not report its values again within %2 ms; the "
+                                            "settings were sent but are not verified.\n%3")
+                                 .arg(device)
+                                 .arg(m_options.timeoutMs)
+                                 .arg(hint));
+    } else if (!m_link.linked()) {
+        finish(ExitNoAnswer, QStringLiteral("the board on %1 did not answer within %2 ms%3.\n%4")
+                                 .arg(device)
+                                 .arg(m_options.timeoutMs)
+                                 .arg(m_options.command == CtlCommand::Get ? QString()
+                                                                           : QStringLiteral("; nothing was set"))
+                                 .arg(hint));
+    } else {
+        // get: the board answered but left values out; they print as unknown.
+        QStringList missing;
+        for (int code : kSendOrder)
+            if (!m_link.reported()[code])
+                missing.append(ValueKey(code));
+        print(FormatValues(m_link.reported(), m_options.json));
+        finish(ExitOk, QStringLiteral("the board did not report %1 within %2 ms; shown as unknown.")
+                           .arg(missing.join(QStringLiteral(", ")))
+                           .arg(m_options.timeoutMs));
+    }
+}
+
+void CCtlSession::onLost(const QString &text)
+{
+    finish(ExitIo, QStringLiteral("lost the board: %1\nCheck the cable or adapter, then run the command again.")
+                       .arg(text));
+}
+
+void CCtlSession::finish(int exitCode, const QString &message)
+{
+    if (m_bFinished)
+        return;
+    m_bFinished = true;
+    m_timer.stop();
+    QString text = message;
+    if (m_link.isOpen() && !m_link.DrainAndClose(kDrainMs) && exitCode == ExitOk) {
+        exitCode = ExitIo;
+        text = QStringLiteral("not every frame left the computer within %1 ms; the board may not hold the new "
+                              "values. Check the line, then run the command again.")
+                   .arg(kDrainMs);
+    }
+    if (!text.isEmpty()) {
+        std::fprintf(m_err, "dimractl: %s\n", text.toUtf8().constData());
+        std::fflush(m_err);
+    }
+    emit finished(exitCode);
+}
+
+void CCtlSession::print(const QString &text)
+{
+    std::fputs(text.toUtf8().constData(), m_out);
+    std::fflush(m_out);
+}
