@@ -85,7 +85,7 @@ CSerialError DiagnoseOpenFailure(const QString &where, const QByteArray &path, c
     struct stat st;
     // Named by an environment variable, the fix is to set it; named by the
     // user directly, to name the right path.
-    const QString nameIt = variable.isEmpty() ? QStringLiteral("请检查设备路径是否写对")
+    const QString nameIt = variable.isEmpty() ? QStringLiteral("以及设备路径是否写对")
                                               : QStringLiteral("或用环境变量 %1 指定正确的设备路径").arg(variable);
     if (::stat(path.constData(), &st) != 0) {
         if (errno == ENOENT || errno == ENOTDIR)
