@@ -14,7 +14,7 @@ class CRedrawNotifier : public QObject
     Q_OBJECT
 
 public:
-    explicit CRedrawNotifier(QAbstractSlider *slider);
+    CRedrawNotifier(QAbstractSlider *slider, QObject *parent);
 
 signals:
     void redraw();
