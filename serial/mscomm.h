@@ -41,6 +41,9 @@ public:
 
     // Writes all bytes in one write.
     void put_Output(const QByteArray &bytes);
+    // Bytes handed to put_Output that have yet to reach the driver; none
+    // once the port is closed, since nothing more will be written.
+    qint64 get_OutBufferCount() const { return m_port.isOpen() ? m_port.bytesToWrite() : 0; }
     // Blocks until every byte handed to put_Output has left the computer, or
     // msecs have passed. False on a timeout or when the port is not open.
     bool WaitForOutputDrained(int msecs);

@@ -79,6 +79,22 @@ QByteArray PtyPair::readExactly(int count, int timeoutMs)
     return out;
 }
 
+QByteArray PtyPair::readNow()
+{
+    QByteArray out;
+    char buf[4096];
+    ssize_t n = 0;
+    while (m_master >= 0 && (n = ::read(m_master, buf, sizeof buf)) > 0)
+        out.append(buf, n);
+    return out;
+}
+
+bool PtyPair::programHasUnreadInput() const
+{
+    pollfd pfd{m_slave, POLLIN, 0};
+    return m_slave >= 0 && ::poll(&pfd, 1, 0) > 0 && (pfd.revents & POLLIN);
+}
+
 termios PtyPair::lineSettings() const
 {
     termios tio = {};

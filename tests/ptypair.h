@@ -28,6 +28,11 @@ public:
     // Reads until exactly count bytes arrived or timeoutMs passed, while
     // the Qt event loop keeps running.
     QByteArray readExactly(int count, int timeoutMs = 2000);
+    // What the program has written and the test not yet read, without
+    // waiting: the kernel hands a write at one end to the other at once.
+    QByteArray readNow();
+    // Bytes written at the far end still wait unread at the program's end.
+    bool programHasUnreadInput() const;
     // The line settings the program put on its end.
     termios lineSettings() const;
     // The far end goes away, as an unplugged adapter would.
