@@ -1,6 +1,7 @@
 #include "capturingprotocol.h"
 #include "envoverride.h"
 #include "mscomm.h"
+#include "protocolnumbers.h"
 #include "ptypair.h"
 
 #include <QTest>
@@ -73,10 +74,10 @@ void tst_CommandFrames::checksumMatchesTheBytesSent_data()
 {
     QTest::addColumn<int>("code");
     QTest::addColumn<int>("value");
-    for (int v = 0; v <= 100; v += 7)
+    for (int v = Dimra::kDutyMin; v <= Dimra::kDutyMax; v += 7)
         for (int c = 1; c <= 3; ++c)
             QTest::addRow("channel %d at %d", c, v) << c << v;
-    for (int f : {25, 26, 255, 256, 999, 1000, 1001, 1255, 1256, 65535, 99999, 149999, 150000})
+    for (int f : {Dimra::kFrequencyMin, 26, 255, 256, 999, 1000, 1001, 1255, 1256, 65535, 99999, 149999, Dimra::kFrequencyMax})
         QTest::addRow("frequency %d", f) << 4 << f;
 }
 
