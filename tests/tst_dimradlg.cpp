@@ -18,8 +18,6 @@ namespace {
 
 using namespace UserText;
 
-const QByteArray &kOpenLink = kOpenLinkFrame;
-
 // The values a stream of command frames carries, read as the board reads them.
 SentValues decodeFrames(const QByteArray &bytes)
 {
@@ -207,7 +205,7 @@ void tst_DimraDlg::connectWritesOpenLinkBeforeUnlockingTheControls()
     QVERIFY(dlg);
 
     QTest::mouseClick(connectButton(), Qt::LeftButton);
-    QCOMPARE(m_line->readExactly(kOpenLink.size()), kOpenLink);
+    QCOMPARE(m_line->readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
     QCOMPARE(dlg->controlsEnabledAtWrite, QList<bool>{false});
     QCOMPARE(connectButton()->text(), kDisconnect);
     for (const char *row : {"Frequency", "Channel1", "Channel2", "Channel3"}) {
@@ -233,7 +231,7 @@ void tst_DimraDlg::theSelectedPortIsOpenedAndChangesWaitForTheNextConnect()
 
     m_dlg->m_comboPort->setCurrentIndex(2);
     QTest::mouseClick(connectButton(), Qt::LeftButton);
-    QCOMPARE(com3.readExactly(kOpenLink.size()), kOpenLink);
+    QCOMPARE(com3.readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
     QVERIFY(settle());
     QCOMPARE(m_line->readNow(), QByteArray());
     QCOMPARE(m_dlg->m_comm.get_CommPort(), short(3));
@@ -248,13 +246,13 @@ void tst_DimraDlg::theSelectedPortIsOpenedAndChangesWaitForTheNextConnect()
 
     QTest::mouseClick(connectButton(), Qt::LeftButton); // disconnect
     QTest::mouseClick(connectButton(), Qt::LeftButton); // connect to COM2 now
-    QCOMPARE(com2.readExactly(kOpenLink.size()), kOpenLink);
+    QCOMPARE(com2.readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
 }
 
 void tst_DimraDlg::nothingIsSentBeforeTheBoardAnswers()
 {
     QTest::mouseClick(connectButton(), Qt::LeftButton);
-    QCOMPARE(m_line->readExactly(kOpenLink.size()), kOpenLink);
+    QCOMPARE(m_line->readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
     QTest::keyClick(slider("Channel2"), Qt::Key_PageUp);
     QTest::keyClick(slider("Frequency"), Qt::Key_End);
     QTRY_COMPARE(edit("Channel2")->text(), QString::number(slider("Channel2")->value()));
@@ -424,7 +422,7 @@ void tst_DimraDlg::clampedReportIsSentBackOnce()
 void tst_DimraDlg::everyReplyOfABurstTakesEffect()
 {
     QTest::mouseClick(connectButton(), Qt::LeftButton);
-    QCOMPARE(m_line->readExactly(kOpenLink.size()), kOpenLink);
+    QCOMPARE(m_line->readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
     // The board's whole report to the open-link frame in one write, with a
     // stray byte between two replies and an unfinished reply at the end.
     QVERIFY(m_line->write(ChannelReply(1, 11) + ChannelReply(2, 22) + "\x7F" + ChannelReply(3, 33)
@@ -496,7 +494,7 @@ void tst_DimraDlg::failedOpenLinkWriteLeavesTheQuirkyState()
 
     // And the one after connects normally.
     QTest::mouseClick(connectButton(), Qt::LeftButton);
-    QCOMPARE(m_line->readExactly(kOpenLink.size()), kOpenLink);
+    QCOMPARE(m_line->readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
     QCOMPARE(connectButton()->text(), kDisconnect);
 }
 
@@ -545,7 +543,7 @@ void tst_DimraDlg::openErrorsAreReportedAndTheProgramGoesOn()
 
     other.put_PortOpen(false);
     QTest::mouseClick(connectButton(), Qt::LeftButton);
-    QCOMPARE(m_line->readExactly(kOpenLink.size()), kOpenLink);
+    QCOMPARE(m_line->readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
     QCOMPARE(connectButton()->text(), kDisconnect);
 }
 
