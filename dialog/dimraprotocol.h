@@ -10,7 +10,7 @@
 // and the link flag. It owns no line: a derived class writes each frame
 // (WriteFrame) and shows each reported value (SetSliderPos). The dialog
 // derives from it and writes to its serial control; the tests, the
-// benchmark, the fuzzers and the command-line tools derive their own.
+// benchmark and the fuzzers derive their own.
 //
 // A command frame is 3D AA 00, a function code (0 open link, 1-3 channel
 // duty, 4 frequency), a two-byte length (00 00, 00 01 or 00 03), the data and
