@@ -10,6 +10,7 @@
 #include "dimra.h"
 #include "dimradlg.h"
 #include "messages.h"
+#include "protocolnumbers.h"
 #include "rawpty.h"
 #include "stats.h"
 
@@ -112,8 +113,8 @@ template <typename Receiver> void receiving(const char *what, Receiver &receiver
     for (int run = 0; run < 5; ++run) {
         QElapsedTimer clock;
         clock.start();
-        for (qsizetype i = 0; i < stream.size(); i += 1024) // one receive event reads at most 1024 bytes
-            receiver.ReceiveBytes(stream.mid(i, 1024));
+        for (qsizetype i = 0; i < stream.size(); i += Dimra::kReadSize) // as much as one receive event reads
+            receiver.ReceiveBytes(stream.mid(i, Dimra::kReadSize));
         bytesPerSecond.add(stream.size() / (clock.nsecsElapsed() / 1e9));
         QCoreApplication::processEvents();
     }

@@ -7,6 +7,7 @@
 #include "linkindicator.h"
 #include "messages.h"
 #include "porttips.h"
+#include "protocolnumbers.h"
 #include "redrawnotifier.h"
 #include "resource.h"
 #include "serialerror.h"
@@ -79,6 +80,8 @@ CMyDimraDlg::CMyDimraDlg(QWidget *parent)
 
 CMyDimraDlg::~CMyDimraDlg()
 {
+    // Members die before ~QObject would cut this connection: a notification
+    // must not reach a window whose parts are already gone.
     m_comm.disconnect(this);
 }
 
@@ -96,7 +99,7 @@ void CMyDimraDlg::BindEvents()
         connect(Control<QPushButton>(id), &QPushButton::clicked, this, [this, handler] { OnControlEvent(handler); });
     };
     const auto onRedraw = [this](int code, void (CMyDimraDlg::*handler)()) {
-        m_redraw[code] = new CRedrawNotifier(m_rows[code].slider);
+        m_redraw[code] = new CRedrawNotifier(m_rows[code].slider, this);
         connect(m_redraw[code], &CRedrawNotifier::redraw, this, [this, handler] { OnControlEvent(handler); });
     };
     onRedraw(CmdChannel1, &CMyDimraDlg::OnDrawChannel1);
@@ -136,19 +139,19 @@ void CMyDimraDlg::OnInitDialog()
     m_nRxState = 0;
     InitTxFrame();
 
-    for (int i = 0; i < 12; ++i)
+    for (int i = 0; i < Dimra::kPortCount; ++i)
         m_comboPort->insertItem(i, QStringLiteral("COM%1").arg(i + 1));
     m_comboPort->setCurrentIndex(0);
-    (new CPortTips(m_comboPort))->refresh();
+    (new CPortTips(m_comboPort, this))->refresh();
 
-    m_sliderFrequency->setRange(25, 150000);
-    m_sliderChannel1->setRange(0, 100);
-    m_sliderChannel2->setRange(0, 100);
-    m_sliderChannel3->setRange(0, 100);
-    m_sliderFrequency->setTickInterval(5000);
-    m_sliderChannel1->setTickInterval(10);
-    m_sliderChannel2->setTickInterval(10);
-    m_sliderChannel3->setTickInterval(10);
+    m_sliderFrequency->setRange(Dimra::kFrequencyMin, Dimra::kFrequencyMax);
+    m_sliderChannel1->setRange(Dimra::kDutyMin, Dimra::kDutyMax);
+    m_sliderChannel2->setRange(Dimra::kDutyMin, Dimra::kDutyMax);
+    m_sliderChannel3->setRange(Dimra::kDutyMin, Dimra::kDutyMax);
+    m_sliderFrequency->setTickInterval(Dimra::kFrequencyTick);
+    m_sliderChannel1->setTickInterval(Dimra::kDutyTick);
+    m_sliderChannel2->setTickInterval(Dimra::kDutyTick);
+    m_sliderChannel3->setTickInterval(Dimra::kDutyTick);
     // Page Up and Page Down step from tick to tick; arrow keys by one.
     for (const int code : {CmdFrequency, CmdChannel1, CmdChannel2, CmdChannel3}) {
         QSlider *slider = m_rows[code].slider;
@@ -242,14 +245,17 @@ bool CMyDimraDlg::UpdateData(bool bSaveAndValidate)
 
 void CMyDimraDlg::DoDataExchange(CDataExchange *pDX)
 {
+    // Keep this order: channels 2 and 3 are checked before the frequency is
+    // read, channel 1 after it, and which edit a bad value puts the focus on
+    // follows from that; the board's users rely on it.
     DDX_Text(pDX, m_rows[CmdChannel1].edit, m_nChannel1);
     DDX_Text(pDX, m_rows[CmdChannel2].edit, m_nChannel2);
     DDX_Text(pDX, m_rows[CmdChannel3].edit, m_nChannel3);
-    DDV_MinMaxInt(pDX, m_nChannel2, 0, 100);
-    DDV_MinMaxInt(pDX, m_nChannel3, 0, 100);
+    DDV_MinMaxInt(pDX, m_nChannel2, Dimra::kDutyMin, Dimra::kDutyMax);
+    DDV_MinMaxInt(pDX, m_nChannel3, Dimra::kDutyMin, Dimra::kDutyMax);
     DDX_Text(pDX, m_rows[CmdFrequency].edit, m_nFrequency);
-    DDV_MinMaxInt(pDX, m_nChannel1, 0, 100);
-    DDV_MinMaxInt(pDX, m_nFrequency, 25, 150000);
+    DDV_MinMaxInt(pDX, m_nChannel1, Dimra::kDutyMin, Dimra::kDutyMax);
+    DDV_MinMaxInt(pDX, m_nFrequency, Dimra::kFrequencyMin, Dimra::kFrequencyMax);
 }
 
 void CMyDimraDlg::EnableSettingControls(bool enable)
@@ -268,13 +274,12 @@ void CMyDimraDlg::EnterDisconnectedState()
 void CMyDimraDlg::OnConnect()
 {
     QString str = m_btnConnect->text();
-    const QString settings = QStringLiteral("9600,n,8,1");
 
     if (!m_comm.get_PortOpen()) {
         m_comm.put_CommPort(short(m_comboPort->currentIndex() + 1));
         m_comm.put_InputMode(CMSComm::comInputModeBinary);
-        m_comm.put_Settings(settings);
-        m_comm.put_InputLen(1024);
+        m_comm.put_Settings(Dimra::kLineSettings);
+        m_comm.put_InputLen(Dimra::kReadSize);
         m_comm.put_RThreshold(1);
         m_comm.put_RTSEnable(true);
         m_comm.put_PortOpen(true);
@@ -291,6 +296,9 @@ void CMyDimraDlg::OnConnect()
     } else {
         m_comm.put_PortOpen(false);
         m_bLinked = false;
+        // The caption, not the port, tells whether the window was connected:
+        // after a failed open-link write the port is open under the connect
+        // caption, and this click only closes it.
         if (str != kCaptionConnect) {
             str = kCaptionConnect;
             UpdateData(true);

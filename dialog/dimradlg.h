@@ -19,16 +19,20 @@
 
 #include "dimraprotocol.h"
 #include "mscomm.h"
+#include "protocolnumbers.h"
 
 #include <QDialog>
 #include <QHash>
 #include <QIcon>
+#include <functional>
 #include <optional>
 
 class CDataExchange;
 class CLinkIndicator;
 class CRedrawNotifier;
+class QAction;
 class QComboBox;
+class QKeySequence;
 class QLineEdit;
 class QPushButton;
 class QSlider;
@@ -98,12 +102,12 @@ private:
     template <typename T> T *Control(int id) const;
 
     QHash<int, QWidget *> m_controls;
-    Row m_rows[5]; // by command code: 1-3 channels, 4 frequency
-    CRedrawNotifier *m_redraw[5] = {};
+    Row m_rows[Dimra::kCommandCount]; // by command code: 1-3 channels, 4 frequency
+    CRedrawNotifier *m_redraw[Dimra::kCommandCount] = {};
     QPushButton *m_btnConnect = nullptr;
     CLinkIndicator *m_linkIndicator = nullptr;
     bool m_bInExchange = false;
     // A position a board reply put a slider at; its redraw sends nothing,
     // since the board already holds that value.
-    std::optional<int> m_reportedPos[5];
+    std::optional<int> m_reportedPos[Dimra::kCommandCount];
 };

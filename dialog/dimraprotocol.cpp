@@ -13,8 +13,9 @@ namespace {
 // a reply of another length) resets it.
 qint8 s_nRxCount = 0;
 
-// The number a reply's data texts make, saturated to int; the texts are
-// byte texts, so this never saturates in practice.
+// The number a reply's data texts make, saturated to int. Byte texts stay
+// far below the limits; texts wider than a byte, which only a caller of
+// ProcessReplyByte can give, may not.
 int saturate(int64_t value)
 {
     constexpr int64_t lo = std::numeric_limits<int>::min();
@@ -121,37 +122,33 @@ void CDimraProtocol::ResetReplyParser()
 void CDimraProtocol::ProcessReplyByte(QString text)
 {
     m_strRxByte = text.remove(QLatin1Char(' '));
+    // Only the byte that completes a reply (its checksum, state 7) raises
+    // the flag; every other byte lowers it.
+    m_bRxFrameDone = 0;
 
     switch (m_nRxState) {
     case 0:
         m_nRxState = m_strRxByte == m_strTxHead1 ? 1 : 0;
-        m_bRxFrameDone = 0;
         break;
     case 1:
         m_nRxState = m_strRxByte == m_strTxHead2 ? 2 : 0;
-        m_bRxFrameDone = 0;
         break;
     case 2:
         m_nRxState = m_strRxByte == m_strRxHead3 ? 3 : 0;
-        m_bRxFrameDone = 0;
         break;
     case 3:
         m_strRxFunction = m_strRxByte;
         m_nRxState = 4;
-        m_bRxFrameDone = 0;
         break;
     case 4:
         m_nRxState = m_strRxByte == m_strRxLenHigh ? 5 : 0;
-        m_bRxFrameDone = 0;
         break;
     case 5:
         m_strRxLenLow = m_strRxByte;
         m_nRxSkip = HexToInt(m_strRxLenLow);
         m_nRxState = 6;
-        m_bRxFrameDone = 0;
         break;
     case 6:
-        m_bRxFrameDone = 0;
         if (m_strRxLenLow == QLatin1String("01")) {
             m_strRxData = m_strRxByte;
             m_nRxState = 7;
@@ -182,7 +179,6 @@ void CDimraProtocol::ProcessReplyByte(QString text)
         break;
     default:
         m_nRxState = 0;
-        m_bRxFrameDone = 0;
         break;
     }
 

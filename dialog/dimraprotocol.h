@@ -1,25 +1,31 @@
 #pragma once
 
+#include "protocolnumbers.h"
+
 #include <QByteArray>
 #include <QString>
 
-// The protocol half of the dimmer dialog: the codec and the value members,
-// kept free of windows and of the port so that the dialog, dimractl, the
-// tests, the benchmark and the fuzzers share it. Whoever owns the line
-// writes the frames (WriteFrame).
+// The dimmer board's protocol without a window or a port: an abstract base
+// that builds command frames, parses replies and keeps the value members
+// and the link flag. It owns no line: a derived class writes each frame
+// (WriteFrame) and shows each reported value (SetSliderPos). The dialog
+// derives from it and writes to its serial control; the tests, the
+// benchmark and the fuzzers derive their own.
 //
 // A command frame is 3D AA 00, a function code (0 open link, 1-3 channel
 // duty, 4 frequency), a two-byte length (00 00, 00 01 or 00 03), the data and
 // the low byte of the sum of all bytes before it. It is built as byte texts
-// (hexconv.h) and written in one piece through m_comm. Replies have the same
+// (hexconv.h) and handed to WriteFrame in one piece. Replies have the same
 // shape and are parsed one byte text at a time; a completed reply sets a
-// value member and moves its slider, and a channel 1 reply marks the link as
-// established, which is what lets slider moves reach the board.
+// value member and reports it through SetSliderPos, and a channel 1 reply
+// marks the link as established, which is what lets slider moves reach the
+// board.
 class CDimraProtocol
 {
 public:
     // Function codes, which are also the rows of the dialog.
     enum Command { CmdOpenLink = 0, CmdChannel1 = 1, CmdChannel2 = 2, CmdChannel3 = 3, CmdFrequency = 4 };
+    static_assert(CmdFrequency + 1 == Dimra::kCommandCount, "arrays indexed by command code");
 
     CDimraProtocol();
     virtual ~CDimraProtocol();
@@ -39,7 +45,10 @@ public:
     // the three-byte counter 0. The stored reply fields keep their values.
     void ResetReplyParser();
 
-    // Feeds one received byte text ("3D ", trailing space included) to the parser.
+    // Feeds one received byte text ("3D ", trailing space included) to the
+    // parser. The receive path hands it byte texts only; a wider text is
+    // stored as it is, and a frequency made of such texts stops at the int
+    // limits.
     void ProcessReplyByte(QString text);
     // Acts on a reply the last byte completed; does nothing otherwise.
     void ApplyReply();

@@ -33,15 +33,11 @@ int HexToInt(const QString &text)
         const char16_t c = qc.unicode();
         if (c == ' ')
             continue;
-        acc <<= 4;
-        if (c >= '0' && c <= '9')
-            acc += c - 48;
-        else if (c >= 'A' && c <= 'F')
-            acc += c - 55;
-        else if (c >= 'a' && c <= 'f')
-            acc += c - 87;
-        else
+        // Only ASCII can be a hex digit; narrowing anything wider could fake one.
+        const int digit = c < 0x80 ? HexCharValue(char(c)) : 16;
+        if (digit == 16)
             return -1;
+        acc = (acc << 4) + uint32_t(digit);
     }
     return static_cast<int>(acc);
 }

@@ -6,8 +6,8 @@
 #include <QComboBox>
 #include <QEvent>
 
-CPortTips::CPortTips(QComboBox *combo)
-    : QObject(combo), m_combo(combo), m_view(combo->view())
+CPortTips::CPortTips(QComboBox *combo, QObject *parent)
+    : QObject(parent), m_combo(combo), m_view(combo->view())
 {
     combo->installEventFilter(this);
     m_view->installEventFilter(this);

@@ -12,7 +12,7 @@ class CPortTips : public QObject
     Q_OBJECT
 
 public:
-    explicit CPortTips(QComboBox *combo);
+    CPortTips(QComboBox *combo, QObject *parent);
 
     // Refreshes every entry's tooltip and the list's own.
     void refresh();

@@ -4,8 +4,8 @@
 #include <QEvent>
 #include <QMetaObject>
 
-CRedrawNotifier::CRedrawNotifier(QAbstractSlider *slider)
-    : QObject(slider)
+CRedrawNotifier::CRedrawNotifier(QAbstractSlider *slider, QObject *parent)
+    : QObject(parent)
 {
     connect(slider, &QAbstractSlider::valueChanged, this, &CRedrawNotifier::request);
     slider->installEventFilter(this);

@@ -14,7 +14,7 @@ class CRedrawNotifier : public QObject
     Q_OBJECT
 
 public:
-    explicit CRedrawNotifier(QAbstractSlider *slider);
+    CRedrawNotifier(QAbstractSlider *slider, QObject *parent);
 
     // Asks for a redraw that no change of the slider announces (a position
     // set to the one it holds already, after a clamp).

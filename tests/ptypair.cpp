@@ -106,13 +106,20 @@ qint64 PtyPair::fillLine()
     return total;
 }
 
-qint64 PtyPair::drain()
+QByteArray PtyPair::readNow()
 {
-    qint64 total = 0;
+    QByteArray out;
     char buf[4096];
-    for (ssize_t n; m_master >= 0 && (n = ::read(m_master, buf, sizeof buf)) > 0;)
-        total += n;
-    return total;
+    ssize_t n = 0;
+    while (m_master >= 0 && (n = ::read(m_master, buf, sizeof buf)) > 0)
+        out.append(buf, n);
+    return out;
+}
+
+bool PtyPair::programHasUnreadInput() const
+{
+    pollfd pfd{m_slave, POLLIN, 0};
+    return m_slave >= 0 && ::poll(&pfd, 1, 0) > 0 && (pfd.revents & POLLIN);
 }
 
 termios PtyPair::lineSettings() const

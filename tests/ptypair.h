@@ -30,14 +30,17 @@ public:
     // Reads until exactly count bytes arrived or timeoutMs passed, while
     // the Qt event loop keeps running.
     QByteArray readExactly(int count, int timeoutMs = 2000);
+    // What the program has written and the test not yet read, without
+    // waiting: the kernel hands a write at one end to the other at once.
+    QByteArray readNow();
+    // Bytes written at the far end still wait unread at the program's end.
+    bool programHasUnreadInput() const;
     // The line settings the program put on its end.
     termios lineSettings() const;
     // Fills the line towards the far end (zero bytes through a second
     // descriptor of the program's end) until the system takes no more, as a
     // board that stops reading leaves it. Returns the bytes written.
     qint64 fillLine();
-    // Reads and discards whatever the far end has been sent so far.
-    qint64 drain();
     // The far end goes away, as an unplugged adapter would.
     void closeMaster();
 

@@ -1,6 +1,7 @@
 #include "boardmodel.h"
 #include "capturingprotocol.h"
 #include "framereader.h"
+#include "protocolnumbers.h"
 
 #include <QTest>
 
@@ -111,12 +112,12 @@ void tst_BoardModel::everyFrameTheAppBuildsIsReadWithItsValue()
 {
     CFrameReader reader;
     for (int code = 1; code <= 3; ++code)
-        for (int value = 0; value <= 100; ++value)
+        for (int value = Dimra::kDutyMin; value <= Dimra::kDutyMax; ++value)
             QCOMPARE(goodValues(reader.Feed(frameFor(code, value))), (QList<QPair<int, int>>{{code, value}}));
-    for (int hz = 25; hz <= 150000; hz += hz < 2000 ? 1 : 997) {
+    for (int hz = Dimra::kFrequencyMin; hz <= Dimra::kFrequencyMax; hz += hz < 2000 ? 1 : 997) {
         QCOMPARE(goodValues(reader.Feed(frameFor(4, hz))), (QList<QPair<int, int>>{{4, hz}}));
     }
-    QCOMPARE(goodValues(reader.Feed(frameFor(4, 150000))), (QList<QPair<int, int>>{{4, 150000}}));
+    QCOMPARE(goodValues(reader.Feed(frameFor(4, Dimra::kFrequencyMax))), (QList<QPair<int, int>>{{4, Dimra::kFrequencyMax}}));
     QCOMPARE(reader.badFrames(), 0);
 }
 
@@ -201,8 +202,8 @@ void tst_BoardModel::valuesOutOfRangeAreHeldAtTheLimit()
     CBoardModel board;
     QList<CBoardModel::Output> sent;
     board.Receive(frameFor(1, 200) + frameFor(4, 20) + frameFor(4, 255999), &sent);
-    QCOMPARE(board.state().duty[0], 100);
-    QCOMPARE(board.state().frequency, 150000);
+    QCOMPARE(board.state().duty[0], Dimra::kDutyMax);
+    QCOMPARE(board.state().frequency, Dimra::kFrequencyMax);
 }
 
 QTEST_GUILESS_MAIN(tst_BoardModel)

@@ -1,5 +1,7 @@
 #include "capturingprotocol.h"
+#include "envoverride.h"
 #include "mscomm.h"
+#include "protocolnumbers.h"
 #include "ptypair.h"
 
 #include <QTest>
@@ -72,10 +74,10 @@ void tst_CommandFrames::checksumMatchesTheBytesSent_data()
 {
     QTest::addColumn<int>("code");
     QTest::addColumn<int>("value");
-    for (int v = 0; v <= 100; v += 7)
+    for (int v = Dimra::kDutyMin; v <= Dimra::kDutyMax; v += 7)
         for (int c = 1; c <= 3; ++c)
             QTest::addRow("channel %d at %d", c, v) << c << v;
-    for (int f : {25, 26, 255, 256, 999, 1000, 1001, 1255, 1256, 65535, 99999, 149999, 150000})
+    for (int f : {Dimra::kFrequencyMin, 26, 255, 256, 999, 1000, 1001, 1255, 1256, 65535, 99999, 149999, Dimra::kFrequencyMax})
         QTest::addRow("frequency %d", f) << 4 << f;
 }
 
@@ -103,18 +105,25 @@ void tst_CommandFrames::checksumMatchesTheBytesSent()
 
 void tst_CommandFrames::headerImageIsSetOnce()
 {
+    // InitTxFrame fills the header entries of the frame image; a command
+    // fills only its own entries and sums only its own length.
     RecordingProtocol protocol;
-    QCOMPARE(protocol.m_nTxFrame[0], 0x3D);
-    QCOMPARE(protocol.m_nTxFrame[1], 0xAA);
-    QCOMPARE(protocol.m_nTxFrame[2], 0x00);
-    QCOMPARE(protocol.m_nTxFrame[4], 0);
-    // A frequency frame leaves stale data in entries 6-8; a channel frame
-    // after it still sums only its own seven entries.
-    protocol.SendCommand(4, 150000);
-    protocol.SendCommand(1, 50);
+    protocol.SendCommand(CDimraProtocol::CmdFrequency, 1500); // data 01 01 F4 in entries 6-8
+    protocol.SendCommand(CDimraProtocol::CmdChannel1, 50);
     QCOMPARE(protocol.frames.last(), QByteArray::fromHex("3DAA00010001321B"));
-    QCOMPARE(protocol.m_nTxFrame[7], 0);
-    QCOMPARE(protocol.m_nTxFrame[8], 0);
+    const QList<int> image(std::begin(protocol.m_nTxFrame), std::begin(protocol.m_nTxFrame) + 9);
+    // The header as InitTxFrame left it, the channel frame's own entries,
+    // and the frequency's 01 F4 still there, unsummed.
+    QCOMPARE(image, (QList<int>{0x3D, 0xAA, 0x00, 1, 0x00, 1, 50, 0x01, 0xF4}));
+
+    // A protocol whose image was never filled sums zeros for the header.
+    struct Uninitialised : CDimraProtocol
+    {
+        QByteArray last;
+        void WriteFrame(const QByteArray &bytes) override { last = bytes; }
+    } bare;
+    bare.SendCommand(CDimraProtocol::CmdChannel1, 50);
+    QCOMPARE(bare.last, QByteArray::fromHex("3DAA000100013234"));
 }
 
 void tst_CommandFrames::checksumWrapsAndRefreshesTheEdits()
@@ -142,7 +151,7 @@ void tst_CommandFrames::frameGoesOutInOneWriteThroughThePort()
 {
     PtyPair line;
     QVERIFY(line.isValid());
-    qputenv("DIMRA_COM2", line.slavePath().toLocal8Bit());
+    const PortOverride com2(2, line.slavePath());
 
     // The codec owns no port: whoever owns the line writes its frames.
     struct PortProtocol : CDimraProtocol
@@ -159,7 +168,6 @@ void tst_CommandFrames::frameGoesOutInOneWriteThroughThePort()
     QCOMPARE(line.read().toHex(' '), QByteArray("3d aa 00 04 00 03 01 01 f4 e4"));
     protocol.SendCommand(0, 0);
     QCOMPARE(line.read().toHex(' '), QByteArray("3d aa 00 00 00 00 e7"));
-    qunsetenv("DIMRA_COM2");
 }
 
 QTEST_GUILESS_MAIN(tst_CommandFrames)

@@ -1,4 +1,5 @@
 #include "commport.h"
+#include "envoverride.h"
 
 #include <QDir>
 #include <QFile>
@@ -71,12 +72,14 @@ void tst_CommPort::overrideWinsOverDetection()
 
 void tst_CommPort::overrideComesFromTheEnvironment()
 {
-    qputenv("DIMRA_COM12", "/dev/dimra-test-port");
-    QCOMPARE(ResolveCommPort(12).device, QStringLiteral("/dev/dimra-test-port"));
-    const QList<CommPortTarget> all = ResolveCommPorts(12);
-    QCOMPARE(all.size(), 12);
-    QCOMPARE(all.last().device, QStringLiteral("/dev/dimra-test-port"));
-    qunsetenv("DIMRA_COM12");
+    {
+        const EnvOverride com12("DIMRA_COM12", "/dev/dimra-test-port");
+        QCOMPARE(ResolveCommPort(12).device, QStringLiteral("/dev/dimra-test-port"));
+        const QList<CommPortTarget> all = ResolveCommPorts(12);
+        QCOMPARE(all.size(), 12);
+        QCOMPARE(all.last().device, QStringLiteral("/dev/dimra-test-port"));
+    }
+    QVERIFY(ResolveCommPort(12).device != QStringLiteral("/dev/dimra-test-port"));
     QCOMPARE(CommPortVariable(12), QStringLiteral("DIMRA_COM12"));
 }
 

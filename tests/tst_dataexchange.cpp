@@ -1,5 +1,7 @@
 #include "dataexchange.h"
 #include "messagerecorder.h"
+#include "protocolnumbers.h"
+#include "usertexts.h"
 
 #include <QLineEdit>
 #include <QTest>
@@ -74,7 +76,7 @@ void tst_DataExchange::loadFailureAsksForAnIntegerAndKeepsTheMember()
     }
     QVERIFY(failed);
     QCOMPARE(member, 17);
-    QCOMPARE(recorder.take(), QStringList{QStringLiteral("请输入一个整数。")});
+    QCOMPARE(recorder.take(), QStringList{UserText::kAskInteger});
     QCOMPARE(edit.selectedText(), QStringLiteral("abc"));
 }
 
@@ -82,15 +84,16 @@ void tst_DataExchange::rangeCheckNamesTheRangeAndRunsOnlyWhenLoading()
 {
     MessageRecorder recorder;
     CDataExchange store(false, nullptr);
-    DDV_MinMaxInt(&store, 150001, 25, 150000); // storing checks nothing
+    using namespace Dimra;
+    DDV_MinMaxInt(&store, kFrequencyMax + 1, kFrequencyMin, kFrequencyMax); // storing checks nothing
     QVERIFY(recorder.messages.isEmpty());
 
     CDataExchange load(true, nullptr);
-    DDV_MinMaxInt(&load, 25, 25, 150000);
-    DDV_MinMaxInt(&load, 150000, 25, 150000);
+    DDV_MinMaxInt(&load, kFrequencyMin, kFrequencyMin, kFrequencyMax);
+    DDV_MinMaxInt(&load, kFrequencyMax, kFrequencyMin, kFrequencyMax);
     QVERIFY(recorder.messages.isEmpty());
-    QVERIFY_THROWS_EXCEPTION(CDataExchangeFailure, DDV_MinMaxInt(&load, 24, 25, 150000));
-    QCOMPARE(recorder.take(), QStringList{QStringLiteral("请输入一个介于 25 和 150000 之间的整数。")});
+    QVERIFY_THROWS_EXCEPTION(CDataExchangeFailure, DDV_MinMaxInt(&load, kFrequencyMin - 1, kFrequencyMin, kFrequencyMax));
+    QCOMPARE(recorder.take(), QStringList{UserText::kFrequencyRange});
 }
 
 void tst_DataExchange::storeLeavesAnUnchangedTextAlone()

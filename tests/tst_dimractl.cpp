@@ -2,6 +2,7 @@
 #include "capturingprotocol.h"
 #include "ctlformat.h"
 #include "ctloptions.h"
+#include "protocolnumbers.h"
 #include "ptypair.h"
 
 #include <QDeadlineTimer>
@@ -81,7 +82,7 @@ QByteArray boardReply(int code, int value)
 QProcessEnvironment cleanEnvironment()
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (int n = 1; n <= CtlLimits::kCommPortCount; ++n)
+    for (int n = 1; n <= Dimra::kPortCount; ++n)
         env.remove(QStringLiteral("DIMRA_COM%1").arg(n));
     return env;
 }

@@ -1,9 +1,7 @@
-#include "boardmodel.h"
-#include "dimradlg.h"
-#include "framereader.h"
-#include "messagerecorder.h"
-#include "ptypair.h"
+#include "dialogfixture.h"
+#include "envoverride.h"
 #include "serialerror.h"
+#include "usertexts.h"
 
 #include <QAction>
 #include <QApplication>
@@ -18,33 +16,12 @@
 
 namespace {
 
-const QByteArray kOpenLink = QByteArray::fromHex("3DAA00000000E7");
-const QString kConnect = QStringLiteral("连接光源控制器");
-const QString kDisconnect = QStringLiteral("断开光源控制器");
-const QString kAskInteger = QStringLiteral("请输入一个整数。");
-const QString kChannelRange = QStringLiteral("请输入一个介于 0 和 100 之间的整数。");
-const QString kFrequencyRange = QStringLiteral("请输入一个介于 25 和 150000 之间的整数。");
+using namespace UserText;
 
-// Replies as the board sends them.
-QByteArray channelReply(int channel, int value)
+// The values a stream of command frames carries, read as the board reads them.
+SentValues decodeFrames(const QByteArray &bytes)
 {
-    return CBoardModel::BuildReply(channel, CBoardModel::ValueData(channel, value));
-}
-
-QByteArray frequencyReply(int hz)
-{
-    return CBoardModel::BuildReply(4, CBoardModel::ValueData(4, hz));
-}
-
-// The values a stream of command frames carries, as (code, value) pairs,
-// read as the board reads them; a damaged frame shows as (-1, -1).
-QList<QPair<int, int>> decodeFrames(const QByteArray &bytes)
-{
-    QList<QPair<int, int>> out;
-    for (const CFrameReader::Frame &f : CFrameReader().Feed(bytes))
-        out.append(f.verdict == CFrameReader::Good ? qMakePair(f.code, CBoardModel::DecodeValue(f.code, f.data))
-                                                   : qMakePair(-1, -1));
-    return out;
+    return ValuesOf(CFrameReader().Feed(bytes));
 }
 
 // Writing the open-link frame fails once, with the port left open.
@@ -68,7 +45,7 @@ protected:
 
 } // namespace
 
-class tst_DimraDlg : public QObject
+class tst_DimraDlg : public QObject, protected DialogFixture
 {
     Q_OBJECT
 
@@ -103,75 +80,37 @@ private slots:
     void closeCommandClosesThePortAndTheDialog();
     void aboutBoxOpensFromF1AndLeavesTheDialogUnchanged();
 
-private:
-    template <typename T> T *control(const char *name) const { return m_dlg->findChild<T *>(QLatin1String(name)); }
-    QSlider *slider(const char *row) const { return control<QSlider>(QByteArray("slider") + row); }
-    QLineEdit *edit(const char *row) const { return control<QLineEdit>(QByteArray("edit") + row); }
-    QPushButton *confirm(const char *row) const { return control<QPushButton>(QByteArray("buttonConfirm") + row); }
-    QPushButton *connectButton() const { return control<QPushButton>("buttonConnect"); }
-    void connectAndLink(int channel1 = 0);
-    QByteArray sentWithin(int ms);
-
-    std::unique_ptr<PtyPair> m_line;
-    std::unique_ptr<MessageRecorder> m_messages;
-    std::unique_ptr<CMyDimraDlg> m_dlg;
 };
 
 void tst_DimraDlg::init()
 {
-    m_line = std::make_unique<PtyPair>();
-    QVERIFY(m_line->isValid());
-    qputenv("DIMRA_COM1", m_line->slavePath().toLocal8Bit());
-    m_messages = std::make_unique<MessageRecorder>();
-    m_dlg = std::make_unique<CMyDimraDlg>();
-    m_dlg->show();
-    QVERIFY(QTest::qWaitForWindowActive(m_dlg.get()));
+    QVERIFY(openOnPty());
 }
 
 void tst_DimraDlg::cleanup()
 {
-    m_dlg.reset();
-    m_messages.reset();
-    m_line.reset();
-    qunsetenv("DIMRA_COM1");
-    qunsetenv("DIMRA_COM2");
-    qunsetenv("DIMRA_COM3");
-}
-
-void tst_DimraDlg::connectAndLink(int channel1)
-{
-    QTest::mouseClick(connectButton(), Qt::LeftButton);
-    QCOMPARE(m_line->readExactly(kOpenLink.size()), kOpenLink);
-    QVERIFY(m_line->write(channelReply(1, channel1)));
-    QTRY_VERIFY(m_dlg->m_bLinked);
-    QCOMPARE(sentWithin(50), QByteArray());
-}
-
-QByteArray tst_DimraDlg::sentWithin(int ms)
-{
-    QTest::qWait(ms);
-    return m_line->read(0, 20);
+    close();
 }
 
 void tst_DimraDlg::initialState()
 {
-    QCOMPARE(m_dlg->windowTitle(), QStringLiteral("PWM调光器 v1.0 "));
-    QCOMPARE(m_dlg->m_comboPort->count(), 12);
-    for (int i = 0; i < 12; ++i)
+    QCOMPARE(m_dlg->windowTitle(), kTitle);
+    QCOMPARE(m_dlg->m_comboPort->count(), Dimra::kPortCount);
+    for (int i = 0; i < Dimra::kPortCount; ++i)
         QCOMPARE(m_dlg->m_comboPort->itemText(i), QStringLiteral("COM%1").arg(i + 1));
     QCOMPARE(m_dlg->m_comboPort->currentIndex(), 0);
 
     QCOMPARE(edit("Frequency")->text(), QStringLiteral("25"));
     for (const char *row : {"Channel1", "Channel2", "Channel3"}) {
         QCOMPARE(edit(row)->text(), QStringLiteral("0"));
-        QCOMPARE(slider(row)->minimum(), 0);
-        QCOMPARE(slider(row)->maximum(), 100);
-        QCOMPARE(slider(row)->tickInterval(), 10);
+        QCOMPARE(slider(row)->minimum(), Dimra::kDutyMin);
+        QCOMPARE(slider(row)->maximum(), Dimra::kDutyMax);
+        QCOMPARE(slider(row)->tickInterval(), Dimra::kDutyTick);
         QCOMPARE(slider(row)->value(), 0);
     }
-    QCOMPARE(m_dlg->m_sliderFrequency->minimum(), 25);
-    QCOMPARE(m_dlg->m_sliderFrequency->maximum(), 150000);
-    QCOMPARE(m_dlg->m_sliderFrequency->tickInterval(), 5000);
+    QCOMPARE(m_dlg->m_sliderFrequency->minimum(), Dimra::kFrequencyMin);
+    QCOMPARE(m_dlg->m_sliderFrequency->maximum(), Dimra::kFrequencyMax);
+    QCOMPARE(m_dlg->m_sliderFrequency->tickInterval(), Dimra::kFrequencyTick);
     QCOMPARE(m_dlg->m_sliderFrequency->value(), 25);
     QCOMPARE(m_dlg->m_sliderFrequency->tickPosition(), QSlider::TicksBothSides);
 
@@ -195,7 +134,7 @@ void tst_DimraDlg::portListShowsWhereEachEntryLeads()
     const QString tip = m_dlg->m_comboPort->itemData(0, Qt::ToolTipRole).toString();
     QVERIFY2(tip.contains(m_line->slavePath()), qPrintable(tip));
     QVERIFY2(tip.contains(QStringLiteral("DIMRA_COM1")), qPrintable(tip));
-    for (int i = 1; i < 12; ++i)
+    for (int i = 1; i < Dimra::kPortCount; ++i)
         QVERIFY(!m_dlg->m_comboPort->itemData(i, Qt::ToolTipRole).toString().isEmpty());
 }
 
@@ -236,13 +175,13 @@ void tst_DimraDlg::controlsKeepTheTemplateArrangement()
     // Resizing moves nothing.
     const QRect before = geometryOf("buttonConfirmChannel3");
     m_dlg->resize(m_dlg->width() + 200, m_dlg->height() + 100);
-    QTest::qWait(20);
+    QVERIFY(settle());
     QCOMPARE(geometryOf("buttonConfirmChannel3"), before);
 }
 
 void tst_DimraDlg::tabOrderFollowsTheTemplate()
 {
-    connectAndLink();
+    QVERIFY(connectAndLink());
     const QStringList expected = {
         "sliderChannel1", "sliderChannel2", "sliderChannel3", "editChannel1", "editChannel2", "editChannel3",
         "buttonConnect", "buttonConfirmChannel1", "buttonConfirmChannel2", "buttonConfirmChannel3",
@@ -262,25 +201,24 @@ void tst_DimraDlg::tabOrderFollowsTheTemplate()
 
 void tst_DimraDlg::connectWritesOpenLinkBeforeUnlockingTheControls()
 {
-    m_dlg.reset();
-    auto *dlg = new FailingWriteDlg;
-    m_dlg.reset(dlg);
-    dlg->show();
+    auto *dlg = replaceDialog<FailingWriteDlg>();
+    QVERIFY(dlg);
 
     QTest::mouseClick(connectButton(), Qt::LeftButton);
-    QCOMPARE(m_line->readExactly(kOpenLink.size()), kOpenLink);
+    QCOMPARE(m_line->readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
     QCOMPARE(dlg->controlsEnabledAtWrite, QList<bool>{false});
     QCOMPARE(connectButton()->text(), kDisconnect);
     for (const char *row : {"Frequency", "Channel1", "Channel2", "Channel3"}) {
         QVERIFY(slider(row)->isEnabled());
         QVERIFY(edit(row)->isEnabled());
-        QVERIFY(confirm(row)->isEnabled());
+        QVERIFY(confirmButton(row)->isEnabled());
     }
     QVERIFY(m_dlg->m_comboPort->isEnabled());
     QVERIFY(m_dlg->m_comm.get_PortOpen());
     QVERIFY(!m_dlg->m_bLinked);
     // Unlocking the sliders makes them redraw; unlinked, that sends nothing.
-    QCOMPARE(sentWithin(100), QByteArray());
+    QVERIFY(settle());
+    QCOMPARE(m_line->readNow(), QByteArray());
     QVERIFY(m_messages->messages.isEmpty());
 }
 
@@ -288,45 +226,49 @@ void tst_DimraDlg::theSelectedPortIsOpenedAndChangesWaitForTheNextConnect()
 {
     PtyPair com2;
     PtyPair com3;
-    qputenv("DIMRA_COM2", com2.slavePath().toLocal8Bit());
-    qputenv("DIMRA_COM3", com3.slavePath().toLocal8Bit());
+    const PortOverride com2Override(2, com2.slavePath());
+    const PortOverride com3Override(3, com3.slavePath());
 
     m_dlg->m_comboPort->setCurrentIndex(2);
     QTest::mouseClick(connectButton(), Qt::LeftButton);
-    QCOMPARE(com3.readExactly(kOpenLink.size()), kOpenLink);
-    QCOMPARE(m_line->read(50), QByteArray());
+    QCOMPARE(com3.readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
+    QVERIFY(settle());
+    QCOMPARE(m_line->readNow(), QByteArray());
     QCOMPARE(m_dlg->m_comm.get_CommPort(), short(3));
 
     m_dlg->m_comboPort->setCurrentIndex(1); // no effect while connected
-    QVERIFY(com3.write(channelReply(1, 5)));
+    QVERIFY(com3.write(ChannelReply(1, 5)));
     QTRY_VERIFY(m_dlg->m_bLinked);
     QTest::keyClick(slider("Channel2"), Qt::Key_Right);
     QCOMPARE(com3.readExactly(8), QByteArray::fromHex("3DAA0002000101EB"));
-    QCOMPARE(com2.read(50), QByteArray());
+    QVERIFY(settle());
+    QCOMPARE(com2.readNow(), QByteArray());
 
     QTest::mouseClick(connectButton(), Qt::LeftButton); // disconnect
     QTest::mouseClick(connectButton(), Qt::LeftButton); // connect to COM2 now
-    QCOMPARE(com2.readExactly(kOpenLink.size()), kOpenLink);
+    QCOMPARE(com2.readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
 }
 
 void tst_DimraDlg::nothingIsSentBeforeTheBoardAnswers()
 {
     QTest::mouseClick(connectButton(), Qt::LeftButton);
-    QCOMPARE(m_line->readExactly(kOpenLink.size()), kOpenLink);
+    QCOMPARE(m_line->readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
     QTest::keyClick(slider("Channel2"), Qt::Key_PageUp);
     QTest::keyClick(slider("Frequency"), Qt::Key_End);
     QTRY_COMPARE(edit("Channel2")->text(), QString::number(slider("Channel2")->value()));
     QTRY_COMPARE(edit("Frequency")->text(), QStringLiteral("150000"));
     QCOMPARE(m_dlg->m_nFrequency, 150000);
     QVERIFY(slider("Channel2")->value() > 0);
-    QCOMPARE(sentWithin(100), QByteArray());
+    QVERIFY(settle());
+    QCOMPARE(m_line->readNow(), QByteArray());
 
     // A reply other than channel 1 moves its slider but does not link.
-    QVERIFY(m_line->write(channelReply(3, 33)));
+    QVERIFY(m_line->write(ChannelReply(3, 33)));
     QTRY_COMPARE(slider("Channel3")->value(), 33);
     QVERIFY(!m_dlg->m_bLinked);
     QTest::keyClick(slider("Channel3"), Qt::Key_Right);
-    QCOMPARE(sentWithin(100), QByteArray());
+    QVERIFY(settle());
+    QCOMPARE(m_line->readNow(), QByteArray());
 }
 
 void tst_DimraDlg::keyboardMovesSendExactFramesOnceLinked_data()
@@ -361,13 +303,14 @@ void tst_DimraDlg::keyboardMovesSendExactFramesOnceLinked()
     QFETCH(int, start);
     QFETCH(int, key);
     QFETCH(QByteArray, frame);
-    connectAndLink(start == 1 ? 7 : 0);
+    QVERIFY(connectAndLink(start == 1 ? 7 : 0));
     slider(row)->setValue(start);
     QVERIFY(!decodeFrames(m_line->readExactly(row == "Frequency" ? 10 : 8)).isEmpty());
 
     QTest::keyClick(slider(row), Qt::Key(key));
     QCOMPARE(m_line->readExactly(frame.size()).toHex(' '), frame.toHex(' '));
-    QCOMPARE(sentWithin(50), QByteArray());
+    QVERIFY(settle());
+    QCOMPARE(m_line->readNow(), QByteArray());
     QCOMPARE(edit(row)->text(), QString::number(slider(row)->value()));
 }
 
@@ -397,7 +340,7 @@ void tst_DimraDlg::validationOrderAndFocus()
     QFETCH(QStringList, texts);
     QFETCH(QString, message);
     QFETCH(QString, focus);
-    connectAndLink(); // the edits take the focus only when enabled
+    QVERIFY(connectAndLink()); // the edits take the focus only when enabled
     const char *rows[] = {"Frequency", "Channel1", "Channel2", "Channel3"};
     for (int i = 0; i < 4; ++i)
         edit(rows[i])->setText(texts[i]);
@@ -420,11 +363,11 @@ void tst_DimraDlg::repliesMoveTheSliders_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QByteArray>("row");
     QTest::addColumn<int>("value");
-    QTest::newRow("frequency 05 00 00") << frequencyReply(5000) << QByteArray("Frequency") << 5000;
-    QTest::newRow("frequency 01 01 F4") << frequencyReply(1500) << QByteArray("Frequency") << 1500;
-    QTest::newRow("channel 3") << channelReply(3, 64) << QByteArray("Channel3") << 64;
+    QTest::newRow("frequency 05 00 00") << FrequencyReply(5000) << QByteArray("Frequency") << 5000;
+    QTest::newRow("frequency 01 01 F4") << FrequencyReply(1500) << QByteArray("Frequency") << 1500;
+    QTest::newRow("channel 3") << ChannelReply(3, 64) << QByteArray("Channel3") << 64;
     QTest::newRow("function 2A acts as 2") << CBoardModel::BuildReply(0x2A, QByteArray(1, char(12))) << QByteArray("Channel2") << 12;
-    QTest::newRow("reply split in bytes") << channelReply(2, 40) << QByteArray("Channel2") << 40;
+    QTest::newRow("reply split in bytes") << ChannelReply(2, 40) << QByteArray("Channel2") << 40;
 }
 
 void tst_DimraDlg::repliesMoveTheSliders()
@@ -432,12 +375,12 @@ void tst_DimraDlg::repliesMoveTheSliders()
     QFETCH(QByteArray, bytes);
     QFETCH(QByteArray, row);
     QFETCH(int, value);
-    connectAndLink();
+    QVERIFY(connectAndLink());
     if (QTest::currentDataTag() == QByteArray("reply split in bytes")) {
         for (char b : bytes) {
             QCOMPARE(slider(row)->value(), 0);
             QVERIFY(m_line->write(QByteArray(1, b)));
-            QTest::qWait(5);
+            QVERIFY(settle());
         }
     } else {
         QVERIFY(m_line->write(bytes));
@@ -449,12 +392,13 @@ void tst_DimraDlg::repliesMoveTheSliders()
 
 void tst_DimraDlg::reportedValuesAreNotEchoedBack()
 {
-    connectAndLink(20);
+    QVERIFY(connectAndLink(20));
     QCOMPARE(slider("Channel1")->value(), 20);
-    QVERIFY(m_line->write(channelReply(2, 40) + frequencyReply(1500)));
+    QVERIFY(m_line->write(ChannelReply(2, 40) + FrequencyReply(1500)));
     QTRY_COMPARE(slider("Frequency")->value(), 1500);
     QCOMPARE(slider("Channel2")->value(), 40);
-    QCOMPARE(sentWithin(100), QByteArray());
+    QVERIFY(settle());
+    QCOMPARE(m_line->readNow(), QByteArray());
     // The user's own next move is sent as usual.
     QTest::keyClick(slider("Channel2"), Qt::Key_Right);
     QCOMPARE(decodeFrames(m_line->readExactly(8)), (QList<QPair<int, int>>{{2, 41}}));
@@ -462,13 +406,14 @@ void tst_DimraDlg::reportedValuesAreNotEchoedBack()
 
 void tst_DimraDlg::clampedReportIsSentBackOnce()
 {
-    connectAndLink();
-    QVERIFY(m_line->write(channelReply(1, 0xC8)));
+    QVERIFY(connectAndLink());
+    QVERIFY(m_line->write(ChannelReply(1, 0xC8)));
     QTRY_COMPARE(slider("Channel1")->value(), 100);
     QCOMPARE(m_line->readExactly(8), QByteArray::fromHex("3DAA00010001644D"));
     QTRY_COMPARE(edit("Channel1")->text(), QStringLiteral("100"));
     QCOMPARE(m_dlg->m_nChannel1, 100);
-    QCOMPARE(sentWithin(100), QByteArray());
+    QVERIFY(settle());
+    QCOMPARE(m_line->readNow(), QByteArray());
     // Whether the range message for 200 shows depends on timing; at most once.
     const QStringList shown = m_messages->take();
     QVERIFY(shown.isEmpty() || shown == QStringList{kChannelRange});
@@ -477,22 +422,23 @@ void tst_DimraDlg::clampedReportIsSentBackOnce()
 void tst_DimraDlg::everyReplyOfABurstTakesEffect()
 {
     QTest::mouseClick(connectButton(), Qt::LeftButton);
-    QCOMPARE(m_line->readExactly(kOpenLink.size()), kOpenLink);
+    QCOMPARE(m_line->readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
     // The board's whole report to the open-link frame in one write, with a
     // stray byte between two replies and an unfinished reply at the end.
-    QVERIFY(m_line->write(channelReply(1, 11) + channelReply(2, 22) + "\x7F" + channelReply(3, 33)
-                          + frequencyReply(2500) + QByteArray::fromHex("3DAA00")));
+    QVERIFY(m_line->write(ChannelReply(1, 11) + ChannelReply(2, 22) + "\x7F" + ChannelReply(3, 33)
+                          + FrequencyReply(2500) + QByteArray::fromHex("3DAA00")));
     QTRY_COMPARE(slider("Frequency")->value(), 2500);
     QVERIFY(m_dlg->m_bLinked);
     QCOMPARE(slider("Channel1")->value(), 11);
     QCOMPARE(slider("Channel2")->value(), 22);
     QCOMPARE(slider("Channel3")->value(), 33);
-    QCOMPARE(sentWithin(100), QByteArray());
+    QVERIFY(settle());
+    QCOMPARE(m_line->readNow(), QByteArray());
 }
 
 void tst_DimraDlg::disconnectLeavesTheValuesAsTheyAre()
 {
-    connectAndLink(60);
+    QVERIFY(connectAndLink(60));
     slider("Frequency")->setValue(5000);
     QCOMPARE(m_line->readExactly(10), QByteArray::fromHex("3DAA00040003050000F3"));
     QTest::mouseClick(connectButton(), Qt::LeftButton);
@@ -501,19 +447,19 @@ void tst_DimraDlg::disconnectLeavesTheValuesAsTheyAre()
     QVERIFY(!m_dlg->m_bLinked);
     QVERIFY(!slider("Frequency")->isEnabled());
     QVERIFY(!edit("Channel1")->isEnabled());
-    QVERIFY(!confirm("Channel3")->isEnabled());
-    QTest::qWait(50);
+    QVERIFY(!confirmButton("Channel3")->isEnabled());
+    QVERIFY(settle());
     QCOMPARE(slider("Frequency")->value(), 5000);
     QCOMPARE(slider("Channel1")->value(), 60);
     QCOMPARE(edit("Frequency")->text(), QStringLiteral("5000"));
     QCOMPARE(edit("Channel1")->text(), QStringLiteral("60"));
-    QCOMPARE(m_line->read(50), QByteArray()); // no close-link command
+    QCOMPARE(m_line->readNow(), QByteArray()); // no close-link command
     QVERIFY(m_messages->messages.isEmpty());
 }
 
 void tst_DimraDlg::deviceLossReturnsToDisconnectedWithOneMessage()
 {
-    connectAndLink();
+    QVERIFY(connectAndLink());
     m_line->closeMaster();
     QTRY_COMPARE(m_messages->messages.size(), 1);
     QVERIFY2(m_messages->messages.first().contains(m_line->slavePath()), qPrintable(m_messages->messages.first()));
@@ -521,16 +467,14 @@ void tst_DimraDlg::deviceLossReturnsToDisconnectedWithOneMessage()
     QVERIFY(!m_dlg->m_bLinked);
     QVERIFY(!m_dlg->m_comm.get_PortOpen());
     QVERIFY(!slider("Channel1")->isEnabled());
-    QTest::qWait(300);
+    QVERIFY(settle());
     QCOMPARE(m_messages->messages.size(), 1);
 }
 
 void tst_DimraDlg::failedOpenLinkWriteLeavesTheQuirkyState()
 {
-    m_dlg.reset();
-    auto *dlg = new FailingWriteDlg;
-    m_dlg.reset(dlg);
-    dlg->show();
+    auto *dlg = replaceDialog<FailingWriteDlg>();
+    QVERIFY(dlg);
     dlg->failNextWrite = true;
 
     QTest::mouseClick(connectButton(), Qt::LeftButton);
@@ -544,28 +488,27 @@ void tst_DimraDlg::failedOpenLinkWriteLeavesTheQuirkyState()
     QVERIFY(!m_dlg->m_comm.get_PortOpen());
     QCOMPARE(connectButton()->text(), kConnect);
     QVERIFY(!slider("Channel1")->isEnabled());
-    QCOMPARE(m_line->read(50), QByteArray());
+    QVERIFY(settle());
+    QCOMPARE(m_line->readNow(), QByteArray());
     QVERIFY(m_messages->messages.isEmpty());
 
     // And the one after connects normally.
     QTest::mouseClick(connectButton(), Qt::LeftButton);
-    QCOMPARE(m_line->readExactly(kOpenLink.size()), kOpenLink);
+    QCOMPARE(m_line->readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
     QCOMPARE(connectButton()->text(), kDisconnect);
 }
 
 void tst_DimraDlg::deviceLossInTheQuirkyStateForgetsTheLink()
 {
-    m_dlg.reset();
-    auto *dlg = new FailingWriteDlg;
-    m_dlg.reset(dlg);
-    dlg->show();
+    auto *dlg = replaceDialog<FailingWriteDlg>();
+    QVERIFY(dlg);
     dlg->failNextWrite = true;
     QTest::mouseClick(connectButton(), Qt::LeftButton);
     QCOMPARE(m_messages->take().size(), 1);
 
     // The port is open though the window says otherwise, so the board can
     // still be heard and establish the link...
-    QVERIFY(m_line->write(channelReply(1, 9)));
+    QVERIFY(m_line->write(ChannelReply(1, 9)));
     QTRY_VERIFY(m_dlg->m_bLinked);
     // ...and losing the device forgets it again, with one message.
     m_line->closeMaster();
@@ -578,42 +521,51 @@ void tst_DimraDlg::deviceLossInTheQuirkyStateForgetsTheLink()
 
 void tst_DimraDlg::openErrorsAreReportedAndTheProgramGoesOn()
 {
-    qputenv("DIMRA_COM1", "/dev/dimra-no-such-device");
-    QTest::mouseClick(connectButton(), Qt::LeftButton);
-    QStringList shown = m_messages->take();
+    QStringList shown;
+    {
+        const PortOverride missing(1, QStringLiteral("/dev/dimra-no-such-device"));
+        QTest::mouseClick(connectButton(), Qt::LeftButton);
+        shown = m_messages->take();
+    }
     QCOMPARE(shown.size(), 1);
     QVERIFY2(shown.first().contains(QStringLiteral("/dev/dimra-no-such-device")), qPrintable(shown.first()));
     QCOMPARE(connectButton()->text(), kConnect);
     QVERIFY(!slider("Channel1")->isEnabled());
 
     // A port another program holds.
-    qputenv("DIMRA_COM1", m_line->slavePath().toLocal8Bit());
     CMSComm other;
     other.put_PortOpen(true);
     QTest::mouseClick(connectButton(), Qt::LeftButton);
     shown = m_messages->take();
     QCOMPARE(shown.size(), 1);
-    QVERIFY2(shown.first().contains(QStringLiteral("占用")), qPrintable(shown.first()));
+    QVERIFY2(shown.first().contains(kInUse), qPrintable(shown.first()));
     QCOMPARE(connectButton()->text(), kConnect);
 
     other.put_PortOpen(false);
     QTest::mouseClick(connectButton(), Qt::LeftButton);
-    QCOMPARE(m_line->readExactly(kOpenLink.size()), kOpenLink);
+    QCOMPARE(m_line->readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
     QCOMPARE(connectButton()->text(), kDisconnect);
 }
 
 void tst_DimraDlg::receivedBytesWaitWhileAValidationMessageIsShown()
 {
-    connectAndLink();
+    QVERIFY(connectAndLink());
     edit("Channel2")->setText(QStringLiteral("abc"));
+    bool written = false;
+    bool restedWhileShown = false;
+    bool unreadWhileShown = true;
     int channel3WhileShown = -1;
     m_messages->whileShown = [&] {
-        QVERIFY(m_line->write(channelReply(3, 77)));
-        QTest::qWait(150);
+        written = m_line->write(ChannelReply(3, 77));
+        restedWhileShown = settle();
+        unreadWhileShown = m_line->programHasUnreadInput();
         channel3WhileShown = m_dlg->m_nChannel3;
     };
     QVERIFY(!m_dlg->UpdateData(true));
     m_messages->whileShown = nullptr;
+    QVERIFY(written);
+    QVERIFY(restedWhileShown);
+    QVERIFY(!unreadWhileShown); // the port took the bytes: only the hold kept them back
     QCOMPARE(channel3WhileShown, 0);
     QTRY_COMPARE(m_dlg->m_nChannel3, 77);
     QTRY_COMPARE(slider("Channel3")->value(), 77);
@@ -622,31 +574,34 @@ void tst_DimraDlg::receivedBytesWaitWhileAValidationMessageIsShown()
 
 void tst_DimraDlg::controlNotificationsAreDroppedDuringAnExchange()
 {
-    connectAndLink();
+    QVERIFY(connectAndLink());
     edit("Frequency")->setText(QStringLiteral("24"));
+    bool restedWhileShown = false;
     m_messages->whileShown = [&] {
         slider("Channel3")->setValue(50);          // its redraw comes while the message shows
-        QTest::mouseClick(confirm("Channel1"), Qt::LeftButton); // so does this click
-        QTest::qWait(50);
+        QTest::mouseClick(confirmButton("Channel1"), Qt::LeftButton); // so does this click
+        restedWhileShown = settle();
     };
     m_dlg->UpdateData(true);
     m_messages->whileShown = nullptr;
+    QVERIFY(restedWhileShown);
     QCOMPARE(m_messages->take(), QStringList{kFrequencyRange});
-    QCOMPARE(sentWithin(100), QByteArray()); // dropped, not deferred
+    QVERIFY(settle());
+    QCOMPARE(m_line->readNow(), QByteArray()); // dropped, not deferred
     QCOMPARE(m_dlg->m_nChannel3, 0);
     QCOMPARE(slider("Channel1")->value(), 0);
 }
 
 void tst_DimraDlg::enterNeverClosesEscapeDoes()
 {
-    connectAndLink();
+    QVERIFY(connectAndLink());
     for (const char *row : {"Frequency", "Channel1", "Channel2", "Channel3"}) {
         QTest::keyClick(edit(row), Qt::Key_Return);
         QTest::keyClick(edit(row), Qt::Key_Enter, Qt::KeypadModifier);
         QTest::keyClick(slider(row), Qt::Key_Return);
     }
     QTest::keyClick(m_dlg->m_comboPort, Qt::Key_Return);
-    QTest::qWait(20);
+    QVERIFY(settle());
     QVERIFY(m_dlg->isVisible());
     QVERIFY(m_messages->messages.isEmpty());
 
@@ -657,19 +612,20 @@ void tst_DimraDlg::enterNeverClosesEscapeDoes()
 
 void tst_DimraDlg::closeCommandClosesThePortAndTheDialog()
 {
-    connectAndLink();
+    QVERIFY(connectAndLink());
     QTest::keyClick(m_dlg.get(), Qt::Key_Q, Qt::ControlModifier);
     QVERIFY(!m_dlg->isVisible());
     QVERIFY(!m_dlg->m_comm.get_PortOpen());
     QCOMPARE(m_dlg->result(), int(QDialog::Rejected));
-    QCOMPARE(m_line->read(50), QByteArray());
+    QVERIFY(settle());
+    QCOMPARE(m_line->readNow(), QByteArray());
 }
 
 void tst_DimraDlg::aboutBoxOpensFromF1AndLeavesTheDialogUnchanged()
 {
     const QList<QAction *> actions = m_dlg->actions();
     QVERIFY(std::any_of(actions.begin(), actions.end(),
-                        [](QAction *a) { return a->text() == QStringLiteral("关于 Dimra(&A)..."); }));
+                        [](QAction *a) { return a->text() == kAboutCommand; }));
     QVERIFY(actions.size() >= 2 && actions.at(actions.size() - 2)->isSeparator());
     QCOMPARE(m_dlg->contextMenuPolicy(), Qt::ActionsContextMenu);
 
@@ -687,8 +643,8 @@ void tst_DimraDlg::aboutBoxOpensFromF1AndLeavesTheDialogUnchanged()
             QTest::mouseClick(ok, Qt::LeftButton);
     });
     QTest::keyClick(m_dlg.get(), Qt::Key_F1);
-    QCOMPARE(title, QStringLiteral("关于 Dimra"));
-    QVERIFY(labels.contains(QStringLiteral("Dimra，1.0 版")));
+    QCOMPARE(title, kAboutTitle);
+    QVERIFY(labels.contains(kAboutVersion));
     QCOMPARE(labels.size(), 2);
     QVERIFY(m_dlg->isVisible());
     QCOMPARE(connectButton()->text(), kConnect);

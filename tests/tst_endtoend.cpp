@@ -1,7 +1,6 @@
-#include "boardmodel.h"
 #include "boardserver.h"
-#include "dimradlg.h"
-#include "messagerecorder.h"
+#include "dialogfixture.h"
+#include "usertexts.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -11,7 +10,7 @@
 
 // The real dialog against the virtual board, in one process, over a
 // pseudo-terminal: what a user with a board would see.
-class tst_EndToEnd : public QObject
+class tst_EndToEnd : public QObject, protected DialogFixture
 {
     Q_OBJECT
 
@@ -27,50 +26,36 @@ private slots:
     void noisyBoardEndsHoldingTheUsersValues();
 
 private:
-    void startBoard(CBoardModel::Mode mode, bool paced = false, quint32 seed = 1);
-    void connectDialog();
-    template <typename T> T *control(const char *name) const { return m_dlg->findChild<T *>(QLatin1String(name)); }
-    void confirm(const char *row, int value);
+    // A board on a new pseudo-terminal and the dialog on it; false, with a
+    // warning, when either could not be opened.
+    bool startBoard(CBoardModel::Mode mode, bool paced = false, quint32 seed = 1);
+    void confirm(const char *row, int value) { typeAndConfirm(row, QString::number(value)); }
     int framesAtBoard() const { return m_board->reader().goodFrames(); }
 
     std::unique_ptr<CBoardModel> m_board;
     std::unique_ptr<CBoardServer> m_server;
-    std::unique_ptr<MessageRecorder> m_messages;
-    std::unique_ptr<CMyDimraDlg> m_dlg;
 };
 
-void tst_EndToEnd::startBoard(CBoardModel::Mode mode, bool paced, quint32 seed)
+bool tst_EndToEnd::startBoard(CBoardModel::Mode mode, bool paced, quint32 seed)
 {
     m_board = std::make_unique<CBoardModel>(mode, seed);
     m_server = std::make_unique<CBoardServer>(m_board.get());
     m_server->setPaced(paced);
     QString error;
-    QVERIFY2(m_server->OpenPty(&error), qPrintable(error));
-    qputenv("DIMRA_COM1", m_server->devicePath().toLocal8Bit());
-    m_messages = std::make_unique<MessageRecorder>();
-    m_dlg = std::make_unique<CMyDimraDlg>();
-    m_dlg->show();
+    if (!m_server->OpenPty(&error)) {
+        qWarning("%s", qPrintable(error));
+        return false;
+    }
+    // At rest means the board has answered in full too.
+    m_alsoBusy = [this] { return m_server->pendingBytes() > 0; };
+    return openOn(m_server->devicePath());
 }
 
 void tst_EndToEnd::cleanup()
 {
-    m_dlg.reset();
-    m_messages.reset();
+    close();
     m_server.reset();
     m_board.reset();
-    qunsetenv("DIMRA_COM1");
-}
-
-void tst_EndToEnd::connectDialog()
-{
-    QTest::mouseClick(control<QPushButton>("buttonConnect"), Qt::LeftButton);
-    QCOMPARE(control<QPushButton>("buttonConnect")->text(), QStringLiteral("断开光源控制器"));
-}
-
-void tst_EndToEnd::confirm(const char *row, int value)
-{
-    control<QLineEdit>(QByteArray("edit") + row)->setText(QString::number(value));
-    QTest::mouseClick(control<QPushButton>(QByteArray("buttonConfirm") + row), Qt::LeftButton);
 }
 
 void tst_EndToEnd::connectingLinksAndShowsTheBoardsValues_data()
@@ -83,9 +68,10 @@ void tst_EndToEnd::connectingLinksAndShowsTheBoardsValues_data()
 void tst_EndToEnd::connectingLinksAndShowsTheBoardsValues()
 {
     QFETCH(bool, paced);
-    startBoard(CBoardModel::Report, paced);
+    QVERIFY(startBoard(CBoardModel::Report, paced));
     m_board->state() = {2500, {10, 20, 30}};
-    connectDialog();
+    QTest::mouseClick(connectButton(), Qt::LeftButton);
+    QCOMPARE(connectButton()->text(), UserText::kDisconnect);
     QTRY_VERIFY(m_dlg->m_bLinked);
     QTRY_COMPARE(m_dlg->m_sliderFrequency->value(), 2500);
     QCOMPARE(m_dlg->m_sliderChannel1->value(), 10);
@@ -94,15 +80,16 @@ void tst_EndToEnd::connectingLinksAndShowsTheBoardsValues()
     QTRY_COMPARE(control<QLineEdit>("editFrequency")->text(), QStringLiteral("2500"));
     QCOMPARE(control<QLineEdit>("editChannel3")->text(), QStringLiteral("30"));
     // The reported values are not sent back: the board saw only open-link.
-    QTest::qWait(100);
+    QVERIFY(settle());
     QCOMPARE(framesAtBoard(), 1);
     QVERIFY(m_messages->messages.isEmpty());
 }
 
 void tst_EndToEnd::valuesSetByKeyboardAndConfirmArriveExactly()
 {
-    startBoard(CBoardModel::Report);
-    connectDialog();
+    QVERIFY(startBoard(CBoardModel::Report));
+    QTest::mouseClick(connectButton(), Qt::LeftButton);
+    QCOMPARE(connectButton()->text(), UserText::kDisconnect);
     QTRY_VERIFY(m_dlg->m_bLinked);
     QTRY_COMPARE(m_dlg->m_sliderFrequency->value(), 1000);
 
@@ -129,22 +116,23 @@ void tst_EndToEnd::valuesSetByKeyboardAndConfirmArriveExactly()
 
 void tst_EndToEnd::echoingBoardCausesNoEndlessExchange()
 {
-    startBoard(CBoardModel::Echo);
-    connectDialog();
+    QVERIFY(startBoard(CBoardModel::Echo));
+    QTest::mouseClick(connectButton(), Qt::LeftButton);
+    QCOMPARE(connectButton()->text(), UserText::kDisconnect);
     QTRY_VERIFY(m_dlg->m_bLinked);
     QTRY_COMPARE(m_dlg->m_sliderFrequency->value(), 1000);
 
     for (int i = 0; i < 5; ++i) {
         QTest::keyClick(m_dlg->m_sliderChannel2, Qt::Key_Right);
-        QTest::qWait(20);
+        QVERIFY(settle()); // an endless exchange never comes to rest
     }
     confirm("Frequency", 5000);
     QTRY_COMPARE(m_board->state().frequency, 5000);
-    QTest::qWait(200);
+    QVERIFY(settle());
     const int settled = framesAtBoard();
     // Open-link, then at most one frame per user action.
     QVERIFY2(settled <= 1 + 5 + 1, qPrintable(QString::number(settled)));
-    QTest::qWait(300);
+    QVERIFY(settle());
     QCOMPARE(framesAtBoard(), settled);
     QCOMPARE(m_board->state().duty[1], 5);
     QCOMPARE(m_dlg->m_sliderChannel2->value(), 5);
@@ -152,12 +140,13 @@ void tst_EndToEnd::echoingBoardCausesNoEndlessExchange()
 
 void tst_EndToEnd::quietBoardGetsNothingFromTheSliders()
 {
-    startBoard(CBoardModel::Quiet);
-    connectDialog();
+    QVERIFY(startBoard(CBoardModel::Quiet));
+    QTest::mouseClick(connectButton(), Qt::LeftButton);
+    QCOMPARE(connectButton()->text(), UserText::kDisconnect);
     QTest::keyClick(m_dlg->m_sliderChannel1, Qt::Key_End);
     confirm("Frequency", 8000);
     QTRY_COMPARE(m_dlg->m_sliderFrequency->value(), 8000);
-    QTest::qWait(150);
+    QVERIFY(settle());
     QVERIFY(!m_dlg->m_bLinked);
     QCOMPARE(framesAtBoard(), 1);
     QCOMPARE(m_board->state().frequency, 1000);
@@ -174,8 +163,9 @@ void tst_EndToEnd::noisyBoardEndsHoldingTheUsersValues_data()
 void tst_EndToEnd::noisyBoardEndsHoldingTheUsersValues()
 {
     QFETCH(quint32, seed);
-    startBoard(CBoardModel::Noisy, false, seed);
-    connectDialog();
+    QVERIFY(startBoard(CBoardModel::Noisy, false, seed));
+    QTest::mouseClick(connectButton(), Qt::LeftButton);
+    QCOMPARE(connectButton()->text(), UserText::kDisconnect);
     QTRY_VERIFY(m_dlg->m_bLinked);
     QTRY_COMPARE(m_dlg->m_sliderFrequency->value(), 1000);
     confirm("Channel1", 12);
@@ -187,7 +177,7 @@ void tst_EndToEnd::noisyBoardEndsHoldingTheUsersValues()
     QCOMPARE(m_board->state().duty[1], 34);
     QCOMPARE(m_board->state().duty[2], 56);
     // The noise never moved a slider away from what the user set.
-    QTest::qWait(100);
+    QVERIFY(settle());
     QCOMPARE(m_dlg->m_sliderChannel2->value(), 34);
     QCOMPARE(m_dlg->m_sliderFrequency->value(), 7890);
 }

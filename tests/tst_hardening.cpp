@@ -1,14 +1,10 @@
-#include "boardmodel.h"
-#include "dimradlg.h"
+#include "dialogfixture.h"
 #include "hexconv.h"
-#include "framereader.h"
-#include "messagerecorder.h"
-#include "ptypair.h"
+#include "usertexts.h"
 
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QDeadlineTimer>
 #include <QRandomGenerator>
 #include <QSlider>
 #include <QTest>
@@ -21,7 +17,7 @@
 // a device that vanishes mid-flood or mid-write, and any text in the edits.
 // Nothing may crash, nothing out of range may reach the board, and the
 // dialog must still work afterwards.
-class tst_Hardening : public QObject
+class tst_Hardening : public QObject, protected DialogFixture
 {
     Q_OBJECT
 
@@ -35,77 +31,28 @@ private slots:
     void portWithoutPermission();
     void typedValues_data();
     void typedValues();
-
-private:
-    template <typename T> T *control(const QByteArray &name) const { return m_dlg->findChild<T *>(QLatin1String(name)); }
-    void connectAndLink();
-    // Reads what the dialog wrote, waiting for at least `expected` frames,
-    // and checks every frame is well formed and carries a value in range.
-    QList<QPair<int, int>> framesSent(int expected = 0);
-
-    std::unique_ptr<PtyPair> m_line;
-    std::unique_ptr<MessageRecorder> m_messages;
-    std::unique_ptr<CMyDimraDlg> m_dlg;
-    CFrameReader m_reader;
 };
 
 void tst_Hardening::init()
 {
-    m_line = std::make_unique<PtyPair>();
-    qputenv("DIMRA_COM1", m_line->slavePath().toLocal8Bit());
-    m_messages = std::make_unique<MessageRecorder>();
-    m_dlg = std::make_unique<CMyDimraDlg>();
-    m_dlg->show();
-    m_reader = CFrameReader();
+    QVERIFY(openOnPty());
 }
 
 void tst_Hardening::cleanup()
 {
-    m_dlg.reset();
-    m_messages.reset();
-    m_line.reset();
-    qunsetenv("DIMRA_COM1");
-}
-
-void tst_Hardening::connectAndLink()
-{
-    QTest::mouseClick(control<QPushButton>("buttonConnect"), Qt::LeftButton);
-    QVERIFY(m_line->write(CBoardModel::BuildReply(1, QByteArray(1, '\0'))));
-    QTRY_VERIFY(m_dlg->m_bLinked);
-    QCOMPARE(framesSent(1), (QList<QPair<int, int>>{{0, 0}}));
-}
-
-QList<QPair<int, int>> tst_Hardening::framesSent(int expected)
-{
-    QList<CFrameReader::Frame> frames;
-    QDeadlineTimer deadline(3000);
-    do {
-        frames += m_reader.Feed(m_line->read(20, 20));
-    } while (frames.size() < expected && !deadline.hasExpired());
-    frames += m_reader.Feed(m_line->read(50, 20)); // and nothing more
-    QList<QPair<int, int>> values;
-    for (const CFrameReader::Frame &f : frames) {
-        if (f.verdict != CFrameReader::Good) {
-            QTest::qFail("the dialog wrote a malformed frame", __FILE__, __LINE__);
-            continue;
-        }
-        const int value = f.code == 0 ? 0 : CBoardModel::DecodeValue(f.code, f.data);
-        const bool inRange = f.code == 0 || (f.code == 4 ? value >= 25 && value <= 150000 : value >= 0 && value <= 100);
-        if (!inRange)
-            QTest::qFail(qPrintable(QStringLiteral("value %1 for code %2 sent").arg(value).arg(f.code)), __FILE__, __LINE__);
-        values.append({f.code, value});
-    }
-    return values;
+    close();
 }
 
 void tst_Hardening::megabyteOfNoiseThenAReplyStillWorks()
 {
-    connectAndLink();
+    QVERIFY(connectAndLink());
     QByteArray noise(1 << 20, Qt::Uninitialized);
     QRandomGenerator random(20261207);
     random.fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
     QVERIFY(m_line->write(noise));
-    framesSent(); // whatever replies the noise held, nothing out of range went back
+    // Whatever replies the noise held, nothing out of range went back. A
+    // sanitizer build takes its time over a megabyte.
+    QVERIFY(WellFormedAndInRange(framesSent(0, 60000)));
 
     // An idle line brings the parser back to the start of a reply within
     // the longest reply; then the board is heard again.
@@ -114,45 +61,47 @@ void tst_Hardening::megabyteOfNoiseThenAReplyStillWorks()
     QVERIFY(m_dlg->m_bLinked);
     QVERIFY(m_dlg->m_comm.get_PortOpen());
     QTest::keyClick(m_dlg->m_sliderChannel3, Qt::Key_End);
-    QVERIFY(framesSent(1).contains(qMakePair(3, 100)));
+    const SentValues sent = framesSent(1);
+    QVERIFY(WellFormedAndInRange(sent));
+    QVERIFY(sent.contains(qMakePair(3, 100)));
     // Noise can only ever bring validation messages, never an error.
     for (const QString &m : m_messages->take())
-        QVERIFY2(m.startsWith(QStringLiteral("请输入")), qPrintable(m));
+        QVERIFY2(m.startsWith(UserText::kValidation), qPrintable(m));
 }
 
 void tst_Hardening::farEndClosesDuringAFlood()
 {
-    connectAndLink();
+    QVERIFY(connectAndLink());
     QByteArray noise(256 * 1024, Qt::Uninitialized);
     QRandomGenerator(7).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
     QVERIFY(m_line->write(noise.left(200 * 1024)));
     m_line->closeMaster();
     QTRY_VERIFY(!m_dlg->m_comm.get_PortOpen());
-    QTest::qWait(200);
+    QVERIFY(settle());
     QStringList errors;
     for (const QString &m : m_messages->take())
-        if (!m.startsWith(QStringLiteral("请输入")))
+        if (!m.startsWith(UserText::kValidation))
             errors << m;
     QCOMPARE(errors.size(), 1);
-    QVERIFY(errors.first().contains(QStringLiteral("中断")));
-    QCOMPARE(control<QPushButton>("buttonConnect")->text(), QStringLiteral("连接光源控制器"));
+    QVERIFY(errors.first().contains(UserText::kLinkLost));
+    QCOMPARE(connectButton()->text(), UserText::kConnect);
     QVERIFY(!m_dlg->m_bLinked);
     QVERIFY(!m_dlg->m_sliderFrequency->isEnabled());
 }
 
 void tst_Hardening::writeWhileTheDeviceIsGone()
 {
-    connectAndLink();
+    QVERIFY(connectAndLink());
     m_line->closeMaster();
     // The slider's frame may meet the vanished device before the read side
     // notices, or after: either way the user hears of it once.
     m_dlg->m_sliderChannel2->setValue(50);
     QTest::keyClick(m_dlg->m_sliderFrequency, Qt::Key_End);
     QTRY_VERIFY(!m_dlg->m_comm.get_PortOpen());
-    QTest::qWait(200);
+    QVERIFY(settle());
     QCOMPARE(m_messages->messages.size(), 1);
-    QVERIFY(m_messages->messages.first().contains(QStringLiteral("中断")));
-    QCOMPARE(control<QPushButton>("buttonConnect")->text(), QStringLiteral("连接光源控制器"));
+    QVERIFY(m_messages->messages.first().contains(UserText::kLinkLost));
+    QCOMPARE(connectButton()->text(), UserText::kConnect);
     QVERIFY(!m_dlg->m_bLinked);
 }
 
@@ -180,9 +129,9 @@ void tst_Hardening::typedValues_data()
     QTest::addColumn<int>("position");
     QTest::addColumn<QString>("message");
 
-    const QString integer = QStringLiteral("请输入一个整数。");
-    const QString channelRange = QStringLiteral("请输入一个介于 0 和 100 之间的整数。");
-    const QString frequencyRange = QStringLiteral("请输入一个介于 25 和 150000 之间的整数。");
+    const QString &integer = UserText::kAskInteger;
+    const QString &channelRange = UserText::kChannelRange;
+    const QString &frequencyRange = UserText::kFrequencyRange;
     const QString tenThousandNines(10000, QLatin1Char('9'));
     const QString tenThousandLetters(10000, QLatin1Char('x'));
 
@@ -239,16 +188,15 @@ void tst_Hardening::typedValues()
     QFETCH(int, position);
     QFETCH(QString, message);
 
-    connectAndLink();
+    QVERIFY(connectAndLink());
     auto *slider = control<QSlider>("slider" + row);
     const bool moves = start != slider->value();
     slider->setValue(start);
-    framesSent(moves ? 1 : 0);
+    QVERIFY(WellFormedAndInRange(framesSent(moves ? 1 : 0)));
 
-    control<QLineEdit>("edit" + row)->setText(text);
-    QTest::mouseClick(control<QPushButton>("buttonConfirm" + row), Qt::LeftButton);
+    typeAndConfirm(row, text);
     QCOMPARE(slider->value(), position);
-    const int code = row == "Frequency" ? 4 : row.right(1).toInt();
+    const int code = row == "Frequency" ? int(CDimraProtocol::CmdFrequency) : row.right(1).toInt();
     if (DecimalLeadingDigits(text) == start) {
         QCOMPARE(framesSent(), (QList<QPair<int, int>>{}));
         QCOMPARE(control<QLineEdit>("edit" + row)->text(), text);
@@ -264,7 +212,9 @@ void tst_Hardening::typedValues()
         auto *s = control<QSlider>(QByteArray("slider") + other);
         QTest::keyClick(s, s->value() == s->maximum() ? Qt::Key_Left : Qt::Key_Right);
     }
-    QCOMPARE(framesSent(4).size(), 4);
+    const SentValues redrawn = framesSent(4);
+    QVERIFY(WellFormedAndInRange(redrawn));
+    QCOMPARE(redrawn.size(), 4);
     QVERIFY(m_messages->messages.isEmpty());
 }
 

@@ -1,7 +1,11 @@
+#include "envoverride.h"
+#include "eventidle.h"
 #include "mscomm.h"
 #include "opendiagnosis.h"
+#include "protocolnumbers.h"
 #include "ptypair.h"
 #include "serialerror.h"
+#include "usertexts.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,34 +19,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Sets DIMRA_COM<n> for the length of a test.
-class PortOverride
-{
-public:
-    PortOverride(int n, const QString &device) : m_name(QByteArray("DIMRA_COM") + QByteArray::number(n))
-    {
-        qputenv(m_name.constData(), device.toLocal8Bit());
-    }
-    ~PortOverride() { qunsetenv(m_name.constData()); }
-
-private:
-    QByteArray m_name;
-};
-
-// Sets DIMRA_COM<n> to a path's bytes as they are, for the length of a test.
-class NativePortOverride
-{
-public:
-    NativePortOverride(int n, const QByteArray &path) : m_name("DIMRA_COM" + QByteArray::number(n))
-    {
-        qputenv(m_name.constData(), path);
-    }
-    ~NativePortOverride() { qunsetenv(m_name.constData()); }
-
-private:
-    QByteArray m_name;
-};
 
 void openAsTheDialogDoes(CMSComm &comm, short port);
 
@@ -61,8 +37,8 @@ void openAsTheDialogDoes(CMSComm &comm, short port)
 {
     comm.put_CommPort(port);
     comm.put_InputMode(CMSComm::comInputModeBinary);
-    comm.put_Settings(QStringLiteral("9600,n,8,1"));
-    comm.put_InputLen(1024);
+    comm.put_Settings(Dimra::kLineSettings);
+    comm.put_InputLen(Dimra::kReadSize);
     comm.put_RThreshold(1);
     comm.put_RTSEnable(true);
     comm.put_PortOpen(true);
@@ -123,7 +99,7 @@ void tst_MSComm::settingsTexts_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("valid");
-    QTest::newRow("the dialog's") << "9600,n,8,1" << true;
+    QTest::newRow("the dialog's") << QString(Dimra::kLineSettings) << true;
     QTest::newRow("upper case parity") << "19200,E,7,2" << true;
     QTest::newRow("spaces around fields") << " 115200 , o , 8 , 1.5 " << true;
     QTest::newRow("mark and space") << "300,m,5,1" << true;
@@ -172,7 +148,7 @@ void tst_MSComm::settingsReachTheLine_data()
     QTest::addColumn<QString>("settings");
     QTest::addColumn<int>("speed");
     QTest::addColumn<bool>("twoStopBits");
-    QTest::newRow("the dialog's 9600 8N1") << "9600,n,8,1" << int(B9600) << false;
+    QTest::newRow("the dialog's 9600 8N1") << QString(Dimra::kLineSettings) << int(B9600) << false;
     QTest::newRow("19200 7E2") << "19200,e,7,2" << int(B19200) << true;
     QTest::newRow("4800 8O1") << "4800,o,8,1" << int(B4800) << false;
 }
@@ -194,7 +170,7 @@ void tst_MSComm::settingsReachTheLine()
     QCOMPARE(int(cfgetispeed(&tio)), speed);
     QCOMPARE(bool(tio.c_cflag & CSTOPB), twoStopBits);
     QCOMPARE(int(tio.c_cflag & CRTSCTS), 0); // no hardware handshake
-    if (settings == QLatin1String("9600,n,8,1")) {
+    if (settings == Dimra::kLineSettings) {
         QCOMPARE(int(tio.c_cflag & CSIZE), int(CS8));
         QCOMPARE(int(tio.c_cflag & PARENB), 0);
     }
@@ -266,7 +242,7 @@ void tst_MSComm::staleBytesAreClearedAtOpen()
     PtyPair line;
     PortOverride com1(1, line.slavePath());
     QVERIFY(line.write("stale"));
-    QTest::qWait(20);
+    QTRY_VERIFY(line.programHasUnreadInput());
     CMSComm comm;
     QByteArray received;
     connect(&comm, &CMSComm::OnComm, this, [&] { received += comm.get_Input(); });
@@ -342,7 +318,7 @@ void tst_MSComm::secondOpenSaysThePortIsInUse()
     openAsTheDialogDoes(first, 1);
     CMSComm second;
     const QString error = errorOf([&] { openAsTheDialogDoes(second, 1); });
-    QVERIFY2(error.contains(QStringLiteral("占用")), qPrintable(error));
+    QVERIFY2(error.contains(UserText::kInUse), qPrintable(error));
     QVERIFY(!second.get_PortOpen());
     QVERIFY(first.get_PortOpen());
 }
@@ -386,8 +362,8 @@ void tst_MSComm::deviceLossClosesThePortAndIsAnnouncedOnce()
     openAsTheDialogDoes(comm, 1);
     line.closeMaster();
     QTRY_VERIFY(events.contains(CMSComm::comEvDeviceLost));
-    // Give a runaway error loop time to show itself.
-    QTest::qWait(200);
+    // A runaway error loop would never come to rest.
+    QVERIFY(ProcessEventsUntilIdle(comm));
     QCOMPARE(events.count(CMSComm::comEvDeviceLost), 1);
     QCOMPARE(events.size(), 1);
     QCOMPARE(openDuringEvent, QList<bool>{false});
@@ -408,9 +384,9 @@ void tst_MSComm::writeToAVanishedDeviceThrowsOnceAndAnnouncesNothingElse()
     line.closeMaster();
     // The write comes before the event loop has noticed the loss.
     const QString error = errorOf([&] { comm.put_Output(QByteArray::fromHex("3DAA00000000E7")); });
-    QVERIFY2(error.contains(QStringLiteral("中断")), qPrintable(error));
+    QVERIFY2(error.contains(UserText::kLinkLost), qPrintable(error));
     QVERIFY(!comm.get_PortOpen());
-    QTest::qWait(200);
+    QVERIFY(ProcessEventsUntilIdle(comm));
     QCOMPARE(notifications.count(), 0);
 }
 
@@ -447,10 +423,11 @@ void tst_MSComm::heldNotificationsArriveOnRelease()
     comm.HoldEvents();
     comm.HoldEvents();
     QVERIFY(line.write("held"));
-    QTest::qWait(100);
+    QVERIFY(ProcessEventsUntilIdle(comm));
+    QVERIFY(!line.programHasUnreadInput()); // the port has them: only the hold keeps them back
     QVERIFY(received.isEmpty());
     comm.ReleaseEvents();
-    QTest::qWait(50);
+    QVERIFY(ProcessEventsUntilIdle(comm));
     QVERIFY(received.isEmpty()); // still held once
     comm.ReleaseEvents();
     QTRY_COMPARE(received, QByteArray("held"));
@@ -467,12 +444,12 @@ void tst_MSComm::lossWhileHeldIsAnnouncedOnRelease()
     comm.HoldEvents();
     line.closeMaster();
     QTRY_VERIFY(!comm.get_PortOpen()); // closed at once...
-    QTest::qWait(100);
+    QVERIFY(ProcessEventsUntilIdle(comm));
     QVERIFY(events.isEmpty());         // ...announced only when released
     comm.put_Output("x");              // the pending announcement covers this write
     comm.ReleaseEvents();
     QTRY_COMPARE(events, QList<short>{CMSComm::comEvDeviceLost});
-    QTest::qWait(100);
+    QVERIFY(ProcessEventsUntilIdle(comm));
     QCOMPARE(events.size(), 1);
 }
 
@@ -572,7 +549,7 @@ void tst_MSComm::openErrorsNameTheirCause()
     QFETCH(QByteArray, path);
     QFETCH(int, kind);
     QFETCH(QString, says);
-    NativePortOverride com1(1, path);
+    PortOverride com1(1, path);
     CMSComm comm;
     const CSerialError error = openFailure(comm, 1);
     QVERIFY2(error.text().contains(says), qPrintable(error.text()));
@@ -600,7 +577,7 @@ void tst_MSComm::pathsThatAreNotPlainTextStillOpen()
     QCOMPARE(::symlink(QFile::encodeName(line.slavePath()).constData(), path.constData()), 0);
     // The folder's own clean-up cannot name a file whose name is not text.
     const auto removeLink = qScopeGuard([&path] { ::unlink(path.constData()); });
-    NativePortOverride com1(1, path);
+    PortOverride com1(1, path);
     CMSComm comm;
     const CSerialError error = openFailure(comm, 1);
     QVERIFY2(comm.get_PortOpen(), qPrintable(error.text()));

@@ -41,6 +41,7 @@ private slots:
     void repliesOfOtherLengthsAreSkippedWhole_data();
     void repliesOfOtherLengthsAreSkippedWhole();
     void everyByteInEveryStateKeepsTheParserSound();
+    void frequencyOfWideTextsStopsAtTheIntLimits();
     void storeExchangeAfterEveryByte();
 
     void replyEffects_data();
@@ -167,7 +168,9 @@ void tst_ReplyParser::repliesOfOtherLengthsAreSkippedWhole()
 void tst_ReplyParser::everyByteInEveryStateKeepsTheParserSound()
 {
     // Bring the parser into each state with each kind of length, then offer
-    // every byte value: the state stays in 0-7 and the counter in 0-3.
+    // every byte value: only the byte after a reply's data completes it, the
+    // counter runs only inside a three-byte reply's data and stays in 0-3,
+    // and the byte is kept as its text.
     const QList<QByteArray> prefixes = {
         "", "3D", "3DAA", "3DAA00", "3DAA0001", "3DAA000100",
         "3DAA00010001", "3DAA00040003", "3DAA0004000301", "3DAA000400030102",
@@ -178,13 +181,31 @@ void tst_ReplyParser::everyByteInEveryStateKeepsTheParserSound()
             CDimraProtocol::ResetRxCounter();
             ParserUnderTest p;
             p.feed(prefix);
+            const bool completes = p.m_nRxState == 7;
             p.ProcessReplyByte(ReceivedByteText(uchar(b)));
-            QVERIFY2(p.m_nRxState >= 0 && p.m_nRxState <= 7, prefix + " then " + QByteArray::number(b));
+            const QByteArray what = prefix + " then " + QByteArray::number(b);
+            QVERIFY2(p.m_bRxFrameDone == (completes ? 1 : 0), what);
+            QVERIFY2(p.m_nRxState == 6 || CDimraProtocol::RxCounter() == 0, what);
             QVERIFY(CDimraProtocol::RxCounter() >= 0 && CDimraProtocol::RxCounter() <= 3);
             QCOMPARE(p.m_strRxByte, IntToHex(b));
         }
     }
     CDimraProtocol::ResetRxCounter();
+}
+
+void tst_ReplyParser::frequencyOfWideTextsStopsAtTheIntLimits()
+{
+    // The receive path hands the parser byte texts only, but ProcessReplyByte
+    // takes any text: thousands too wide for an int saturate, not overflow.
+    const QList<QPair<QString, int>> cases = {{"7FFFFFFF ", INT_MAX}, {"80000000 ", INT_MIN}};
+    for (const auto &[thousands, frequency] : cases) {
+        ParserUnderTest p;
+        p.feed("3DAA00040003");
+        p.ProcessReplyByte(thousands);
+        p.feed("000000");
+        p.ApplyReply();
+        QCOMPARE(p.m_nFrequency, frequency);
+    }
 }
 
 void tst_ReplyParser::storeExchangeAfterEveryByte()

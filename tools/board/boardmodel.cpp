@@ -1,5 +1,7 @@
 #include "boardmodel.h"
 
+#include "protocolnumbers.h"
+
 #include <QtGlobal>
 
 namespace {
@@ -130,12 +132,12 @@ QList<CFrameReader::Frame> CBoardModel::Receive(const QByteArray &bytes, QList<O
             continue;
         }
 
-        // The board holds what it can: duties 0-100 %, 25-150000 Hz.
+        // The board holds what it can.
         const int value = DecodeValue(frame.code, frame.data);
         if (frame.code == 4)
-            m_state.frequency = qBound(25, value, 150000);
+            m_state.frequency = qBound(Dimra::kFrequencyMin, value, Dimra::kFrequencyMax);
         else
-            m_state.duty[frame.code - 1] = qBound(0, value, 100);
+            m_state.duty[frame.code - 1] = qBound(Dimra::kDutyMin, value, Dimra::kDutyMax);
 
         if (m_mode == Echo)
             sent->append(reportOf(frame.code));

@@ -27,8 +27,8 @@ public:
 
     struct State
     {
-        int frequency = 1000; // Hz, 25-150000
-        int duty[3] = {0, 0, 0}; // percent, 0-100
+        int frequency = 1000; // Hz, Dimra::kFrequencyMin to kFrequencyMax
+        int duty[3] = {0, 0, 0}; // percent, Dimra::kDutyMin to kDutyMax
     };
 
     // What went out on the line, piece by piece, with what it means.

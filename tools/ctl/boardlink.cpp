@@ -1,12 +1,12 @@
 #include "boardlink.h"
 
+#include "protocolnumbers.h"
+
 #include "serialerror.h"
 
 namespace {
 
 // The window's line and read size.
-const QString kLineSettings = QStringLiteral("9600,n,8,1");
-constexpr short kInputLen = 1024;
 
 } // namespace
 
@@ -29,8 +29,8 @@ void CBoardLink::Open(int n, const QString &devicePath)
     else
         m_comm.put_DevicePath(devicePath);
     m_comm.put_InputMode(CMSComm::comInputModeBinary);
-    m_comm.put_Settings(kLineSettings);
-    m_comm.put_InputLen(kInputLen);
+    m_comm.put_Settings(Dimra::kLineSettings);
+    m_comm.put_InputLen(Dimra::kReadSize);
     m_comm.put_RThreshold(1);
     m_comm.put_RTSEnable(true);
     m_comm.put_PortOpen(true);

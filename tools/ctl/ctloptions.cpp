@@ -1,12 +1,14 @@
 #include "ctloptions.h"
 
+#include "protocolnumbers.h"
+
 #include "dimraprotocol.h"
 
 #include <QCommandLineParser>
 #include <QRegularExpression>
 #include <algorithm>
 
-using namespace CtlLimits;
+using namespace Dimra;
 
 namespace {
 
@@ -74,7 +76,7 @@ std::optional<int> CtlPortNumber(const QString &port)
         return 0;
     bool ok = false;
     const int n = match.captured(1).toInt(&ok);
-    if (!ok || n < 1 || n > kCommPortCount)
+    if (!ok || n < 1 || n > kPortCount)
         return std::nullopt;
     return n;
 }
@@ -121,7 +123,7 @@ CtlParse ParseCtlArguments(const QStringList &arguments)
         if (!CtlPortNumber(options.port))
             return failure(QStringLiteral("there is no port %1; the ports are COM1 to COM%2, or give a device path")
                                .arg(options.port)
-                               .arg(kCommPortCount));
+                               .arg(kPortCount));
     }
     if (parser.isSet(timeout)) {
         QString error;

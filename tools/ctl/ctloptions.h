@@ -9,16 +9,6 @@
 // set, all checked before any port is opened. A value outside the board's
 // range is refused, never clamped.
 
-// The ranges the board holds and the port numbers the window offers, the
-// same numbers as the window's sliders and port list.
-namespace CtlLimits {
-constexpr int kFrequencyMin = 25;      // Hz
-constexpr int kFrequencyMax = 150000;  // Hz
-constexpr int kDutyMin = 0;            // percent
-constexpr int kDutyMax = 100;          // percent
-constexpr int kCommPortCount = 12;     // COM1 to COM12
-} // namespace CtlLimits
-
 enum class CtlCommand { List, Get, Set, Off, Monitor };
 
 // Values by command code (CDimraProtocol::Command): 1-3 the channels, 4 the

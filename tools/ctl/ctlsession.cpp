@@ -1,5 +1,7 @@
 #include "ctlsession.h"
 
+#include "protocolnumbers.h"
+
 #include "ctlexit.h"
 #include "ctlformat.h"
 #include "serialerror.h"
@@ -74,7 +76,7 @@ void CCtlSession::Start()
 
 void CCtlSession::listPorts()
 {
-    const QList<CommPortTarget> targets = ResolveCommPorts(CtlLimits::kCommPortCount);
+    const QList<CommPortTarget> targets = ResolveCommPorts(Dimra::kPortCount);
     for (int i = 0; i < targets.size(); ++i)
         print(FormatPort(i + 1, targets.at(i), m_options.json));
     finish(ExitOk);
