@@ -1,4 +1,5 @@
 #include "dialogfixture.h"
+#include "linkindicator.h"
 #include "envoverride.h"
 #include "serialerror.h"
 #include "usertexts.h"
@@ -79,6 +80,12 @@ private slots:
     void enterNeverClosesEscapeDoes();
     void closeCommandClosesThePortAndTheDialog();
     void aboutBoxOpensFromF1AndLeavesTheDialogUnchanged();
+    void replyClampedInPlaceStillRedraws_data();
+    void replyClampedInPlaceStillRedraws();
+    void lossShowsOneMessageWhateverTheEditsHold();
+    void replyCutByALossDoesNotSpoilTheNextConnect();
+    void linkIndicatorFollowsTheConnectPath();
+    void slidersStepByTicksAndCarryTheirRowNames();
 
 };
 
@@ -649,6 +656,126 @@ void tst_DimraDlg::aboutBoxOpensFromF1AndLeavesTheDialogUnchanged()
     QVERIFY(m_dlg->isVisible());
     QCOMPARE(connectButton()->text(), kConnect);
     QCOMPARE(edit("Frequency")->text(), QStringLiteral("25"));
+}
+
+void tst_DimraDlg::replyClampedInPlaceStillRedraws_data()
+{
+    QTest::addColumn<QByteArray>("row");
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<int>("clamped");
+    const int frequency = CDimraProtocol::CmdFrequency;
+    QTest::newRow("channel 2 at 100, then C8") << QByteArray("Channel2") << ChannelReply(2, 100)
+                                               << ChannelReply(2, 0xC8) << 100;
+    QTest::newRow("frequency at 150000, then 151000") << QByteArray("Frequency") << FrequencyReply(150000)
+                                                      << FrequencyReply(151000) << 150000;
+    // Read with no three-byte reply before it: 0, which the slider at 25 shows as 25.
+    QTest::newRow("one-byte frequency reply at 25") << QByteArray("Frequency") << QByteArray()
+                                                    << CBoardModel::BuildReply(frequency, QByteArray(1, 7)) << 25;
+}
+
+void tst_DimraDlg::replyClampedInPlaceStillRedraws()
+{
+    QFETCH(QByteArray, row);
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, reply);
+    QFETCH(int, clamped);
+    const int code = row == "Frequency" ? int(CDimraProtocol::CmdFrequency) : row.right(1).toInt();
+    QVERIFY(connectAndLink());
+    QVERIFY(m_line->write(before));
+    QTRY_COMPARE(slider(row)->value(), clamped);
+    QCOMPARE(framesSent(), SentValues{}); // a reported value is not sent back
+
+    // The slider cannot move; its redraw brings member and edit back to it
+    // and sends the clamped value.
+    QVERIFY(m_line->write(reply));
+    QCOMPARE(framesSent(1), (SentValues{{code, clamped}}));
+    QCOMPARE(edit(row)->text(), QString::number(clamped));
+    QCOMPARE(slider(row)->value(), clamped);
+    QVERIFY(m_messages->take().size() <= 1); // the range message for the reported value, at most once
+
+    // Nothing out of range is left behind to trouble the other rows.
+    const QByteArray other = row == "Channel3" ? "Channel1" : "Channel3";
+    QTest::keyClick(slider(other), Qt::Key_Right);
+    QCOMPARE(framesSent(1).size(), 1);
+    QCOMPARE(m_messages->messages, QStringList());
+}
+
+void tst_DimraDlg::lossShowsOneMessageWhateverTheEditsHold()
+{
+    QVERIFY(connectAndLink());
+    edit("Channel1")->setText(QStringLiteral("abc"));
+    edit("Frequency")->setText(QStringLiteral("1"));
+    m_line->closeMaster();
+    QTRY_COMPARE(m_messages->messages.size(), 1);
+    QVERIFY(settle());
+    QCOMPARE(m_messages->messages.size(), 1);
+    QVERIFY2(m_messages->messages.first().contains(kLinkLost), qPrintable(m_messages->messages.first()));
+    // The system's words go to the details, not into the sentence.
+    QVERIFY(!m_messages->details.first().isEmpty());
+    QVERIFY(!m_messages->messages.first().contains(m_messages->details.first()));
+}
+
+void tst_DimraDlg::replyCutByALossDoesNotSpoilTheNextConnect()
+{
+    QTest::mouseClick(connectButton(), Qt::LeftButton);
+    QCOMPARE(m_line->readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
+    // Half a channel 1 reply, then the adapter is pulled.
+    QVERIFY(m_line->write(ChannelReply(1, 5).left(5)));
+    QVERIFY(settle());
+    m_line->closeMaster();
+    QTRY_COMPARE(m_messages->messages.size(), 1);
+
+    // Plugged in again: the board's first reply makes the link.
+    PtyPair replugged;
+    PortOverride com1(1, replugged.slavePath());
+    QTest::mouseClick(connectButton(), Qt::LeftButton);
+    QCOMPARE(replugged.readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
+    QVERIFY(replugged.write(ChannelReply(1, 42)));
+    QTRY_VERIFY(m_dlg->m_bLinked);
+    QCOMPARE(slider("Channel1")->value(), 42);
+    QCOMPARE(m_messages->messages.size(), 1);
+}
+
+void tst_DimraDlg::linkIndicatorFollowsTheConnectPath()
+{
+    auto *indicator = m_dlg->findChild<CLinkIndicator *>(QStringLiteral("linkIndicator"));
+    QVERIFY(indicator);
+    QCOMPARE(indicator->focusPolicy(), Qt::NoFocus);
+    QCOMPARE(indicator->state(), CLinkIndicator::PortClosed);
+    const QString closedMark = indicator->text();
+
+    QTest::mouseClick(connectButton(), Qt::LeftButton);
+    QCOMPARE(indicator->state(), CLinkIndicator::Waiting);
+    QVERIFY2(indicator->toolTip().contains(m_line->slavePath()), qPrintable(indicator->toolTip()));
+    QVERIFY(indicator->text() != closedMark); // a shape, not colour alone
+    // A board that does not answer is named as such, with what to check.
+    QTRY_COMPARE_WITH_TIMEOUT(indicator->state(), CLinkIndicator::NoAnswer, CLinkIndicator::kAnswerWaitMs + 3000);
+    QVERIFY2(indicator->toolTip().contains(QStringLiteral("没有应答")), qPrintable(indicator->toolTip()));
+
+    QVERIFY(m_line->write(ChannelReply(1, 0)));
+    QTRY_COMPARE(indicator->state(), CLinkIndicator::Linked);
+    QVERIFY(indicator->toolTip().contains(m_line->slavePath()));
+
+    QTest::mouseClick(connectButton(), Qt::LeftButton);
+    QCOMPARE(indicator->state(), CLinkIndicator::PortClosed);
+    QCOMPARE(indicator->text(), closedMark);
+}
+
+void tst_DimraDlg::slidersStepByTicksAndCarryTheirRowNames()
+{
+    QVERIFY(connectAndLink());
+    QTest::keyClick(slider("Frequency"), Qt::Key_PageUp);
+    QCOMPARE(slider("Frequency")->value(), Dimra::kFrequencyMin + Dimra::kFrequencyTick);
+    QTest::keyClick(slider("Channel2"), Qt::Key_PageUp);
+    QTest::keyClick(slider("Channel2"), Qt::Key_Right);
+    QCOMPARE(slider("Channel2")->value(), Dimra::kDutyTick + 1);
+
+    QCOMPARE(slider("Frequency")->accessibleName(), QStringLiteral("频率"));
+    QCOMPARE(edit("Channel3")->accessibleName(), QStringLiteral("通道3"));
+    // Shrinking the window never hides a control.
+    QVERIFY(m_dlg->minimumSize().width() >= connectButton()->geometry().right());
+    QVERIFY(m_dlg->minimumSize().height() >= slider("Channel3")->geometry().bottom());
 }
 
 QTEST_MAIN(tst_DimraDlg)
