@@ -184,7 +184,8 @@ void CBoardServer::dropAt(int index)
 void CBoardServer::writePending()
 {
     qsizetype allowed = m_nQueued;
-    if (m_bPaced) {
+    // The pace clock runs only while answers are owed.
+    if (m_bPaced && m_nQueued > 0) {
         const qint64 due = m_burstClock.nsecsElapsed() * kBytesPerSecond / 1000000000 + 1 - m_nBurstSent;
         allowed = qBound<qsizetype>(0, due, m_nQueued);
     }
