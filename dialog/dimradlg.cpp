@@ -32,6 +32,10 @@ const int kSettingControls[] = {
     IDC_SLIDER_FREQUENCY, IDC_SLIDER_CHANNEL1, IDC_SLIDER_CHANNEL2, IDC_SLIDER_CHANNEL3,
 };
 
+// The rows of the dialog, by command code.
+constexpr int kRowCodes[] = {CDimraProtocol::CmdFrequency, CDimraProtocol::CmdChannel1, CDimraProtocol::CmdChannel2,
+                             CDimraProtocol::CmdChannel3};
+
 // Ends an exchange however it ends, and lets held serial events through.
 class ExchangeScope
 {
@@ -153,7 +157,7 @@ void CMyDimraDlg::OnInitDialog()
     m_sliderChannel2->setTickInterval(Dimra::kDutyTick);
     m_sliderChannel3->setTickInterval(Dimra::kDutyTick);
     // Page Up and Page Down step from tick to tick; arrow keys by one.
-    for (const int code : {CmdFrequency, CmdChannel1, CmdChannel2, CmdChannel3}) {
+    for (const int code : kRowCodes) {
         QSlider *slider = m_rows[code].slider;
         slider->setPageStep(slider->tickInterval());
     }
@@ -219,10 +223,10 @@ void CMyDimraDlg::ReportError(const QString &text, const QString &details)
     // sliders for that asks for no redraw, whose validation would bring a
     // second message about the edits after the one about the loss.
     if (!m_comm.get_PortOpen()) {
-        for (const int code : {CmdFrequency, CmdChannel1, CmdChannel2, CmdChannel3})
+        for (const int code : kRowCodes)
             m_redraw[code]->setWatchEnabledChange(false);
         EnterDisconnectedState();
-        for (const int code : {CmdFrequency, CmdChannel1, CmdChannel2, CmdChannel3})
+        for (const int code : kRowCodes)
             m_redraw[code]->setWatchEnabledChange(true);
         UpdateLinkIndicator();
     }
