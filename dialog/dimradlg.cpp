@@ -219,17 +219,9 @@ void CMyDimraDlg::OnControlEvent(void (CMyDimraDlg::*handler)())
 void CMyDimraDlg::ReportError(const QString &text, const QString &details)
 {
     // Whatever the failure, a closed port means the window is disconnected:
-    // a device lost while reading or writing leaves it here too. Locking the
-    // sliders for that asks for no redraw, whose validation would bring a
-    // second message about the edits after the one about the loss.
-    if (!m_comm.get_PortOpen()) {
-        for (const int code : kRowCodes)
-            m_redraw[code]->setWatchEnabledChange(false);
+    // a device lost while reading or writing leaves it here too.
+    if (!m_comm.get_PortOpen())
         EnterDisconnectedState();
-        for (const int code : kRowCodes)
-            m_redraw[code]->setWatchEnabledChange(true);
-        UpdateLinkIndicator();
-    }
     DimraMessageBox(this, text, details);
 }
 
@@ -272,7 +264,13 @@ void CMyDimraDlg::EnterDisconnectedState()
 {
     m_bLinked = false;
     m_btnConnect->setText(kCaptionConnect);
+    // Locking the sliders here asks for no redraw: its validation would
+    // bring a message about the edits after the one about the failure.
+    for (const int code : kRowCodes)
+        m_redraw[code]->setWatchEnabledChange(false);
     EnableSettingControls(false);
+    for (const int code : kRowCodes)
+        m_redraw[code]->setWatchEnabledChange(true);
 }
 
 void CMyDimraDlg::OnConnect()
@@ -373,8 +371,9 @@ void CMyDimraDlg::SetSliderPos(int code, int position)
 void CMyDimraDlg::WriteFrame(const QByteArray &bytes)
 {
     // While the line is busy only the newest value of each setting waits;
-    // the open-link frame is never merged away.
-    const int code = bytes.size() > 3 ? uchar(bytes.at(3)) : CmdOpenLink;
+    // the open-link frame is never merged away. The frame image holds the
+    // code of the frame just built.
+    const int code = m_nTxFrame[3];
     m_comm.put_Output(bytes, code == CmdOpenLink ? COutputQueue::NoMerge : code);
 }
 

@@ -146,8 +146,7 @@ void CMSComm::put_PortOpen(bool open)
             }
             m_port.close();
         }
-        m_output.clear();
-        m_paceTimer.stop();
+        dropOutput();
         return;
     }
     if (m_port.isOpen())
@@ -196,7 +195,7 @@ void CMSComm::put_PortOpen(bool open)
     m_nativeDevice = target.nativePath;
     m_bLossPending = false;
     m_bLossInOutput = false;
-    m_output.clear();
+    dropOutput();
     m_nLineFreeAtUs = 0;
 #ifdef Q_OS_UNIX
     struct stat st;
@@ -221,6 +220,12 @@ void CMSComm::put_Output(const QByteArray &bytes, int mergeKey)
         m_bLossInOutput = false;
         throw CSerialError(m_strLossText, CSerialError::DeviceLost, m_strLossDetails);
     }
+}
+
+void CMSComm::dropOutput()
+{
+    m_output.clear();
+    m_paceTimer.stop();
 }
 
 qint64 CMSComm::get_InBufferCount() const
@@ -373,8 +378,7 @@ void CMSComm::loseDevice(const QString &reason)
     m_strLossText = QStringLiteral("与串口 %1 的连接已中断。设备可能已被拔出，或对端已关闭。")
                         .arg(deviceLabel(m_strDevice));
     m_strLossDetails = reason;
-    m_output.clear();
-    m_paceTimer.stop();
+    dropOutput();
     m_port.close();
     if (m_nOutputDepth > 0) {
         m_bLossInOutput = true; // put_Output reports it by throwing

@@ -83,6 +83,7 @@ signals:
 private:
     void onPortError(QSerialPort::SerialPortError error);
     void pumpOutput();
+    void dropOutput(); // what waits for the line is for a port that is gone
     qint64 writeToLine(const QByteArray &bytes);
     qint64 bytesOnLine() const;
     double byteTimeUs() const;

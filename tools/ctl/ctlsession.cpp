@@ -28,9 +28,9 @@ QString openFailure(const CSerialError &e)
                               "with -p PATH.")
             .arg(e.text());
     case ExitNoPermission:
-        return QStringLiteral("no permission to open the port: %1\nJoin the group that owns the device as "
-                              "shown (sudo usermod -aG GROUP $USER), then log in again.")
-            .arg(e.text());
+        // The serial control's text says how to grant access: a group to
+        // join, or a udev rule where no group may use the device.
+        return QStringLiteral("no permission to open the port: %1").arg(e.text());
     case ExitInUse:
         return QStringLiteral("the port is in use: %1\nClose the program that holds it (the Dimra window or "
                               "another dimractl), then try again.")
