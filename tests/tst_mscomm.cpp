@@ -70,7 +70,6 @@ private slots:
     void receivedBytesArriveThroughTheNotification();
     void inputLenLimitsOneReadAndTheRestFollows();
     void staleBytesAreClearedAtOpen();
-    void missingDeviceRaisesAnError();
     void portNumberWithoutDeviceRaisesAnError();
     void devicePathIsOpenedInsteadOfTheCommPort();
     void secondOpenSaysThePortIsInUse();
@@ -83,6 +82,7 @@ private slots:
     void lossWhileHeldIsAnnouncedOnRelease();
     void busyLineSendsTheNewestValueOfEachKeyInFirstQueuedOrder();
     void fullLineIsBackPressureAndTheLastValueArrives();
+    void closingSendsWhatStillWaits();
     void heldEventsKeepTheReadBufferBounded();
     void openErrorsNameTheirCause_data();
     void openErrorsNameTheirCause();
@@ -251,16 +251,6 @@ void tst_MSComm::staleBytesAreClearedAtOpen()
     QTRY_COMPARE(received, QByteArray("fresh"));
 }
 
-void tst_MSComm::missingDeviceRaisesAnError()
-{
-    PortOverride com1(1, QStringLiteral("/dev/dimra-no-such-device"));
-    CMSComm comm;
-    const QString error = errorOf([&] { openAsTheDialogDoes(comm, 1); });
-    QVERIFY2(error.contains(QStringLiteral("/dev/dimra-no-such-device")), qPrintable(error));
-    QVERIFY2(error.contains(QStringLiteral("COM1")), qPrintable(error));
-    QVERIFY(!comm.get_PortOpen());
-}
-
 void tst_MSComm::portNumberWithoutDeviceRaisesAnError()
 {
     CMSComm comm;
@@ -283,27 +273,6 @@ void tst_MSComm::devicePathIsOpenedInsteadOfTheCommPort()
     QVERIFY(!errorOf([&] { comm.put_DevicePath(QString()); }).isEmpty()); // not while open
     comm.put_PortOpen(false);
 
-    // The error an open raises, if any.
-    const auto openError = [&comm]() -> std::optional<CSerialError> {
-        try {
-            comm.put_PortOpen(true);
-        } catch (const CSerialError &e) {
-            return e;
-        }
-        return std::nullopt;
-    };
-    // A missing path is named as given, without a COMn or its variable.
-    comm.put_DevicePath(QStringLiteral("/dev/dimra-missing"));
-    const std::optional<CSerialError> missing = openError();
-    QVERIFY(missing);
-    QCOMPARE(missing->kind(), CSerialError::NoSuchDevice);
-    QVERIFY2(missing->text().contains(QStringLiteral("/dev/dimra-missing")), qPrintable(missing->text()));
-    QVERIFY2(!missing->text().contains(QStringLiteral("COM")), qPrintable(missing->text()));
-    // A file that is no terminal is told apart from a missing device.
-    comm.put_DevicePath(QStringLiteral("/dev/null"));
-    const std::optional<CSerialError> notSerial = openError();
-    QVERIFY(notSerial);
-    QCOMPARE(notSerial->kind(), CSerialError::NotSerial);
     // An empty path goes back to the port number.
     comm.put_DevicePath(QString());
     const QString error = errorOf([&] { comm.put_PortOpen(true); });
@@ -475,6 +444,23 @@ void tst_MSComm::busyLineSendsTheNewestValueOfEachKeyInFirstQueuedOrder()
     QVERIFY(comm.get_PortOpen());
 }
 
+void tst_MSComm::closingSendsWhatStillWaits()
+{
+    PtyPair line;
+    PortOverride com1(1, line.slavePath());
+    CMSComm comm;
+    openAsTheDialogDoes(comm, 1);
+    comm.put_Settings(QStringLiteral("600,n,8,1"));
+    for (const QByteArray &frame : {QByteArray("open1"), QByteArray("a=1"), QByteArray("b=1"), QByteArray("b=2")})
+        comm.put_Output(frame, frame.startsWith("open") ? COutputQueue::NoMerge : frame.at(0));
+    QVERIFY(comm.get_OutBufferCount() > 0);
+    // A disconnect the user asks for still gets the last values out.
+    comm.put_PortOpen(false);
+    QCOMPARE(comm.get_OutBufferCount(), 0);
+    const QByteArray expected = "open1a=1b=2";
+    QCOMPARE(line.readExactly(int(expected.size()), 5000), expected);
+}
+
 void tst_MSComm::fullLineIsBackPressureAndTheLastValueArrives()
 {
     PtyPair line;
@@ -528,32 +514,50 @@ void tst_MSComm::heldEventsKeepTheReadBufferBounded()
 void tst_MSComm::openErrorsNameTheirCause_data()
 {
     QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<bool>("byPath"); // named directly (dimractl -p), not as COM1
     QTest::addColumn<int>("kind");
     QTest::addColumn<QString>("says");
     const QByteArray folder = QFile::encodeName(m_dir.path());
     QFile plain(m_dir.filePath(QStringLiteral("plain")));
     QVERIFY(plain.open(QIODevice::WriteOnly));
-    QTest::newRow("a directory") << folder << int(CSerialError::NotSerial) << QStringLiteral("不是串口设备");
-    QTest::newRow("a regular file") << folder + "/plain" << int(CSerialError::NotSerial) << QStringLiteral("不是串口设备");
-    QTest::newRow("/dev/null") << QByteArray("/dev/null") << int(CSerialError::NotSerial) << QStringLiteral("不是串口设备");
-    QTest::newRow("nothing there") << folder + "/none" << int(CSerialError::NoSuchDevice) << QStringLiteral("找不到");
-    QTest::newRow("relative, nothing there") << QByteArray("relative/dev") << int(CSerialError::NoSuchDevice)
-                                             << QDir::current().absoluteFilePath(QStringLiteral("relative/dev"));
+    QTest::newRow("a directory") << folder << false << int(CSerialError::NotSerial) << QStringLiteral("不是串口设备");
+    QTest::newRow("a regular file") << folder + "/plain" << false << int(CSerialError::NotSerial)
+                                    << QStringLiteral("不是串口设备");
+    QTest::newRow("/dev/null") << QByteArray("/dev/null") << false << int(CSerialError::NotSerial)
+                               << QStringLiteral("不是串口设备");
+    QTest::newRow("/dev/null by path") << QByteArray("/dev/null") << true << int(CSerialError::NotSerial)
+                                       << QStringLiteral("不是串口设备");
+    QTest::newRow("nothing there") << folder + "/none" << false << int(CSerialError::NoSuchDevice)
+                                   << QStringLiteral("DIMRA_COM1");
+    QTest::newRow("nothing there by path") << folder + "/none" << true << int(CSerialError::NoSuchDevice)
+                                           << QStringLiteral("找不到");
+    QTest::newRow("relative, nothing there") << QByteArray("relative/dev") << false
+                                             << int(CSerialError::NoSuchDevice) << QStringLiteral("找不到");
     // Too long a name: no cause is guessed.
-    QTest::newRow("5000 characters") << "/" + QByteArray(4999, 'a') << int(CSerialError::Failed)
+    QTest::newRow("5000 characters") << "/" + QByteArray(4999, 'a') << false << int(CSerialError::Failed)
                                      << QStringLiteral("原因未能确定");
 }
 
 void tst_MSComm::openErrorsNameTheirCause()
 {
     QFETCH(QByteArray, path);
+    QFETCH(bool, byPath);
     QFETCH(int, kind);
     QFETCH(QString, says);
-    PortOverride com1(1, path);
+    std::optional<PortOverride> com1;
     CMSComm comm;
+    if (byPath)
+        comm.put_DevicePath(QFile::decodeName(path));
+    else
+        com1.emplace(1, path);
     const CSerialError error = openFailure(comm, 1);
     QVERIFY2(error.text().contains(says), qPrintable(error.text()));
     QCOMPARE(int(error.kind()), kind);
+    // The message names the file tried, made absolute, and COM1 only when
+    // that is how the port was named.
+    const QString tried = QDir::current().absoluteFilePath(QFile::decodeName(path));
+    QVERIFY2(error.text().contains(tried), qPrintable(error.text()));
+    QCOMPARE(error.text().contains(QStringLiteral("COM1")), !byPath);
     // The system's words are kept for a report, apart from the sentence.
     QVERIFY(!error.details().isEmpty());
     QVERIFY2(!error.text().contains(error.details()), qPrintable(error.text()));
