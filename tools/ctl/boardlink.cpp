@@ -2,14 +2,6 @@
 
 #include "protocolnumbers.h"
 
-#include "serialerror.h"
-
-namespace {
-
-// The window's line and read size.
-
-} // namespace
-
 CBoardLink::CBoardLink(QObject *parent)
     : QObject(parent)
 {

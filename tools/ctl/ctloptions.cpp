@@ -1,8 +1,7 @@
 #include "ctloptions.h"
 
-#include "protocolnumbers.h"
-
 #include "dimraprotocol.h"
+#include "protocolnumbers.h"
 
 #include <QCommandLineParser>
 #include <QRegularExpression>

@@ -1,9 +1,8 @@
 #include "ctlsession.h"
 
-#include "protocolnumbers.h"
-
 #include "ctlexit.h"
 #include "ctlformat.h"
+#include "protocolnumbers.h"
 #include "serialerror.h"
 
 #include <QStringList>
