@@ -11,9 +11,9 @@ CLinkIndicator::CLinkIndicator(QWidget *parent)
     m_answerTimer.setInterval(kAnswerWaitMs);
     connect(&m_answerTimer, &QTimer::timeout, this, [this] {
         if (m_state == Waiting)
-            show(NoAnswer);
+            display(NoAnswer);
     });
-    show(PortClosed);
+    display(PortClosed);
 }
 
 void CLinkIndicator::setLink(bool portOpen, bool linked, const QString &device)
@@ -26,10 +26,10 @@ void CLinkIndicator::setLink(bool portOpen, bool linked, const QString &device)
     else if (next != Waiting)
         m_answerTimer.stop();
     if (next != m_state || deviceChanged)
-        show(next);
+        display(next);
 }
 
-void CLinkIndicator::show(State state)
+void CLinkIndicator::display(State state)
 {
     m_state = state;
     QString glyph;

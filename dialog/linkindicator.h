@@ -27,7 +27,7 @@ public:
     static constexpr int kAnswerWaitMs = 3000;
 
 private:
-    void show(State state);
+    void display(State state);
 
     State m_state = PortClosed;
     QString m_strDevice;
