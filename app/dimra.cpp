@@ -1,12 +1,10 @@
 #include "dimra.h"
 
 #include "dimradlg.h"
+#include "language.h"
 
 #include <QApplication>
 #include <QIcon>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 
 bool CMyDimraApp::InitInstance()
 {
@@ -16,12 +14,9 @@ bool CMyDimraApp::InitInstance()
     QGuiApplication::setDesktopFileName(QStringLiteral(DIMRA_APP_ID));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/dimra-256.png")));
 
-    // The interface is Chinese: so are the framework's own buttons (OK,
-    // Cancel) and the texts of its standard dialogs.
-    auto *qtTranslator = new QTranslator(qApp);
-    if (qtTranslator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qt"), QStringLiteral("_"),
-                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QCoreApplication::installTranslator(qtTranslator);
+    // The window, and the framework's own buttons (OK, Cancel) and standard
+    // dialogs, speak the user's language: Chinese unless another is named.
+    const CRunLanguage language(CRunLanguage::Window);
 
     CMyDimraDlg dlg;
     dlg.exec();

@@ -8,6 +8,7 @@
 #include "boardmodel.h"
 #include "boardoptions.h"
 #include "boardserver.h"
+#include "language.h"
 #include "quitonsignals.h"
 
 #include <QCoreApplication>
@@ -55,6 +56,7 @@ int main(int argc, char *argv[])
     const ClosedStandardFds closed = reserveStandardFds(); // before anything opens a descriptor
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("dimra-board"));
+    const CRunLanguage language(CRunLanguage::CommandLine);
 
     CBoardCommandLine commandLine;
     if (!commandLine.Parse(QCoreApplication::arguments()))

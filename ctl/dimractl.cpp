@@ -4,6 +4,7 @@
 #include "ctlexit.h"
 #include "ctloptions.h"
 #include "ctlsession.h"
+#include "language.h"
 #include "quitonsignals.h"
 
 #include <QCoreApplication>
@@ -15,6 +16,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("dimractl"));
     QCoreApplication::setApplicationVersion(QStringLiteral(DIMRA_VERSION));
+    const CRunLanguage language(CRunLanguage::CommandLine);
 
     const CtlParse parse = ParseCtlArguments(QCoreApplication::arguments());
     switch (parse.outcome) {
