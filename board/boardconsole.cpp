@@ -8,12 +8,12 @@ CBoardConsole::CBoardConsole(CBoardServer *server, const CBoardModel *model, FIL
     connect(server, &CBoardServer::framesReceived, this, [this](const QList<CFrameReader::Frame> &frames) {
         if (m_bTrace)
             for (const CFrameReader::Frame &frame : frames)
-                print(TraceLine(QStringLiteral("收"), frame.raw, CBoardModel::Describe(frame)));
+                print(TraceLine(tr("RX", "received, in the trace"), frame.raw, CBoardModel::Describe(frame)));
         showStatus();
     });
     connect(server, &CBoardServer::sent, this, [this](const CBoardModel::Output &output) {
         if (m_bTrace)
-            print(TraceLine(QStringLiteral("发"), output.bytes, output.meaning));
+            print(TraceLine(tr("TX", "sent, in the trace"), output.bytes, output.meaning));
     });
     connect(server, &CBoardServer::answersDropped, this, &CBoardConsole::showStatus);
 }
@@ -21,7 +21,8 @@ CBoardConsole::CBoardConsole(CBoardServer *server, const CBoardModel *model, FIL
 QString CBoardConsole::StatusLine(const CBoardModel &model, qint64 droppedAnswers)
 {
     const CBoardModel::State &s = model.state();
-    return QStringLiteral("频率 %1 Hz  通道1 %2 %  通道2 %3 %  通道3 %4 %  （收到 %5 帧，丢弃 %6 帧，未发出应答 %7 条）")
+    return tr("Frequency %1 Hz  Channel 1 %2 %  Channel 2 %3 %  Channel 3 %4 %  "
+              "(frames: %5 received, %6 dropped; answers not sent: %7)")
         .arg(s.frequency)
         .arg(s.duty[0])
         .arg(s.duty[1])

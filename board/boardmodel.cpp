@@ -8,8 +8,8 @@ namespace {
 
 QString valueText(int code, int value)
 {
-    return code == 4 ? QStringLiteral("频率 = %1 Hz").arg(value)
-                     : QStringLiteral("通道%1 = %2 %").arg(code).arg(value);
+    return code == 4 ? CBoardModel::tr("frequency = %1 Hz").arg(value)
+                     : CBoardModel::tr("channel %1 = %2 %").arg(code).arg(value);
 }
 
 } // namespace
@@ -74,23 +74,23 @@ QString CBoardModel::Describe(const CFrameReader::Frame &frame)
 {
     switch (frame.verdict) {
     case CFrameReader::BadChecksum:
-        return QStringLiteral("校验和错误，已丢弃");
+        return tr("bad checksum, dropped");
     case CFrameReader::BadLength:
-        return QStringLiteral("长度不符（功能码 %1），已丢弃").arg(frame.code);
+        return tr("wrong length (function code %1), dropped").arg(frame.code);
     case CFrameReader::UnknownCommand:
-        return QStringLiteral("未知功能码 %1，已丢弃").arg(frame.code);
+        return tr("unknown function code %1, dropped").arg(frame.code);
     case CFrameReader::Good:
         break;
     }
     if (frame.code == 0)
-        return QStringLiteral("建立连接，校验正确");
-    return QStringLiteral("设置%1，校验正确").arg(valueText(frame.code, DecodeValue(frame.code, frame.data)));
+        return tr("open link, checksum correct");
+    return tr("set %1, checksum correct").arg(valueText(frame.code, DecodeValue(frame.code, frame.data)));
 }
 
 CBoardModel::Output CBoardModel::reportOf(int code) const
 {
     const int value = code == 4 ? m_state.frequency : m_state.duty[code - 1];
-    return {BuildReply(code, ValueData(code, value)), QStringLiteral("报告%1").arg(valueText(code, value))};
+    return {BuildReply(code, ValueData(code, value)), tr("report %1").arg(valueText(code, value))};
 }
 
 void CBoardModel::addNoise(QList<Output> *sent)
@@ -104,14 +104,14 @@ void CBoardModel::addNoise(QList<Output> *sent)
         if (b != '\x3D')
             noise.append(b);
     }
-    sent->append({noise, QStringLiteral("噪声")});
+    sent->append({noise, tr("noise")});
     if (m_random.bounded(4) == 0) {
         // A length the host knows no meaning for (only 1 and 3 carry values).
         static const int wrongLengths[] = {0, 2, 4, 5};
         QByteArray junk;
         for (int n = wrongLengths[m_random.bounded(4)]; n > 0; --n)
             junk.append(char(m_random.bounded(256)));
-        sent->append({BuildReply(int(m_random.bounded(1, 5)), junk), QStringLiteral("长度错误的回复")});
+        sent->append({BuildReply(int(m_random.bounded(1, 5)), junk), tr("reply of a wrong length")});
     }
 }
 

@@ -3,6 +3,7 @@
 #include "framereader.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QList>
 #include <QRandomGenerator>
 #include <QString>
@@ -22,6 +23,8 @@
 //           a reply of a wrong length, which the host must pass over
 class CBoardModel
 {
+    Q_DECLARE_TR_FUNCTIONS(CBoardModel)
+
 public:
     enum Mode { Report, Echo, Quiet, Noisy };
 

@@ -3,6 +3,7 @@
 #include "boardmodel.h"
 
 #include <QCommandLineOption>
+#include <QCoreApplication>
 #include <QCommandLineParser>
 #include <QString>
 
@@ -21,6 +22,8 @@ struct BoardOptions
 // is refused with the option named instead of quietly becoming another.
 class CBoardCommandLine
 {
+    Q_DECLARE_TR_FUNCTIONS(CBoardCommandLine)
+
 public:
     CBoardCommandLine();
 

@@ -56,7 +56,7 @@ bool CBoardServer::OpenPty(QString *error)
 {
     const std::optional<RawPty> pty = OpenRawPty();
     if (!pty) {
-        *error = QStringLiteral("无法创建伪终端：%1").arg(lastError());
+        *error = tr("cannot create a pseudo-terminal: %1").arg(lastError());
         return false;
     }
     m_ptySlave = pty->slave;
@@ -87,8 +87,8 @@ bool CBoardServer::LinkTo(const QString &path, QString *error)
     // symlink() never replaces: of two boards given one path, one gets it.
     const QByteArray where = QFile::encodeName(path);
     if (::symlink(QFile::encodeName(m_strDevice).constData(), where.constData()) != 0) {
-        *error = errno == EEXIST ? QStringLiteral("%1 已存在，不会删除或替换它；请换一个路径").arg(path)
-                                 : QStringLiteral("无法在 %1 创建符号链接：%2").arg(path, lastError());
+        *error = errno == EEXIST ? tr("%1 exists already and is left as it is; choose another path").arg(path)
+                                 : tr("cannot make a symbolic link at %1: %2").arg(path, lastError());
         return false;
     }
     m_link = where;
@@ -121,7 +121,7 @@ void CBoardServer::readInput()
     } else if (n < 0 && errno == EIO && !m_strDevice.isEmpty()) {
         hostLeft();
     } else {
-        endInput(n < 0 ? QStringLiteral("读取输入失败：%1").arg(lastError()) : QString());
+        endInput(n < 0 ? tr("reading the input failed: %1").arg(lastError()) : QString());
     }
 }
 
@@ -134,7 +134,7 @@ void CBoardServer::hostLeft()
     }
     m_ptySlave = ::open(QFile::encodeName(m_strDevice).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (m_ptySlave < 0) {
-        endInput(QStringLiteral("无法重新打开 %1：%2").arg(m_strDevice, lastError()));
+        endInput(tr("cannot open %1 again: %2").arg(m_strDevice, lastError()));
         return;
     }
     // What was written but never read was meant for the host that left.
@@ -211,7 +211,7 @@ void CBoardServer::writePending()
             dropAll();
             emit answersDropped();
             if (m_strDevice.isEmpty() && !m_bInputEnded)
-                endInput(QStringLiteral("写出应答失败：%1").arg(lastError()));
+                endInput(tr("writing an answer failed: %1").arg(lastError()));
             break;
         }
     }

@@ -63,14 +63,14 @@ int main(int argc, char *argv[])
         return fail(commandLine.error(), kUsage);
     const BoardOptions &options = commandLine.options();
     if (options.stdio && closed.in)
-        return fail(QStringLiteral("--stdio：标准输入已关闭，没有命令可读"));
+        return fail(QCoreApplication::translate("dimra-board", "--stdio: standard input is closed, so there are no commands to read"));
     if (options.stdio && closed.out)
-        return fail(QStringLiteral("--stdio：标准输出已关闭，应答无处可写"));
+        return fail(QCoreApplication::translate("dimra-board", "--stdio: standard output is closed, so answers have nowhere to go"));
     // A closed terminal (SIGHUP) ends the board as SIGINT and SIGTERM do,
     // so that it cleans up, its link above all.
     ::signal(SIGPIPE, SIG_IGN);
     if (!QuitOnSignals(&app))
-        return fail(QStringLiteral("无法安装信号处理"));
+        return fail(QCoreApplication::translate("dimra-board", "cannot install the signal handlers"));
 
     CBoardModel model(options.mode, options.seed);
     CBoardServer server(&model);
@@ -85,9 +85,9 @@ int main(int argc, char *argv[])
             return fail(error);
         if (!options.link.isEmpty() && !server.LinkTo(options.link, &error))
             return fail(error);
-        std::printf("虚拟调光板（%s 模式）：%s\nDIMRA_COM1=%s\n",
-                    qPrintable(CBoardModel::ModeName(options.mode)), qPrintable(server.devicePath()),
-                    qPrintable(server.devicePath()));
+        const QString banner = QCoreApplication::translate("dimra-board", "Virtual dimmer board (%1 mode): %2")
+                                   .arg(CBoardModel::ModeName(options.mode), server.devicePath());
+        std::printf("%s\nDIMRA_COM1=%s\n", qPrintable(banner), qPrintable(server.devicePath()));
         std::fflush(stdout);
     }
 

@@ -1,6 +1,7 @@
 #include "boardmodel.h"
 #include "capturingprotocol.h"
 #include "framereader.h"
+#include "language.h"
 #include "protocolnumbers.h"
 
 #include <QTest>
@@ -54,6 +55,10 @@ private slots:
     void quietNeverAnswers();
     void noisyReportsStillLinkTheHost();
     void valuesOutOfRangeAreHeldAtTheLimit();
+
+private:
+    // The meanings of what the board sends, as a Chinese user reads them.
+    const CRunLanguage m_language{CRunLanguage::Chinese};
 };
 
 void tst_BoardModel::readerFindsFramesInAnySplit()

@@ -1,5 +1,7 @@
 #include "boardmodel.h"
 #include "boardserver.h"
+#include "envoverride.h"
+#include "usertexts.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -33,6 +35,13 @@ private slots:
     void stdioSendsAllItOwesAndEndsOnSignals_data();
     void stdioSendsAllItOwesAndEndsOnSignals();
     void answersOwedToAHostThatLeftAreDropped();
+    void speaksOneLanguage_data();
+    void speaksOneLanguage();
+
+private:
+    // The board's messages as a Chinese user reads them; speaksOneLanguage
+    // runs it in either language.
+    const EnvOverride m_language{"LANGUAGE", "zh_CN"};
 };
 
 namespace {
@@ -347,6 +356,56 @@ void tst_BoardProgram::answersOwedToAHostThatLeftAreDropped()
     QCoreApplication::processEvents();
     QVERIFY(!wakesWhileIdle(server)); // all sent, nothing runs
     ::close(host);
+}
+
+void tst_BoardProgram::speaksOneLanguage_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("input"); // for --stdio
+    QTest::addColumn<bool>("serves");      // runs until stopped
+
+    // Garbage, a frame with a bad checksum, then open-link and a setting.
+    const QByteArray frames = QByteArray::fromHex("0102 3DAA000300010A00") + kOpenLink
+        + QByteArray::fromHex("3DAA000300010AF5");
+    for (const char *locale : {"C", "C.UTF-8", "zh_CN.UTF-8"}) {
+        const auto row = [locale](const char *path, const QStringList &arguments, const QByteArray &input, bool serves) {
+            QTest::addRow("%s: %s", locale, path) << QString::fromLatin1(locale) << arguments << input << serves;
+        };
+        row("help", {"--help"}, {}, false);
+        row("a refused option", {"--seed", "abc"}, {}, false);
+        row("a path that exists", {"--link", "/"}, {}, false);
+        row("serving", {}, {}, true);
+        row("trace and status", {"--stdio", "--no-pacing", "--trace", "--mode", "noisy"}, frames, false);
+    }
+}
+
+void tst_BoardProgram::speaksOneLanguage()
+{
+    QFETCH(QString, locale);
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, input);
+    QFETCH(bool, serves);
+
+    QProcess board;
+    board.setProcessEnvironment(UserText::LocaleEnvironment(locale));
+    board.start(QStringLiteral(DIMRA_BOARD_PROGRAM), arguments);
+    QVERIFY(board.waitForStarted());
+    board.write(input);
+    board.closeWriteChannel();
+    QByteArray out;
+    if (serves) {
+        QDeadlineTimer deadline(5000);
+        while (!out.contains("DIMRA_COM1=") && board.waitForReadyRead(deadline.remainingTime()))
+            out += board.readAllStandardOutput();
+        QVERIFY2(out.contains("DIMRA_COM1="), out.constData());
+        board.terminate();
+    }
+    QVERIFY(board.waitForFinished(3000));
+    const QString printed = QString::fromUtf8(out + board.readAllStandardOutput() + board.readAllStandardError());
+    QVERIFY2(!printed.trimmed().isEmpty(), "the board said nothing");
+    // A Chinese locale reads Chinese; any other, and none, English only.
+    QVERIFY2(UserText::HasCjk(printed) == locale.startsWith(QLatin1String("zh")), qPrintable(printed));
 }
 
 QTEST_GUILESS_MAIN(tst_BoardProgram)

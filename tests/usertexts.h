@@ -2,6 +2,8 @@
 
 #include "protocolnumbers.h"
 
+#include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QString>
 
 // What the user reads, as the tests compare it, written once.
@@ -27,5 +29,24 @@ inline const QString kFrequencyRange =
 inline const QString kLinkLost = QStringLiteral("中断");
 inline const QString kInUse = QStringLiteral("占用");
 inline const QString kNoPermission = QStringLiteral("没有权限");
+
+// Whether a text holds a Chinese character (or CJK punctuation, or a
+// full-width form): what a user of the English interface must never see.
+inline bool HasCjk(const QString &text)
+{
+    static const QRegularExpression cjk(QStringLiteral("[\\x{3000}-\\x{303F}\\x{3400}-\\x{9FFF}\\x{F900}-\\x{FAFF}\\x{FF00}-\\x{FFEF}]"));
+    return text.contains(cjk);
+}
+
+// The environment of a program that a user runs with LANG=locale and no
+// other language setting.
+inline QProcessEnvironment LocaleEnvironment(const QString &locale)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"})
+        env.remove(QString::fromLatin1(name));
+    env.insert(QStringLiteral("LANG"), locale);
+    return env;
+}
 
 } // namespace UserText
