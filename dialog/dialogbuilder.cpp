@@ -20,7 +20,7 @@ int mulDiv(int value, int numerator, int denominator)
 
 QWidget *createItem(QWidget *dialog, const DialogItem &item)
 {
-    const QString text = QString::fromUtf8(item.text);
+    const QString text = QCoreApplication::translate(kTemplateContext, item.text);
     switch (item.kind) {
     case ItemKind::Label:
     case ItemKind::CentredLabel: {
@@ -77,7 +77,7 @@ QHash<int, QWidget *> BuildDialog(QWidget *dialog, const DialogTemplate &tpl)
     QFont font = QApplication::font(dialog);
     font.setPointSize(tpl.pointSize);
     dialog->setFont(font);
-    dialog->setWindowTitle(QString::fromUtf8(tpl.caption));
+    dialog->setWindowTitle(QCoreApplication::translate(kTemplateContext, tpl.caption));
 
     const CDialogUnits units(font);
     const QSize client = units.toPixels(0, 0, tpl.cx, tpl.cy).size();

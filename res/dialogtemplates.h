@@ -6,7 +6,9 @@
 // The dialog templates: each control with its kind, text and place in dialog
 // units, listed in tab order. The window layer turns dialog units into
 // pixels with the dialog's own font, so the arrangement holds at any font
-// size.
+// size. The texts are written in Chinese and shown in the run's language
+// (translation context kTemplateContext); every translation fits its
+// control as the Chinese does.
 
 enum class ItemKind { Label, CentredLabel, Icon, Slider, Edit, PushButton, DefPushButton, ComboBox, SerialControl };
 
@@ -30,8 +32,10 @@ struct DialogTemplate
     std::vector<DialogItem> items;
 };
 
+inline constexpr char kTemplateContext[] = "DialogTemplate";
+
 const DialogTemplate &MainDialogTemplate();
 const DialogTemplate &AboutBoxTemplate();
 
-// A text of the string table, empty for an unknown id.
+// A text of the string table in the run's language, empty for an unknown id.
 QString LoadResString(int id);
