@@ -80,8 +80,8 @@ private:
     ByteListener m_byteListener;
     ReplyListener m_replyListener;
 
-    // Command frames. The image has room for the window's 40 entries,
-    // though no frame uses more than ten.
+    // Command frames: the header as byte texts, and the frame image, which
+    // keeps the window's 40 entries though no frame uses more than ten.
     QString m_strTxHead1;
     QString m_strTxHead2;
     QString m_strTxHead3;

@@ -99,7 +99,7 @@ private:
     QSerialPort m_port;
     short m_nCommPort = 1;
     QString m_strDevicePath; // opened instead of CommPort's device when set
-    long m_nInputMode = comInputModeText;
+    long m_nInputMode = comInputModeText; // kept as set: get_Input always hands over raw bytes
     SerialSettings m_settings;
     short m_nInputLen = 0;
     short m_nRThreshold = 0;
