@@ -1,5 +1,5 @@
 #include "boardmodel.h"
-#include "capturingprotocol.h"
+#include "codechost.h"
 #include "framereader.h"
 #include "language.h"
 #include "protocolnumbers.h"
@@ -9,7 +9,7 @@
 namespace {
 
 // The host side without a window: builds frames and parses replies as the app does.
-using Host = CapturingProtocol;
+using Host = CodecHost;
 
 QByteArray frameFor(int code, int value)
 {
@@ -42,7 +42,6 @@ class tst_BoardModel : public QObject
     Q_OBJECT
 
 private slots:
-    void init() { CDimraProtocol::ResetRxCounter(); }
 
     void readerFindsFramesInAnySplit();
     void readerRejectsAndResynchronises_data();
@@ -145,9 +144,9 @@ void tst_BoardModel::reportAnswersOpenLinkWithFourReplies()
                                                            "3DAA0003000100EB" "3DAA00040003010000EF")
                                            .toHex(' '));
     Host host;
-    host.ReceiveBytes(allBytes(sent));
-    QVERIFY(host.m_bLinked);
-    QCOMPARE(host.m_nFrequency, 1000);
+    host.receive(allBytes(sent));
+    QVERIFY(host.linked());
+    QCOMPARE(host.valueOr(CDimraProtocol::CmdFrequency, -1), 1000);
 }
 
 void tst_BoardModel::setCommandsChangeTheStateSilentlyInReportMode()
@@ -184,7 +183,6 @@ void tst_BoardModel::noisyReportsStillLinkTheHost()
 {
     int wrongLengthReplies = 0;
     for (quint32 seed = 1; seed <= 200; ++seed) {
-        CDimraProtocol::ResetRxCounter();
         CBoardModel board(CBoardModel::Noisy, seed);
         board.state() = {7000, {1, 2, 3}};
         QList<CBoardModel::Output> sent;
@@ -192,12 +190,12 @@ void tst_BoardModel::noisyReportsStillLinkTheHost()
         for (const CBoardModel::Output &o : sent)
             wrongLengthReplies += o.meaning == QStringLiteral("长度错误的回复");
         Host host;
-        host.ReceiveBytes(allBytes(sent));
-        QVERIFY2(host.m_bLinked, qPrintable(QString::number(seed)));
-        QCOMPARE(host.m_nChannel1, 1);
-        QCOMPARE(host.m_nChannel2, 2);
-        QCOMPARE(host.m_nChannel3, 3);
-        QCOMPARE(host.m_nFrequency, 7000);
+        host.receive(allBytes(sent));
+        QVERIFY2(host.linked(), qPrintable(QString::number(seed)));
+        QCOMPARE(host.valueOr(CDimraProtocol::CmdChannel1, -1), 1);
+        QCOMPARE(host.valueOr(CDimraProtocol::CmdChannel2, -1), 2);
+        QCOMPARE(host.valueOr(CDimraProtocol::CmdChannel3, -1), 3);
+        QCOMPARE(host.valueOr(CDimraProtocol::CmdFrequency, -1), 7000);
     }
     QVERIFY(wrongLengthReplies > 0); // the noise did include them
 }
