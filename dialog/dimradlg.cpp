@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
@@ -21,8 +22,17 @@ using namespace Res;
 
 namespace {
 
-const QString kCaptionConnect = QStringLiteral("连接光源控制器");
-const QString kCaptionDisconnect = QStringLiteral("断开光源控制器");
+// The connect button's two captions, in the run's language. The connect
+// caption is the template's own text.
+QString captionConnect()
+{
+    return QCoreApplication::translate("DialogTemplate", "连接光源控制器");
+}
+
+QString captionDisconnect()
+{
+    return CMyDimraDlg::tr("断开光源控制器");
+}
 
 // Enabled and disabled together, in this order.
 const int kSettingControls[] = {
@@ -140,7 +150,7 @@ void CMyDimraDlg::OnInitDialog()
 
     // Most desktops here show no system menu: its commands live in the
     // window's context menu and answer their shortcuts.
-    QAction *close = AddMenuCommand(QStringLiteral("关闭串口并退出(&X)"), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    QAction *close = AddMenuCommand(tr("关闭串口并退出(&X)"), QKeySequence(Qt::CTRL | Qt::Key_Q));
     connect(close, &QAction::triggered, this, [this] { OnControlEvent(&CMyDimraDlg::OnCloseCommand); });
     const QString about = LoadResString(IDS_ABOUTBOX);
     if (!about.isEmpty()) {
@@ -175,10 +185,11 @@ void CMyDimraDlg::OnInitDialog()
     }
 
     // A screen reader names each row's slider and edit after its label.
-    const QPair<int, QString> rowLabels[] = {{CmdFrequency, QStringLiteral("频率")},
-                                             {CmdChannel1, QStringLiteral("通道1")},
-                                             {CmdChannel2, QStringLiteral("通道2")},
-                                             {CmdChannel3, QStringLiteral("通道3")}};
+    // The names in full, where a label may be shortened to fit its place.
+    const QPair<int, QString> rowLabels[] = {{CmdFrequency, tr("频率")},
+                                             {CmdChannel1, tr("通道1")},
+                                             {CmdChannel2, tr("通道2")},
+                                             {CmdChannel3, tr("通道3")}};
     for (const auto &[code, label] : rowLabels) {
         m_rows[code].slider->setAccessibleName(label);
         m_rows[code].edit->setAccessibleName(label);
@@ -275,7 +286,7 @@ void CMyDimraDlg::EnableSettingControls(bool enable)
 void CMyDimraDlg::EnterDisconnectedState()
 {
     m_bLinked = false;
-    m_btnConnect->setText(kCaptionConnect);
+    m_btnConnect->setText(captionConnect());
     // Locking the sliders here asks for no redraw: its validation would
     // bring a message about the edits after the one about the failure.
     for (const int code : kRowCodes)
@@ -292,7 +303,7 @@ void CMyDimraDlg::OnConnect()
     if (!m_link.isOpen()) {
         m_link.open(m_comboPort->currentIndex() + 1);
         if (m_link.isOpen()) {
-            str = kCaptionDisconnect;
+            str = captionDisconnect();
             UpdateData(true);
             m_btnConnect->setText(str);
             EnableSettingControls(true);
@@ -303,8 +314,8 @@ void CMyDimraDlg::OnConnect()
         // The caption, not the port, tells whether the window was connected:
         // after a failed open-link write the port is open under the connect
         // caption, and this click only closes it.
-        if (str != kCaptionConnect) {
-            str = kCaptionConnect;
+        if (str != captionConnect()) {
+            str = captionConnect();
             UpdateData(true);
             m_btnConnect->setText(str);
             EnableSettingControls(false);

@@ -39,23 +39,23 @@ void CLinkIndicator::display(State state)
     switch (state) {
     case PortClosed:
         glyph = QStringLiteral("○");
-        tip = QStringLiteral("串口未打开");
+        tip = tr("串口未打开");
         group = QPalette::Disabled;
         break;
     case Waiting:
         glyph = QStringLiteral("◐");
-        tip = QStringLiteral("串口已打开（%1），正在等待光源控制器应答……").arg(m_strDevice);
+        tip = tr("串口已打开（%1），正在等待光源控制器应答……").arg(m_strDevice);
         role = QPalette::Link;
         break;
     case NoAnswer:
         glyph = QStringLiteral("⚠");
-        tip = QStringLiteral("串口已打开（%1），但光源控制器没有应答，滑块的数值不会发送。"
-                             "请检查控制器的电源和连接线，以及所选端口是否正确。")
+        tip = tr("串口已打开（%1），但光源控制器没有应答，滑块的数值不会发送。"
+                 "请检查控制器的电源和连接线，以及所选端口是否正确。")
                   .arg(m_strDevice);
         break;
     case Linked:
         glyph = QStringLiteral("●");
-        tip = QStringLiteral("已连接光源控制器（%1）").arg(m_strDevice);
+        tip = tr("已连接光源控制器（%1）").arg(m_strDevice);
         role = QPalette::Highlight;
         break;
     }

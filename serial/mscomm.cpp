@@ -48,29 +48,29 @@ QString CMSComm::portLabel() const
 
 QString CMSComm::deviceLabel(const QString &device) const
 {
-    return m_strDevicePath.isEmpty() ? QStringLiteral("%1（%2）").arg(device, portLabel()) : device;
+    return m_strDevicePath.isEmpty() ? tr("%1（%2）", "a device and the port that names it").arg(device, portLabel()) : device;
 }
 
 void CMSComm::put_CommPort(short port)
 {
     if (m_port.isOpen())
-        throw CSerialError(QStringLiteral("%1 已经打开，不能更换端口；请先断开。").arg(portLabel()));
+        throw CSerialError(tr("%1 已经打开，不能更换端口；请先断开。").arg(portLabel()));
     if (port < 1 || port > 255)
-        throw CSerialError(QStringLiteral("端口号 %1 无效，应在 1 到 255 之间。").arg(port));
+        throw CSerialError(tr("端口号 %1 无效，应在 1 到 255 之间。").arg(port));
     m_nCommPort = port;
 }
 
 void CMSComm::put_DevicePath(const QString &path)
 {
     if (m_port.isOpen())
-        throw CSerialError(QStringLiteral("%1 已经打开，不能更换端口；请先断开。").arg(portLabel()));
+        throw CSerialError(tr("%1 已经打开，不能更换端口；请先断开。").arg(portLabel()));
     m_strDevicePath = path;
 }
 
 void CMSComm::put_InputMode(long mode)
 {
     if (mode != comInputModeText && mode != comInputModeBinary)
-        throw CSerialError(QStringLiteral("输入模式 %1 无效，应为 0（文本）或 1（二进制）。").arg(mode));
+        throw CSerialError(tr("输入模式 %1 无效，应为 0（文本）或 1（二进制）。").arg(mode));
     m_nInputMode = mode;
 }
 
@@ -78,13 +78,13 @@ void CMSComm::put_Settings(const QString &settings)
 {
     const auto parsed = ParseSerialSettings(settings);
     if (!parsed)
-        throw CSerialError(QStringLiteral("串口参数“%1”无效，应写成“波特率,校验位,数据位,停止位”，例如“9600,n,8,1”。")
+        throw CSerialError(tr("串口参数“%1”无效，应写成“波特率,校验位,数据位,停止位”，例如“9600,n,8,1”。")
                                .arg(settings));
     if (m_port.isOpen()) {
         const bool ok = m_port.setBaudRate(parsed->baudRate) && m_port.setParity(parsed->parity)
             && m_port.setDataBits(parsed->dataBits) && m_port.setStopBits(parsed->stopBits);
         if (!ok)
-            throw CSerialError(QStringLiteral("%1 不支持串口参数“%2”：%3")
+            throw CSerialError(tr("%1 不支持串口参数“%2”：%3")
                                    .arg(portLabel(), settings, m_port.errorString()));
     }
     m_settings = *parsed;
@@ -94,14 +94,14 @@ void CMSComm::put_Settings(const QString &settings)
 void CMSComm::put_InputLen(short length)
 {
     if (length < 0)
-        throw CSerialError(QStringLiteral("InputLen 不能为负数（%1）。").arg(length));
+        throw CSerialError(tr("InputLen 不能为负数（%1）。").arg(length));
     m_nInputLen = length;
 }
 
 void CMSComm::put_RThreshold(short threshold)
 {
     if (threshold < 0)
-        throw CSerialError(QStringLiteral("RThreshold 不能为负数（%1）。").arg(threshold));
+        throw CSerialError(tr("RThreshold 不能为负数（%1）。").arg(threshold));
     m_nRThreshold = threshold;
     postReceiveIfWaiting();
 }
@@ -131,12 +131,12 @@ void CMSComm::put_PortOpen(bool open)
         return;
     }
     if (m_port.isOpen())
-        throw CSerialError(QStringLiteral("%1 已经打开。").arg(portLabel()));
+        throw CSerialError(tr("%1 已经打开。").arg(portLabel()));
 
     const CommPortTarget target =
         m_strDevicePath.isEmpty() ? ResolveCommPort(m_nCommPort) : CommPortTargetForPath(QFile::encodeName(m_strDevicePath));
     if (target.device.isEmpty())
-        throw CSerialError(QStringLiteral("无法打开 %1：%2。").arg(portLabel(), target.description),
+        throw CSerialError(tr("无法打开 %1：%2。").arg(portLabel(), target.description),
                            CSerialError::NoSuchDevice);
 
     bool opened = false;
@@ -173,7 +173,7 @@ void CMSComm::put_Output(const QByteArray &bytes, int mergeKey, int tag)
     if (!m_port.isOpen()) {
         if (m_bLossPending)
             return; // the device is gone and that is being reported already
-        throw CSerialError(QStringLiteral("%1 没有打开，无法发送数据。").arg(portLabel()));
+        throw CSerialError(tr("%1 没有打开，无法发送数据。").arg(portLabel()));
     }
     // A vanished device found while sending shows up as an error of this write.
     ++m_nOutputDepth;
@@ -215,7 +215,7 @@ bool CMSComm::WaitForOutputDrained(int msecs)
 QByteArray CMSComm::get_Input()
 {
     if (!m_port.isOpen())
-        throw CSerialError(QStringLiteral("%1 没有打开，无法读取数据。").arg(portLabel()));
+        throw CSerialError(tr("%1 没有打开，无法读取数据。").arg(portLabel()));
     return m_nInputLen > 0 ? m_port.read(m_nInputLen) : m_port.readAll();
 }
 
@@ -252,7 +252,7 @@ void CMSComm::loseDevice(const QString &reason)
 {
     // Close at once: Qt repeats the error for as long as the port stays
     // open. The loss is announced once.
-    m_strLossText = QStringLiteral("与串口 %1 的连接已中断。设备可能已被拔出，或对端已关闭。")
+    m_strLossText = tr("与串口 %1 的连接已中断。设备可能已被拔出，或对端已关闭。")
                         .arg(deviceLabel(m_strDevice));
     m_strLossDetails = reason;
     m_pacer.clear();

@@ -1,5 +1,6 @@
 #include "mscomm_p.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QSerialPort>
 
@@ -61,10 +62,10 @@ QString lossReason(const QSerialPort &port, const QByteArray &nativePath, quint6
     if (::stat(nativePath.constData(), &st) != 0)
         return qt_error_string(errno); // the device node is gone
     if (deviceId != 0 && quint64(st.st_rdev) != deviceId)
-        return QStringLiteral("%1 now names another device").arg(device);
+        return QCoreApplication::translate("CMSComm", "%1 现在指向另一个设备").arg(device);
     pollfd pfd{port.handle(), POLLOUT, 0};
     if (::poll(&pfd, 1, 0) > 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)))
-        return QStringLiteral("hang-up");
+        return QCoreApplication::translate("CMSComm", "对端已挂断");
     int queued = 0;
     if (::ioctl(port.handle(), TIOCOUTQ, &queued) != 0 && (errno == EIO || errno == ENXIO || errno == ENODEV))
         return qt_error_string(errno);

@@ -13,6 +13,136 @@
     </message>
 </context>
 <context>
+    <name>CLinkIndicator</name>
+    <message>
+        <source>串口未打开</source>
+        <translation>Port closed</translation>
+    </message>
+    <message>
+        <source>串口已打开（%1），正在等待光源控制器应答……</source>
+        <translation>Port open (%1), waiting for the light source controller to answer…</translation>
+    </message>
+    <message>
+        <source>串口已打开（%1），但光源控制器没有应答，滑块的数值不会发送。请检查控制器的电源和连接线，以及所选端口是否正确。</source>
+        <translation>Port open (%1), but the light source controller does not answer, so slider values are not sent. Check the controller&apos;s power and cable, and that the right port is chosen.</translation>
+    </message>
+    <message>
+        <source>已连接光源控制器（%1）</source>
+        <translation>Connected to the light source controller (%1)</translation>
+    </message>
+</context>
+<context>
+    <name>CMSComm</name>
+    <message>
+        <source>%1（%2）</source>
+        <comment>a device and the port that names it</comment>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>%1 已经打开，不能更换端口；请先断开。</source>
+        <translation>%1 is open, so the port cannot change; disconnect first.</translation>
+    </message>
+    <message>
+        <source>端口号 %1 无效，应在 1 到 255 之间。</source>
+        <translation>Port number %1 is not valid; it must be from 1 to 255.</translation>
+    </message>
+    <message>
+        <source>输入模式 %1 无效，应为 0（文本）或 1（二进制）。</source>
+        <translation>Input mode %1 is not valid; it must be 0 (text) or 1 (binary).</translation>
+    </message>
+    <message>
+        <source>串口参数“%1”无效，应写成“波特率,校验位,数据位,停止位”，例如“9600,n,8,1”。</source>
+        <translation>Serial settings &quot;%1&quot; are not valid; write them as &quot;baud,parity,data bits,stop bits&quot;, for example &quot;9600,n,8,1&quot;.</translation>
+    </message>
+    <message>
+        <source>%1 不支持串口参数“%2”：%3</source>
+        <translation>%1 does not take the serial settings &quot;%2&quot;: %3</translation>
+    </message>
+    <message>
+        <source>InputLen 不能为负数（%1）。</source>
+        <translation>InputLen cannot be negative (%1).</translation>
+    </message>
+    <message>
+        <source>RThreshold 不能为负数（%1）。</source>
+        <translation>RThreshold cannot be negative (%1).</translation>
+    </message>
+    <message>
+        <source>%1 已经打开。</source>
+        <translation>%1 is open already.</translation>
+    </message>
+    <message>
+        <source>无法打开 %1：%2。</source>
+        <translation>Cannot open %1: %2.</translation>
+    </message>
+    <message>
+        <source>%1 没有打开，无法发送数据。</source>
+        <translation>%1 is not open, so nothing can be sent.</translation>
+    </message>
+    <message>
+        <source>%1 没有打开，无法读取数据。</source>
+        <translation>%1 is not open, so nothing can be read.</translation>
+    </message>
+    <message>
+        <source>与串口 %1 的连接已中断。设备可能已被拔出，或对端已关闭。</source>
+        <translation>The connection to serial port %1 is lost. The device may have been unplugged, or the other end closed.</translation>
+    </message>
+    <message>
+        <source>%1 现在指向另一个设备</source>
+        <translation>%1 now names another device</translation>
+    </message>
+    <message>
+        <source>对端已挂断</source>
+        <translation>the other end hung up</translation>
+    </message>
+</context>
+<context>
+    <name>CMyDimraDlg</name>
+    <message>
+        <source>断开光源控制器</source>
+        <translation>Disconnect</translation>
+    </message>
+    <message>
+        <source>关闭串口并退出(&amp;X)</source>
+        <translation>Close Port and &amp;Quit</translation>
+    </message>
+    <message>
+        <source>频率</source>
+        <translation>Frequency</translation>
+    </message>
+    <message>
+        <source>通道1</source>
+        <translation>Channel 1</translation>
+    </message>
+    <message>
+        <source>通道2</source>
+        <translation>Channel 2</translation>
+    </message>
+    <message>
+        <source>通道3</source>
+        <translation>Channel 3</translation>
+    </message>
+</context>
+<context>
+    <name>CommPort</name>
+    <message>
+        <source>%1（%2）</source>
+        <comment>a port&apos;s description and its maker</comment>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>由环境变量 %1 指定</source>
+        <translation>set by the environment variable %1</translation>
+    </message>
+    <message>
+        <source>串口设备</source>
+        <translation>serial device</translation>
+    </message>
+    <message>
+        <source>本机没有第 %1 个串口设备；可设置环境变量 %2 指定设备路径</source>
+        <translation>there is no serial device number %1 on this computer; the environment variable %2 can name a device path</translation>
+    </message>
+</context>
+<context>
     <name>DialogTemplate</name>
     <message>
         <source>PWM调光器 v1.0 </source>
@@ -73,6 +203,69 @@
     <message>
         <source>关于 Dimra(&amp;A)...</source>
         <translation>&amp;About Dimra...</translation>
+    </message>
+</context>
+<context>
+    <name>OpenDiagnosis</name>
+    <message>
+        <source>无法打开串口 %1，原因未能确定。系统给出的说明见详细信息。</source>
+        <translation>Cannot open serial port %1, for a reason that could not be told. The details show what the system said.</translation>
+    </message>
+    <message>
+        <source>没有权限打开串口 %1。请把当前用户加入拥有该设备的用户组 %2（例如执行 sudo usermod -aG %2 $USER），然后重新登录。</source>
+        <translation>No permission to open serial port %1. Add the current user to the device&apos;s group %2 (for example with sudo usermod -aG %2 $USER), then log in again.</translation>
+    </message>
+    <message>
+        <source>没有权限打开串口 %1，而且没有哪个用户组可以读写它。可以用 udev 规则把它交给 dialout 组：在 /etc/udev/rules.d/ 下新建一个文件（例如 /etc/udev/rules.d/50-dimra.rules），写入一行 SUBSYSTEM==&quot;tty&quot;, KERNEL==&quot;ttyUSB*&quot;, GROUP=&quot;dialout&quot;, MODE=&quot;0660&quot;，然后拔下设备再插上，并把当前用户加入 dialout 组（sudo usermod -aG dialout $USER）后重新登录。</source>
+        <translation>No permission to open serial port %1, and no group may read and write it. A udev rule can give it to the dialout group: make a file in /etc/udev/rules.d/ (for example /etc/udev/rules.d/50-dimra.rules) holding the line SUBSYSTEM==&quot;tty&quot;, KERNEL==&quot;ttyUSB*&quot;, GROUP=&quot;dialout&quot;, MODE=&quot;0660&quot;, then unplug the device and plug it in again, add the current user to the dialout group (sudo usermod -aG dialout $USER) and log in again.</translation>
+    </message>
+    <message>
+        <source>一个目录</source>
+        <translation>a directory</translation>
+    </message>
+    <message>
+        <source>一个普通文件</source>
+        <translation>a regular file</translation>
+    </message>
+    <message>
+        <source>一个管道</source>
+        <translation>a pipe</translation>
+    </message>
+    <message>
+        <source>一个套接字</source>
+        <translation>a socket</translation>
+    </message>
+    <message>
+        <source>一个块设备</source>
+        <translation>a block device</translation>
+    </message>
+    <message>
+        <source>一个不是终端的字符设备</source>
+        <translation>a character device that is not a terminal</translation>
+    </message>
+    <message>
+        <source>以及设备路径是否写对</source>
+        <translation>and that the device path is right</translation>
+    </message>
+    <message>
+        <source>或用环境变量 %1 指定正确的设备路径</source>
+        <translation>or name the right device path in the environment variable %1</translation>
+    </message>
+    <message>
+        <source>找不到串口设备 %1。请检查设备是否已连接，%2。</source>
+        <translation>Serial device %1 not found. Check that the device is connected, %2.</translation>
+    </message>
+    <message>
+        <source>%1 不是串口设备（它是%2）。请指定串口设备的路径，例如 /dev/ttyUSB0%3。</source>
+        <translation>%1 is not a serial device (it is %2). Name the path of a serial device, for example /dev/ttyUSB0%3.</translation>
+    </message>
+    <message>
+        <source>（环境变量 %1）</source>
+        <translation> in the environment variable %1</translation>
+    </message>
+    <message>
+        <source>串口 %1 正被其他程序占用，无法打开。请先关闭占用它的程序（例如另一个 Dimra 窗口）。</source>
+        <translation>Serial port %1 is in use by another program and cannot be opened. Close the program that holds it (another Dimra window, for example) first.</translation>
     </message>
 </context>
 </TS>
