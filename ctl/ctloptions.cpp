@@ -4,12 +4,20 @@
 #include "protocolnumbers.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QRegularExpression>
 #include <algorithm>
 
 using namespace Dimra;
 
 namespace {
+
+// The command line's messages and help are written in English and told in
+// the run's language.
+struct CtlCommandLine
+{
+    Q_DECLARE_TR_FUNCTIONS(CtlCommandLine)
+};
 
 struct ValueOption
 {
@@ -55,11 +63,11 @@ std::optional<int> boundedNumber(const QString &text, int min, int max, const QS
     bool ok = false;
     const qlonglong n = text.toLongLong(&ok, 10);
     if (!ok) {
-        *error = QStringLiteral("\"%1\" is not a whole number").arg(text);
+        *error = CtlCommandLine::tr("\"%1\" is not a whole number").arg(text);
         return std::nullopt;
     }
     if (n < min || n > max) {
-        *error = QStringLiteral("%1 is outside %2 to %3 %4").arg(text).arg(min).arg(max).arg(unit);
+        *error = CtlCommandLine::tr("%1 is outside %2 to %3 %4").arg(text).arg(min).arg(max).arg(unit);
         return std::nullopt;
     }
     return int(n);
@@ -102,12 +110,12 @@ CtlParse ParseCtlArguments(const QStringList &arguments)
 
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
-        return failure(QStringLiteral("no command given (list, get, set, off or monitor)"));
+        return failure(CtlCommandLine::tr("no command given (list, get, set, off or monitor)"));
     if (positional.size() > 1)
-        return failure(QStringLiteral("one command at a time; \"%1\" is one too many").arg(positional.at(1)));
+        return failure(CtlCommandLine::tr("one command at a time; \"%1\" is one too many").arg(positional.at(1)));
     const std::optional<CtlCommand> command = commandNamed(positional.first());
     if (!command)
-        return failure(QStringLiteral("unknown command \"%1\" (list, get, set, off or monitor)").arg(positional.first()));
+        return failure(CtlCommandLine::tr("unknown command \"%1\" (list, get, set, off or monitor)").arg(positional.first()));
 
     CtlParse result;
     result.outcome = CtlParse::Run;
@@ -118,9 +126,9 @@ CtlParse ParseCtlArguments(const QStringList &arguments)
     if (parser.isSet(port)) {
         options.port = parser.value(port);
         if (options.port.isEmpty())
-            return failure(QStringLiteral("-p needs a port: COM1 to COM%1 or a device path").arg(kPortCount));
+            return failure(CtlCommandLine::tr("-p needs a port: COM1 to COM%1 or a device path").arg(kPortCount));
         if (!CtlPortNumber(options.port))
-            return failure(QStringLiteral("there is no port %1; the ports are COM1 to COM%2, or give a device path")
+            return failure(CtlCommandLine::tr("there is no port %1; the ports are COM1 to COM%2, or give a device path")
                                .arg(options.port)
                                .arg(kPortCount));
     }
@@ -128,7 +136,7 @@ CtlParse ParseCtlArguments(const QStringList &arguments)
         QString error;
         const std::optional<int> ms = boundedNumber(parser.value(timeout), 1, 3600000, QStringLiteral("ms"), &error);
         if (!ms)
-            return failure(QStringLiteral("-t: %1").arg(error));
+            return failure(CtlCommandLine::tr("-t: %1").arg(error));
         options.timeoutMs = *ms;
     }
 
@@ -138,19 +146,19 @@ CtlParse ParseCtlArguments(const QStringList &arguments)
         if (!parser.isSet(name))
             continue;
         if (!setting)
-            return failure(QStringLiteral("--%1 goes with set only").arg(name));
+            return failure(CtlCommandLine::tr("--%1 goes with set only").arg(name));
         QString error;
         const std::optional<int> value = boundedNumber(parser.value(name), v.min, v.max, QString::fromLatin1(v.unit), &error);
         if (!value)
-            return failure(QStringLiteral("--%1: %2; nothing was sent").arg(name, error));
+            return failure(CtlCommandLine::tr("--%1: %2; nothing was sent").arg(name, error));
         options.values[v.code] = value;
     }
     if (parser.isSet(verify) && !setting)
-        return failure(QStringLiteral("--verify goes with set only"));
+        return failure(CtlCommandLine::tr("--verify goes with set only"));
     options.verify = parser.isSet(verify);
 
     if (setting && std::none_of(options.values.begin(), options.values.end(), [](auto v) { return v.has_value(); }))
-        return failure(QStringLiteral("set needs at least one of --freq, --ch1, --ch2, --ch3"));
+        return failure(CtlCommandLine::tr("set needs at least one of --freq, --ch1, --ch2, --ch3"));
     if (options.command == CtlCommand::Off)
         for (int code : {CDimraProtocol::CmdChannel1, CDimraProtocol::CmdChannel2, CDimraProtocol::CmdChannel3})
             options.values[code] = kDutyMin;
@@ -159,7 +167,7 @@ CtlParse ParseCtlArguments(const QStringList &arguments)
 
 QString CtlHelpText()
 {
-    return QStringLiteral(R"(Usage: dimractl [-p PORT] [-t MS] [--json] COMMAND [VALUES]
+    return CtlCommandLine::tr(R"(Usage: dimractl [-p PORT] [-t MS] [--json] COMMAND [VALUES]
 
 Sets and reads a Dimra three-channel PWM LED dimmer board over its serial
 line (9600 baud, 8N1), as the Dimra window does.

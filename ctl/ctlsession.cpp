@@ -19,19 +19,19 @@ QString openFailure(const CSerialError &e)
 {
     switch (ExitCodeFor(e.kind())) {
     case ExitNoPort:
-        return QStringLiteral("no such port: %1\nRun \"dimractl list\" to see the ports, or name the device "
-                              "with -p PATH.")
+        return CCtlSession::tr("no such port: %1\nRun \"dimractl list\" to see the ports, "
+                                                          "or name the device with -p PATH.")
             .arg(e.text());
     case ExitNoPermission:
         // The serial control's text says how to grant access: a group to
         // join, or a udev rule where no group may use the device.
-        return QStringLiteral("no permission to open the port: %1").arg(e.text());
+        return CCtlSession::tr("no permission to open the port: %1").arg(e.text());
     case ExitInUse:
-        return QStringLiteral("the port is in use: %1\nClose the program that holds it (the Dimra window or "
-                              "another dimractl), then try again.")
-            .arg(e.text());
+        // The serial control's text says already to close the program
+        // that holds the port.
+        return CCtlSession::tr("the port is in use: %1").arg(e.text());
     default:
-        return QStringLiteral("cannot open the port: %1").arg(e.text());
+        return CCtlSession::tr("cannot open the port: %1").arg(e.text());
     }
 }
 
@@ -60,7 +60,7 @@ void CCtlSession::Start()
         // Opening ends with the open-link frame: a failure after the port
         // opened is one of writing.
         if (m_bPortOpened)
-            finish(ExitIo, QStringLiteral("cannot write to the port: %1").arg(e.text()));
+            finish(ExitIo, tr("cannot write to the port: %1").arg(e.text()));
         else
             finish(ExitCodeFor(e.kind()), openFailure(e));
         return;
@@ -130,7 +130,7 @@ void CCtlSession::sendSettings()
             return;
         }
     } catch (const CSerialError &e) {
-        finish(ExitIo, QStringLiteral("sending failed: %1\nCheck the cable or adapter, then run the command again.")
+        finish(ExitIo, tr("sending failed: %1\nCheck the cable or adapter, then run the command again.")
                            .arg(e.text()));
         return;
     }
@@ -144,33 +144,33 @@ void CCtlSession::compareReport()
         const std::optional<int> wanted = m_options.values[code];
         const std::optional<int> reported = m_link.reported()[code];
         if (wanted && reported != wanted)
-            differences.append(QStringLiteral("%1 set to %2, board reports %3").arg(ValueKey(code)).arg(*wanted).arg(*reported));
+            differences.append(tr("%1 set to %2, board reports %3").arg(ValueKey(code)).arg(*wanted).arg(*reported));
     }
     if (differences.isEmpty())
         finish(ExitOk);
     else
-        finish(ExitMismatch, QStringLiteral("the board holds other values than were set: %1.\nCheck the values "
-                                            "the board accepts, then set them again.")
-                                 .arg(differences.join(QStringLiteral("; "))));
+        finish(ExitMismatch, tr("the board holds other values than were set: %1.\nCheck the values the board "
+                                "accepts, then set them again.")
+                                 .arg(differences.join(tr("; ", "between the values that differ"))));
 }
 
 void CCtlSession::onTimeout()
 {
     const QString device = m_link.devicePath();
-    const QString hint = QStringLiteral("Check that the board is powered and connected to this port, or give it "
-                                        "longer with -t MS.");
+    const QString hint = tr("Check that the board is powered and connected to this port, or give it longer "
+                            "with -t MS.");
     if (m_bVerifying) {
-        finish(ExitNoAnswer, QStringLiteral("the board on %1 did not report its values again within %2 ms; the "
-                                            "settings were sent but are not verified.\n%3")
+        finish(ExitNoAnswer, tr("the board on %1 did not report its values again within %2 ms; the settings "
+                                "were sent but are not verified.\n%3")
                                  .arg(device)
                                  .arg(m_options.timeoutMs)
                                  .arg(hint));
     } else if (!m_link.isLinked()) {
-        finish(ExitNoAnswer, QStringLiteral("the board on %1 did not answer within %2 ms%3.\n%4")
+        finish(ExitNoAnswer, tr("the board on %1 did not answer within %2 ms%3.\n%4")
                                  .arg(device)
                                  .arg(m_options.timeoutMs)
                                  .arg(m_options.command == CtlCommand::Get ? QString()
-                                                                           : QStringLiteral("; nothing was set"))
+                                                                           : tr("; nothing was set"))
                                  .arg(hint));
     } else {
         // get: the board answered but left values out; they print as unknown.
@@ -179,15 +179,15 @@ void CCtlSession::onTimeout()
             if (!m_link.reported()[code])
                 missing.append(ValueKey(code));
         print(FormatValues(m_link.reported(), m_options.json));
-        finish(ExitOk, QStringLiteral("the board did not report %1 within %2 ms; shown as unknown.")
-                           .arg(missing.join(QStringLiteral(", ")))
+        finish(ExitOk, tr("the board did not report %1 within %2 ms; shown as unknown.")
+                           .arg(missing.join(tr(", ", "between the values not reported")))
                            .arg(m_options.timeoutMs));
     }
 }
 
 void CCtlSession::onLost(const QString &text, const QString &)
 {
-    finish(ExitIo, QStringLiteral("lost the board: %1\nCheck the cable or adapter, then run the command again.")
+    finish(ExitIo, tr("lost the board: %1\nCheck the cable or adapter, then run the command again.")
                        .arg(text));
 }
 
@@ -200,8 +200,8 @@ void CCtlSession::finish(int exitCode, const QString &message)
     QString text = message;
     if (m_link.isOpen() && !m_link.close(kDrainMs) && exitCode == ExitOk) {
         exitCode = ExitIo;
-        text = QStringLiteral("not every frame left the computer within %1 ms; the board may not hold the new "
-                              "values. Check the line, then run the command again.")
+        text = tr("not every frame left the computer within %1 ms; the board may not hold the new values. "
+                  "Check the line, then run the command again.")
                    .arg(kDrainMs);
     }
     if (!text.isEmpty()) {

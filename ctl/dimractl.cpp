@@ -27,8 +27,10 @@ int main(int argc, char *argv[])
         std::printf("dimractl %s\n", DIMRA_VERSION);
         return ExitOk;
     case CtlParse::Error:
-        std::fprintf(stderr, "dimractl: %s\nRun \"dimractl --help\" for the commands and options.\n",
-                     parse.error.toUtf8().constData());
+        std::fprintf(stderr, "dimractl: %s\n%s\n", parse.error.toUtf8().constData(),
+                     QCoreApplication::translate("dimractl", "Run \"dimractl --help\" for the commands and options.")
+                         .toUtf8()
+                         .constData());
         return ExitUsage;
     case CtlParse::Run:
         break;
@@ -36,7 +38,8 @@ int main(int argc, char *argv[])
 
     // Only monitor runs until stopped; Ctrl+C ends it as a normal end.
     if (parse.options.command == CtlCommand::Monitor && !QuitOnSignals(&app)) {
-        std::fprintf(stderr, "dimractl: cannot install the signal handlers\n");
+        std::fprintf(stderr, "dimractl: %s\n",
+                     QCoreApplication::translate("dimractl", "cannot install the signal handlers").toUtf8().constData());
         return ExitIo;
     }
 

@@ -3,7 +3,6 @@
 #include "hexconv.h"
 #include "messages.h"
 
-#include <QCoreApplication>
 #include <QLineEdit>
 
 void CDataExchange::Fail()
@@ -49,7 +48,7 @@ void DDX_Text(CDataExchange *pDX, QLineEdit *edit, int &value)
     }
     int parsed = 0;
     if (!ParseEditInteger(edit->text(), parsed)) {
-        DimraMessageBox(pDX->m_pDlgWnd, QCoreApplication::translate("CDataExchange", "请输入一个整数。"));
+        DimraMessageBox(pDX->m_pDlgWnd, CDataExchange::tr("请输入一个整数。"));
         pDX->Fail();
     }
     value = parsed;
@@ -59,8 +58,6 @@ void DDV_MinMaxInt(CDataExchange *pDX, int value, int minVal, int maxVal)
 {
     if (!pDX->m_bSaveAndValidate || (value >= minVal && value <= maxVal))
         return;
-    DimraMessageBox(pDX->m_pDlgWnd, QCoreApplication::translate("CDataExchange", "请输入一个介于 %1 和 %2 之间的整数。")
-                                        .arg(minVal)
-                                        .arg(maxVal));
+    DimraMessageBox(pDX->m_pDlgWnd, CDataExchange::tr("请输入一个介于 %1 和 %2 之间的整数。").arg(minVal).arg(maxVal));
     pDX->Fail();
 }

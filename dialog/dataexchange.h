@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 
 class QLineEdit;
@@ -12,6 +13,8 @@ class QWidget;
 // CDataExchangeFailure, which the dialog's UpdateData catches.
 class CDataExchange
 {
+    Q_DECLARE_TR_FUNCTIONS(CDataExchange)
+
 public:
     explicit CDataExchange(bool bSaveAndValidate, QWidget *dialog)
         : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(dialog) {}

@@ -8,6 +8,13 @@
 
 namespace {
 
+// The port list's descriptions are written in Chinese and told in the run's
+// language.
+struct CommPort
+{
+    Q_DECLARE_TR_FUNCTIONS(CommPort)
+};
+
 bool isUsbAdapterName(const QString &name)
 {
     return name.startsWith(QLatin1String("ttyUSB")) || name.startsWith(QLatin1String("ttyACM"));
@@ -45,7 +52,7 @@ QList<DetectedPort> DetectSerialPorts()
         if (!info.manufacturer().isEmpty() && !description.contains(info.manufacturer()))
             description = description.isEmpty()
                 ? info.manufacturer()
-                : QCoreApplication::translate("CommPort", "%1（%2）", "a port's description and its maker").arg(description, info.manufacturer());
+                : CommPort::tr("%1（%2）", "a port's description and its maker").arg(description, info.manufacturer());
         ports.append({info.systemLocation(), description,
                       isUsbAdapterName(info.portName()) || info.hasVendorIdentifier()});
     }
@@ -62,16 +69,16 @@ CommPortTarget ResolveCommPort(int n, const QList<DetectedPort> &ordered, const 
 #else
     if (!override.isEmpty()) {
         CommPortTarget target = CommPortTargetForPath(override);
-        target.description = QCoreApplication::translate("CommPort", "由环境变量 %1 指定").arg(CommPortVariable(n));
+        target.description = CommPort::tr("由环境变量 %1 指定").arg(CommPortVariable(n));
         return target;
     }
     if (n >= 1 && n <= ordered.size()) {
         const DetectedPort &port = ordered.at(n - 1);
-        return {port.path, port.description.isEmpty() ? QCoreApplication::translate("CommPort", "串口设备") : port.description,
+        return {port.path, port.description.isEmpty() ? CommPort::tr("串口设备") : port.description,
                 QFile::encodeName(port.path)};
     }
     return {QString(),
-            QCoreApplication::translate("CommPort", "本机没有第 %1 个串口设备；可设置环境变量 %2 指定设备路径")
+            CommPort::tr("本机没有第 %1 个串口设备；可设置环境变量 %2 指定设备路径")
                 .arg(n)
                 .arg(CommPortVariable(n)),
             QByteArray()};

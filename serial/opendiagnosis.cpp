@@ -1,10 +1,8 @@
 #include "opendiagnosis.h"
 
-#include <QCoreApplication>
-
 CSerialError UndiagnosedOpenFailure(const QString &where, const QString &systemText)
 {
-    return CSerialError(QCoreApplication::translate("OpenDiagnosis", "无法打开串口 %1，原因未能确定。系统给出的说明见详细信息。").arg(where),
+    return CSerialError(OpenDiagnosis::tr("无法打开串口 %1，原因未能确定。系统给出的说明见详细信息。").arg(where),
                         CSerialError::Failed, systemText);
 }
 
@@ -12,7 +10,7 @@ QString PermissionAdvice(const QString &where, unsigned groupId, unsigned mode, 
 {
     const bool groupMayReadWrite = (mode & 060) == 060;
     if (groupId != 0 && groupMayReadWrite && !groupName.isEmpty())
-        return QCoreApplication::translate("OpenDiagnosis", "没有权限打开串口 %1。请把当前用户加入拥有该设备的用户组 %2"
+        return OpenDiagnosis::tr("没有权限打开串口 %1。请把当前用户加入拥有该设备的用户组 %2"
                                                             "（例如执行 sudo usermod -aG %2 $USER），然后重新登录。")
             .arg(where, groupName);
     return QCoreApplication::translate(

@@ -3,6 +3,7 @@
 #include "serialerror.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QString>
 
 // Why a device could not be opened, told apart only from what can be seen
@@ -21,6 +22,12 @@ CSerialError DiagnoseOpenFailure(const QString &where, const QByteArray &path, c
 // The message for a failure no cause is known for; the system's words go
 // to the details.
 CSerialError UndiagnosedOpenFailure(const QString &where, const QString &systemText);
+
+// The diagnoses are written in Chinese and told in the run's language.
+class OpenDiagnosis
+{
+    Q_DECLARE_TR_FUNCTIONS(OpenDiagnosis)
+};
 
 // The advice for a device this user may not open, decided from its status
 // alone: join its group when that group is not root and may read and write

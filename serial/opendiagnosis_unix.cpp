@@ -1,6 +1,5 @@
 #include "opendiagnosis.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QLockFile>
 
@@ -16,16 +15,16 @@ namespace {
 QString kindOfFile(mode_t mode)
 {
     if (S_ISDIR(mode))
-        return QCoreApplication::translate("OpenDiagnosis", "一个目录");
+        return OpenDiagnosis::tr("一个目录");
     if (S_ISREG(mode))
-        return QCoreApplication::translate("OpenDiagnosis", "一个普通文件");
+        return OpenDiagnosis::tr("一个普通文件");
     if (S_ISFIFO(mode))
-        return QCoreApplication::translate("OpenDiagnosis", "一个管道");
+        return OpenDiagnosis::tr("一个管道");
     if (S_ISSOCK(mode))
-        return QCoreApplication::translate("OpenDiagnosis", "一个套接字");
+        return OpenDiagnosis::tr("一个套接字");
     if (S_ISBLK(mode))
-        return QCoreApplication::translate("OpenDiagnosis", "一个块设备");
-    return QCoreApplication::translate("OpenDiagnosis", "一个不是终端的字符设备");
+        return OpenDiagnosis::tr("一个块设备");
+    return OpenDiagnosis::tr("一个不是终端的字符设备");
 }
 
 // Serial ports are locked with a file LCK..<name> in one of these folders
@@ -60,17 +59,17 @@ CSerialError DiagnoseOpenFailure(const QString &where, const QByteArray &path, c
     struct stat st;
     // Named by an environment variable, the fix is to set it; named by the
     // user directly, to name the right path.
-    const QString nameIt = variable.isEmpty() ? QCoreApplication::translate("OpenDiagnosis", "以及设备路径是否写对")
-                                              : QCoreApplication::translate("OpenDiagnosis", "或用环境变量 %1 指定正确的设备路径").arg(variable);
+    const QString nameIt = variable.isEmpty() ? OpenDiagnosis::tr("以及设备路径是否写对")
+                                              : OpenDiagnosis::tr("或用环境变量 %1 指定正确的设备路径").arg(variable);
     if (::stat(path.constData(), &st) != 0) {
         if (errno == ENOENT || errno == ENOTDIR)
-            return CSerialError(QCoreApplication::translate("OpenDiagnosis", "找不到串口设备 %1。请检查设备是否已连接，%2。").arg(where, nameIt),
+            return CSerialError(OpenDiagnosis::tr("找不到串口设备 %1。请检查设备是否已连接，%2。").arg(where, nameIt),
                                 CSerialError::NoSuchDevice, systemText);
         return UndiagnosedOpenFailure(where, systemText);
     }
-    const QString notSerial = QCoreApplication::translate("OpenDiagnosis", "%1 不是串口设备（它是%2）。请指定串口设备的路径，例如 /dev/ttyUSB0%3。")
+    const QString notSerial = OpenDiagnosis::tr("%1 不是串口设备（它是%2）。请指定串口设备的路径，例如 /dev/ttyUSB0%3。")
                                   .arg(where, QStringLiteral("%1"),
-                                       variable.isEmpty() ? QString() : QCoreApplication::translate("OpenDiagnosis", "（环境变量 %1）").arg(variable));
+                                       variable.isEmpty() ? QString() : OpenDiagnosis::tr("（环境变量 %1）").arg(variable));
     if (!S_ISCHR(st.st_mode))
         return CSerialError(notSerial.arg(kindOfFile(st.st_mode)), CSerialError::NotSerial, systemText);
     if (::access(path.constData(), R_OK | W_OK) != 0 && errno == EACCES) {
@@ -87,7 +86,7 @@ CSerialError DiagnoseOpenFailure(const QString &where, const QByteArray &path, c
             return CSerialError(notSerial.arg(kindOfFile(st.st_mode)), CSerialError::NotSerial, systemText);
     }
     if ((fd < 0 && openError == EBUSY) || lockFileIsHeld(path))
-        return CSerialError(QCoreApplication::translate("OpenDiagnosis", "串口 %1 正被其他程序占用，无法打开。请先关闭占用它的程序（例如另一个 Dimra 窗口）。")
+        return CSerialError(OpenDiagnosis::tr("串口 %1 正被其他程序占用，无法打开。请先关闭占用它的程序（例如另一个 Dimra 窗口）。")
                                 .arg(where),
                             CSerialError::InUse, systemText);
     return UndiagnosedOpenFailure(where, systemText);

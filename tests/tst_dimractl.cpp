@@ -4,6 +4,7 @@
 #include "ctloptions.h"
 #include "protocolnumbers.h"
 #include "ptypair.h"
+#include "usertexts.h"
 
 #include <QDeadlineTimer>
 #include <QProcess>
@@ -30,6 +31,8 @@ private slots:
     void setThenExitDeliversEveryByteToAPacedBoard();
     void secondProcessOnAPortExitsInUseWhileAnotherPortWorks();
     void monitorPrintsRepliesAndEndsWithExit1WhenTheBoardIsLost();
+    void speaksOneLanguage_data();
+    void speaksOneLanguage();
 };
 
 namespace {
@@ -208,7 +211,7 @@ void tst_DimraCtl::program_data()
 {
     QTest::addColumn<QString>("mode");     // the board's, or "" for no board
     QTest::addColumn<QString>("args");     // @ stands for the board's device
-    QTest::addColumn<QString>("env");      // NAME=value for the child, @ as in args
+    QTest::addColumn<QString>("env");      // NAME=value ... for the child, @ as in args
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("out");      // standard output, @ as in args
     QTest::addColumn<bool>("whole");       // out is all of it, not a part
@@ -225,7 +228,7 @@ void tst_DimraCtl::program_data()
         << "noisy" << "-p @ set --freq 2500 --ch1 40 --verify" << "" << 0 << "" << true << "";
     QTest::newRow("set --verify on an echoing board")
         << "echo" << "-p @ set --ch2 9 --ch3 100 --verify" << "" << 0 << "" << true << "";
-    QTest::newRow("list") << "report" << "list" << "DIMRA_COM5=@" << 0
+    QTest::newRow("list") << "report" << "list" << "DIMRA_COM5=@ LANGUAGE=zh_CN" << 0
                           << "COM5\t@\t由环境变量 DIMRA_COM5 指定\n" << false << "";
     QTest::newRow("quiet board: get") << "quiet" << "-p @ -t 200 get" << "" << 6 << "" << true
                                       << "did not answer";
@@ -260,8 +263,8 @@ void tst_DimraCtl::program()
         QVERIFY(!device.isEmpty());
     }
     QProcessEnvironment childEnv = cleanEnvironment();
-    if (!env.isEmpty())
-        childEnv.insert(env.section(QLatin1Char('='), 0, 0), env.section(QLatin1Char('='), 1).replace('@', device));
+    for (const QString &assignment : words(env, device))
+        childEnv.insert(assignment.section(QLatin1Char('='), 0, 0), assignment.section(QLatin1Char('='), 1));
 
     const Run run = runCtl(words(args, device), childEnv);
     QVERIFY2(run.finished, qPrintable(run.err));
@@ -396,6 +399,47 @@ void tst_DimraCtl::monitorPrintsRepliesAndEndsWithExit1WhenTheBoardIsLost()
     QCOMPARE(monitor.exitCode(), 1);
     const QString err = QString::fromUtf8(monitor.readAllStandardError());
     QVERIFY2(err.contains(QStringLiteral("lost the board")), qPrintable(err));
+}
+
+void tst_DimraCtl::speaksOneLanguage_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("mode"); // the board's, or "" for no board
+    QTest::addColumn<QString>("args"); // @ stands for the board's device
+
+    for (const char *locale : {"C", "C.UTF-8", "zh_CN.UTF-8"}) {
+        const auto row = [locale](const char *path, const char *mode, const char *args) {
+            QTest::addRow("%s: %s", locale, path) << QString::fromLatin1(locale) << mode << args;
+        };
+        row("help", "", "--help");
+        row("bad usage", "", "set --ch1 101");
+        row("list as JSON", "", "--json list");
+        row("missing device", "", "-p /dev/dimra-no-such get");
+        row("not a serial device", "", "-p /dev/null get");
+        row("a board that never answers", "quiet", "-p @ -t 200 set --ch1 40");
+    }
+}
+
+void tst_DimraCtl::speaksOneLanguage()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, mode);
+    QFETCH(QString, args);
+
+    std::optional<Board> board;
+    if (!mode.isEmpty()) {
+        board.emplace(words("--no-pacing --mode " + mode));
+        QVERIFY(!board->device().isEmpty());
+    }
+    QProcessEnvironment env = UserText::LocaleEnvironment(locale);
+    for (int n = 1; n <= Dimra::kPortCount; ++n)
+        env.remove(QStringLiteral("DIMRA_COM%1").arg(n));
+    const Run run = runCtl(words(args, board ? board->device() : QString()), env);
+    QVERIFY2(run.finished, qPrintable(run.err));
+    const QString printed = run.out + run.err;
+    QVERIFY2(!printed.trimmed().isEmpty(), "dimractl said nothing");
+    // A Chinese locale reads Chinese; any other, and none, English only.
+    QVERIFY2(UserText::HasCjk(printed) == locale.startsWith(QLatin1String("zh")), qPrintable(printed));
 }
 
 QTEST_GUILESS_MAIN(tst_DimraCtl)

@@ -152,6 +152,232 @@
     </message>
 </context>
 <context>
+    <name>CCtlSession</name>
+    <message>
+        <source>no such port: %1
+Run &quot;dimractl list&quot; to see the ports, or name the device with -p PATH.</source>
+        <translation>没有这个端口：%1
+运行“dimractl list”查看端口，或用 -p 路径 指定设备。</translation>
+    </message>
+    <message>
+        <source>no permission to open the port: %1</source>
+        <translation>没有权限打开端口：%1</translation>
+    </message>
+    <message>
+        <source>the port is in use: %1</source>
+        <translation>端口正被占用：%1</translation>
+    </message>
+    <message>
+        <source>cannot open the port: %1</source>
+        <translation>无法打开端口：%1</translation>
+    </message>
+    <message>
+        <source>cannot write to the port: %1</source>
+        <translation>无法写入端口：%1</translation>
+    </message>
+    <message>
+        <source>sending failed: %1
+Check the cable or adapter, then run the command again.</source>
+        <translation>发送失败：%1
+请检查连接线或转接器，然后重新运行命令。</translation>
+    </message>
+    <message>
+        <source>%1 set to %2, board reports %3</source>
+        <translation>%1 设为 %2，调光板报告 %3</translation>
+    </message>
+    <message>
+        <source>the board holds other values than were set: %1.
+Check the values the board accepts, then set them again.</source>
+        <translation>调光板保存的数值与设置的不同：%1。
+请确认调光板接受的数值，然后重新设置。</translation>
+    </message>
+    <message>
+        <source>; </source>
+        <comment>between the values that differ</comment>
+        <translation>；</translation>
+    </message>
+    <message>
+        <source>Check that the board is powered and connected to this port, or give it longer with -t MS.</source>
+        <translation>请检查调光板是否已通电并接在这个端口上，或用 -t 毫秒 给它更长的时间。</translation>
+    </message>
+    <message>
+        <source>the board on %1 did not report its values again within %2 ms; the settings were sent but are not verified.
+%3</source>
+        <translation>%1 上的调光板没有在 %2 毫秒内重新报告数值；设置已发送，但没有核对。
+%3</translation>
+    </message>
+    <message>
+        <source>the board on %1 did not answer within %2 ms%3.
+%4</source>
+        <translation>%1 上的调光板没有在 %2 毫秒内应答%3。
+%4</translation>
+    </message>
+    <message>
+        <source>; nothing was set</source>
+        <translation>，没有设置任何数值</translation>
+    </message>
+    <message>
+        <source>the board did not report %1 within %2 ms; shown as unknown.</source>
+        <translation>调光板没有在 %2 毫秒内报告 %1；显示为 unknown。</translation>
+    </message>
+    <message>
+        <source>, </source>
+        <comment>between the values not reported</comment>
+        <translation>、</translation>
+    </message>
+    <message>
+        <source>lost the board: %1
+Check the cable or adapter, then run the command again.</source>
+        <translation>与调光板的连接已丢失：%1
+请检查连接线或转接器，然后重新运行命令。</translation>
+    </message>
+    <message>
+        <source>not every frame left the computer within %1 ms; the board may not hold the new values. Check the line, then run the command again.</source>
+        <translation>并非每一帧都在 %1 毫秒内离开了计算机；调光板可能没有保存新的数值。请检查线路，然后重新运行命令。</translation>
+    </message>
+</context>
+<context>
+    <name>CtlCommandLine</name>
+    <message>
+        <source>&quot;%1&quot; is not a whole number</source>
+        <translation>“%1”不是整数</translation>
+    </message>
+    <message>
+        <source>%1 is outside %2 to %3 %4</source>
+        <translation>%1 超出 %2 到 %3 %4 的范围</translation>
+    </message>
+    <message>
+        <source>no command given (list, get, set, off or monitor)</source>
+        <translation>没有给出命令（list、get、set、off 或 monitor）</translation>
+    </message>
+    <message>
+        <source>one command at a time; &quot;%1&quot; is one too many</source>
+        <translation>一次只能给一个命令；“%1”是多余的</translation>
+    </message>
+    <message>
+        <source>unknown command &quot;%1&quot; (list, get, set, off or monitor)</source>
+        <translation>未知命令“%1”（可用 list、get、set、off 或 monitor）</translation>
+    </message>
+    <message>
+        <source>-p needs a port: COM1 to COM%1 or a device path</source>
+        <translation>-p 需要一个端口：COM1 到 COM%1，或设备路径</translation>
+    </message>
+    <message>
+        <source>there is no port %1; the ports are COM1 to COM%2, or give a device path</source>
+        <translation>没有端口 %1；端口为 COM1 到 COM%2，也可以给出设备路径</translation>
+    </message>
+    <message>
+        <source>-t: %1</source>
+        <translation>-t：%1</translation>
+    </message>
+    <message>
+        <source>--%1 goes with set only</source>
+        <translation>--%1 只能与 set 同用</translation>
+    </message>
+    <message>
+        <source>--%1: %2; nothing was sent</source>
+        <translation>--%1：%2；没有发送任何数值</translation>
+    </message>
+    <message>
+        <source>--verify goes with set only</source>
+        <translation>--verify 只能与 set 同用</translation>
+    </message>
+    <message>
+        <source>set needs at least one of --freq, --ch1, --ch2, --ch3</source>
+        <translation>set 至少需要 --freq、--ch1、--ch2、--ch3 中的一个</translation>
+    </message>
+    <message>
+        <source>Usage: dimractl [-p PORT] [-t MS] [--json] COMMAND [VALUES]
+
+Sets and reads a Dimra three-channel PWM LED dimmer board over its serial
+line (9600 baud, 8N1), as the Dimra window does.
+
+Commands:
+  list      show COM1 to COM%1, the device each opens and what it is
+  get       print the frequency and the three duties the board reports;
+            a value it did not report within the timeout shows as unknown
+  set       send the values named, in the order --freq, --ch1, --ch2, --ch3
+  off       set the three channels to 0 %
+  monitor   print every reply of the board as it arrives, until Ctrl+C
+
+Options:
+  -p, --port PORT   COM1 to COM%1, or a device path such as /dev/ttyUSB0
+                    (default COM1; COMn opens $DIMRA_COM&lt;n&gt; when set, else
+                    the n-th serial port found, USB adapters first)
+  -t, --timeout MS  how long to wait for the board&apos;s answer (default 1000)
+  --json            one JSON object a line on standard output
+  --freq HZ         set: PWM frequency, %2 to %3
+  --ch1/--ch2/--ch3 P
+                    set: duty of a channel in percent, %4 to %5
+  --verify          set: ask the board to report again and compare
+  -h, --help        show this help
+  -v, --version     show the version
+
+Settings go out only after the board has answered the connect frame.
+Values out of range are refused before the port is opened.
+
+Exit codes:
+  0  done; every frame has left the computer
+  1  I/O error, or the device was lost
+  2  bad usage, or a value out of range
+  3  no such port
+  4  no permission to open the port
+  5  the port is in use by another program (the Dimra window, for example)
+  6  the board did not answer within the timeout
+  7  --verify found a different value
+
+Examples:
+  dimractl list
+  dimractl -p /dev/ttyUSB0 set --freq 2000 --ch1 40 --verify
+  dimractl --json get
+</source>
+        <translation>用法：dimractl [-p 端口] [-t 毫秒] [--json] 命令 [数值]
+
+通过串口（9600 波特，8N1）设置和读取 Dimra 三通道 PWM LED 调光板，
+与 Dimra 窗口的做法相同。
+
+命令：
+  list      列出 COM1 到 COM%1、各自打开的设备及其说明
+  get       输出调光板报告的频率和三个通道的占空比；
+            超时前没有报告的数值显示为 unknown
+  set       按 --freq、--ch1、--ch2、--ch3 的顺序发送给出的数值
+  off       把三个通道设为 0 %
+  monitor   逐条输出调光板的每个应答，直到按下 Ctrl+C
+
+选项：
+  -p, --port 端口     COM1 到 COM%1，或设备路径，例如 /dev/ttyUSB0
+                      （默认 COM1；设置了 $DIMRA_COM&lt;n&gt; 时 COMn 打开它指定的
+                      设备，否则打开找到的第 n 个串口，USB 转接器在前）
+  -t, --timeout 毫秒  等待调光板应答的时间（默认 1000）
+  --json              在标准输出上每行输出一个 JSON 对象
+  --freq HZ           set：PWM 频率，%2 到 %3
+  --ch1/--ch2/--ch3 P
+                      set：通道的占空比（百分比），%4 到 %5
+  --verify            set：让调光板重新报告并比较
+  -h, --help          显示本帮助
+  -v, --version       显示版本
+
+调光板应答连接帧之后才会发送设置。
+超出范围的数值在打开端口之前就被拒绝。
+
+退出码：
+  0  完成；每一帧都已离开计算机
+  1  输入输出错误，或设备丢失
+  2  用法错误，或数值超出范围
+  3  没有这个端口
+  4  没有权限打开端口
+  5  端口正被其他程序占用（例如 Dimra 窗口）
+  6  调光板在超时前没有应答
+  7  --verify 发现数值不同
+
+示例：
+  dimractl list
+  dimractl -p /dev/ttyUSB0 set --freq 2000 --ch1 40 --verify
+  dimractl --json get
+</translation>
+    </message>
+</context>
+<context>
     <name>dimra-board</name>
     <message>
         <source>--stdio: standard input is closed, so there are no commands to read</source>
@@ -168,6 +394,17 @@
     <message>
         <source>Virtual dimmer board (%1 mode): %2</source>
         <translation>虚拟调光板（%1 模式）：%2</translation>
+    </message>
+</context>
+<context>
+    <name>dimractl</name>
+    <message>
+        <source>Run &quot;dimractl --help&quot; for the commands and options.</source>
+        <translation>运行“dimractl --help”查看命令和选项。</translation>
+    </message>
+    <message>
+        <source>cannot install the signal handlers</source>
+        <translation>无法安装信号处理</translation>
     </message>
 </context>
 </TS>
