@@ -1,4 +1,6 @@
+#include "aboutdlg.h"
 #include "dialogfixture.h"
+#include "language.h"
 #include "linkindicator.h"
 #include "envoverride.h"
 #include "serialerror.h"
@@ -11,6 +13,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTest>
 #include <QTimer>
 #include <memory>
@@ -45,6 +49,60 @@ public:
     bool failNextWrite = false;
     QList<bool> controlsEnabledAtWrite;
 };
+
+// Every text a window shows at rest: its title, its controls' texts and
+// tooltips (the port list's entries too), their accessible names and its
+// menu.
+QStringList shownTexts(const QWidget &window)
+{
+    QStringList texts{window.windowTitle()};
+    for (QWidget *w : window.findChildren<QWidget *>()) {
+        texts << w->toolTip() << w->accessibleName();
+        if (auto *label = qobject_cast<QLabel *>(w))
+            texts << label->text();
+        else if (auto *button = qobject_cast<QPushButton *>(w))
+            texts << button->text();
+        else if (auto *combo = qobject_cast<QComboBox *>(w))
+            for (int i = 0; i < combo->count(); ++i)
+                texts << combo->itemText(i) << combo->itemData(i, Qt::ToolTipRole).toString();
+    }
+    for (const QAction *action : window.actions())
+        texts << action->text();
+    texts.removeAll(QString());
+    return texts;
+}
+
+// The texts of a window wider than the room their control gives them at
+// its own font, each with the control and the widths.
+QStringList clippedTexts(const QWidget &window)
+{
+    QStringList clipped;
+    for (QWidget *w : window.findChildren<QWidget *>()) {
+        const QFontMetrics metrics(w->font());
+        QStringList texts;
+        int room = w->contentsRect().width();
+        if (auto *label = qobject_cast<QLabel *>(w); label && label->pixmap().isNull()) {
+            texts << label->text();
+        } else if (auto *button = qobject_cast<QPushButton *>(w)) {
+            texts << QString(button->text()).remove(QLatin1Char('&'));
+            room -= 2 * (w->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, w)
+                         + w->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, w));
+        } else if (auto *combo = qobject_cast<QComboBox *>(w)) {
+            for (int i = 0; i < combo->count(); ++i)
+                texts << combo->itemText(i);
+            QStyleOptionComboBox option;
+            option.initFrom(combo);
+            room = w->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, w).width();
+        }
+        for (const QString &text : std::as_const(texts))
+            if (metrics.horizontalAdvance(text) > room)
+                clipped << QStringLiteral("%1: \"%2\" needs %3 px, has %4")
+                               .arg(w->objectName(), text)
+                               .arg(metrics.horizontalAdvance(text))
+                               .arg(room);
+    }
+    return clipped;
+}
 
 } // namespace
 
@@ -88,7 +146,10 @@ private slots:
     void replyCutByALossDoesNotSpoilTheNextConnect();
     void linkIndicatorFollowsTheConnectPath();
     void slidersStepByTicksAndCarryTheirRowNames();
-
+    void windowSpeaksOneLanguage_data();
+    void windowSpeaksOneLanguage();
+    void everyTextFitsItsControl_data();
+    void everyTextFitsItsControl();
 };
 
 void tst_DimraDlg::init()
@@ -778,6 +839,84 @@ void tst_DimraDlg::slidersStepByTicksAndCarryTheirRowNames()
     // Shrinking the window never hides a control.
     QVERIFY(m_dlg->minimumSize().width() >= connectButton()->geometry().right());
     QVERIFY(m_dlg->minimumSize().height() >= slider("Channel3")->geometry().bottom());
+}
+
+void tst_DimraDlg::windowSpeaksOneLanguage_data()
+{
+    QTest::addColumn<QStringList>("uiLanguages"); // as QLocale::uiLanguages() gives them
+    QTest::addColumn<bool>("chinese");
+    QTest::newRow("en_US") << QStringList{"en-US", "en-Latn-US", "en"} << false;
+    QTest::newRow("zh_CN") << QStringList{"zh-CN", "zh-Hans-CN", "zh"} << true;
+    QTest::newRow("C") << QStringList{"C"} << true;
+}
+
+void tst_DimraDlg::windowSpeaksOneLanguage()
+{
+    QFETCH(QStringList, uiLanguages);
+    QFETCH(bool, chinese);
+    const QStringList written = shownTexts(*m_dlg); // as the code writes them
+    const CRunLanguage language(CRunLanguage::Window, uiLanguages);
+    QVERIFY(replaceDialog<CMyDimraDlg>());
+    auto *indicator = m_dlg->findChild<CLinkIndicator *>(QStringLiteral("linkIndicator"));
+    QVERIFY(indicator);
+    const QStringList atRest = shownTexts(*m_dlg);
+
+    // A device that is not there; then the board, silent at first, then
+    // answering; a typed value refused, twice; the device lost.
+    QStringList shown = atRest;
+    {
+        const PortOverride missing(1, QStringLiteral("/dev/dimra-no-such-device"));
+        QTest::mouseClick(connectButton(), Qt::LeftButton);
+    }
+    QTest::mouseClick(connectButton(), Qt::LeftButton);
+    shown << shownTexts(*m_dlg);
+    QTRY_COMPARE_WITH_TIMEOUT(indicator->state(), CLinkIndicator::NoAnswer, CLinkIndicator::kAnswerWaitMs + 3000);
+    shown << indicator->toolTip();
+    QVERIFY(m_line->write(ChannelReply(CDimraProtocol::CmdChannel1, 0)));
+    QTRY_VERIFY(m_dlg->m_bLinked);
+    shown << shownTexts(*m_dlg);
+    typeAndConfirm("Channel1", QStringLiteral("250"));
+    QVERIFY(settle());
+    edit("Frequency")->setText(QStringLiteral("x"));
+    typeAndConfirm("Channel2", QStringLiteral("5"));
+    QVERIFY(settle());
+    m_line->closeMaster();
+    QTRY_VERIFY(!m_dlg->m_comm.get_PortOpen());
+    QVERIFY(settle());
+    const QStringList messages = m_messages->messages;
+    shown << messages << m_messages->details << shownTexts(*m_dlg);
+    // The missing device, a range, an integer, the loss.
+    QVERIFY2(messages.size() == 4, qPrintable(messages.join(QLatin1Char('\n'))));
+
+    if (chinese) {
+        // Exactly the texts the window has always shown.
+        QCOMPARE(atRest, written);
+        QCOMPARE(messages.at(1), kChannelRange);
+        QCOMPARE(messages.at(2), kAskInteger);
+        QVERIFY2(messages.at(3).contains(kLinkLost), qPrintable(messages.at(3)));
+        QCOMPARE(connectButton()->text(), kConnect);
+    } else {
+        for (const QString &text : std::as_const(shown))
+            QVERIFY2(!HasCjk(text), qPrintable(text));
+    }
+}
+
+void tst_DimraDlg::everyTextFitsItsControl_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::newRow("Chinese") << int(CRunLanguage::Chinese);
+    QTest::newRow("English") << int(CRunLanguage::English);
+}
+
+void tst_DimraDlg::everyTextFitsItsControl()
+{
+    QFETCH(int, language);
+    const CRunLanguage installed{CRunLanguage::Language(language)};
+    QVERIFY(replaceDialog<CMyDimraDlg>());
+    QStringList clipped = clippedTexts(*m_dlg);
+    QVERIFY(connectAndLink()); // the other caption
+    clipped << clippedTexts(*m_dlg) << clippedTexts(CAboutDlg(m_dlg.get()));
+    QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QLatin1Char('\n'))));
 }
 
 QTEST_MAIN(tst_DimraDlg)

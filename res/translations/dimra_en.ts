@@ -194,7 +194,7 @@
     </message>
     <message>
         <source>三通道 PWM 调光器上位机</source>
-        <translation>Three-channel PWM dimmer host</translation>
+        <translation>For 3-channel PWM dimmers</translation>
     </message>
     <message>
         <source>确定</source>
