@@ -47,7 +47,8 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "host tool for a three-channel PWM LED dim
 set(CPACK_PACKAGE_DESCRIPTION
 "Dimra sets the PWM frequency (25-150000 Hz) and the duty of each channel
 (0-100 %) of an LED light source controller, as used for machine-vision and
-lab lighting, over a serial line at 9600 baud. Its window is in Chinese.
+lab lighting, over a serial line at 9600 baud. Its window and programs speak
+Chinese on a Chinese desktop and English on any other.
 
 dimractl sets and reads the board from scripts and test rigs; dimra-board is
 a virtual board on a pseudo-terminal, for trying Dimra without the hardware.")
@@ -60,8 +61,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Depends comes from the libraries the programs link.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The Chinese texts of Qt's own buttons and dialogs, and a font that has the
-# window's characters.
+# The Chinese texts of Qt's own buttons, dialogs and --help headings, and a
+# font that has the window's characters.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, fonts-wqy-microhei | fonts-noto-cjk")
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 
