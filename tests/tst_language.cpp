@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLibraryInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -17,6 +18,8 @@ class tst_Language : public QObject
 private slots:
     void runSpeaksTheFirstLanguageItKnows_data();
     void runSpeaksTheFirstLanguageItKnows();
+    void qtOwnTextsFollowTheLanguage_data();
+    void qtOwnTextsFollowTheLanguage();
     void catalogIsCompleteForTheCode_data();
     void catalogIsCompleteForTheCode();
 };
@@ -48,6 +51,32 @@ void tst_Language::runSpeaksTheFirstLanguageItKnows()
     QFETCH(int, commandLine);
     QCOMPARE(int(CRunLanguage::choose(CRunLanguage::Window, uiLanguages)), window);
     QCOMPARE(int(CRunLanguage::choose(CRunLanguage::CommandLine, uiLanguages)), commandLine);
+}
+
+void tst_Language::qtOwnTextsFollowTheLanguage_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("ok");      // a message box's button
+    QTest::addColumn<QString>("options"); // a --help heading
+    QTest::newRow("Chinese") << int(CRunLanguage::Chinese) << QStringLiteral("确定") << QStringLiteral("选项：");
+    QTest::newRow("English") << int(CRunLanguage::English) << QStringLiteral("OK") << QStringLiteral("Options:");
+}
+
+void tst_Language::qtOwnTextsFollowTheLanguage()
+{
+    QFETCH(int, language);
+    QFETCH(QString, ok);
+    QFETCH(QString, options);
+    if (language == CRunLanguage::Chinese
+        && !QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtbase_zh_CN.qm")))
+        QSKIP("Qt's own Chinese texts are not installed (qt6-translations-l10n)");
+    {
+        const CRunLanguage run{CRunLanguage::Language(language)};
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "OK"), ok);
+        QCOMPARE(QCoreApplication::translate("QCommandLineParser", "Options:"), options);
+    }
+    // Gone with the run's language.
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "OK"), QStringLiteral("OK"));
 }
 
 void tst_Language::catalogIsCompleteForTheCode_data()
