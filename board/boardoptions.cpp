@@ -51,14 +51,16 @@ bool CBoardCommandLine::Parse(const QStringList &arguments)
         m_parser.showHelp(0);
 
     if (!m_parser.positionalArguments().isEmpty())
-        return refuse(tr("unexpected argument \"%1\": only options are taken, see --help").arg(m_parser.positionalArguments().first()));
+        return refuse(tr("unexpected argument \"%1\": only options are taken, see --help")
+                          .arg(m_parser.positionalArguments().first()));
     for (const QCommandLineOption *option : {&m_mode, &m_link, &m_seed})
         if (m_parser.values(*option).size() > 1)
             return refuse(tr("%1 may be given only once").arg(dashed(option->names().first())));
 
     const std::optional<CBoardModel::Mode> mode = CBoardModel::ParseMode(m_parser.value(m_mode));
     if (!mode)
-        return refuse(tr("--mode: unknown mode \"%1\"; the modes are report, echo, quiet and noisy").arg(m_parser.value(m_mode)));
+        return refuse(tr("--mode: unknown mode \"%1\"; the modes are report, echo, quiet and noisy")
+                          .arg(m_parser.value(m_mode)));
     bool ok = false;
     const quint32 seed = m_parser.value(m_seed).toUInt(&ok);
     if (!ok)

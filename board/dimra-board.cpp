@@ -63,9 +63,11 @@ int main(int argc, char *argv[])
         return fail(commandLine.error(), kUsage);
     const BoardOptions &options = commandLine.options();
     if (options.stdio && closed.in)
-        return fail(QCoreApplication::translate("dimra-board", "--stdio: standard input is closed, so there are no commands to read"));
+        return fail(QCoreApplication::translate("dimra-board",
+                                                "--stdio: standard input is closed, so there are no commands to read"));
     if (options.stdio && closed.out)
-        return fail(QCoreApplication::translate("dimra-board", "--stdio: standard output is closed, so answers have nowhere to go"));
+        return fail(QCoreApplication::translate("dimra-board",
+                                                "--stdio: standard output is closed, so answers have nowhere to go"));
     // A closed terminal (SIGHUP) ends the board as SIGINT and SIGTERM do,
     // so that it cleans up, its link above all.
     ::signal(SIGPIPE, SIG_IGN);

@@ -115,7 +115,8 @@ CtlParse ParseCtlArguments(const QStringList &arguments)
         return failure(CtlCommandLine::tr("one command at a time; \"%1\" is one too many").arg(positional.at(1)));
     const std::optional<CtlCommand> command = commandNamed(positional.first());
     if (!command)
-        return failure(CtlCommandLine::tr("unknown command \"%1\" (list, get, set, off or monitor)").arg(positional.first()));
+        return failure(CtlCommandLine::tr("unknown command \"%1\" (list, get, set, off or monitor)")
+                           .arg(positional.first()));
 
     CtlParse result;
     result.outcome = CtlParse::Run;

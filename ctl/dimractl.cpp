@@ -26,20 +26,19 @@ int main(int argc, char *argv[])
     case CtlParse::Version:
         std::printf("dimractl %s\n", DIMRA_VERSION);
         return ExitOk;
-    case CtlParse::Error:
-        std::fprintf(stderr, "dimractl: %s\n%s\n", parse.error.toUtf8().constData(),
-                     QCoreApplication::translate("dimractl", "Run \"dimractl --help\" for the commands and options.")
-                         .toUtf8()
-                         .constData());
+    case CtlParse::Error: {
+        const QString hint = QCoreApplication::translate("dimractl", "Run \"dimractl --help\" for the commands and options.");
+        std::fprintf(stderr, "dimractl: %s\n%s\n", parse.error.toUtf8().constData(), hint.toUtf8().constData());
         return ExitUsage;
+    }
     case CtlParse::Run:
         break;
     }
 
     // Only monitor runs until stopped; Ctrl+C ends it as a normal end.
     if (parse.options.command == CtlCommand::Monitor && !QuitOnSignals(&app)) {
-        std::fprintf(stderr, "dimractl: %s\n",
-                     QCoreApplication::translate("dimractl", "cannot install the signal handlers").toUtf8().constData());
+        const QString message = QCoreApplication::translate("dimractl", "cannot install the signal handlers");
+        std::fprintf(stderr, "dimractl: %s\n", message.toUtf8().constData());
         return ExitIo;
     }
 

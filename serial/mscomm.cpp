@@ -48,7 +48,8 @@ QString CMSComm::portLabel() const
 
 QString CMSComm::deviceLabel(const QString &device) const
 {
-    return m_strDevicePath.isEmpty() ? tr("%1（%2）", "a device and the port that names it").arg(device, portLabel()) : device;
+    return m_strDevicePath.isEmpty() ? tr("%1（%2）", "a device and the port that names it").arg(device, portLabel())
+                                     : device;
 }
 
 void CMSComm::put_CommPort(short port)
