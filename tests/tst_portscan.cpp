@@ -1,0 +1,103 @@
+#include "devicetree.h"
+#include "portscan.h"
+#include "ptypair.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+#include <memory>
+
+class tst_PortScan : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void findsWhatTheTreeLinks_data();
+    void findsWhatTheTreeLinks();
+    void udevRecordProperties_data();
+    void udevRecordProperties();
+};
+
+void tst_PortScan::findsWhatTheTreeLinks_data()
+{
+    // "entry=target": a link at entry below the root to pseudo-terminal 0,
+    // 1 or 2, to "missing" (nothing there) or to "file" (a plain file).
+    QTest::addColumn<QStringList>("tree");
+    // What the numbers go to, in order: "entry=pseudo-terminal".
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("by-id by name, then by-path")
+        << QStringList{"serial/by-path/pci-2=2", "serial/by-id/usb-B=0", "serial/by-id/usb-A=1"}
+        << QStringList{"serial/by-id/usb-A=1", "serial/by-id/usb-B=0", "serial/by-path/pci-2=2"};
+    QTest::newRow("by-path only for what by-id lacks")
+        << QStringList{"serial/by-id/usb-A=0", "serial/by-path/pci-1=0", "serial/by-path/pci-2=1"}
+        << QStringList{"serial/by-id/usb-A=0", "serial/by-path/pci-2=1"};
+    QTest::newRow("links to nothing and to no device")
+        << QStringList{"serial/by-id/usb-A=missing", "serial/by-id/usb-B=file", "serial/by-id/usb-C=2"}
+        << QStringList{"serial/by-id/usb-C=2"};
+    // A pseudo-terminal has no driver behind it that reports a port.
+    QTest::newRow("a tty node that is no serial port") << QStringList{"ttyS9=0", "ttyUSB7=1"} << QStringList{};
+    QTest::newRow("no serial folder") << QStringList{} << QStringList{};
+}
+
+void tst_PortScan::findsWhatTheTreeLinks()
+{
+    QFETCH(QStringList, tree);
+    QFETCH(QStringList, expected);
+
+    std::unique_ptr<PtyPair> ptys[3];
+    for (auto &pty : ptys) {
+        pty = std::make_unique<PtyPair>();
+        QVERIFY(pty->isValid());
+    }
+    DeviceTree devices;
+    QVERIFY(devices.isValid());
+    QFile file(devices.path(QStringLiteral("plain")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    for (const QString &entry : tree) {
+        const QString target = entry.section(QLatin1Char('='), 1);
+        const QString path = target == QLatin1String("missing") ? devices.path(QStringLiteral("gone"))
+            : target == QLatin1String("file")                   ? file.fileName()
+                                                                : ptys[target.toInt()]->slavePath();
+        QVERIFY(devices.plug(entry.section(QLatin1Char('='), 0, 0), path));
+    }
+
+    QStringList found;
+    for (const FoundPort &port : FindSerialPorts(devices.root())) {
+        int pty = 0;
+        while (pty < 3 && ptys[pty]->slavePath() != port.node)
+            ++pty;
+        found << port.path.mid(devices.root().size() + 1) + '=' + QString::number(pty);
+        // Nothing else tells what a pseudo-terminal is: the by-id name does.
+        QCOMPARE(port.product, port.kind == FoundPort::ById ? ProductFromLinkName(QFileInfo(port.path).fileName())
+                                                            : QString());
+    }
+    QCOMPARE(found, expected);
+}
+
+void tst_PortScan::udevRecordProperties_data()
+{
+    QTest::addColumn<QByteArray>("key");
+    QTest::addColumn<QString>("value");
+
+    QTest::newRow("model from the database") << QByteArray("ID_MODEL_FROM_DATABASE") << "CH340 serial converter";
+    QTest::newRow("not the key that ends alike") << QByteArray("ID_MODEL") << "USB_Serial";
+    QTest::newRow("absent") << QByteArray("ID_SERIAL_SHORT") << "";
+    QTest::newRow("a line that is no property") << QByteArray("S:serial/by-id/usb-1a86_USB_Serial-if00-port0") << "";
+}
+
+void tst_PortScan::udevRecordProperties()
+{
+    QFETCH(QByteArray, key);
+    QFETCH(QString, value);
+    const QByteArray record = "S:serial/by-id/usb-1a86_USB_Serial-if00-port0\n"
+                              "E:ID_VENDOR_FROM_DATABASE=QinHeng Electronics\n"
+                              "E:ID_MODEL_FROM_DATABASE=CH340 serial converter\n"
+                              "E:ID_MODEL=USB_Serial\n"
+                              "G:systemd\n";
+    QCOMPARE(UdevProperty(record, key), value);
+}
+
+QTEST_GUILESS_MAIN(tst_PortScan)
+#include "tst_portscan.moc"
