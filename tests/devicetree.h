@@ -2,27 +2,24 @@
 
 #include "envoverride.h"
 
+#include <QFile>
 #include <QString>
 #include <QTemporaryDir>
 
-// A device folder of the test's own that stands in for /dev while the tree
-// lives (DIMRA_DEV_ROOT): an adapter is plugged in as udev does it, as a
-// link in serial/by-id or serial/by-path to its node, here a
-// pseudo-terminal, and unplugged by taking the link away.
+// A folder of the test's own in place of /dev (DIMRA_DEV_ROOT) while it
+// lives. An adapter is plugged in as udev does it, a link such as
+// serial/by-id/usb-A to its node (a pseudo-terminal), replaced in one step;
+// unplugged by taking the link away.
 class DeviceTree
 {
 public:
-    DeviceTree();
+    DeviceTree() : m_rootOverride("DIMRA_DEV_ROOT", QFile::encodeName(m_dir.path())) {}
 
     bool isValid() const { return m_dir.isValid(); }
     QString root() const { return m_dir.path(); }
-    // The path of an entry: "serial/by-id/usb-A" gives <root>/serial/by-id/usb-A.
-    QString path(const QString &entry) const;
-
-    // Links entry (a path below the root) to target, replacing a link of
-    // that name in one step as udev does; makes the folders it needs.
+    QString path(const QString &entry) const { return m_dir.filePath(entry); }
     bool plug(const QString &entry, const QString &target);
-    bool unplug(const QString &entry);
+    bool unplug(const QString &entry) { return QFile::remove(path(entry)); }
 
 private:
     QTemporaryDir m_dir;

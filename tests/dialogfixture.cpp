@@ -66,26 +66,17 @@ bool DialogFixture::openOnAdapter(const QString &entry)
 {
     close();
     m_line = std::make_unique<PtyPair>();
-    if (!m_line->isValid()) {
-        qWarning("no pseudo-terminal");
-        return false;
-    }
     m_devices = std::make_unique<DeviceTree>();
-    if (!m_devices->isValid() || !m_devices->plug(entry, m_line->slavePath())) {
-        qWarning("cannot plug %s in", qPrintable(entry));
-        return false;
-    }
-    return openDialog();
+    if (m_line->isValid() && m_devices->plug(entry, m_line->slavePath()))
+        return openDialog();
+    qWarning("cannot plug %s in", qPrintable(entry));
+    return false;
 }
 
 bool DialogFixture::openDialog()
 {
     if (!m_devices)
         m_devices = std::make_unique<DeviceTree>();
-    if (!m_devices->isValid()) {
-        qWarning("no device folder");
-        return false;
-    }
     m_reader = CFrameReader();
     m_messages = std::make_unique<MessageRecorder>();
     m_dlg = std::make_unique<CMyDimraDlg>();

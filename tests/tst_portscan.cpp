@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
-#include <memory>
 
 class tst_PortScan : public QObject
 {
@@ -14,8 +13,6 @@ class tst_PortScan : public QObject
 private slots:
     void findsWhatTheTreeLinks_data();
     void findsWhatTheTreeLinks();
-    void udevRecordProperties_data();
-    void udevRecordProperties();
 };
 
 void tst_PortScan::findsWhatTheTreeLinks_data()
@@ -45,28 +42,21 @@ void tst_PortScan::findsWhatTheTreeLinks()
     QFETCH(QStringList, tree);
     QFETCH(QStringList, expected);
 
-    std::unique_ptr<PtyPair> ptys[3];
-    for (auto &pty : ptys) {
-        pty = std::make_unique<PtyPair>();
-        QVERIFY(pty->isValid());
-    }
+    PtyPair ptys[3];
     DeviceTree devices;
-    QVERIFY(devices.isValid());
-    QFile file(devices.path(QStringLiteral("plain")));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
+    QVERIFY(devices.isValid() && ptys[2].isValid());
     for (const QString &entry : tree) {
         const QString target = entry.section(QLatin1Char('='), 1);
         const QString path = target == QLatin1String("missing") ? devices.path(QStringLiteral("gone"))
-            : target == QLatin1String("file")                   ? file.fileName()
-                                                                : ptys[target.toInt()]->slavePath();
+            : target == QLatin1String("file")                   ? QFINDTESTDATA("tst_portscan.cpp")
+                                                                : ptys[target.toInt()].slavePath();
         QVERIFY(devices.plug(entry.section(QLatin1Char('='), 0, 0), path));
     }
 
     QStringList found;
     for (const FoundPort &port : FindSerialPorts(devices.root())) {
         int pty = 0;
-        while (pty < 3 && ptys[pty]->slavePath() != port.node)
+        while (pty < 3 && ptys[pty].slavePath() != port.node)
             ++pty;
         found << port.path.mid(devices.root().size() + 1) + '=' + QString::number(pty);
         // Nothing else tells what a pseudo-terminal is: the by-id name does.
@@ -74,29 +64,6 @@ void tst_PortScan::findsWhatTheTreeLinks()
                                                             : QString());
     }
     QCOMPARE(found, expected);
-}
-
-void tst_PortScan::udevRecordProperties_data()
-{
-    QTest::addColumn<QByteArray>("key");
-    QTest::addColumn<QString>("value");
-
-    QTest::newRow("model from the database") << QByteArray("ID_MODEL_FROM_DATABASE") << "CH340 serial converter";
-    QTest::newRow("not the key that ends alike") << QByteArray("ID_MODEL") << "USB_Serial";
-    QTest::newRow("absent") << QByteArray("ID_SERIAL_SHORT") << "";
-    QTest::newRow("a line that is no property") << QByteArray("S:serial/by-id/usb-1a86_USB_Serial-if00-port0") << "";
-}
-
-void tst_PortScan::udevRecordProperties()
-{
-    QFETCH(QByteArray, key);
-    QFETCH(QString, value);
-    const QByteArray record = "S:serial/by-id/usb-1a86_USB_Serial-if00-port0\n"
-                              "E:ID_VENDOR_FROM_DATABASE=QinHeng Electronics\n"
-                              "E:ID_MODEL_FROM_DATABASE=CH340 serial converter\n"
-                              "E:ID_MODEL=USB_Serial\n"
-                              "G:systemd\n";
-    QCOMPARE(UdevProperty(record, key), value);
 }
 
 QTEST_GUILESS_MAIN(tst_PortScan)
