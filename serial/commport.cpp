@@ -47,6 +47,7 @@ QString nodeName(const QString &device)
     return device.startsWith(dev) ? device.mid(dev.size()) : device;
 }
 
+#ifndef Q_OS_WIN
 QString describe(const FoundPort &port)
 {
     if (port.product.isEmpty())
@@ -55,6 +56,7 @@ QString describe(const FoundPort &port)
         return port.product;
     return QStringLiteral("%1（%2）").arg(port.product, port.vendor);
 }
+#endif
 
 } // namespace
 

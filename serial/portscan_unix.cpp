@@ -5,12 +5,13 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 #ifdef Q_OS_LINUX
 #include <linux/serial.h>
 #include <sys/ioctl.h>
+#include <sys/sysmacros.h>
 #endif
 
 namespace {
