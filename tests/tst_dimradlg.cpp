@@ -88,6 +88,9 @@ private slots:
     void replyCutByALossDoesNotSpoilTheNextConnect();
     void linkIndicatorFollowsTheConnectPath();
     void slidersStepByTicksAndCarryTheirRowNames();
+    void portListFollowsHotPlugAndKeepsTheSelection();
+    void afterALossTheEntryReconnectsOnlyToTheSameAdapter_data();
+    void afterALossTheEntryReconnectsOnlyToTheSameAdapter();
 
 };
 
@@ -105,8 +108,10 @@ void tst_DimraDlg::initialState()
 {
     QCOMPARE(m_dlg->windowTitle(), kTitle);
     QCOMPARE(m_dlg->m_comboPort->count(), Dimra::kPortCount);
-    for (int i = 0; i < Dimra::kPortCount; ++i)
-        QCOMPARE(m_dlg->m_comboPort->itemText(i), QStringLiteral("COM%1").arg(i + 1));
+    // Each entry: its number, then what the number opens.
+    QCOMPARE(m_dlg->m_comboPort->itemText(0), QStringLiteral("COM1  %1 · DIMRA_COM1").arg(m_line->slavePath().mid(5)));
+    for (int i = 1; i < Dimra::kPortCount; ++i)
+        QCOMPARE(m_dlg->m_comboPort->itemText(i), QStringLiteral("COM%1  %2").arg(i + 1).arg(kNoDeviceEntry));
     QCOMPARE(m_dlg->m_comboPort->currentIndex(), 0);
 
     QCOMPARE(edit("Frequency")->text(), QStringLiteral("25"));
@@ -720,6 +725,9 @@ void tst_DimraDlg::lossShowsOneMessageWhateverTheEditsHold()
 
 void tst_DimraDlg::replyCutByALossDoesNotSpoilTheNextConnect()
 {
+    // The adapter comes back under a new node, as a replugged one does.
+    const QString adapter = QStringLiteral("serial/by-id/usb-Dimra_Board-if00");
+    QVERIFY(openOnAdapter(adapter));
     QTest::mouseClick(connectButton(), Qt::LeftButton);
     QCOMPARE(m_line->readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
     // Half a channel 1 reply, then the adapter is pulled.
@@ -730,7 +738,7 @@ void tst_DimraDlg::replyCutByALossDoesNotSpoilTheNextConnect()
 
     // Plugged in again: the board's first reply makes the link.
     PtyPair replugged;
-    PortOverride com1(1, replugged.slavePath());
+    QVERIFY(m_devices->plug(adapter, replugged.slavePath()));
     QTest::mouseClick(connectButton(), Qt::LeftButton);
     QCOMPARE(replugged.readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
     QVERIFY(replugged.write(ChannelReply(1, 42)));
@@ -778,6 +786,82 @@ void tst_DimraDlg::slidersStepByTicksAndCarryTheirRowNames()
     // Shrinking the window never hides a control.
     QVERIFY(m_dlg->minimumSize().width() >= connectButton()->geometry().right());
     QVERIFY(m_dlg->minimumSize().height() >= slider("Channel3")->geometry().bottom());
+}
+
+void tst_DimraDlg::portListFollowsHotPlugAndKeepsTheSelection()
+{
+    QVERIFY(openOnAdapter(QStringLiteral("serial/by-id/usb-A")));
+    QComboBox *ports = m_dlg->m_comboPort;
+    ports->setCurrentIndex(2);
+    const QString com1 = QStringLiteral("COM1  %1 · A").arg(m_line->slavePath().mid(5));
+    QCOMPARE(ports->itemText(0), com1);
+
+    PtyPair other;
+    QVERIFY(m_devices->plug(QStringLiteral("serial/by-id/usb-B"), other.slavePath()));
+    QTRY_COMPARE_WITH_TIMEOUT(ports->itemText(1), QStringLiteral("COM2  %1 · B").arg(other.slavePath().mid(5)), 5000);
+    QVERIFY2(ports->itemData(1, Qt::ToolTipRole).toString().contains(other.slavePath()),
+             qPrintable(ports->itemData(1, Qt::ToolTipRole).toString()));
+    QCOMPARE(ports->currentIndex(), 2);
+    QCOMPARE(ports->itemText(0), com1);
+
+    QVERIFY(m_devices->unplug(QStringLiteral("serial/by-id/usb-B")));
+    QTRY_COMPARE_WITH_TIMEOUT(ports->itemText(1), QStringLiteral("COM2  %1").arg(kNoDeviceEntry), 5000);
+    QCOMPARE(ports->currentIndex(), 2);
+    QVERIFY(m_messages->messages.isEmpty());
+}
+
+void tst_DimraDlg::afterALossTheEntryReconnectsOnlyToTheSameAdapter_data()
+{
+    QTest::addColumn<QString>("replugged"); // the adapter at COM1 after the loss, "" for none
+    QTest::addColumn<QString>("message");   // what the click after it says, "" for nothing
+    QTest::addColumn<QString>("details");   // a part of the message's details
+
+    QTest::newRow("the same adapter under a new node") << "usb-A" << "" << "";
+    QTest::newRow("another adapter in its place") << "usb-B" << "另一个设备" << "usb-B";
+    // Said instead of trying; the variable only for a shell, in the details.
+    QTest::newRow("still unplugged") << "" << NoDeviceError(1).text() << "DIMRA_COM1";
+}
+
+void tst_DimraDlg::afterALossTheEntryReconnectsOnlyToTheSameAdapter()
+{
+    QFETCH(QString, replugged);
+    QFETCH(QString, message);
+    QFETCH(QString, details);
+
+    const QString byId = QStringLiteral("serial/by-id/");
+    QVERIFY(openOnAdapter(byId + "usb-A"));
+    QVERIFY(connectAndLink());
+    m_line->closeMaster();
+    QVERIFY(m_devices->unplug(byId + "usb-A"));
+    QTRY_COMPARE(m_messages->messages.size(), 1);
+    m_messages->take();
+
+    PtyPair back;
+    if (!replugged.isEmpty())
+        QVERIFY(m_devices->plug(byId + replugged, back.slavePath()));
+    // One click, without waiting for the list to catch up.
+    QTest::mouseClick(connectButton(), Qt::LeftButton);
+    if (message.isEmpty()) {
+        QCOMPARE(back.readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
+        QCOMPARE(connectButton()->text(), kDisconnect);
+        QVERIFY(m_messages->messages.isEmpty());
+        return;
+    }
+    QCOMPARE(m_messages->messages.size(), 1);
+    QVERIFY2(m_messages->messages.first().contains(message), qPrintable(m_messages->messages.first()));
+    QVERIFY2(m_messages->details.first().contains(details), qPrintable(m_messages->details.first()));
+    m_messages->take();
+    QVERIFY(!m_dlg->m_comm.get_PortOpen());
+    QCOMPARE(connectButton()->text(), kConnect);
+    QVERIFY(settle());
+    QCOMPARE(back.readNow(), QByteArray());
+
+    // Said once: the next click is the user's choice and opens what is there.
+    if (!replugged.isEmpty()) {
+        QTest::mouseClick(connectButton(), Qt::LeftButton);
+        QCOMPARE(back.readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
+        QVERIFY(m_messages->messages.isEmpty());
+    }
 }
 
 QTEST_MAIN(tst_DimraDlg)
