@@ -51,13 +51,26 @@ QString FormatReply(int code, int value, bool json)
     return json ? QStringLiteral("{\"%1\":%2}\n").arg(ValueKey(code)).arg(value) : textValue(code, value) + '\n';
 }
 
-QString FormatPort(int n, const CommPortTarget &target, bool json)
+QString FormatPorts(const QList<CommPortTarget> &targets, bool json)
 {
-    const QString port = QStringLiteral("COM%1").arg(n);
+    QStringList lines;
+    for (int i = 0; i < targets.size(); ++i) {
+        const CommPortTarget &target = targets.at(i);
+        const QString port = QStringLiteral("COM%1").arg(i + 1);
+        // A port without a stable name is known by its device alone.
+        const QString stable = target.identity != target.device ? target.identity : QString();
+        if (json)
+            lines << QStringLiteral("{\"port\":%1,\"entry\":%2,\"device\":%3,\"stable\":%4,\"description\":%5}")
+                         .arg(jsonString(port), jsonString(CommPortEntryText(i + 1, target)),
+                              target.device.isEmpty() ? QStringLiteral("null") : jsonString(target.device),
+                              stable.isEmpty() ? QStringLiteral("null") : jsonString(stable),
+                              jsonString(target.description));
+        else
+            lines << QStringLiteral("%1\t%2\t%3\t%4")
+                         .arg(port, target.device.isEmpty() ? QStringLiteral("-") : target.device,
+                              stable.isEmpty() ? QStringLiteral("-") : stable, target.description);
+    }
     if (json)
-        return QStringLiteral("{\"port\":%1,\"device\":%2,\"description\":%3}\n")
-            .arg(jsonString(port), target.device.isEmpty() ? QStringLiteral("null") : jsonString(target.device),
-                 jsonString(target.description));
-    return QStringLiteral("%1\t%2\t%3\n")
-        .arg(port, target.device.isEmpty() ? QStringLiteral("-") : target.device, target.description);
+        return QStringLiteral("[\n%1\n]\n").arg(lines.join(QStringLiteral(",\n")));
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }

@@ -9,7 +9,11 @@
 // ("frequency 1000 Hz", "ch1 40 %", "ch2 unknown"); with --json, one object
 // a line with fixed keys, a value not reported being null:
 //   {"frequency":1000,"ch1":40,"ch2":null,"ch3":0}
-//   {"port":"COM1","device":"/dev/ttyUSB0","description":"..."}
+// The port list with --json is one array, an object a line:
+//   [
+//   {"port":"COM1","entry":"COM1  ttyUSB0 · CH340","device":"/dev/ttyUSB0","stable":"/dev/serial/by-id/...","description":"..."},
+//   ...
+//   ]
 // Every returned text ends with a newline.
 
 // The key of a command code: "frequency", "ch1", "ch2", "ch3".
@@ -21,6 +25,8 @@ QString FormatValues(const BoardValues &values, bool json);
 // One reply, as monitor prints it: {"ch1":40} with --json.
 QString FormatReply(int code, int value, bool json);
 
-// Port number n and what it opens, as list prints it; the device is null
-// (text: "-") when n leads to none.
-QString FormatPort(int n, const CommPortTarget &target, bool json);
+// Port numbers 1, 2, ... and what each opens, as list prints them. As
+// text one port a line, tab-separated: COMn, the device, its stable name
+// (the by-id or by-path link that keeps the number), what it is; "-" where
+// there is none. The entry is the window's, "COM1  ttyUSB0 · CH340".
+QString FormatPorts(const QList<CommPortTarget> &targets, bool json);

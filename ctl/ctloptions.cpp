@@ -174,7 +174,8 @@ Sets and reads a Dimra three-channel PWM LED dimmer board over its serial
 line (9600 baud, 8N1), as the Dimra window does.
 
 Commands:
-  list      show COM1 to COM%1, the device each opens and what it is
+  list      show COM1 to COM%1 as the window lists them: the device each
+            opens, its stable name and what it is
   get       print the frequency and the three duties the board reports;
             a value it did not report within the timeout shows as unknown
   set       send the values named, in the order --freq, --ch1, --ch2, --ch3
@@ -184,9 +185,12 @@ Commands:
 Options:
   -p, --port PORT   COM1 to COM%1, or a device path such as /dev/ttyUSB0
                     (default COM1; COMn opens $DIMRA_COM<n> when set, else
-                    the n-th serial port found, USB adapters first)
+                    what the window's COMn opens: the adapters in
+                    /dev/serial/by-id by name, then those only in
+                    /dev/serial/by-path, then built-in ports)
   -t, --timeout MS  how long to wait for the board's answer (default 1000)
-  --json            one JSON object a line on standard output
+  --json            one JSON object a line on standard output (list: one
+                    JSON array)
   --freq HZ         set: PWM frequency, %2 to %3
   --ch1/--ch2/--ch3 P
                     set: duty of a channel in percent, %4 to %5

@@ -71,9 +71,7 @@ void CCtlSession::Start()
 
 void CCtlSession::listPorts()
 {
-    const QList<CommPortTarget> targets = ResolveCommPorts(Dimra::kPortCount);
-    for (int i = 0; i < targets.size(); ++i)
-        print(FormatPort(i + 1, targets.at(i), m_options.json));
+    print(FormatPorts(ResolveCommPorts(Dimra::kPortCount), m_options.json));
     finish(ExitOk);
 }
 

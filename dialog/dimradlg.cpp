@@ -6,7 +6,7 @@
 #include "hexconv.h"
 #include "linkindicator.h"
 #include "messages.h"
-#include "porttips.h"
+#include "portlist.h"
 #include "redrawnotifier.h"
 #include "resource.h"
 #include "serialerror.h"
@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
+#include <utility>
 
 using namespace Res;
 
@@ -168,7 +169,8 @@ void CMyDimraDlg::OnInitDialog()
     for (int i = 0; i < Dimra::kPortCount; ++i)
         m_comboPort->insertItem(i, QStringLiteral("COM%1").arg(i + 1));
     m_comboPort->setCurrentIndex(0);
-    (new CPortTips(m_comboPort, this))->refresh();
+    // Each entry then says what its number opens, and follows hot-plug.
+    m_portList = new CPortList(m_comboPort, this);
 
     m_sliderFrequency->setRange(Dimra::kFrequencyMin, Dimra::kFrequencyMax);
     m_sliderChannel1->setRange(Dimra::kDutyMin, Dimra::kDutyMax);
@@ -243,8 +245,11 @@ void CMyDimraDlg::ReportError(const QString &text, const QString &details)
 {
     // Whatever the failure, a closed port means the window is disconnected:
     // a device lost while reading or writing leaves it here too.
-    if (!m_comm.get_PortOpen())
+    if (!m_comm.get_PortOpen()) {
+        if (m_openedPort)
+            m_lostPort = std::exchange(m_openedPort, std::nullopt);
         EnterDisconnectedState();
+    }
     DimraMessageBox(this, text, details);
 }
 
@@ -301,8 +306,15 @@ void CMyDimraDlg::OnConnect()
     QString str = m_btnConnect->text();
 
     if (!m_link.isOpen()) {
-        m_link.open(m_comboPort->currentIndex() + 1);
+        const int port = m_comboPort->currentIndex() + 1;
+        // The list may be a moment behind a plug or an unplug: look now.
+        m_portList->refresh();
+        const CommPortTarget target = m_portList->target(port - 1);
+        CheckPortChoice(port, target);
+        m_link.open(port);
         if (m_link.isOpen()) {
+            m_openedPort = OpenedPort{port, target};
+            m_lostPort.reset();
             str = captionDisconnect();
             UpdateData(true);
             m_btnConnect->setText(str);
@@ -310,6 +322,7 @@ void CMyDimraDlg::OnConnect()
         }
     } else {
         m_link.close(kCloseWaitMs);
+        m_openedPort.reset();
         m_bLinked = false;
         // The caption, not the port, tells whether the window was connected:
         // after a failed open-link write the port is open under the connect
@@ -321,6 +334,23 @@ void CMyDimraDlg::OnConnect()
             EnableSettingControls(false);
         }
     }
+}
+
+void CMyDimraDlg::CheckPortChoice(int port, const CommPortTarget &target)
+{
+    // Nothing to open: say what to do instead of trying.
+    if (target.device.isEmpty())
+        throw NoDeviceError(port);
+    if (!m_lostPort || m_lostPort->number != port || m_lostPort->target.identity == target.identity)
+        return;
+    // Another adapter has the number now. Said once: the next click is the
+    // user's choice and opens it.
+    const CommPortTarget lost = std::exchange(m_lostPort, std::nullopt)->target;
+    throw CSerialError(tr("COM%1 现在对应的是另一个设备（%2），不是断开前连接的 %3。"
+                          "请插回原来的适配器；如果要连接现在这个设备，请再点一次“%4”。")
+                           .arg(port)
+                           .arg(target.label, lost.label, captionConnect()),
+                       CSerialError::Failed, tr("断开前：%1\n现在：%2").arg(lost.identity, target.identity));
 }
 
 void CMyDimraDlg::OnCloseCommand()

@@ -11,6 +11,7 @@
 // value members and are read back, with validation, by field exchange.
 
 #include "boardlink.h"
+#include "commport.h"
 #include "protocolnumbers.h"
 
 #include <QDialog>
@@ -21,6 +22,7 @@
 
 class CDataExchange;
 class CLinkIndicator;
+class CPortList;
 class CRedrawNotifier;
 class QAction;
 class QComboBox;
@@ -102,6 +104,7 @@ private:
     void ReportError(const QString &text, const QString &details = QString());
     void EnableSettingControls(bool enable);
     void EnterDisconnectedState();
+    void CheckPortChoice(int port, const CommPortTarget &target);
     void UpdateLinkIndicator();
     void MoveSlider(int code, int position);
     void DrawRow(int code);
@@ -113,6 +116,17 @@ private:
     CRedrawNotifier *m_redraw[Dimra::kCommandCount] = {};
     QPushButton *m_btnConnect = nullptr;
     CLinkIndicator *m_linkIndicator = nullptr;
+    CPortList *m_portList = nullptr;
+    // The adapter the port is open on, and the one a loss took away: after
+    // a loss the same entry reconnects to that adapter, under whatever node
+    // it has now, and never silently to another one.
+    struct OpenedPort
+    {
+        int number = 0;
+        CommPortTarget target;
+    };
+    std::optional<OpenedPort> m_openedPort;
+    std::optional<OpenedPort> m_lostPort;
     bool m_bInExchange = false;
     // A position a board reply put a slider at; its redraw sends nothing,
     // since the board already holds that value.

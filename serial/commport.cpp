@@ -1,9 +1,14 @@
 #include "commport.h"
 
+#ifndef Q_OS_WIN
+#include "portscan.h"
+#endif
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QSerialPortInfo>
+#include <QRegularExpression>
+#include <QSet>
 #include <algorithm>
 
 namespace {
@@ -15,16 +20,51 @@ struct CommPort
     Q_DECLARE_TR_FUNCTIONS(CommPort)
 };
 
-bool isUsbAdapterName(const QString &name)
-{
-    return name.startsWith(QLatin1String("ttyUSB")) || name.startsWith(QLatin1String("ttyACM"));
-}
+// Longer product names are cut to their first word in the list.
+constexpr qsizetype kShortProductLength = 16;
 
 // The variable's bytes as they are: a path need not be valid text.
 QByteArray overrideFor(int n)
 {
     return qgetenv(CommPortVariable(n).toLatin1().constData());
 }
+
+// ttyS2 before ttyS10: names compare by their text, then by the number
+// they end in.
+bool naturalLess(const QString &a, const QString &b)
+{
+    const auto split = [](const QString &name) {
+        qsizetype digits = name.size();
+        while (digits > 0 && name.at(digits - 1).isDigit())
+            --digits;
+        return std::make_pair(name.left(digits), name.mid(digits));
+    };
+    const auto [stemA, numberA] = split(a);
+    const auto [stemB, numberB] = split(b);
+    if (stemA != stemB)
+        return stemA < stemB;
+    if (numberA.size() != numberB.size())
+        return numberA.size() < numberB.size();
+    return numberA < numberB;
+}
+
+// A node for the user: "ttyUSB0", "pts/7"; a path outside /dev as it is.
+QString nodeName(const QString &device)
+{
+    const QLatin1String dev("/dev/");
+    return device.startsWith(dev) ? device.mid(dev.size()) : device;
+}
+
+#ifndef Q_OS_WIN
+QString describe(const FoundPort &port)
+{
+    if (port.product.isEmpty())
+        return port.vendor.isEmpty() ? CommPort::tr("串口设备") : port.vendor;
+    if (port.vendor.isEmpty() || port.product.contains(port.vendor))
+        return port.product;
+    return CommPort::tr("%1（%2）", "a port's product and its maker").arg(port.product, port.vendor);
+}
+#endif
 
 } // namespace
 
@@ -33,55 +73,80 @@ QString CommPortVariable(int n)
     return QStringLiteral("DIMRA_COM%1").arg(n);
 }
 
-QList<DetectedPort> OrderDetectedPorts(QList<DetectedPort> ports)
+QString DeviceRoot()
 {
-    std::stable_sort(ports.begin(), ports.end(), [](const DetectedPort &a, const DetectedPort &b) {
-        if (a.usb != b.usb)
-            return a.usb;
+    QString root = qEnvironmentVariable("DIMRA_DEV_ROOT");
+    while (root.size() > 1 && root.endsWith(QLatin1Char('/')))
+        root.chop(1);
+    return root.isEmpty() ? QStringLiteral("/dev") : root;
+}
+
+QList<FoundPort> OrderFoundPorts(QList<FoundPort> ports)
+{
+    std::stable_sort(ports.begin(), ports.end(), [](const FoundPort &a, const FoundPort &b) {
+        if (a.kind != b.kind)
+            return a.kind < b.kind;
+        // Stable names sort as text; nodes of ports without one by number.
+        if (a.kind == FoundPort::Unnamed)
+            return naturalLess(a.path, b.path);
         return a.path < b.path;
     });
-    return ports;
-}
-
-QList<DetectedPort> DetectSerialPorts()
-{
-    QList<DetectedPort> ports;
-    const auto infos = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo &info : infos) {
-        QString description = info.description();
-        if (!info.manufacturer().isEmpty() && !description.contains(info.manufacturer()))
-            description = description.isEmpty()
-                ? info.manufacturer()
-                : CommPort::tr("%1（%2）", "a port's description and its maker").arg(description, info.manufacturer());
-        ports.append({info.systemLocation(), description,
-                      isUsbAdapterName(info.portName()) || info.hasVendorIdentifier()});
+    QList<FoundPort> ordered;
+    QSet<QString> taken;
+    for (const FoundPort &port : std::as_const(ports)) {
+        if (port.node.isEmpty() || taken.contains(port.node))
+            continue;
+        taken.insert(port.node);
+        ordered.append(port);
     }
-    return OrderDetectedPorts(ports);
+    return ordered;
 }
 
-CommPortTarget ResolveCommPort(int n, const QList<DetectedPort> &ordered, const QByteArray &override)
+QString ShortProductName(const QString &product)
+{
+    const QString name = product.simplified();
+    if (name.size() <= kShortProductLength)
+        return name;
+    return name.section(QLatin1Char(' '), 0, 0);
+}
+
+QString ProductFromLinkName(const QString &linkName)
+{
+    QString name = linkName;
+    // The bus the link names comes first, the interface and port last.
+    for (const char *bus : {"usb-", "pci-", "platform-", "acpi-"}) {
+        if (name.startsWith(QLatin1String(bus))) {
+            name = name.mid(qsizetype(qstrlen(bus)));
+            break;
+        }
+    }
+    static const QRegularExpression interfacePart(QStringLiteral("-if[0-9a-fA-F]+(-port[0-9]+)?$"));
+    name.remove(interfacePart);
+    return name.replace(QLatin1Char('_'), QLatin1Char(' ')).simplified();
+}
+
+CommPortTarget ResolveCommPort(int n, const QList<FoundPort> &ordered, const QByteArray &override)
 {
 #ifdef Q_OS_WIN
     Q_UNUSED(ordered);
     Q_UNUSED(override);
     const QString name = QStringLiteral("COM%1").arg(n);
-    return {name, name, name.toLatin1()};
+    return {name, name, name.toLatin1(), name, QString()};
 #else
     if (!override.isEmpty()) {
         CommPortTarget target = CommPortTargetForPath(override);
         target.description = CommPort::tr("由环境变量 %1 指定").arg(CommPortVariable(n));
+        target.identity = target.device;
+        target.label = QStringLiteral("%1 · %2").arg(nodeName(target.device), CommPortVariable(n));
         return target;
     }
     if (n >= 1 && n <= ordered.size()) {
-        const DetectedPort &port = ordered.at(n - 1);
-        return {port.path, port.description.isEmpty() ? CommPort::tr("串口设备") : port.description,
-                QFile::encodeName(port.path)};
+        const FoundPort &port = ordered.at(n - 1);
+        const QString product = ShortProductName(port.product);
+        return {port.node, describe(port), QFile::encodeName(port.node), port.path,
+                product.isEmpty() ? nodeName(port.node) : QStringLiteral("%1 · %2").arg(nodeName(port.node), product)};
     }
-    return {QString(),
-            CommPort::tr("本机没有第 %1 个串口设备；可设置环境变量 %2 指定设备路径")
-                .arg(n)
-                .arg(CommPortVariable(n)),
-            QByteArray()};
+    return {QString(), CommPort::tr("没有对应的设备"), QByteArray(), QString(), CommPort::tr("（无设备）")};
 #endif
 }
 
@@ -92,7 +157,8 @@ CommPortTarget CommPortTargetForPath(const QByteArray &path)
     if (!absolute.isEmpty() && !absolute.startsWith('/'))
         absolute = QFile::encodeName(QDir::currentPath()) + '/' + absolute;
 #endif
-    return {QFile::decodeName(absolute), QString(), absolute};
+    const QString device = QFile::decodeName(absolute);
+    return {device, QString(), absolute, device, nodeName(device)};
 }
 
 CommPortTarget ResolveCommPort(int n)
@@ -100,21 +166,36 @@ CommPortTarget ResolveCommPort(int n)
 #ifdef Q_OS_WIN
     return ResolveCommPort(n, {}, {});
 #else
-    // Detection is skipped when the environment names the device.
+    // No search when the environment names the device.
     const QByteArray override = overrideFor(n);
-    return ResolveCommPort(n, override.isEmpty() ? DetectSerialPorts() : QList<DetectedPort>(), override);
+    return ResolveCommPort(n, override.isEmpty() ? FindSerialPorts(DeviceRoot()) : QList<FoundPort>(), override);
 #endif
 }
 
 QList<CommPortTarget> ResolveCommPorts(int count)
 {
 #ifdef Q_OS_WIN
-    const QList<DetectedPort> detected;
+    const QList<FoundPort> found;
 #else
-    const QList<DetectedPort> detected = DetectSerialPorts();
+    const QList<FoundPort> found = FindSerialPorts(DeviceRoot());
 #endif
     QList<CommPortTarget> targets;
     for (int n = 1; n <= count; ++n)
-        targets.append(ResolveCommPort(n, detected, overrideFor(n)));
+        targets.append(ResolveCommPort(n, found, overrideFor(n)));
     return targets;
+}
+
+QString CommPortEntryText(int n, const CommPortTarget &target)
+{
+    const QString port = QStringLiteral("COM%1").arg(n);
+    return target.label.isEmpty() ? port : QStringLiteral("%1  %2").arg(port, target.label);
+}
+
+CSerialError NoDeviceError(int n)
+{
+    const QString port = QStringLiteral("COM%1").arg(n);
+    return CSerialError(CommPort::tr("%1 没有对应的设备。请插上串口适配器，然后在端口列表中选择显示了设备名的一项。").arg(port),
+                        CSerialError::NoSuchDevice,
+                        CommPort::tr("从终端启动 Dimra 时，也可以用环境变量 %1 指定 %2 打开的设备，例如 %1=/dev/ttyUSB0。")
+                            .arg(CommPortVariable(n), port));
 }

@@ -1,40 +1,74 @@
 #pragma once
 
+#include "serialerror.h"
+
+#include <QByteArray>
 #include <QList>
 #include <QString>
 
 // Which device a port number (COM1, COM2, ...) opens on this machine.
 //
-// On Windows COMn is the device itself. Elsewhere the environment variable
-// DIMRA_COM<n> names the device when it is set (for example /dev/ttyUSB0 or
-// a virtual board's /dev/pts/7); otherwise n counts through the serial ports
-// the system reports, USB and ACM adapters first, so that COM1 is usually the
-// adapter the user has just plugged in.
+// On Windows COMn is the device itself. Elsewhere the numbers follow the
+// adapters' stable names, so that an adapter keeps its number when it is
+// plugged in again or the machine restarts, whatever node the system gives
+// it this time (as long as the same adapters are plugged in):
+//   1. the links in <root>/serial/by-id, which name vendor, model and serial
+//      number, sorted by name, whatever node each points at;
+//   2. then adapters that have only a link in <root>/serial/by-path;
+//   3. then serial ports without a stable name that really exist: built-in
+//      UARTs, and adapters on a system that makes no such links.
+// A device takes one number however many links lead to it. <root> is /dev,
+// or DIMRA_DEV_ROOT where a test sets up a tree of its own. DIMRA_COM<n>,
+// when set, names the device of COMn instead.
+
+// A serial port found on this machine, before it has a number.
+struct FoundPort
+{
+    enum Kind { ById, ByPath, Unnamed }; // in the order the numbers go
+    Kind kind = Unnamed;
+    QString path;    // the stable link (<root>/serial/by-id/...), or the node itself for a port without one
+    QString node;    // the device node the path leads to now (/dev/ttyUSB0); empty for a link that leads nowhere
+    QString product; // what the device is ("CH340 serial converter"); may be empty
+    QString vendor;  // who made it; may be empty
+};
+
+// What a port number opens.
 struct CommPortTarget
 {
-    QString device;      // path to open, as shown to the user; empty when n leads to no device
-    QString description; // for the user: what the device is, or why there is none
+    QString device;        // the node to open, as shown to the user; empty when n leads to no device
+    QString description;   // for the user: what the device is
     QByteArray nativePath; // the path as the system takes it, byte for byte
+    // What stays the same for the same adapter when the system gives it
+    // another node: its stable link, the path DIMRA_COM<n> names, or the
+    // node of a port without a stable name. Empty when there is no device.
+    QString identity;
+    QString label;         // the short name beside the number: "ttyUSB0 · CH340", "（无设备）"
+
+    bool operator==(const CommPortTarget &other) const
+    {
+        return device == other.device && description == other.description && nativePath == other.nativePath
+            && identity == other.identity && label == other.label;
+    }
+    bool operator!=(const CommPortTarget &other) const { return !(*this == other); }
 };
 
-// A serial port as the system reports it.
-struct DetectedPort
-{
-    QString path;
-    QString description;
-    bool usb = false; // a USB or ACM adapter
-};
+// The found ports in the order of their numbers, each device once; links
+// that lead nowhere take no number.
+QList<FoundPort> OrderFoundPorts(QList<FoundPort> ports);
 
-// USB and ACM adapters first, each group sorted by path.
-QList<DetectedPort> OrderDetectedPorts(QList<DetectedPort> ports);
+// A short name for a product, for a narrow list: the whole name when it is
+// short, else its first word ("CH340 serial converter" gives "CH340").
+QString ShortProductName(const QString &product);
 
-// The ports the system reports now, in the order above.
-QList<DetectedPort> DetectSerialPorts();
+// The product a by-id link's name tells, when nothing better is known:
+// "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0" gives
+// "FTDI FT232R USB UART A50285BI".
+QString ProductFromLinkName(const QString &linkName);
 
-// What port number n (1 based) resolves to, given the detected ports and the
+// What port number n (1 based) resolves to, given the ordered ports and the
 // value of DIMRA_COM<n> (empty when unset), as the system's bytes. A
 // relative path counts from the working directory.
-CommPortTarget ResolveCommPort(int n, const QList<DetectedPort> &ordered, const QByteArray &override);
+CommPortTarget ResolveCommPort(int n, const QList<FoundPort> &ordered, const QByteArray &override);
 
 // The target for a device named by its path (the system's bytes); a
 // relative path counts from the working directory.
@@ -43,8 +77,19 @@ CommPortTarget CommPortTargetForPath(const QByteArray &path);
 // What port number n resolves to on this machine now.
 CommPortTarget ResolveCommPort(int n);
 
-// What port numbers 1 to count resolve to now, detecting the ports once.
+// What port numbers 1 to count resolve to now, looking for ports once.
 QList<CommPortTarget> ResolveCommPorts(int count);
+
+// The entry of the port list for number n: "COM1  ttyUSB0 · CH340".
+QString CommPortEntryText(int n, const CommPortTarget &target);
+
+// The error for a port number with no device behind it: what the user can
+// do about it in the window, and the environment variable in the details.
+CSerialError NoDeviceError(int n);
 
 // The environment variable that names the device for port number n.
 QString CommPortVariable(int n);
+
+// The folder that holds the device nodes and the serial/ links: /dev, or
+// the value of DIMRA_DEV_ROOT.
+QString DeviceRoot();

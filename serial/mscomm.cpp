@@ -137,8 +137,7 @@ void CMSComm::put_PortOpen(bool open)
     const CommPortTarget target =
         m_strDevicePath.isEmpty() ? ResolveCommPort(m_nCommPort) : CommPortTargetForPath(QFile::encodeName(m_strDevicePath));
     if (target.device.isEmpty())
-        throw CSerialError(tr("无法打开 %1：%2。").arg(portLabel(), target.description),
-                           CSerialError::NoSuchDevice);
+        throw NoDeviceError(m_nCommPort);
 
     bool opened = false;
     {

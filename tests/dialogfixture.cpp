@@ -59,6 +59,24 @@ bool DialogFixture::openOnPty()
 bool DialogFixture::openOn(const QString &device)
 {
     m_com1.emplace(1, device);
+    return openDialog();
+}
+
+bool DialogFixture::openOnAdapter(const QString &entry)
+{
+    close();
+    m_line = std::make_unique<PtyPair>();
+    m_devices = std::make_unique<DeviceTree>();
+    if (m_line->isValid() && m_devices->plug(entry, m_line->slavePath()))
+        return openDialog();
+    qWarning("cannot plug %s in", qPrintable(entry));
+    return false;
+}
+
+bool DialogFixture::openDialog()
+{
+    if (!m_devices)
+        m_devices = std::make_unique<DeviceTree>();
     m_reader = CFrameReader();
     m_messages = std::make_unique<MessageRecorder>();
     m_dlg = std::make_unique<CMyDimraDlg>();
@@ -80,6 +98,7 @@ void DialogFixture::close()
     m_messages.reset();
     m_line.reset();
     m_com1.reset();
+    m_devices.reset();
     m_alsoBusy = nullptr;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "boardmodel.h"
+#include "devicetree.h"
 #include "dimradlg.h"
 #include "envoverride.h"
 #include "framereader.h"
@@ -43,6 +44,10 @@ protected:
     bool openOnPty();
     // On a device the test serves otherwise (a virtual board).
     bool openOn(const QString &device);
+    // In place of the dialog open now, one with no DIMRA_COM1: COM1 is an
+    // adapter on a new m_line, known by the stable link entry
+    // ("serial/by-id/...") in m_devices.
+    bool openOnAdapter(const QString &entry);
     void close();
 
     // A fresh dialog of type D in place of the current one, on the same line.
@@ -82,11 +87,15 @@ protected:
 
     std::unique_ptr<PtyPair> m_line;
     std::unique_ptr<MessageRecorder> m_messages;
+    // The dialog's device folder in place of /dev, so that the machine's
+    // own ports never show; empty until the test plugs adapters in.
+    std::unique_ptr<DeviceTree> m_devices;
     std::unique_ptr<CMyDimraDlg> m_dlg;
     // Work that finishes later from a timer of the test's own.
     std::function<bool()> m_alsoBusy;
 
 private:
+    bool openDialog();
     bool showDialog();
 
     std::optional<PortOverride> m_com1;

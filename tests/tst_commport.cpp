@@ -5,47 +5,83 @@
 #include <QFile>
 #include <QTest>
 
-Q_DECLARE_METATYPE(QList<DetectedPort>)
+namespace {
+
+// Found ports written short: "id:A=ttyUSB1" is the by-id link A to
+// /dev/ttyUSB1, its product A unless "|product" follows; "path:..." a link
+// in by-path; "ttyS0" a port without a stable name; "id:gone=" a link to
+// nothing.
+QList<FoundPort> found(const QStringList &specs)
+{
+    QList<FoundPort> ports;
+    for (const QString &spec : specs) {
+        const QString link = spec.section(QLatin1Char('|'), 0, 0);
+        const QString name = link.section(QLatin1Char(':'), -1).section(QLatin1Char('='), 0, 0);
+        const QString node = link.contains(QLatin1Char('=')) ? link.section(QLatin1Char('='), 1) : name;
+        FoundPort port{FoundPort::Unnamed, QStringLiteral("/dev/") + name,
+                       node.isEmpty() || node.startsWith('/') ? node : QStringLiteral("/dev/") + node,
+                       spec.contains(QLatin1Char('|')) ? spec.section(QLatin1Char('|'), 1) : QString(), QString()};
+        if (link.startsWith(QLatin1String("id:")) || link.startsWith(QLatin1String("path:"))) {
+            port.kind = link.startsWith(QLatin1String("id:")) ? FoundPort::ById : FoundPort::ByPath;
+            port.path = QStringLiteral("/dev/serial/by-%1/%2").arg(link.section(QLatin1Char(':'), 0, 0), name);
+            if (port.kind == FoundPort::ById && port.product.isEmpty())
+                port.product = name;
+        }
+        ports.append(port);
+    }
+    return ports;
+}
+
+} // namespace
 
 class tst_CommPort : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void adaptersComeFirstSortedByPath();
-    void portNumbersCountThroughTheOrderedList();
+    void numbersFollowStableNames_data();
+    void numbersFollowStableNames();
     void overrideWinsOverDetection_data();
     void overrideWinsOverDetection();
     void overrideComesFromTheEnvironment();
 };
 
-void tst_CommPort::adaptersComeFirstSortedByPath()
+void tst_CommPort::numbersFollowStableNames_data()
 {
-    const QList<DetectedPort> ordered = OrderDetectedPorts({
-        {"/dev/ttyS1", "", false},
-        {"/dev/ttyUSB1", "", true},
-        {"/dev/ttyS0", "", false},
-        {"/dev/ttyACM0", "", true},
-        {"/dev/ttyUSB0", "", true},
-    });
-    QStringList paths;
-    for (const DetectedPort &p : ordered)
-        paths << p.path;
-    QCOMPARE(paths, (QStringList{"/dev/ttyACM0", "/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyS0", "/dev/ttyS1"}));
+    QTest::addColumn<QStringList>("ports");
+    QTest::addColumn<QStringList>("entries"); // COM1, COM2, ... up to the first without a device
+
+    QTest::newRow("by-id by name, then by-path, then ports without one")
+        << QStringList{"ttyS0", "path:pci-1=ttyUSB2", "id:B=ttyUSB0", "id:A=ttyUSB1"}
+        << QStringList{"COM1  ttyUSB1 · A", "COM2  ttyUSB0 · B", "COM3  ttyUSB2", "COM4  ttyS0", "COM5  （无设备）"};
+    QTest::newRow("the same two replugged in the other order")
+        << QStringList{"id:B=ttyUSB1", "id:A=ttyUSB0"} << QStringList{"COM1  ttyUSB0 · A", "COM2  ttyUSB1 · B", "COM3  （无设备）"};
+    QTest::newRow("a virtual board linked in by-id")
+        << QStringList{"id:usb-B=ttyUSB0", "id:dimra-board=/dev/pts/4"}
+        << QStringList{"COM1  pts/4 · dimra-board", "COM2  ttyUSB0 · usb-B", "COM3  （无设备）"};
+    QTest::newRow("built-in UARTs by number") << QStringList{"ttyS10", "ttyS2"}
+                                              << QStringList{"COM1  ttyS2", "COM2  ttyS10", "COM3  （无设备）"};
+    QTest::newRow("one number a device, none for a link to nothing")
+        << QStringList{"ttyUSB0", "path:pci-a=ttyUSB0", "id:B=ttyUSB0", "id:A=ttyUSB0", "id:gone="}
+        << QStringList{"COM1  ttyUSB0 · A", "COM2  （无设备）"};
+    QTest::newRow("a long product by its first word")
+        << QStringList{"id:usb-1a86=ttyUSB0|CH340 serial converter"} << QStringList{"COM1  ttyUSB0 · CH340", "COM2  （无设备）"};
 }
 
-void tst_CommPort::portNumbersCountThroughTheOrderedList()
+void tst_CommPort::numbersFollowStableNames()
 {
-    const QList<DetectedPort> ordered = {{"/dev/ttyUSB0", "USB 串口", true}, {"/dev/ttyS0", "", false}};
-    const CommPortTarget com1 = ResolveCommPort(1, ordered, {});
-    QCOMPARE(com1.device, QStringLiteral("/dev/ttyUSB0"));
-    QCOMPARE(com1.description, QStringLiteral("USB 串口"));
-    const CommPortTarget com2 = ResolveCommPort(2, ordered, {});
-    QCOMPARE(com2.device, QStringLiteral("/dev/ttyS0"));
-    QVERIFY(!com2.description.isEmpty()); // a device without a description still says something
-    const CommPortTarget com3 = ResolveCommPort(3, ordered, {});
-    QVERIFY(com3.device.isEmpty());
-    QVERIFY(com3.description.contains(QStringLiteral("DIMRA_COM3")));
+    QFETCH(QStringList, ports);
+    QFETCH(QStringList, entries);
+    const QList<FoundPort> ordered = OrderFoundPorts(found(ports));
+    QStringList shown;
+    for (int n = 1; n <= entries.size(); ++n) {
+        const CommPortTarget t = ResolveCommPort(n, ordered, {});
+        shown << CommPortEntryText(n, t);
+        // The number keeps the stable name, and opens the node it leads to now.
+        if (n <= ordered.size())
+            QCOMPARE(std::make_pair(t.identity, t.device), std::make_pair(ordered.at(n - 1).path, ordered.at(n - 1).node));
+    }
+    QCOMPARE(shown, entries);
 }
 
 void tst_CommPort::overrideWinsOverDetection_data()
@@ -64,10 +100,12 @@ void tst_CommPort::overrideWinsOverDetection()
 {
     QFETCH(QByteArray, override);
     QFETCH(QByteArray, nativePath);
-    const CommPortTarget t = ResolveCommPort(1, {{"/dev/ttyUSB0", "", true}}, override);
+    const CommPortTarget t = ResolveCommPort(1, found({"id:usb-A=ttyUSB0"}), override);
     QCOMPARE(t.nativePath, nativePath);
     QCOMPARE(t.device, QFile::decodeName(nativePath));
     QVERIFY(t.description.contains(QStringLiteral("DIMRA_COM1")));
+    QCOMPARE(t.identity, t.device);
+    QVERIFY(CommPortEntryText(1, t).endsWith(QStringLiteral(" · DIMRA_COM1")));
 }
 
 void tst_CommPort::overrideComesFromTheEnvironment()

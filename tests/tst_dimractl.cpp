@@ -2,11 +2,15 @@
 #include "codechost.h"
 #include "ctlformat.h"
 #include "ctloptions.h"
+#include "devicetree.h"
 #include "protocolnumbers.h"
 #include "ptypair.h"
 #include "usertexts.h"
 
 #include <QDeadlineTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTest>
 
@@ -25,6 +29,7 @@ private slots:
     void formats();
     void program_data();
     void program();
+    void listAndCOMnFollowTheStableNames();
     void onlyTheOpenLinkFrameReachesABoardThatNeverAnswers();
     void settingsFollowTheChannel1ReplyAndVerifyFindsADifference();
     void getCountsFromTheChannel1ReplyAndInventsNothing();
@@ -193,11 +198,17 @@ void tst_DimraCtl::formats_data()
                                         << "frequency 25 Hz\nch1 7 %\nch2 unknown\nch3 0 %\n";
     QTest::newRow("unreported as JSON") << FormatValues(partial, true)
                                         << "{\"frequency\":25,\"ch1\":7,\"ch2\":null,\"ch3\":0}\n";
-    QTest::newRow("port as JSON, escaped")
-        << FormatPort(1, {QStringLiteral("/dev/pts/3"), QStringLiteral("a \"b\"\\c")}, true)
-        << "{\"port\":\"COM1\",\"device\":\"/dev/pts/3\",\"description\":\"a \\\"b\\\"\\\\c\"}\n";
-    QTest::newRow("port without device") << FormatPort(2, {QString(), QStringLiteral("无")}, true)
-                                         << "{\"port\":\"COM2\",\"device\":null,\"description\":\"无\"}\n";
+    // An adapter known by a stable name, and a number with nothing behind it.
+    const QList<CommPortTarget> ports = {{QStringLiteral("/dev/pts/3"), QStringLiteral("a \"b\"\\c"), "/dev/pts/3",
+                                          QStringLiteral("/dev/serial/by-id/usb-A"), QStringLiteral("pts/3 · A")},
+                                         {QString(), QStringLiteral("无"), QByteArray(), QString(), QStringLiteral("（无设备）")}};
+    QTest::newRow("ports as one JSON array, escaped")
+        << FormatPorts(ports, true)
+        << "[\n"
+           "{\"port\":\"COM1\",\"entry\":\"COM1  pts/3 · A\",\"device\":\"/dev/pts/3\","
+           "\"stable\":\"/dev/serial/by-id/usb-A\",\"description\":\"a \\\"b\\\"\\\\c\"},\n"
+           "{\"port\":\"COM2\",\"entry\":\"COM2  （无设备）\",\"device\":null,\"stable\":null,\"description\":\"无\"}\n"
+           "]\n";
 }
 
 void tst_DimraCtl::formats()
@@ -229,7 +240,7 @@ void tst_DimraCtl::program_data()
     QTest::newRow("set --verify on an echoing board")
         << "echo" << "-p @ set --ch2 9 --ch3 100 --verify" << "" << 0 << "" << true << "";
     QTest::newRow("list") << "report" << "list" << "DIMRA_COM5=@ LANGUAGE=zh_CN" << 0
-                          << "COM5\t@\t由环境变量 DIMRA_COM5 指定\n" << false << "";
+                          << "COM5\t@\t-\t由环境变量 DIMRA_COM5 指定\n" << false << "";
     QTest::newRow("quiet board: get") << "quiet" << "-p @ -t 200 get" << "" << 6 << "" << true
                                       << "did not answer";
     QTest::newRow("missing device") << "" << "-p /dev/dimra-no-such get" << "" << 3 << "" << true
@@ -277,6 +288,35 @@ void tst_DimraCtl::program()
     QVERIFY2(run.err.contains(err), qPrintable(run.err));
     if (exitCode == 0)
         QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
+}
+
+void tst_DimraCtl::listAndCOMnFollowTheStableNames()
+{
+    Board board(words("--mode report"));
+    QVERIFY(!board.device().isEmpty());
+    DeviceTree devices; // the child's /dev, through the environment it inherits
+    QVERIFY(devices.isValid());
+    const QString link = devices.path(QStringLiteral("serial/by-id/usb-Dimra_Board-if00"));
+    QVERIFY(devices.plug(QStringLiteral("serial/by-id/usb-Dimra_Board-if00"), board.device()));
+
+    // One array that a JSON parser takes whole, with the window's entries.
+    const Run json = runCtl(words("--json list"));
+    QVERIFY2(json.finished && json.exitCode == 0, qPrintable(json.err));
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(json.out.toUtf8(), &error);
+    QVERIFY2(error.error == QJsonParseError::NoError && document.isArray(), qPrintable(json.out));
+    const QJsonArray ports = document.array();
+    QCOMPARE(ports.size(), Dimra::kPortCount);
+    const QJsonObject com1 = ports.at(0).toObject();
+    QCOMPARE(com1.value("device").toString(), board.device());
+    QCOMPARE(com1.value("stable").toString(), link);
+    QCOMPARE(com1.value("entry").toString(), CommPortEntryText(1, ResolveCommPort(1)));
+    QVERIFY(ports.at(1).toObject().value("device").isNull());
+
+    // COM1 is the board the stable name leads to.
+    const Run get = runCtl(words("-p COM1 get"));
+    QVERIFY2(get.finished && get.exitCode == 0, qPrintable(get.err));
+    QCOMPARE(get.out, QStringLiteral("frequency 1000 Hz\nch1 0 %\nch2 0 %\nch3 0 %\n"));
 }
 
 void tst_DimraCtl::onlyTheOpenLinkFrameReachesABoardThatNeverAnswers()

@@ -6,6 +6,7 @@
 #include "serialerror.h"
 #include "usertexts.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -74,32 +75,36 @@ QStringList shownTexts(const QWidget &window)
 
 // The texts of a window wider than the room their control gives them at
 // its own font, each with the control and the widths.
-QStringList clippedTexts(const QWidget &window)
+QStringList clippedTexts(QWidget &window)
 {
     QStringList clipped;
+    const auto check = [&clipped](const QWidget *w, const QFont &font, const QString &text, int room) {
+        const int needed = QFontMetrics(font).horizontalAdvance(text);
+        if (needed > room)
+            clipped << QStringLiteral("%1: \"%2\" needs %3 px, has %4").arg(w->objectName(), text).arg(needed).arg(room);
+    };
     for (QWidget *w : window.findChildren<QWidget *>()) {
-        const QFontMetrics metrics(w->font());
-        QStringList texts;
-        int room = w->contentsRect().width();
+        const QStyle *style = w->style();
         if (auto *label = qobject_cast<QLabel *>(w); label && label->pixmap().isNull()) {
-            texts << label->text();
+            check(w, w->font(), label->text(), w->contentsRect().width());
         } else if (auto *button = qobject_cast<QPushButton *>(w)) {
-            texts << QString(button->text()).remove(QLatin1Char('&'));
-            room -= 2 * (w->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, w)
-                         + w->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, w));
+            const int margins = 2 * (style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, w)
+                                     + style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, w));
+            check(w, w->font(), QString(button->text()).remove(QLatin1Char('&')), w->width() - margins);
         } else if (auto *combo = qobject_cast<QComboBox *>(w)) {
-            for (int i = 0; i < combo->count(); ++i)
-                texts << combo->itemText(i);
+            // The closed box shows an entry's number; the open list, as wide
+            // as its entries need, the whole entry.
             QStyleOptionComboBox option;
             option.initFrom(combo);
-            room = w->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, w).width();
+            const int box = style->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, w).width();
+            combo->showPopup();
+            const int listRoom = combo->view()->viewport()->width();
+            combo->hidePopup();
+            for (int i = 0; i < combo->count(); ++i) {
+                check(w, w->font(), combo->itemText(i).section(QLatin1Char(' '), 0, 0), box);
+                check(w, combo->view()->font(), combo->itemText(i), listRoom);
+            }
         }
-        for (const QString &text : std::as_const(texts))
-            if (metrics.horizontalAdvance(text) > room)
-                clipped << QStringLiteral("%1: \"%2\" needs %3 px, has %4")
-                               .arg(w->objectName(), text)
-                               .arg(metrics.horizontalAdvance(text))
-                               .arg(room);
     }
     return clipped;
 }
@@ -146,6 +151,9 @@ private slots:
     void replyCutByALossDoesNotSpoilTheNextConnect();
     void linkIndicatorFollowsTheConnectPath();
     void slidersStepByTicksAndCarryTheirRowNames();
+    void portListFollowsHotPlugAndKeepsTheSelection();
+    void afterALossTheEntryReconnectsOnlyToTheSameAdapter_data();
+    void afterALossTheEntryReconnectsOnlyToTheSameAdapter();
     void windowSpeaksOneLanguage_data();
     void windowSpeaksOneLanguage();
     void everyTextFitsItsControl_data();
@@ -166,8 +174,10 @@ void tst_DimraDlg::initialState()
 {
     QCOMPARE(m_dlg->windowTitle(), kTitle);
     QCOMPARE(m_dlg->m_comboPort->count(), Dimra::kPortCount);
-    for (int i = 0; i < Dimra::kPortCount; ++i)
-        QCOMPARE(m_dlg->m_comboPort->itemText(i), QStringLiteral("COM%1").arg(i + 1));
+    // Each entry: its number, then what the number opens.
+    QCOMPARE(m_dlg->m_comboPort->itemText(0), QStringLiteral("COM1  %1 · DIMRA_COM1").arg(m_line->slavePath().mid(5)));
+    for (int i = 1; i < Dimra::kPortCount; ++i)
+        QCOMPARE(m_dlg->m_comboPort->itemText(i), QStringLiteral("COM%1  %2").arg(i + 1).arg(kNoDeviceEntry));
     QCOMPARE(m_dlg->m_comboPort->currentIndex(), 0);
 
     QCOMPARE(edit("Frequency")->text(), QStringLiteral("25"));
@@ -781,6 +791,9 @@ void tst_DimraDlg::lossShowsOneMessageWhateverTheEditsHold()
 
 void tst_DimraDlg::replyCutByALossDoesNotSpoilTheNextConnect()
 {
+    // The adapter comes back under a new node, as a replugged one does.
+    const QString adapter = QStringLiteral("serial/by-id/usb-Dimra_Board-if00");
+    QVERIFY(openOnAdapter(adapter));
     QTest::mouseClick(connectButton(), Qt::LeftButton);
     QCOMPARE(m_line->readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
     // Half a channel 1 reply, then the adapter is pulled.
@@ -791,7 +804,7 @@ void tst_DimraDlg::replyCutByALossDoesNotSpoilTheNextConnect()
 
     // Plugged in again: the board's first reply makes the link.
     PtyPair replugged;
-    PortOverride com1(1, replugged.slavePath());
+    QVERIFY(m_devices->plug(adapter, replugged.slavePath()));
     QTest::mouseClick(connectButton(), Qt::LeftButton);
     QCOMPARE(replugged.readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
     QVERIFY(replugged.write(ChannelReply(1, 42)));
@@ -840,6 +853,83 @@ void tst_DimraDlg::slidersStepByTicksAndCarryTheirRowNames()
     QVERIFY(m_dlg->minimumSize().width() >= connectButton()->geometry().right());
     QVERIFY(m_dlg->minimumSize().height() >= slider("Channel3")->geometry().bottom());
 }
+
+void tst_DimraDlg::portListFollowsHotPlugAndKeepsTheSelection()
+{
+    QVERIFY(openOnAdapter(QStringLiteral("serial/by-id/usb-A")));
+    QComboBox *ports = m_dlg->m_comboPort;
+    ports->setCurrentIndex(2);
+    const QString com1 = QStringLiteral("COM1  %1 · A").arg(m_line->slavePath().mid(5));
+    QCOMPARE(ports->itemText(0), com1);
+
+    PtyPair other;
+    QVERIFY(m_devices->plug(QStringLiteral("serial/by-id/usb-B"), other.slavePath()));
+    QTRY_COMPARE_WITH_TIMEOUT(ports->itemText(1), QStringLiteral("COM2  %1 · B").arg(other.slavePath().mid(5)), 5000);
+    QVERIFY2(ports->itemData(1, Qt::ToolTipRole).toString().contains(other.slavePath()),
+             qPrintable(ports->itemData(1, Qt::ToolTipRole).toString()));
+    QCOMPARE(ports->currentIndex(), 2);
+    QCOMPARE(ports->itemText(0), com1);
+
+    QVERIFY(m_devices->unplug(QStringLiteral("serial/by-id/usb-B")));
+    QTRY_COMPARE_WITH_TIMEOUT(ports->itemText(1), QStringLiteral("COM2  %1").arg(kNoDeviceEntry), 5000);
+    QCOMPARE(ports->currentIndex(), 2);
+    QVERIFY(m_messages->messages.isEmpty());
+}
+
+void tst_DimraDlg::afterALossTheEntryReconnectsOnlyToTheSameAdapter_data()
+{
+    QTest::addColumn<QString>("replugged"); // the adapter at COM1 after the loss, "" for none
+    QTest::addColumn<QString>("message");   // what the click after it says, "" for nothing
+    QTest::addColumn<QString>("details");   // a part of the message's details
+
+    QTest::newRow("the same adapter under a new node") << "usb-A" << "" << "";
+    QTest::newRow("another adapter in its place") << "usb-B" << "另一个设备" << "usb-B";
+    // Said instead of trying; the variable only for a shell, in the details.
+    QTest::newRow("still unplugged") << "" << NoDeviceError(1).text() << "DIMRA_COM1";
+}
+
+void tst_DimraDlg::afterALossTheEntryReconnectsOnlyToTheSameAdapter()
+{
+    QFETCH(QString, replugged);
+    QFETCH(QString, message);
+    QFETCH(QString, details);
+
+    const QString byId = QStringLiteral("serial/by-id/");
+    QVERIFY(openOnAdapter(byId + "usb-A"));
+    QVERIFY(connectAndLink());
+    m_line->closeMaster();
+    QVERIFY(m_devices->unplug(byId + "usb-A"));
+    QTRY_COMPARE(m_messages->messages.size(), 1);
+    m_messages->take();
+
+    PtyPair back;
+    if (!replugged.isEmpty())
+        QVERIFY(m_devices->plug(byId + replugged, back.slavePath()));
+    // One click, without waiting for the list to catch up.
+    QTest::mouseClick(connectButton(), Qt::LeftButton);
+    if (message.isEmpty()) {
+        QCOMPARE(back.readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
+        QCOMPARE(connectButton()->text(), kDisconnect);
+        QVERIFY(m_messages->messages.isEmpty());
+        return;
+    }
+    QCOMPARE(m_messages->messages.size(), 1);
+    QVERIFY2(m_messages->messages.first().contains(message), qPrintable(m_messages->messages.first()));
+    QVERIFY2(m_messages->details.first().contains(details), qPrintable(m_messages->details.first()));
+    m_messages->take();
+    QVERIFY(!m_dlg->m_comm.get_PortOpen());
+    QCOMPARE(connectButton()->text(), kConnect);
+    QVERIFY(settle());
+    QCOMPARE(back.readNow(), QByteArray());
+
+    // Said once: the next click is the user's choice and opens what is there.
+    if (!replugged.isEmpty()) {
+        QTest::mouseClick(connectButton(), Qt::LeftButton);
+        QCOMPARE(back.readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
+        QVERIFY(m_messages->messages.isEmpty());
+    }
+}
+
 
 void tst_DimraDlg::windowSpeaksOneLanguage_data()
 {
@@ -915,7 +1005,8 @@ void tst_DimraDlg::everyTextFitsItsControl()
     QVERIFY(replaceDialog<CMyDimraDlg>());
     QStringList clipped = clippedTexts(*m_dlg);
     QVERIFY(connectAndLink()); // the other caption
-    clipped << clippedTexts(*m_dlg) << clippedTexts(CAboutDlg(m_dlg.get()));
+    CAboutDlg about(m_dlg.get());
+    clipped << clippedTexts(*m_dlg) << clippedTexts(about);
     QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QLatin1Char('\n'))));
 }
 

@@ -24,6 +24,9 @@ inline const QString kChannelRange =
 inline const QString kFrequencyRange =
     QStringLiteral("请输入一个介于 %1 和 %2 之间的整数。").arg(Dimra::kFrequencyMin).arg(Dimra::kFrequencyMax);
 
+// An entry of the port list with no device behind its number.
+inline const QString kNoDeviceEntry = QStringLiteral("（无设备）");
+
 // Words the serial errors carry: a lost device, a port another program
 // holds, a device the user may not open.
 inline const QString kLinkLost = QStringLiteral("中断");

@@ -71,10 +71,6 @@
         <translation>%1 is open already.</translation>
     </message>
     <message>
-        <source>无法打开 %1：%2。</source>
-        <translation>Cannot open %1: %2.</translation>
-    </message>
-    <message>
         <source>%1 没有打开，无法发送数据。</source>
         <translation>%1 is not open, so nothing can be sent.</translation>
     </message>
@@ -121,14 +117,26 @@
         <source>通道3</source>
         <translation>Channel 3</translation>
     </message>
+    <message>
+        <source>COM%1 现在对应的是另一个设备（%2），不是断开前连接的 %3。请插回原来的适配器；如果要连接现在这个设备，请再点一次“%4”。</source>
+        <translation>COM%1 now opens another device (%2), not %3, which was connected before. Plug the old adapter back in, or click &quot;%4&quot; again to connect to this one.</translation>
+    </message>
+    <message>
+        <source>断开前：%1
+现在：%2</source>
+        <translation>Before: %1
+Now: %2</translation>
+    </message>
+</context>
+<context>
+    <name>CPortList</name>
+    <message>
+        <source>COM%1 现在没有对应的设备。插上串口适配器后，这里会显示它的设备名。</source>
+        <translation>COM%1 has no device now. Plug in a serial adapter and its device name shows here.</translation>
+    </message>
 </context>
 <context>
     <name>CommPort</name>
-    <message>
-        <source>%1（%2）</source>
-        <comment>a port&apos;s description and its maker</comment>
-        <translation>%1 (%2)</translation>
-    </message>
     <message>
         <source>由环境变量 %1 指定</source>
         <translation>set by the environment variable %1</translation>
@@ -138,8 +146,25 @@
         <translation>serial device</translation>
     </message>
     <message>
-        <source>本机没有第 %1 个串口设备；可设置环境变量 %2 指定设备路径</source>
-        <translation>there is no serial device number %1 on this computer; the environment variable %2 can name a device path</translation>
+        <source>%1（%2）</source>
+        <comment>a port&apos;s product and its maker</comment>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>没有对应的设备</source>
+        <translation>no device</translation>
+    </message>
+    <message>
+        <source>（无设备）</source>
+        <translation>(no device)</translation>
+    </message>
+    <message>
+        <source>%1 没有对应的设备。请插上串口适配器，然后在端口列表中选择显示了设备名的一项。</source>
+        <translation>%1 has no device. Plug in a serial adapter, then choose an entry of the port list that shows a device name.</translation>
+    </message>
+    <message>
+        <source>从终端启动 Dimra 时，也可以用环境变量 %1 指定 %2 打开的设备，例如 %1=/dev/ttyUSB0。</source>
+        <translation>When Dimra is started from a terminal, the environment variable %1 can also name the device %2 opens, for example %1=/dev/ttyUSB0.</translation>
     </message>
 </context>
 <context>

@@ -293,7 +293,8 @@ Sets and reads a Dimra three-channel PWM LED dimmer board over its serial
 line (9600 baud, 8N1), as the Dimra window does.
 
 Commands:
-  list      show COM1 to COM%1, the device each opens and what it is
+  list      show COM1 to COM%1 as the window lists them: the device each
+            opens, its stable name and what it is
   get       print the frequency and the three duties the board reports;
             a value it did not report within the timeout shows as unknown
   set       send the values named, in the order --freq, --ch1, --ch2, --ch3
@@ -303,9 +304,12 @@ Commands:
 Options:
   -p, --port PORT   COM1 to COM%1, or a device path such as /dev/ttyUSB0
                     (default COM1; COMn opens $DIMRA_COM&lt;n&gt; when set, else
-                    the n-th serial port found, USB adapters first)
+                    what the window&apos;s COMn opens: the adapters in
+                    /dev/serial/by-id by name, then those only in
+                    /dev/serial/by-path, then built-in ports)
   -t, --timeout MS  how long to wait for the board&apos;s answer (default 1000)
-  --json            one JSON object a line on standard output
+  --json            one JSON object a line on standard output (list: one
+                    JSON array)
   --freq HZ         set: PWM frequency, %2 to %3
   --ch1/--ch2/--ch3 P
                     set: duty of a channel in percent, %4 to %5
@@ -337,7 +341,8 @@ Examples:
 与 Dimra 窗口的做法相同。
 
 命令：
-  list      列出 COM1 到 COM%1、各自打开的设备及其说明
+  list      按窗口的列法列出 COM1 到 COM%1：各自打开的设备、
+            设备的固定名称及其说明
   get       输出调光板报告的频率和三个通道的占空比；
             超时前没有报告的数值显示为 unknown
   set       按 --freq、--ch1、--ch2、--ch3 的顺序发送给出的数值
@@ -347,9 +352,12 @@ Examples:
 选项：
   -p, --port 端口     COM1 到 COM%1，或设备路径，例如 /dev/ttyUSB0
                       （默认 COM1；设置了 $DIMRA_COM&lt;n&gt; 时 COMn 打开它指定的
-                      设备，否则打开找到的第 n 个串口，USB 转接器在前）
+                      设备，否则打开窗口里 COMn 打开的设备：先按名称排列
+                      /dev/serial/by-id 中的转接器，再是只在
+                      /dev/serial/by-path 中的，最后是内置串口）
   -t, --timeout 毫秒  等待调光板应答的时间（默认 1000）
-  --json              在标准输出上每行输出一个 JSON 对象
+  --json              在标准输出上每行输出一个 JSON 对象（list：一个
+                      JSON 数组）
   --freq HZ           set：PWM 频率，%2 到 %3
   --ch1/--ch2/--ch3 P
                       set：通道的占空比（百分比），%4 到 %5

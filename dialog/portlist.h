@@ -1,0 +1,36 @@
+#pragma once
+
+#include "commport.h"
+#include "portwatcher.h"
+
+#include <QObject>
+
+class QComboBox;
+
+// The port list, COM1 to COM12 by position: each entry says what its
+// number opens ("COM1  ttyUSB0 · CH340", an empty number as such), its
+// tooltip the full path and what the device is. The entries follow
+// adapters as they come and go while the window is open; the selection
+// stays where the user put it.
+class CPortList : public QObject
+{
+    Q_OBJECT
+
+public:
+    CPortList(QComboBox *combo, QObject *parent);
+
+    // What the entry at index (port number index + 1) opens, as last seen.
+    CommPortTarget target(int index) const;
+    // Looks at the devices again now.
+    void refresh() { m_watcher.refresh(); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void showTargets();
+
+    QComboBox *m_combo;
+    QObject *m_view; // the open list; asking the combo for it inside the filter would recurse
+    CPortWatcher m_watcher;
+};
