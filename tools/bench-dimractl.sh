@@ -7,8 +7,8 @@ set -eu
 cd "$(dirname "$0")/.."
 dir="${1:-build}"
 runs="${RUNS:-20}"
-ctl="$dir/tools/dimractl"
-board_program="$dir/tools/dimra-board"
+ctl="$dir/ctl/dimractl"
+board_program="$dir/board/dimra-board"
 [ -x "$ctl" ] && [ -x "$board_program" ] || { echo "bench-dimractl.sh: build first (tools/build.sh $dir)" >&2; exit 1; }
 
 log=$(mktemp)

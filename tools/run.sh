@@ -47,7 +47,7 @@ fi
 
 workdir=$(mktemp -d)
 # shellcheck disable=SC2086
-build/tools/dimra-board $board_args >"$workdir/board.out" &
+build/board/dimra-board $board_args >"$workdir/board.out" &
 board=$!
 trap 'kill "$board" 2>/dev/null; wait "$board" 2>/dev/null; rm -rf "$workdir"' EXIT
 trap 'exit 130' INT TERM
