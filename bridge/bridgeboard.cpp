@@ -143,8 +143,7 @@ void CBridgeBoard::onLost(const QString &text, const QString &details)
         emit logged(tr("lost the board on %1: %2 (%3)").arg(m_config.port, text, details));
     else
         emit logged(tr("lost the board on %1: %2").arg(m_config.port, text));
-    m_strLastProblem.clear();
-    m_link.close(0);
+    m_strLastProblem.clear(); // the link has closed the port
     m_nRetryMs = 0;
     retryOpen(tr("%1 is gone").arg(m_config.port));
 }

@@ -16,6 +16,7 @@ private slots:
     void arguments();
     void configFile_data();
     void configFile();
+    void theShippedExampleIsAccepted();
     void derivedIds_data();
     void derivedIds();
     void aLinkNamesTheBoardWhateverDeviceItLeadsTo();
@@ -129,6 +130,13 @@ void tst_BridgeConfig::configFile()
     const BridgeParse parse = parseBridgeArguments({QStringLiteral("dimra-mqtt"), QStringLiteral("-c"), path});
     QCOMPARE(describe(parse), expected);
     QVERIFY2(parse.error.contains(errorNames), qPrintable(parse.error));
+}
+
+void tst_BridgeConfig::theShippedExampleIsAccepted()
+{
+    const BridgeParse parse = loadBridgeConfig(QStringLiteral(DIMRA_EXAMPLE_CONFIG));
+    QCOMPARE(describe(parse), QStringLiteral("localhost:1883 [/dev/serial/by-id/usb-1a86_USB_Serial-if00-port0 bench "
+                                             "\"Bench light\" restore]"));
 }
 
 void tst_BridgeConfig::derivedIds_data()
