@@ -3,11 +3,14 @@
 # manual pages and bash completions, and dimra-mqtt's systemd unit and
 # example configuration.
 
-install(TARGETS dimra-board dimractl dimra-mqtt RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS dimractl dimra-mqtt RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(UNIX)
+    install(TARGETS dimra-board RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 
 # The unit names the program and its configuration where this install puts
 # them; it is not enabled by installing.
-set(DIMRA_SYSTEMD_UNITDIR ${CMAKE_INSTALL_LIBDIR}/systemd/system CACHE STRING
+set(DIMRA_SYSTEMD_UNITDIR lib/systemd/system CACHE STRING
     "Where dimra-mqtt's systemd unit goes, relative to the install prefix")
 configure_file(${PROJECT_SOURCE_DIR}/bridge/dimra-mqtt.service ${PROJECT_BINARY_DIR}/dimra-mqtt.service @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/dimra-mqtt.service DESTINATION ${DIMRA_SYSTEMD_UNITDIR})
