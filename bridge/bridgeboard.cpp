@@ -12,10 +12,6 @@ QString tr(const char *text)
     return QCoreApplication::translate("dimra-mqtt", text);
 }
 
-// The order a command's values go out in, as dimractl sends them.
-const int kSendOrder[] = {CDimraProtocol::CmdFrequency, CDimraProtocol::CmdChannel1, CDimraProtocol::CmdChannel2,
-                          CDimraProtocol::CmdChannel3};
-
 // The codes whose report follows the channel 1 reply that links.
 constexpr int kReportAfterLink = (1 << CDimraProtocol::CmdChannel2) | (1 << CDimraProtocol::CmdChannel3)
                                  | (1 << CDimraProtocol::CmdFrequency);
@@ -66,7 +62,7 @@ void CBridgeBoard::logOnce(const QString &problem)
 
 void CBridgeBoard::open()
 {
-    const int n = portNumber(m_config.port).value_or(0);
+    const int n = portNumberOf(m_config.port).value_or(0);
     try {
         m_link.open(n, n > 0 ? QString() : m_config.port);
     } catch (const CSerialError &error) {
@@ -76,7 +72,9 @@ void CBridgeBoard::open()
     m_nRetryMs = 0;
     m_nAnswerMs = m_timing.answerMs;
     m_answerTimer.start(m_nAnswerMs);
-    emit logged(tr("%1 (%2) is open; waiting for the board").arg(m_config.port, m_link.devicePath()));
+    const QString device = m_link.devicePath();
+    emit logged(device == m_config.port ? tr("%1 is open; waiting for the board").arg(device)
+                                        : tr("%1 (%2) is open; waiting for the board").arg(m_config.port, device));
 }
 
 void CBridgeBoard::retryOpen(const QString &problem)
@@ -112,7 +110,7 @@ void CBridgeBoard::onLinked()
     setLinked(true);
     emit logged(tr("the board on %1 answers").arg(m_config.port));
     if (m_config.restore)
-        for (int code : kSendOrder)
+        for (int code : CDimraProtocol::kValueCodes)
             if (m_commanded[code])
                 m_owed[code] = m_commanded[code];
     m_reportTimer.start(m_timing.reportMs);
@@ -148,9 +146,9 @@ void CBridgeBoard::onLost(const QString &text, const QString &details)
     retryOpen(tr("%1 is gone").arg(m_config.port));
 }
 
-void CBridgeBoard::command(const CommandValues &values)
+void CBridgeBoard::command(const BoardValues &values)
 {
-    for (int code : kSendOrder) {
+    for (int code : CDimraProtocol::kValueCodes) {
         if (!values[code])
             continue;
         m_commanded[code] = values[code];
@@ -167,7 +165,7 @@ void CBridgeBoard::sendOwed()
     if (!m_state.linked)
         return;
     m_bReady = true;
-    for (int code : kSendOrder) {
+    for (int code : CDimraProtocol::kValueCodes) {
         if (const std::optional<int> value = m_owed[code]) {
             m_owed[code].reset();
             send(code, *value);

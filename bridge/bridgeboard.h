@@ -48,7 +48,7 @@ public:
 
     // Sends the values given, frequency first; while the board is not
     // linked they wait for it.
-    void command(const CommandValues &values);
+    void command(const BoardValues &values);
 
     // Sends what waits, waits at most msecs until it has left, and closes
     // the port; false when not all of it left.
@@ -77,8 +77,8 @@ private:
     CBoardLink m_link;
     BoardState m_state;
     std::array<int, 4> m_lastOn{}; // by channel 1-3
-    CommandValues m_commanded;     // every value commanded, for restore
-    CommandValues m_owed;          // commanded and not yet handed to the link
+    BoardValues m_commanded;     // every value commanded, for restore
+    BoardValues m_owed;          // commanded and not yet handed to the link
     bool m_bReady = false;         // linked and the board's report is in
     int m_nReportedSinceLink = 0;  // codes 2-4 reported since linking, as bits
     QTimer m_retryTimer;           // reopens the port

@@ -1,5 +1,6 @@
 #include "bridgeconfig.h"
 
+#include "boardlink.h"
 #include "bridgemessages.h"
 #include "commport.h"
 #include "protocolnumbers.h"
@@ -38,7 +39,7 @@ BridgeParse checked(BridgeConfig config)
     for (BridgeBoardConfig &board : config.boards) {
         if (board.port.isEmpty())
             return failure(tr("a board has no port"));
-        if (!portNumber(board.port))
+        if (!portNumberOf(board.port))
             return failure(tr("there is no port %1; the ports are COM1 to COM%2, or give a device path")
                                .arg(board.port)
                                .arg(Dimra::kPortCount));
@@ -94,18 +95,6 @@ bool parseBrokerAddress(const QString &text, QString *host, int *port)
     return true;
 }
 
-std::optional<int> portNumber(const QString &port)
-{
-    static const QRegularExpression com(QStringLiteral("^COM([0-9]+)$"), QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch match = com.match(port);
-    if (!match.hasMatch())
-        return 0;
-    const int n = match.captured(1).toInt();
-    if (n < 1 || n > Dimra::kPortCount)
-        return std::nullopt;
-    return n;
-}
-
 QString derivedBoardId(const QString &linkName, const QString &byIdName, const QString &deviceName)
 {
     for (const QString &name : {linkName, byIdName, deviceName})
@@ -118,7 +107,7 @@ QString derivedBoardId(const QString &port)
 {
     QString device = port;
     QString linkName;
-    if (const int n = portNumber(port).value_or(0); n > 0) {
+    if (const int n = portNumberOf(port).value_or(0); n > 0) {
         device = ResolveCommPort(n).device;
         if (device.isEmpty())
             return QStringLiteral("com%1").arg(n);

@@ -64,10 +64,6 @@ BridgeParse loadBridgeConfig(const QString &file);
 // when none is given. False when the port is not a number from 1 to 65535.
 bool parseBrokerAddress(const QString &text, QString *host, int *port);
 
-// The number n of a port written COMn (any case) with n from 1 to the port
-// count, 0 for a device path, nothing for COMn out of range.
-std::optional<int> portNumber(const QString &port);
-
 // The id a board gets when none is configured, so that it stays the same
 // across replug and reboot: the name of the link the port was given by
 // (/dev/serial/by-id/... is such a link), else the by-id name of the device

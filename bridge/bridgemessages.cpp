@@ -96,7 +96,7 @@ ParsedCommand parseSetPayload(const QByteArray &payload)
     ParsedCommand command;
     for (auto it = object->begin(); it != object->end(); ++it) {
         int code = 0;
-        for (int c = CDimraProtocol::CmdChannel1; c <= CDimraProtocol::CmdFrequency; ++c)
+        for (int c : CDimraProtocol::kValueCodes)
             if (it.key() == valueKey(c))
                 code = c;
         if (code == 0)

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "dimraprotocol.h"
+#include "protocolnumbers.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -21,17 +24,13 @@
 // last will), and dimra/bridge/<host>/boards, the ids it serves (retained),
 // so that a later run can take away what a board taken out left behind.
 
-// Values by command code (CDimraProtocol::Command): 1-3 the channels, 4 the
-// frequency; entry 0 is never used.
-using CommandValues = std::array<std::optional<int>, 5>;
-
 // The largest payload a command may have; anything longer is refused unread.
 inline constexpr int kMaxCommandPayload = 1024;
 
 // A command read from a payload: the values to send, or why none is sent.
 struct ParsedCommand
 {
-    CommandValues values;
+    BoardValues values; // the values to send; empty where the command names none
     QString error; // empty when the command is good
     bool ok() const { return error.isEmpty(); }
 };
@@ -40,7 +39,8 @@ struct ParsedCommand
 struct BoardState
 {
     bool linked = false;
-    std::array<int, 5> values{0, 0, 0, 0, 25}; // by command code; the window's values before a board reports
+    // By command code; before the board reports, the window's own values.
+    std::array<int, Dimra::kCommandCount> values{0, 0, 0, 0, Dimra::kFrequencyMin};
 };
 
 // "frequency", "ch1", "ch2", "ch3".

@@ -59,8 +59,10 @@ int main(int argc, char *argv[])
         return kCannotStart;
     }
 
+#ifdef SIGPIPE
     // A broker that goes away mid-write is a lost connection, not a signal.
     std::signal(SIGPIPE, SIG_IGN);
+#endif
     if (!QuitOnSignals(&app)) {
         printLine(QCoreApplication::translate("dimra-mqtt", "dimra-mqtt: cannot install the signal handlers"));
         return kCannotStart;
