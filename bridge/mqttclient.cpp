@@ -1,5 +1,7 @@
 #include "mqttclient.h"
 
+#include "tcpquickack.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
@@ -13,9 +15,17 @@
 
 namespace {
 
+// Published messages go at QoS 0: whatever a broken session lost is published
+// again on the next, and a QoS 1 publish draws an acknowledgement that,
+// unacknowledged by TCP for a while (delayed ACK), holds the broker's next
+// message to us back under Nagle's algorithm (brokers leave it on) for tens
+// of milliseconds. Subscriptions and the will keep QoS 1.
+constexpr int kPublishQos = 0;
 constexpr int kQos = 1;
 // An attempt whose TCP connect or CONNACK has not come by then is given up.
 constexpr int kConnectTimeoutMs = 10000;
+// The packets taken in one go when a burst waits, before others get a turn.
+constexpr int kPacketsPerRead = 64;
 
 QString tr(const char *text)
 {
@@ -81,11 +91,7 @@ bool CMqttClient::makeHandle(QString *error)
     }
     mosquitto_connect_callback_set(m_mosq, &CMqttClient::onConnect);
     mosquitto_disconnect_callback_set(m_mosq, &CMqttClient::onDisconnect);
-    mosquitto_publish_callback_set(m_mosq, &CMqttClient::onPublish);
     mosquitto_message_callback_set(m_mosq, &CMqttClient::onMessage);
-    // Every message straight to the socket: a burst of retained state must
-    // not wait for acknowledgements, nor be overtaken by DISCONNECT.
-    mosquitto_max_inflight_messages_set(m_mosq, 0);
     mosquitto_int_option(m_mosq, MOSQ_OPT_TCP_NODELAY, 1);
 
     int rc = MOSQ_ERR_SUCCESS;
@@ -115,7 +121,6 @@ void CMqttClient::freeHandle()
     m_bConnected = false;
     m_housekeepingTimer.stop();
     m_connectTimer.stop();
-    m_nUnacknowledged = 0;
 }
 
 void CMqttClient::attempt()
@@ -191,8 +196,15 @@ void CMqttClient::readable()
 {
     if (!m_mosq)
         return;
-    mosquitto_loop_read(m_mosq, 1); // a failure ends the session through onDisconnect
+    // libmosquitto reads one packet a call; a burst is taken in one go.
+    for (int packets = 0; packets < kPacketsPerRead && m_mosq; ++packets) {
+        mosquitto_loop_read(m_mosq, 1); // a failure ends the session through onDisconnect
+        if (mosquitto_socket(m_mosq) != m_nFd || bytesWaiting(m_nFd) <= 0)
+            break;
+    }
     syncSocket();
+    if (m_nFd >= 0)
+        acknowledgeAtOnce(m_nFd);
 }
 
 void CMqttClient::writable()
@@ -216,9 +228,7 @@ bool CMqttClient::publish(const QString &topic, const QByteArray &payload, bool 
     if (!m_bConnected)
         return false;
     const int rc = mosquitto_publish(m_mosq, nullptr, topic.toUtf8().constData(), int(payload.size()),
-                                     payload.constData(), kQos, retain);
-    if (rc == MOSQ_ERR_SUCCESS)
-        ++m_nUnacknowledged;
+                                     payload.constData(), kPublishQos, retain);
     syncSocket();
     return rc == MOSQ_ERR_SUCCESS;
 }
@@ -248,15 +258,13 @@ bool CMqttClient::stop(int msecs)
         freeHandle();
         return true;
     }
-    const QDeadlineTimer deadline(msecs);
-    const bool taken = waitFor([this] { return m_nUnacknowledged == 0 || !m_bConnected; }, msecs);
-    if (m_bConnected) {
-        mosquitto_disconnect(m_mosq);
-        syncSocket();
-        waitFor([this] { return !m_bConnected; }, int(qMax<qint64>(deadline.remainingTime(), 0)));
-    }
+    // DISCONNECT goes out behind everything published; the broker closes
+    // the connection once it has taken them all.
+    mosquitto_disconnect(m_mosq);
+    syncSocket();
+    const bool done = waitFor([this] { return !m_bConnected; }, msecs);
     freeHandle();
-    return taken;
+    return done;
 }
 
 void CMqttClient::onConnect(mosquitto *, void *self, int rc)
@@ -304,12 +312,6 @@ void CMqttClient::onDisconnect(mosquitto *, void *self, int rc)
             client->retryLater();
         },
         Qt::QueuedConnection);
-}
-
-void CMqttClient::onPublish(mosquitto *, void *self, int)
-{
-    auto *client = static_cast<CMqttClient *>(self);
-    client->m_nUnacknowledged = qMax(0, client->m_nUnacknowledged - 1);
 }
 
 void CMqttClient::onMessage(mosquitto *, void *self, const mosquitto_message *message)

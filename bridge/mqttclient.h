@@ -19,7 +19,7 @@ class QSocketNotifier;
 // start() connects and keeps the connection: when it fails or breaks, the
 // client tries again after a delay that doubles up to a limit, each attempt
 // with a fresh session. Subscriptions and retained messages are the
-// owner's to make again on connected(). Messages go out with QoS 1.
+// owner's to make again on connected().
 class CMqttClient : public QObject
 {
     Q_OBJECT
@@ -50,9 +50,10 @@ public:
     bool publish(const QString &topic, const QByteArray &payload, bool retain);
     bool subscribe(const QString &topic);
 
-    // Ends the session cleanly, so that the will is not sent: waits, running
-    // the event loop, until the broker has taken every message published,
-    // then disconnects. False when that took longer than msecs.
+    // Ends the session cleanly, so that the will is not sent: every message
+    // published goes out, then DISCONNECT; waits, running the event loop,
+    // until the broker has closed the connection. False when that took
+    // longer than msecs.
     bool stop(int msecs);
 
 signals:
@@ -67,7 +68,6 @@ signals:
 private:
     static void onConnect(mosquitto *, void *self, int rc);
     static void onDisconnect(mosquitto *, void *self, int rc);
-    static void onPublish(mosquitto *, void *self, int mid);
     static void onMessage(mosquitto *, void *self, const mosquitto_message *message);
 
     void attempt();
@@ -94,5 +94,4 @@ private:
     bool m_bConnected = false;
     bool m_bStopping = false;
     QString m_strRefusal;   // the broker's answer to the last CONNECT, when it refused
-    int m_nUnacknowledged = 0;
 };

@@ -56,15 +56,6 @@ QByteArray MqttRecorder::last(const QString &topic) const
     return QByteArray();
 }
 
-QList<MqttRecorder::Message> MqttRecorder::on(const QString &topic) const
-{
-    QList<Message> found;
-    for (const Message &message : m_messages)
-        if (message.topic == topic)
-            found.append(message);
-    return found;
-}
-
 bool MqttRecorder::waitFor(const QString &topic, const std::function<bool(const QByteArray &)> &accept, int timeoutMs)
 {
     qsizetype seen = 0;

@@ -33,7 +33,6 @@ public:
     void clear() { m_messages.clear(); }
     // The last payload seen on topic, or a null array.
     QByteArray last(const QString &topic) const;
-    QList<Message> on(const QString &topic) const;
 
     // Waits until a message on topic satisfies accept (any message when
     // accept is empty); returns whether one came within timeoutMs.
@@ -42,7 +41,6 @@ public:
     bool waitFor(const QString &topic, const QByteArray &payload, int timeoutMs = 5000);
 
     bool publish(const QString &topic, const QByteArray &payload, bool retain = false);
-    CMqttClient &client() { return m_client; }
 
 private:
     CMqttClient m_client;

@@ -1,5 +1,4 @@
 #include "bridgemessages.h"
-#include "protocolnumbers.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -18,9 +17,9 @@ private slots:
     void setPayload();
     void lightCommand_data();
     void lightCommand();
-    void statePayloadsFollowTheValues();
     void discoveryConfigsCarryWhatHomeAssistantRequires_data();
     void discoveryConfigsCarryWhatHomeAssistantRequires();
+    void theFrequencyNumberSendsWhatTheBridgeTakes();
     void boardIds_data();
     void boardIds();
     void boardListsRoundTripAndDropWhatIsNoId();
@@ -51,23 +50,19 @@ void tst_BridgeMessages::setPayload_data()
     QTest::newRow("all four") << QByteArray(R"({"frequency":2000,"ch1":40,"ch2":0,"ch3":100})")
                               << "ch1=40 ch2=0 ch3=100 frequency=2000" << "";
     QTest::newRow("range edges") << QByteArray(R"({"frequency":25,"ch1":0,"ch3":100})") << "ch1=0 ch3=100 frequency=25" << "";
-    QTest::newRow("top frequency") << QByteArray(R"({"frequency":150000})") << "frequency=150000" << "";
     QTest::newRow("40.0 is whole") << QByteArray(R"({"ch2":40.0})") << "ch2=40" << "";
     QTest::newRow("frequency above range") << QByteArray(R"({"frequency":150001})") << "refused" << "150001";
-    QTest::newRow("frequency below range") << QByteArray(R"({"frequency":24})") << "refused" << "frequency";
     QTest::newRow("duty 101 refuses the good frequency too") << QByteArray(R"({"frequency":2000,"ch1":101})")
                                                              << "refused" << "ch1";
     QTest::newRow("negative duty") << QByteArray(R"({"ch3":-1})") << "refused" << "ch3";
     QTest::newRow("fraction") << QByteArray(R"({"ch1":40.5})") << "refused" << "whole";
     QTest::newRow("number as text") << QByteArray(R"({"ch1":"40"})") << "refused" << "whole";
-    QTest::newRow("boolean") << QByteArray(R"({"ch1":true})") << "refused" << "whole";
     QTest::newRow("null") << QByteArray(R"({"ch1":null})") << "refused" << "whole";
     QTest::newRow("unknown key beside good ones") << QByteArray(R"({"ch1":10,"ch4":10})") << "refused" << "ch4";
     QTest::newRow("empty object") << QByteArray("{}") << "refused" << "nothing";
     QTest::newRow("array") << QByteArray("[40]") << "refused" << "object";
     QTest::newRow("not JSON") << QByteArray("ch1=40") << "refused" << "JSON";
     QTest::newRow("garbage after the object") << QByteArray(R"({"ch1":1} rm -rf)") << "refused" << "JSON";
-    QTest::newRow("empty payload") << QByteArray() << "refused" << "JSON";
     QTest::newRow("huge payload") << QByteArray(R"({"ch1":1)") + QByteArray(kMaxCommandPayload, ' ') + "}"
                                   << "refused" << "bytes";
 }
@@ -94,11 +89,9 @@ void tst_BridgeMessages::lightCommand_data()
     QTest::newRow("off") << QByteArray(R"({"state":"OFF"})") << 70 << "ch2=0";
     QTest::newRow("off wins over a brightness") << QByteArray(R"({"state":"OFF","brightness":40})") << 70 << "ch2=0";
     QTest::newRow("brightness alone") << QByteArray(R"({"brightness":30})") << 70 << "ch2=30";
-    QTest::newRow("brightness 0 with on") << QByteArray(R"({"state":"ON","brightness":0})") << 70 << "ch2=0";
     QTest::newRow("state in lower case") << QByteArray(R"({"state":"on"})") << 70 << "refused";
     QTest::newRow("brightness on the 255 scale") << QByteArray(R"({"state":"ON","brightness":255})") << 70 << "refused";
     QTest::newRow("a transition it cannot do") << QByteArray(R"({"state":"ON","transition":2})") << 70 << "refused";
-    QTest::newRow("nothing") << QByteArray("{}") << 70 << "refused";
     QTest::newRow("bare ON, not JSON") << QByteArray("ON") << 70 << "refused";
 }
 
@@ -110,77 +103,58 @@ void tst_BridgeMessages::lightCommand()
     QCOMPARE(describe(parseLightCommand(payload, 2, lastOn)), expected);
 }
 
-void tst_BridgeMessages::statePayloadsFollowTheValues()
-{
-    BoardState state;
-    QCOMPARE(stateJson(state), QByteArray(R"({"linked":false,"frequency":25,"ch1":0,"ch2":0,"ch3":0})"));
-    state.linked = true;
-    state.values = {0, 40, 0, 100, 1000};
-    QCOMPARE(stateJson(state), QByteArray(R"({"linked":true,"frequency":1000,"ch1":40,"ch2":0,"ch3":100})"));
-    QCOMPARE(lightStateJson(40), QByteArray(R"({"state":"ON","brightness":40})"));
-    QCOMPARE(lightStateJson(0), QByteArray(R"({"state":"OFF","brightness":0})"));
-}
-
 void tst_BridgeMessages::discoveryConfigsCarryWhatHomeAssistantRequires_data()
 {
     QTest::addColumn<QString>("topic");
-    QTest::addColumn<QString>("commandTopic");
-    QTest::addColumn<QString>("stateTopic");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value"); // the value as compact JSON
 
-    QTest::newRow("channel 1 light") << "ha/light/dimra_bench/ch1/config" << "dimra/bench/ch1/set" << "dimra/bench/ch1";
-    QTest::newRow("channel 3 light") << "ha/light/dimra_bench/ch3/config" << "dimra/bench/ch3/set" << "dimra/bench/ch3";
-    QTest::newRow("frequency number") << "ha/number/dimra_bench/frequency/config" << "dimra/bench/set"
-                                      << "dimra/bench/state";
+    const QString light = QStringLiteral("ha/light/dimra_bench/ch2/config");
+    const QString number = QStringLiteral("ha/number/dimra_bench/frequency/config");
+    auto row = [](const QString &topic, const char *key, const char *value) {
+        QTest::addRow("%s %s", qPrintable(topic.section(QLatin1Char('/'), 1, 1)), key) << topic << key << value;
+    };
+    row(light, "schema", R"("json")");
+    row(light, "command_topic", R"("dimra/bench/ch2/set")");
+    row(light, "state_topic", R"("dimra/bench/ch2")");
+    row(light, "unique_id", R"("dimra_bench_ch2")");
+    row(light, "brightness_scale", "100");
+    row(light, "supported_color_modes", R"(["brightness"])");
+    // Unavailable when either the board or the bridge is offline.
+    row(light, "availability", R"([{"topic":"dimra/bench/availability"},{"topic":"dimra/bridge/pc1/status"}])");
+    row(light, "availability_mode", R"("all")");
+    row(light, "device", R"({"identifiers":["dimra_bench"],"manufacturer":"Dimra","model":"three-channel PWM LED )"
+                         R"(dimmer","name":"Dimra bench","sw_version":"1.0"})");
+    row(number, "command_topic", R"("dimra/bench/set")");
+    row(number, "state_topic", R"("dimra/bench/state")");
+    row(number, "value_template", R"("{{ value_json.frequency }}")");
+    row(number, "unique_id", R"("dimra_bench_frequency")");
+    row(number, "min", "25");
+    row(number, "max", "150000");
 }
 
 void tst_BridgeMessages::discoveryConfigsCarryWhatHomeAssistantRequires()
 {
     QFETCH(QString, topic);
-    QFETCH(QString, commandTopic);
-    QFETCH(QString, stateTopic);
-    const DiscoveryBoard board{QStringLiteral("ha"), QStringLiteral("bench"), QStringLiteral("Dimra bench"),
-                               QStringLiteral("dimra/bridge/pc1/status"), QStringLiteral("1.0")};
-    const QList<RetainedMessage> configs = discoveryConfigs(board);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    const QList<RetainedMessage> configs = discoveryConfigs({QStringLiteral("ha"), QStringLiteral("bench"),
+                                                             QStringLiteral("Dimra bench"),
+                                                             QStringLiteral("dimra/bridge/pc1/status"), QStringLiteral("1.0")});
     QCOMPARE(configs.size(), 4);
     QCOMPARE(discoveryTopics(QStringLiteral("ha"), QStringLiteral("bench")).size(), 4);
-    QSet<QString> uniqueIds;
-    QJsonObject config;
-    for (const RetainedMessage &message : configs) {
-        const QJsonObject object = QJsonDocument::fromJson(message.payload).object();
-        uniqueIds.insert(object.value(QLatin1String("unique_id")).toString());
-        if (message.topic == topic)
-            config = object;
-    }
-    QCOMPARE(uniqueIds.size(), 4);
-    QVERIFY2(!config.isEmpty(), "no config on the topic");
+    const auto config = std::find_if(configs.begin(), configs.end(), [&](const RetainedMessage &m) { return m.topic == topic; });
+    QVERIFY(config != configs.end());
+    const QJsonValue found = QJsonDocument::fromJson(config->payload).object().value(key);
+    QCOMPARE(QJsonDocument(QJsonArray{found}).toJson(QJsonDocument::Compact), "[" + value.toUtf8() + "]");
+}
 
-    QCOMPARE(config.value(QLatin1String("command_topic")).toString(), commandTopic);
-    QCOMPARE(config.value(QLatin1String("state_topic")).toString(), stateTopic);
-    QVERIFY(config.value(QLatin1String("unique_id")).toString().startsWith(QLatin1String("dimra_bench_")));
-    QVERIFY(!config.value(QLatin1String("name")).toString().isEmpty());
-    const QJsonObject device = config.value(QLatin1String("device")).toObject();
-    QCOMPARE(device.value(QLatin1String("identifiers")).toArray(), QJsonArray{QStringLiteral("dimra_bench")});
-    QCOMPARE(device.value(QLatin1String("name")).toString(), QStringLiteral("Dimra bench"));
-    // Unavailable when either the board or the bridge is offline.
-    QCOMPARE(config.value(QLatin1String("availability_mode")).toString(), QStringLiteral("all"));
-    QStringList availability;
-    for (const QJsonValue &entry : config.value(QLatin1String("availability")).toArray())
-        availability << entry.toObject().value(QLatin1String("topic")).toString();
-    QCOMPARE(availability, (QStringList{QStringLiteral("dimra/bench/availability"), QStringLiteral("dimra/bridge/pc1/status")}));
-
-    if (topic.contains(QLatin1String("/light/"))) {
-        QCOMPARE(config.value(QLatin1String("schema")).toString(), QStringLiteral("json"));
-        QCOMPARE(config.value(QLatin1String("brightness_scale")).toInt(), Dimra::kDutyMax);
-        QCOMPARE(config.value(QLatin1String("supported_color_modes")).toArray(), QJsonArray{QStringLiteral("brightness")});
-    } else {
-        QCOMPARE(config.value(QLatin1String("min")).toInt(), Dimra::kFrequencyMin);
-        QCOMPARE(config.value(QLatin1String("max")).toInt(), Dimra::kFrequencyMax);
-        QCOMPARE(config.value(QLatin1String("value_template")).toString(), QStringLiteral("{{ value_json.frequency }}"));
-        // What Home Assistant sends must be a set payload the bridge takes.
-        QString rendered = config.value(QLatin1String("command_template")).toString();
-        rendered.replace(QStringLiteral("{{ value | int }}"), QStringLiteral("2000"));
-        QCOMPARE(describe(parseSetPayload(rendered.toUtf8())), QStringLiteral("frequency=2000"));
-    }
+void tst_BridgeMessages::theFrequencyNumberSendsWhatTheBridgeTakes()
+{
+    const QList<RetainedMessage> configs = discoveryConfigs({QStringLiteral("ha"), QStringLiteral("b"), QString(), QString(), QString()});
+    QString rendered = QJsonDocument::fromJson(configs.constLast().payload).object().value(QLatin1String("command_template")).toString();
+    rendered.replace(QStringLiteral("{{ value | int }}"), QStringLiteral("2000"));
+    QCOMPARE(describe(parseSetPayload(rendered.toUtf8())), QStringLiteral("frequency=2000"));
 }
 
 void tst_BridgeMessages::boardIds_data()
