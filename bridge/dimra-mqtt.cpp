@@ -2,14 +2,16 @@
 // Home Assistant discovery. Runs until SIGTERM or Ctrl+C, then publishes
 // offline, sends what still waits for the lines and exits with status 0.
 //
-// Exit status: 0 after a signal, 1 when it cannot start (a password file
-// that cannot be read), 2 when its command line or configuration is refused.
+// Exit status: 0 after a signal, 1 when it cannot start (a password or CA
+// file that cannot be read), 2 when its command line or configuration is
+// refused.
 
 #include "bridgeconfig.h"
 #include "mqttbridge.h"
 #include "quitonsignals.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 
 #include <csignal>
 #include <cstdio>
@@ -56,6 +58,11 @@ int main(int argc, char *argv[])
     const std::optional<QString> password = readBrokerPassword(config.passwordFile, &error);
     if (!password) {
         printLine(QStringLiteral("dimra-mqtt: %1").arg(error));
+        return kCannotStart;
+    }
+
+    if (!config.caFile.isEmpty() && !QFileInfo(config.caFile).isReadable()) {
+        printLine(QCoreApplication::translate("dimra-mqtt", "dimra-mqtt: cannot read the CA file %1").arg(config.caFile));
         return kCannotStart;
     }
 

@@ -111,7 +111,8 @@ void CMqttBridge::publishBoard(CBridgeBoard *board, bool all)
 {
     const QString &id = board->config().id;
     const BoardState &state = board->state();
-    publishRetained(boardTopic(id, QStringLiteral("availability")), state.linked ? kOnline : kOffline, all);
+    const bool online = state.linked && !m_bStopping;
+    publishRetained(boardTopic(id, QStringLiteral("availability")), online ? kOnline : kOffline, all);
     publishRetained(boardTopic(id, QStringLiteral("state")), stateJson(state), all);
     for (int channel = 1; channel <= 3; ++channel)
         publishRetained(boardTopic(id, valueKey(channel)), lightStateJson(state.values[channel]), all);
@@ -207,8 +208,11 @@ void CMqttBridge::endRefusalBurst()
 bool CMqttBridge::shutdown(int msecs)
 {
     const QDeadlineTimer deadline(msecs);
+    // The values of the frames still going out are published as they go,
+    // the boards staying offline.
+    m_bStopping = true;
     for (CBridgeBoard *board : m_boards)
-        m_client.publish(boardTopic(board->config().id, QStringLiteral("availability")), kOffline, true);
+        publishBoard(board, false);
     m_client.publish(bridgeTopic(m_strHost, QStringLiteral("status")), kOffline, true);
     bool complete = true;
     for (CBridgeBoard *board : m_boards)

@@ -69,6 +69,7 @@ private:
     QHash<QString, Route> m_routes; // command topic -> board and channel
     QHash<QString, QByteArray> m_published; // what each retained topic holds, this session
     QString m_strLastBrokerProblem;
+    bool m_bStopping = false; // every board is offline from now on
     QTimer m_refusalTimer; // runs while commands are being refused in a burst
     int m_nRefusedInBurst = 0;
 };

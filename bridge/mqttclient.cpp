@@ -273,7 +273,7 @@ void CMqttClient::onConnect(mosquitto *, void *self, int rc)
     client->m_connectTimer.stop();
     if (rc != 0) {
         // libmosquitto ends the attempt next, through onDisconnect.
-        client->m_strRefusal = tr("the broker refused the connection: %1").arg(QString::fromUtf8(mosquitto_connack_string(rc)));
+        client->m_strRefusal = tr("the broker refused: %1").arg(QString::fromUtf8(mosquitto_connack_string(rc)));
         return;
     }
     client->m_bConnected = true;
