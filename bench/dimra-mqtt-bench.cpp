@@ -296,7 +296,26 @@ int main(int argc, char *argv[])
         hopMs.add(ms(monotonicNs() - t0));
     }
 
-    // 3. One command to every board at once.
+    // 3. The pseudo-terminal's own hand-over, which a UART does not have:
+    // 8 bytes written at one end until the other end can read them.
+    Samples ptyMs;
+    if (const std::optional<RawPty> spare = OpenRawPty()) {
+        const QByteArray frame(8, '\x55');
+        for (int i = 0; i < commandCount; ++i) {
+            pollfd pfd{spare->master, POLLIN, 0};
+            const qint64 t0 = monotonicNs();
+            [[maybe_unused]] const ssize_t w = ::write(spare->slave, frame.constData(), size_t(frame.size()));
+            ::poll(&pfd, 1, 1000);
+            ptyMs.add(ms(monotonicNs() - t0));
+            char buffer[64];
+            while (::read(spare->master, buffer, sizeof buffer) > 0) {
+            }
+        }
+        ::close(spare->master);
+        ::close(spare->slave);
+    }
+
+    // 4. One command to every board at once.
     Samples allFirstMs;
     Samples allCompleteMs;
     for (int round = 0; round < 20; ++round) {
@@ -328,7 +347,7 @@ int main(int argc, char *argv[])
         allCompleteMs.add(ms(lastComplete - t0));
     }
 
-    // 4. Idle: nothing to do for 10 s.
+    // 5. Idle: nothing to do for 10 s.
     boards.serve(1000);
     const ProcessFigures before = processFigures(pid);
     const qint64 idleStart = monotonicNs();
@@ -346,7 +365,9 @@ int main(int argc, char *argv[])
                 commandCount, commandMs.median(), commandMs.p99());
     std::printf("| the broker's hop alone (publish → a subscriber in this process) | %.3f ms | %.3f ms | — |\n",
                 hopMs.median(), hopMs.p99());
-    std::printf("| host time on top of the hop (difference of the rows above) | %.3f ms | %.3f ms | p99 ≤ 2 ms |\n",
+    std::printf("| the pseudo-terminal's hand-over alone (write → readable at the far end) | %.3f ms | %.3f ms | — |\n",
+                ptyMs.median(), ptyMs.p99());
+    std::printf("| host time on top of the hop (first row less the second) | %.3f ms | %.3f ms | p99 ≤ 2 ms |\n",
                 commandMs.median() - hopMs.median(), commandMs.p99() - hopMs.p99());
     std::printf("| one command to each of %d boards → last first byte (20 rounds) | %.2f ms | %.2f ms | — |\n",
                 boardCount, allFirstMs.median(), allFirstMs.max());
