@@ -80,22 +80,25 @@ void CMqttBridge::onConnected()
     m_strLastBrokerProblem.clear();
     m_published.clear();
     emit logged(tr("connected to the broker at %1:%2").arg(m_config.host).arg(m_config.port));
+    // Subscriptions first: the broker takes a connection's packets in order,
+    // so whoever sees a board online can command it at once.
+    for (auto it = m_routes.cbegin(); it != m_routes.cend(); ++it)
+        m_client.subscribe(it.key());
+    if (m_config.discovery)
+        m_client.subscribe(m_config.discoveryPrefix + QStringLiteral("/status"));
+    // The list an earlier run left comes back retained and names the boards
+    // taken out since; ours, published below, replaces it.
+    const QString boardsTopic = bridgeTopic(m_strHost, QStringLiteral("boards"));
+    m_client.subscribe(boardsTopic);
+
     m_client.publish(bridgeTopic(m_strHost, QStringLiteral("status")), kOnline, true);
     QStringList ids;
     for (CBridgeBoard *board : m_boards) {
         ids.append(board->config().id);
         publishBoard(board, true);
     }
-    for (auto it = m_routes.cbegin(); it != m_routes.cend(); ++it)
-        m_client.subscribe(it.key());
-    if (m_config.discovery) {
-        m_client.subscribe(m_config.discoveryPrefix + QStringLiteral("/status"));
+    if (m_config.discovery)
         publishDiscovery();
-    }
-    // The list an earlier run left comes back retained and names the boards
-    // taken out since; ours replaces it.
-    const QString boardsTopic = bridgeTopic(m_strHost, QStringLiteral("boards"));
-    m_client.subscribe(boardsTopic);
     m_client.publish(boardsTopic, boardListJson(ids), true);
 }
 

@@ -94,6 +94,7 @@ void tst_DimraMqtt::cleanup()
         m_bridge.kill();
         m_bridge.waitForFinished(5000);
     }
+    m_log += QString::fromLocal8Bit(m_bridge.readAll());
     if (QTest::currentTestFailed())
         qWarning("dimra-mqtt said:\n%s", qPrintable(m_log));
     m_boards.clear();
