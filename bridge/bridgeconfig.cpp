@@ -28,8 +28,6 @@ BridgeParse failure(const QString &error)
     return result;
 }
 
-const QString kByIdDirectory = QStringLiteral("/dev/serial/by-id");
-
 // Gives every board an id and checks the whole configuration.
 BridgeParse checked(BridgeConfig config)
 {
@@ -108,9 +106,13 @@ QString derivedBoardId(const QString &port)
     QString device = port;
     QString linkName;
     if (const int n = portNumberOf(port).value_or(0); n > 0) {
-        device = ResolveCommPort(n).device;
-        if (device.isEmpty())
+        const CommPortTarget target = ResolveCommPort(n);
+        if (target.device.isEmpty())
             return QStringLiteral("com%1").arg(n);
+        device = target.device;
+        // The number's stable link names the adapter, as the window keeps it.
+        if (target.identity != target.device)
+            linkName = QFileInfo(target.identity).fileName();
     } else {
         const QFileInfo given(port);
         // A link names the board, whatever device it leads to today; a path
@@ -121,7 +123,7 @@ QString derivedBoardId(const QString &port)
     QString byIdName;
     if (linkName.isEmpty()) {
         const QString target = QFileInfo(device).canonicalFilePath();
-        const QFileInfoList links = QDir(kByIdDirectory).entryInfoList(QDir::System | QDir::Files, QDir::Name);
+        const QFileInfoList links = QDir(DeviceRoot() + QStringLiteral("/serial/by-id")).entryInfoList(QDir::System | QDir::Files, QDir::Name);
         for (const QFileInfo &link : links)
             if (!target.isEmpty() && link.canonicalFilePath() == target)
                 byIdName = link.fileName();

@@ -1,5 +1,7 @@
 #include "bridgeconfig.h"
+#include "devicetree.h"
 #include "envoverride.h"
+#include "ptypair.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -141,6 +143,15 @@ void tst_BridgeConfig::aLinkNamesTheBoardWhateverDeviceItLeadsTo()
              QStringLiteral("FTDI_X"));
     // A device named by its own path, not a link: its name.
     QCOMPARE(derivedBoardId(QStringLiteral("/dev/null")), QStringLiteral("null"));
+
+    // COMn: the adapter's stable link in the device folder names it, not
+    // the node it has this time.
+    DeviceTree devices;
+    PtyPair line;
+    QVERIFY(devices.isValid() && line.isValid());
+    QVERIFY(devices.plug(QStringLiteral("serial/by-id/usb-Lab_Light_7-if00-port0"), line.slavePath()));
+    QCOMPARE(derivedBoardId(QStringLiteral("COM1")), QStringLiteral("Lab_Light_7"));
+    QCOMPARE(derivedBoardId(QStringLiteral("COM2")), QStringLiteral("com2"));
 }
 
 void tst_BridgeConfig::thePasswordIsTheFirstLineOfItsFileOrTheCredential()
