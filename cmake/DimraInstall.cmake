@@ -1,11 +1,20 @@
 # What a system-wide install holds besides the window (app/) and its desktop
 # entry, icons and AppStream file (res/): the command-line programs, their
-# manual pages and bash completions.
+# manual pages and bash completions, and dimra-mqtt's systemd unit and
+# example configuration.
 
-install(TARGETS dimractl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS dimractl dimra-mqtt RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(UNIX)
     install(TARGETS dimra-board RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
+
+# The unit names the program and its configuration where this install puts
+# them; it is not enabled by installing.
+set(DIMRA_SYSTEMD_UNITDIR lib/systemd/system CACHE STRING
+    "Where dimra-mqtt's systemd unit goes, relative to the install prefix")
+configure_file(${PROJECT_SOURCE_DIR}/bridge/dimra-mqtt.service ${PROJECT_BINARY_DIR}/dimra-mqtt.service @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/dimra-mqtt.service DESTINATION ${DIMRA_SYSTEMD_UNITDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/bridge/mqtt.conf DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/dimra/examples)
 
 install(FILES ${PROJECT_SOURCE_DIR}/tools/completion/dimractl ${PROJECT_SOURCE_DIR}/tools/completion/dimra-board
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
@@ -27,6 +36,6 @@ function(dimra_install_gzipped file destination)
     install(FILES ${compressed} DESTINATION ${destination})
 endfunction()
 
-foreach(page dimra.1 dimra-board.1 dimractl.1)
+foreach(page dimra.1 dimra-board.1 dimractl.1 dimra-mqtt.1)
     dimra_install_gzipped(${PROJECT_SOURCE_DIR}/docs/man/${page} ${CMAKE_INSTALL_MANDIR}/man1)
 endforeach()

@@ -34,6 +34,8 @@ file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/changelog @ONLY CONTENT
   * Dimra as a Debian package: the window with its menu entry, icon and
     AppStream record, dimractl and dimra-board, manual pages and bash
     completion.
+  * dimra-mqtt puts the boards of a computer on an MQTT broker, with Home
+    Assistant discovery; a systemd unit, not enabled, runs it.
 
  -- @DIMRA_PACKAGE_MAINTAINER@  Mon, 07 Dec 2026 12:00:00 +0000
 ")
@@ -51,7 +53,9 @@ lab lighting, over a serial line at 9600 baud. Its window and programs speak
 Chinese on a Chinese desktop and English on any other.
 
 dimractl sets and reads the board from scripts and test rigs; dimra-board is
-a virtual board on a pseudo-terminal, for trying Dimra without the hardware.")
+a virtual board on a pseudo-terminal, for trying Dimra without the hardware.
+dimra-mqtt puts the boards of a computer on an MQTT broker such as
+mosquitto, as lights that Home Assistant discovers.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)

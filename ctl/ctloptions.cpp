@@ -1,11 +1,11 @@
 #include "ctloptions.h"
 
+#include "boardlink.h"
 #include "dimraprotocol.h"
 #include "protocolnumbers.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QRegularExpression>
 #include <algorithm>
 
 using namespace Dimra;
@@ -75,19 +75,6 @@ std::optional<int> boundedNumber(const QString &text, int min, int max, const QS
 
 } // namespace
 
-std::optional<int> CtlPortNumber(const QString &port)
-{
-    static const QRegularExpression com(QStringLiteral("^COM([0-9]+)$"), QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch match = com.match(port);
-    if (!match.hasMatch())
-        return 0;
-    bool ok = false;
-    const int n = match.captured(1).toInt(&ok);
-    if (!ok || n < 1 || n > kPortCount)
-        return std::nullopt;
-    return n;
-}
-
 CtlParse ParseCtlArguments(const QStringList &arguments)
 {
     QCommandLineParser parser;
@@ -128,7 +115,7 @@ CtlParse ParseCtlArguments(const QStringList &arguments)
         options.port = parser.value(port);
         if (options.port.isEmpty())
             return failure(CtlCommandLine::tr("-p needs a port: COM1 to COM%1 or a device path").arg(kPortCount));
-        if (!CtlPortNumber(options.port))
+        if (!portNumberOf(options.port))
             return failure(CtlCommandLine::tr("there is no port %1; the ports are COM1 to COM%2, or give a device path")
                                .arg(options.port)
                                .arg(kPortCount));

@@ -33,9 +33,6 @@ struct CtlParse
 // Reads the arguments (program name first).
 CtlParse ParseCtlArguments(const QStringList &arguments);
 
-// The number n of a port written COMn (any case) with n from 1 to Dimra::kPortCount, or 0
-// for a device path. Nothing for COMn with n out of range.
-std::optional<int> CtlPortNumber(const QString &port);
 
 // What --help prints: commands, options and exit codes.
 QString CtlHelpText();

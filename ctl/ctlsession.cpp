@@ -54,7 +54,7 @@ void CCtlSession::Start()
         return;
     }
     try {
-        const int n = CtlPortNumber(m_options.port).value_or(0);
+        const int n = portNumberOf(m_options.port).value_or(0);
         m_link.open(n, n > 0 ? QString() : m_options.port);
     } catch (const CSerialError &e) {
         // Opening ends with the open-link frame: a failure after the port

@@ -1,5 +1,9 @@
 #include "boardlink.h"
 
+#include "protocolnumbers.h"
+
+#include <QRegularExpression>
+
 CBoardLink::CBoardLink(QObject *parent)
     : QObject(parent)
 {
@@ -102,4 +106,17 @@ void CBoardLink::onFrameWritten(int mergeKey, int value)
 {
     if (mergeKey != COutputQueue::NoMerge)
         emit frameSent(mergeKey, value);
+}
+
+std::optional<int> portNumberOf(const QString &port)
+{
+    static const QRegularExpression com(QStringLiteral("^COM([0-9]+)$"), QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = com.match(port);
+    if (!match.hasMatch())
+        return 0;
+    bool ok = false;
+    const int n = match.captured(1).toInt(&ok);
+    if (!ok || n < 1 || n > Dimra::kPortCount)
+        return std::nullopt;
+    return n;
 }

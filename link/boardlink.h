@@ -23,6 +23,12 @@
 
 #include <QObject>
 #include <QString>
+#include <optional>
+
+// The number n of a port named COMn (any case), n from 1 to
+// Dimra::kPortCount, as open() takes it; 0 for any other name, which is a
+// device path; nothing for COMn out of range.
+std::optional<int> portNumberOf(const QString &port);
 
 class CBoardLink : public QObject
 {

@@ -57,18 +57,20 @@ check "control: version $version, Depends from the libraries, Recommends, Mainta
 
 files_present() {
     status=0
-    for f in usr/bin/dimra usr/bin/dimra-board usr/bin/dimractl \
+    for f in usr/bin/dimra usr/bin/dimra-board usr/bin/dimractl usr/bin/dimra-mqtt \
         usr/share/applications/$app_id.desktop usr/share/metainfo/$app_id.metainfo.xml \
         usr/share/icons/hicolor/16x16/apps/$app_id.png usr/share/icons/hicolor/32x32/apps/$app_id.png \
         usr/share/icons/hicolor/48x48/apps/$app_id.png usr/share/icons/hicolor/256x256/apps/$app_id.png \
         usr/share/man/man1/dimra.1.gz usr/share/man/man1/dimra-board.1.gz usr/share/man/man1/dimractl.1.gz \
+        usr/share/man/man1/dimra-mqtt.1.gz usr/share/doc/dimra/examples/mqtt.conf \
+        usr/lib/systemd/system/dimra-mqtt.service \
         usr/share/bash-completion/completions/dimractl usr/share/bash-completion/completions/dimra-board \
         usr/share/doc/dimra/copyright usr/share/doc/dimra/changelog.gz; do
         [ -f "$root/$f" ] || { echo "missing: $f"; status=1; }
     done
     return $status
 }
-check "the package holds the programs, menu entry, icons, AppStream file, manual pages, completions" files_present
+check "the package holds the programs, menu entry, icons, AppStream file, manual pages, completions, unit" files_present
 
 check "desktop-file-validate" desktop-file-validate "$root/usr/share/applications/$app_id.desktop"
 check "appstreamcli validate --no-net" appstreamcli validate --no-net "$root/usr/share/metainfo/$app_id.metainfo.xml"
@@ -108,6 +110,27 @@ ctl_version() {
     "$root/usr/bin/dimractl" --version | grep -qF "$version"
 }
 check "dimractl --version" ctl_version
+
+mqtt_version() {
+    "$root/usr/bin/dimra-mqtt" --version | grep -qF "$version"
+}
+check "dimra-mqtt --version" mqtt_version
+
+# The unit as systemd reads it, pointed at the unpacked program.
+unit_verifies() {
+    sed "s#/usr/bin/dimra-mqtt#$root/usr/bin/dimra-mqtt#" "$root/usr/lib/systemd/system/dimra-mqtt.service" \
+        >"$work/dimra-mqtt.service"
+    grep -q '^ExecStart=/usr/bin/dimra-mqtt -c /etc/dimra/mqtt.conf$' "$root/usr/lib/systemd/system/dimra-mqtt.service" ||
+        { echo "ExecStart does not run /usr/bin/dimra-mqtt -c /etc/dimra/mqtt.conf"; return 1; }
+    status=0
+    systemd-analyze verify --man=no "$work/dimra-mqtt.service" || status=$?
+    return $status
+}
+if command -v systemd-analyze >/dev/null 2>&1; then
+    check "systemd-analyze verify dimra-mqtt.service" unit_verifies
+else
+    echo "skip  systemd-analyze verify dimra-mqtt.service (systemd-analyze is not installed)"
+fi
 
 # The window runs until something ends it: still running when the timeout
 # stops it (status 124) means that it started and opened.

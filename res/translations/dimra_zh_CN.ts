@@ -152,6 +152,45 @@
     </message>
 </context>
 <context>
+    <name>CBridgeBoard</name>
+    <message>
+        <source>cannot open %1: %2</source>
+        <translation>无法打开 %1：%2</translation>
+    </message>
+    <message>
+        <source>%1 is open; waiting for the board</source>
+        <translation>%1 已打开；正在等待调光板</translation>
+    </message>
+    <message>
+        <source>%1 (%2) is open; waiting for the board</source>
+        <translation>%1（%2）已打开；正在等待调光板</translation>
+    </message>
+    <message>
+        <source>%1; trying again</source>
+        <translation>%1；正在重试</translation>
+    </message>
+    <message>
+        <source>the board on %1 does not answer the connect frame; check its power and cable, and that it is a Dimra board at 9600 baud</source>
+        <translation>%1 上的调光板没有应答连接帧；请检查它的电源和连接线，以及它是否是 9600 波特的 Dimra 调光板</translation>
+    </message>
+    <message>
+        <source>the board on %1 answers</source>
+        <translation>%1 上的调光板已应答</translation>
+    </message>
+    <message>
+        <source>lost the board on %1: %2 (%3)</source>
+        <translation>与 %1 上的调光板的连接已丢失：%2（%3）</translation>
+    </message>
+    <message>
+        <source>lost the board on %1: %2</source>
+        <translation>与 %1 上的调光板的连接已丢失：%2</translation>
+    </message>
+    <message>
+        <source>%1 is gone</source>
+        <translation>%1 已不存在</translation>
+    </message>
+</context>
+<context>
     <name>CCtlSession</name>
     <message>
         <source>no such port: %1
@@ -234,6 +273,52 @@ Check the cable or adapter, then run the command again.</source>
     <message>
         <source>not every frame left the computer within %1 ms; the board may not hold the new values. Check the line, then run the command again.</source>
         <translation>并非每一帧都在 %1 毫秒内离开了计算机；调光板可能没有保存新的数值。请检查线路，然后重新运行命令。</translation>
+    </message>
+</context>
+<context>
+    <name>CMqttBridge</name>
+    <message>
+        <source>lost the broker at %1:%2: %3; trying again</source>
+        <translation>与 %1:%2 上的代理服务器的连接已丢失：%3；正在重试</translation>
+    </message>
+    <message>
+        <source>cannot connect to the broker at %1:%2: %3; trying again</source>
+        <translation>无法连接 %1:%2 上的代理服务器：%3；正在重试</translation>
+    </message>
+    <message>
+        <source>connected to the broker at %1:%2</source>
+        <translation>已连接 %1:%2 上的代理服务器</translation>
+    </message>
+    <message>
+        <source>%1 is no longer configured; its retained topics and discovery configs are emptied</source>
+        <translation>%1 已不在配置中；它保留的主题和发现配置已清空</translation>
+    </message>
+    <message>
+        <source>the command was retained by the broker; commands are carried out when they are sent, publish it without the retain flag</source>
+        <translation>代理服务器保留了这条命令；命令在发送时执行，请不带 retain 标志发布</translation>
+    </message>
+    <message>
+        <source>%1: %2; nothing was sent</source>
+        <translation>%1：%2；没有发送任何数值</translation>
+    </message>
+</context>
+<context>
+    <name>CMqttClient</name>
+    <message>
+        <source>no answer from %1:%2 within %3 s</source>
+        <translation>%1:%2 在 %3 秒内没有应答</translation>
+    </message>
+    <message>
+        <source>cannot make an MQTT client: %1</source>
+        <translation>无法创建 MQTT 客户端：%1</translation>
+    </message>
+    <message>
+        <source>the broker refused: %1</source>
+        <translation>代理服务器拒绝了连接：%1</translation>
+    </message>
+    <message>
+        <source>the broker closed the connection</source>
+        <translation>代理服务器关闭了连接</translation>
     </message>
 </context>
 <context>
@@ -386,6 +471,218 @@ Examples:
     </message>
 </context>
 <context>
+    <name>DimraMqtt</name>
+    <message>
+        <source>no board to serve; name one with -p PORT or in a [board.NAME] section</source>
+        <translation>没有要服务的调光板；请用 -p 端口 或在 [board.NAME] 节中指定</translation>
+    </message>
+    <message>
+        <source>a board has no port</source>
+        <translation>有一块调光板没有端口</translation>
+    </message>
+    <message>
+        <source>there is no port %1; the ports are COM1 to COM%2, or give a device path</source>
+        <translation>没有端口 %1；端口为 COM1 到 COM%2，也可以给出设备路径</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; cannot be a board id: letters, digits, - and _ only, and not &quot;bridge&quot;</source>
+        <translation>“%1”不能作为调光板的 id：只能用字母、数字、- 和 _，且不能是“bridge”</translation>
+    </message>
+    <message>
+        <source>two boards have the id &quot;%1&quot;</source>
+        <translation>有两块调光板的 id 都是“%1”</translation>
+    </message>
+    <message>
+        <source>cannot read the password file %1: %2</source>
+        <translation>无法读取密码文件 %1：%2</translation>
+    </message>
+    <message>
+        <source>cannot read the configuration file %1</source>
+        <translation>无法读取配置文件 %1</translation>
+    </message>
+    <message>
+        <source>%1 is not in the INI format</source>
+        <translation>%1 不是 INI 格式</translation>
+    </message>
+    <message>
+        <source>%1: unknown key &quot;%2&quot; in [%3]</source>
+        <translation>%1：[%3] 中有未知的键“%2”</translation>
+    </message>
+    <message>
+        <source>%1: [%2] %3 must be %4</source>
+        <translation>%1：[%2] 的 %3 必须是%4</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; stands outside a section</source>
+        <translation>%1：“%2”不在任何节中</translation>
+    </message>
+    <message>
+        <source>a number from 1 to 65535</source>
+        <translation> 1 到 65535 之间的数</translation>
+    </message>
+    <message>
+        <source>true or false</source>
+        <translation> true 或 false</translation>
+    </message>
+    <message>
+        <source>a topic without + and #</source>
+        <translation>不含 + 和 # 的主题</translation>
+    </message>
+    <message>
+        <source>%1: [%2] has no port</source>
+        <translation>%1：[%2] 没有端口</translation>
+    </message>
+    <message>
+        <source>%1: unknown section [%2]; the sections are [broker], [discovery] and [board.NAME]</source>
+        <translation>%1：未知的节 [%2]；可用的节为 [broker]、[discovery] 和 [board.NAME]</translation>
+    </message>
+    <message>
+        <source>%1: [broker] host is empty</source>
+        <translation>%1：[broker] 的 host 为空</translation>
+    </message>
+    <message>
+        <source>unexpected argument &quot;%1&quot;</source>
+        <translation>多余的参数“%1”</translation>
+    </message>
+    <message>
+        <source>--%1 goes with -p; with -c the file says it</source>
+        <translation>--%1 只能与 -p 同用；用 -c 时由配置文件指定</translation>
+    </message>
+    <message>
+        <source>name the board with -p PORT, or several in a file with -c FILE</source>
+        <translation>请用 -p 端口 指定调光板，或用 -c 文件 在文件中指定多块</translation>
+    </message>
+    <message>
+        <source>--broker takes HOST or HOST:PORT with a port from 1 to 65535, not &quot;%1&quot;</source>
+        <translation>--broker 的值应为 主机 或 主机:端口（端口 1 到 65535），而不是“%1”</translation>
+    </message>
+    <message>
+        <source>--broker names no host</source>
+        <translation>--broker 没有给出主机</translation>
+    </message>
+    <message>
+        <source>--id names no id</source>
+        <translation>--id 没有给出 id</translation>
+    </message>
+    <message>
+        <source>Usage: dimra-mqtt -p PORT [--id ID] [--broker HOST[:PORT]] [--no-discovery] [--restore]
+       dimra-mqtt -c FILE
+
+Puts Dimra PWM LED dimmer boards on an MQTT broker: each board&apos;s values as
+retained state under dimra/&lt;id&gt;/, commands from dimra/&lt;id&gt;/set, one Home
+Assistant light per channel and Home Assistant discovery.
+
+Options:
+  -p, --port PORT        the board&apos;s port: a device path, a /dev/serial/by-id
+                         path, or COM1 to COM12 as in the Dimra window
+  --id ID                the board&apos;s id in topics (default: from the port&apos;s
+                         name, so that it stays across replug and reboot)
+  --broker HOST[:PORT]   the broker (default localhost, port 1883)
+  --ca-file FILE         TLS to the broker, its certificate checked with FILE
+  --user USER            the user name at the broker
+  --password-file FILE   the password, first line of FILE
+  --no-discovery         no Home Assistant discovery configs
+  --restore              after the board links again, send the values last
+                         commanded again
+  -c, --config FILE      several boards and the broker from FILE (INI format;
+                         see /usr/share/doc/dimra/examples/mqtt.conf)
+  -h, --help             show this help
+  -v, --version          show the version
+
+Topics, for a board with id ID:
+  dimra/ID/state         retained {&quot;linked&quot;:true,&quot;frequency&quot;:1000,&quot;ch1&quot;:40,...}
+  dimra/ID/set           {&quot;frequency&quot;:2000,&quot;ch1&quot;:40}: any of the four keys
+  dimra/ID/chN           retained {&quot;state&quot;:&quot;ON&quot;,&quot;brightness&quot;:40} (N = 1, 2, 3)
+  dimra/ID/chN/set       {&quot;state&quot;:&quot;ON&quot;,&quot;brightness&quot;:40}, {&quot;state&quot;:&quot;OFF&quot;}
+  dimra/ID/availability  retained online / offline
+  dimra/ID/error         why a command was refused
+
+SIGTERM or Ctrl+C publish offline, send what waits for the lines and exit.
+</source>
+        <translation>用法：dimra-mqtt -p 端口 [--id ID] [--broker 主机[:端口]] [--no-discovery] [--restore]
+      dimra-mqtt -c 文件
+
+把 Dimra PWM LED 调光板接到 MQTT 代理服务器上：每块调光板的数值作为
+保留状态发布在 dimra/&lt;id&gt;/ 下，命令来自 dimra/&lt;id&gt;/set，每个通道一个
+Home Assistant 灯，并提供 Home Assistant 发现配置。
+
+选项：
+  -p, --port 端口        调光板的端口：设备路径、/dev/serial/by-id 路径，
+                         或与 Dimra 窗口相同的 COM1 到 COM12
+  --id ID                调光板在主题中的 id（默认取自端口的名称，
+                         重新插拔和重启后不变）
+  --broker 主机[:端口]   代理服务器（默认 localhost，端口 1883）
+  --ca-file 文件         用 TLS 连接代理服务器，并用该文件验证它的证书
+  --user 用户            代理服务器上的用户名
+  --password-file 文件   密码，取该文件的第一行
+  --no-discovery         不发布 Home Assistant 发现配置
+  --restore              调光板重新连接后，再次发送最后一次命令的数值
+  -c, --config 文件      从文件读取多块调光板和代理服务器（INI 格式；
+                         见 /usr/share/doc/dimra/examples/mqtt.conf）
+  -h, --help             显示本帮助
+  -v, --version          显示版本
+
+主题（id 为 ID 的调光板）：
+  dimra/ID/state         保留 {&quot;linked&quot;:true,&quot;frequency&quot;:1000,&quot;ch1&quot;:40,...}
+  dimra/ID/set           {&quot;frequency&quot;:2000,&quot;ch1&quot;:40}：四个键中的任意几个
+  dimra/ID/chN           保留 {&quot;state&quot;:&quot;ON&quot;,&quot;brightness&quot;:40}（N = 1、2、3）
+  dimra/ID/chN/set       {&quot;state&quot;:&quot;ON&quot;,&quot;brightness&quot;:40}、{&quot;state&quot;:&quot;OFF&quot;}
+  dimra/ID/availability  保留 online / offline
+  dimra/ID/error         命令被拒绝的原因
+
+SIGTERM 或 Ctrl+C 会发布 offline，发送尚未发出的数据，然后退出。
+</translation>
+    </message>
+    <message>
+        <source>the payload has %1 bytes; a command has at most %2</source>
+        <translation>消息有 %1 字节；一条命令最多 %2 字节</translation>
+    </message>
+    <message>
+        <source>the payload is not JSON (%1 at byte %2)</source>
+        <translation>消息不是 JSON（第 %2 字节处%1）</translation>
+    </message>
+    <message>
+        <source>the payload is not a JSON object</source>
+        <translation>消息不是 JSON 对象</translation>
+    </message>
+    <message>
+        <source>%1 must be a whole number</source>
+        <translation>%1 必须是整数</translation>
+    </message>
+    <message>
+        <source>%1: %2 is outside %3 to %4</source>
+        <translation>%1：%2 超出 %3 到 %4 的范围</translation>
+    </message>
+    <message>
+        <source>nothing to set; the keys are frequency, ch1, ch2 and ch3</source>
+        <translation>没有要设置的数值；可用的键为 frequency、ch1、ch2 和 ch3</translation>
+    </message>
+    <message>
+        <source>unknown key &quot;%1&quot;; the keys are frequency, ch1, ch2 and ch3</source>
+        <translation>未知的键“%1”；可用的键为 frequency、ch1、ch2 和 ch3</translation>
+    </message>
+    <message>
+        <source>unknown key &quot;%1&quot;; a light takes state and brightness</source>
+        <translation>未知的键“%1”；灯只接受 state 和 brightness</translation>
+    </message>
+    <message>
+        <source>nothing to set; a light takes state and brightness</source>
+        <translation>没有要设置的数值；灯只接受 state 和 brightness</translation>
+    </message>
+    <message>
+        <source>state must be &quot;ON&quot; or &quot;OFF&quot;</source>
+        <translation>state 必须是“ON”或“OFF”</translation>
+    </message>
+    <message>
+        <source>Channel %1</source>
+        <translation>通道 %1</translation>
+    </message>
+    <message>
+        <source>PWM frequency</source>
+        <translation>PWM 频率</translation>
+    </message>
+</context>
+<context>
     <name>dimra-board</name>
     <message>
         <source>--stdio: standard input is closed, so there are no commands to read</source>
@@ -402,6 +699,43 @@ Examples:
     <message>
         <source>Virtual dimmer board (%1 mode): %2</source>
         <translation>虚拟调光板（%1 模式）：%2</translation>
+    </message>
+</context>
+<context>
+    <name>dimra-mqtt</name>
+    <message>
+        <source>dimra-mqtt: %1
+Run &quot;dimra-mqtt --help&quot; for the options.</source>
+        <translation>dimra-mqtt: %1
+运行“dimra-mqtt --help”查看选项。</translation>
+    </message>
+    <message>
+        <source>dimra-mqtt: cannot read the CA file %1</source>
+        <translation>dimra-mqtt: 无法读取 CA 文件 %1</translation>
+    </message>
+    <message>
+        <source>dimra-mqtt: cannot install the signal handlers</source>
+        <translation>dimra-mqtt: 无法安装信号处理</translation>
+    </message>
+    <message numerus="yes">
+        <source>dimra-mqtt %1: %n board(s), broker %2:%3, bridge %4</source>
+        <translation>
+            <numerusform>dimra-mqtt %1：%n 块调光板，代理服务器 %2:%3，桥 %4</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>stopping: publishing offline and sending what waits</source>
+        <translation>正在停止：发布 offline 并发送尚未发出的数据</translation>
+    </message>
+    <message>
+        <source>not everything got out within %1 s</source>
+        <translation>%1 秒内没有全部发出</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n more command(s) refused in the last %1 s</source>
+        <translation>
+            <numerusform>最近 %1 秒内又拒绝了 %n 条命令</numerusform>
+        </translation>
     </message>
 </context>
 <context>

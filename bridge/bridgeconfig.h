@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// What dimra-mqtt serves and where it publishes: from the command line for
+// one board, or from a configuration file (Qt's INI format) for several:
+//
+//   [broker]
+//   host=broker.lab          ; default localhost
+//   port=8883                ; default 1883
+//   ca_file=/etc/dimra/ca.pem ; TLS to the broker, checked against this CA
+//   user=dimra
+//   password_file=/etc/dimra/mqtt.password
+//   [discovery]
+//   enabled=true
+//   prefix=homeassistant
+//   [board.bench]            ; one section a board
+//   port=/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0
+//   id=bench                 ; default: from the port's name
+//   name=Bench light         ; the device's name in Home Assistant
+//   restore=true             ; send the last commanded values again on relink
+//
+// Everything is checked before anything opens: a key the bridge does not
+// know, a port out of range or two boards with one id refuse the file.
+
+struct BridgeBoardConfig
+{
+    QString port; // a device path or COM1-COM12
+    QString id;   // empty until derived from the port
+    QString name;
+    bool restore = false;
+};
+
+struct BridgeConfig
+{
+    QString host = QStringLiteral("localhost");
+    int port = 1883;
+    QString caFile;
+    QString user;
+    QString passwordFile;
+    bool discovery = true;
+    QString discoveryPrefix = QStringLiteral("homeassistant");
+    QList<BridgeBoardConfig> boards;
+};
+
+struct BridgeParse
+{
+    enum Outcome { Run, Help, Version, Error };
+    Outcome outcome = Error;
+    BridgeConfig config;
+    QString error; // for Error: what was wrong, in a sentence
+};
+
+// Reads the arguments (program name first); -c reads the file it names.
+BridgeParse parseBridgeArguments(const QStringList &arguments);
+
+// Reads a configuration file.
+BridgeParse loadBridgeConfig(const QString &file);
+
+// Splits HOST[:PORT] ([v6 address]:PORT for IPv6); the port stays as it was
+// when none is given. False when the port is not a number from 1 to 65535.
+bool parseBrokerAddress(const QString &text, QString *host, int *port);
+
+// The id a board gets when none is configured, so that it stays the same
+// across replug and reboot: the name of the link the port was given by
+// (/dev/serial/by-id/... is such a link), else the by-id name of the device
+// the port leads to, else the device's own name; tidied by tidyBoardId.
+QString derivedBoardId(const QString &port);
+// The same from what was found on the system, for the tests.
+QString derivedBoardId(const QString &linkName, const QString &byIdName, const QString &deviceName);
+
+// The broker password: the first line of passwordFile, or when none is
+// configured of the systemd credential "mqtt-password" if there is one.
+// Nothing, with error set, when a file named cannot be read.
+std::optional<QString> readBrokerPassword(const QString &passwordFile, QString *error);
+
+QString bridgeHelpText();

@@ -1,0 +1,274 @@
+#include "bridgemessages.h"
+
+#include "dimraprotocol.h"
+#include "protocolnumbers.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+
+#include <cmath>
+
+using namespace Dimra;
+
+namespace {
+
+// The bridge's texts are written in English and told in the run's language.
+struct DimraMqtt
+{
+    Q_DECLARE_TR_FUNCTIONS(DimraMqtt)
+};
+
+int minimumOf(int code)
+{
+    return code == CDimraProtocol::CmdFrequency ? kFrequencyMin : kDutyMin;
+}
+
+int maximumOf(int code)
+{
+    return code == CDimraProtocol::CmdFrequency ? kFrequencyMax : kDutyMax;
+}
+
+// The payload as a JSON object, or why it is none.
+std::optional<QJsonObject> jsonObject(const QByteArray &payload, QString *error)
+{
+    if (payload.size() > kMaxCommandPayload) {
+        *error = DimraMqtt::tr("the payload has %1 bytes; a command has at most %2").arg(payload.size()).arg(kMaxCommandPayload);
+        return std::nullopt;
+    }
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(payload, &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        *error = DimraMqtt::tr("the payload is not JSON (%1 at byte %2)").arg(parseError.errorString()).arg(parseError.offset);
+        return std::nullopt;
+    }
+    if (!document.isObject()) {
+        *error = DimraMqtt::tr("the payload is not a JSON object");
+        return std::nullopt;
+    }
+    return document.object();
+}
+
+// A whole number within [min, max]; JSON has one kind of number, so 40.0
+// is 40 and 40.5 is refused.
+std::optional<int> wholeNumber(const QJsonValue &value, const QString &key, int min, int max, QString *error)
+{
+    const double d = value.toDouble(std::nan(""));
+    if (!value.isDouble() || std::floor(d) != d) {
+        *error = DimraMqtt::tr("%1 must be a whole number").arg(key);
+        return std::nullopt;
+    }
+    if (d < min || d > max) {
+        *error = DimraMqtt::tr("%1: %2 is outside %3 to %4").arg(key, value.toVariant().toString()).arg(min).arg(max);
+        return std::nullopt;
+    }
+    return int(d);
+}
+
+ParsedCommand refused(const QString &error)
+{
+    ParsedCommand command;
+    command.error = error;
+    return command;
+}
+
+QByteArray compact(const QJsonObject &object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+} // namespace
+
+QString valueKey(int code)
+{
+    return code == CDimraProtocol::CmdFrequency ? QStringLiteral("frequency") : QStringLiteral("ch%1").arg(code);
+}
+
+ParsedCommand parseSetPayload(const QByteArray &payload)
+{
+    QString error;
+    const std::optional<QJsonObject> object = jsonObject(payload, &error);
+    if (!object)
+        return refused(error);
+    if (object->isEmpty())
+        return refused(DimraMqtt::tr("nothing to set; the keys are frequency, ch1, ch2 and ch3"));
+    ParsedCommand command;
+    for (auto it = object->begin(); it != object->end(); ++it) {
+        int code = 0;
+        for (int c : CDimraProtocol::kValueCodes)
+            if (it.key() == valueKey(c))
+                code = c;
+        if (code == 0)
+            return refused(DimraMqtt::tr("unknown key \"%1\"; the keys are frequency, ch1, ch2 and ch3").arg(it.key()));
+        command.values[code] = wholeNumber(it.value(), it.key(), minimumOf(code), maximumOf(code), &error);
+        if (!command.values[code])
+            return refused(error);
+    }
+    return command;
+}
+
+ParsedCommand parseLightCommand(const QByteArray &payload, int channel, int lastOn)
+{
+    QString error;
+    const std::optional<QJsonObject> object = jsonObject(payload, &error);
+    if (!object)
+        return refused(error);
+    for (const QString &key : object->keys())
+        if (key != QLatin1String("state") && key != QLatin1String("brightness"))
+            return refused(DimraMqtt::tr("unknown key \"%1\"; a light takes state and brightness").arg(key));
+    std::optional<int> brightness;
+    if (object->contains(QLatin1String("brightness"))) {
+        brightness = wholeNumber(object->value(QLatin1String("brightness")), QStringLiteral("brightness"), kDutyMin,
+                                 kDutyMax, &error);
+        if (!brightness)
+            return refused(error);
+    }
+    ParsedCommand command;
+    const QJsonValue state = object->value(QLatin1String("state"));
+    if (state.isUndefined()) {
+        if (!brightness)
+            return refused(DimraMqtt::tr("nothing to set; a light takes state and brightness"));
+        command.values[channel] = brightness;
+    } else if (state == QLatin1String("ON")) {
+        command.values[channel] = brightness ? *brightness : (lastOn > kDutyMin ? lastOn : kDutyMax);
+    } else if (state == QLatin1String("OFF")) {
+        command.values[channel] = kDutyMin;
+    } else {
+        return refused(DimraMqtt::tr("state must be \"ON\" or \"OFF\""));
+    }
+    return command;
+}
+
+QByteArray stateJson(const BoardState &state)
+{
+    // Written by hand: the keys in the order people read them.
+    return QStringLiteral("{\"linked\":%1,\"frequency\":%2,\"ch1\":%3,\"ch2\":%4,\"ch3\":%5}")
+        .arg(state.linked ? QStringLiteral("true") : QStringLiteral("false"))
+        .arg(state.values[CDimraProtocol::CmdFrequency])
+        .arg(state.values[CDimraProtocol::CmdChannel1])
+        .arg(state.values[CDimraProtocol::CmdChannel2])
+        .arg(state.values[CDimraProtocol::CmdChannel3])
+        .toUtf8();
+}
+
+QByteArray lightStateJson(int duty)
+{
+    return QStringLiteral("{\"state\":\"%1\",\"brightness\":%2}")
+        .arg(duty > kDutyMin ? QStringLiteral("ON") : QStringLiteral("OFF"))
+        .arg(duty)
+        .toUtf8();
+}
+
+QString boardTopic(const QString &id, const QString &leaf)
+{
+    return leaf.isEmpty() ? QStringLiteral("dimra/%1").arg(id) : QStringLiteral("dimra/%1/%2").arg(id, leaf);
+}
+
+QString bridgeTopic(const QString &host, const QString &leaf)
+{
+    return QStringLiteral("dimra/bridge/%1/%2").arg(host, leaf);
+}
+
+bool isValidBoardId(const QString &id)
+{
+    static const QRegularExpression allowed(QStringLiteral("^[A-Za-z0-9_-]+$"));
+    return allowed.match(id).hasMatch() && id != QLatin1String("bridge");
+}
+
+QString tidyBoardId(const QString &name)
+{
+    static const QRegularExpression usbPrefix(QStringLiteral("^usb-"));
+    static const QRegularExpression interfaceSuffix(QStringLiteral("-if[0-9]+(-port[0-9]+)?$"));
+    static const QRegularExpression notAllowed(QStringLiteral("[^A-Za-z0-9_-]"));
+    QString id = name;
+    id.remove(usbPrefix).remove(interfaceSuffix).replace(notAllowed, QStringLiteral("_"));
+    return id;
+}
+
+QString tidyHostName(const QString &host)
+{
+    static const QRegularExpression notAllowed(QStringLiteral("[^A-Za-z0-9_.-]"));
+    const QString tidy = QString(host).replace(notAllowed, QStringLiteral("_"));
+    return tidy.isEmpty() ? QStringLiteral("localhost") : tidy;
+}
+
+QList<RetainedMessage> discoveryConfigs(const DiscoveryBoard &board)
+{
+    const QString node = QStringLiteral("dimra_%1").arg(board.id);
+    const QJsonObject device{
+        {QStringLiteral("identifiers"), QJsonArray{node}},
+        {QStringLiteral("name"), board.name},
+        {QStringLiteral("manufacturer"), QStringLiteral("Dimra")},
+        {QStringLiteral("model"), QStringLiteral("three-channel PWM LED dimmer")},
+        {QStringLiteral("sw_version"), board.version},
+    };
+    // Available only while both say online: the board's own topic stays
+    // online when the bridge dies, the bridge's last will does not.
+    const QJsonArray availability{
+        QJsonObject{{QStringLiteral("topic"), boardTopic(board.id, QStringLiteral("availability"))}},
+        QJsonObject{{QStringLiteral("topic"), board.bridgeStatusTopic}},
+    };
+    auto entity = [&](const QString &object, const QString &name) {
+        return QJsonObject{
+            {QStringLiteral("name"), name},
+            {QStringLiteral("unique_id"), QStringLiteral("%1_%2").arg(node, object)},
+            {QStringLiteral("object_id"), QStringLiteral("%1_%2").arg(node, object)},
+            {QStringLiteral("availability"), availability},
+            {QStringLiteral("availability_mode"), QStringLiteral("all")},
+            {QStringLiteral("device"), device},
+        };
+    };
+
+    QList<RetainedMessage> configs;
+    for (int code = CDimraProtocol::CmdChannel1; code <= CDimraProtocol::CmdChannel3; ++code) {
+        const QString channel = valueKey(code);
+        QJsonObject light = entity(channel, DimraMqtt::tr("Channel %1").arg(code));
+        light.insert(QStringLiteral("schema"), QStringLiteral("json"));
+        light.insert(QStringLiteral("state_topic"), boardTopic(board.id, channel));
+        light.insert(QStringLiteral("command_topic"), boardTopic(board.id, channel + QStringLiteral("/set")));
+        light.insert(QStringLiteral("brightness"), true);
+        light.insert(QStringLiteral("brightness_scale"), kDutyMax);
+        light.insert(QStringLiteral("supported_color_modes"), QJsonArray{QStringLiteral("brightness")});
+        configs.append({QStringLiteral("%1/light/%2/%3/config").arg(board.prefix, node, channel), compact(light)});
+    }
+    QJsonObject frequency = entity(QStringLiteral("frequency"), DimraMqtt::tr("PWM frequency"));
+    frequency.insert(QStringLiteral("state_topic"), boardTopic(board.id, QStringLiteral("state")));
+    frequency.insert(QStringLiteral("value_template"), QStringLiteral("{{ value_json.frequency }}"));
+    frequency.insert(QStringLiteral("command_topic"), boardTopic(board.id, QStringLiteral("set")));
+    frequency.insert(QStringLiteral("command_template"), QStringLiteral("{\"frequency\": {{ value | int }}}"));
+    frequency.insert(QStringLiteral("min"), kFrequencyMin);
+    frequency.insert(QStringLiteral("max"), kFrequencyMax);
+    frequency.insert(QStringLiteral("step"), 1);
+    frequency.insert(QStringLiteral("mode"), QStringLiteral("box"));
+    frequency.insert(QStringLiteral("unit_of_measurement"), QStringLiteral("Hz"));
+    frequency.insert(QStringLiteral("device_class"), QStringLiteral("frequency"));
+    configs.append({QStringLiteral("%1/number/%2/frequency/config").arg(board.prefix, node), compact(frequency)});
+    return configs;
+}
+
+QStringList discoveryTopics(const QString &prefix, const QString &id)
+{
+    QStringList topics;
+    for (const RetainedMessage &config : discoveryConfigs({prefix, id, QString(), QString(), QString()}))
+        topics.append(config.topic);
+    return topics;
+}
+
+std::optional<QStringList> parseBoardList(const QByteArray &payload)
+{
+    const QJsonDocument document = QJsonDocument::fromJson(payload);
+    if (!document.isArray())
+        return std::nullopt;
+    QStringList ids;
+    for (const QJsonValue &value : document.array())
+        if (value.isString() && isValidBoardId(value.toString()))
+            ids.append(value.toString());
+    return ids;
+}
+
+QByteArray boardListJson(const QStringList &ids)
+{
+    return QJsonDocument(QJsonArray::fromStringList(ids)).toJson(QJsonDocument::Compact);
+}

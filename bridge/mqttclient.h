@@ -1,0 +1,97 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <functional>
+
+struct mosquitto;
+struct mosquitto_message;
+class QSocketNotifier;
+
+// An MQTT client (libmosquitto) driven by the Qt event loop, without a
+// thread of its own: the broker's socket is watched by two socket
+// notifiers (writing only while libmosquitto has something to write), and
+// its housekeeping (keep-alive pings) runs on a timer only while connected.
+// Nothing wakes the process while nothing happens.
+//
+// start() connects and keeps the connection: when it fails or breaks, the
+// client tries again after a delay that doubles up to a limit, each attempt
+// with a fresh session. Subscriptions and retained messages are the
+// owner's to make again on connected().
+class CMqttClient : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Settings
+    {
+        QString host = QStringLiteral("localhost");
+        int port = 1883;
+        QString clientId;
+        QString user;     // none when empty
+        QString password;
+        QString caFile;   // TLS when set
+        QString willTopic; // a retained will when set
+        QByteArray willPayload;
+        int keepAliveSeconds = 60;
+        int firstRetryMs = 500;
+        int maxRetryMs = 30000;
+    };
+
+    explicit CMqttClient(const Settings &settings, QObject *parent = nullptr);
+    ~CMqttClient() override;
+
+    void start();
+    bool isConnected() const { return m_bConnected; }
+
+    // False when not connected: nothing is kept for later.
+    bool publish(const QString &topic, const QByteArray &payload, bool retain);
+    bool subscribe(const QString &topic);
+
+    // Ends the session cleanly, so that the will is not sent: every message
+    // published goes out, then DISCONNECT; waits, running the event loop,
+    // until the broker has closed the connection. False when that took
+    // longer than msecs.
+    bool stop(int msecs);
+
+signals:
+    void connected();
+    // A session that was up has ended; the client tries again.
+    void disconnected(const QString &reason);
+    // An attempt did not lead to a session; the client tries again.
+    void connectFailed(const QString &reason);
+    // retained: the broker kept the message and sends it on subscribing.
+    void messageReceived(const QString &topic, const QByteArray &payload, bool retained);
+
+private:
+    static void onConnect(mosquitto *, void *self, int rc);
+    static void onDisconnect(mosquitto *, void *self, int rc);
+    static void onMessage(mosquitto *, void *self, const mosquitto_message *message);
+
+    void attempt();
+    void attemptFailed(const QString &reason);
+    void retryLater();
+    bool makeHandle(QString *error);
+    void freeHandle();
+    void syncSocket(); // notifiers follow libmosquitto's socket and wishes
+    void dropNotifiers();
+    void readable();
+    void writable();
+    void housekeeping();
+    bool waitFor(const std::function<bool()> &done, int msecs);
+
+    Settings m_settings;
+    mosquitto *m_mosq = nullptr;
+    int m_nFd = -1;
+    QSocketNotifier *m_readNotifier = nullptr;
+    QSocketNotifier *m_writeNotifier = nullptr;
+    QTimer m_retryTimer;
+    QTimer m_housekeepingTimer; // runs only while connected
+    QTimer m_connectTimer;      // an attempt that hangs is given up
+    int m_nRetryMs = 0;
+    bool m_bConnected = false;
+    bool m_bStopping = false;
+    QString m_strRefusal;   // the broker's answer to the last CONNECT, when it refused
+};

@@ -1,0 +1,182 @@
+#include "bridgeconfig.h"
+#include "devicetree.h"
+#include "envoverride.h"
+#include "ptypair.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+// dimra-mqtt's command line and configuration file, checked whole before
+// anything opens; the ids boards get; the password read from a file only.
+class tst_BridgeConfig : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void arguments_data();
+    void arguments();
+    void configFile_data();
+    void configFile();
+    void theShippedExampleIsAccepted();
+    void aLinkNamesTheBoardWhateverDeviceItLeadsTo();
+    void thePasswordIsTheFirstLineOfItsFileOrTheCredential();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+namespace {
+
+// A parse as one line: the broker, discovery, and each board.
+QString describe(const BridgeParse &parse)
+{
+    switch (parse.outcome) {
+    case BridgeParse::Help: return QStringLiteral("help");
+    case BridgeParse::Version: return QStringLiteral("version");
+    case BridgeParse::Error: return QStringLiteral("error");
+    case BridgeParse::Run: break;
+    }
+    const BridgeConfig &c = parse.config;
+    QStringList parts{QStringLiteral("%1:%2").arg(c.host).arg(c.port)};
+    if (!c.discovery)
+        parts << QStringLiteral("no-discovery");
+    else if (c.discoveryPrefix != QLatin1String("homeassistant"))
+        parts << QStringLiteral("prefix=") + c.discoveryPrefix;
+    for (const QString &field : {c.caFile, c.user, c.passwordFile})
+        if (!field.isEmpty())
+            parts << field;
+    for (const BridgeBoardConfig &b : c.boards)
+        parts << QStringLiteral("[%1 %2 \"%3\"%4]").arg(b.port, b.id, b.name, b.restore ? QStringLiteral(" restore") : QString());
+    return parts.join(QLatin1Char(' '));
+}
+
+} // namespace
+
+void tst_BridgeConfig::arguments_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("errorNames");
+
+    QTest::newRow("one board, broker by default") << "-p /nonexistent/dimra-lab" << "localhost:1883 [/nonexistent/dimra-lab dimra-lab \"Dimra dimra-lab\"]" << "";
+    QTest::newRow("broker with port, id, restore, no discovery")
+        << "-p COM3 --id lab --broker mqtt.lab:8883 --restore --no-discovery"
+        << "mqtt.lab:8883 no-discovery [COM3 lab \"Dimra lab\" restore]" << "";
+    QTest::newRow("IPv6 broker") << "-p COM1 --id a --broker [::1]:1884" << "::1:1884 [COM1 a \"Dimra a\"]" << "";
+    QTest::newRow("TLS and a password file") << "-p COM1 --id a --ca-file /ca.pem --user u --password-file /pw"
+                                             << "localhost:1883 /ca.pem u /pw [COM1 a \"Dimra a\"]" << "";
+    QTest::newRow("broker port 0") << "-p COM1 --broker h:0" << "error" << "h:0";
+    QTest::newRow("broker port not a number") << "-p COM1 --broker h:mqtt" << "error" << "h:mqtt";
+    QTest::newRow("COM13") << "-p COM13" << "error" << "COM13";
+    QTest::newRow("id with a topic level") << "-p COM1 --id a/b" << "error" << "a/b";
+    QTest::newRow("id of the bridges") << "-p COM1 --id bridge" << "error" << "bridge";
+    QTest::newRow("a password on the command line") << "-p COM1 --password secret" << "error" << "password";
+    QTest::newRow("no board") << "--broker h" << "error" << "-p";
+    QTest::newRow("file and port") << "-c /etc/dimra/mqtt.conf -p COM1" << "error" << "--port";
+    QTest::newRow("help") << "--help" << "help" << "";
+}
+
+void tst_BridgeConfig::arguments()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, expected);
+    QFETCH(QString, errorNames);
+    const BridgeParse parse = parseBridgeArguments(QStringList{QStringLiteral("dimra-mqtt")} + line.split(QLatin1Char(' ')));
+    QCOMPARE(describe(parse), expected);
+    QVERIFY2(parse.error.contains(errorNames), qPrintable(parse.error));
+}
+
+void tst_BridgeConfig::configFile_data()
+{
+    QTest::addColumn<QString>("content");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("errorNames");
+
+    QTest::newRow("two boards, everything set")
+        << "[broker]\nhost=mqtt.lab\nport=8883\nca_file=/etc/dimra/ca.pem\nuser=dimra\npassword_file=/etc/dimra/pw\n"
+           "[discovery]\nprefix=ha\n"
+           "[board.left]\nport=COM2\nid=left\nname=Left, bench\nrestore=yes\n"
+           "[board.right]\nport=/nonexistent/right-board\n"
+        << "mqtt.lab:8883 prefix=ha /etc/dimra/ca.pem dimra /etc/dimra/pw [COM2 left \"Left, bench\" restore] "
+           "[/nonexistent/right-board right-board \"Dimra right-board\"]"
+        << "";
+    QTest::newRow("defaults, discovery off") << "[discovery]\nenabled=false\n[board.a]\nport=COM1\nid=a\n"
+                                             << "localhost:1883 no-discovery [COM1 a \"Dimra a\"]" << "";
+    QTest::newRow("a mistyped key") << "[broker]\nhots=mqtt\n[board.a]\nport=COM1\n" << "error" << "hots";
+    QTest::newRow("an unknown section") << "[boards]\nport=COM1\n" << "error" << "boards";
+    QTest::newRow("two boards, one id") << "[board.a]\nport=COM1\nid=x\n[board.b]\nport=COM2\nid=x\n" << "error" << "x";
+    QTest::newRow("a board without a port") << "[board.a]\nid=a\n" << "error" << "board.a";
+    QTest::newRow("broker port out of range") << "[broker]\nport=70000\n[board.a]\nport=COM1\n" << "error" << "port";
+    QTest::newRow("restore not a truth value") << "[board.a]\nport=COM1\nrestore=maybe\n" << "error" << "restore";
+    QTest::newRow("no board") << "[broker]\nhost=mqtt\n" << "error" << "board";
+}
+
+void tst_BridgeConfig::configFile()
+{
+    QFETCH(QString, content);
+    QFETCH(QString, expected);
+    QFETCH(QString, errorNames);
+    const QString path = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('_')));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content.toUtf8());
+    file.close();
+    const BridgeParse parse = parseBridgeArguments({QStringLiteral("dimra-mqtt"), QStringLiteral("-c"), path});
+    QCOMPARE(describe(parse), expected);
+    QVERIFY2(parse.error.contains(errorNames), qPrintable(parse.error));
+}
+
+void tst_BridgeConfig::theShippedExampleIsAccepted()
+{
+    const BridgeParse parse = loadBridgeConfig(QStringLiteral(DIMRA_EXAMPLE_CONFIG));
+    QCOMPARE(describe(parse), QStringLiteral("localhost:1883 [/dev/serial/by-id/usb-1a86_USB_Serial-if00-port0 bench "
+                                             "\"Bench light\" restore]"));
+}
+
+void tst_BridgeConfig::aLinkNamesTheBoardWhateverDeviceItLeadsTo()
+{
+    const QString link = m_dir.filePath(QStringLiteral("usb-Dimra_Board_42-if00-port0"));
+    QVERIFY(QFile::link(QStringLiteral("/dev/null"), link));
+    QCOMPARE(derivedBoardId(link), QStringLiteral("Dimra_Board_42"));
+    QCOMPARE(derivedBoardId(QString(), QStringLiteral("usb-FTDI_X-if00-port0"), QStringLiteral("ttyUSB0")),
+             QStringLiteral("FTDI_X"));
+    // A device named by its own path, not a link: its name.
+    QCOMPARE(derivedBoardId(QStringLiteral("/dev/null")), QStringLiteral("null"));
+
+    // COMn: the adapter's stable link in the device folder names it, not
+    // the node it has this time.
+    DeviceTree devices;
+    PtyPair line;
+    QVERIFY(devices.isValid() && line.isValid());
+    QVERIFY(devices.plug(QStringLiteral("serial/by-id/usb-Lab_Light_7-if00-port0"), line.slavePath()));
+    QCOMPARE(derivedBoardId(QStringLiteral("COM1")), QStringLiteral("Lab_Light_7"));
+    QCOMPARE(derivedBoardId(QStringLiteral("COM2")), QStringLiteral("com2"));
+}
+
+void tst_BridgeConfig::thePasswordIsTheFirstLineOfItsFileOrTheCredential()
+{
+    auto write = [&](const QString &name, const QByteArray &content) {
+        QFile file(m_dir.filePath(name));
+        return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() ? file.fileName() : QString();
+    };
+    QString error;
+    const QString file = write(QStringLiteral("password"), "s3cret word\r\nsecond line\n");
+    QVERIFY(!file.isEmpty());
+    QCOMPARE(readBrokerPassword(file, &error), std::optional<QString>(QStringLiteral("s3cret word")));
+    QVERIFY(!readBrokerPassword(m_dir.filePath(QStringLiteral("missing")), &error));
+    QVERIFY2(error.contains(QLatin1String("missing")), qPrintable(error));
+
+    QTemporaryDir credentials;
+    EnvOverride credentialsDirectory("CREDENTIALS_DIRECTORY", QFile::encodeName(credentials.path()));
+    QCOMPARE(readBrokerPassword(QString(), &error), std::optional<QString>(QString()));
+    QFile credential(credentials.filePath(QStringLiteral("mqtt-password")));
+    QVERIFY(credential.open(QIODevice::WriteOnly));
+    credential.write("from systemd\n");
+    credential.close();
+    QCOMPARE(readBrokerPassword(QString(), &error), std::optional<QString>(QStringLiteral("from systemd")));
+    QCOMPARE(readBrokerPassword(file, &error), std::optional<QString>(QStringLiteral("s3cret word")));
+}
+
+QTEST_GUILESS_MAIN(tst_BridgeConfig)
+#include "tst_bridgeconfig.moc"

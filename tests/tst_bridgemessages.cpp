@@ -1,0 +1,194 @@
+#include "bridgemessages.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+
+// What dimra-mqtt takes from and gives to the broker, as pure functions:
+// commands are taken whole or refused whole, and the payloads carry what
+// their readers (people, dashboards, Home Assistant) rely on.
+class tst_BridgeMessages : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void setPayload_data();
+    void setPayload();
+    void lightCommand_data();
+    void lightCommand();
+    void discoveryConfigsCarryWhatHomeAssistantRequires_data();
+    void discoveryConfigsCarryWhatHomeAssistantRequires();
+    void theFrequencyNumberSendsWhatTheBridgeTakes();
+    void boardIds_data();
+    void boardIds();
+    void boardListsRoundTripAndDropWhatIsNoId();
+};
+
+namespace {
+
+// The values of a command as one line, or "refused".
+QString describe(const ParsedCommand &command)
+{
+    if (!command.ok())
+        return QStringLiteral("refused");
+    QStringList parts;
+    for (int code = 1; code <= 4; ++code)
+        if (command.values[code])
+            parts << QStringLiteral("%1=%2").arg(valueKey(code)).arg(*command.values[code]);
+    return parts.join(QLatin1Char(' '));
+}
+
+} // namespace
+
+void tst_BridgeMessages::setPayload_data()
+{
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("reasonNames"); // a word the refusal must contain
+
+    QTest::newRow("all four") << QByteArray(R"({"frequency":2000,"ch1":40,"ch2":0,"ch3":100})")
+                              << "ch1=40 ch2=0 ch3=100 frequency=2000" << "";
+    QTest::newRow("range edges") << QByteArray(R"({"frequency":25,"ch1":0,"ch3":100})") << "ch1=0 ch3=100 frequency=25" << "";
+    QTest::newRow("40.0 is whole") << QByteArray(R"({"ch2":40.0})") << "ch2=40" << "";
+    QTest::newRow("frequency above range") << QByteArray(R"({"frequency":150001})") << "refused" << "150001";
+    QTest::newRow("duty 101 refuses the good frequency too") << QByteArray(R"({"frequency":2000,"ch1":101})")
+                                                             << "refused" << "ch1";
+    QTest::newRow("negative duty") << QByteArray(R"({"ch3":-1})") << "refused" << "ch3";
+    QTest::newRow("fraction") << QByteArray(R"({"ch1":40.5})") << "refused" << "whole";
+    QTest::newRow("number as text") << QByteArray(R"({"ch1":"40"})") << "refused" << "whole";
+    QTest::newRow("null") << QByteArray(R"({"ch1":null})") << "refused" << "whole";
+    QTest::newRow("unknown key beside good ones") << QByteArray(R"({"ch1":10,"ch4":10})") << "refused" << "ch4";
+    QTest::newRow("empty object") << QByteArray("{}") << "refused" << "nothing";
+    QTest::newRow("array") << QByteArray("[40]") << "refused" << "object";
+    QTest::newRow("not JSON") << QByteArray("ch1=40") << "refused" << "JSON";
+    QTest::newRow("garbage after the object") << QByteArray(R"({"ch1":1} rm -rf)") << "refused" << "JSON";
+    QTest::newRow("huge payload") << QByteArray(R"({"ch1":1)") + QByteArray(kMaxCommandPayload, ' ') + "}"
+                                  << "refused" << "bytes";
+}
+
+void tst_BridgeMessages::setPayload()
+{
+    QFETCH(QByteArray, payload);
+    QFETCH(QString, expected);
+    QFETCH(QString, reasonNames);
+    const ParsedCommand command = parseSetPayload(payload);
+    QCOMPARE(describe(command), expected);
+    QVERIFY2(command.error.contains(reasonNames), qPrintable(command.error));
+}
+
+void tst_BridgeMessages::lightCommand_data()
+{
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<int>("lastOn");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("on with brightness") << QByteArray(R"({"state":"ON","brightness":40})") << 70 << "ch2=40";
+    QTest::newRow("on restores the last duty") << QByteArray(R"({"state":"ON"})") << 70 << "ch2=70";
+    QTest::newRow("on without a last duty is full") << QByteArray(R"({"state":"ON"})") << 0 << "ch2=100";
+    QTest::newRow("off") << QByteArray(R"({"state":"OFF"})") << 70 << "ch2=0";
+    QTest::newRow("off wins over a brightness") << QByteArray(R"({"state":"OFF","brightness":40})") << 70 << "ch2=0";
+    QTest::newRow("brightness alone") << QByteArray(R"({"brightness":30})") << 70 << "ch2=30";
+    QTest::newRow("state in lower case") << QByteArray(R"({"state":"on"})") << 70 << "refused";
+    QTest::newRow("brightness on the 255 scale") << QByteArray(R"({"state":"ON","brightness":255})") << 70 << "refused";
+    QTest::newRow("a transition it cannot do") << QByteArray(R"({"state":"ON","transition":2})") << 70 << "refused";
+    QTest::newRow("bare ON, not JSON") << QByteArray("ON") << 70 << "refused";
+}
+
+void tst_BridgeMessages::lightCommand()
+{
+    QFETCH(QByteArray, payload);
+    QFETCH(int, lastOn);
+    QFETCH(QString, expected);
+    QCOMPARE(describe(parseLightCommand(payload, 2, lastOn)), expected);
+}
+
+void tst_BridgeMessages::discoveryConfigsCarryWhatHomeAssistantRequires_data()
+{
+    QTest::addColumn<QString>("topic");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value"); // the value as compact JSON
+
+    const QString light = QStringLiteral("ha/light/dimra_bench/ch2/config");
+    const QString number = QStringLiteral("ha/number/dimra_bench/frequency/config");
+    auto row = [](const QString &topic, const char *key, const char *value) {
+        QTest::addRow("%s %s", qPrintable(topic.section(QLatin1Char('/'), 1, 1)), key) << topic << key << value;
+    };
+    row(light, "schema", R"("json")");
+    row(light, "command_topic", R"("dimra/bench/ch2/set")");
+    row(light, "state_topic", R"("dimra/bench/ch2")");
+    row(light, "unique_id", R"("dimra_bench_ch2")");
+    row(light, "brightness_scale", "100");
+    row(light, "supported_color_modes", R"(["brightness"])");
+    // Unavailable when either the board or the bridge is offline.
+    row(light, "availability", R"([{"topic":"dimra/bench/availability"},{"topic":"dimra/bridge/pc1/status"}])");
+    row(light, "availability_mode", R"("all")");
+    row(light, "device", R"({"identifiers":["dimra_bench"],"manufacturer":"Dimra","model":"three-channel PWM LED )"
+                         R"(dimmer","name":"Dimra bench","sw_version":"1.0"})");
+    row(number, "command_topic", R"("dimra/bench/set")");
+    row(number, "state_topic", R"("dimra/bench/state")");
+    row(number, "value_template", R"("{{ value_json.frequency }}")");
+    row(number, "unique_id", R"("dimra_bench_frequency")");
+    row(number, "min", "25");
+    row(number, "max", "150000");
+}
+
+void tst_BridgeMessages::discoveryConfigsCarryWhatHomeAssistantRequires()
+{
+    QFETCH(QString, topic);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    const QList<RetainedMessage> configs = discoveryConfigs({QStringLiteral("ha"), QStringLiteral("bench"),
+                                                             QStringLiteral("Dimra bench"),
+                                                             QStringLiteral("dimra/bridge/pc1/status"), QStringLiteral("1.0")});
+    QCOMPARE(configs.size(), 4);
+    QCOMPARE(discoveryTopics(QStringLiteral("ha"), QStringLiteral("bench")).size(), 4);
+    const auto config = std::find_if(configs.begin(), configs.end(), [&](const RetainedMessage &m) { return m.topic == topic; });
+    QVERIFY(config != configs.end());
+    const QJsonValue found = QJsonDocument::fromJson(config->payload).object().value(key);
+    QCOMPARE(QJsonDocument(QJsonArray{found}).toJson(QJsonDocument::Compact), "[" + value.toUtf8() + "]");
+}
+
+void tst_BridgeMessages::theFrequencyNumberSendsWhatTheBridgeTakes()
+{
+    const QList<RetainedMessage> configs = discoveryConfigs({QStringLiteral("ha"), QStringLiteral("b"), QString(), QString(), QString()});
+    QString rendered = QJsonDocument::fromJson(configs.constLast().payload).object().value(QLatin1String("command_template")).toString();
+    rendered.replace(QStringLiteral("{{ value | int }}"), QStringLiteral("2000"));
+    QCOMPARE(describe(parseSetPayload(rendered.toUtf8())), QStringLiteral("frequency=2000"));
+}
+
+void tst_BridgeMessages::boardIds_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<bool>("valid");
+
+    QTest::newRow("FTDI by-id name") << "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0" << "FTDI_FT232R_USB_UART_A50285BI" << true;
+    QTest::newRow("CH340 by-id name") << "usb-1a86_USB_Serial-if00-port0" << "1a86_USB_Serial" << true;
+    QTest::newRow("ACM by-id name") << "usb-Arduino_Uno_95530343-if00" << "Arduino_Uno_95530343" << true;
+    QTest::newRow("device name") << "ttyUSB0" << "ttyUSB0" << true;
+    QTest::newRow("spaces and signs") << "lab light #1+" << "lab_light__1_" << true;
+    QTest::newRow("topic levels") << "a/b" << "a_b" << true;
+    QTest::newRow("the bridges' own level") << "bridge" << "bridge" << false;
+}
+
+void tst_BridgeMessages::boardIds()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, id);
+    QFETCH(bool, valid);
+    QCOMPARE(tidyBoardId(name), id);
+    QCOMPARE(isValidBoardId(tidyBoardId(name)), valid);
+}
+
+void tst_BridgeMessages::boardListsRoundTripAndDropWhatIsNoId()
+{
+    const QStringList ids{QStringLiteral("bench"), QStringLiteral("line-2")};
+    QCOMPARE(parseBoardList(boardListJson(ids)), std::optional<QStringList>(ids));
+    QCOMPARE(parseBoardList(R"(["bench","a/#",3,"bridge"])"), std::optional<QStringList>(QStringList{QStringLiteral("bench")}));
+    QVERIFY(!parseBoardList("bench"));
+    QVERIFY(!parseBoardList(QByteArray()));
+}
+
+QTEST_GUILESS_MAIN(tst_BridgeMessages)
+#include "tst_bridgemessages.moc"
