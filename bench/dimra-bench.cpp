@@ -32,7 +32,7 @@
 
 namespace {
 
-constexpr double kLineBytesPerSecond = 960.0; // 9600 baud, 8N1
+constexpr double kLineBytesPerSecond = Dimra::kLineBytesPerSecond;
 
 qint64 monotonicNs()
 {
@@ -41,25 +41,14 @@ qint64 monotonicNs()
     return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
 
-// The protocol with its frames thrown away: what building costs.
-class DiscardingProtocol : public CDimraProtocol
+// The codec's frames, counted and thrown away: what building costs.
+struct FrameCounter
 {
-public:
-    DiscardingProtocol() { InitTxFrame(); }
+    CDimraProtocol codec;
     qint64 bytes = 0;
 
-protected:
-    void WriteFrame(const QByteArray &frame) override { bytes += frame.size(); }
-};
-
-// The real dialog, with its frames thrown away.
-class DiscardingDialog : public CMyDimraDlg
-{
-public:
-    qint64 bytes = 0;
-
-protected:
-    void WriteFrame(const QByteArray &frame) override { bytes += frame.size(); }
+    FrameCounter() { codec.InitTxFrame(); }
+    void build(int code, int value) { bytes += codec.buildFrame(code, value).size(); }
 };
 
 void printRow(const char *what, const QString &median, const QString &worst, const char *target)
@@ -72,17 +61,21 @@ QString times(double perSecond)
     return QStringLiteral("%1/s (%2× line)").arg(perSecond, 0, 'f', 0).arg(perSecond / kLineBytesPerSecond, 0, 'f', 0);
 }
 
-// 1. Frames built by SendCommand, without and with the dialog around it.
-template <typename Builder> void frameBuilding(const char *what, Builder &builder)
+// 1. Frames built as SendCommand builds them, without and with the
+// dialog's part: the store exchange that refreshes its edits before the
+// frame goes out through the link.
+template <typename Builder> void frameBuilding(const char *what, Builder build)
 {
+    using namespace Dimra;
     Samples framesPerSecond;
     for (int run = 0; run < 5; ++run) {
         const int count = 100000;
         QElapsedTimer clock;
         clock.start();
         for (int i = 0; i < count; ++i) {
-            const int code = i % 5;
-            builder.SendCommand(code, code == 4 ? 25 + i % 149976 : i % 101);
+            const int code = i % kCommandCount;
+            build(code, code == CDimraProtocol::CmdFrequency ? kFrequencyMin + i % (kFrequencyMax - kFrequencyMin + 1)
+                                                              : i % (kDutyMax + 1));
         }
         framesPerSecond.add(count / (clock.nsecsElapsed() / 1e9));
     }
@@ -98,15 +91,19 @@ template <typename Builder> void frameBuilding(const char *what, Builder &builde
 QByteArray replyStream(qsizetype size)
 {
     QByteArray stream;
+    using namespace Dimra;
     for (int i = 0; stream.size() < size; ++i) {
-        const int code = 1 + i % 4;
-        stream += CBoardModel::BuildReply(code, CBoardModel::ValueData(code, code == 4 ? 25 + i * 37 % 149976 : i % 101));
+        const int code = CDimraProtocol::CmdChannel1 + i % 4; // channels 1-3, then the frequency
+        const int value = code == CDimraProtocol::CmdFrequency
+            ? kFrequencyMin + i * 37 % (kFrequencyMax - kFrequencyMin + 1)
+            : i % (kDutyMax + 1);
+        stream += CBoardModel::BuildReply(code, CBoardModel::ValueData(code, value));
     }
     return stream;
 }
 
 // 1. Bytes through the receive path: byte texts, parser, reply action.
-template <typename Receiver> void receiving(const char *what, Receiver &receiver)
+template <typename Receiver> void receiving(const char *what, Receiver receive)
 {
     const QByteArray stream = replyStream(256 * 1024);
     Samples bytesPerSecond;
@@ -114,7 +111,7 @@ template <typename Receiver> void receiving(const char *what, Receiver &receiver
         QElapsedTimer clock;
         clock.start();
         for (qsizetype i = 0; i < stream.size(); i += Dimra::kReadSize) // as much as one receive event reads
-            receiver.ReceiveBytes(stream.mid(i, Dimra::kReadSize));
+            receive(stream.mid(i, Dimra::kReadSize));
         bytesPerSecond.add(stream.size() / (clock.nsecsElapsed() / 1e9));
         QCoreApplication::processEvents();
     }
@@ -186,7 +183,7 @@ struct LinkedDialog
         dlg->OnConnect();
         char sink[64];
         waitFor([&] { return ::read(pty.master, sink, sizeof sink) > 0; }, 2000);
-        const QByteArray reply = CBoardModel::BuildReply(1, QByteArray(1, '\0'));
+        const QByteArray reply = CBoardModel::BuildReply(CDimraProtocol::CmdChannel1, QByteArray(1, '\0'));
         [[maybe_unused]] const ssize_t n = ::write(pty.master, reply.constData(), size_t(reply.size()));
         return waitFor([&] { return dlg->m_bLinked; }, 2000);
     }
@@ -272,8 +269,8 @@ private:
             received += n;
             lastArrival = monotonicNs();
             for (const CFrameReader::Frame &frame : reader.Feed(QByteArray(buf, int(n)))) {
-                if (frame.verdict == CFrameReader::Good && frame.code == 4)
-                    lastFrequency = uchar(frame.data[0]) * 1000 + uchar(frame.data[1]) * 256 + uchar(frame.data[2]);
+                if (frame.verdict == CFrameReader::Good && frame.code == CDimraProtocol::CmdFrequency)
+                    lastFrequency = CBoardModel::DecodeValue(frame.code, frame.data);
             }
         }
     }
@@ -303,7 +300,7 @@ void fastDrag(int movesPerSecond, int *messages)
     for (int i = 1; i <= moves; ++i) {
         while (monotonicNs() < start + i * period)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-        slider->setValue(25 + int((qint64(i) * 997) % 149976));
+        slider->setValue(Dimra::kFrequencyMin + int((qint64(i) * 997) % (Dimra::kFrequencyMax - Dimra::kFrequencyMin + 1)));
     }
     const qint64 lastMove = monotonicNs();
     const int target = slider->value();
@@ -338,7 +335,7 @@ void floodAbsorption()
         QByteArray noise(1 << 20, Qt::Uninitialized);
         QRandomGenerator(run + 1).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
         // An idle stretch and a marker reply show when it is all consumed.
-        noise += QByteArray(256, '\0') + CBoardModel::BuildReply(3, QByteArray(1, char(77)));
+        noise += QByteArray(256, '\0') + CBoardModel::BuildReply(CDimraProtocol::CmdChannel3, QByteArray(1, char(77)));
 
         std::atomic<bool> written{false};
         std::thread writer([&] {
@@ -458,17 +455,21 @@ int main(int argc, char *argv[])
         return 0;
     }
     {
-        DiscardingProtocol protocol;
-        frameBuilding("frames built by SendCommand (protocol alone)", protocol);
-        DiscardingDialog dialog;
-        frameBuilding("frames built by SendCommand (in the dialog)", dialog);
+        FrameCounter frames;
+        frameBuilding("frames built by SendCommand (protocol alone)", [&](int code, int value) { frames.build(code, value); });
+        CMyDimraDlg dialog;
+        frameBuilding("frames built by SendCommand (in the dialog)", [&](int code, int value) {
+            dialog.UpdateData(false);
+            frames.build(code, value);
+        });
     }
     {
-        DiscardingProtocol protocol;
-        receiving("bytes through the receive path (protocol alone)", protocol);
-        DiscardingDialog dialog;
+        CDimraProtocol codec;
+        receiving("bytes through the receive path (protocol alone)", [&](const QByteArray &bytes) { codec.ReceiveBytes(bytes); });
+        // The dialog's link, fed as its port's receive events feed it.
+        CMyDimraDlg dialog;
         dialog.show();
-        receiving("bytes through the receive path (in the dialog)", dialog);
+        receiving("bytes through the receive path (in the dialog)", [&](const QByteArray &bytes) { dialog.m_link.receive(bytes); });
     }
     sliderToWire();
     for (const int rate : {125, 250, 500})

@@ -1,14 +1,25 @@
 #include "boardmodel.h"
 
+#include "dimraprotocol.h"
 #include "protocolnumbers.h"
 
 #include <QtGlobal>
 
+using namespace Dimra;
+
 namespace {
+
+constexpr int kOpenLink = CDimraProtocol::CmdOpenLink;
+constexpr int kFrequency = CDimraProtocol::CmdFrequency;
+
+// What the board reports on the open-link command, in this order: channel 1
+// first, whose reply establishes the link.
+constexpr int kReportOrder[] = {CDimraProtocol::CmdChannel1, CDimraProtocol::CmdChannel2, CDimraProtocol::CmdChannel3,
+                                kFrequency};
 
 QString valueText(int code, int value)
 {
-    return code == 4 ? QStringLiteral("频率 = %1 Hz").arg(value)
+    return code == kFrequency ? QStringLiteral("频率 = %1 Hz").arg(value)
                      : QStringLiteral("通道%1 = %2 %").arg(code).arg(value);
 }
 
@@ -40,7 +51,7 @@ QString CBoardModel::ModeName(Mode mode)
 
 QByteArray CBoardModel::BuildReply(int code, const QByteArray &data)
 {
-    QByteArray frame = QByteArray::fromHex("3DAA00");
+    QByteArray frame(reinterpret_cast<const char *>(kFrameHeader), kHeaderSize);
     frame.append(char(code));
     frame.append(char(0));
     frame.append(char(data.size()));
@@ -54,20 +65,20 @@ QByteArray CBoardModel::BuildReply(int code, const QByteArray &data)
 
 QByteArray CBoardModel::ValueData(int code, int value)
 {
-    if (code == 4) {
-        const int remainder = value % 1000;
-        return QByteArray() + char(value / 1000) + char(remainder / 256) + char(remainder % 256);
+    if (code == kFrequency) {
+        const int remainder = value % kFrequencyThousand;
+        return QByteArray() + char(value / kFrequencyThousand) + char(remainder / 256) + char(remainder % 256);
     }
     return QByteArray(1, char(value));
 }
 
 int CBoardModel::DecodeValue(int code, const QByteArray &data)
 {
-    if (code == 4 && data.size() == 3)
-        return uchar(data.at(0)) * 1000 + uchar(data.at(1)) * 256 + uchar(data.at(2));
-    if (code >= 1 && code <= 3 && data.size() == 1)
-        return uchar(data.at(0));
-    return -1;
+    if (data.size() != CDimraProtocol::DataLength(code) || code == kOpenLink)
+        return -1;
+    if (code == kFrequency)
+        return uchar(data.at(0)) * kFrequencyThousand + uchar(data.at(1)) * 256 + uchar(data.at(2));
+    return uchar(data.at(0));
 }
 
 QString CBoardModel::Describe(const CFrameReader::Frame &frame)
@@ -82,14 +93,14 @@ QString CBoardModel::Describe(const CFrameReader::Frame &frame)
     case CFrameReader::Good:
         break;
     }
-    if (frame.code == 0)
+    if (frame.code == kOpenLink)
         return QStringLiteral("建立连接，校验正确");
     return QStringLiteral("设置%1，校验正确").arg(valueText(frame.code, DecodeValue(frame.code, frame.data)));
 }
 
 CBoardModel::Output CBoardModel::reportOf(int code) const
 {
-    const int value = code == 4 ? m_state.frequency : m_state.duty[code - 1];
+    const int value = code == kFrequency ? m_state.frequency : m_state.duty[code - 1];
     return {BuildReply(code, ValueData(code, value)), QStringLiteral("报告%1").arg(valueText(code, value))};
 }
 
@@ -111,7 +122,8 @@ void CBoardModel::addNoise(QList<Output> *sent)
         QByteArray junk;
         for (int n = wrongLengths[m_random.bounded(4)]; n > 0; --n)
             junk.append(char(m_random.bounded(256)));
-        sent->append({BuildReply(int(m_random.bounded(1, 5)), junk), QStringLiteral("长度错误的回复")});
+        sent->append({BuildReply(int(m_random.bounded(CDimraProtocol::CmdChannel1, kFrequency + 1)), junk),
+                      QStringLiteral("长度错误的回复")});
     }
 }
 
@@ -121,10 +133,10 @@ QList<CFrameReader::Frame> CBoardModel::Receive(const QByteArray &bytes, QList<O
     for (const CFrameReader::Frame &frame : frames) {
         if (frame.verdict != CFrameReader::Good)
             continue;
-        if (frame.code == 0) {
+        if (frame.code == kOpenLink) {
             if (m_mode == Quiet)
                 continue;
-            for (int code : {1, 2, 3, 4}) {
+            for (int code : kReportOrder) {
                 if (m_mode == Noisy)
                     addNoise(sent);
                 sent->append(reportOf(code));
@@ -134,10 +146,10 @@ QList<CFrameReader::Frame> CBoardModel::Receive(const QByteArray &bytes, QList<O
 
         // The board holds what it can.
         const int value = DecodeValue(frame.code, frame.data);
-        if (frame.code == 4)
-            m_state.frequency = qBound(Dimra::kFrequencyMin, value, Dimra::kFrequencyMax);
+        if (frame.code == kFrequency)
+            m_state.frequency = qBound(kFrequencyMin, value, kFrequencyMax);
         else
-            m_state.duty[frame.code - 1] = qBound(Dimra::kDutyMin, value, Dimra::kDutyMax);
+            m_state.duty[frame.code - 1] = qBound(kDutyMin, value, kDutyMax);
 
         if (m_mode == Echo)
             sent->append(reportOf(frame.code));

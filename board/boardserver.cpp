@@ -1,5 +1,6 @@
 #include "boardserver.h"
 
+#include "protocolnumbers.h"
 #include "rawpty.h"
 
 #include <QFile>
@@ -17,7 +18,7 @@
 
 namespace {
 
-constexpr qint64 kBytesPerSecond = 960; // 9600 baud, 10 bits a byte
+constexpr qint64 kBytesPerSecond = Dimra::kLineBytesPerSecond;
 
 QString lastError()
 {

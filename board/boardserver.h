@@ -1,6 +1,7 @@
 #pragma once
 
 #include "boardmodel.h"
+#include "protocolnumbers.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -27,7 +28,7 @@ class CBoardServer : public QObject
     Q_OBJECT
 
 public:
-    static constexpr qsizetype kQueueLimit = 960; // bytes: one second at 9600 baud
+    static constexpr qsizetype kQueueLimit = Dimra::kLineBytesPerSecond; // bytes: one second of the line
 
     explicit CBoardServer(CBoardModel *model, QObject *parent = nullptr);
     ~CBoardServer() override;

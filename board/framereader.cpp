@@ -1,8 +1,10 @@
 #include "framereader.h"
 
-namespace {
+#include "dimraprotocol.h"
 
-const char kHeader[] = {'\x3D', '\xAA', '\x00'};
+using namespace Dimra;
+
+namespace {
 
 // Where the next header starts, or where a header cut off at the end of
 // the buffer might start; the buffer's size if neither.
@@ -11,27 +13,15 @@ qsizetype findHeader(const QByteArray &buffer)
     const qsizetype size = buffer.size();
     for (qsizetype i = 0; i < size; ++i) {
         qsizetype k = 0;
-        while (k < 3 && i + k < size && buffer.at(i + k) == kHeader[k])
+        while (k < kHeaderSize && i + k < size && uchar(buffer.at(i + k)) == kFrameHeader[k])
             ++k;
-        if (k == 3 || i + k == size)
+        if (k == kHeaderSize || i + k == size)
             return i;
     }
     return size;
 }
 
 } // namespace
-
-int CFrameReader::DataLength(int code)
-{
-    switch (code) {
-    case 0: return 0;
-    case 1:
-    case 2:
-    case 3: return 1;
-    case 4: return 3;
-    default: return -1;
-    }
-}
 
 QList<CFrameReader::Frame> CFrameReader::Feed(const QByteArray &bytes)
 {
@@ -42,20 +32,20 @@ QList<CFrameReader::Frame> CFrameReader::Feed(const QByteArray &bytes)
         const qsizetype start = findHeader(m_buffer);
         m_nSkipped += start;
         m_buffer.remove(0, start);
-        if (m_buffer.size() < 6)
+        if (m_buffer.size() < kDataOffset)
             break;
 
-        const int code = uchar(m_buffer.at(3));
-        const int expected = DataLength(code);
+        const int code = uchar(m_buffer.at(kCodeOffset));
+        const int expected = CDimraProtocol::DataLength(code);
         Verdict verdict = Good;
         if (expected < 0)
             verdict = UnknownCommand;
-        else if (m_buffer.at(4) != 0 || uchar(m_buffer.at(5)) != expected)
+        else if (m_buffer.at(kLengthOffset) != 0 || uchar(m_buffer.at(kLengthOffset + 1)) != expected)
             verdict = BadLength;
 
-        qsizetype total = 6;
+        qsizetype total = kDataOffset;
         if (verdict == Good) {
-            total = 7 + expected;
+            total = kFrameOverhead + expected;
             if (m_buffer.size() < total)
                 break; // wait for the rest
             uint sum = 0;
@@ -70,7 +60,7 @@ QList<CFrameReader::Frame> CFrameReader::Feed(const QByteArray &bytes)
         frame.code = code;
         frame.raw = m_buffer.left(total);
         if (verdict == Good) {
-            frame.data = m_buffer.mid(6, total - 7);
+            frame.data = m_buffer.mid(kDataOffset, expected);
             m_buffer.remove(0, total);
             ++m_nGood;
         } else {

@@ -22,9 +22,6 @@ public:
         QByteArray raw;  // the frame's bytes as read (for a bad one, as far as they go)
     };
 
-    // The data length each command carries: 0, 1 or 3; -1 for no command.
-    static int DataLength(int code);
-
     // Takes more bytes; returns the frames they completed, in order.
     QList<Frame> Feed(const QByteArray &bytes);
 

@@ -2,7 +2,10 @@
 # entry, icons and AppStream file (res/): the command-line programs, their
 # manual pages and bash completions.
 
-install(TARGETS dimra-board dimractl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS dimractl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(UNIX)
+    install(TARGETS dimra-board RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 
 install(FILES ${PROJECT_SOURCE_DIR}/tools/completion/dimractl ${PROJECT_SOURCE_DIR}/tools/completion/dimra-board
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)

@@ -8,10 +8,6 @@
 
 namespace {
 
-// The order the values are printed in: the frequency, then the channels.
-const int kPrintOrder[] = {CDimraProtocol::CmdFrequency, CDimraProtocol::CmdChannel1, CDimraProtocol::CmdChannel2,
-                           CDimraProtocol::CmdChannel3};
-
 QString jsonString(const QString &text)
 {
     // Qt's own escaping; the brackets of the one-element array come off.
@@ -44,7 +40,7 @@ QString ValueKey(int code)
 QString FormatValues(const BoardValues &values, bool json)
 {
     QStringList parts;
-    for (int code : kPrintOrder)
+    for (int code : CDimraProtocol::kValueCodes)
         parts.append(json ? QStringLiteral("\"%1\":%2").arg(ValueKey(code), jsonValue(values[code]))
                           : textValue(code, values[code]));
     return json ? QStringLiteral("{%1}\n").arg(parts.join(QLatin1Char(','))) : parts.join(QLatin1Char('\n')) + '\n';

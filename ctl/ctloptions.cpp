@@ -118,7 +118,7 @@ CtlParse ParseCtlArguments(const QStringList &arguments)
     if (parser.isSet(port)) {
         options.port = parser.value(port);
         if (options.port.isEmpty())
-            return failure(QStringLiteral("-p needs a port: COM1 to COM12 or a device path"));
+            return failure(QStringLiteral("-p needs a port: COM1 to COM%1 or a device path").arg(kPortCount));
         if (!CtlPortNumber(options.port))
             return failure(QStringLiteral("there is no port %1; the ports are COM1 to COM%2, or give a device path")
                                .arg(options.port)
@@ -165,7 +165,7 @@ Sets and reads a Dimra three-channel PWM LED dimmer board over its serial
 line (9600 baud, 8N1), as the Dimra window does.
 
 Commands:
-  list      show COM1 to COM12, the device each opens and what it is
+  list      show COM1 to COM%1, the device each opens and what it is
   get       print the frequency and the three duties the board reports;
             a value it did not report within the timeout shows as unknown
   set       send the values named, in the order --freq, --ch1, --ch2, --ch3
@@ -173,14 +173,14 @@ Commands:
   monitor   print every reply of the board as it arrives, until Ctrl+C
 
 Options:
-  -p, --port PORT   COM1 to COM12, or a device path such as /dev/ttyUSB0
+  -p, --port PORT   COM1 to COM%1, or a device path such as /dev/ttyUSB0
                     (default COM1; COMn opens $DIMRA_COM<n> when set, else
                     the n-th serial port found, USB adapters first)
   -t, --timeout MS  how long to wait for the board's answer (default 1000)
   --json            one JSON object a line on standard output
-  --freq HZ         set: PWM frequency, 25 to 150000
+  --freq HZ         set: PWM frequency, %2 to %3
   --ch1/--ch2/--ch3 P
-                    set: duty of a channel in percent, 0 to 100
+                    set: duty of a channel in percent, %4 to %5
   --verify          set: ask the board to report again and compare
   -h, --help        show this help
   -v, --version     show the version
@@ -202,5 +202,10 @@ Examples:
   dimractl list
   dimractl -p /dev/ttyUSB0 set --freq 2000 --ch1 40 --verify
   dimractl --json get
-)");
+)")
+        .arg(kPortCount)
+        .arg(kFrequencyMin)
+        .arg(kFrequencyMax)
+        .arg(kDutyMin)
+        .arg(kDutyMax);
 }

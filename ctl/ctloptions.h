@@ -1,8 +1,9 @@
 #pragma once
 
+#include "dimraprotocol.h"
+
 #include <QString>
 #include <QStringList>
-#include <array>
 #include <optional>
 
 // dimractl's command line: which command, which port, and the values to
@@ -10,10 +11,6 @@
 // range is refused, never clamped.
 
 enum class CtlCommand { List, Get, Set, Off, Monitor };
-
-// Values by command code (CDimraProtocol::Command): 1-3 the channels, 4 the
-// frequency; entry 0 stays empty.
-using BoardValues = std::array<std::optional<int>, 5>;
 
 struct CtlOptions
 {
@@ -36,7 +33,7 @@ struct CtlParse
 // Reads the arguments (program name first).
 CtlParse ParseCtlArguments(const QStringList &arguments);
 
-// The number n of a port written COMn (any case) with n from 1 to 12, or 0
+// The number n of a port written COMn (any case) with n from 1 to Dimra::kPortCount, or 0
 // for a device path. Nothing for COMn with n out of range.
 std::optional<int> CtlPortNumber(const QString &port);
 

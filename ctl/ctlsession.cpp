@@ -12,10 +12,6 @@ namespace {
 // Frames at 9600 baud take milliseconds; this bounds only a stuck line.
 constexpr int kDrainMs = 2000;
 
-// The order settings go out in: the frequency, then the channels.
-const int kSendOrder[] = {CDimraProtocol::CmdFrequency, CDimraProtocol::CmdChannel1, CDimraProtocol::CmdChannel2,
-                          CDimraProtocol::CmdChannel3};
-
 // For allReported: get waits for every value (only which entries are set counts).
 const BoardValues kAllValues = {std::nullopt, 0, 0, 0, 0};
 
@@ -46,8 +42,9 @@ CCtlSession::CCtlSession(const CtlOptions &options, FILE *out, FILE *err, QObjec
 {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &CCtlSession::onTimeout);
-    connect(&m_link, &CBoardLink::replied, this, &CCtlSession::onReply);
+    connect(&m_link, &CBoardLink::valueReported, this, &CCtlSession::onReply);
     connect(&m_link, &CBoardLink::lost, this, &CCtlSession::onLost);
+    connect(&m_link, &CBoardLink::opened, this, [this] { m_bPortOpened = true; });
 }
 
 void CCtlSession::Start()
@@ -58,15 +55,14 @@ void CCtlSession::Start()
     }
     try {
         const int n = CtlPortNumber(m_options.port).value_or(0);
-        m_link.Open(n, n > 0 ? QString() : m_options.port);
+        m_link.open(n, n > 0 ? QString() : m_options.port);
     } catch (const CSerialError &e) {
-        finish(ExitCodeFor(e.kind()), openFailure(e));
-        return;
-    }
-    try {
-        m_link.RequestReport();
-    } catch (const CSerialError &e) {
-        finish(ExitIo, QStringLiteral("cannot write to the port: %1").arg(e.text()));
+        // Opening ends with the open-link frame: a failure after the port
+        // opened is one of writing.
+        if (m_bPortOpened)
+            finish(ExitIo, QStringLiteral("cannot write to the port: %1").arg(e.text()));
+        else
+            finish(ExitCodeFor(e.kind()), openFailure(e));
         return;
     }
     if (m_options.command != CtlCommand::Monitor)
@@ -97,7 +93,7 @@ void CCtlSession::onReply(int code, int value)
         break;
     case CtlCommand::Set:
     case CtlCommand::Off:
-        if (!m_bSent && m_link.linked()) {
+        if (!m_bSent && m_link.isLinked()) {
             m_bSent = true;
             // Out of the parser's loop: the rest of this read is parsed first.
             QMetaObject::invokeMethod(this, &CCtlSession::sendSettings, Qt::QueuedConnection);
@@ -112,7 +108,7 @@ void CCtlSession::onReply(int code, int value)
 
 bool CCtlSession::allReported(const BoardValues &wanted) const
 {
-    for (int code : kSendOrder)
+    for (int code : CDimraProtocol::kValueCodes)
         if (wanted[code] && !m_link.reported()[code])
             return false;
     return true;
@@ -124,12 +120,12 @@ void CCtlSession::sendSettings()
         return;
     m_timer.stop();
     try {
-        for (int code : kSendOrder)
+        for (int code : CDimraProtocol::kValueCodes)
             if (const std::optional<int> value = m_options.values[code])
-                m_link.Send(code, *value);
+                m_link.send(code, *value);
         if (m_options.verify) {
             m_bVerifying = true;
-            m_link.RequestReport();
+            m_link.requestReport();
             m_timer.start(m_options.timeoutMs);
             return;
         }
@@ -144,7 +140,7 @@ void CCtlSession::sendSettings()
 void CCtlSession::compareReport()
 {
     QStringList differences;
-    for (int code : kSendOrder) {
+    for (int code : CDimraProtocol::kValueCodes) {
         const std::optional<int> wanted = m_options.values[code];
         const std::optional<int> reported = m_link.reported()[code];
         if (wanted && reported != wanted)
@@ -169,7 +165,7 @@ void CCtlSession::onTimeout()
                                  .arg(device)
                                  .arg(m_options.timeoutMs)
                                  .arg(hint));
-    } else if (!m_link.linked()) {
+    } else if (!m_link.isLinked()) {
         finish(ExitNoAnswer, QStringLiteral("the board on %1 did not answer within %2 ms%3.\n%4")
                                  .arg(device)
                                  .arg(m_options.timeoutMs)
@@ -179,7 +175,7 @@ void CCtlSession::onTimeout()
     } else {
         // get: the board answered but left values out; they print as unknown.
         QStringList missing;
-        for (int code : kSendOrder)
+        for (int code : CDimraProtocol::kValueCodes)
             if (!m_link.reported()[code])
                 missing.append(ValueKey(code));
         print(FormatValues(m_link.reported(), m_options.json));
@@ -189,7 +185,7 @@ void CCtlSession::onTimeout()
     }
 }
 
-void CCtlSession::onLost(const QString &text)
+void CCtlSession::onLost(const QString &text, const QString &)
 {
     finish(ExitIo, QStringLiteral("lost the board: %1\nCheck the cable or adapter, then run the command again.")
                        .arg(text));
@@ -202,7 +198,7 @@ void CCtlSession::finish(int exitCode, const QString &message)
     m_bFinished = true;
     m_timer.stop();
     QString text = message;
-    if (m_link.isOpen() && !m_link.DrainAndClose(kDrainMs) && exitCode == ExitOk) {
+    if (m_link.isOpen() && !m_link.close(kDrainMs) && exitCode == ExitOk) {
         exitCode = ExitIo;
         text = QStringLiteral("not every frame left the computer within %1 ms; the board may not hold the new "
                               "values. Check the line, then run the command again.")

@@ -36,7 +36,7 @@ private:
     void listPorts();
     void onReply(int code, int value);
     void onTimeout();
-    void onLost(const QString &text);
+    void onLost(const QString &text, const QString &details);
     void sendSettings();
     bool allReported(const BoardValues &wanted) const;
     void compareReport();
@@ -48,6 +48,7 @@ private:
     FILE *m_err;
     CBoardLink m_link;
     QTimer m_timer;
+    bool m_bPortOpened = false;
     bool m_bSent = false;      // the settings have gone out
     bool m_bVerifying = false; // and a report to compare against is awaited
     bool m_bFinished = false;

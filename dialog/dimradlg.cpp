@@ -7,7 +7,6 @@
 #include "linkindicator.h"
 #include "messages.h"
 #include "porttips.h"
-#include "protocolnumbers.h"
 #include "redrawnotifier.h"
 #include "resource.h"
 #include "serialerror.h"
@@ -33,8 +32,14 @@ const int kSettingControls[] = {
 };
 
 // The rows of the dialog, by command code.
-constexpr int kRowCodes[] = {CDimraProtocol::CmdFrequency, CDimraProtocol::CmdChannel1, CDimraProtocol::CmdChannel2,
-                             CDimraProtocol::CmdChannel3};
+constexpr auto &kRowCodes = CDimraProtocol::kValueCodes;
+constexpr int CmdChannel1 = CDimraProtocol::CmdChannel1;
+constexpr int CmdChannel2 = CDimraProtocol::CmdChannel2;
+constexpr int CmdChannel3 = CDimraProtocol::CmdChannel3;
+constexpr int CmdFrequency = CDimraProtocol::CmdFrequency;
+
+// Closing waits for nothing: what still waits goes out as the port closes.
+constexpr int kCloseWaitMs = 0;
 
 // Ends an exchange however it ends, and lets held serial events through.
 class ExchangeScope
@@ -84,9 +89,9 @@ CMyDimraDlg::CMyDimraDlg(QWidget *parent)
 
 CMyDimraDlg::~CMyDimraDlg()
 {
-    // Members die before ~QObject would cut this connection: a notification
-    // must not reach a window whose parts are already gone.
-    m_comm.disconnect(this);
+    // Members die before ~QObject would cut these connections: a
+    // notification must not reach a window whose parts are already gone.
+    m_link.disconnect(this);
 }
 
 template <typename T> T *CMyDimraDlg::Control(int id) const
@@ -115,8 +120,18 @@ void CMyDimraDlg::BindEvents()
     onClick(IDC_BUTTON_CONNECT, &CMyDimraDlg::OnConnect);
     onRedraw(CmdFrequency, &CMyDimraDlg::OnDrawFrequency);
     onClick(IDC_BUTTON_FREQUENCY, &CMyDimraDlg::OnConfirmFrequency);
-    // Serial events are never dropped: during an exchange m_comm holds them.
-    connect(&m_comm, &CMSComm::OnComm, this, [this] { RunHandler([this] { OnCommEvent(); }); });
+    // The link's events are never dropped: during an exchange m_comm holds
+    // the serial events they come from. The edits are rewritten after every
+    // received byte, and once the port is open, before the open-link frame
+    // goes out.
+    connect(&m_link, &CBoardLink::byteReceived, this, [this] { UpdateData(false); });
+    connect(&m_link, &CBoardLink::opened, this, [this] { UpdateData(false); });
+    connect(&m_link, &CBoardLink::linked, this, [this] {
+        m_bLinked = true;
+        UpdateLinkIndicator();
+    });
+    connect(&m_link, &CBoardLink::valueReported, this, &CMyDimraDlg::onValueReported);
+    connect(&m_link, &CBoardLink::lost, this, &CMyDimraDlg::onLinkLost);
 }
 
 void CMyDimraDlg::OnInitDialog()
@@ -139,9 +154,6 @@ void CMyDimraDlg::OnInitDialog()
     setContextMenuPolicy(Qt::ActionsContextMenu);
 
     setWindowIcon(m_hIcon);
-
-    m_nRxState = 0;
-    InitTxFrame();
 
     for (int i = 0; i < Dimra::kPortCount; ++i)
         m_comboPort->insertItem(i, QStringLiteral("COM%1").arg(i + 1));
@@ -277,26 +289,16 @@ void CMyDimraDlg::OnConnect()
 {
     QString str = m_btnConnect->text();
 
-    if (!m_comm.get_PortOpen()) {
-        m_comm.put_CommPort(short(m_comboPort->currentIndex() + 1));
-        m_comm.put_InputMode(CMSComm::comInputModeBinary);
-        m_comm.put_Settings(Dimra::kLineSettings);
-        m_comm.put_InputLen(Dimra::kReadSize);
-        m_comm.put_RThreshold(1);
-        m_comm.put_RTSEnable(true);
-        m_comm.put_PortOpen(true);
-        if (m_comm.get_PortOpen()) {
+    if (!m_link.isOpen()) {
+        m_link.open(m_comboPort->currentIndex() + 1);
+        if (m_link.isOpen()) {
             str = kCaptionDisconnect;
-            // A reply cut off by an earlier loss must not swallow this
-            // board's first reply: the port's stale bytes are gone too.
-            ResetReplyParser();
-            SendCommand(CmdOpenLink, 0);
             UpdateData(true);
             m_btnConnect->setText(str);
             EnableSettingControls(true);
         }
     } else {
-        m_comm.put_PortOpen(false);
+        m_link.close(kCloseWaitMs);
         m_bLinked = false;
         // The caption, not the port, tells whether the window was connected:
         // after a failed open-link write the port is open under the connect
@@ -312,8 +314,8 @@ void CMyDimraDlg::OnConnect()
 
 void CMyDimraDlg::OnCloseCommand()
 {
-    if (m_comm.get_PortOpen())
-        m_comm.put_PortOpen(false);
+    if (m_link.isOpen())
+        m_link.close(kCloseWaitMs);
     reject();
 }
 
@@ -356,6 +358,27 @@ void CMyDimraDlg::DrawRow(int code)
     UpdateData(false);
 }
 
+void CMyDimraDlg::SendCommand(int code, int value)
+{
+    // Building a frame has always refreshed the edits before it goes out.
+    UpdateData(false);
+    m_link.send(code, value);
+}
+
+void CMyDimraDlg::onValueReported(int code, int value)
+{
+    *m_rows[code].value = value;
+    SetSliderPos(code, value);
+    UpdateData(false);
+}
+
+void CMyDimraDlg::onLinkLost(const QString &text, const QString &details)
+{
+    // The port is closed already: reported once, and the window disconnected.
+    ReportError(text, details);
+    UpdateLinkIndicator();
+}
+
 void CMyDimraDlg::SetSliderPos(int code, int position)
 {
     QSlider *slider = m_rows[code].slider;
@@ -366,29 +389,6 @@ void CMyDimraDlg::SetSliderPos(int code, int position)
     // clamp (a channel reply of C8 shows as 100) goes back to the board.
     if (slider->value() == position && position != before)
         m_reportedPos[code] = position;
-}
-
-void CMyDimraDlg::WriteFrame(const QByteArray &bytes)
-{
-    // While the line is busy only the newest value of each setting waits;
-    // the open-link frame is never merged away. The frame image holds the
-    // code of the frame just built.
-    const int code = m_nTxFrame[3];
-    m_comm.put_Output(bytes, code == CmdOpenLink ? COutputQueue::NoMerge : code);
-}
-
-void CMyDimraDlg::OnCommEvent()
-{
-    switch (m_comm.get_CommEvent()) {
-    case CMSComm::comEvReceive:
-        ReceiveBytes(m_comm.get_Input());
-        break;
-    case CMSComm::comEvDeviceLost:
-        throw CSerialError(m_comm.get_ErrorText(), CSerialError::DeviceLost, m_comm.get_ErrorDetails()); // reported, and the window disconnected, by ReportError
-    default:
-        break;
-    }
-    UpdateData(false);
 }
 
 void CMyDimraDlg::OnSysCommand(int nID, int lParam)

@@ -1,15 +1,8 @@
 #pragma once
 
-// Dimra: host tool for a three-channel PWM LED dimmer board.
-//
-// The program is this one modal dialog. Its layers, top to bottom:
-//   CMyDimraDlg     the window: controls, field exchange, connecting and
-//                   disconnecting, and the flow of values (this file)
-//   CDimraProtocol  command frames out, the reply parser in, the value
-//                   members and the link flag (dimraprotocol.h)
-//   hexconv         byte texts to numbers and bytes and back (hexconv.h)
-//   CMSComm         the serial port, announcing received bytes through the
-//                   event loop (serial/mscomm.h)
+// The window: one modal dialog with its controls, field exchange,
+// connecting and disconnecting, and the flow of values. It talks to the
+// board through its link (link/boardlink.h, where the house is drawn).
 //
 // The sliders are the hub. A slider's redraw notification reads its position
 // into the value member and, once the board has answered (m_bLinked), sends
@@ -17,8 +10,7 @@
 // reply moves a slider to the value the board reports. The edits show the
 // value members and are read back, with validation, by field exchange.
 
-#include "dimraprotocol.h"
-#include "mscomm.h"
+#include "boardlink.h"
 #include "protocolnumbers.h"
 
 #include <QDialog>
@@ -37,7 +29,7 @@ class QLineEdit;
 class QPushButton;
 class QSlider;
 
-class CMyDimraDlg : public QDialog, public CDimraProtocol
+class CMyDimraDlg : public QDialog
 {
     Q_OBJECT
 
@@ -47,7 +39,7 @@ public:
 
     // Field exchange between the four edits and the value members. Returns
     // false when a value was refused (the user has been told why).
-    bool UpdateData(bool bSaveAndValidate = true) override;
+    bool UpdateData(bool bSaveAndValidate = true);
 
     // Handlers. Each is bound to its control or event in the constructor;
     // an error the serial link raises in one ends it and is shown once.
@@ -61,7 +53,6 @@ public:
     void OnDrawChannel1();
     void OnDrawChannel2();
     void OnDrawChannel3();
-    void OnCommEvent();
     void OnSysCommand(int nID, int lParam);
     void OnOK();
 
@@ -70,13 +61,27 @@ public:
     QSlider *m_sliderChannel1 = nullptr;
     QSlider *m_sliderChannel2 = nullptr;
     QSlider *m_sliderChannel3 = nullptr;
-    CMSComm m_comm;
+    // The board on the port the user picked.
+    CBoardLink m_link;
+    // The serial control, which the link owns; the window reads its properties.
+    CMSComm &m_comm = m_link.comm();
     QComboBox *m_comboPort = nullptr;
+
+    // Values: frequency in Hz, duties in percent. Not limited to their
+    // ranges; they hold whatever the last transfer put there.
+    int m_nFrequency = Dimra::kFrequencyMin;
+    int m_nChannel1 = Dimra::kDutyMin;
+    int m_nChannel2 = Dimra::kDutyMin;
+    int m_nChannel3 = Dimra::kDutyMin;
+    // True once the board has answered with a channel 1 reply since the last disconnect.
+    bool m_bLinked = false;
 
 protected:
     virtual void DoDataExchange(CDataExchange *pDX);
-    void SetSliderPos(int code, int position) override;
-    void WriteFrame(const QByteArray &bytes) override;
+    // Builds the frame for a setting and sends it through the link.
+    void SendCommand(int code, int value);
+    // Moves the slider of a row to a position the board reported.
+    void SetSliderPos(int code, int position);
     void accept() override;
 
 private:
@@ -89,6 +94,8 @@ private:
 
     void OnInitDialog();
     void BindEvents();
+    void onValueReported(int code, int value);
+    void onLinkLost(const QString &text, const QString &details);
     QAction *AddMenuCommand(const QString &text, const QKeySequence &shortcut);
     void RunHandler(const std::function<void()> &handler);
     void OnControlEvent(void (CMyDimraDlg::*handler)());

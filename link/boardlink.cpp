@@ -1,71 +1,105 @@
 #include "boardlink.h"
 
-#include "protocolnumbers.h"
-
 CBoardLink::CBoardLink(QObject *parent)
     : QObject(parent)
 {
-    InitTxFrame();
+    m_codec.InitTxFrame();
+    m_codec.setByteListener([this] { emit byteReceived(); });
+    m_codec.setReplyListener([this](int code, int value) { onReply(code, value); });
     connect(&m_comm, &CMSComm::OnComm, this, &CBoardLink::onComm);
+    connect(&m_comm, &CMSComm::frameWritten, this, &CBoardLink::onFrameWritten);
 }
 
 CBoardLink::~CBoardLink()
 {
+    // The port closes in its own destructor, after this object's signals
+    // have stopped meaning anything.
     m_comm.disconnect(this);
 }
 
-void CBoardLink::Open(int n, const QString &devicePath)
+void CBoardLink::open(int portNumber, const QString &devicePath)
 {
-    if (n > 0)
-        m_comm.put_CommPort(short(n));
-    else
-        m_comm.put_DevicePath(devicePath);
+    m_comm.put_DevicePath(portNumber > 0 ? QString() : devicePath);
+    if (portNumber > 0)
+        m_comm.put_CommPort(short(portNumber));
     m_comm.put_InputMode(CMSComm::comInputModeBinary);
     m_comm.put_Settings(Dimra::kLineSettings);
     m_comm.put_InputLen(Dimra::kReadSize);
     m_comm.put_RThreshold(1);
     m_comm.put_RTSEnable(true);
     m_comm.put_PortOpen(true);
-    ResetReplyParser();
+    if (!m_comm.get_PortOpen())
+        return;
+    // A reply cut off by an earlier loss must not swallow this board's
+    // first reply: the port's stale bytes are gone too.
+    m_codec.ResetReplyParser();
+    m_bLinked = false;
+    m_reported = {};
+    emit opened();
+    m_comm.put_Output(m_codec.buildFrame(CDimraProtocol::CmdOpenLink, 0));
 }
 
-void CBoardLink::RequestReport()
+void CBoardLink::requestReport()
 {
     m_bLinked = false;
     m_reported = {};
-    SendCommand(CmdOpenLink, 0);
+    m_comm.put_Output(m_codec.buildFrame(CDimraProtocol::CmdOpenLink, 0));
 }
 
-bool CBoardLink::DrainAndClose(int msecs)
+void CBoardLink::send(int code, int value)
 {
-    const bool drained = m_comm.WaitForOutputDrained(msecs);
-    m_comm.put_PortOpen(false);
+    const QByteArray frame = m_codec.buildFrame(code, value);
+    if (frame.isEmpty())
+        return;
+    // While the line is busy only the newest value of each setting waits;
+    // the open-link frame is never merged away.
+    m_comm.put_Output(frame, code == CDimraProtocol::CmdOpenLink ? COutputQueue::NoMerge : code, value);
+}
+
+bool CBoardLink::close(int msecs)
+{
+    bool drained = true;
+    if (m_comm.get_PortOpen()) {
+        drained = m_comm.WaitForOutputDrained(msecs);
+        m_comm.put_PortOpen(false);
+    }
+    m_bLinked = false;
     return drained;
 }
 
-void CBoardLink::SetSliderPos(int code, int position)
+void CBoardLink::receive(const QByteArray &bytes)
 {
-    // ApplyReply has set the link flag before a channel 1 reply gets here.
-    if (m_bLinked)
-        m_reported[code] = position;
-    emit replied(code, position);
-}
-
-void CBoardLink::WriteFrame(const QByteArray &bytes)
-{
-    m_comm.put_Output(bytes);
+    m_codec.ReceiveBytes(bytes);
 }
 
 void CBoardLink::onComm()
 {
     switch (m_comm.get_CommEvent()) {
     case CMSComm::comEvReceive:
-        ReceiveBytes(m_comm.get_Input());
+        receive(m_comm.get_Input());
         break;
     case CMSComm::comEvDeviceLost:
-        emit lost(m_comm.get_ErrorText());
+        m_bLinked = false;
+        emit lost(m_comm.get_ErrorText(), m_comm.get_ErrorDetails());
         break;
     default:
         break;
     }
+}
+
+void CBoardLink::onReply(int code, int value)
+{
+    if (code == CDimraProtocol::CmdChannel1 && !m_bLinked) {
+        m_bLinked = true;
+        emit linked();
+    }
+    if (m_bLinked)
+        m_reported[code] = value;
+    emit valueReported(code, value);
+}
+
+void CBoardLink::onFrameWritten(int mergeKey, int value)
+{
+    if (mergeKey != COutputQueue::NoMerge)
+        emit frameSent(mergeKey, value);
 }

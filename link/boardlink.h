@@ -1,20 +1,30 @@
 #pragma once
 
-#include "ctloptions.h"
+// Dimra: host tool for a three-channel PWM LED dimmer board.
+//
+// The house, bottom up; arrows point down only:
+//   protocol/  CDimraProtocol: command frames out, the reply parser in, the
+//              byte-text conversions and the protocol's numbers (Qt Core)
+//   serial/    CMSComm: the serial port, its properties, output paced to the
+//              line, device loss, events through the event loop
+//   link/      CBoardLink (this file): one board on one port
+//   dialog/    CMyDimraDlg, the window, which has a link; app/ starts it
+//   board/     dimra-board, a virtual board      ctl/  dimractl, for scripts
+//
+// The link is what every program talks to a board through. It opens the
+// port as the window always has, feeds every received byte to its codec and
+// reports what the board says; it sends each setting paced to the line,
+// merged under its command code with any older one still waiting; it says
+// when the board has answered (linked), when a value was reported, when a
+// setting's frame left for the line and when the device went away.
+
 #include "dimraprotocol.h"
 #include "mscomm.h"
 
 #include <QObject>
+#include <QString>
 
-// The codec on a port of its own, for dimractl: the window's open sequence
-// and line, the window's frames and reply parser, no window.
-//
-// The link counts from the board's channel 1 reply, as in the window. What
-// the board reports after that reply is kept in reported(); a report asked
-// for again (RequestReport) starts afresh, so that replies still on their
-// way from an earlier request, or left on the line by an earlier process,
-// are never taken for the answer.
-class CBoardLink : public QObject, public CDimraProtocol
+class CBoardLink : public QObject
 {
     Q_OBJECT
 
@@ -22,37 +32,60 @@ public:
     explicit CBoardLink(QObject *parent = nullptr);
     ~CBoardLink() override;
 
-    // Opens port number n (1-12), or devicePath when n is 0, as the window
-    // opens its port. Throws CSerialError.
-    void Open(int n, const QString &devicePath);
+    // Opens port number n (1-12), or devicePath when n is 0, with the
+    // window's sequence: settings, open, parser reset, then the open-link
+    // frame. Throws CSerialError.
+    void open(int portNumber, const QString &devicePath = QString());
+    // Sends the open-link frame again, which the board answers with its
+    // values; forgets the link flag and what was reported so far, so that
+    // replies to an earlier request are never taken for the answer. Throws
+    // CSerialError.
+    void requestReport();
+    // Sends one setting, paced, merged under its command code with an older
+    // frame of the same code that still waits. Throws CSerialError.
+    void send(int code, int value);
+    // Sends what waits, waits (bounded by msecs) until it has left, and
+    // closes the port; false if not all of it left in time. The one way the
+    // port is closed on purpose.
+    bool close(int msecs);
+
+    // What the port's receive event does with the bytes it read: each goes
+    // through the parser, and each completed reply is reported at once.
+    void receive(const QByteArray &bytes);
+
     bool isOpen() const { return m_comm.get_PortOpen(); }
-    QString devicePath() const { return m_comm.get_DevicePath(); }
-
-    // Sends the open-link frame, which the board answers with its values,
-    // and forgets what was reported so far. Throws CSerialError.
-    void RequestReport();
-    // Sends one setting. Throws CSerialError.
-    void Send(int code, int value) { SendCommand(code, value); }
-    bool linked() const { return m_bLinked; }
+    // The board has answered with a channel 1 reply since open or
+    // requestReport, and the port is still open.
+    bool isLinked() const { return m_bLinked && m_comm.get_PortOpen(); }
+    // What the board reported since it linked, by code; empty where nothing was.
     const BoardValues &reported() const { return m_reported; }
-
-    // Waits until every frame has left the computer, then closes the port;
-    // false when that took longer than msecs (the port is closed anyway).
-    bool DrainAndClose(int msecs);
+    QString devicePath() const { return m_comm.get_DevicePath(); }
+    // The port, for property-level code the window keeps.
+    CMSComm &comm() { return m_comm; }
+    const CMSComm &comm() const { return m_comm; }
 
 signals:
-    // Every reply the parser completes, linked or not.
-    void replied(int code, int value);
-    // The device went away while open; the text says what happened.
-    void lost(const QString &text);
-
-protected:
-    void SetSliderPos(int code, int position) override;
-    void WriteFrame(const QByteArray &bytes) override;
+    // The port is open; the open-link frame goes out next.
+    void opened();
+    // A received byte has been through the parser, before the reply it
+    // completes (if any) is reported.
+    void byteReceived();
+    // The board's first channel 1 reply since open or requestReport.
+    void linked();
+    // Every completed reply, in order; for a channel 1 reply after linked().
+    void valueReported(int code, int value);
+    // A setting's frame has left for the line, after merging and pacing.
+    void frameSent(int code, int value);
+    // The device went away while open; the port is closed.
+    void lost(const QString &text, const QString &details);
 
 private:
     void onComm();
+    void onReply(int code, int value);
+    void onFrameWritten(int mergeKey, int value);
 
+    CDimraProtocol m_codec;
     CMSComm m_comm;
+    bool m_bLinked = false;
     BoardValues m_reported;
 };

@@ -8,10 +8,11 @@
 
 namespace {
 
-// Counts the data bytes of a three-byte reply. Static, not a member: one
-// counter serves the process, and only storing the third byte (or leaving
-// a reply of another length) resets it.
-qint8 s_nRxCount = 0;
+// A frame's length is two bytes, the high one always 0.
+const QString kLengthHighText = IntToHex(0);
+// The length texts of the replies that carry a value.
+const QString kDutyLengthText = IntToHex(CDimraProtocol::DataLength(CDimraProtocol::CmdChannel1));
+const QString kFrequencyLengthText = IntToHex(CDimraProtocol::DataLength(CDimraProtocol::CmdFrequency));
 
 // The number a reply's data texts make, saturated to int. Byte texts stay
 // far below the limits; texts wider than a byte, which only a caller of
@@ -25,25 +26,12 @@ int saturate(int64_t value)
 
 } // namespace
 
-CDimraProtocol::CDimraProtocol() = default;
-CDimraProtocol::~CDimraProtocol() = default;
-
-int CDimraProtocol::RxCounter()
-{
-    return s_nRxCount;
-}
-
-void CDimraProtocol::ResetRxCounter()
-{
-    s_nRxCount = 0;
-}
-
-bool CDimraProtocol::UpdateData(bool)
-{
-    return true;
-}
-
-void CDimraProtocol::SetSliderPos(int, int)
+CDimraProtocol::CDimraProtocol()
+    : m_strTxHead1(IntToHex(Dimra::kFrameHeader[0]))
+    , m_strTxHead2(IntToHex(Dimra::kFrameHeader[1]))
+    , m_strTxHead3(IntToHex(Dimra::kFrameHeader[2]))
+    , m_strRxHead3(m_strTxHead3)
+    , m_strRxLenHigh(kLengthHighText)
 {
 }
 
@@ -52,7 +40,7 @@ void CDimraProtocol::InitTxFrame()
     m_nTxFrame[0] = HexToInt(m_strTxHead1);
     m_nTxFrame[1] = HexToInt(m_strTxHead2);
     m_nTxFrame[2] = HexToInt(m_strTxHead3);
-    m_nTxFrame[4] = 0;
+    m_nTxFrame[Dimra::kLengthOffset] = 0;
 }
 
 void CDimraProtocol::ComputeChecksum(int count)
@@ -63,52 +51,49 @@ void CDimraProtocol::ComputeChecksum(int count)
     for (int i = 0; i < count; ++i)
         sum += static_cast<uint32_t>(m_nTxFrame[i]);
     m_strChecksum = IntToHex(int(sum % 256));
-    UpdateData(false);
 }
 
-void CDimraProtocol::SendCommand(int code, int value)
+int CDimraProtocol::txFrameEntry(int index) const
 {
-    QString str;
-    const QString header = m_strTxHead1 + m_strTxHead2 + m_strTxHead3;
+    return index >= 0 && index < int(std::size(m_nTxFrame)) ? m_nTxFrame[index] : 0;
+}
+
+QByteArray CDimraProtocol::buildFrame(int code, int value)
+{
+    const int length = DataLength(code);
+    if (length < 0)
+        return QByteArray();
+
+    using namespace Dimra;
+    QString str = m_strTxHead1 + m_strTxHead2 + m_strTxHead3 + IntToHex(code) + kLengthHighText + IntToHex(length);
+    m_nTxFrame[kCodeOffset] = code;
+    m_nTxFrame[kLengthOffset + 1] = length;
     switch (code) {
     case CmdOpenLink:
-        m_nTxFrame[3] = 0;
-        m_nTxFrame[5] = 0;
-        ComputeChecksum(6);
-        str = header + QStringLiteral("00") + QStringLiteral("0000") + m_strChecksum;
-        break;
-    case CmdChannel1:
-    case CmdChannel2:
-    case CmdChannel3:
-        m_nTxFrame[3] = code;
-        m_nTxFrame[5] = 1;
-        m_nTxFrame[6] = value;
-        ComputeChecksum(7);
-        str = header + IntToHex(code) + QStringLiteral("0001") + IntToHex(value) + m_strChecksum;
         break;
     case CmdFrequency: {
-        // Thousands and the remainder below 1000 travel separately.
-        const int t = value / 1000;
-        const int r = value % 1000;
+        // Thousands and the remainder below a thousand travel separately.
+        const int t = value / kFrequencyThousand;
+        const int r = value % kFrequencyThousand;
         const int m = r / 256;
         const int l = r % 256;
-        m_nTxFrame[3] = 4;
-        m_nTxFrame[5] = 3;
-        m_nTxFrame[6] = t;
-        m_nTxFrame[7] = m;
-        m_nTxFrame[8] = l;
-        ComputeChecksum(9);
-        str = header + QStringLiteral("04") + QStringLiteral("0003") + IntToHex(t) + IntToHex(m)
-            + IntToHex(l) + m_strChecksum;
+        m_nTxFrame[kDataOffset] = t;
+        m_nTxFrame[kDataOffset + 1] = m;
+        m_nTxFrame[kDataOffset + 2] = l;
+        str += IntToHex(t) + IntToHex(m) + IntToHex(l);
         break;
     }
     default:
-        return;
+        m_nTxFrame[kDataOffset] = value;
+        str += IntToHex(value);
+        break;
     }
+    ComputeChecksum(kDataOffset + length);
+    str += m_strChecksum;
 
     QByteArray bytes;
     HexTextToBytes(str, bytes);
-    WriteFrame(bytes);
+    return bytes;
 }
 
 void CDimraProtocol::ResetReplyParser()
@@ -116,7 +101,7 @@ void CDimraProtocol::ResetReplyParser()
     m_nRxState = 0;
     m_nRxSkip = 0;
     m_bRxFrameDone = 0;
-    s_nRxCount = 0;
+    m_nRxCount = 0;
 }
 
 void CDimraProtocol::ProcessReplyByte(QString text)
@@ -149,18 +134,18 @@ void CDimraProtocol::ProcessReplyByte(QString text)
         m_nRxState = 6;
         break;
     case 6:
-        if (m_strRxLenLow == QLatin1String("01")) {
+        if (m_strRxLenLow == kDutyLengthText) {
             m_strRxData = m_strRxByte;
             m_nRxState = 7;
-        } else if (m_strRxLenLow == QLatin1String("03")) {
-            ++s_nRxCount;
-            if (s_nRxCount == 1) {
+        } else if (m_strRxLenLow == kFrequencyLengthText) {
+            ++m_nRxCount;
+            if (m_nRxCount == 1) {
                 m_strRxData1 = m_strRxByte;
-            } else if (s_nRxCount == 2) {
+            } else if (m_nRxCount == 2) {
                 m_strRxData2 = m_strRxByte;
-            } else if (s_nRxCount == 3) {
+            } else if (m_nRxCount == 3) {
                 m_strRxData3 = m_strRxByte;
-                s_nRxCount = 0;
+                m_nRxCount = 0;
                 m_nRxState = 7;
             }
         } else if (m_nRxSkip > 0) {
@@ -169,7 +154,7 @@ void CDimraProtocol::ProcessReplyByte(QString text)
         } else {
             // ...and then its checksum, with no effect, so the parser never
             // stays stuck here.
-            s_nRxCount = 0;
+            m_nRxCount = 0;
             m_nRxState = 0;
         }
         break;
@@ -182,39 +167,35 @@ void CDimraProtocol::ProcessReplyByte(QString text)
         break;
     }
 
-    UpdateData(false);
+    if (m_byteListener)
+        m_byteListener();
 }
 
 void CDimraProtocol::ApplyReply()
 {
     if (m_bRxFrameDone == 0)
         return;
+    m_bRxFrameDone = 0;
 
-    switch (DecimalLeadingDigits(m_strRxFunction)) {
+    // "1A" reads as 1, "4F" as 4: the function code is read as a decimal
+    // number up to its first letter.
+    const int code = DecimalLeadingDigits(m_strRxFunction);
+    int value = 0;
+    switch (code) {
     case CmdChannel1:
-        m_bLinked = true;
-        m_nChannel1 = HexToInt(m_strRxData);
-        SetSliderPos(CmdChannel1, m_nChannel1);
-        break;
     case CmdChannel2:
-        m_nChannel2 = HexToInt(m_strRxData);
-        SetSliderPos(CmdChannel2, m_nChannel2);
-        break;
     case CmdChannel3:
-        m_nChannel3 = HexToInt(m_strRxData);
-        SetSliderPos(CmdChannel3, m_nChannel3);
+        value = HexToInt(m_strRxData);
         break;
     case CmdFrequency:
-        m_nFrequency = saturate(int64_t(HexToInt(m_strRxData1)) * 1000
-                                + HexToInt(m_strRxData2 + m_strRxData3));
-        SetSliderPos(CmdFrequency, m_nFrequency);
+        value = saturate(int64_t(HexToInt(m_strRxData1)) * Dimra::kFrequencyThousand
+                         + HexToInt(m_strRxData2 + m_strRxData3));
         break;
     default:
-        break;
+        return;
     }
-
-    m_bRxFrameDone = 0;
-    UpdateData(false);
+    if (m_replyListener)
+        m_replyListener(code, value);
 }
 
 void CDimraProtocol::ReceiveBytes(const QByteArray &bytes)

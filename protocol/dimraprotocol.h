@@ -4,71 +4,87 @@
 
 #include <QByteArray>
 #include <QString>
+#include <array>
+#include <functional>
+#include <optional>
 
-// The dimmer board's protocol without a window or a port: an abstract base
-// that builds command frames, parses replies and keeps the value members
-// and the link flag. It owns no line: a derived class writes each frame
-// (WriteFrame) and shows each reported value (SetSliderPos). The dialog
-// derives from it and writes to its serial control; the tests, the
-// benchmark and the fuzzers derive their own.
+// The dimmer board's protocol, with no port and no window: it builds command
+// frames and parses replies, and reports each completed reply, its function
+// code and value, to whoever listens. The link (link/boardlink.h) puts it on
+// a port.
 //
 // A command frame is 3D AA 00, a function code (0 open link, 1-3 channel
 // duty, 4 frequency), a two-byte length (00 00, 00 01 or 00 03), the data and
 // the low byte of the sum of all bytes before it. It is built as byte texts
-// (hexconv.h) and handed to WriteFrame in one piece. Replies have the same
-// shape and are parsed one byte text at a time; a completed reply sets a
-// value member and reports it through SetSliderPos, and a channel 1 reply
-// marks the link as established, which is what lets slider moves reach the
-// board.
+// (hexconv.h) in a frame image and turned into bytes in one piece. Replies
+// have the same shape and are parsed one byte text at a time; the checksum
+// of a reply is not checked.
 class CDimraProtocol
 {
 public:
-    // Function codes, which are also the rows of the dialog.
+    // Function codes, which are also the rows of the window.
     enum Command { CmdOpenLink = 0, CmdChannel1 = 1, CmdChannel2 = 2, CmdChannel3 = 3, CmdFrequency = 4 };
     static_assert(CmdFrequency + 1 == Dimra::kCommandCount, "arrays indexed by command code");
 
-    CDimraProtocol();
-    virtual ~CDimraProtocol();
+    // The four values the board holds, in the order they are shown, sent
+    // and printed: the frequency, then the channels.
+    static constexpr int kValueCodes[] = {CmdFrequency, CmdChannel1, CmdChannel2, CmdChannel3};
 
+    // The data bytes a command carries: none to open the link, a duty in
+    // one byte, a frequency in three; -1 for a code that is no command.
+    static constexpr int DataLength(int code)
+    {
+        return code == CmdOpenLink ? 0 : code >= CmdChannel1 && code <= CmdChannel3 ? 1 : code == CmdFrequency ? 3 : -1;
+    }
+
+    // Hears of every byte once the parser has taken it, before the reply it
+    // completes (if any) is reported.
+    using ByteListener = std::function<void()>;
+    // Hears of every completed reply: the row's code and the value reported.
+    using ReplyListener = std::function<void(int code, int value)>;
+
+    CDimraProtocol();
     CDimraProtocol(const CDimraProtocol &) = delete;
     CDimraProtocol &operator=(const CDimraProtocol &) = delete;
 
+    void setByteListener(ByteListener listener) { m_byteListener = std::move(listener); }
+    void setReplyListener(ReplyListener listener) { m_replyListener = std::move(listener); }
+
     // Fills the fixed header entries of the frame image; once, before any command.
     void InitTxFrame();
-    // m_strChecksum = byte text of the low byte of the sum of the first count entries.
+    // The checksum text becomes the byte text of the low byte of the sum of
+    // the frame image's first count entries.
     void ComputeChecksum(int count);
-    // Builds the frame for a command and its value and writes it. The value
-    // is ignored for the open-link command; codes outside 0-4 send nothing.
-    void SendCommand(int code, int value);
+    QString checksumText() const { return m_strChecksum; }
+    // One entry of the frame image, 0 outside it.
+    int txFrameEntry(int index) const;
+    // The frame for a command and its value. The value is ignored for the
+    // open-link command; codes outside 0-4 give no frame (empty).
+    QByteArray buildFrame(int code, int value);
 
-    // Starts the reply parser afresh, as after opening a port: state 0 and
-    // the three-byte counter 0. The stored reply fields keep their values.
+    // Starts the reply parser afresh, as after opening a port. The stored
+    // reply fields keep their values.
     void ResetReplyParser();
-
     // Feeds one received byte text ("3D ", trailing space included) to the
     // parser. The receive path hands it byte texts only; a wider text is
     // stored as it is, and a frequency made of such texts stops at the int
     // limits.
     void ProcessReplyByte(QString text);
-    // Acts on a reply the last byte completed; does nothing otherwise.
+    // Reports a reply the last byte completed; does nothing otherwise.
     void ApplyReply();
     // The receive path for a batch of raw bytes: each byte goes to the
-    // parser, and every reply takes effect as soon as its last byte is in.
+    // parser, and every reply is reported as soon as its last byte is in.
     void ReceiveBytes(const QByteArray &bytes);
 
-    // Field exchange between edit fields and value members; without a
-    // window there is nothing to transfer.
-    virtual bool UpdateData(bool bSaveAndValidate = true);
+private:
+    ByteListener m_byteListener;
+    ReplyListener m_replyListener;
 
-    // The parser's three-byte counter: static, one for the whole process.
-    static int RxCounter();
-    // Puts the counter back to 0, for harnesses that start parsers afresh.
-    static void ResetRxCounter();
-
-    // Command frames
-    QString m_strTxHead1 = QStringLiteral("3D");
-    QString m_strTxHead2 = QStringLiteral("AA");
-    QString m_strTxHead3 = QStringLiteral("00");
+    // Command frames: the header as byte texts, and the frame image, which
+    // keeps the window's 40 entries though no frame uses more than ten.
+    QString m_strTxHead1;
+    QString m_strTxHead2;
+    QString m_strTxHead3;
     int m_nTxFrame[40] = {};
     QString m_strChecksum;
 
@@ -77,28 +93,19 @@ public:
     int m_nRxState = 0;
     int m_bRxFrameDone = 0;
     QString m_strRxFunction;
-    QString m_strRxHead3 = QStringLiteral("00");
-    QString m_strRxLenHigh = QStringLiteral("00");
+    QString m_strRxHead3;
+    QString m_strRxLenHigh;
     QString m_strRxLenLow;
     QString m_strRxData1;
     QString m_strRxData2;
     QString m_strRxData3;
     QString m_strRxData;
+    // Data bytes of a three-byte reply stored so far.
+    int m_nRxCount = 0;
     // Data bytes still to pass over in a reply whose length is neither 1 nor 3.
     int m_nRxSkip = 0;
-
-    // Values: frequency in Hz, duties in percent. Not limited to their
-    // ranges; they hold whatever the last transfer put there.
-    int m_nFrequency = 25;
-    int m_nChannel1 = 0;
-    int m_nChannel2 = 0;
-    int m_nChannel3 = 0;
-    // True once the board has answered with a channel 1 reply since the last disconnect.
-    bool m_bLinked = false;
-
-protected:
-    // Moves the slider of a row (a Command code) to a position a reply reported.
-    virtual void SetSliderPos(int code, int position);
-    // Writes one whole frame to the line.
-    virtual void WriteFrame(const QByteArray &bytes) = 0;
 };
+
+// Values by command code: 1-3 the channels, 4 the frequency; entry 0 stays
+// empty. An entry is empty while its value is unknown.
+using BoardValues = std::array<std::optional<int>, Dimra::kCommandCount>;

@@ -3,7 +3,8 @@
 #include <QLatin1String>
 
 // The numbers of the dimmer board's protocol and of its line, named once for
-// the window, the board, the tools and the tests.
+// the window, the board, the tools and the tests. The function codes and
+// what each frame carries are in dimraprotocol.h.
 namespace Dimra {
 
 // Function codes run from 0 (open link) to 4 (frequency); an array indexed
@@ -15,6 +16,19 @@ inline constexpr int kFrequencyMin = 25;
 inline constexpr int kFrequencyMax = 150000;
 inline constexpr int kDutyMin = 0;
 inline constexpr int kDutyMax = 100;
+// A frequency travels as its thousands and the remainder below a thousand.
+inline constexpr int kFrequencyThousand = 1000;
+
+// A frame, command or reply: the three header bytes, the function code, the
+// data length in two bytes (high byte 0), the data, and a checksum that is
+// the low byte of the sum of every byte before it.
+inline constexpr unsigned char kFrameHeader[] = {0x3D, 0xAA, 0x00};
+inline constexpr int kHeaderSize = 3;
+inline constexpr int kCodeOffset = 3;
+inline constexpr int kLengthOffset = 4;
+inline constexpr int kDataOffset = 6;
+// The bytes of a frame that are not data: header, code, length, checksum.
+inline constexpr int kFrameOverhead = kDataOffset + 1;
 
 // Tick marks on the window's sliders.
 inline constexpr int kFrequencyTick = 5000;
@@ -24,8 +38,10 @@ inline constexpr int kDutyTick = 10;
 inline constexpr int kPortCount = 12;
 
 // The line: 9600 baud, no parity, 8 data bits, 1 stop bit; one receive
-// event reads at most kReadSize bytes.
+// event reads at most kReadSize bytes. With its start and stop bits a byte
+// takes ten bit times, so the line carries 960 bytes a second.
 inline constexpr QLatin1String kLineSettings("9600,n,8,1");
 inline constexpr int kReadSize = 1024;
+inline constexpr int kLineBytesPerSecond = 960;
 
 } // namespace Dimra

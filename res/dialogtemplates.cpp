@@ -23,6 +23,7 @@ const DialogTemplate &MainDialogTemplate()
             {IDC_BUTTON_CHANNEL1, ItemKind::PushButton, "确认", 228, 68, 24, 14, true, "buttonConfirmChannel1"},
             {IDC_BUTTON_CHANNEL2, ItemKind::PushButton, "确认", 228, 93, 24, 14, true, "buttonConfirmChannel2"},
             {IDC_BUTTON_CHANNEL3, ItemKind::PushButton, "确认", 228, 117, 24, 14, true, "buttonConfirmChannel3"},
+            // The serial control's entry: it has no window here, the link owns the port.
             {IDC_MSCOMM, ItemKind::SerialControl, "", 7, 6, 22, 22, false, "serialControl"},
             {IDC_COMBO_PORT, ItemKind::ComboBox, "", 46, 13, 48, 30, false, "comboPort"},
             {IDC_STATIC, ItemKind::CentredLabel, "频率", 8, 49, 24, 8, false, "labelFrequency"},

@@ -1,6 +1,7 @@
 #include "mscomm.h"
 
 #include "commport.h"
+#include "mscomm_p.h"
 #include "opendiagnosis.h"
 #include "serialerror.h"
 
@@ -11,17 +12,6 @@
 #include <QThread>
 
 #include <algorithm>
-#include <cerrno>
-#include <cmath>
-
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <termios.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -29,20 +19,15 @@ namespace {
 // a field exchange); beyond that the system's own buffers hold the line back.
 constexpr qint64 kReadBufferSize = 64 * 1024;
 
-// The port is locked with a file named LCK.. and its path, which must fit
-// in a file name.
-constexpr qsizetype kLongestLockedPath = 240;
-
 } // namespace
 
 CMSComm::CMSComm(QObject *parent)
     : QObject(parent)
 {
     m_port.setReadBufferSize(kReadBufferSize);
-    m_paceTimer.setSingleShot(true);
-    m_paceTimer.setTimerType(Qt::PreciseTimer);
-    m_lineClock.start();
-    connect(&m_paceTimer, &QTimer::timeout, this, &CMSComm::pumpOutput);
+    m_pacer.setByteTimeUs(ByteTimeUs(m_settings));
+    connect(&m_pacer, &COutputPacer::frameWritten, this, &CMSComm::frameWritten);
+    connect(&m_pacer, &COutputPacer::writeFailed, this, &CMSComm::onWriteFailed);
     connect(&m_port, &QSerialPort::readyRead, this, &CMSComm::postReceiveIfWaiting);
     connect(&m_port, &QSerialPort::errorOccurred, this, &CMSComm::onPortError);
 }
@@ -103,6 +88,7 @@ void CMSComm::put_Settings(const QString &settings)
                                    .arg(portLabel(), settings, m_port.errorString()));
     }
     m_settings = *parsed;
+    m_pacer.setByteTimeUs(ByteTimeUs(m_settings));
 }
 
 void CMSComm::put_InputLen(short length)
@@ -138,15 +124,10 @@ void CMSComm::put_PortOpen(bool open)
         if (m_port.isOpen()) {
             // What still waits is at most one frame per setting: the board
             // gets the values the user set last before the port closes.
-            while (!m_output.isEmpty()) {
-                const qint64 n = writeToLine(m_output.head());
-                if (n <= 0)
-                    break;
-                m_output.consume(n);
-            }
+            m_pacer.flush();
             m_port.close();
         }
-        dropOutput();
+        m_pacer.clear();
         return;
     }
     if (m_port.isOpen())
@@ -158,29 +139,17 @@ void CMSComm::put_PortOpen(bool open)
         throw CSerialError(QStringLiteral("无法打开 %1：%2。").arg(portLabel(), target.description),
                            CSerialError::NoSuchDevice);
 
-    QString portName = target.device;
-#ifdef Q_OS_LINUX
-    // A path that is not valid text cannot pass through the port's name
-    // unchanged, and a very long one makes a lock file name longer than a
-    // name may be; the system's own link to an open handle on it serves.
-    int pathHandle = -1;
-    if (QFile::encodeName(target.device) != target.nativePath || target.nativePath.size() > kLongestLockedPath) {
-        pathHandle = ::open(target.nativePath.constData(), O_PATH | O_CLOEXEC);
-        if (pathHandle >= 0)
-            portName = QStringLiteral("/proc/self/fd/%1").arg(pathHandle);
+    bool opened = false;
+    {
+        const SerialSystem::PortName portName(target.device, target.nativePath);
+        m_port.setPortName(portName.name());
+        m_port.setBaudRate(m_settings.baudRate);
+        m_port.setParity(m_settings.parity);
+        m_port.setDataBits(m_settings.dataBits);
+        m_port.setStopBits(m_settings.stopBits);
+        m_port.setFlowControl(QSerialPort::NoFlowControl);
+        opened = m_port.open(QIODevice::ReadWrite);
     }
-#endif
-    m_port.setPortName(portName);
-    m_port.setBaudRate(m_settings.baudRate);
-    m_port.setParity(m_settings.parity);
-    m_port.setDataBits(m_settings.dataBits);
-    m_port.setStopBits(m_settings.stopBits);
-    m_port.setFlowControl(QSerialPort::NoFlowControl);
-    const bool opened = m_port.open(QIODevice::ReadWrite);
-#ifdef Q_OS_LINUX
-    if (pathHandle >= 0)
-        ::close(pathHandle);
-#endif
     if (!opened)
         throw DiagnoseOpenFailure(deviceLabel(target.device), target.nativePath, m_port.errorString(),
                                   m_strDevicePath.isEmpty() ? CommPortVariable(m_nCommPort) : QString());
@@ -195,37 +164,25 @@ void CMSComm::put_PortOpen(bool open)
     m_nativeDevice = target.nativePath;
     m_bLossPending = false;
     m_bLossInOutput = false;
-    dropOutput();
-    m_nLineFreeAtUs = 0;
-#ifdef Q_OS_UNIX
-    struct stat st;
-    m_nDeviceId = ::fstat(m_port.handle(), &st) == 0 ? quint64(st.st_rdev) : 0;
-#endif
+    m_pacer.clear(true);
+    m_nDeviceId = SerialSystem::deviceId(m_port);
 }
 
-void CMSComm::put_Output(const QByteArray &bytes, int mergeKey)
+void CMSComm::put_Output(const QByteArray &bytes, int mergeKey, int tag)
 {
     if (!m_port.isOpen()) {
         if (m_bLossPending)
             return; // the device is gone and that is being reported already
         throw CSerialError(QStringLiteral("%1 没有打开，无法发送数据。").arg(portLabel()));
     }
-    m_output.push(bytes, mergeKey);
-
     // A vanished device found while sending shows up as an error of this write.
     ++m_nOutputDepth;
-    pumpOutput();
+    m_pacer.push(bytes, mergeKey, tag);
     --m_nOutputDepth;
     if (m_bLossInOutput) {
         m_bLossInOutput = false;
         throw CSerialError(m_strLossText, CSerialError::DeviceLost, m_strLossDetails);
     }
-}
-
-void CMSComm::dropOutput()
-{
-    m_output.clear();
-    m_paceTimer.stop();
 }
 
 qint64 CMSComm::get_InBufferCount() const
@@ -235,93 +192,23 @@ qint64 CMSComm::get_InBufferCount() const
 
 qint64 CMSComm::get_OutBufferCount() const
 {
-    return m_output.byteCount();
-}
-
-double CMSComm::byteTimeUs() const
-{
-    // Start bit, data bits, parity bit, stop bits.
-    const int stopBits = m_settings.stopBits == QSerialPort::OneStop ? 1 : 2;
-    const int bits = 1 + int(m_settings.dataBits) + (m_settings.parity == QSerialPort::NoParity ? 0 : 1) + stopBits;
-    return 1e6 * bits / std::max<qint32>(m_settings.baudRate, 1);
-}
-
-qint64 CMSComm::bytesOnLine() const
-{
-    // The line's speed says how much of what we wrote can still be on its
-    // way; where the driver tells how much it still holds, that counts too.
-    const qint64 now = m_lineClock.nsecsElapsed() / 1000;
-    const qint64 modelled = m_nLineFreeAtUs > now ? qint64(std::ceil((m_nLineFreeAtUs - now) / byteTimeUs())) : 0;
-    int queued = 0;
-#ifdef Q_OS_UNIX
-    if (::ioctl(m_port.handle(), TIOCOUTQ, &queued) != 0)
-        queued = 0;
-#endif
-    return std::max<qint64>(modelled, queued);
-}
-
-qint64 CMSComm::writeToLine(const QByteArray &bytes)
-{
-#ifdef Q_OS_UNIX
-    // Straight to the descriptor, which is non-blocking: a full buffer says
-    // EAGAIN and the bytes stay here, instead of piling up in the port.
-    qint64 n;
-    do
-        n = ::write(m_port.handle(), bytes.constData(), size_t(bytes.size()));
-    while (n < 0 && errno == EINTR);
-    return n;
-#else
-    return m_port.write(bytes);
-#endif
-}
-
-void CMSComm::pumpOutput()
-{
-    while (m_port.isOpen() && !m_output.isEmpty()) {
-        const QByteArray &next = m_output.head();
-        const qint64 onLine = bytesOnLine();
-        // Room for one frame beyond the one on the wire, no more.
-        if (onLine > next.size()) {
-            m_paceTimer.start(std::max(1, int(std::ceil((onLine - next.size()) * byteTimeUs() / 1000))));
-            return;
-        }
-        const qint64 n = writeToLine(next);
-        const int error = n < 0 ? errno : 0;
-        if (n > 0) {
-            const qint64 now = m_lineClock.nsecsElapsed() / 1000;
-            m_nLineFreeAtUs = std::max(now, m_nLineFreeAtUs) + qint64(std::ceil(n * byteTimeUs()));
-            m_output.consume(n);
-            continue;
-        }
-        if (n < 0) {
-            const QString reason = lossReason(error);
-            if (!reason.isEmpty()) {
-                loseDevice(reason);
-                return;
-            }
-        }
-        // The system takes nothing just now: try again one frame later.
-        m_paceTimer.start(std::max(1, int(std::ceil(next.size() * byteTimeUs() / 1000))));
-        return;
-    }
+    return m_pacer.byteCount();
 }
 
 bool CMSComm::WaitForOutputDrained(int msecs)
 {
     QDeadlineTimer deadline(msecs);
     while (m_port.isOpen()) {
-        pumpOutput();
-        if (m_output.isEmpty() && bytesOnLine() == 0)
+        m_pacer.pump();
+        if (m_pacer.isEmpty() && m_pacer.bytesOnLine() == 0)
             break;
         if (deadline.hasExpired())
             return false;
-        QThread::usleep(qMax<qint64>(100, qint64(byteTimeUs())));
+        QThread::usleep(qMax<qint64>(100, qint64(m_pacer.byteTimeUs())));
     }
     if (!m_port.isOpen())
         return false;
-#ifdef Q_OS_UNIX
-    ::tcdrain(m_port.handle()); // a real UART: until its last bit is out
-#endif
+    SerialSystem::drain(m_port);
     return true;
 }
 
@@ -349,26 +236,16 @@ void CMSComm::onPortError(QSerialPort::SerialPortError error)
     loseDevice(reason);
 }
 
+void CMSComm::onWriteFailed(int error)
+{
+    const QString reason = lossReason(error);
+    if (!reason.isEmpty())
+        loseDevice(reason);
+}
+
 QString CMSComm::lossReason(int error) const
 {
-#ifdef Q_OS_UNIX
-    if (error == EIO || error == ENXIO || error == ENODEV || error == EPIPE || error == EBADF)
-        return qt_error_string(error);
-    struct stat st;
-    if (::stat(m_nativeDevice.constData(), &st) != 0)
-        return qt_error_string(errno); // the device node is gone
-    if (m_nDeviceId != 0 && quint64(st.st_rdev) != m_nDeviceId)
-        return QStringLiteral("%1 now names another device").arg(m_strDevice);
-    pollfd pfd{m_port.handle(), POLLOUT, 0};
-    if (::poll(&pfd, 1, 0) > 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)))
-        return QStringLiteral("hang-up");
-    int queued = 0;
-    if (::ioctl(m_port.handle(), TIOCOUTQ, &queued) != 0 && (errno == EIO || errno == ENXIO || errno == ENODEV))
-        return qt_error_string(errno);
-    return QString();
-#else
-    return error != 0 ? qt_error_string(error) : m_port.errorString();
-#endif
+    return SerialSystem::lossReason(m_port, m_nativeDevice, m_nDeviceId, m_strDevice, error);
 }
 
 void CMSComm::loseDevice(const QString &reason)
@@ -378,7 +255,7 @@ void CMSComm::loseDevice(const QString &reason)
     m_strLossText = QStringLiteral("与串口 %1 的连接已中断。设备可能已被拔出，或对端已关闭。")
                         .arg(deviceLabel(m_strDevice));
     m_strLossDetails = reason;
-    dropOutput();
+    m_pacer.clear();
     m_port.close();
     if (m_nOutputDepth > 0) {
         m_bLossInOutput = true; // put_Output reports it by throwing

@@ -1,15 +1,13 @@
 #pragma once
 
-#include "outputqueue.h"
+#include "outputpacer.h"
 #include "serialerror.h"
 #include "serialsettings.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
-#include <QTimer>
 
 // The serial communications control. Every operation reads or writes one
 // property, as the dialog's open sequence expects: set CommPort, InputMode,
@@ -23,7 +21,9 @@
 // comEvDeviceLost; get_ErrorText() then says what happened. A line that is
 // merely slow (a full output buffer, a far end that reads late) is not a
 // loss: output never goes faster than the line carries it, and what the
-// line cannot take yet waits here, newest value first (see put_Output).
+// line cannot take yet waits in the pacer, newest value first (see
+// put_Output). What the system is asked directly lives in mscomm_unix.cpp
+// and mscomm_win.cpp.
 class CMSComm : public QObject
 {
     Q_OBJECT
@@ -50,9 +50,10 @@ public:
 
     // Sends all bytes, in one write when the line is free. At most about one
     // frame waits in the system beyond the one on the wire; the rest waits
-    // here, where bytes pushed under a merge key replace unsent bytes of the
-    // same key in their place, so that the latest value wins.
-    void put_Output(const QByteArray &bytes, int mergeKey = COutputQueue::NoMerge);
+    // in the pacer, where bytes pushed under a merge key replace unsent bytes
+    // of the same key in their place, so that the latest value wins. The
+    // tag comes back with frameWritten.
+    void put_Output(const QByteArray &bytes, int mergeKey = COutputQueue::NoMerge, int tag = 0);
     // Bytes received and not yet taken by get_Input, and bytes still
     // waiting here for the line.
     qint64 get_InBufferCount() const;
@@ -79,14 +80,13 @@ public:
 
 signals:
     void OnComm();
+    // Bytes given to put_Output have all been handed to the system, paced
+    // to the line; bytes merged away never are.
+    void frameWritten(int mergeKey, int tag);
 
 private:
     void onPortError(QSerialPort::SerialPortError error);
-    void pumpOutput();
-    void dropOutput(); // what waits for the line is for a port that is gone
-    qint64 writeToLine(const QByteArray &bytes);
-    qint64 bytesOnLine() const;
-    double byteTimeUs() const;
+    void onWriteFailed(int error);
     QString lossReason(int error) const;
     void loseDevice(const QString &reason);
     bool receiveWaiting() const; // RThreshold bytes or more wait
@@ -99,7 +99,7 @@ private:
     QSerialPort m_port;
     short m_nCommPort = 1;
     QString m_strDevicePath; // opened instead of CommPort's device when set
-    long m_nInputMode = comInputModeText;
+    long m_nInputMode = comInputModeText; // kept as set: get_Input always hands over raw bytes
     SerialSettings m_settings;
     short m_nInputLen = 0;
     short m_nRThreshold = 0;
@@ -110,10 +110,7 @@ private:
     QString m_strLossText;
     QString m_strLossDetails;
 
-    COutputQueue m_output;
-    QTimer m_paceTimer;          // runs only while output waits for the line
-    QElapsedTimer m_lineClock;
-    qint64 m_nLineFreeAtUs = 0;  // when, on m_lineClock, the line has sent all we gave it
+    COutputPacer m_pacer{m_port};
     quint64 m_nDeviceId = 0;     // the device node opened, to notice it vanish or change
 
     bool m_bReceivePosted = false;

@@ -13,9 +13,14 @@
 //
 // `where` names the device for the user ("/dev/ttyUSB0（COM1）"), `path` is
 // the path as the system takes it, `systemText` what the open reported and
-// `variable` the environment variable that names the port's device.
+// `variable` the environment variable that names the port's device. The
+// device is looked at in opendiagnosis_unix.cpp (opendiagnosis_win.cpp).
 CSerialError DiagnoseOpenFailure(const QString &where, const QByteArray &path, const QString &systemText,
                                  const QString &variable);
+
+// The message for a failure no cause is known for; the system's words go
+// to the details.
+CSerialError UndiagnosedOpenFailure(const QString &where, const QString &systemText);
 
 // The advice for a device this user may not open, decided from its status
 // alone: join its group when that group is not root and may read and write

@@ -1,6 +1,7 @@
 #include "serialsettings.h"
 
 #include <QStringList>
+#include <algorithm>
 
 namespace {
 
@@ -57,4 +58,11 @@ std::optional<SerialSettings> ParseSerialSettings(const QString &text)
         return std::nullopt;
 
     return SerialSettings{baud, *parity, *dataBits, *stopBits};
+}
+
+double ByteTimeUs(const SerialSettings &settings)
+{
+    const int stopBits = settings.stopBits == QSerialPort::OneStop ? 1 : 2;
+    const int bits = 1 + int(settings.dataBits) + (settings.parity == QSerialPort::NoParity ? 0 : 1) + stopBits;
+    return 1e6 * bits / std::max<qint32>(settings.baudRate, 1);
 }

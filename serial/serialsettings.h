@@ -23,3 +23,7 @@ struct SerialSettings
 // Parses a settings text; nothing for a malformed one. Parity is one of
 // n, e, o, m, s (either case), data bits 5 to 8, stop bits 1, 1.5 or 2.
 std::optional<SerialSettings> ParseSerialSettings(const QString &text);
+
+// How long one byte takes on a line with these settings, in microseconds:
+// start bit, data bits, parity bit and stop bits.
+double ByteTimeUs(const SerialSettings &settings);

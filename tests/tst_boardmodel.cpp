@@ -1,5 +1,5 @@
 #include "boardmodel.h"
-#include "capturingprotocol.h"
+#include "codechost.h"
 #include "framereader.h"
 #include "protocolnumbers.h"
 
@@ -8,7 +8,7 @@
 namespace {
 
 // The host side without a window: builds frames and parses replies as the app does.
-using Host = CapturingProtocol;
+using Host = CodecHost;
 
 QByteArray frameFor(int code, int value)
 {
@@ -41,7 +41,6 @@ class tst_BoardModel : public QObject
     Q_OBJECT
 
 private slots:
-    void init() { CDimraProtocol::ResetRxCounter(); }
 
     void readerFindsFramesInAnySplit();
     void readerRejectsAndResynchronises_data();
@@ -140,9 +139,9 @@ void tst_BoardModel::reportAnswersOpenLinkWithFourReplies()
                                                            "3DAA0003000100EB" "3DAA00040003010000EF")
                                            .toHex(' '));
     Host host;
-    host.ReceiveBytes(allBytes(sent));
-    QVERIFY(host.m_bLinked);
-    QCOMPARE(host.m_nFrequency, 1000);
+    host.receive(allBytes(sent));
+    QVERIFY(host.linked());
+    QCOMPARE(host.valueOr(CDimraProtocol::CmdFrequency, -1), 1000);
 }
 
 void tst_BoardModel::setCommandsChangeTheStateSilentlyInReportMode()
@@ -179,7 +178,6 @@ void tst_BoardModel::noisyReportsStillLinkTheHost()
 {
     int wrongLengthReplies = 0;
     for (quint32 seed = 1; seed <= 200; ++seed) {
-        CDimraProtocol::ResetRxCounter();
         CBoardModel board(CBoardModel::Noisy, seed);
         board.state() = {7000, {1, 2, 3}};
         QList<CBoardModel::Output> sent;
@@ -187,12 +185,12 @@ void tst_BoardModel::noisyReportsStillLinkTheHost()
         for (const CBoardModel::Output &o : sent)
             wrongLengthReplies += o.meaning == QStringLiteral("长度错误的回复");
         Host host;
-        host.ReceiveBytes(allBytes(sent));
-        QVERIFY2(host.m_bLinked, qPrintable(QString::number(seed)));
-        QCOMPARE(host.m_nChannel1, 1);
-        QCOMPARE(host.m_nChannel2, 2);
-        QCOMPARE(host.m_nChannel3, 3);
-        QCOMPARE(host.m_nFrequency, 7000);
+        host.receive(allBytes(sent));
+        QVERIFY2(host.linked(), qPrintable(QString::number(seed)));
+        QCOMPARE(host.valueOr(CDimraProtocol::CmdChannel1, -1), 1);
+        QCOMPARE(host.valueOr(CDimraProtocol::CmdChannel2, -1), 2);
+        QCOMPARE(host.valueOr(CDimraProtocol::CmdChannel3, -1), 3);
+        QCOMPARE(host.valueOr(CDimraProtocol::CmdFrequency, -1), 7000);
     }
     QVERIFY(wrongLengthReplies > 0); // the noise did include them
 }

@@ -1,28 +1,7 @@
-#include "capturingprotocol.h"
-#include "envoverride.h"
-#include "mscomm.h"
+#include "codechost.h"
 #include "protocolnumbers.h"
-#include "ptypair.h"
 
 #include <QTest>
-
-namespace {
-
-// Keeps the frames, and counts the store exchanges a frame causes.
-class RecordingProtocol : public CapturingProtocol
-{
-public:
-    int storeExchanges = 0;
-
-    bool UpdateData(bool bSaveAndValidate) override
-    {
-        if (!bSaveAndValidate)
-            ++storeExchanges;
-        return true;
-    }
-};
-
-} // namespace
 
 class tst_CommandFrames : public QObject
 {
@@ -34,9 +13,8 @@ private slots:
     void checksumMatchesTheBytesSent_data();
     void checksumMatchesTheBytesSent();
     void headerImageIsSetOnce();
-    void checksumWrapsAndRefreshesTheEdits();
-    void unknownCommandSendsNothing();
-    void frameGoesOutInOneWriteThroughThePort();
+    void checksumWrapsAndCountsOnlyTheEntriesAsked();
+    void unknownCommandBuildsNothing();
 };
 
 void tst_CommandFrames::workedFrames_data()
@@ -64,10 +42,8 @@ void tst_CommandFrames::workedFrames()
     QFETCH(int, code);
     QFETCH(int, value);
     QFETCH(QByteArray, frame);
-    RecordingProtocol protocol;
-    protocol.SendCommand(code, value);
-    QCOMPARE(protocol.frames.size(), 1);
-    QCOMPARE(protocol.frames.first().toHex(' ').toUpper(), frame.toHex(' ').toUpper());
+    CodecHost host;
+    QCOMPARE(host.frameFor(code, value).toHex(' ').toUpper(), frame.toHex(' ').toUpper());
 }
 
 void tst_CommandFrames::checksumMatchesTheBytesSent_data()
@@ -75,10 +51,10 @@ void tst_CommandFrames::checksumMatchesTheBytesSent_data()
     QTest::addColumn<int>("code");
     QTest::addColumn<int>("value");
     for (int v = Dimra::kDutyMin; v <= Dimra::kDutyMax; v += 7)
-        for (int c = 1; c <= 3; ++c)
+        for (int c = CDimraProtocol::CmdChannel1; c <= CDimraProtocol::CmdChannel3; ++c)
             QTest::addRow("channel %d at %d", c, v) << c << v;
     for (int f : {Dimra::kFrequencyMin, 26, 255, 256, 999, 1000, 1001, 1255, 1256, 65535, 99999, 149999, Dimra::kFrequencyMax})
-        QTest::addRow("frequency %d", f) << 4 << f;
+        QTest::addRow("frequency %d", f) << int(CDimraProtocol::CmdFrequency) << f;
 }
 
 void tst_CommandFrames::checksumMatchesTheBytesSent()
@@ -87,87 +63,57 @@ void tst_CommandFrames::checksumMatchesTheBytesSent()
     // and the data decode back to the value sent.
     QFETCH(int, code);
     QFETCH(int, value);
-    RecordingProtocol protocol;
-    protocol.SendCommand(code, value);
-    const QByteArray frame = protocol.frames.value(0);
-    QCOMPARE(frame.size(), code == 4 ? 10 : 8);
+    using namespace Dimra;
+    CodecHost host;
+    const QByteArray frame = host.frameFor(code, value);
+    QCOMPARE(frame.size(), kFrameOverhead + CDimraProtocol::DataLength(code));
     int sum = 0;
     for (int i = 0; i < frame.size() - 1; ++i)
         sum += uchar(frame.at(i));
     QCOMPARE(uchar(frame.back()), uchar(sum & 0xFF));
-    QCOMPARE(protocol.m_strChecksum, QString::asprintf("%02X", sum & 0xFF));
-    QCOMPARE(int(uchar(frame.at(3))), code);
-    if (code == 4)
-        QCOMPARE(uchar(frame.at(6)) * 1000 + uchar(frame.at(7)) * 256 + uchar(frame.at(8)), value);
+    QCOMPARE(host.codec.checksumText(), QString::asprintf("%02X", sum & 0xFF));
+    QCOMPARE(int(uchar(frame.at(kCodeOffset))), code);
+    const auto data = [&frame](int i) { return int(uchar(frame.at(kDataOffset + i))); };
+    if (code == CDimraProtocol::CmdFrequency)
+        QCOMPARE(data(0) * kFrequencyThousand + data(1) * 256 + data(2), value);
     else
-        QCOMPARE(int(uchar(frame.at(6))), value);
+        QCOMPARE(data(0), value);
 }
 
 void tst_CommandFrames::headerImageIsSetOnce()
 {
     // InitTxFrame fills the header entries of the frame image; a command
     // fills only its own entries and sums only its own length.
-    RecordingProtocol protocol;
-    protocol.SendCommand(CDimraProtocol::CmdFrequency, 1500); // data 01 01 F4 in entries 6-8
-    protocol.SendCommand(CDimraProtocol::CmdChannel1, 50);
-    QCOMPARE(protocol.frames.last(), QByteArray::fromHex("3DAA00010001321B"));
-    const QList<int> image(std::begin(protocol.m_nTxFrame), std::begin(protocol.m_nTxFrame) + 9);
+    CodecHost host;
+    host.frameFor(CDimraProtocol::CmdFrequency, 1500); // data 01 01 F4 in entries 6-8
+    QCOMPARE(host.frameFor(CDimraProtocol::CmdChannel1, 50), QByteArray::fromHex("3DAA00010001321B"));
+    QList<int> image;
+    for (int i = 0; i < 9; ++i)
+        image.append(host.codec.txFrameEntry(i));
     // The header as InitTxFrame left it, the channel frame's own entries,
     // and the frequency's 01 F4 still there, unsummed.
     QCOMPARE(image, (QList<int>{0x3D, 0xAA, 0x00, 1, 0x00, 1, 50, 0x01, 0xF4}));
 
-    // A protocol whose image was never filled sums zeros for the header.
-    struct Uninitialised : CDimraProtocol
-    {
-        QByteArray last;
-        void WriteFrame(const QByteArray &bytes) override { last = bytes; }
-    } bare;
-    bare.SendCommand(CDimraProtocol::CmdChannel1, 50);
-    QCOMPARE(bare.last, QByteArray::fromHex("3DAA000100013234"));
+    // A codec whose image was never filled sums zeros for the header.
+    CDimraProtocol bare;
+    QCOMPARE(bare.buildFrame(CDimraProtocol::CmdChannel1, 50), QByteArray::fromHex("3DAA000100013234"));
 }
 
-void tst_CommandFrames::checksumWrapsAndRefreshesTheEdits()
+void tst_CommandFrames::checksumWrapsAndCountsOnlyTheEntriesAsked()
 {
-    RecordingProtocol protocol;
-    protocol.m_nTxFrame[3] = 1;
-    protocol.m_nTxFrame[5] = 1;
-    protocol.m_nTxFrame[6] = 50; // 61 + 170 + 1 + 1 + 50 = 283
-    protocol.ComputeChecksum(7);
-    QCOMPARE(protocol.m_strChecksum, QStringLiteral("1B"));
-    QCOMPARE(protocol.storeExchanges, 1);
-    protocol.ComputeChecksum(6);
-    QCOMPARE(protocol.m_strChecksum, QStringLiteral("E9"));
+    CodecHost host;
+    host.frameFor(CDimraProtocol::CmdChannel1, 50); // 61 + 170 + 1 + 1 + 50 = 283
+    host.codec.ComputeChecksum(7);
+    QCOMPARE(host.codec.checksumText(), QStringLiteral("1B"));
+    host.codec.ComputeChecksum(6);
+    QCOMPARE(host.codec.checksumText(), QStringLiteral("E9"));
 }
 
-void tst_CommandFrames::unknownCommandSendsNothing()
+void tst_CommandFrames::unknownCommandBuildsNothing()
 {
-    RecordingProtocol protocol;
-    protocol.SendCommand(5, 1);
-    protocol.SendCommand(-1, 1);
-    QVERIFY(protocol.frames.isEmpty());
-}
-
-void tst_CommandFrames::frameGoesOutInOneWriteThroughThePort()
-{
-    PtyPair line;
-    QVERIFY(line.isValid());
-    const PortOverride com2(2, line.slavePath());
-
-    // The codec owns no port: whoever owns the line writes its frames.
-    struct PortProtocol : CDimraProtocol
-    {
-        CMSComm m_comm;
-        void WriteFrame(const QByteArray &bytes) override { m_comm.put_Output(bytes); }
-    } protocol;
-    protocol.InitTxFrame();
-    protocol.m_comm.put_CommPort(2);
-    protocol.m_comm.put_PortOpen(true);
-    QVERIFY(protocol.m_comm.get_PortOpen());
-
-    protocol.SendCommand(4, 1500);
-    QCOMPARE(line.read().toHex(' '), QByteArray("3d aa 00 04 00 03 01 01 f4 e4"));
-    protocol.SendCommand(0, 0);
-    QCOMPARE(line.read().toHex(' '), QByteArray("3d aa 00 00 00 00 e7"));
+    CodecHost host;
+    QVERIFY(host.frameFor(5, 1).isEmpty());
+    QVERIFY(host.frameFor(-1, 1).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_CommandFrames)

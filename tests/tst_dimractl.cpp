@@ -1,5 +1,5 @@
 #include "boardmodel.h"
-#include "capturingprotocol.h"
+#include "codechost.h"
 #include "ctlformat.h"
 #include "ctloptions.h"
 #include "protocolnumbers.h"
@@ -51,7 +51,7 @@ QString describe(const CtlParse &parse)
         parts << QStringLiteral("json");
     if (o.verify)
         parts << QStringLiteral("verify");
-    for (int code : {4, 1, 2, 3})
+    for (int code : CDimraProtocol::kValueCodes)
         if (o.values[code])
             parts << QStringLiteral("%1=%2").arg(ValueKey(code)).arg(*o.values[code]);
     return parts.join(QLatin1Char(' '));
@@ -283,7 +283,7 @@ void tst_DimraCtl::onlyTheOpenLinkFrameReachesABoardThatNeverAnswers()
     QVERIFY2(run.finished && run.exitCode == 6, qPrintable(run.err));
     QVERIFY2(run.err.contains(QStringLiteral("nothing was set")), qPrintable(run.err));
     // The program has ended: all it ever wrote is waiting at the far end.
-    CapturingProtocol codec;
+    CodecHost codec;
     QCOMPARE(line.read().toHex(' '), codec.frameFor(CDimraProtocol::CmdOpenLink, 0).toHex(' '));
 }
 
@@ -292,7 +292,7 @@ void tst_DimraCtl::settingsFollowTheChannel1ReplyAndVerifyFindsADifference()
     PtyPair line;
     QProcess ctl;
     ctl.start(QStringLiteral(DIMRA_CTL_PROGRAM), words("-p @ set --ch1 40 --freq 2500 --verify", line.slavePath()));
-    CapturingProtocol codec;
+    CodecHost codec;
     const QByteArray openLink = codec.frameFor(CDimraProtocol::CmdOpenLink, 0);
 
     QCOMPARE(line.readExactly(int(openLink.size()), 5000).toHex(' '), openLink.toHex(' '));
@@ -316,7 +316,7 @@ void tst_DimraCtl::getCountsFromTheChannel1ReplyAndInventsNothing()
     PtyPair line;
     QProcess ctl;
     ctl.start(QStringLiteral(DIMRA_CTL_PROGRAM), words("-p @ -t 300 --json get", line.slavePath()));
-    const QByteArray openLink = CapturingProtocol().frameFor(CDimraProtocol::CmdOpenLink, 0);
+    const QByteArray openLink = CodecHost().frameFor(CDimraProtocol::CmdOpenLink, 0);
     QCOMPARE(line.readExactly(int(openLink.size()), 5000).toHex(' '), openLink.toHex(' '));
     // A reply left over from before the link, then the link and one more.
     QVERIFY(line.write(boardReply(2, 55) + boardReply(1, 40) + boardReply(3, 7)));

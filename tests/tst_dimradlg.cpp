@@ -25,23 +25,25 @@ SentValues decodeFrames(const QByteArray &bytes)
     return ValuesOf(CFrameReader().Feed(bytes));
 }
 
-// Writing the open-link frame fails once, with the port left open.
+// Writing the open-link frame fails once, with the port left open: the
+// failure comes as the port has opened, before the frame is written.
 class FailingWriteDlg : public CMyDimraDlg
 {
 public:
+    FailingWriteDlg()
+    {
+        connect(&m_comm, &CMSComm::frameWritten, this,
+                [this] { controlsEnabledAtWrite.append(m_sliderFrequency->isEnabled()); });
+        connect(&m_link, &CBoardLink::opened, this, [this] {
+            if (failNextWrite) {
+                failNextWrite = false;
+                throw CSerialError(QStringLiteral("写入失败（测试）"));
+            }
+        });
+    }
+
     bool failNextWrite = false;
     QList<bool> controlsEnabledAtWrite;
-
-protected:
-    void WriteFrame(const QByteArray &bytes) override
-    {
-        controlsEnabledAtWrite.append(m_sliderFrequency->isEnabled());
-        if (failNextWrite) {
-            failNextWrite = false;
-            throw CSerialError(QStringLiteral("写入失败（测试）"));
-        }
-        CMyDimraDlg::WriteFrame(bytes);
-    }
 };
 
 } // namespace

@@ -168,6 +168,9 @@ void tst_EndToEnd::noisyBoardEndsHoldingTheUsersValues()
     QCOMPARE(connectButton()->text(), UserText::kDisconnect);
     QTRY_VERIFY(m_dlg->m_bLinked);
     QTRY_COMPARE(m_dlg->m_sliderFrequency->value(), 1000);
+    // The frequency report's own redraw comes first; otherwise it would
+    // carry the frequency typed below out ahead of the channels.
+    QVERIFY(settle());
     confirm("Channel1", 12);
     confirm("Channel2", 34);
     confirm("Channel3", 56);

@@ -20,28 +20,23 @@
 
 namespace {
 
-void openAsTheDialogDoes(CMSComm &comm, short port);
+// Opens a port number with a receive notification for every byte; the
+// link's own open sequence is tested with the link.
+void openPort(CMSComm &comm, short port)
+{
+    comm.put_CommPort(port);
+    comm.put_RThreshold(1);
+    comm.put_PortOpen(true);
+}
 
 CSerialError openFailure(CMSComm &comm, short port)
 {
     try {
-        openAsTheDialogDoes(comm, port);
+        openPort(comm, port);
     } catch (const CSerialError &e) {
         return e;
     }
     return CSerialError(QString());
-}
-
-// The dialog's open sequence.
-void openAsTheDialogDoes(CMSComm &comm, short port)
-{
-    comm.put_CommPort(port);
-    comm.put_InputMode(CMSComm::comInputModeBinary);
-    comm.put_Settings(Dimra::kLineSettings);
-    comm.put_InputLen(Dimra::kReadSize);
-    comm.put_RThreshold(1);
-    comm.put_RTSEnable(true);
-    comm.put_PortOpen(true);
 }
 
 QString errorOf(const std::function<void()> &action)
@@ -63,7 +58,6 @@ class tst_MSComm : public QObject
 private slots:
     void settingsTexts_data();
     void settingsTexts();
-    void openSequenceOpensThePseudoTerminal();
     void settingsReachTheLine_data();
     void settingsReachTheLine();
     void outputReachesTheFarEndWhole();
@@ -126,23 +120,6 @@ void tst_MSComm::settingsTexts()
         QVERIFY2(error.contains(text.isEmpty() ? QStringLiteral("“”") : text), qPrintable(error));
 }
 
-void tst_MSComm::openSequenceOpensThePseudoTerminal()
-{
-    PtyPair line;
-    QVERIFY(line.isValid());
-    PortOverride com3(3, line.slavePath());
-    CMSComm comm;
-    QVERIFY(!comm.get_PortOpen());
-    openAsTheDialogDoes(comm, 3);
-    QVERIFY(comm.get_PortOpen());
-    QCOMPARE(comm.get_DevicePath(), line.slavePath());
-    comm.put_PortOpen(false);
-    QVERIFY(!comm.get_PortOpen());
-    comm.put_PortOpen(false); // closing a closed port is no error
-    openAsTheDialogDoes(comm, 3); // and it opens again
-    QVERIFY(comm.get_PortOpen());
-}
-
 void tst_MSComm::settingsReachTheLine_data()
 {
     QTest::addColumn<QString>("settings");
@@ -181,7 +158,7 @@ void tst_MSComm::outputReachesTheFarEndWhole()
     PtyPair line;
     PortOverride com1(1, line.slavePath());
     CMSComm comm;
-    openAsTheDialogDoes(comm, 1);
+    openPort(comm, 1);
     const QByteArray frame = QByteArray::fromHex("3DAA0004000396000084");
     comm.put_Output(frame);
     QCOMPARE(line.read(), frame);
@@ -204,7 +181,7 @@ void tst_MSComm::receivedBytesArriveThroughTheNotification()
         events.append(comm.get_CommEvent());
         received += comm.get_Input();
     });
-    openAsTheDialogDoes(comm, 1);
+    openPort(comm, 1);
     const QByteArray reply = QByteArray::fromHex("3DAA00010001321B");
     QVERIFY(line.write(reply));
     QTRY_COMPARE(received, reply);
@@ -225,7 +202,7 @@ void tst_MSComm::inputLenLimitsOneReadAndTheRestFollows()
         reads.append(chunk.size());
         received += chunk;
     });
-    openAsTheDialogDoes(comm, 1);
+    openPort(comm, 1);
     comm.put_InputLen(16);
     QByteArray burst;
     for (int i = 0; i < 100; ++i)
@@ -246,7 +223,7 @@ void tst_MSComm::staleBytesAreClearedAtOpen()
     CMSComm comm;
     QByteArray received;
     connect(&comm, &CMSComm::OnComm, this, [&] { received += comm.get_Input(); });
-    openAsTheDialogDoes(comm, 1);
+    openPort(comm, 1);
     QVERIFY(line.write("fresh"));
     QTRY_COMPARE(received, QByteArray("fresh"));
 }
@@ -255,7 +232,7 @@ void tst_MSComm::portNumberWithoutDeviceRaisesAnError()
 {
     CMSComm comm;
     // No machine has 255 serial ports; without an override it leads nowhere.
-    const QString error = errorOf([&] { openAsTheDialogDoes(comm, 255); });
+    const QString error = errorOf([&] { openPort(comm, 255); });
     QVERIFY2(error.contains(QStringLiteral("DIMRA_COM255")), qPrintable(error));
     QVERIFY(!comm.get_PortOpen());
 }
@@ -266,7 +243,7 @@ void tst_MSComm::devicePathIsOpenedInsteadOfTheCommPort()
     PortOverride com1(1, QStringLiteral("/dev/dimra-no-such-device"));
     CMSComm comm;
     comm.put_DevicePath(line.slavePath());
-    openAsTheDialogDoes(comm, 1);
+    openPort(comm, 1);
     QCOMPARE(comm.get_DevicePath(), line.slavePath());
     comm.put_Output("x");
     QCOMPARE(line.read(), QByteArray("x"));
@@ -284,9 +261,9 @@ void tst_MSComm::secondOpenSaysThePortIsInUse()
     PtyPair line;
     PortOverride com1(1, line.slavePath());
     CMSComm first;
-    openAsTheDialogDoes(first, 1);
+    openPort(first, 1);
     CMSComm second;
-    const QString error = errorOf([&] { openAsTheDialogDoes(second, 1); });
+    const QString error = errorOf([&] { openPort(second, 1); });
     QVERIFY2(error.contains(UserText::kInUse), qPrintable(error));
     QVERIFY(!second.get_PortOpen());
     QVERIFY(first.get_PortOpen());
@@ -297,7 +274,7 @@ void tst_MSComm::propertiesThatCannotChangeWhileOpen()
     PtyPair line;
     PortOverride com1(1, line.slavePath());
     CMSComm comm;
-    openAsTheDialogDoes(comm, 1);
+    openPort(comm, 1);
     QVERIFY(!errorOf([&] { comm.put_CommPort(2); }).isEmpty());
     QVERIFY(!errorOf([&] { comm.put_PortOpen(true); }).isEmpty());
     QCOMPARE(comm.get_CommPort(), short(1));
@@ -328,7 +305,7 @@ void tst_MSComm::deviceLossClosesThePortAndIsAnnouncedOnce()
         if (comm.get_CommEvent() == CMSComm::comEvReceive)
             comm.get_Input();
     });
-    openAsTheDialogDoes(comm, 1);
+    openPort(comm, 1);
     line.closeMaster();
     QTRY_VERIFY(events.contains(CMSComm::comEvDeviceLost));
     // A runaway error loop would never come to rest.
@@ -349,7 +326,7 @@ void tst_MSComm::writeToAVanishedDeviceThrowsOnceAndAnnouncesNothingElse()
     CMSComm comm;
     QSignalSpy notifications(&comm, &CMSComm::OnComm);
     QVERIFY(notifications.isValid());
-    openAsTheDialogDoes(comm, 1);
+    openPort(comm, 1);
     line.closeMaster();
     // The write comes before the event loop has noticed the loss.
     const QString error = errorOf([&] { comm.put_Output(QByteArray::fromHex("3DAA00000000E7")); });
@@ -373,7 +350,7 @@ void tst_MSComm::handlerExceptionDoesNotStopLaterNotifications()
             throw CSerialError(QStringLiteral("handler failed"));
         }
     });
-    openAsTheDialogDoes(comm, 1);
+    openPort(comm, 1);
     QTest::ignoreMessage(QtCriticalMsg, "Dimra: unhandled error in a serial event handler: handler failed");
     QVERIFY(line.write("a"));
     QTRY_COMPARE(received, QByteArray("a"));
@@ -388,7 +365,7 @@ void tst_MSComm::heldNotificationsArriveOnRelease()
     CMSComm comm;
     QByteArray received;
     connect(&comm, &CMSComm::OnComm, this, [&] { received += comm.get_Input(); });
-    openAsTheDialogDoes(comm, 1);
+    openPort(comm, 1);
     comm.HoldEvents();
     comm.HoldEvents();
     QVERIFY(line.write("held"));
@@ -409,7 +386,7 @@ void tst_MSComm::lossWhileHeldIsAnnouncedOnRelease()
     CMSComm comm;
     QList<short> events;
     connect(&comm, &CMSComm::OnComm, this, [&] { events.append(comm.get_CommEvent()); });
-    openAsTheDialogDoes(comm, 1);
+    openPort(comm, 1);
     comm.HoldEvents();
     line.closeMaster();
     QTRY_VERIFY(!comm.get_PortOpen()); // closed at once...
@@ -427,7 +404,7 @@ void tst_MSComm::busyLineSendsTheNewestValueOfEachKeyInFirstQueuedOrder()
     PtyPair line;
     PortOverride com1(1, line.slavePath());
     CMSComm comm;
-    openAsTheDialogDoes(comm, 1);
+    openPort(comm, 1);
     // A slow line, so that everything below is pushed while it is busy.
     comm.put_Settings(QStringLiteral("600,n,8,1"));
     const int none = COutputQueue::NoMerge;
@@ -449,7 +426,7 @@ void tst_MSComm::closingSendsWhatStillWaits()
     PtyPair line;
     PortOverride com1(1, line.slavePath());
     CMSComm comm;
-    openAsTheDialogDoes(comm, 1);
+    openPort(comm, 1);
     comm.put_Settings(QStringLiteral("600,n,8,1"));
     for (const QByteArray &frame : {QByteArray("open1"), QByteArray("a=1"), QByteArray("b=1"), QByteArray("b=2")})
         comm.put_Output(frame, frame.startsWith("open") ? COutputQueue::NoMerge : frame.at(0));
@@ -468,7 +445,7 @@ void tst_MSComm::fullLineIsBackPressureAndTheLastValueArrives()
     CMSComm comm;
     QSignalSpy notifications(&comm, &CMSComm::OnComm);
     QVERIFY(notifications.isValid());
-    openAsTheDialogDoes(comm, 1);
+    openPort(comm, 1);
     // A board that has stopped reading.
     QVERIFY(line.fillLine() > 0);
     for (int value = 1; value <= 100; ++value)
@@ -495,7 +472,7 @@ void tst_MSComm::heldEventsKeepTheReadBufferBounded()
     CMSComm comm;
     qint64 received = 0;
     connect(&comm, &CMSComm::OnComm, this, [&] { received += comm.get_Input().size(); });
-    openAsTheDialogDoes(comm, 1);
+    openPort(comm, 1);
     comm.HoldEvents();
     // A flood while a message is open: the port keeps a bounded amount
     // and the system's buffers hold back the rest.

@@ -1,115 +1,85 @@
-#include "dimraprotocol.h"
+#include "codechost.h"
 #include "hexconv.h"
 
 #include <QTest>
-
-namespace {
-
-// Records where replies move the sliders.
-class ParserUnderTest : public CDimraProtocol
-{
-public:
-    QList<QPair<int, int>> sliderMoves; // (row, position)
-
-    void feed(const QByteArray &hex)
-    {
-        for (const char b : QByteArray::fromHex(hex))
-            ProcessReplyByte(ReceivedByteText(uchar(b)));
-    }
-
-protected:
-    void SetSliderPos(int code, int position) override { sliderMoves.append({code, position}); }
-    void WriteFrame(const QByteArray &) override {}
-};
-
-} // namespace
 
 class tst_ReplyParser : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void init() { CDimraProtocol::ResetRxCounter(); }
-
-    void channelReplyIsStoredWithoutCheckingTheChecksum();
-    void frequencyReplyUsesTheCounter();
+    void channelReplyIsReportedWithoutCheckingTheChecksum();
+    void frequencyReplyIsReportedAtItsLastDataByteAndChecksum();
     void doubledFirstHeaderByteIsDroppedNotRetried();
-    void strayByteInStateZero();
-    void flagIsClearedByTheNextByte();
+    void strayByteBeforeAReplyIsPassedOver();
+    void theByteAfterAReplyStartsAfresh();
     void headerMismatches_data();
     void headerMismatches();
     void repliesOfOtherLengthsAreSkippedWhole_data();
     void repliesOfOtherLengthsAreSkippedWhole();
-    void everyByteInEveryStateKeepsTheParserSound();
+    void everyByteAfterEveryPrefixKeepsTheParserSound_data();
+    void everyByteAfterEveryPrefixKeepsTheParserSound();
     void frequencyOfWideTextsStopsAtTheIntLimits();
-    void storeExchangeAfterEveryByte();
+    void everyByteIsHeardBeforeTheReplyItCompletes();
+    void twoCodecsParseApart();
 
     void replyEffects_data();
     void replyEffects();
-    void onlyAChannel1ReplyEstablishesTheLink();
     void everyReplyInOneBatchTakesEffectInOrder();
     void replySplitByteByByteTakesEffectAtItsLastByte();
     void fieldsPersistAcrossReplies();
 };
 
-void tst_ReplyParser::channelReplyIsStoredWithoutCheckingTheChecksum()
+using Reports = QList<QPair<int, int>>;
+
+void tst_ReplyParser::channelReplyIsReportedWithoutCheckingTheChecksum()
 {
-    ParserUnderTest p;
-    const QByteArray bytes = QByteArray::fromHex("3DAA00010001325A");
+    CodecHost host;
+    const QByteArray bytes = QByteArray::fromHex("3DAA00010001325A"); // the checksum would be 1B
     for (int i = 0; i < bytes.size(); ++i) {
-        QCOMPARE(p.m_bRxFrameDone, 0);
-        p.ProcessReplyByte(ReceivedByteText(uchar(bytes.at(i))));
+        QVERIFY(host.reports.isEmpty());
+        host.receive(bytes.mid(i, 1));
     }
-    QCOMPARE(p.m_strRxFunction, QStringLiteral("01"));
-    QCOMPARE(p.m_strRxData, QStringLiteral("32"));
-    QCOMPARE(p.m_strRxByte, QStringLiteral("5A"));
-    QCOMPARE(p.m_bRxFrameDone, 1);
-    QCOMPARE(p.m_nRxState, 0);
+    QCOMPARE(host.reports, (Reports{{1, 0x32}}));
 }
 
-void tst_ReplyParser::frequencyReplyUsesTheCounter()
+void tst_ReplyParser::frequencyReplyIsReportedAtItsLastDataByteAndChecksum()
 {
-    ParserUnderTest p;
-    p.feed("3DAA0004000305");
-    QCOMPARE(p.m_nRxState, 6);
-    QCOMPARE(CDimraProtocol::RxCounter(), 1);
-    p.feed("00");
-    QCOMPARE(CDimraProtocol::RxCounter(), 2);
-    p.feed("00");
-    QCOMPARE(CDimraProtocol::RxCounter(), 0);
-    QCOMPARE(p.m_nRxState, 7);
-    p.feed("F3");
-    QCOMPARE(p.m_strRxData1, QStringLiteral("05"));
-    QCOMPARE(p.m_strRxData2, QStringLiteral("00"));
-    QCOMPARE(p.m_strRxData3, QStringLiteral("00"));
-    QCOMPARE(p.m_bRxFrameDone, 1);
-    QCOMPARE(p.m_nRxState, 0);
+    CodecHost host;
+    host.receive(QByteArray::fromHex("3DAA0004000305"));
+    host.receive(QByteArray::fromHex("00"));
+    host.receive(QByteArray::fromHex("00"));
+    QVERIFY(host.reports.isEmpty());
+    host.receive(QByteArray::fromHex("F3"));
+    QCOMPARE(host.reports, (Reports{{4, 5000}}));
 }
 
 void tst_ReplyParser::doubledFirstHeaderByteIsDroppedNotRetried()
 {
-    ParserUnderTest p;
-    p.feed("3D3DAA00010001325A");
-    QCOMPARE(p.m_bRxFrameDone, 0);
-    QVERIFY(p.m_strRxFunction.isEmpty());
+    CodecHost host;
+    host.receive(QByteArray::fromHex("3D3DAA00010001325A"));
+    QVERIFY(host.reports.isEmpty());
 }
 
-void tst_ReplyParser::strayByteInStateZero()
+void tst_ReplyParser::strayByteBeforeAReplyIsPassedOver()
 {
-    ParserUnderTest p;
-    p.feed("3C");
-    QCOMPARE(p.m_nRxState, 0);
-    QCOMPARE(p.m_bRxFrameDone, 0);
+    CodecHost host;
+    host.receive(QByteArray::fromHex("3C"));
+    QVERIFY(host.reports.isEmpty());
+    host.receive(QByteArray::fromHex("3DAA00020001285A"));
+    QCOMPARE(host.reports, (Reports{{2, 40}}));
 }
 
-void tst_ReplyParser::flagIsClearedByTheNextByte()
+void tst_ReplyParser::theByteAfterAReplyStartsAfresh()
 {
-    ParserUnderTest p;
-    p.feed("3DAA00020001285A");
-    QCOMPARE(p.m_bRxFrameDone, 1);
-    p.feed("3D");
-    QCOMPARE(p.m_bRxFrameDone, 0);
-    QCOMPARE(p.m_nRxState, 1);
+    // The byte after a reply is not taken for it again, and may begin the next.
+    CodecHost host;
+    host.receive(QByteArray::fromHex("3DAA00020001285A"));
+    QCOMPARE(host.reports.size(), 1);
+    host.receive(QByteArray::fromHex("3D"));
+    QCOMPARE(host.reports.size(), 1);
+    host.receive(QByteArray::fromHex("AA00030001075A"));
+    QCOMPARE(host.reports, (Reports{{2, 40}, {3, 7}}));
 }
 
 void tst_ReplyParser::headerMismatches_data()
@@ -125,12 +95,10 @@ void tst_ReplyParser::headerMismatches()
     // A mismatch drops the reply in progress; the next well-formed reply is
     // recognised in full.
     QFETCH(QByteArray, prefix);
-    ParserUnderTest p;
-    p.feed(prefix);
-    QCOMPARE(p.m_nRxState, 0);
-    p.feed("3DAA00030001425A");
-    QCOMPARE(p.m_bRxFrameDone, 1);
-    QCOMPARE(p.m_strRxData, QStringLiteral("42"));
+    CodecHost host;
+    host.receive(QByteArray::fromHex(prefix));
+    host.receive(QByteArray::fromHex("3DAA00030001425A"));
+    QCOMPARE(host.reports, (Reports{{3, 0x42}}));
 }
 
 void tst_ReplyParser::repliesOfOtherLengthsAreSkippedWhole_data()
@@ -147,50 +115,48 @@ void tst_ReplyParser::repliesOfOtherLengthsAreSkippedWhole_data()
 void tst_ReplyParser::repliesOfOtherLengthsAreSkippedWhole()
 {
     QFETCH(QByteArray, reply);
-    ParserUnderTest p;
-    const QByteArray bytes = QByteArray::fromHex(reply);
-    for (const char b : bytes) {
-        p.ProcessReplyByte(ReceivedByteText(uchar(b)));
-        QCOMPARE(p.m_bRxFrameDone, 0); // no effect, not even at its end
+    CodecHost host;
+    for (const char b : QByteArray::fromHex(reply)) {
+        host.receive(QByteArray(1, b));
+        QVERIFY(host.reports.isEmpty()); // no effect, not even at its end
     }
-    QCOMPARE(p.m_nRxState, 0);
-    QCOMPARE(CDimraProtocol::RxCounter(), 0);
 
-    // The parser is not stuck: a well-formed reply right after is recognised.
-    p.feed("3DAA000100011E00");
-    QCOMPARE(p.m_bRxFrameDone, 1);
-    QCOMPARE(p.m_strRxData, QStringLiteral("1E"));
-    p.feed("3DAA0004000301 01F4E4");
-    QCOMPARE(p.m_bRxFrameDone, 1);
-    QCOMPARE(p.m_strRxData1 + p.m_strRxData2 + p.m_strRxData3, QStringLiteral("0101F4"));
+    // The parser is not stuck: well-formed replies right after are recognised.
+    host.receive(QByteArray::fromHex("3DAA000100011E00"));
+    host.receive(QByteArray::fromHex("3DAA0004000301 01F4E4"));
+    QCOMPARE(host.reports, (Reports{{1, 0x1E}, {4, 1500}}));
 }
 
-void tst_ReplyParser::everyByteInEveryStateKeepsTheParserSound()
+void tst_ReplyParser::everyByteAfterEveryPrefixKeepsTheParserSound_data()
+{
+    QTest::addColumn<QByteArray>("prefix");
+    QTest::addColumn<bool>("completes"); // any byte after it completes a reply
+    const QList<QPair<QByteArray, bool>> prefixes = {
+        {"", false}, {"3D", false}, {"3DAA", false}, {"3DAA00", false}, {"3DAA0001", false},
+        {"3DAA000100", false}, {"3DAA00010001", false}, {"3DAA00040003", false}, {"3DAA0004000301", false},
+        {"3DAA000400030102", false}, {"3DAA0001000132", true}, {"3DAA00010007", false}, {"3DAA00010000", false},
+    };
+    for (const auto &[prefix, completes] : prefixes)
+        QTest::newRow(prefix.isEmpty() ? "nothing" : prefix.constData()) << prefix << completes;
+}
+
+void tst_ReplyParser::everyByteAfterEveryPrefixKeepsTheParserSound()
 {
     // Bring the parser into each state with each kind of length, then offer
-    // every byte value: only the byte after a reply's data completes it, the
-    // counter runs only inside a three-byte reply's data and stays in 0-3,
-    // and the byte is kept as its text.
-    const QList<QByteArray> prefixes = {
-        "", "3D", "3DAA", "3DAA00", "3DAA0001", "3DAA000100",
-        "3DAA00010001", "3DAA00040003", "3DAA0004000301", "3DAA000400030102",
-        "3DAA0001000132", "3DAA00010007", "3DAA00010000",
-    };
-    for (const QByteArray &prefix : prefixes) {
-        for (int b = 0; b < 256; ++b) {
-            CDimraProtocol::ResetRxCounter();
-            ParserUnderTest p;
-            p.feed(prefix);
-            const bool completes = p.m_nRxState == 7;
-            p.ProcessReplyByte(ReceivedByteText(uchar(b)));
-            const QByteArray what = prefix + " then " + QByteArray::number(b);
-            QVERIFY2(p.m_bRxFrameDone == (completes ? 1 : 0), what);
-            QVERIFY2(p.m_nRxState == 6 || CDimraProtocol::RxCounter() == 0, what);
-            QVERIFY(CDimraProtocol::RxCounter() >= 0 && CDimraProtocol::RxCounter() <= 3);
-            QCOMPARE(p.m_strRxByte, IntToHex(b));
-        }
+    // every byte value: only the byte after a reply's data completes it, and
+    // an idle line after it brings the parser back to recognise the next
+    // reply in full.
+    QFETCH(QByteArray, prefix);
+    QFETCH(bool, completes);
+    for (int b = 0; b < 256; ++b) {
+        CodecHost host;
+        host.receive(QByteArray::fromHex(prefix));
+        host.receive(QByteArray(1, char(b)));
+        QVERIFY2(host.reports.size() == (completes ? 1 : 0), QByteArray::number(b));
+        host.reports.clear();
+        host.receive(QByteArray(256, '\0') + QByteArray::fromHex("3DAA0003000109 00"));
+        QVERIFY2(!host.reports.isEmpty() && host.reports.last() == qMakePair(3, 9), QByteArray::number(b));
     }
-    CDimraProtocol::ResetRxCounter();
 }
 
 void tst_ReplyParser::frequencyOfWideTextsStopsAtTheIntLimits()
@@ -199,23 +165,42 @@ void tst_ReplyParser::frequencyOfWideTextsStopsAtTheIntLimits()
     // takes any text: thousands too wide for an int saturate, not overflow.
     const QList<QPair<QString, int>> cases = {{"7FFFFFFF ", INT_MAX}, {"80000000 ", INT_MIN}};
     for (const auto &[thousands, frequency] : cases) {
-        ParserUnderTest p;
-        p.feed("3DAA00040003");
-        p.ProcessReplyByte(thousands);
-        p.feed("000000");
-        p.ApplyReply();
-        QCOMPARE(p.m_nFrequency, frequency);
+        CodecHost host;
+        host.receive(QByteArray::fromHex("3DAA00040003"));
+        host.codec.ProcessReplyByte(thousands);
+        host.receive(QByteArray::fromHex("000000"));
+        host.codec.ApplyReply();
+        QCOMPARE(host.valueOr(CDimraProtocol::CmdFrequency, 0), frequency);
     }
 }
 
-void tst_ReplyParser::storeExchangeAfterEveryByte()
+void tst_ReplyParser::everyByteIsHeardBeforeTheReplyItCompletes()
 {
-    struct Counting : ParserUnderTest {
-        int stores = 0;
-        bool UpdateData(bool save) override { stores += save ? 0 : 1; return true; }
-    } p;
-    p.feed("3DAA00010001");
-    QCOMPARE(p.stores, 6);
+    // What lets the window rewrite its edits after every received byte.
+    CodecHost host;
+    QList<int> heard; // reports made by the time each byte was heard
+    host.codec.setByteListener([&] { heard.append(int(host.reports.size())); });
+    host.receive(QByteArray::fromHex("3DAA00010001"));
+    QCOMPARE(heard.size(), 6);
+    host.receive(QByteArray::fromHex("0500"));
+    QCOMPARE(heard, (QList<int>{0, 0, 0, 0, 0, 0, 0, 0}));
+    QCOMPARE(host.reports, (Reports{{1, 5}}));
+}
+
+void tst_ReplyParser::twoCodecsParseApart()
+{
+    // Each codec counts the data bytes of its own replies: two boards'
+    // frequency replies interleaved byte by byte both come through.
+    CodecHost first;
+    CodecHost second;
+    const QByteArray a = QByteArray::fromHex("3DAA000400030101F4E4");
+    const QByteArray b = QByteArray::fromHex("3DAA00040003050000F3");
+    for (int i = 0; i < a.size(); ++i) {
+        first.receive(a.mid(i, 1));
+        second.receive(b.mid(i, 1));
+    }
+    QCOMPARE(first.reports, (Reports{{4, 1500}}));
+    QCOMPARE(second.reports, (Reports{{4, 5000}}));
 }
 
 void tst_ReplyParser::replyEffects_data()
@@ -261,58 +246,51 @@ void tst_ReplyParser::replyEffects()
     QFETCH(int, channel3);
     QFETCH(bool, linked);
 
-    ParserUnderTest p;
-    p.ReceiveBytes(QByteArray::fromHex(replies));
-    QCOMPARE(p.m_nFrequency, frequency);
-    QCOMPARE(p.m_nChannel1, channel1);
-    QCOMPARE(p.m_nChannel2, channel2);
-    QCOMPARE(p.m_nChannel3, channel3);
-    QCOMPARE(p.m_bLinked, linked);
-    QCOMPARE(p.m_bRxFrameDone, 0);
-}
-
-void tst_ReplyParser::onlyAChannel1ReplyEstablishesTheLink()
-{
-    ParserUnderTest p;
-    p.ReceiveBytes(QByteArray::fromHex("3DAA000200010A00" "3DAA000300010A00" "3DAA00040003010000 00"));
-    QVERIFY(!p.m_bLinked);
-    p.ReceiveBytes(QByteArray::fromHex("3DAA000100010000"));
-    QVERIFY(p.m_bLinked);
+    // The window's values before any reply: what a row shows when nothing
+    // was reported for it.
+    CodecHost host;
+    host.receive(QByteArray::fromHex(replies));
+    QCOMPARE(host.valueOr(CDimraProtocol::CmdFrequency, Dimra::kFrequencyMin), frequency);
+    QCOMPARE(host.valueOr(CDimraProtocol::CmdChannel1, 0), channel1);
+    QCOMPARE(host.valueOr(CDimraProtocol::CmdChannel2, 0), channel2);
+    QCOMPARE(host.valueOr(CDimraProtocol::CmdChannel3, 0), channel3);
+    QCOMPARE(host.linked(), linked);
 }
 
 void tst_ReplyParser::everyReplyInOneBatchTakesEffectInOrder()
 {
     // The board answers the open-link frame with four reports in one burst,
     // and garbage between them does not hide any.
-    ParserUnderTest p;
-    p.ReceiveBytes(QByteArray::fromHex("3DAA000100010500" "FF00" "3DAA000200010600"
-                                       "3DAA000300010700" "3DAA000400030100FA00" "3D"));
-    const QList<QPair<int, int>> expected = {{1, 5}, {2, 6}, {3, 7}, {4, 1250}};
-    QCOMPARE(p.sliderMoves, expected);
-    QVERIFY(p.m_bLinked);
+    CodecHost host;
+    host.receive(QByteArray::fromHex("3DAA000100010500" "FF00" "3DAA000200010600"
+                                     "3DAA000300010700" "3DAA000400030100FA00" "3D"));
+    const Reports expected = {{1, 5}, {2, 6}, {3, 7}, {4, 1250}};
+    QCOMPARE(host.reports, expected);
+    QVERIFY(host.linked());
 }
 
 void tst_ReplyParser::replySplitByteByByteTakesEffectAtItsLastByte()
 {
-    ParserUnderTest p;
+    CodecHost host;
     const QByteArray bytes = QByteArray::fromHex("3DAA000200012812");
     for (int i = 0; i < bytes.size(); ++i) {
-        QCOMPARE(p.m_nChannel2, 0);
-        p.ReceiveBytes(bytes.mid(i, 1));
+        QVERIFY(host.reports.isEmpty());
+        host.receive(bytes.mid(i, 1));
     }
-    QCOMPARE(p.m_nChannel2, 40);
-    QCOMPARE(p.sliderMoves, (QList<QPair<int, int>>{{2, 40}}));
+    QCOMPARE(host.reports, (Reports{{2, 40}}));
 }
 
 void tst_ReplyParser::fieldsPersistAcrossReplies()
 {
-    ParserUnderTest p;
-    p.feed("3DAA000100013300");
-    p.feed("3DAA000400030500 00F3");
-    p.feed("3DAA0005");
-    QCOMPARE(p.m_strRxData, QStringLiteral("33"));
-    QCOMPARE(p.m_strRxData1, QStringLiteral("05"));
-    QCOMPARE(p.m_strRxFunction, QStringLiteral("05"));
+    // The data of the last one-byte and of the last three-byte reply stay,
+    // and a reply whose length does not fit its code reports them.
+    CodecHost host;
+    host.receive(QByteArray::fromHex("3DAA000100013300"));
+    host.receive(QByteArray::fromHex("3DAA000400030500 00F3"));
+    host.reports.clear();
+    host.receive(QByteArray::fromHex("3DAA00040001 09 00"));
+    host.receive(QByteArray::fromHex("3DAA00020003 070809 00"));
+    QCOMPARE(host.reports, (Reports{{4, 5000}, {2, 0x09}}));
 }
 
 QTEST_GUILESS_MAIN(tst_ReplyParser)

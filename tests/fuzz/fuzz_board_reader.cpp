@@ -2,7 +2,7 @@
 // and every frame the app builds read back with its value.
 
 #include "boardmodel.h"
-#include "capturingprotocol.h"
+#include "codechost.h"
 #include "framereader.h"
 #include "fuzzcheck.h"
 
@@ -25,9 +25,9 @@ void checkFrame(const CFrameReader::Frame &f)
 {
     if (f.verdict != CFrameReader::Good)
         return;
-    FUZZ_CHECK(f.code >= 0 && f.code <= 4);
-    FUZZ_CHECK(f.data.size() == CFrameReader::DataLength(f.code));
-    FUZZ_CHECK(f.raw.size() == 7 + f.data.size());
+    FUZZ_CHECK(CDimraProtocol::DataLength(f.code) >= 0);
+    FUZZ_CHECK(f.data.size() == CDimraProtocol::DataLength(f.code));
+    FUZZ_CHECK(f.raw.size() == Dimra::kFrameOverhead + f.data.size());
     uint sum = 0;
     for (qsizetype i = 0; i + 1 < f.raw.size(); ++i)
         sum += uchar(f.raw.at(i));
@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     // The first bytes choose the split and the app's frame; the rest is the line.
     const int chunk = 1 + data[0] % 16;
-    const int code = 1 + data[1] % 4;
+    const int code = CDimraProtocol::kValueCodes[data[1] % 4];
     const QByteArray line(reinterpret_cast<const char *>(data + 3), qsizetype(size - 3));
 
     CFrameReader whole;
@@ -61,9 +61,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     // A frame the app builds is accepted with the same value, as long as
     // no complete frame header is left waiting for the rest of its frame.
-    const int value = code == 4 ? 25 + int((uint(data[2]) * 1031u + size * 7u) % 149976u) : data[2] % 101;
-    const QByteArray frame = CapturingProtocol().frameFor(code, value);
-    const bool clean = whole.bufferedBytes() < 6;
+    using namespace Dimra;
+    const int value = code == CDimraProtocol::CmdFrequency
+        ? kFrequencyMin + int((uint(data[2]) * 1031u + size * 7u) % uint(kFrequencyMax - kFrequencyMin + 1))
+        : data[2] % (kDutyMax + 1);
+    const QByteArray frame = CodecHost().frameFor(code, value);
+    const bool clean = whole.bufferedBytes() < Dimra::kDataOffset;
     const QList<CFrameReader::Frame> after = whole.Feed(frame);
     if (clean) {
         FUZZ_CHECK(!after.isEmpty());

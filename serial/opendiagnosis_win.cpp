@@ -1,0 +1,8 @@
+#include "opendiagnosis.h"
+
+// Without a way to look at the device here, no cause is guessed.
+CSerialError DiagnoseOpenFailure(const QString &where, const QByteArray &, const QString &systemText,
+                                 const QString &)
+{
+    return UndiagnosedOpenFailure(where, systemText);
+}
