@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
 
 namespace {
@@ -47,8 +48,14 @@ CStopSignals *CStopSignals::watch(std::initializer_list<StopSignal> stops)
     }
     struct sigaction sa = {};
     sa.sa_handler = onSignal;
-    for (const StopSignal stop : stops)
+    sigset_t watched;
+    sigemptyset(&watched);
+    for (const StopSignal stop : stops) {
         ::sigaction(numberOf(stop), &sa, nullptr);
+        sigaddset(&watched, numberOf(stop));
+    }
+    // A signal the parent left blocked would never arrive.
+    ::pthread_sigmask(SIG_UNBLOCK, &watched, nullptr);
     return instance;
 }
 
