@@ -247,6 +247,9 @@ Exit codes:
   5  the port is in use by another program (the Dimra window, for example)
   6  the board did not answer within the timeout
   7  --verify found a different value
+Stopped by SIGINT, SIGTERM, SIGHUP or SIGPIPE, it lets what it sent reach
+the board, closes and unlocks the port, and ends by that signal (a shell
+shows 128 + its number: 130 after Ctrl+C).
 
 Examples:
   dimractl list

@@ -12,6 +12,11 @@ namespace {
 // For allReported: get waits for every value (only which entries are set counts).
 const BoardValues kAllValues = {std::nullopt, 0, 0, 0, 0};
 
+QString lostBoard(const QString &text)
+{
+    return QStringLiteral("lost the board: %1\nCheck the cable or adapter, then run the command again.").arg(text);
+}
+
 QString openFailure(const CSerialError &e)
 {
     switch (ExitCodeFor(e.kind())) {
@@ -192,8 +197,7 @@ void CCtlSession::onLost(const QString &text, const QString &details)
 
 void CCtlSession::reportLoss(const QString &text, const QString &details)
 {
-    finish(ExitIo, QStringLiteral("lost the board: %1\nCheck the cable or adapter, then run the command again.").arg(text),
-           details);
+    finish(ExitIo, lostBoard(text), details);
 }
 
 void CCtlSession::Stop(int signalNumber)
@@ -217,8 +221,7 @@ void CCtlSession::finish(int exitCode, const QString &message, const QString &de
     const CMSComm::CloseOutcome closed = m_link.close();
     if (exitCode == ExitOk && closed == CMSComm::DeviceLost) {
         exitCode = ExitIo;
-        text = QStringLiteral("lost the board: %1\nCheck the cable or adapter, then run the command again.")
-                   .arg(m_link.comm().get_ErrorText());
+        text = lostBoard(m_link.comm().get_ErrorText());
         why = m_link.comm().get_ErrorDetails();
     } else if (exitCode == ExitOk && closed == CMSComm::TimedOut) {
         exitCode = ExitIo;
