@@ -62,7 +62,7 @@ void CCtlSession::Start()
         // Opening ends with the open-link frame: a failure after the port
         // opened is one of writing.
         if (m_bPortOpened && e.kind() == CSerialError::DeviceLost)
-            reportLoss(e.text(), e.details());
+            onLost(e.text(), e.details());
         else if (m_bPortOpened)
             finish(ExitIo, QStringLiteral("cannot write to the port: %1").arg(e.text()), e.details());
         else
@@ -135,7 +135,7 @@ void CCtlSession::sendSettings()
         }
     } catch (const CSerialError &e) {
         if (e.kind() == CSerialError::DeviceLost)
-            reportLoss(e.text(), e.details());
+            onLost(e.text(), e.details());
         else
             finish(ExitIo,
                    QStringLiteral("sending failed: %1\nCheck the cable or adapter, then run the command again.").arg(e.text()),
@@ -191,11 +191,6 @@ void CCtlSession::onTimeout()
 }
 
 void CCtlSession::onLost(const QString &text, const QString &details)
-{
-    reportLoss(text, details);
-}
-
-void CCtlSession::reportLoss(const QString &text, const QString &details)
 {
     finish(ExitIo, lostBoard(text), details);
 }

@@ -45,7 +45,6 @@ private:
     void onReply(int code, int value);
     void onTimeout();
     void onLost(const QString &text, const QString &details);
-    void reportLoss(const QString &text, const QString &details);
     void sendSettings();
     bool allReported(const BoardValues &wanted) const;
     void compareReport();
