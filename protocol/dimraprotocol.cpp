@@ -10,7 +10,8 @@ namespace {
 
 // A frame's length is two bytes, the high one always 0.
 const QString kLengthHighText = IntToHex(0);
-// The length texts of the replies that carry a value.
+// The texts of the low length byte of each kind of frame.
+const QString kOpenLinkLengthText = IntToHex(CDimraProtocol::DataLength(CDimraProtocol::CmdOpenLink));
 const QString kDutyLengthText = IntToHex(CDimraProtocol::DataLength(CDimraProtocol::CmdChannel1));
 const QString kFrequencyLengthText = IntToHex(CDimraProtocol::DataLength(CDimraProtocol::CmdFrequency));
 
@@ -65,7 +66,10 @@ QByteArray CDimraProtocol::buildFrame(int code, int value)
         return QByteArray();
 
     using namespace Dimra;
-    QString str = m_strTxHead1 + m_strTxHead2 + m_strTxHead3 + IntToHex(code) + kLengthHighText + IntToHex(length);
+    const QString &lengthLow = code == CmdOpenLink ? kOpenLinkLengthText
+        : code == CmdFrequency                     ? kFrequencyLengthText
+                                                   : kDutyLengthText;
+    QString str = m_strTxHead1 + m_strTxHead2 + m_strTxHead3 + IntToHex(code) + kLengthHighText + lengthLow;
     m_nTxFrame[kCodeOffset] = code;
     m_nTxFrame[kLengthOffset + 1] = length;
     switch (code) {

@@ -1,5 +1,6 @@
 #!/bin/sh
-# Installs what is missing, builds Dimra and starts it.
+# Installs what is missing, builds the window and the virtual board (only
+# what it starts) and starts Dimra.
 #
 # Without a device named, it first starts the virtual board dimra-board on a
 # pseudo-terminal and points COM1 at it; the board stops when the window
@@ -27,7 +28,6 @@ while [ $# -gt 0 ]; do
 done
 
 tools/install-deps.sh
-# Only what this starts: the window and the virtual board, not the tests.
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --target dimra dimra-board
 
