@@ -19,6 +19,9 @@ bool CMyDimraApp::InitInstance()
     const CRunLanguage language(CRunLanguage::Window);
 
     CMyDimraDlg dlg;
+    // A logout (SIGTERM), a closed terminal or Ctrl+C in it close the port
+    // as Ctrl+Q does, lock and all, and end the program normally.
+    dlg.endSessionOnStopSignals();
     dlg.exec();
     return false;
 }

@@ -195,32 +195,52 @@ struct LinkedDialog
     }
 };
 
-// 2. From a key press on a linked slider to the frame's last byte at the far end.
-void sliderToWire()
+// 2. From a key press on a linked slider to the frame's last byte at the far
+// end, in two settings that the line's pacing tells apart. With the line
+// idle (presses at least a frame's line time apart), the frame goes out at
+// once: what is measured is the host's own time. With the line busy
+// (presses back to back, each as soon as the last frame arrived), a frame
+// waits for the one before it to leave: at most one frame's line time more.
+void sliderToWire(bool lineIdle)
 {
+    const char *what = lineIdle ? "slider to wire, line idle (presses a frame time apart), p99 of 1000"
+                                : "slider to wire, line busy (presses back to back), p99 of 1000";
     LinkedDialog linked;
     if (!linked.open()) {
-        std::printf("| slider to wire | (could not link) | | |\n");
+        std::printf("| %s | (could not link) | | |\n", what);
         return;
     }
     QCoreApplication::processEvents();
     FarEnd farEnd(linked.pty.master);
     QSlider *slider = linked.dlg->m_sliderChannel2;
+    constexpr int kFrameBytes = 8; // a channel frame
+    const qint64 frameTimeNs = qint64(kFrameBytes * 1e9 / kLineBytesPerSecond);
     Samples latencyMs;
+    qint64 lastPress = 0;
     for (int step = 0; step < 1000; ++step) {
+        if (lineIdle) {
+            // A frame time and a millisecond after the last press: its frame has left.
+            const qint64 due = lastPress + frameTimeNs + 1000000;
+            while (monotonicNs() < due)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        }
         const Qt::Key key = step % 2 == 0 ? Qt::Key_Right : Qt::Key_Left;
         const qint64 before = farEnd.received;
         const qint64 start = monotonicNs();
+        lastPress = start;
         QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
         QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
         QCoreApplication::sendEvent(slider, &press);
         QCoreApplication::sendEvent(slider, &release);
-        if (!waitFor([&] { return farEnd.received >= before + 8; }, 1000))
+        if (!waitFor([&] { return farEnd.received >= before + kFrameBytes; }, 1000))
             break;
         latencyMs.add((farEnd.lastArrival - start) / 1e6);
     }
-    printRow("slider to wire, p99 of 1000 steps", QStringLiteral("%1 ms (median %2 ms)").arg(latencyMs.p99(), 0, 'f', 3).arg(latencyMs.median(), 0, 'f', 3),
-             QStringLiteral("%1 ms").arg(latencyMs.max(), 0, 'f', 3), "p99 < 2 ms");
+    const QString target = lineIdle ? QStringLiteral("p99 < 2 ms")
+                                    : QStringLiteral("p99 < %1 ms (a frame time + 2 ms)").arg(frameTimeNs / 1e6 + 2, 0, 'f', 1);
+    printRow(what,
+             QStringLiteral("%1 ms (median %2 ms)").arg(latencyMs.p99(), 0, 'f', 3).arg(latencyMs.median(), 0, 'f', 3),
+             QStringLiteral("%1 ms").arg(latencyMs.max(), 0, 'f', 3), qPrintable(target));
 }
 
 // A far end that reads no faster than a 9600-baud UART drains, as a real
@@ -471,7 +491,8 @@ int main(int argc, char *argv[])
         dialog.show();
         receiving("bytes through the receive path (in the dialog)", [&](const QByteArray &bytes) { dialog.m_link.receive(bytes); });
     }
-    sliderToWire();
+    sliderToWire(true);
+    sliderToWire(false);
     for (const int rate : {125, 250, 500})
         fastDrag(rate, &messages);
     floodAbsorption();

@@ -11,6 +11,8 @@
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -45,8 +47,9 @@ CBoardServer::~CBoardServer()
     }
     if (m_bOwnFds) {
         ::close(m_inFd);
-        if (m_ptySlave >= 0)
-            ::close(m_ptySlave);
+        ::close(m_ptySlave);
+        if (m_opensFd >= 0)
+            ::close(m_opensFd);
     } else if (m_inFd >= 0) {
         ::fcntl(m_inFd, F_SETFL, m_inFlags);
         ::fcntl(m_outFd, F_SETFL, m_outFlags);
@@ -60,10 +63,25 @@ bool CBoardServer::OpenPty(QString *error)
         *error = tr("cannot create a pseudo-terminal: %1").arg(lastError());
         return false;
     }
+    // Every open and close of the device by a host shows here; the board's
+    // own end, opened before, is not counted.
+    m_opensFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_opensFd < 0
+        || ::inotify_add_watch(m_opensFd, QFile::encodeName(pty->slavePath).constData(), IN_OPEN | IN_CLOSE) < 0) {
+        *error = tr("cannot watch the pseudo-terminal %1: %2").arg(pty->slavePath, lastError());
+        if (m_opensFd >= 0)
+            ::close(m_opensFd);
+        m_opensFd = -1;
+        ::close(pty->master);
+        ::close(pty->slave);
+        return false;
+    }
     m_ptySlave = pty->slave;
     m_strDevice = pty->slavePath;
     Attach(pty->master, pty->master);
     m_bOwnFds = true;
+    auto *opens = new QSocketNotifier(m_opensFd, QSocketNotifier::Read, this);
+    connect(opens, &QSocketNotifier::activated, this, &CBoardServer::readOpens);
     return true;
 }
 
@@ -102,11 +120,6 @@ void CBoardServer::readInput()
     char buf[4096];
     const ssize_t n = ::read(m_inFd, buf, sizeof buf);
     if (n > 0) {
-        if (m_ptySlave >= 0) {
-            // A host has the port: let go of our end, so that its leaving shows.
-            ::close(m_ptySlave);
-            m_ptySlave = -1;
-        }
         const qint64 droppedBefore = m_nDropped;
         QList<CBoardModel::Output> answers;
         const QList<CFrameReader::Frame> frames = m_model->Receive(QByteArray(buf, int(n)), &answers);
@@ -119,10 +132,24 @@ void CBoardServer::readInput()
         writePending();
     } else if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
         return;
-    } else if (n < 0 && errno == EIO && !m_strDevice.isEmpty()) {
-        hostLeft();
     } else {
         endInput(n < 0 ? tr("reading the input failed: %1").arg(lastError()) : QString());
+    }
+}
+
+void CBoardServer::readOpens()
+{
+    alignas(inotify_event) char buf[4096];
+    ssize_t n;
+    while ((n = ::read(m_opensFd, buf, sizeof buf)) > 0) {
+        for (const char *p = buf; p < buf + n;) {
+            const auto *event = reinterpret_cast<const inotify_event *>(p);
+            if (event->mask & IN_OPEN)
+                ++m_nHostOpens;
+            if ((event->mask & IN_CLOSE) && m_nHostOpens > 0 && --m_nHostOpens == 0)
+                hostLeft();
+            p += sizeof(inotify_event) + event->len;
+        }
     }
 }
 
@@ -133,12 +160,16 @@ void CBoardServer::hostLeft()
         writePending(); // nothing owed: nothing to wake for
         emit answersDropped();
     }
-    m_ptySlave = ::open(QFile::encodeName(m_strDevice).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (m_ptySlave < 0) {
-        endInput(tr("cannot open %1 again: %2").arg(m_strDevice, lastError()));
-        return;
+    // However the host went, killed included, the line is as new for the
+    // next: not kept exclusive for a program that is gone (which would make
+    // every later open by an ordinary user fail as busy), raw, and without
+    // what was written for the host that left.
+    ::ioctl(m_ptySlave, TIOCNXCL);
+    termios tio;
+    if (::tcgetattr(m_ptySlave, &tio) == 0) {
+        ::cfmakeraw(&tio);
+        ::tcsetattr(m_ptySlave, TCSANOW, &tio);
     }
-    // What was written but never read was meant for the host that left.
     ::tcflush(m_ptySlave, TCIFLUSH);
 }
 

@@ -17,10 +17,12 @@ class QTimer;
 // wakes the server while nothing is to be sent. At most about a second of
 // line time waits: beyond it the oldest whole answers are dropped.
 //
-// On a pseudo-terminal the server holds its own end open until a host
-// speaks, so that reading never fails while no program has the port. Then
-// it lets go, so that the host closing the port shows as a hang-up: the
-// answers owed to that host are dropped, and the next host starts afresh.
+// On a pseudo-terminal the server holds its own end open all along, so that
+// reading never fails while no program has the port, and watches hosts open
+// and close the device. When the last host has closed it, however it ended
+// (killed included), the answers owed are dropped and the line is taken
+// back: not exclusive any more, raw, its unread bytes gone. The next host
+// starts afresh; nothing a host does ends the board.
 class CBoardServer : public QObject
 {
     Q_OBJECT
@@ -61,6 +63,7 @@ signals:
 
 private:
     void readInput();
+    void readOpens();
     void hostLeft();
     void endInput(const QString &error = QString());
     void enqueue(const CBoardModel::Output &answer);
@@ -75,7 +78,9 @@ private:
     int m_inFlags = -1; // as the caller had them
     int m_outFlags = -1;
     bool m_bOwnFds = false;
-    int m_ptySlave = -1; // our own end of the pseudo-terminal, held while no host is known
+    int m_ptySlave = -1; // our own end of the pseudo-terminal
+    int m_opensFd = -1;  // hosts opening and closing the device
+    int m_nHostOpens = 0;
     QString m_strDevice;
     QByteArray m_link; // the link made, to remove on exit
     QSocketNotifier *m_readNotifier = nullptr;

@@ -198,12 +198,12 @@ void CBridgeBoard::setLinked(bool linked)
     emit stateChanged();
 }
 
-bool CBridgeBoard::close(int msecs)
+bool CBridgeBoard::close(int marginMs)
 {
     m_retryTimer.stop();
     m_answerTimer.stop();
     m_reportTimer.stop();
     if (!m_link.isOpen())
         return true;
-    return m_link.close(msecs);
+    return m_link.close(marginMs) == CMSComm::Drained;
 }

@@ -50,9 +50,9 @@ public:
     // linked they wait for it.
     void command(const BoardValues &values);
 
-    // Sends what waits, waits at most msecs until it has left, and closes
-    // the port; false when not all of it left.
-    bool close(int msecs);
+    // Sends what waits, waits until it has left (its line time and at most
+    // marginMs more), and closes the port; false when not all of it left.
+    bool close(int marginMs);
 
 signals:
     void stateChanged();

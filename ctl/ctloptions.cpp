@@ -73,7 +73,55 @@ std::optional<int> boundedNumber(const QString &text, int min, int max, const QS
     return int(n);
 }
 
+// A lone low surrogate stands for one byte that was not UTF-8.
+constexpr char16_t kEscapedByteBase = 0xDC00;
+
 } // namespace
+
+QStringList CtlArguments(int argc, const char *const *argv)
+{
+    QStringList arguments;
+    for (int a = 0; a < argc; ++a) {
+        const QByteArray raw(argv[a]);
+        QString text;
+        for (qsizetype i = 0; i < raw.size();) {
+            const uchar lead = uchar(raw.at(i));
+            const int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+            if (length > 0 && i + length <= raw.size()) {
+                const QByteArray sequence = raw.mid(i, length);
+                const QString decoded = QString::fromUtf8(sequence);
+                if (decoded.toUtf8() == sequence) {
+                    text += decoded;
+                    i += length;
+                    continue;
+                }
+            }
+            text += QChar(char16_t(kEscapedByteBase + lead));
+            ++i;
+        }
+        arguments.append(text);
+    }
+    return arguments;
+}
+
+QByteArray CtlArgumentBytes(const QString &argument)
+{
+    QByteArray bytes;
+    QString run;
+    for (qsizetype i = 0; i < argument.size(); ++i) {
+        const QChar c = argument.at(i);
+        // The low half of a character beyond U+FFFF is no escaped byte.
+        const bool paired = i > 0 && argument.at(i - 1).isHighSurrogate();
+        if (!paired && c.unicode() >= kEscapedByteBase + 0x80 && c.unicode() <= kEscapedByteBase + 0xFF) {
+            bytes += run.toUtf8();
+            run.clear();
+            bytes += char(c.unicode() - kEscapedByteBase);
+        } else {
+            run += c;
+        }
+    }
+    return bytes + run.toUtf8();
+}
 
 CtlParse ParseCtlArguments(const QStringList &arguments)
 {
@@ -102,8 +150,7 @@ CtlParse ParseCtlArguments(const QStringList &arguments)
         return failure(CtlCommandLine::tr("one command at a time; \"%1\" is one too many").arg(positional.at(1)));
     const std::optional<CtlCommand> command = commandNamed(positional.first());
     if (!command)
-        return failure(CtlCommandLine::tr("unknown command \"%1\" (list, get, set, off or monitor)")
-                           .arg(positional.first()));
+        return failure(CtlCommandLine::tr("unknown command \"%1\" (list, get, set, off or monitor)").arg(positional.first()));
 
     CtlParse result;
     result.outcome = CtlParse::Run;
@@ -115,10 +162,12 @@ CtlParse ParseCtlArguments(const QStringList &arguments)
         options.port = parser.value(port);
         if (options.port.isEmpty())
             return failure(CtlCommandLine::tr("-p needs a port: COM1 to COM%1 or a device path").arg(kPortCount));
-        if (!portNumberOf(options.port))
+        const std::optional<int> number = portNumberOf(options.port);
+        if (!number)
             return failure(CtlCommandLine::tr("there is no port %1; the ports are COM1 to COM%2, or give a device path")
-                               .arg(options.port)
-                               .arg(kPortCount));
+                               .arg(options.port, QString::number(kPortCount)));
+        if (*number == 0)
+            options.devicePath = CtlArgumentBytes(options.port);
     }
     if (parser.isSet(timeout)) {
         QString error;
@@ -197,6 +246,9 @@ Exit codes:
   5  the port is in use by another program (the Dimra window, for example)
   6  the board did not answer within the timeout
   7  --verify found a different value
+Stopped by SIGINT, SIGTERM, SIGHUP or SIGPIPE, it lets what it sent reach
+the board, closes and unlocks the port, and ends by that signal (a shell
+shows 128 + its number: 130 after Ctrl+C).
 
 Examples:
   dimractl list

@@ -16,6 +16,7 @@ struct CtlOptions
 {
     CtlCommand command = CtlCommand::Get;
     QString port = QStringLiteral("COM1");
+    QByteArray devicePath; // -p PATH as the system takes it, byte for byte; empty for COMn
     int timeoutMs = 1000;
     bool json = false;
     bool verify = false;
@@ -33,6 +34,12 @@ struct CtlParse
 // Reads the arguments (program name first).
 CtlParse ParseCtlArguments(const QStringList &arguments);
 
+// The program's arguments as text that keeps every byte: a byte that is not
+// part of valid UTF-8 (a path's name need not be text) becomes the lone
+// surrogate U+DC00 + byte, as Python's "surrogateescape" has it, and
+// CtlArgumentBytes gives the bytes back unchanged.
+QStringList CtlArguments(int argc, const char *const *argv);
+QByteArray CtlArgumentBytes(const QString &argument);
 
 // What --help prints: commands, options and exit codes.
 QString CtlHelpText();

@@ -9,18 +9,20 @@
 
 namespace {
 
-// Frames at 9600 baud take milliseconds; this bounds only a stuck line.
-constexpr int kDrainMs = 2000;
-
 // For allReported: get waits for every value (only which entries are set counts).
 const BoardValues kAllValues = {std::nullopt, 0, 0, 0, 0};
+
+QString lostBoard(const QString &text)
+{
+    return CCtlSession::tr("lost the board: %1\nCheck the cable or adapter, then run the command again.").arg(text);
+}
 
 QString openFailure(const CSerialError &e)
 {
     switch (ExitCodeFor(e.kind())) {
     case ExitNoPort:
-        return CCtlSession::tr("no such port: %1\nRun \"dimractl list\" to see the ports, "
-                                                          "or name the device with -p PATH.")
+        return CCtlSession::tr("no such port: %1\nRun \"dimractl list\" to see the ports, or name the device "
+                              "with -p PATH.")
             .arg(e.text());
     case ExitNoPermission:
         // The serial control's text says how to grant access: a group to
@@ -55,14 +57,16 @@ void CCtlSession::Start()
     }
     try {
         const int n = portNumberOf(m_options.port).value_or(0);
-        m_link.open(n, n > 0 ? QString() : m_options.port);
+        m_link.open(n, n > 0 ? QByteArray() : m_options.devicePath);
     } catch (const CSerialError &e) {
         // Opening ends with the open-link frame: a failure after the port
         // opened is one of writing.
-        if (m_bPortOpened)
-            finish(ExitIo, tr("cannot write to the port: %1").arg(e.text()));
+        if (m_bPortOpened && e.kind() == CSerialError::DeviceLost)
+            onLost(e.text(), e.details());
+        else if (m_bPortOpened)
+            finish(ExitIo, tr("cannot write to the port: %1").arg(e.text()), e.details());
         else
-            finish(ExitCodeFor(e.kind()), openFailure(e));
+            finish(ExitCodeFor(e.kind()), openFailure(e), e.details());
         return;
     }
     if (m_options.command != CtlCommand::Monitor)
@@ -128,8 +132,13 @@ void CCtlSession::sendSettings()
             return;
         }
     } catch (const CSerialError &e) {
-        finish(ExitIo, tr("sending failed: %1\nCheck the cable or adapter, then run the command again.")
-                           .arg(e.text()));
+        if (e.kind() == CSerialError::DeviceLost)
+            onLost(e.text(), e.details());
+        else
+            finish(ExitIo,
+                   tr("sending failed: %1\nCheck the cable or adapter, then run the command again.")
+                       .arg(e.text()),
+                   e.details());
         return;
     }
     finish(ExitOk);
@@ -142,7 +151,8 @@ void CCtlSession::compareReport()
         const std::optional<int> wanted = m_options.values[code];
         const std::optional<int> reported = m_link.reported()[code];
         if (wanted && reported != wanted)
-            differences.append(tr("%1 set to %2, board reports %3").arg(ValueKey(code)).arg(*wanted).arg(*reported));
+            differences.append(
+                tr("%1 set to %2, board reports %3").arg(ValueKey(code)).arg(*wanted).arg(*reported));
     }
     if (differences.isEmpty())
         finish(ExitOk);
@@ -160,16 +170,13 @@ void CCtlSession::onTimeout()
     if (m_bVerifying) {
         finish(ExitNoAnswer, tr("the board on %1 did not report its values again within %2 ms; the settings "
                                 "were sent but are not verified.\n%3")
-                                 .arg(device)
-                                 .arg(m_options.timeoutMs)
-                                 .arg(hint));
+                                 .arg(device, QString::number(m_options.timeoutMs), hint));
     } else if (!m_link.isLinked()) {
         finish(ExitNoAnswer, tr("the board on %1 did not answer within %2 ms%3.\n%4")
-                                 .arg(device)
-                                 .arg(m_options.timeoutMs)
-                                 .arg(m_options.command == CtlCommand::Get ? QString()
-                                                                           : tr("; nothing was set"))
-                                 .arg(hint));
+                                 .arg(device, QString::number(m_options.timeoutMs),
+                                      m_options.command == CtlCommand::Get ? QString()
+                                                                           : tr("; nothing was set"),
+                                      hint));
     } else {
         // get: the board answered but left values out; they print as unknown.
         QStringList missing;
@@ -183,27 +190,46 @@ void CCtlSession::onTimeout()
     }
 }
 
-void CCtlSession::onLost(const QString &text, const QString &)
+void CCtlSession::onLost(const QString &text, const QString &details)
 {
-    finish(ExitIo, tr("lost the board: %1\nCheck the cable or adapter, then run the command again.")
-                       .arg(text));
+    finish(ExitIo, lostBoard(text), details);
 }
 
-void CCtlSession::finish(int exitCode, const QString &message)
+void CCtlSession::Stop(int signalNumber)
+{
+    if (m_bFinished)
+        return;
+    m_nStopSignal = signalNumber;
+    finish(128 + signalNumber);
+}
+
+void CCtlSession::finish(int exitCode, const QString &message, const QString &details)
 {
     if (m_bFinished)
         return;
     m_bFinished = true;
     m_timer.stop();
     QString text = message;
-    if (m_link.isOpen() && !m_link.close(kDrainMs) && exitCode == ExitOk) {
+    QString why = details;
+    // What was sent reaches the board before the port closes. Where that
+    // spoils a run that had gone well, the reason takes the message's place.
+    const CMSComm::CloseOutcome closed = m_link.close();
+    if (exitCode == ExitOk && closed == CMSComm::DeviceLost) {
         exitCode = ExitIo;
-        text = tr("not every frame left the computer within %1 ms; the board may not hold the new values. "
-                  "Check the line, then run the command again.")
-                   .arg(kDrainMs);
+        text = lostBoard(m_link.comm().get_ErrorText());
+        why = m_link.comm().get_ErrorDetails();
+    } else if (exitCode == ExitOk && closed == CMSComm::TimedOut) {
+        exitCode = ExitIo;
+        text = tr("the line did not carry every frame within its time and %1 ms more; the board may not hold the "
+                  "new values. Check the line, then run the command again.")
+                   .arg(CMSComm::kCloseMarginMs);
+        why.clear();
     }
     if (!text.isEmpty()) {
         std::fprintf(m_err, "dimractl: %s\n", text.toUtf8().constData());
+        // The system's own words, for a report, below the sentence.
+        if (!why.isEmpty())
+            std::fprintf(m_err, "  %s\n", tr("details: %1").arg(why).toUtf8().constData());
         std::fflush(m_err);
     }
     emit finished(exitCode);

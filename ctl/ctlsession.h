@@ -15,10 +15,13 @@
 // channel 1, 2, 3 and, with --verify, ask for a report again and compare;
 // monitor prints every reply until the program is stopped. The timeout
 // bounds each wait for the board. The session ends by emitting finished
-// with the exit code, the port closed only after its output has drained.
+// with the exit code, the port closed through the link's one close path:
+// what waits goes out and the line carries it before the port closes. A
+// stop signal ends it the same way.
 //
 // Results go to out, messages for the user to err: English, with the
-// serial component's own text (Chinese, as in the window) quoted.
+// serial component's own text (Chinese, as in the window) quoted and the
+// system's own words on a line of their own below it.
 class CCtlSession : public QObject
 {
     Q_OBJECT
@@ -28,6 +31,11 @@ public:
 
     // Runs the command; call it from the running event loop.
     void Start();
+    // A stop signal arrived: what was sent still reaches the board, the port
+    // closes, and finished follows.
+    void Stop(int signalNumber);
+    // The signal that stopped the session, or 0.
+    int stopSignal() const { return m_nStopSignal; }
 
 signals:
     void finished(int exitCode);
@@ -40,7 +48,7 @@ private:
     void sendSettings();
     bool allReported(const BoardValues &wanted) const;
     void compareReport();
-    void finish(int exitCode, const QString &message = QString());
+    void finish(int exitCode, const QString &message = QString(), const QString &details = QString());
     void print(const QString &text);
 
     CtlOptions m_options;
@@ -52,4 +60,5 @@ private:
     bool m_bSent = false;      // the settings have gone out
     bool m_bVerifying = false; // and a report to compare against is awaited
     bool m_bFinished = false;
+    int m_nStopSignal = 0;
 };

@@ -18,7 +18,8 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(DIMRA_VERSION));
     const CRunLanguage language(CRunLanguage::CommandLine);
 
-    const CtlParse parse = ParseCtlArguments(QCoreApplication::arguments());
+    // The arguments byte for byte: -p takes any path the window takes.
+    const CtlParse parse = ParseCtlArguments(CtlArguments(argc, argv));
     switch (parse.outcome) {
     case CtlParse::Help:
         std::fputs(CtlHelpText().toUtf8().constData(), stdout);
@@ -35,15 +36,22 @@ int main(int argc, char *argv[])
         break;
     }
 
-    // Only monitor runs until stopped; Ctrl+C ends it as a normal end.
-    if (parse.options.command == CtlCommand::Monitor && !QuitOnSignals(&app)) {
+    CCtlSession session(parse.options, stdout, stderr);
+    // Ctrl+C, a kill, a closed terminal or a reader of the output that has
+    // gone (dimractl monitor | head -1) end the run through the port's one
+    // way out: nothing stays locked or exclusive for the next run.
+    CStopSignals *stops = CStopSignals::watch({StopSignal::Interrupt, StopSignal::Terminate, StopSignal::HangUp,
+                                               StopSignal::BrokenPipe});
+    if (!stops) {
         const QString message = QCoreApplication::translate("dimractl", "cannot install the signal handlers");
         std::fprintf(stderr, "dimractl: %s\n", message.toUtf8().constData());
         return ExitIo;
     }
-
-    CCtlSession session(parse.options, stdout, stderr);
+    QObject::connect(stops, &CStopSignals::stopRequested, &session, &CCtlSession::Stop);
     QObject::connect(&session, &CCtlSession::finished, &app, &QCoreApplication::exit, Qt::QueuedConnection);
     QMetaObject::invokeMethod(&session, &CCtlSession::Start, Qt::QueuedConnection);
-    return app.exec();
+    const int exitCode = app.exec();
+    if (session.stopSignal() != 0)
+        ExitAsStoppedBy(session.stopSignal());
+    return exitCode;
 }

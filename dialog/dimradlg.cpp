@@ -9,9 +9,11 @@
 #include "portlist.h"
 #include "redrawnotifier.h"
 #include "resource.h"
+#include "quitonsignals.h"
 #include "serialerror.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLineEdit>
@@ -48,9 +50,6 @@ constexpr int CmdChannel1 = CDimraProtocol::CmdChannel1;
 constexpr int CmdChannel2 = CDimraProtocol::CmdChannel2;
 constexpr int CmdChannel3 = CDimraProtocol::CmdChannel3;
 constexpr int CmdFrequency = CDimraProtocol::CmdFrequency;
-
-// Closing waits for nothing: what still waits goes out as the port closes.
-constexpr int kCloseWaitMs = 0;
 
 // Ends an exchange however it ends, and lets held serial events through.
 class ExchangeScope
@@ -244,12 +243,16 @@ void CMyDimraDlg::OnControlEvent(void (CMyDimraDlg::*handler)())
 void CMyDimraDlg::ReportError(const QString &text, const QString &details)
 {
     // Whatever the failure, a closed port means the window is disconnected:
-    // a device lost while reading or writing leaves it here too.
+    // a device lost while reading or writing leaves it here too. The mark
+    // says so before the message waits for the user.
     if (!m_comm.get_PortOpen()) {
         if (m_openedPort)
             m_lostPort = std::exchange(m_openedPort, std::nullopt);
         EnterDisconnectedState();
     }
+    UpdateLinkIndicator();
+    if (m_bEnding)
+        return;
     DimraMessageBox(this, text, details);
 }
 
@@ -321,7 +324,7 @@ void CMyDimraDlg::OnConnect()
             EnableSettingControls(true);
         }
     } else {
-        m_link.close(kCloseWaitMs);
+        m_link.close();
         m_openedPort.reset();
         m_bLinked = false;
         // The caption, not the port, tells whether the window was connected:
@@ -356,8 +359,40 @@ void CMyDimraDlg::CheckPortChoice(int port, const CommPortTarget &target)
 void CMyDimraDlg::OnCloseCommand()
 {
     if (m_link.isOpen())
-        m_link.close(kCloseWaitMs);
+        m_link.close();
     reject();
+}
+
+void CMyDimraDlg::reject()
+{
+    // Escape and the close box end here without OnCloseCommand: what still
+    // waits reaches the board before the port closes, as with Ctrl+Q.
+    if (m_link.isOpen())
+        RunHandler([this] { m_link.close(); });
+    QDialog::reject();
+}
+
+void CMyDimraDlg::endSession()
+{
+    m_bEnding = true;
+    RunHandler([this] {
+        if (m_link.isOpen())
+            m_link.close();
+    });
+    // Nothing more is sent, and a message or the About box waiting for an
+    // answer goes with the window.
+    EnterDisconnectedState();
+    for (QWidget *window : QApplication::topLevelWidgets())
+        if (window != this && window->isVisible() && window->isModal())
+            window->close();
+    reject();
+}
+
+void CMyDimraDlg::endSessionOnStopSignals()
+{
+    if (CStopSignals *stops =
+            CStopSignals::watch({StopSignal::Interrupt, StopSignal::Terminate, StopSignal::HangUp}))
+        connect(stops, &CStopSignals::stopRequested, this, &CMyDimraDlg::endSession);
 }
 
 void CMyDimraDlg::OnConfirmFrequency() { ConfirmRow(CmdFrequency); }

@@ -58,6 +58,14 @@ public:
     void OnSysCommand(int nID, int lParam);
     void OnOK();
 
+    // The session ends from outside (SIGTERM at logout, SIGHUP, SIGINT): as
+    // Ctrl+Q, what waits goes out and the port closes and is unlocked; then
+    // the window closes, over any message it shows, and the program ends
+    // with exit code 0.
+    void endSession();
+    // Makes those signals end the session; the application does this once.
+    void endSessionOnStopSignals();
+
     QIcon m_hIcon;
     QSlider *m_sliderFrequency = nullptr;
     QSlider *m_sliderChannel1 = nullptr;
@@ -85,6 +93,8 @@ protected:
     // Moves the slider of a row to a position the board reported.
     void SetSliderPos(int code, int position);
     void accept() override;
+    // Escape and the close box: the port closes the one way first.
+    void reject() override;
 
 private:
     struct Row
@@ -128,6 +138,7 @@ private:
     std::optional<OpenedPort> m_openedPort;
     std::optional<OpenedPort> m_lostPort;
     bool m_bInExchange = false;
+    bool m_bEnding = false; // endSession has begun: no more messages
     // A position a board reply put a slider at; its redraw sends nothing,
     // since the board already holds that value.
     std::optional<int> m_reportedPos[Dimra::kCommandCount];

@@ -1,14 +1,21 @@
 #pragma once
 
+#include <QColor>
 #include <QLabel>
 #include <QString>
 #include <QTimer>
 
+class QPalette;
+
 // Shows at a glance how far the link has come: port closed, port open and
-// waiting for the board's first channel 1 reply, or linked. A shape and a
-// word in its tooltip tell the states apart, not colour alone; the tooltip
-// names the device the port opened. After a few seconds without an answer it
-// says so, and what to check. It only shows: nothing it does reaches the line.
+// waiting for the board's first channel 1 reply, no answer after a while,
+// or linked. Each state has a shape of its own (ring, half disc, warning
+// triangle, disc), drawn as large as the caption text, and a colour of its
+// own (closed grey, waiting the palette's link colour, no answer amber,
+// linked green) that stands out from the window in light and dark palettes
+// alike; the tooltip says it in words and names the device the port opened.
+// The state's glyph is the label's text, for screen readers. It only shows:
+// nothing it does reaches the line.
 class CLinkIndicator : public QLabel
 {
     Q_OBJECT
@@ -22,9 +29,19 @@ public:
     void setLink(bool portOpen, bool linked, const QString &device);
     State state() const { return m_state; }
 
+    // The colour a state is drawn in on a window of this palette: at least
+    // kMinContrast against the window's background.
+    static QColor stateColor(State state, const QPalette &palette);
+    static constexpr double kMinContrast = 3.0;
+    // The width and height of the mark: the size of the caption text.
+    int markSize() const;
+
     // How long an open port waits for the board before the indicator says it
     // has not answered.
     static constexpr int kAnswerWaitMs = 3000;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     void display(State state);
@@ -33,3 +50,7 @@ private:
     QString m_strDevice;
     QTimer m_answerTimer;
 };
+
+// The contrast ratio of two colours as the accessibility guidelines define
+// it, from 1 (the same) to 21 (black on white).
+double ContrastRatio(const QColor &a, const QColor &b);

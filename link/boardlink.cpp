@@ -3,6 +3,7 @@
 #include "protocolnumbers.h"
 
 #include <QRegularExpression>
+#include <QFile>
 
 CBoardLink::CBoardLink(QObject *parent)
     : QObject(parent)
@@ -23,7 +24,12 @@ CBoardLink::~CBoardLink()
 
 void CBoardLink::open(int portNumber, const QString &devicePath)
 {
-    m_comm.put_DevicePath(portNumber > 0 ? QString() : devicePath);
+    open(portNumber, QFile::encodeName(devicePath));
+}
+
+void CBoardLink::open(int portNumber, const QByteArray &devicePath)
+{
+    m_comm.put_DevicePath(portNumber > 0 ? QByteArray() : devicePath);
     if (portNumber > 0)
         m_comm.put_CommPort(short(portNumber));
     m_comm.put_InputMode(CMSComm::comInputModeBinary);
@@ -60,15 +66,10 @@ void CBoardLink::send(int code, int value)
     m_comm.put_Output(frame, code == CDimraProtocol::CmdOpenLink ? COutputQueue::NoMerge : code, value);
 }
 
-bool CBoardLink::close(int msecs)
+CMSComm::CloseOutcome CBoardLink::close(int marginMs)
 {
-    bool drained = true;
-    if (m_comm.get_PortOpen()) {
-        drained = m_comm.WaitForOutputDrained(msecs);
-        m_comm.put_PortOpen(false);
-    }
     m_bLinked = false;
-    return drained;
+    return m_comm.ClosePort(marginMs);
 }
 
 void CBoardLink::receive(const QByteArray &bytes)

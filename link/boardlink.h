@@ -42,6 +42,8 @@ public:
     // window's sequence: settings, open, parser reset, then the open-link
     // frame. Throws CSerialError.
     void open(int portNumber, const QString &devicePath = QString());
+    // The same with the path as the system takes it, byte for byte.
+    void open(int portNumber, const QByteArray &devicePath);
     // Sends the open-link frame again, which the board answers with its
     // values; forgets the link flag and what was reported so far, so that
     // replies to an earlier request are never taken for the answer. Throws
@@ -50,10 +52,13 @@ public:
     // Sends one setting, paced, merged under its command code with an older
     // frame of the same code that still waits. Throws CSerialError.
     void send(int code, int value);
-    // Sends what waits, waits (bounded by msecs) until it has left, and
-    // closes the port; false if not all of it left in time. The one way the
-    // port is closed on purpose.
-    bool close(int msecs);
+    // The one way the port is closed on purpose, whatever the way out
+    // (disconnect, the window closing, a signal, dimractl's end): what waits
+    // goes out (at most one frame per setting), the line carries it (waiting
+    // at most its line time and marginMs more), and only then are the line's
+    // settings restored, the port closed and its lock removed. A device
+    // already lost waits for nothing. Says which of these it was.
+    CMSComm::CloseOutcome close(int marginMs = CMSComm::kCloseMarginMs);
 
     // What the port's receive event does with the bytes it read: each goes
     // through the parser, and each completed reply is reported at once.

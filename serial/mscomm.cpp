@@ -12,12 +12,17 @@
 #include <QThread>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
 // Received bytes the port keeps while nobody reads them (events held during
 // a field exchange); beyond that the system's own buffers hold the line back.
 constexpr qint64 kReadBufferSize = 64 * 1024;
+
+// A USB adapter sends its last bytes from a buffer of its own after the
+// driver has let go of them; the line's settings change only after that.
+constexpr int kAdapterTailBytes = 2;
 
 } // namespace
 
@@ -39,6 +44,7 @@ CMSComm::~CMSComm()
     disconnect(&m_port, nullptr, this, nullptr);
     if (m_port.isOpen())
         m_port.close();
+    m_lock.release();
 }
 
 QString CMSComm::portLabel() const
@@ -48,8 +54,7 @@ QString CMSComm::portLabel() const
 
 QString CMSComm::deviceLabel(const QString &device) const
 {
-    return m_strDevicePath.isEmpty() ? tr("%1（%2）", "a device and the port that names it").arg(device, portLabel())
-                                     : device;
+    return m_strDevicePath.isEmpty() ? tr("%1（%2）", "a device and the port that names it").arg(device, portLabel()) : device;
 }
 
 void CMSComm::put_CommPort(short port)
@@ -63,9 +68,15 @@ void CMSComm::put_CommPort(short port)
 
 void CMSComm::put_DevicePath(const QString &path)
 {
+    put_DevicePath(QFile::encodeName(path));
+}
+
+void CMSComm::put_DevicePath(const QByteArray &nativePath)
+{
     if (m_port.isOpen())
         throw CSerialError(tr("%1 已经打开，不能更换端口；请先断开。").arg(portLabel()));
-    m_strDevicePath = path;
+    m_devicePathNative = nativePath;
+    m_strDevicePath = QFile::decodeName(nativePath);
 }
 
 void CMSComm::put_InputMode(long mode)
@@ -122,37 +133,31 @@ bool CMSComm::get_PortOpen() const
 void CMSComm::put_PortOpen(bool open)
 {
     if (!open) {
-        if (m_port.isOpen()) {
-            // What still waits is at most one frame per setting: the board
-            // gets the values the user set last before the port closes.
-            m_pacer.flush();
-            m_port.close();
-        }
-        m_pacer.clear();
+        ClosePort(kCloseMarginMs);
         return;
     }
     if (m_port.isOpen())
         throw CSerialError(tr("%1 已经打开。").arg(portLabel()));
 
     const CommPortTarget target =
-        m_strDevicePath.isEmpty() ? ResolveCommPort(m_nCommPort) : CommPortTargetForPath(QFile::encodeName(m_strDevicePath));
+        m_strDevicePath.isEmpty() ? ResolveCommPort(m_nCommPort) : CommPortTargetForPath(m_devicePathNative);
     if (target.device.isEmpty())
         throw NoDeviceError(m_nCommPort);
 
-    bool opened = false;
-    {
-        const SerialSystem::PortName portName(target.device, target.nativePath);
-        m_port.setPortName(portName.name());
-        m_port.setBaudRate(m_settings.baudRate);
-        m_port.setParity(m_settings.parity);
-        m_port.setDataBits(m_settings.dataBits);
-        m_port.setStopBits(m_settings.stopBits);
-        m_port.setFlowControl(QSerialPort::NoFlowControl);
-        opened = m_port.open(QIODevice::ReadWrite);
-    }
-    if (!opened)
+    // The lock first: QSerialPort's own would take a lock it deems stale
+    // from a program that still uses the device.
+    m_lock.acquire(target.nativePath, deviceLabel(target.device));
+    m_port.setPortName(m_lock.openName().isEmpty() ? target.device : m_lock.openName());
+    m_port.setBaudRate(m_settings.baudRate);
+    m_port.setParity(m_settings.parity);
+    m_port.setDataBits(m_settings.dataBits);
+    m_port.setStopBits(m_settings.stopBits);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        m_lock.release();
         throw DiagnoseOpenFailure(deviceLabel(target.device), target.nativePath, m_port.errorString(),
                                   m_strDevicePath.isEmpty() ? CommPortVariable(m_nCommPort) : QString());
+    }
 
     // Bytes that waited in the driver before the open belong to nobody.
     m_port.clear();
@@ -193,6 +198,27 @@ qint64 CMSComm::get_InBufferCount() const
 qint64 CMSComm::get_OutBufferCount() const
 {
     return m_pacer.byteCount();
+}
+
+CMSComm::CloseOutcome CMSComm::ClosePort(int marginMs)
+{
+    CloseOutcome outcome = m_bLossPending ? DeviceLost : Drained;
+    if (m_port.isOpen()) {
+        // What waits is at most one frame per setting: the board gets the
+        // values the user set last before the port closes.
+        const qint64 waiting = m_pacer.byteCount() + m_pacer.bytesOnLine();
+        const int lineMs = int(std::ceil(waiting * m_pacer.byteTimeUs() / 1000));
+        if (!WaitForOutputDrained(lineMs + marginMs))
+            outcome = m_port.isOpen() ? TimedOut : DeviceLost;
+        else if (waiting > 0)
+            QThread::usleep(qint64(kAdapterTailBytes * m_pacer.byteTimeUs()));
+        // Restores the settings the line had before the open.
+        if (m_port.isOpen())
+            m_port.close();
+    }
+    m_pacer.clear();
+    m_lock.release();
+    return outcome;
 }
 
 bool CMSComm::WaitForOutputDrained(int msecs)
@@ -257,6 +283,7 @@ void CMSComm::loseDevice(const QString &reason)
     m_strLossDetails = reason;
     m_pacer.clear();
     m_port.close();
+    m_lock.release();
     if (m_nOutputDepth > 0) {
         m_bLossInOutput = true; // put_Output reports it by throwing
         return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "outputpacer.h"
+#include "portlock.h"
 #include "serialerror.h"
 #include "serialsettings.h"
 
@@ -24,6 +25,11 @@
 // line cannot take yet waits in the pacer, newest value first (see
 // put_Output). What the system is asked directly lives in mscomm_unix.cpp
 // and mscomm_win.cpp.
+//
+// The port is opened only after its device's lock is taken (portlock.h), and
+// closed one way only (ClosePort): what waits goes out, the line carries it,
+// and only then are the line's old settings restored, the port closed and
+// the lock removed.
 class CMSComm : public QObject
 {
     Q_OBJECT
@@ -31,6 +37,10 @@ class CMSComm : public QObject
 public:
     enum InputMode : long { comInputModeText = 0, comInputModeBinary = 1 };
     enum CommEvent : short { comEvReceive = 2, comEvDeviceLost = 1100 };
+    enum CloseOutcome { Drained, TimedOut, DeviceLost };
+
+    // How much longer than its line time a close may wait for what waits.
+    static constexpr int kCloseMarginMs = 500;
 
     explicit CMSComm(QObject *parent = nullptr);
     ~CMSComm() override;
@@ -38,15 +48,25 @@ public:
     void put_CommPort(short port);
     short get_CommPort() const { return m_nCommPort; }
     // A device to open instead of the one CommPort resolves to (dimractl's
-    // -p /dev/ttyUSB0); empty, the default, goes back to CommPort.
+    // -p /dev/ttyUSB0); empty, the default, goes back to CommPort. The
+    // second form takes the path as the system does, byte for byte, text or
+    // not, as DIMRA_COM<n> is taken.
     void put_DevicePath(const QString &path);
+    void put_DevicePath(const QByteArray &nativePath);
     void put_InputMode(long mode);
     void put_Settings(const QString &settings);
     void put_InputLen(short length);
     void put_RThreshold(short threshold);
     void put_RTSEnable(bool enable);
+    // false closes as ClosePort(kCloseMarginMs) does.
     void put_PortOpen(bool open);
     bool get_PortOpen() const;
+    // Sends what still waits, waits until the line has carried it (at most
+    // its line time and marginMs more), then restores the line's settings,
+    // closes the port and removes its lock. A device found lost, before or
+    // during the wait, waits for nothing; a line that did not carry it all
+    // in time is closed all the same.
+    CloseOutcome ClosePort(int marginMs);
 
     // Sends all bytes, in one write when the line is free. At most about one
     // frame waits in the system beyond the one on the wire; the rest waits
@@ -97,8 +117,10 @@ private:
     QString deviceLabel(const QString &device) const; // the device, and its COMn if opened by number
 
     QSerialPort m_port;
+    CPortLock m_lock; // held while the port is open
     short m_nCommPort = 1;
     QString m_strDevicePath; // opened instead of CommPort's device when set
+    QByteArray m_devicePathNative; // the same, as the system takes it
     long m_nInputMode = comInputModeText; // kept as set: get_Input always hands over raw bytes
     SerialSettings m_settings;
     short m_nInputLen = 0;

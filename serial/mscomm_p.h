@@ -26,23 +26,4 @@ quint64 deviceId(const QSerialPort &port);
 QString lossReason(const QSerialPort &port, const QByteArray &nativePath, quint64 deviceId,
                    const QString &device, int error);
 
-// The name to open a device by. A path that is not valid text cannot pass
-// through QSerialPort's name unchanged, and a very long one makes a lock
-// file name longer than a name may be; where the system has a link to an
-// open handle, that link serves instead. The handle closes with this object.
-class PortName
-{
-public:
-    PortName(const QString &device, const QByteArray &nativePath);
-    ~PortName();
-    PortName(const PortName &) = delete;
-    PortName &operator=(const PortName &) = delete;
-
-    QString name() const { return m_name; }
-
-private:
-    QString m_name;
-    int m_handle = -1;
-};
-
 } // namespace SerialSystem

@@ -1,24 +1,14 @@
 #include "mscomm_p.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QSerialPort>
 
 #include <cerrno>
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
-
-namespace {
-
-// The port is locked with a file named LCK.. and its path, which must fit
-// in a file name.
-constexpr qsizetype kLongestLockedPath = 240;
-
-} // namespace
 
 namespace SerialSystem {
 
@@ -70,27 +60,6 @@ QString lossReason(const QSerialPort &port, const QByteArray &nativePath, quint6
     if (::ioctl(port.handle(), TIOCOUTQ, &queued) != 0 && (errno == EIO || errno == ENXIO || errno == ENODEV))
         return qt_error_string(errno);
     return QString();
-}
-
-PortName::PortName(const QString &device, const QByteArray &nativePath)
-    : m_name(device)
-{
-#ifdef Q_OS_LINUX
-    if (QFile::encodeName(device) != nativePath || nativePath.size() > kLongestLockedPath) {
-        m_handle = ::open(nativePath.constData(), O_PATH | O_CLOEXEC);
-        if (m_handle >= 0)
-            m_name = QStringLiteral("/proc/self/fd/%1").arg(m_handle);
-    }
-#else
-    Q_UNUSED(nativePath);
-    Q_UNUSED(kLongestLockedPath);
-#endif
-}
-
-PortName::~PortName()
-{
-    if (m_handle >= 0)
-        ::close(m_handle);
 }
 
 } // namespace SerialSystem

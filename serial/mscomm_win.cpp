@@ -31,11 +31,4 @@ QString lossReason(const QSerialPort &port, const QByteArray &, quint64, const Q
     return error != 0 ? qt_error_string(error) : port.errorString();
 }
 
-PortName::PortName(const QString &device, const QByteArray &)
-    : m_name(device)
-{
-}
-
-PortName::~PortName() = default;
-
 } // namespace SerialSystem

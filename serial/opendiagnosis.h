@@ -6,6 +6,12 @@
 #include <QCoreApplication>
 #include <QString>
 
+// The diagnoses are written in Chinese and told in the run's language.
+class OpenDiagnosis
+{
+    Q_DECLARE_TR_FUNCTIONS(OpenDiagnosis)
+};
+
 // Why a device could not be opened, told apart only from what can be seen
 // of it: nothing at the path, something that is not a serial device, a
 // device this user may not open, a device another program holds. Anything
@@ -23,13 +29,24 @@ CSerialError DiagnoseOpenFailure(const QString &where, const QByteArray &path, c
 // to the details.
 CSerialError UndiagnosedOpenFailure(const QString &where, const QString &systemText);
 
-// The diagnoses are written in Chinese and told in the run's language.
-class OpenDiagnosis
+// What decides how a user gets access to a device: its owning group and
+// mode bits, and what udev knows it by.
+struct DeviceAccess
 {
-    Q_DECLARE_TR_FUNCTIONS(OpenDiagnosis)
+    unsigned groupId = 0;
+    unsigned mode = 0;
+    QString groupName;  // empty when the group has no name
+    QString kernelName; // ttyUSB0, ttyS0, pts/3
+    bool usb = false;   // a USB adapter, with the IDs below
+    quint16 vendorId = 0;
+    quint16 productId = 0;
 };
 
-// The advice for a device this user may not open, decided from its status
-// alone: join its group when that group is not root and may read and write
-// it; otherwise no group grants access, and a udev rule does.
-QString PermissionAdvice(const QString &where, unsigned groupId, unsigned mode, const QString &groupName);
+// The advice for a device this user may not open, decided from what the
+// system says of it alone. A group that is not root and may read and write
+// the device: join it. Otherwise no group helps, and a udev rule gives the
+// device to whoever is logged in at the desktop: for a USB adapter a rule on
+// its own vendor and product, which holds whatever port it is plugged into;
+// else a rule on its kernel name. A pseudo-terminal is no udev device: it
+// belongs to the user who made it.
+QString PermissionAdvice(const QString &where, const DeviceAccess &device);

@@ -1,10 +1,12 @@
 #include "opendiagnosis.h"
 
+#include "portlock.h"
+
+#include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
+#include <QSerialPortInfo>
 
 #include <cerrno>
-#include <csignal>
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/stat.h>
@@ -27,28 +29,24 @@ QString kindOfFile(mode_t mode)
     return OpenDiagnosis::tr("一个不是终端的字符设备");
 }
 
-// Serial ports are locked with a file LCK..<name> in one of these folders
-// (the name is the path below /dev/, with '/' written as '_').
-bool lockFileIsHeld(const QByteArray &path)
+// What the system says of the device for a user who may not open it.
+DeviceAccess accessOf(const QByteArray &path, const struct stat &st)
 {
-    QString name = QFile::decodeName(path);
-    if (name.startsWith(QLatin1String("/dev/")))
-        name = name.mid(5);
-    name.replace(QLatin1Char('/'), QLatin1Char('_'));
-    static const char *const folders[] = {"/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp",
-                                          "/tmp", "/var/tmp", "/var/lock/lockdev", "/run/lock"};
-    for (const char *folder : folders) {
-        const QString lockPath = QStringLiteral("%1/LCK..%2").arg(QLatin1String(folder), name);
-        if (!QFileInfo::exists(lockPath))
-            continue;
-        qint64 pid = 0;
-        QString host;
-        QString app;
-        if (QLockFile(lockPath).getLockInfo(&pid, &host, &app) && pid > 0
-            && (::kill(pid_t(pid), 0) == 0 || errno == EPERM))
-            return true;
+    DeviceAccess access;
+    access.groupId = st.st_gid;
+    access.mode = st.st_mode;
+    if (const struct group *gr = ::getgrgid(st.st_gid))
+        access.groupName = QString::fromLocal8Bit(gr->gr_name);
+    const PortIdentity identity = IdentifyPort(path);
+    access.kernelName = !identity.kernelName.isEmpty() ? QString::fromLocal8Bit(identity.kernelName)
+                                                       : QFileInfo(QFile::decodeName(identity.node)).fileName();
+    const QSerialPortInfo info(QFile::decodeName(identity.node));
+    if (!info.isNull() && info.hasVendorIdentifier() && info.hasProductIdentifier()) {
+        access.usb = true;
+        access.vendorId = info.vendorIdentifier();
+        access.productId = info.productIdentifier();
     }
-    return false;
+    return access;
 }
 
 } // namespace
@@ -67,27 +65,28 @@ CSerialError DiagnoseOpenFailure(const QString &where, const QByteArray &path, c
                                 CSerialError::NoSuchDevice, systemText);
         return UndiagnosedOpenFailure(where, systemText);
     }
-    const QString notSerial = OpenDiagnosis::tr("%1 不是串口设备（它是%2）。请指定串口设备的路径，例如 /dev/ttyUSB0%3。")
-                                  .arg(where, QStringLiteral("%1"),
-                                       variable.isEmpty() ? QString() : OpenDiagnosis::tr("（环境变量 %1）").arg(variable));
+    // One pass over the text: a path may itself hold %1.
+    const auto notSerial = [&](mode_t mode) {
+        return CSerialError(OpenDiagnosis::tr("%1 不是串口设备（它是%2）。请指定串口设备的路径，例如 /dev/ttyUSB0%3。")
+                                .arg(where, kindOfFile(mode),
+                                     variable.isEmpty() ? QString() : OpenDiagnosis::tr("（环境变量 %1）").arg(variable)),
+                            CSerialError::NotSerial, systemText);
+    };
     if (!S_ISCHR(st.st_mode))
-        return CSerialError(notSerial.arg(kindOfFile(st.st_mode)), CSerialError::NotSerial, systemText);
-    if (::access(path.constData(), R_OK | W_OK) != 0 && errno == EACCES) {
-        const struct group *gr = ::getgrgid(st.st_gid);
-        return CSerialError(PermissionAdvice(where, st.st_gid, st.st_mode, gr ? QString::fromLocal8Bit(gr->gr_name) : QString()),
-                            CSerialError::NoPermission, systemText);
-    }
+        return notSerial(st.st_mode);
+    if (::access(path.constData(), R_OK | W_OK) != 0 && errno == EACCES)
+        return CSerialError(PermissionAdvice(where, accessOf(path, st)), CSerialError::NoPermission, systemText);
     const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     const int openError = errno;
     if (fd >= 0) {
         const bool terminal = ::isatty(fd);
         ::close(fd);
         if (!terminal)
-            return CSerialError(notSerial.arg(kindOfFile(st.st_mode)), CSerialError::NotSerial, systemText);
+            return notSerial(st.st_mode);
     }
-    if ((fd < 0 && openError == EBUSY) || lockFileIsHeld(path))
-        return CSerialError(OpenDiagnosis::tr("串口 %1 正被其他程序占用，无法打开。请先关闭占用它的程序（例如另一个 Dimra 窗口）。")
-                                .arg(where),
-                            CSerialError::InUse, systemText);
+    // Held exclusively by a program that takes no lock file (the lock
+    // files were looked at before the open).
+    if (fd < 0 && openError == EBUSY)
+        return PortInUseError(where, systemText);
     return UndiagnosedOpenFailure(where, systemText);
 }

@@ -73,17 +73,6 @@ void COutputPacer::pump()
     }
 }
 
-void COutputPacer::flush()
-{
-    while (m_port.isOpen() && !m_queue.isEmpty()) {
-        int error = 0;
-        const qint64 n = SerialSystem::write(m_port, m_queue.head(), &error);
-        if (n <= 0)
-            break;
-        consume(n);
-    }
-}
-
 void COutputPacer::clear(bool lineIdle)
 {
     m_queue.clear();

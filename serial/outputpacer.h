@@ -29,9 +29,6 @@ public:
     void push(const QByteArray &bytes, int mergeKey, int tag);
     // Writes what the line has room for; a timer brings the rest.
     void pump();
-    // Writes everything that waits at once, as far as the system takes it:
-    // a port about to close gives the line its last values.
-    void flush();
     // Drops what waits. With lineIdle, the line also counts as having sent
     // everything (a port just opened).
     void clear(bool lineIdle = false);

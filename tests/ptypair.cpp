@@ -129,6 +129,12 @@ termios PtyPair::lineSettings() const
     return tio;
 }
 
+bool PtyPair::setLineSpeed(speed_t speed)
+{
+    termios tio = lineSettings();
+    return ::cfsetspeed(&tio, speed) == 0 && ::tcsetattr(m_slave, TCSANOW, &tio) == 0;
+}
+
 void PtyPair::closeMaster()
 {
     if (m_master >= 0) {

@@ -37,6 +37,10 @@ public:
     bool programHasUnreadInput() const;
     // The line settings the program put on its end.
     termios lineSettings() const;
+    // Leaves the line at a speed, as an earlier program would.
+    bool setLineSpeed(speed_t speed);
+    // The far end's descriptor, for a reader on a thread of its own.
+    int masterHandle() const { return m_master; }
     // Fills the line towards the far end (zero bytes through a second
     // descriptor of the program's end) until the system takes no more, as a
     // board that stops reading leaves it. Returns the bytes written.

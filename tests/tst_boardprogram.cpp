@@ -1,6 +1,7 @@
 #include "boardmodel.h"
 #include "boardserver.h"
 #include "envoverride.h"
+#include "ordinaryuser.h"
 #include "usertexts.h"
 
 #include <QDir>
@@ -14,6 +15,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -35,6 +37,7 @@ private slots:
     void stdioSendsAllItOwesAndEndsOnSignals_data();
     void stdioSendsAllItOwesAndEndsOnSignals();
     void answersOwedToAHostThatLeftAreDropped();
+    void aKilledHostLeavesThePortToTheNextUser();
     void speaksOneLanguage_data();
     void speaksOneLanguage();
 
@@ -81,9 +84,14 @@ int openPort(const QString &path)
 }
 
 // Starts the board on a pseudo-terminal; returns the device it prints.
-QString startBoard(QProcess *board, const QStringList &arguments)
+QString startBoard(QProcess *board, const QStringList &arguments, bool asOrdinaryUser = false)
 {
-    board->start(QStringLiteral(DIMRA_BOARD_PROGRAM), arguments);
+    if (asOrdinaryUser) {
+        const QStringList command = AsOrdinaryUser(QStringLiteral(DIMRA_BOARD_PROGRAM), arguments);
+        board->start(command.first(), command.mid(1));
+    } else {
+        board->start(QStringLiteral(DIMRA_BOARD_PROGRAM), arguments);
+    }
     QString device;
     QDeadlineTimer deadline(5000);
     while (device.isEmpty() && !deadline.hasExpired() && board->state() != QProcess::NotRunning) {
@@ -356,6 +364,63 @@ void tst_BoardProgram::answersOwedToAHostThatLeftAreDropped()
     QCoreApplication::processEvents();
     QVERIFY(!wakesWhileIdle(server)); // all sent, nothing runs
     ::close(host);
+}
+
+void tst_BoardProgram::aKilledHostLeavesThePortToTheNextUser()
+{
+    // Board and hosts as an ordinary user, for whom an exclusive open counts.
+    QProcess board;
+    const QByteArray device = QFile::encodeName(startBoard(&board, {QStringLiteral("--no-pacing")}, true));
+    QVERIFY(device.startsWith("/dev/pts/"));
+
+    // A host opens the port exclusively, as serial programs do, speaks, says
+    // it is ready, and is killed: nothing of its own closes the port.
+    int ready[2];
+    QCOMPARE(::pipe(ready), 0);
+    const pid_t host = ForkAsOrdinaryUser([&] {
+        const int fd = ::open(device.constData(), O_RDWR | O_NOCTTY);
+        if (fd < 0 || ::ioctl(fd, TIOCEXCL) != 0
+            || ::write(fd, kOpenLink.constData(), size_t(kOpenLink.size())) != kOpenLink.size())
+            return 1;
+        [[maybe_unused]] const ssize_t n = ::write(ready[1], "r", 1);
+        for (;;)
+            ::pause();
+    });
+    ::close(ready[1]);
+    pollfd pfd{ready[0], POLLIN, 0};
+    char byte = 0;
+    QVERIFY2(::poll(&pfd, 1, 5000) == 1 && ::read(ready[0], &byte, 1) == 1, "the host never got the port");
+    ::close(ready[0]);
+    QCOMPARE(::kill(host, SIGKILL), 0);
+    QCOMPARE(WaitForChild(host), -1); // killed, not exited
+
+    // The next user opens the port within a bound, and the board answers.
+    const pid_t next = ForkAsOrdinaryUser([&] {
+        int fd = -1;
+        for (int tries = 0; fd < 0 && tries < 300; ++tries) {
+            fd = ::open(device.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+            if (fd < 0)
+                ::usleep(10000);
+        }
+        if (fd < 0)
+            return 2;
+        if (::write(fd, kOpenLink.constData(), size_t(kOpenLink.size())) != kOpenLink.size())
+            return 3;
+        QByteArray answer;
+        pollfd line{fd, POLLIN, 0};
+        while (answer.size() < kReport.size() && ::poll(&line, 1, 3000) == 1) {
+            char buf[64];
+            const ssize_t n = ::read(fd, buf, sizeof buf);
+            if (n > 0)
+                answer.append(buf, int(n));
+        }
+        return answer == kReport ? 0 : 4;
+    });
+    QCOMPARE(WaitForChild(next, 10000), 0);
+    QCOMPARE(board.state(), QProcess::Running);
+    board.terminate();
+    QVERIFY(board.waitForFinished(3000));
+    QCOMPARE(board.exitCode(), 0);
 }
 
 void tst_BoardProgram::speaksOneLanguage_data()

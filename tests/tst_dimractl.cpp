@@ -3,6 +3,7 @@
 #include "ctlformat.h"
 #include "ctloptions.h"
 #include "devicetree.h"
+#include "ordinaryuser.h"
 #include "protocolnumbers.h"
 #include "ptypair.h"
 #include "usertexts.h"
@@ -11,10 +12,17 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QDir>
+#include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // dimractl: its command line and output formats in-process, then the real
 // program against the real virtual board on pseudo-terminals.
@@ -25,6 +33,8 @@ class tst_DimraCtl : public QObject
 private slots:
     void arguments_data();
     void arguments();
+    void portPathsKeepEveryByte_data();
+    void portPathsKeepEveryByte();
     void formats_data();
     void formats();
     void program_data();
@@ -36,6 +46,10 @@ private slots:
     void setThenExitDeliversEveryByteToAPacedBoard();
     void secondProcessOnAPortExitsInUseWhileAnotherPortWorks();
     void monitorPrintsRepliesAndEndsWithExit1WhenTheBoardIsLost();
+    void aPathThatIsNotTextOpensAsInTheWindow();
+    void aBoardLostDuringSetIsReportedAsALoss();
+    void stopSignalsLeaveThePortToTheNextUser_data();
+    void stopSignalsLeaveThePortToTheNextUser();
     void speaksOneLanguage_data();
     void speaksOneLanguage();
 };
@@ -187,6 +201,28 @@ void tst_DimraCtl::arguments()
         QVERIFY2(parse.error.contains(errorNames), qPrintable(parse.error));
 }
 
+void tst_DimraCtl::portPathsKeepEveryByte_data()
+{
+    QTest::addColumn<QByteArray>("path");
+    QTest::newRow("plain") << QByteArray("/dev/ttyUSB0");
+    QTest::newRow("UTF-8") << QByteArray("/dev/serial/by-id/光源控制器");
+    QTest::newRow("a byte that is not UTF-8") << QByteArray("/tmp/port\xff");
+    QTest::newRow("a cut sequence") << QByteArray("/tmp/\xe5\x85port");
+    // Its second half looks like an escaped byte, and is none.
+    QTest::newRow("a character beyond U+FFFF") << QByteArray("/tmp/\xf0\x90\x82\x80");
+}
+
+void tst_DimraCtl::portPathsKeepEveryByte()
+{
+    QFETCH(QByteArray, path);
+    const char *const argv[] = {"dimractl", "-p", path.constData(), "get"};
+    const QStringList arguments = CtlArguments(4, argv);
+    QCOMPARE(CtlArgumentBytes(arguments.at(2)), path);
+    const CtlParse parse = ParseCtlArguments(arguments);
+    QCOMPARE(parse.outcome, CtlParse::Run);
+    QCOMPARE(parse.options.devicePath, path);
+}
+
 void tst_DimraCtl::formats_data()
 {
     QTest::addColumn<QString>("printed");
@@ -249,6 +285,9 @@ void tst_DimraCtl::program_data()
                                           << "" << true << "DIMRA_COM12";
     QTest::newRow("not a serial device") << "" << "-p /dev/null get" << "" << 3 << "" << true
                                          << "/dev/null";
+    // The sentence, and under it the system's own words it refers to.
+    QTest::newRow("undiagnosed: the details follow") << "" << "-p /" + QString(4999, QLatin1Char('a')) + " get" << ""
+                                                     << 1 << "" << true << ".\n  details: ";
     QTest::newRow("out of range before opening") << "" << "-p /dev/dimra-no-such set --ch1 101" << "" << 2
                                                  << "" << true << "101";
     QTest::newRow("help") << "" << "--help" << "" << 0 << "Exit codes:\n  0  done" << false << "";
@@ -411,8 +450,9 @@ void tst_DimraCtl::secondProcessOnAPortExitsInUseWhileAnotherPortWorks()
 
     ::kill(pid_t(monitor.processId()), SIGINT);
     QVERIFY(monitor.waitForFinished(5000));
-    QCOMPARE(monitor.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(monitor.exitCode(), 0);
+    // Ended by the signal, as a shell expects of Ctrl+C (status 130).
+    QCOMPARE(monitor.exitStatus(), QProcess::CrashExit);
+    QCOMPARE(monitor.exitCode(), SIGINT);
     // Stopped, it has let go of the port.
     const Run freed = runCtl(words("-p @ get", first.device()));
     QVERIFY2(freed.exitCode == 0, qPrintable(freed.err));
@@ -439,6 +479,117 @@ void tst_DimraCtl::monitorPrintsRepliesAndEndsWithExit1WhenTheBoardIsLost()
     QCOMPARE(monitor.exitCode(), 1);
     const QString err = QString::fromUtf8(monitor.readAllStandardError());
     QVERIFY2(err.contains(QStringLiteral("lost the board")), qPrintable(err));
+}
+
+void tst_DimraCtl::aPathThatIsNotTextOpensAsInTheWindow()
+{
+    Board board(words("--no-pacing"));
+    QVERIFY(!board.device().isEmpty());
+    QTemporaryDir dir;
+    const QByteArray link = QFile::encodeName(dir.path()) + "/port\xff";
+    QCOMPARE(::symlink(QFile::encodeName(board.device()).constData(), link.constData()), 0);
+    const auto removeLink = qScopeGuard([&link] { ::unlink(link.constData()); });
+    // A shell hands the bytes over as they are; a QString could not.
+    QProcess ctl;
+    ctl.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("exec \"$0\" -p \"$1$(printf '\\377')\" get"),
+                                     QStringLiteral(DIMRA_CTL_PROGRAM), dir.path() + QStringLiteral("/port")});
+    QVERIFY(ctl.waitForFinished(15000));
+    const QString err = QString::fromUtf8(ctl.readAllStandardError());
+    QVERIFY2(ctl.exitCode() == 0, qPrintable(err));
+    QCOMPARE(ctl.readAllStandardOutput(), QByteArray("frequency 1000 Hz\nch1 0 %\nch2 0 %\nch3 0 %\n"));
+}
+
+void tst_DimraCtl::aBoardLostDuringSetIsReportedAsALoss()
+{
+    PtyPair line;
+    QProcess ctl;
+    ctl.start(QStringLiteral(DIMRA_CTL_PROGRAM),
+              words("-p @ set --freq 2500 --ch1 40 --ch2 41 --ch3 42", line.slavePath()));
+    CodecHost codec;
+    const QByteArray openLink = codec.frameFor(CDimraProtocol::CmdOpenLink, 0);
+    QCOMPARE(line.readExactly(int(openLink.size()), 5000).toHex(' '), openLink.toHex(' '));
+    QVERIFY(line.write(boardReply(1, 0)));
+    // The first setting arrives; the rest still wait for the line as the
+    // board goes away.
+    const QByteArray first = codec.frameFor(CDimraProtocol::CmdFrequency, 2500);
+    QCOMPARE(line.readExactly(int(first.size()), 5000).toHex(' '), first.toHex(' '));
+    line.closeMaster();
+
+    QVERIFY(ctl.waitForFinished(5000));
+    const QString err = QString::fromUtf8(ctl.readAllStandardError());
+    QCOMPARE(ctl.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(ctl.exitCode() == 1, qPrintable(err));
+    QVERIFY2(err.contains(QStringLiteral("lost the board")), qPrintable(err));
+    QVERIFY2(err.contains(QStringLiteral("  details: ")), qPrintable(err));
+    QVERIFY2(!err.contains(QStringLiteral("did not carry")), qPrintable(err));
+}
+
+void tst_DimraCtl::stopSignalsLeaveThePortToTheNextUser_data()
+{
+    QTest::addColumn<QString>("run");  // @ for the device
+    QTest::addColumn<int>("signal");    // sent once the port is locked; 0: none, the pipe breaks by itself
+    QTest::addColumn<int>("shellStatus");
+    QTest::newRow("Ctrl+C while set waits for the board") << "-p @ -t 60000 set --ch1 40" << SIGINT << 128 + SIGINT;
+    QTest::newRow("SIGTERM during monitor") << "-p @ monitor" << SIGTERM << 128 + SIGTERM;
+    QTest::newRow("monitor | head -c1") << "-p @ monitor | head -c1" << 0 << 128 + SIGPIPE;
+}
+
+void tst_DimraCtl::stopSignalsLeaveThePortToTheNextUser()
+{
+    QFETCH(QString, run);
+    QFETCH(int, signal);
+    QFETCH(int, shellStatus);
+    // The test plays the board. dimractl runs as an ordinary user, for whom
+    // the exclusive open counts, with its locks in a folder of the test's.
+    PtyPair line;
+    const QByteArray device = QFile::encodeName(line.slavePath());
+    QCOMPARE(::chmod(device.constData(), 0666), 0);
+    QTemporaryDir locks;
+    QVERIFY(QFile::setPermissions(locks.path(), QFileDevice::Permissions(0x7777)));
+    const QString lockFile = locks.filePath(QStringLiteral("LCK..") + line.slavePath().mid(5).replace('/', '_'));
+    QProcessEnvironment env = cleanEnvironment();
+    env.insert(QStringLiteral("DIMRA_LOCK_DIR"), locks.path());
+
+    // bash says how the left side of a pipe ended.
+    const QString script = QStringLiteral("\"$0\" %1; exit ${PIPESTATUS[0]}").arg(QString(run).replace('@', line.slavePath()));
+    const QStringList command = AsOrdinaryUser(QStringLiteral("bash"), {QStringLiteral("-c"), script, QStringLiteral(DIMRA_CTL_PROGRAM)});
+    QProcess ctl;
+    ctl.setProcessEnvironment(env);
+    ctl.start(command.first(), command.mid(1));
+    QVERIFY(ctl.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(lockFile), 5000); // the port is open
+    if (signal != 0) {
+        // The program, bash's child.
+        QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(ctl.processId()));
+        QVERIFY(children.open(QIODevice::ReadOnly));
+        const pid_t child = pid_t(children.readAll().trimmed().toInt());
+        QVERIFY(child > 0);
+        QCOMPARE(::kill(child, signal), 0);
+    } else {
+        // Replies keep coming until the program has nowhere to print them.
+        QDeadlineTimer deadline(5000);
+        while (ctl.state() != QProcess::NotRunning && !deadline.hasExpired()) {
+            QVERIFY(line.write(boardReply(1, 0)));
+            ctl.waitForFinished(20);
+        }
+    }
+    QVERIFY(ctl.state() == QProcess::NotRunning || ctl.waitForFinished(5000));
+    QCOMPARE(ctl.exitCode(), shellStatus);
+
+    // The lock is gone, and the next run by an ordinary user opens the port.
+    QVERIFY(!QFile::exists(lockFile));
+    const pid_t next = ForkAsOrdinaryUser([&device] {
+        const int fd = ::open(device.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        return fd >= 0 ? 0 : errno;
+    });
+    QCOMPARE(WaitForChild(next), 0);
+    QProcess again;
+    again.setProcessEnvironment(env);
+    const QStringList getCommand = AsOrdinaryUser(QStringLiteral(DIMRA_CTL_PROGRAM), words("-p @ -t 200 get", line.slavePath()));
+    again.start(getCommand.first(), getCommand.mid(1));
+    QVERIFY(again.waitForFinished(5000));
+    const QString err = QString::fromUtf8(again.readAllStandardError());
+    QVERIFY2(again.exitCode() == 6, qPrintable(err)); // opened, and the silent board did not answer
 }
 
 void tst_DimraCtl::speaksOneLanguage_data()

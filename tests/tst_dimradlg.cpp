@@ -3,6 +3,7 @@
 #include "language.h"
 #include "linkindicator.h"
 #include "envoverride.h"
+#include "pacedfarend.h"
 #include "serialerror.h"
 #include "usertexts.h"
 
@@ -18,7 +19,9 @@
 #include <QStyleOptionComboBox>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -28,6 +31,11 @@ using namespace UserText;
 SentValues decodeFrames(const QByteArray &bytes)
 {
     return ValuesOf(CFrameReader().Feed(bytes));
+}
+
+speed_t speedOf(const termios &settings)
+{
+    return ::cfgetospeed(&settings);
 }
 
 // Writing the open-link frame fails once, with the port left open: the
@@ -144,6 +152,8 @@ private slots:
     void controlNotificationsAreDroppedDuringAnExchange();
     void enterNeverClosesEscapeDoes();
     void closeCommandClosesThePortAndTheDialog();
+    void everyWayOutLeavesTheBoardAtTheWindowsValues_data();
+    void everyWayOutLeavesTheBoardAtTheWindowsValues();
     void aboutBoxOpensFromF1AndLeavesTheDialogUnchanged();
     void replyClampedInPlaceStillRedraws_data();
     void replyClampedInPlaceStillRedraws();
@@ -540,8 +550,15 @@ void tst_DimraDlg::disconnectLeavesTheValuesAsTheyAre()
 void tst_DimraDlg::deviceLossReturnsToDisconnectedWithOneMessage()
 {
     QVERIFY(connectAndLink());
+    auto *indicator = m_dlg->findChild<CLinkIndicator *>(QStringLiteral("linkIndicator"));
+    QVERIFY(indicator);
+    QCOMPARE(indicator->state(), CLinkIndicator::Linked);
+    // While the message waits for the user, the mark already says closed.
+    std::optional<CLinkIndicator::State> markWhileShown;
+    m_messages->whileShown = [&] { markWhileShown = indicator->state(); };
     m_line->closeMaster();
     QTRY_COMPARE(m_messages->messages.size(), 1);
+    QCOMPARE(markWhileShown, std::optional(CLinkIndicator::PortClosed));
     QVERIFY2(m_messages->messages.first().contains(m_line->slavePath()), qPrintable(m_messages->messages.first()));
     QCOMPARE(connectButton()->text(), kConnect);
     QVERIFY(!m_dlg->m_bLinked);
@@ -699,6 +716,67 @@ void tst_DimraDlg::closeCommandClosesThePortAndTheDialog()
     QCOMPARE(m_dlg->result(), int(QDialog::Rejected));
     QVERIFY(settle());
     QCOMPARE(m_line->readNow(), QByteArray());
+}
+
+void tst_DimraDlg::everyWayOutLeavesTheBoardAtTheWindowsValues_data()
+{
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<bool>("windowCloses");
+    QTest::newRow("Escape") << "Escape" << true;
+    QTest::newRow("close box") << "close box" << true;
+    QTest::newRow("Ctrl+Q") << "Ctrl+Q" << true;
+    QTest::newRow("disconnect") << "disconnect" << false;
+    QTest::newRow("SIGTERM, as at logout") << "SIGTERM" << true;
+}
+
+void tst_DimraDlg::everyWayOutLeavesTheBoardAtTheWindowsValues()
+{
+    QFETCH(QString, way);
+    QFETCH(bool, windowCloses);
+    // A line an earlier program left at another speed.
+    QVERIFY(m_line->setLineSpeed(B115200));
+    QVERIFY(connectAndLink());
+    QCOMPARE(speedOf(m_line->lineSettings()), speed_t(B9600));
+    // The board drains the line faster than the line itself, so that a byte
+    // the program has handed over is read as soon as it can be on the wire.
+    PacedFarEnd board(*m_line, 4 * Dimra::kLineBytesPerSecond, B9600);
+    if (way == QLatin1String("SIGTERM"))
+        m_dlg->endSessionOnStopSignals();
+
+    // Key presses faster than the line drains: frames wait as the way out comes.
+    for (int i = 0; i < 12; ++i) {
+        QTest::keyClick(slider("Frequency"), Qt::Key_PageUp);
+        QCoreApplication::processEvents(); // the slider's redraw, which sends
+    }
+    QVERIFY(m_dlg->m_comm.get_OutBufferCount() > 0);
+    const int frequency = m_dlg->m_nFrequency;
+    QCOMPARE(frequency, Dimra::kFrequencyMin + 12 * Dimra::kFrequencyTick);
+
+    if (way == QLatin1String("Escape"))
+        QTest::keyClick(slider("Frequency"), Qt::Key_Escape);
+    else if (way == QLatin1String("close box"))
+        QVERIFY(m_dlg->close());
+    else if (way == QLatin1String("Ctrl+Q"))
+        QTest::keyClick(m_dlg.get(), Qt::Key_Q, Qt::ControlModifier);
+    else if (way == QLatin1String("disconnect"))
+        QTest::mouseClick(connectButton(), Qt::LeftButton);
+    else
+        QCOMPARE(::kill(::getpid(), SIGTERM), 0);
+    QTRY_VERIFY(!m_dlg->m_comm.get_PortOpen());
+    QCOMPARE(m_dlg->isVisible(), !windowCloses);
+
+    // The board holds what the window shows, every byte of it went out
+    // before the line's old settings came back, and they did come back.
+    CBoardModel model;
+    QList<CBoardModel::Output> answers;
+    const SentValues sent = ValuesOf(model.Receive(board.stop(), &answers));
+    QVERIFY(WellFormedAndInRange(sent));
+    QCOMPARE(sent.last(), qMakePair(int(CDimraProtocol::CmdFrequency), frequency));
+    QCOMPARE(model.state().frequency, m_dlg->m_nFrequency);
+    QCOMPARE(model.state().duty[0], m_dlg->m_nChannel1);
+    QCOMPARE(board.bytesAfterTheSpeedChanged(), 0);
+    QCOMPARE(speedOf(m_line->lineSettings()), speed_t(B115200));
+    QVERIFY(m_messages->messages.isEmpty());
 }
 
 void tst_DimraDlg::aboutBoxOpensFromF1AndLeavesTheDialogUnchanged()

@@ -508,6 +508,11 @@ void tst_MSComm::openErrorsNameTheirCause_data()
     QTest::newRow("a directory") << folder << false << int(CSerialError::NotSerial) << QStringLiteral("不是串口设备");
     QTest::newRow("a regular file") << folder + "/plain" << false << int(CSerialError::NotSerial)
                                     << QStringLiteral("不是串口设备");
+    // A path is never a format: what it holds stays as it is.
+    QFile percent(m_dir.filePath(QStringLiteral("kind%1")));
+    QVERIFY(percent.open(QIODevice::WriteOnly));
+    QTest::newRow("a path holding %1") << folder + "/kind%1" << true << int(CSerialError::NotSerial)
+                                       << QStringLiteral("不是串口设备");
     QTest::newRow("/dev/null") << QByteArray("/dev/null") << false << int(CSerialError::NotSerial)
                                << QStringLiteral("不是串口设备");
     QTest::newRow("/dev/null by path") << QByteArray("/dev/null") << true << int(CSerialError::NotSerial)
@@ -578,33 +583,46 @@ void tst_MSComm::permissionAdvice_data()
 {
     QTest::addColumn<unsigned>("gid");
     QTest::addColumn<unsigned>("mode");
-    QTest::addColumn<bool>("namesTheGroup");
-    QTest::newRow("a group that may read and write") << 20u << 0660u << true;
-    QTest::newRow("group root") << 0u << 0660u << false;
-    QTest::newRow("a group that may only read") << 20u << 0640u << false;
-    QTest::newRow("no group access") << 20u << 0600u << false;
+    QTest::addColumn<QString>("group");
+    QTest::addColumn<QString>("kernelName");
+    QTest::addColumn<int>("usbVendor"); // -1: not a USB adapter
+    QTest::addColumn<int>("usbProduct");
+    QTest::addColumn<QString>("rule"); // the udev rule proposed; empty for none
+    QTest::newRow("a group that may read and write")
+        << 20u << 0660u << "dialout" << "ttyUSB0" << 0x1a86 << 0x7523 << QString();
+    QTest::newRow("group root, a USB adapter")
+        << 0u << 0660u << "root" << "ttyUSB0" << 0x1a86 << 0x7523
+        << R"(SUBSYSTEM=="tty", ATTRS{idVendor}=="1a86", ATTRS{idProduct}=="7523", TAG+="uaccess")";
+    QTest::newRow("a group that may only read, an ACM board")
+        << 20u << 0640u << "dialout" << "ttyACM0" << 0x2341 << 0x0043
+        << R"(SUBSYSTEM=="tty", ATTRS{idVendor}=="2341", ATTRS{idProduct}=="0043", TAG+="uaccess")";
+    QTest::newRow("no group access, a built-in port")
+        << 20u << 0600u << "dialout" << "ttyS0" << -1 << -1 << R"(SUBSYSTEM=="tty", KERNEL=="ttyS0", TAG+="uaccess")";
+    QTest::newRow("a group without a name") << 1234u << 0660u << "" << "ttyAMA0" << -1 << -1
+                                            << R"(SUBSYSTEM=="tty", KERNEL=="ttyAMA0", TAG+="uaccess")";
+    QTest::newRow("another user's pseudo-terminal") << 5u << 0620u << "tty" << "pts/3" << -1 << -1 << QString();
 }
 
 void tst_MSComm::permissionAdvice()
 {
     QFETCH(unsigned, gid);
     QFETCH(unsigned, mode);
-    QFETCH(bool, namesTheGroup);
-    // The device's status as a file carries it; the test sets it on a file.
-    QFile device(m_dir.filePath(QStringLiteral("device")));
-    QVERIFY(device.open(QIODevice::WriteOnly));
-    const QByteArray path = QFile::encodeName(device.fileName());
-    QCOMPARE(::chmod(path.constData(), mode), 0);
-    if (::chown(path.constData(), uid_t(-1), gid) != 0)
-        QSKIP("only root may give a file to any group");
-    struct stat st;
-    QCOMPARE(::stat(path.constData(), &st), 0);
-    const QString advice = PermissionAdvice(QStringLiteral("/dev/ttyUSB0"), st.st_gid, st.st_mode,
-                                            gid == 0 ? QStringLiteral("root") : QStringLiteral("dialout"));
+    QFETCH(QString, group);
+    QFETCH(QString, kernelName);
+    QFETCH(int, usbVendor);
+    QFETCH(int, usbProduct);
+    QFETCH(QString, rule);
+    DeviceAccess device{gid, mode, group, kernelName, usbVendor >= 0, quint16(qMax(usbVendor, 0)),
+                        quint16(qMax(usbProduct, 0))};
+    const QString advice = PermissionAdvice(QStringLiteral("/dev/%1").arg(kernelName), device);
+    const bool namesTheGroup = gid != 0 && (mode & 060) == 060 && !group.isEmpty();
     QVERIFY2(advice.contains(QStringLiteral("没有权限")), qPrintable(advice));
-    QCOMPARE(advice.contains(QStringLiteral("用户组 %1").arg(gid == 0 ? "root" : "dialout")), namesTheGroup);
+    QCOMPARE(advice.contains(QStringLiteral("用户组 %1").arg(group)), namesTheGroup);
     QVERIFY(!advice.contains(QStringLiteral("-aG root")));
-    QCOMPARE(advice.contains(QStringLiteral("udev")), !namesTheGroup);
+    QCOMPARE(advice.contains(QStringLiteral("udev")), !rule.isEmpty());
+    if (!rule.isEmpty())
+        QVERIFY2(advice.contains(rule), qPrintable(advice));
+    QVERIFY(!advice.contains(QLatin1Char('*'))); // a rule for this device, not for a family of names
 }
 
 QTEST_GUILESS_MAIN(tst_MSComm)

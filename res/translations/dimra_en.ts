@@ -136,6 +136,37 @@ Now: %2</translation>
     </message>
 </context>
 <context>
+    <name>CPortLock</name>
+    <message>
+        <source>串口 %1 正被其他程序占用，无法打开。请先关闭占用它的程序（例如另一个 Dimra 窗口）。</source>
+        <translation>Serial port %1 is in use by another program and cannot be opened. Close the program that holds it (another Dimra window, for example) first.</translation>
+    </message>
+    <message>
+        <source>%1：被一个正在运行的程序锁定（PID %2）</source>
+        <translation>%1: locked by a running program (PID %2)</translation>
+    </message>
+    <message>
+        <source>%1：没有指明任何进程</source>
+        <translation>%1: names no process</translation>
+    </message>
+    <message>
+        <source>%1：由 %3 上的进程 %2 持有</source>
+        <translation>%1: held by process %2 on %3</translation>
+    </message>
+    <message>
+        <source>%1：由本程序持有（PID %2）</source>
+        <translation>%1: held by this program (PID %2)</translation>
+    </message>
+    <message>
+        <source>%1：由进程 %2 持有</source>
+        <translation>%1: held by process %2</translation>
+    </message>
+    <message>
+        <source>%1：被其他程序反复占用又释放</source>
+        <translation>%1: taken and given up by other programs again and again</translation>
+    </message>
+</context>
+<context>
     <name>CommPort</name>
     <message>
         <source>由环境变量 %1 指定</source>
@@ -241,10 +272,6 @@ Now: %2</translation>
         <translation>No permission to open serial port %1. Add the current user to the device&apos;s group %2 (for example with sudo usermod -aG %2 $USER), then log in again.</translation>
     </message>
     <message>
-        <source>没有权限打开串口 %1，而且没有哪个用户组可以读写它。可以用 udev 规则把它交给 dialout 组：在 /etc/udev/rules.d/ 下新建一个文件（例如 /etc/udev/rules.d/50-dimra.rules），写入一行 SUBSYSTEM==&quot;tty&quot;, KERNEL==&quot;ttyUSB*&quot;, GROUP=&quot;dialout&quot;, MODE=&quot;0660&quot;，然后拔下设备再插上，并把当前用户加入 dialout 组（sudo usermod -aG dialout $USER）后重新登录。</source>
-        <translation>No permission to open serial port %1, and no group may read and write it. A udev rule can give it to the dialout group: make a file in /etc/udev/rules.d/ (for example /etc/udev/rules.d/50-dimra.rules) holding the line SUBSYSTEM==&quot;tty&quot;, KERNEL==&quot;ttyUSB*&quot;, GROUP=&quot;dialout&quot;, MODE=&quot;0660&quot;, then unplug the device and plug it in again, add the current user to the dialout group (sudo usermod -aG dialout $USER) and log in again.</translation>
-    </message>
-    <message>
         <source>一个目录</source>
         <translation>a directory</translation>
     </message>
@@ -289,8 +316,20 @@ Now: %2</translation>
         <translation> in the environment variable %1</translation>
     </message>
     <message>
-        <source>串口 %1 正被其他程序占用，无法打开。请先关闭占用它的程序（例如另一个 Dimra 窗口）。</source>
-        <translation>Serial port %1 is in use by another program and cannot be opened. Close the program that holds it (another Dimra window, for example) first.</translation>
+        <source>没有权限打开 %1：它是另一个用户的伪终端，只有那个用户可以打开它。请以那个用户的身份运行本程序。</source>
+        <translation>No permission to open %1: it is another user&apos;s pseudo-terminal, and only that user may open it. Run this program as that user.</translation>
+    </message>
+    <message>
+        <source>然后拔下适配器再插上</source>
+        <translation>then unplug the adapter and plug it in again</translation>
+    </message>
+    <message>
+        <source>然后执行 sudo udevadm trigger --subsystem-match=tty</source>
+        <translation>then run sudo udevadm trigger --subsystem-match=tty</translation>
+    </message>
+    <message>
+        <source>没有权限打开串口 %1，而且没有哪个用户组可以读写它。可以用 udev 规则把它交给在桌面登录的用户：新建文件 /etc/udev/rules.d/70-dimra.rules，写入一行 %2，%3。</source>
+        <translation>No permission to open serial port %1, and no group may read and write it. A udev rule can give it to whoever is logged in at the desktop: make the file /etc/udev/rules.d/70-dimra.rules holding the line %2, %3.</translation>
     </message>
 </context>
 </TS>

@@ -143,12 +143,12 @@
         <translation>读取输入失败：%1</translation>
     </message>
     <message>
-        <source>cannot open %1 again: %2</source>
-        <translation>无法重新打开 %1：%2</translation>
-    </message>
-    <message>
         <source>writing an answer failed: %1</source>
         <translation>写出应答失败：%1</translation>
+    </message>
+    <message>
+        <source>cannot watch the pseudo-terminal %1: %2</source>
+        <translation>无法监视伪终端 %1：%2</translation>
     </message>
 </context>
 <context>
@@ -231,11 +231,6 @@ Check the values the board accepts, then set them again.</source>
 请确认调光板接受的数值，然后重新设置。</translation>
     </message>
     <message>
-        <source>; </source>
-        <comment>between the values that differ</comment>
-        <translation>；</translation>
-    </message>
-    <message>
         <source>Check that the board is powered and connected to this port, or give it longer with -t MS.</source>
         <translation>请检查调光板是否已通电并接在这个端口上，或用 -t 毫秒 给它更长的时间。</translation>
     </message>
@@ -260,19 +255,29 @@ Check the values the board accepts, then set them again.</source>
         <translation>调光板没有在 %2 毫秒内报告 %1；显示为 unknown。</translation>
     </message>
     <message>
-        <source>, </source>
-        <comment>between the values not reported</comment>
-        <translation>、</translation>
-    </message>
-    <message>
         <source>lost the board: %1
 Check the cable or adapter, then run the command again.</source>
         <translation>与调光板的连接已丢失：%1
 请检查连接线或转接器，然后重新运行命令。</translation>
     </message>
+    
     <message>
-        <source>not every frame left the computer within %1 ms; the board may not hold the new values. Check the line, then run the command again.</source>
-        <translation>并非每一帧都在 %1 毫秒内离开了计算机；调光板可能没有保存新的数值。请检查线路，然后重新运行命令。</translation>
+        <source>the line did not carry every frame within its time and %1 ms more; the board may not hold the new values. Check the line, then run the command again.</source>
+        <translation>线路没有在应有的时间再加 %1 毫秒内送出每一帧；调光板可能没有保存新的数值。请检查线路，然后重新运行命令。</translation>
+    </message>
+    <message>
+        <source>; </source>
+        <comment>between the values that differ</comment>
+        <translation>；</translation>
+    </message>
+    <message>
+        <source>, </source>
+        <comment>between the values not reported</comment>
+        <translation>、</translation>
+    </message>
+    <message>
+        <source>details: %1</source>
+        <translation>详细信息：%1</translation>
     </message>
 </context>
 <context>
@@ -414,6 +419,9 @@ Exit codes:
   5  the port is in use by another program (the Dimra window, for example)
   6  the board did not answer within the timeout
   7  --verify found a different value
+Stopped by SIGINT, SIGTERM, SIGHUP or SIGPIPE, it lets what it sent reach
+the board, closes and unlocks the port, and ends by that signal (a shell
+shows 128 + its number: 130 after Ctrl+C).
 
 Examples:
   dimractl list
@@ -462,6 +470,9 @@ Examples:
   5  端口正被其他程序占用（例如 Dimra 窗口）
   6  调光板在超时前没有应答
   7  --verify 发现数值不同
+收到 SIGINT、SIGTERM、SIGHUP 或 SIGPIPE 时，先让已发送的数据到达调光板，
+再关闭并解锁端口，然后以该信号结束（shell 显示 128 加信号编号：
+按 Ctrl+C 后为 130）。
 
 示例：
   dimractl list

@@ -1,0 +1,22 @@
+#include "portlock.h"
+
+#include <QFile>
+
+// Windows keeps a port to one program itself; there are no lock files.
+
+PortIdentity IdentifyPort(const QByteArray &path)
+{
+    return {path, QByteArray()};
+}
+
+void CPortLock::acquire(const QByteArray &path, const QString &where)
+{
+    Q_UNUSED(where);
+    release();
+    m_openName = QFile::decodeName(path);
+}
+
+void CPortLock::release()
+{
+    m_openName.clear();
+}

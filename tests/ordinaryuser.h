@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QStringList>
+#include <functional>
+
+#include <sys/types.h>
+
+// What an ordinary user would meet, tested even where the suite runs as
+// root, for whom device modes and exclusive opens do not count: the user is
+// then nobody.
+
+// The ordinary user: this one, or nobody under root.
+uid_t OrdinaryUid();
+gid_t OrdinaryGid();
+
+// The command line that runs program as the ordinary user.
+QStringList AsOrdinaryUser(const QString &program, const QStringList &arguments);
+
+// Runs body in a child process as the ordinary user and returns at once
+// with its PID; the child ends with body's result, and nothing of the test's
+// own runs at its exit. body uses system calls and plain data only: the
+// child is a copy of a Qt program whose event loop is not its own.
+pid_t ForkAsOrdinaryUser(const std::function<int()> &body);
+
+// The exit status of a child made above, waiting at most timeoutMs; -1 when
+// it has not ended (it is then killed) or did not exit normally.
+int WaitForChild(pid_t child, int timeoutMs = 5000);
+
+// Makes this whole process the ordinary user, for a test all of whose cases
+// are an ordinary user's. False when that fails.
+bool BecomeOrdinaryUser();
