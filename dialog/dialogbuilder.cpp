@@ -10,8 +10,32 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
 
 namespace {
+
+// A drop-down list whose closed box ends a text too long for it with an
+// ellipsis instead of cutting it off mid-letter: a port entry begins with
+// its number, which always shows, and the open list and the tooltip give
+// the whole entry.
+class CElidingComboBox : public QComboBox
+{
+public:
+    using QComboBox::QComboBox;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QStylePainter painter(this);
+        QStyleOptionComboBox option;
+        initStyleOption(&option);
+        painter.drawComplexControl(QStyle::CC_ComboBox, option);
+        const QRect room = style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+        option.currentText = fontMetrics().elidedText(option.currentText, Qt::ElideRight, room.width());
+        painter.drawControl(QStyle::CE_ComboBoxLabel, option);
+    }
+};
 
 int mulDiv(int value, int numerator, int denominator)
 {
@@ -49,7 +73,7 @@ QWidget *createItem(QWidget *dialog, const DialogItem &item)
         return button;
     }
     case ItemKind::ComboBox:
-        return new QComboBox(dialog);
+        return new CElidingComboBox(dialog);
     case ItemKind::SerialControl:
         return nullptr; // the serial control has no window of its own
     }
