@@ -12,11 +12,6 @@ PacedFarEnd::PacedFarEnd(const PtyPair &line, int bytesPerSecond, speed_t progra
 {
 }
 
-PacedFarEnd::~PacedFarEnd()
-{
-    stop();
-}
-
 QByteArray PacedFarEnd::stop()
 {
     if (m_thread.joinable()) {
@@ -34,8 +29,7 @@ void PacedFarEnd::take(int most)
     const ssize_t n = ::read(m_line.masterHandle(), buf, size_t(std::min<int>(most, sizeof buf)));
     if (n <= 0)
         return;
-    // Looked at as the bytes are taken: a change of settings after them is
-    // no change before them.
+    // Looked at as the bytes are taken: a later change is no change before them.
     const termios settings = m_line.lineSettings();
     if (::cfgetospeed(&settings) != m_programSpeed)
         m_afterChange += n;

@@ -10,21 +10,17 @@
 class PtyPair;
 
 // The board's end of a pseudo-terminal as a UART drains it: on a thread of
-// its own, taking bytes no faster than bytesPerSecond. With each byte it
-// notes whether the program's end still had the speed the program set, so
-// that a test can tell whether the line's settings went back before the
-// last byte had left.
+// its own, no faster than bytesPerSecond. It counts the bytes taken after
+// the program's end had lost the speed the program set, so that a test sees
+// whether the line's settings went back before the last byte had left.
 class PacedFarEnd
 {
 public:
     PacedFarEnd(const PtyPair &line, int bytesPerSecond, speed_t programSpeed);
-    ~PacedFarEnd();
-    PacedFarEnd(const PacedFarEnd &) = delete;
-    PacedFarEnd &operator=(const PacedFarEnd &) = delete;
+    ~PacedFarEnd() { stop(); }
 
     // Takes what still waits, stops, and returns all it read.
     QByteArray stop();
-    // Bytes read after the program's end had lost its speed.
     qint64 bytesAfterTheSpeedChanged() const { return m_afterChange; }
 
 private:
