@@ -19,7 +19,6 @@ QByteArray PacedFarEnd::stop()
         m_thread.join();
         take(1 << 16);
     }
-    std::lock_guard<std::mutex> lock(m_mutex);
     return m_received;
 }
 
@@ -33,7 +32,6 @@ void PacedFarEnd::take(int most)
     const termios settings = m_line.lineSettings();
     if (::cfgetospeed(&settings) != m_programSpeed)
         m_afterChange += n;
-    std::lock_guard<std::mutex> lock(m_mutex);
     m_received.append(buf, int(n));
 }
 

@@ -3,7 +3,6 @@
 #include <QByteArray>
 
 #include <atomic>
-#include <mutex>
 #include <termios.h>
 #include <thread>
 
@@ -32,7 +31,6 @@ private:
     const speed_t m_programSpeed;
     std::atomic<bool> m_stop{false};
     std::atomic<qint64> m_afterChange{0};
-    std::mutex m_mutex;
-    QByteArray m_received;
+    QByteArray m_received; // the thread's until it is joined
     std::thread m_thread;
 };
