@@ -67,7 +67,6 @@ void tst_BridgeConfig::arguments_data()
     QTest::newRow("TLS and a password file") << "-p COM1 --id a --ca-file /ca.pem --user u --password-file /pw"
                                              << "localhost:1883 /ca.pem u /pw [COM1 a \"Dimra a\"]" << "";
     QTest::newRow("broker port 0") << "-p COM1 --broker h:0" << "error" << "h:0";
-    QTest::newRow("broker port not a number") << "-p COM1 --broker h:mqtt" << "error" << "h:mqtt";
     QTest::newRow("COM13") << "-p COM13" << "error" << "COM13";
     QTest::newRow("id of the bridges") << "-p COM1 --id bridge" << "error" << "bridge";
     QTest::newRow("a password on the command line") << "-p COM1 --password secret" << "error" << "password";
