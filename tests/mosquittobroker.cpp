@@ -1,88 +1,57 @@
 #include "mosquittobroker.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QThread>
 
 #include <arpa/inet.h>
-#include <netinet/in.h>
 #include <pwd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
 
-sockaddr_in loopback(int port)
+// Binds to port (0: the system picks a free one) or connects to it; the port, or 0 when that fails.
+int tryLoopback(int port, bool connectTo)
 {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(quint16(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
-
-// A port nobody listens on now: the system's pick for port 0.
-int freePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = loopback(0);
     socklen_t length = sizeof address;
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0
-        && ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
-    ::close(fd);
-    return port;
-}
-
-bool acceptsConnections(int port)
-{
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    const sockaddr_in address = loopback(port);
-    const bool ok = ::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
+    const bool ok = connectTo ? ::connect(fd, reinterpret_cast<sockaddr *>(&address), length) == 0
+                              : ::bind(fd, reinterpret_cast<sockaddr *>(&address), length) == 0
+            && ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) == 0;
     ::close(fd);
-    return ok;
+    return ok ? ntohs(address.sin_port) : 0;
 }
 
 } // namespace
 
-MosquittoBroker::MosquittoBroker()
-{
-    m_process.setProcessChannelMode(QProcess::MergedChannels);
-}
-
-MosquittoBroker::~MosquittoBroker()
-{
-    kill();
-}
-
 bool MosquittoBroker::start()
 {
-    if (isRunning())
+    if (m_process.state() != QProcess::NotRunning)
         return true;
     if (m_nPort == 0)
-        m_nPort = freePort();
+        m_nPort = tryLoopback(0, false);
     const passwd *user = ::getpwuid(::geteuid());
-    const QString config = m_dir.filePath(QStringLiteral("mosquitto.conf"));
-    QFile file(config);
-    if (!user || !file.open(QIODevice::WriteOnly)) {
-        m_strError = QStringLiteral("cannot write %1").arg(config);
+    QFile config(m_dir.filePath(QStringLiteral("mosquitto.conf")));
+    if (!user || !config.open(QIODevice::WriteOnly)) {
+        m_strError = QStringLiteral("cannot write %1").arg(config.fileName());
         return false;
     }
-    file.write(QStringLiteral("listener %1 127.0.0.1\n"
-                              "allow_anonymous true\n"
-                              "persistence false\n"
-                              "user %2\n"
-                              "log_dest stdout\n")
-                   .arg(m_nPort)
-                   .arg(QString::fromLocal8Bit(user->pw_name))
-                   .toUtf8());
-    file.close();
-
-    m_process.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), config});
+    config.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\npersistence false\nuser %2\n")
+                     .arg(m_nPort)
+                     .arg(QString::fromLocal8Bit(user->pw_name))
+                     .toUtf8());
+    config.close();
+    m_process.setProcessChannelMode(QProcess::MergedChannels);
+    m_process.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), config.fileName()});
     const QDeadlineTimer deadline(5000);
     while (!deadline.hasExpired() && m_process.state() != QProcess::NotRunning) {
-        if (acceptsConnections(m_nPort))
+        if (tryLoopback(m_nPort, true))
             return true;
         QThread::msleep(10);
     }
@@ -100,4 +69,55 @@ void MosquittoBroker::kill()
         return;
     m_process.kill();
     m_process.waitForFinished(5000);
+}
+
+bool WaitUntil(const std::function<bool()> &done, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    return done();
+}
+
+MqttRecorder::MqttRecorder(int port, const QStringList &filters)
+    : m_client([port] {
+        CMqttClient::Settings settings;
+        settings.host = QStringLiteral("127.0.0.1");
+        settings.port = port;
+        settings.firstRetryMs = 100;
+        settings.maxRetryMs = 500;
+        return settings;
+    }())
+{
+    connect(&m_client, &CMqttClient::connected, this, [this, filters] {
+        for (const QString &filter : filters)
+            m_client.subscribe(filter);
+        m_bSubscribed = true;
+    });
+    connect(&m_client, &CMqttClient::disconnected, this, [this] { m_bSubscribed = false; });
+    connect(&m_client, &CMqttClient::messageReceived, this,
+            [this](const QString &topic, const QByteArray &payload, bool retained) {
+                m_messages.append({topic, payload, retained});
+            });
+    m_client.start();
+}
+
+QByteArray MqttRecorder::last(const QString &topic) const
+{
+    for (auto it = m_messages.crbegin(); it != m_messages.crend(); ++it)
+        if (it->topic == topic)
+            return it->payload;
+    return QByteArray();
+}
+
+bool MqttRecorder::waitFor(const QString &topic, const std::function<bool(const QByteArray &)> &accept, int timeoutMs)
+{
+    qsizetype seen = 0;
+    bool found = false;
+    WaitUntil([&] {
+        for (; seen < m_messages.size() && !found; ++seen)
+            found = m_messages.at(seen).topic == topic && (!accept || accept(m_messages.at(seen).payload));
+        return found;
+    }, timeoutMs);
+    return found;
 }

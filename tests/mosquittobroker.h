@@ -1,31 +1,26 @@
 #pragma once
 
-#include <QProcess>
-#include <QString>
-#include <QTemporaryDir>
+#include "mqttclient.h"
 
-// A real mosquitto broker for one test, on 127.0.0.1 at a free port, with a
-// configuration of its own: anonymous clients, nothing kept on disk. It
-// runs as the user the test runs as, root included (mosquitto would
-// otherwise leave root for a user "mosquitto"). kill() and start() again
-// keep the port, as a broker that restarts does.
+#include <QList>
+#include <QObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <functional>
+
+// A real mosquitto broker for one test, on 127.0.0.1 at a free port:
+// anonymous clients, nothing kept on disk, run as the test's own user (root
+// included; mosquitto would otherwise leave root for "mosquitto"). kill()
+// and start() again keep the port, as a broker that restarts does.
 class MosquittoBroker
 {
 public:
-    MosquittoBroker();
-    ~MosquittoBroker();
-    MosquittoBroker(const MosquittoBroker &) = delete;
-    MosquittoBroker &operator=(const MosquittoBroker &) = delete;
-
-    // Starts the broker and waits until it takes connections; false, with
-    // the reason in error(), when it does not within a few seconds.
+    ~MosquittoBroker() { kill(); }
+    // Waits until it takes connections; false, with error() saying why, when
+    // it does not within a few seconds.
     bool start();
-    // Ends it at once (SIGKILL), as a crash or a pulled cable would.
-    void kill();
-    bool isRunning() const { return m_process.state() == QProcess::Running; }
-
+    void kill(); // SIGKILL, as a crash would
     int port() const { return m_nPort; }
-    QString address() const { return QStringLiteral("127.0.0.1:%1").arg(m_nPort); }
     QString error() const { return m_strError; }
 
 private:
@@ -33,4 +28,44 @@ private:
     QProcess m_process;
     int m_nPort = 0;
     QString m_strError;
+};
+
+// Waits, with the event loop running, until done() or timeoutMs passed; says which.
+bool WaitUntil(const std::function<bool()> &done, int timeoutMs = 5000);
+
+// A test's own MQTT client: subscribes to filters on the broker at
+// 127.0.0.1:port and keeps every message it receives, in order.
+class MqttRecorder : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Message
+    {
+        QString topic;
+        QByteArray payload;
+        bool retained = false;
+    };
+
+    MqttRecorder(int port, const QStringList &filters);
+    // Connected and subscribed (a retained message may still be on its way).
+    bool waitConnected() { return WaitUntil([this] { return m_bSubscribed; }); }
+    const QList<Message> &messages() const { return m_messages; }
+    void clear() { m_messages.clear(); }
+    QByteArray last(const QString &topic) const; // null when none came
+    // Whether a message on topic that accept takes (any, without accept) came within timeoutMs.
+    bool waitFor(const QString &topic, const std::function<bool(const QByteArray &)> &accept = {}, int timeoutMs = 5000);
+    bool waitFor(const QString &topic, const QByteArray &payload, int timeoutMs = 5000)
+    {
+        return waitFor(topic, [&](const QByteArray &p) { return p == payload; }, timeoutMs);
+    }
+    bool publish(const QString &topic, const QByteArray &payload, bool retain = false)
+    {
+        return m_client.publish(topic, payload, retain);
+    }
+
+private:
+    CMqttClient m_client;
+    QList<Message> m_messages;
+    bool m_bSubscribed = false;
 };

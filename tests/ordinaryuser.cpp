@@ -12,47 +12,22 @@
 
 namespace {
 
-bool runsAsRoot()
+// nobody's user and group, for a test that runs as root.
+std::pair<uid_t, gid_t> nobody()
 {
-    return ::geteuid() == 0;
-}
-
-bool dropPrivileges()
-{
-    if (!runsAsRoot())
-        return true;
-    if (::setgroups(0, nullptr) != 0 || ::setgid(OrdinaryGid()) != 0 || ::setuid(OrdinaryUid()) != 0)
-        return false;
-    // Changing user makes a process undumpable; a leak checker that looks
-    // at the process at its end must still be let in.
-    ::prctl(PR_SET_DUMPABLE, 1);
-    return true;
+    const passwd *user = ::getpwnam("nobody");
+    return user ? std::pair(user->pw_uid, user->pw_gid) : std::pair(uid_t(65534), gid_t(65534));
 }
 
 } // namespace
 
-uid_t OrdinaryUid()
-{
-    if (!runsAsRoot())
-        return ::getuid();
-    const passwd *nobody = ::getpwnam("nobody");
-    return nobody ? nobody->pw_uid : 65534;
-}
-
-gid_t OrdinaryGid()
-{
-    if (!runsAsRoot())
-        return ::getgid();
-    const passwd *nobody = ::getpwnam("nobody");
-    return nobody ? nobody->pw_gid : 65534;
-}
-
 QStringList AsOrdinaryUser(const QString &program, const QStringList &arguments)
 {
-    if (!runsAsRoot())
+    if (::geteuid() != 0)
         return QStringList{program} + arguments;
-    return QStringList{QStringLiteral("setpriv"), QStringLiteral("--reuid=%1").arg(OrdinaryUid()),
-                       QStringLiteral("--regid=%1").arg(OrdinaryGid()), QStringLiteral("--clear-groups"), program}
+    const auto [uid, gid] = nobody();
+    return QStringList{QStringLiteral("setpriv"), QStringLiteral("--reuid=%1").arg(uid),
+                       QStringLiteral("--regid=%1").arg(gid), QStringLiteral("--clear-groups"), program}
         + arguments;
 }
 
@@ -60,7 +35,7 @@ pid_t ForkAsOrdinaryUser(const std::function<int()> &body)
 {
     const pid_t child = ::fork();
     if (child == 0)
-        ::_exit(dropPrivileges() ? body() : 125);
+        ::_exit(BecomeOrdinaryUser() ? body() : 125);
     return child;
 }
 
@@ -68,7 +43,7 @@ int WaitForChild(pid_t child, int timeoutMs)
 {
     if (child <= 0)
         return -1;
-    QDeadlineTimer deadline(timeoutMs);
+    const QDeadlineTimer deadline(timeoutMs);
     int status = 0;
     pid_t done;
     while ((done = ::waitpid(child, &status, WNOHANG)) == 0 && !deadline.hasExpired())
@@ -83,5 +58,13 @@ int WaitForChild(pid_t child, int timeoutMs)
 
 bool BecomeOrdinaryUser()
 {
-    return dropPrivileges();
+    if (::geteuid() != 0)
+        return true;
+    const auto [uid, gid] = nobody();
+    if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)
+        return false;
+    // Changing user makes a process undumpable; a leak checker that looks at
+    // the process at its end must still be let in.
+    ::prctl(PR_SET_DUMPABLE, 1);
+    return true;
 }

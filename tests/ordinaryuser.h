@@ -9,23 +9,18 @@
 // root, for whom device modes and exclusive opens do not count: the user is
 // then nobody.
 
-// The ordinary user: this one, or nobody under root.
-uid_t OrdinaryUid();
-gid_t OrdinaryGid();
-
 // The command line that runs program as the ordinary user.
 QStringList AsOrdinaryUser(const QString &program, const QStringList &arguments);
 
-// Runs body in a child process as the ordinary user and returns at once
-// with its PID; the child ends with body's result, and nothing of the test's
-// own runs at its exit. body uses system calls and plain data only: the
-// child is a copy of a Qt program whose event loop is not its own.
+// Runs body in a child process as the ordinary user and returns its PID at
+// once; the child ends with body's result and nothing of the test's own runs
+// at its exit. body uses system calls and plain data only: the child is a
+// copy of a Qt program whose event loop is not its own.
 pid_t ForkAsOrdinaryUser(const std::function<int()> &body);
 
-// The exit status of a child made above, waiting at most timeoutMs; -1 when
-// it has not ended (it is then killed) or did not exit normally.
+// The exit status of such a child within timeoutMs; -1 when it did not exit
+// normally or had to be killed.
 int WaitForChild(pid_t child, int timeoutMs = 5000);
 
-// Makes this whole process the ordinary user, for a test all of whose cases
-// are an ordinary user's. False when that fails.
+// Makes this whole process the ordinary user; false when that fails.
 bool BecomeOrdinaryUser();

@@ -12,11 +12,6 @@ PacedFarEnd::PacedFarEnd(const PtyPair &line, int bytesPerSecond, speed_t progra
 {
 }
 
-PacedFarEnd::~PacedFarEnd()
-{
-    stop();
-}
-
 QByteArray PacedFarEnd::stop()
 {
     if (m_thread.joinable()) {
@@ -24,7 +19,6 @@ QByteArray PacedFarEnd::stop()
         m_thread.join();
         take(1 << 16);
     }
-    std::lock_guard<std::mutex> lock(m_mutex);
     return m_received;
 }
 
@@ -34,12 +28,10 @@ void PacedFarEnd::take(int most)
     const ssize_t n = ::read(m_line.masterHandle(), buf, size_t(std::min<int>(most, sizeof buf)));
     if (n <= 0)
         return;
-    // Looked at as the bytes are taken: a change of settings after them is
-    // no change before them.
+    // Looked at as the bytes are taken: a later change is no change before them.
     const termios settings = m_line.lineSettings();
     if (::cfgetospeed(&settings) != m_programSpeed)
         m_afterChange += n;
-    std::lock_guard<std::mutex> lock(m_mutex);
     m_received.append(buf, int(n));
 }
 

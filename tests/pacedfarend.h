@@ -3,28 +3,23 @@
 #include <QByteArray>
 
 #include <atomic>
-#include <mutex>
 #include <termios.h>
 #include <thread>
 
 class PtyPair;
 
 // The board's end of a pseudo-terminal as a UART drains it: on a thread of
-// its own, taking bytes no faster than bytesPerSecond. With each byte it
-// notes whether the program's end still had the speed the program set, so
-// that a test can tell whether the line's settings went back before the
-// last byte had left.
+// its own, no faster than bytesPerSecond. It counts the bytes taken after
+// the program's end had lost the speed the program set, so that a test sees
+// whether the line's settings went back before the last byte had left.
 class PacedFarEnd
 {
 public:
     PacedFarEnd(const PtyPair &line, int bytesPerSecond, speed_t programSpeed);
-    ~PacedFarEnd();
-    PacedFarEnd(const PacedFarEnd &) = delete;
-    PacedFarEnd &operator=(const PacedFarEnd &) = delete;
+    ~PacedFarEnd() { stop(); }
 
     // Takes what still waits, stops, and returns all it read.
     QByteArray stop();
-    // Bytes read after the program's end had lost its speed.
     qint64 bytesAfterTheSpeedChanged() const { return m_afterChange; }
 
 private:
@@ -36,7 +31,6 @@ private:
     const speed_t m_programSpeed;
     std::atomic<bool> m_stop{false};
     std::atomic<qint64> m_afterChange{0};
-    std::mutex m_mutex;
-    QByteArray m_received;
+    QByteArray m_received; // the thread's until it is joined
     std::thread m_thread;
 };

@@ -54,8 +54,6 @@ void tst_CommPort::numbersFollowStableNames_data()
     QTest::newRow("by-id by name, then by-path, then ports without one")
         << QStringList{"ttyS0", "path:pci-1=ttyUSB2", "id:B=ttyUSB0", "id:A=ttyUSB1"}
         << QStringList{"COM1  ttyUSB1 · A", "COM2  ttyUSB0 · B", "COM3  ttyUSB2", "COM4  ttyS0", "COM5  （无设备）"};
-    QTest::newRow("the same two replugged in the other order")
-        << QStringList{"id:B=ttyUSB1", "id:A=ttyUSB0"} << QStringList{"COM1  ttyUSB0 · A", "COM2  ttyUSB1 · B", "COM3  （无设备）"};
     QTest::newRow("a virtual board linked in by-id")
         << QStringList{"id:usb-B=ttyUSB0", "id:dimra-board=/dev/pts/4"}
         << QStringList{"COM1  pts/4 · dimra-board", "COM2  ttyUSB0 · usb-B", "COM3  （无设备）"};

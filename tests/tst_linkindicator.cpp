@@ -21,12 +21,10 @@ namespace {
 
 QPalette paletteOf(const QColor &window, const QColor &text, const QColor &link)
 {
-    QPalette palette;
-    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-        palette.setColor(group, QPalette::Window, window);
-        palette.setColor(group, QPalette::WindowText, text);
-        palette.setColor(group, QPalette::Link, link);
-    }
+    QPalette palette; // each colour in every group
+    palette.setColor(QPalette::Window, window);
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Link, link);
     return palette;
 }
 
