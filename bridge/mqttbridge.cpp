@@ -108,8 +108,11 @@ void CMqttBridge::publishRetained(const QString &topic, const QByteArray &payloa
 void CMqttBridge::publishBoard(CBridgeBoard *board, bool all)
 {
     const QString &id = board->config().id;
-    const BoardState &state = board->state();
-    const bool online = state.linked && !m_bStopping;
+    // Stopping, the board is no longer served: its state says so too, so
+    // that the retained message left behind does not claim a link.
+    BoardState state = board->state();
+    state.linked = state.linked && !m_bStopping;
+    const bool online = state.linked;
     publishRetained(boardTopic(id, QStringLiteral("availability")), online ? kOnline : kOffline, all);
     publishRetained(boardTopic(id, QStringLiteral("state")), stateJson(state), all);
     for (int channel = 1; channel <= 3; ++channel)

@@ -345,6 +345,7 @@ void tst_DimraMqtt::sigtermPublishesOfflineAndDrainsTheLines()
     QVERIFY(stopBridge());
     QTRY_COMPARE_WITH_TIMEOUT(board->frames, (QStringList{"frequency 5000", "ch1 11", "ch2 22", "ch3 33"}), 5000);
     QVERIFY(m_mqtt->waitFor(topic("availability"), "offline"));
+    QVERIFY(m_mqtt->waitFor(topic("state"), R"({"linked":false,"frequency":5000,"ch1":11,"ch2":22,"ch3":33})"));
     QVERIFY(m_mqtt->waitFor(bridgeStatus(), "offline"));
 }
 
