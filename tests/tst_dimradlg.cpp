@@ -164,10 +164,8 @@ private slots:
     void portListFollowsHotPlugAndKeepsTheSelection();
     void afterALossTheEntryReconnectsOnlyToTheSameAdapter_data();
     void afterALossTheEntryReconnectsOnlyToTheSameAdapter();
-    void windowSpeaksOneLanguage_data();
-    void windowSpeaksOneLanguage();
-    void everyTextFitsItsControl_data();
-    void everyTextFitsItsControl();
+    void windowSpeaksOneLanguageAndEveryTextFits_data();
+    void windowSpeaksOneLanguageAndEveryTextFits();
 };
 
 void tst_DimraDlg::init()
@@ -1009,7 +1007,7 @@ void tst_DimraDlg::afterALossTheEntryReconnectsOnlyToTheSameAdapter()
 }
 
 
-void tst_DimraDlg::windowSpeaksOneLanguage_data()
+void tst_DimraDlg::windowSpeaksOneLanguageAndEveryTextFits_data()
 {
     QTest::addColumn<QStringList>("uiLanguages"); // as QLocale::uiLanguages() gives them
     QTest::addColumn<bool>("chinese");
@@ -1018,7 +1016,7 @@ void tst_DimraDlg::windowSpeaksOneLanguage_data()
     QTest::newRow("C") << QStringList{"C"} << true;
 }
 
-void tst_DimraDlg::windowSpeaksOneLanguage()
+void tst_DimraDlg::windowSpeaksOneLanguageAndEveryTextFits()
 {
     QFETCH(QStringList, uiLanguages);
     QFETCH(bool, chinese);
@@ -1028,6 +1026,7 @@ void tst_DimraDlg::windowSpeaksOneLanguage()
     auto *indicator = m_dlg->findChild<CLinkIndicator *>(QStringLiteral("linkIndicator"));
     QVERIFY(indicator);
     const QStringList atRest = shownTexts(*m_dlg);
+    QStringList clipped = clippedTexts(*m_dlg);
 
     // A device that is not there; then the board, silent at first, then
     // answering; a typed value refused, twice; the device lost.
@@ -1043,6 +1042,8 @@ void tst_DimraDlg::windowSpeaksOneLanguage()
     QVERIFY(m_line->write(ChannelReply(CDimraProtocol::CmdChannel1, 0)));
     QTRY_VERIFY(m_dlg->m_bLinked);
     shown << shownTexts(*m_dlg);
+    CAboutDlg about(m_dlg.get());
+    clipped << clippedTexts(*m_dlg) << clippedTexts(about); // the other caption
     typeAndConfirm("Channel1", QStringLiteral("250"));
     QVERIFY(settle());
     edit("Frequency")->setText(QStringLiteral("x"));
@@ -1055,6 +1056,7 @@ void tst_DimraDlg::windowSpeaksOneLanguage()
     shown << messages << m_messages->details << shownTexts(*m_dlg);
     // The missing device, a range, an integer, the loss.
     QVERIFY2(messages.size() == 4, qPrintable(messages.join(QLatin1Char('\n'))));
+    QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QLatin1Char('\n'))));
 
     if (chinese) {
         // Exactly the texts the window has always shown.
@@ -1067,25 +1069,6 @@ void tst_DimraDlg::windowSpeaksOneLanguage()
         for (const QString &text : std::as_const(shown))
             QVERIFY2(!HasCjk(text), qPrintable(text));
     }
-}
-
-void tst_DimraDlg::everyTextFitsItsControl_data()
-{
-    QTest::addColumn<int>("language");
-    QTest::newRow("Chinese") << int(CRunLanguage::Chinese);
-    QTest::newRow("English") << int(CRunLanguage::English);
-}
-
-void tst_DimraDlg::everyTextFitsItsControl()
-{
-    QFETCH(int, language);
-    const CRunLanguage installed{CRunLanguage::Language(language)};
-    QVERIFY(replaceDialog<CMyDimraDlg>());
-    QStringList clipped = clippedTexts(*m_dlg);
-    QVERIFY(connectAndLink()); // the other caption
-    CAboutDlg about(m_dlg.get());
-    clipped << clippedTexts(*m_dlg) << clippedTexts(about);
-    QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QLatin1Char('\n'))));
 }
 
 QTEST_MAIN(tst_DimraDlg)
