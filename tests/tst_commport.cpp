@@ -11,16 +11,16 @@ namespace {
 // /dev/ttyUSB1, its product A unless "|product" follows; "path:..." a link
 // in by-path; "ttyS0" a port without a stable name; "id:gone=" a link to
 // nothing.
-QList<FoundPort> found(const QStringList &specs)
+QList<FoundPort> found(const QStringList &entries)
 {
     QList<FoundPort> ports;
-    for (const QString &spec : specs) {
-        const QString link = spec.section(QLatin1Char('|'), 0, 0);
+    for (const QString &entry : entries) {
+        const QString link = entry.section(QLatin1Char('|'), 0, 0);
         const QString name = link.section(QLatin1Char(':'), -1).section(QLatin1Char('='), 0, 0);
         const QString node = link.contains(QLatin1Char('=')) ? link.section(QLatin1Char('='), 1) : name;
         FoundPort port{FoundPort::Unnamed, QStringLiteral("/dev/") + name,
                        node.isEmpty() || node.startsWith('/') ? node : QStringLiteral("/dev/") + node,
-                       spec.contains(QLatin1Char('|')) ? spec.section(QLatin1Char('|'), 1) : QString(), QString()};
+                       entry.contains(QLatin1Char('|')) ? entry.section(QLatin1Char('|'), 1) : QString(), QString()};
         if (link.startsWith(QLatin1String("id:")) || link.startsWith(QLatin1String("path:"))) {
             port.kind = link.startsWith(QLatin1String("id:")) ? FoundPort::ById : FoundPort::ByPath;
             port.path = QStringLiteral("/dev/serial/by-%1/%2").arg(link.section(QLatin1Char(':'), 0, 0), name);
