@@ -358,15 +358,13 @@ void CMyDimraDlg::CheckPortChoice(int port, const CommPortTarget &target)
 
 void CMyDimraDlg::OnCloseCommand()
 {
-    if (m_link.isOpen())
-        m_link.close();
     reject();
 }
 
 void CMyDimraDlg::reject()
 {
-    // Escape and the close box end here without OnCloseCommand: what still
-    // waits reaches the board before the port closes, as with Ctrl+Q.
+    // Ctrl+Q, Escape and the close box all end here: what still waits
+    // reaches the board before the port closes.
     if (m_link.isOpen())
         RunHandler([this] { m_link.close(); });
     QDialog::reject();

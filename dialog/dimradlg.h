@@ -93,7 +93,7 @@ protected:
     // Moves the slider of a row to a position the board reported.
     void SetSliderPos(int code, int position);
     void accept() override;
-    // Escape and the close box: the port closes the one way first.
+    // Ctrl+Q, Escape and the close box: the port closes the one way first.
     void reject() override;
 
 private:
