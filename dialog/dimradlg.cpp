@@ -450,7 +450,6 @@ void CMyDimraDlg::onLinkLost(const QString &text, const QString &details)
 {
     // The port is closed already: reported once, and the window disconnected.
     ReportError(text, details);
-    UpdateLinkIndicator();
 }
 
 void CMyDimraDlg::SetSliderPos(int code, int position)
