@@ -24,8 +24,7 @@ CPortList::CPortList(QComboBox *combo, QObject *parent)
 {
     m_view->installEventFilter(this);
     connect(&m_watcher, &CPortWatcher::targetsChanged, this, &CPortList::showTargets);
-    connect(combo, &QComboBox::currentIndexChanged, this,
-            [this] { m_combo->setToolTip(m_combo->itemData(m_combo->currentIndex(), Qt::ToolTipRole).toString()); });
+    connect(combo, &QComboBox::currentIndexChanged, this, &CPortList::showCurrentTip);
     showTargets();
 }
 
@@ -45,11 +44,16 @@ void CPortList::showTargets()
         m_combo->setItemData(i, toolTipFor(i + 1, target), Qt::ToolTipRole);
         m_combo->setItemData(i, target.device.isEmpty() ? QVariant(greyed) : QVariant(), Qt::ForegroundRole);
     }
-    m_combo->setToolTip(m_combo->itemData(m_combo->currentIndex(), Qt::ToolTipRole).toString());
+    showCurrentTip();
     // The box is narrow; the open list is as wide as its longest entry.
     auto *view = m_combo->view();
     view->setMinimumWidth(view->sizeHintForColumn(0) + 2 * view->frameWidth()
                           + view->verticalScrollBar()->sizeHint().width());
+}
+
+void CPortList::showCurrentTip()
+{
+    m_combo->setToolTip(m_combo->itemData(m_combo->currentIndex(), Qt::ToolTipRole).toString());
 }
 
 bool CPortList::eventFilter(QObject *watched, QEvent *event)

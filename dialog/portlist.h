@@ -29,6 +29,8 @@ protected:
 
 private:
     void showTargets();
+    // The box's own tooltip is that of the entry it shows.
+    void showCurrentTip();
 
     QComboBox *m_combo;
     QObject *m_view; // the open list; asking the combo for it inside the filter would recurse
