@@ -81,8 +81,6 @@ public:
 
     // The path to open the port by; empty when acquire found no device.
     QString openName() const { return m_openName; }
-    // The lock file held; empty when none is.
-    QByteArray lockFilePath() const { return m_lockPath; }
 
 private:
     QString m_openName;
