@@ -17,7 +17,6 @@ public:
 
     void push(const QByteArray &bytes, int key = NoMerge, int tag = 0);
     bool isEmpty() const { return m_entries.isEmpty(); }
-    qsizetype count() const { return m_entries.size(); }
     qint64 byteCount() const;
     // What goes out next: the head frame, or what is left of it.
     const QByteArray &head() const { return m_entries.first().bytes; }
