@@ -10,8 +10,7 @@ namespace {
 
 // A frame's length is two bytes, the high one always 0.
 const QString kLengthHighText = IntToHex(0);
-// The texts of the low length byte of each kind of frame.
-const QString kOpenLinkLengthText = IntToHex(CDimraProtocol::DataLength(CDimraProtocol::CmdOpenLink));
+// The texts of the low length byte of the replies that carry a value.
 const QString kDutyLengthText = IntToHex(CDimraProtocol::DataLength(CDimraProtocol::CmdChannel1));
 const QString kFrequencyLengthText = IntToHex(CDimraProtocol::DataLength(CDimraProtocol::CmdFrequency));
 
@@ -66,10 +65,7 @@ QByteArray CDimraProtocol::buildFrame(int code, int value)
         return QByteArray();
 
     using namespace Dimra;
-    const QString &lengthLow = code == CmdOpenLink ? kOpenLinkLengthText
-        : code == CmdFrequency                     ? kFrequencyLengthText
-                                                   : kDutyLengthText;
-    QString str = m_strTxHead1 + m_strTxHead2 + m_strTxHead3 + IntToHex(code) + kLengthHighText + lengthLow;
+    QString str = m_strTxHead1 + m_strTxHead2 + m_strTxHead3 + IntToHex(code) + kLengthHighText + IntToHex(length);
     m_nTxFrame[kCodeOffset] = code;
     m_nTxFrame[kLengthOffset + 1] = length;
     switch (code) {
