@@ -166,7 +166,7 @@ void CMyDimraDlg::OnInitDialog()
     setWindowIcon(m_hIcon);
 
     for (int i = 0; i < Dimra::kPortCount; ++i)
-        m_comboPort->insertItem(i, QStringLiteral("COM%1").arg(i + 1));
+        m_comboPort->insertItem(i, CommPortName(i + 1));
     m_comboPort->setCurrentIndex(0);
     // Each entry then says what its number opens, and follows hot-plug.
     m_portList = new CPortList(m_comboPort, this);

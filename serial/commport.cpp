@@ -68,6 +68,11 @@ QString describe(const FoundPort &port)
 
 } // namespace
 
+QString CommPortName(int n)
+{
+    return QStringLiteral("COM%1").arg(n);
+}
+
 QString CommPortVariable(int n)
 {
     return QStringLiteral("DIMRA_COM%1").arg(n);
@@ -130,7 +135,7 @@ CommPortTarget ResolveCommPort(int n, const QList<FoundPort> &ordered, const QBy
 #ifdef Q_OS_WIN
     Q_UNUSED(ordered);
     Q_UNUSED(override);
-    const QString name = QStringLiteral("COM%1").arg(n);
+    const QString name = CommPortName(n);
     return {name, name, name.toLatin1(), name, QString()};
 #else
     if (!override.isEmpty()) {
@@ -187,13 +192,13 @@ QList<CommPortTarget> ResolveCommPorts(int count)
 
 QString CommPortEntryText(int n, const CommPortTarget &target)
 {
-    const QString port = QStringLiteral("COM%1").arg(n);
+    const QString port = CommPortName(n);
     return target.label.isEmpty() ? port : QStringLiteral("%1  %2").arg(port, target.label);
 }
 
 CSerialError NoDeviceError(int n)
 {
-    const QString port = QStringLiteral("COM%1").arg(n);
+    const QString port = CommPortName(n);
     return CSerialError(CommPort::tr("%1 没有对应的设备。请插上串口适配器，然后在端口列表中选择显示了设备名的一项。").arg(port),
                         CSerialError::NoSuchDevice,
                         CommPort::tr("从终端启动 Dimra 时，也可以用环境变量 %1 指定 %2 打开的设备，例如 %1=/dev/ttyUSB0。")

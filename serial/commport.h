@@ -87,6 +87,9 @@ QString CommPortEntryText(int n, const CommPortTarget &target);
 // do about it in the window, and the environment variable in the details.
 CSerialError NoDeviceError(int n);
 
+// The name of port number n, as the port list and the messages show it: "COM3".
+QString CommPortName(int n);
+
 // The environment variable that names the device for port number n.
 QString CommPortVariable(int n);
 

@@ -49,7 +49,7 @@ CMSComm::~CMSComm()
 
 QString CMSComm::portLabel() const
 {
-    return m_strDevicePath.isEmpty() ? QStringLiteral("COM%1").arg(m_nCommPort) : m_strDevicePath;
+    return m_strDevicePath.isEmpty() ? CommPortName(m_nCommPort) : m_strDevicePath;
 }
 
 QString CMSComm::deviceLabel(const QString &device) const
