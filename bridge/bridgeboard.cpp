@@ -7,10 +7,6 @@
 
 namespace {
 
-// The codes whose report follows the channel 1 reply that links.
-constexpr int kReportAfterLink = (1 << CDimraProtocol::CmdChannel2) | (1 << CDimraProtocol::CmdChannel3)
-                                 | (1 << CDimraProtocol::CmdFrequency);
-
 // What the window's slider shows for a reported value.
 int shownValue(int code, int value)
 {
@@ -100,7 +96,6 @@ void CBridgeBoard::onLinked()
 {
     m_answerTimer.stop();
     m_strLastProblem.clear();
-    m_nReportedSinceLink = 0;
     m_bReady = false;
     setLinked(true);
     emit logged(tr("the board on %1 answers").arg(m_config.port));
@@ -114,11 +109,13 @@ void CBridgeBoard::onLinked()
 void CBridgeBoard::onReported(int code, int value)
 {
     setValue(code, shownValue(code, value));
-    if (m_state.linked && !m_bReady) {
-        m_nReportedSinceLink |= 1 << code;
-        if ((m_nReportedSinceLink & kReportAfterLink) == kReportAfterLink)
-            sendOwed();
-    }
+    // The link keeps what was reported since it linked: once the rest of
+    // the report (channels 2 and 3, then the frequency) is in, the owed
+    // values cannot be overwritten by it any more.
+    const BoardValues &report = m_link.reported();
+    if (m_state.linked && !m_bReady && report[CDimraProtocol::CmdChannel2] && report[CDimraProtocol::CmdChannel3]
+        && report[CDimraProtocol::CmdFrequency])
+        sendOwed();
 }
 
 void CBridgeBoard::onSent(int code, int value)

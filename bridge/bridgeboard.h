@@ -80,7 +80,6 @@ private:
     BoardValues m_commanded;     // every value commanded, for restore
     BoardValues m_owed;          // commanded and not yet handed to the link
     bool m_bReady = false;         // linked and the board's report is in
-    int m_nReportedSinceLink = 0;  // codes 2-4 reported since linking, as bits
     QTimer m_retryTimer;           // reopens the port
     int m_nRetryMs = 0;
     QTimer m_answerTimer;          // asks a silent board again
