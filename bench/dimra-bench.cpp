@@ -24,7 +24,6 @@
 
 #include <atomic>
 #include <cstdio>
-#include <ctime>
 #include <poll.h>
 #include <sys/resource.h>
 #include <thread>
@@ -33,13 +32,6 @@
 namespace {
 
 constexpr double kLineBytesPerSecond = Dimra::kLineBytesPerSecond;
-
-qint64 monotonicNs()
-{
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
 
 // The codec's frames, counted and thrown away: what building costs.
 struct FrameCounter

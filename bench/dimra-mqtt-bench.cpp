@@ -20,7 +20,6 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
-#include <ctime>
 #include <memory>
 #include <mosquitto.h>
 #include <poll.h>
@@ -28,13 +27,6 @@
 #include <vector>
 
 namespace {
-
-qint64 monotonicNs()
-{
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
 
 double ms(qint64 ns)
 {

@@ -1,8 +1,19 @@
 #pragma once
 
+#include <QtGlobal>
+
 #include <algorithm>
 #include <cmath>
+#include <ctime>
 #include <vector>
+
+// The monotonic clock in nanoseconds, what every measurement is taken with.
+inline qint64 monotonicNs()
+{
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
 
 // Order statistics of a set of measurements.
 class Samples

@@ -7,9 +7,10 @@
 
 namespace {
 
-// The codes whose report follows the channel 1 reply that links.
-constexpr int kReportAfterLink = (1 << CDimraProtocol::CmdChannel2) | (1 << CDimraProtocol::CmdChannel3)
-                                 | (1 << CDimraProtocol::CmdFrequency);
+constexpr int kFirstRetryMs = 500;
+constexpr int kMaxRetryMs = 30000;
+constexpr int kAnswerMs = 3000; // a board that has not answered by then is reported
+constexpr int kReportMs = 300;  // how long the board's report after linking may take
 
 // What the window's slider shows for a reported value.
 int shownValue(int code, int value)
@@ -21,14 +22,8 @@ int shownValue(int code, int value)
 } // namespace
 
 CBridgeBoard::CBridgeBoard(const BridgeBoardConfig &config, QObject *parent)
-    : CBridgeBoard(config, Timing(), parent)
-{
-}
-
-CBridgeBoard::CBridgeBoard(const BridgeBoardConfig &config, const Timing &timing, QObject *parent)
     : QObject(parent)
     , m_config(config)
-    , m_timing(timing)
 {
     m_retryTimer.setSingleShot(true);
     m_answerTimer.setSingleShot(true);
@@ -65,7 +60,7 @@ void CBridgeBoard::open()
         return;
     }
     m_nRetryMs = 0;
-    m_nAnswerMs = m_timing.answerMs;
+    m_nAnswerMs = kAnswerMs;
     m_answerTimer.start(m_nAnswerMs);
     const QString device = m_link.devicePath();
     emit logged(device == m_config.port ? tr("%1 is open; waiting for the board").arg(device)
@@ -74,7 +69,7 @@ void CBridgeBoard::open()
 
 void CBridgeBoard::retryOpen(const QString &problem)
 {
-    m_nRetryMs = m_nRetryMs == 0 ? m_timing.firstRetryMs : qMin(m_nRetryMs * 2, m_timing.maxRetryMs);
+    m_nRetryMs = m_nRetryMs == 0 ? kFirstRetryMs : qMin(m_nRetryMs * 2, kMaxRetryMs);
     logOnce(tr("%1; trying again").arg(problem));
     m_retryTimer.start(m_nRetryMs);
 }
@@ -92,7 +87,7 @@ void CBridgeBoard::noAnswer()
         onLost(error.text(), error.details());
         return;
     }
-    m_nAnswerMs = qMin(m_nAnswerMs * 2, m_timing.maxRetryMs);
+    m_nAnswerMs = qMin(m_nAnswerMs * 2, kMaxRetryMs);
     m_answerTimer.start(m_nAnswerMs);
 }
 
@@ -100,7 +95,6 @@ void CBridgeBoard::onLinked()
 {
     m_answerTimer.stop();
     m_strLastProblem.clear();
-    m_nReportedSinceLink = 0;
     m_bReady = false;
     setLinked(true);
     emit logged(tr("the board on %1 answers").arg(m_config.port));
@@ -108,17 +102,19 @@ void CBridgeBoard::onLinked()
         for (int code : CDimraProtocol::kValueCodes)
             if (m_commanded[code])
                 m_owed[code] = m_commanded[code];
-    m_reportTimer.start(m_timing.reportMs);
+    m_reportTimer.start(kReportMs);
 }
 
 void CBridgeBoard::onReported(int code, int value)
 {
     setValue(code, shownValue(code, value));
-    if (m_state.linked && !m_bReady) {
-        m_nReportedSinceLink |= 1 << code;
-        if ((m_nReportedSinceLink & kReportAfterLink) == kReportAfterLink)
-            sendOwed();
-    }
+    // The link keeps what was reported since it linked: once the rest of
+    // the report (channels 2 and 3, then the frequency) is in, the owed
+    // values cannot be overwritten by it any more.
+    const BoardValues &report = m_link.reported();
+    if (m_state.linked && !m_bReady && report[CDimraProtocol::CmdChannel2] && report[CDimraProtocol::CmdChannel3]
+        && report[CDimraProtocol::CmdFrequency])
+        sendOwed();
 }
 
 void CBridgeBoard::onSent(int code, int value)

@@ -27,21 +27,11 @@ class CBridgeBoard : public QObject
     Q_OBJECT
 
 public:
-    struct Timing
-    {
-        int firstRetryMs = 500;
-        int maxRetryMs = 30000;
-        int answerMs = 3000; // a board that has not answered by then is reported
-        int reportMs = 300;  // how long the board's report after linking may take
-    };
-
     explicit CBridgeBoard(const BridgeBoardConfig &config, QObject *parent = nullptr);
-    CBridgeBoard(const BridgeBoardConfig &config, const Timing &timing, QObject *parent = nullptr);
 
     void start();
     const BridgeBoardConfig &config() const { return m_config; }
     const BoardState &state() const { return m_state; }
-    bool isLinked() const { return m_state.linked; }
     // The channel's last duty above 0, for a light switched on without a
     // brightness; 0 when there was none.
     int lastOn(int channel) const { return m_lastOn[channel]; }
@@ -73,14 +63,12 @@ private:
     void logOnce(const QString &problem);
 
     BridgeBoardConfig m_config;
-    Timing m_timing;
     CBoardLink m_link;
     BoardState m_state;
     std::array<int, 4> m_lastOn{}; // by channel 1-3
     BoardValues m_commanded;     // every value commanded, for restore
     BoardValues m_owed;          // commanded and not yet handed to the link
     bool m_bReady = false;         // linked and the board's report is in
-    int m_nReportedSinceLink = 0;  // codes 2-4 reported since linking, as bits
     QTimer m_retryTimer;           // reopens the port
     int m_nRetryMs = 0;
     QTimer m_answerTimer;          // asks a silent board again

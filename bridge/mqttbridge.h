@@ -39,7 +39,6 @@ public:
     bool shutdown(int msecs);
 
     QString hostName() const { return m_strHost; }
-    const QList<CBridgeBoard *> &boards() const { return m_boards; }
 
 signals:
     void logged(const QString &line);

@@ -44,7 +44,6 @@ public:
     ~CMqttClient() override;
 
     void start();
-    bool isConnected() const { return m_bConnected; }
 
     // False when not connected: nothing is kept for later.
     bool publish(const QString &topic, const QByteArray &payload, bool retain);

@@ -33,6 +33,8 @@ private slots:
     void aBrokerThatRestartsGetsEverythingAgain();
     void aBoardThatNeverAnswersStaysOfflineAndTheLogSaysWhy();
     void sigtermPublishesOfflineAndDrainsTheLines();
+    void whatCannotStartEndsWithItsExitStatus_data();
+    void whatCannotStartEndsWithItsExitStatus();
 
 private:
     // A virtual board in this process, reached through a link at a fixed
@@ -347,6 +349,37 @@ void tst_DimraMqtt::sigtermPublishesOfflineAndDrainsTheLines()
     QVERIFY(m_mqtt->waitFor(topic("availability"), "offline"));
     QVERIFY(m_mqtt->waitFor(topic("state"), R"({"linked":false,"frequency":5000,"ch1":11,"ch2":22,"ch3":33})"));
     QVERIFY(m_mqtt->waitFor(bridgeStatus(), "offline"));
+}
+
+void tst_DimraMqtt::whatCannotStartEndsWithItsExitStatus_data()
+{
+    // The service restarts on a failure; 2 says the command line itself
+    // must change, 1 that a file it names cannot be read.
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("named"); // what the message names
+    QTest::newRow("unknown option") << QStringList{QStringLiteral("--bogus")} << 2 << QStringLiteral("bogus");
+    QTest::newRow("unreadable CA file") << QStringList{QStringLiteral("-p"), QStringLiteral("bench"),
+                                                      QStringLiteral("--ca-file"), QStringLiteral("%1/missing-ca.pem")}
+                                        << 1 << QStringLiteral("missing-ca.pem");
+    QTest::newRow("unreadable password file")
+        << QStringList{QStringLiteral("-p"), QStringLiteral("bench"), QStringLiteral("--user"), QStringLiteral("dimra"),
+                       QStringLiteral("--password-file"), QStringLiteral("%1/missing-password")}
+        << 1 << QStringLiteral("missing-password");
+}
+
+void tst_DimraMqtt::whatCannotStartEndsWithItsExitStatus()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, named);
+    arguments.replaceInStrings(QStringLiteral("%1"), m_dir->path()); // the files named are not there
+    m_bridge.start(QStringLiteral(DIMRA_MQTT_PROGRAM), arguments);
+    QVERIFY(m_bridge.waitForFinished(10000));
+    m_log += QString::fromLocal8Bit(m_bridge.readAll());
+    QCOMPARE(m_bridge.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_bridge.exitCode(), exitCode);
+    QVERIFY2(m_log.contains(named), qPrintable(m_log));
 }
 
 QTEST_GUILESS_MAIN(tst_DimraMqtt)
