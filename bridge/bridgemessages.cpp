@@ -81,11 +81,6 @@ QByteArray compact(const QJsonObject &object)
 
 } // namespace
 
-QString valueKey(int code)
-{
-    return code == CDimraProtocol::CmdFrequency ? QStringLiteral("frequency") : QStringLiteral("ch%1").arg(code);
-}
-
 ParsedCommand parseSetPayload(const QByteArray &payload)
 {
     QString error;
@@ -98,7 +93,7 @@ ParsedCommand parseSetPayload(const QByteArray &payload)
     for (auto it = object->begin(); it != object->end(); ++it) {
         int code = 0;
         for (int c : CDimraProtocol::kValueCodes)
-            if (it.key() == valueKey(c))
+            if (it.key() == CDimraProtocol::valueKey(c))
                 code = c;
         if (code == 0)
             return refused(DimraMqtt::tr("unknown key \"%1\"; the keys are frequency, ch1, ch2 and ch3").arg(it.key()));
@@ -223,7 +218,7 @@ QList<RetainedMessage> discoveryConfigs(const DiscoveryBoard &board)
 
     QList<RetainedMessage> configs;
     for (int code = CDimraProtocol::CmdChannel1; code <= CDimraProtocol::CmdChannel3; ++code) {
-        const QString channel = valueKey(code);
+        const QString channel = CDimraProtocol::valueKey(code);
         QJsonObject light = entity(channel, DimraMqtt::tr("Channel %1").arg(code));
         light.insert(QStringLiteral("schema"), QStringLiteral("json"));
         light.insert(QStringLiteral("state_topic"), boardTopic(board.id, channel));

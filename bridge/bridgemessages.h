@@ -43,8 +43,6 @@ struct BoardState
     std::array<int, Dimra::kCommandCount> values{0, 0, 0, 0, Dimra::kFrequencyMin};
 };
 
-// "frequency", "ch1", "ch2", "ch3".
-QString valueKey(int code);
 
 // A set payload: a JSON object with any of frequency, ch1, ch2, ch3, each a
 // whole number in its range. Anything else refuses the whole payload.

@@ -39,7 +39,7 @@ CMqttBridge::CMqttBridge(const BridgeConfig &config, const QString &password, QO
         m_boards.append(board);
         m_routes.insert(boardTopic(boardConfig.id, QStringLiteral("set")), {board, 0});
         for (int channel = 1; channel <= 3; ++channel)
-            m_routes.insert(boardTopic(boardConfig.id, valueKey(channel) + QStringLiteral("/set")), {board, channel});
+            m_routes.insert(boardTopic(boardConfig.id, CDimraProtocol::valueKey(channel) + QStringLiteral("/set")), {board, channel});
         connect(board, &CBridgeBoard::stateChanged, this, [this, board] { publishBoard(board, false); });
         connect(board, &CBridgeBoard::logged, this,
                 [this, board](const QString &line) { emit logged(QStringLiteral("%1: %2").arg(board->config().id, line)); });
@@ -116,7 +116,7 @@ void CMqttBridge::publishBoard(CBridgeBoard *board, bool all)
     publishRetained(boardTopic(id, QStringLiteral("availability")), online ? kOnline : kOffline, all);
     publishRetained(boardTopic(id, QStringLiteral("state")), stateJson(state), all);
     for (int channel = 1; channel <= 3; ++channel)
-        publishRetained(boardTopic(id, valueKey(channel)), lightStateJson(state.values[channel]), all);
+        publishRetained(boardTopic(id, CDimraProtocol::valueKey(channel)), lightStateJson(state.values[channel]), all);
 }
 
 void CMqttBridge::publishDiscovery()

@@ -23,32 +23,27 @@ QString jsonValue(const std::optional<int> &value)
 QString textValue(int code, const std::optional<int> &value)
 {
     if (!value)
-        return QStringLiteral("%1 unknown").arg(ValueKey(code));
+        return QStringLiteral("%1 unknown").arg(CDimraProtocol::valueKey(code));
     return QStringLiteral("%1 %2 %3")
-        .arg(ValueKey(code))
+        .arg(CDimraProtocol::valueKey(code))
         .arg(*value)
         .arg(code == CDimraProtocol::CmdFrequency ? QStringLiteral("Hz") : QStringLiteral("%"));
 }
 
 } // namespace
 
-QString ValueKey(int code)
-{
-    return code == CDimraProtocol::CmdFrequency ? QStringLiteral("frequency") : QStringLiteral("ch%1").arg(code);
-}
-
 QString FormatValues(const BoardValues &values, bool json)
 {
     QStringList parts;
     for (int code : CDimraProtocol::kValueCodes)
-        parts.append(json ? QStringLiteral("\"%1\":%2").arg(ValueKey(code), jsonValue(values[code]))
+        parts.append(json ? QStringLiteral("\"%1\":%2").arg(CDimraProtocol::valueKey(code), jsonValue(values[code]))
                           : textValue(code, values[code]));
     return json ? QStringLiteral("{%1}\n").arg(parts.join(QLatin1Char(','))) : parts.join(QLatin1Char('\n')) + '\n';
 }
 
 QString FormatReply(int code, int value, bool json)
 {
-    return json ? QStringLiteral("{\"%1\":%2}\n").arg(ValueKey(code)).arg(value) : textValue(code, value) + '\n';
+    return json ? QStringLiteral("{\"%1\":%2}\n").arg(CDimraProtocol::valueKey(code)).arg(value) : textValue(code, value) + '\n';
 }
 
 QString FormatPorts(const QList<CommPortTarget> &targets, bool json)
@@ -56,7 +51,7 @@ QString FormatPorts(const QList<CommPortTarget> &targets, bool json)
     QStringList lines;
     for (int i = 0; i < targets.size(); ++i) {
         const CommPortTarget &target = targets.at(i);
-        const QString port = QStringLiteral("COM%1").arg(i + 1);
+        const QString port = CommPortName(i + 1);
         // A port without a stable name is known by its device alone.
         const QString stable = target.identity != target.device ? target.identity : QString();
         if (json)

@@ -16,9 +16,6 @@
 //   ]
 // Every returned text ends with a newline.
 
-// The key of a command code: "frequency", "ch1", "ch2", "ch3".
-QString ValueKey(int code);
-
 // All four values, as get prints them.
 QString FormatValues(const BoardValues &values, bool json);
 

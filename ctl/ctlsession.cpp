@@ -152,7 +152,7 @@ void CCtlSession::compareReport()
         const std::optional<int> reported = m_link.reported()[code];
         if (wanted && reported != wanted)
             differences.append(
-                tr("%1 set to %2, board reports %3").arg(ValueKey(code)).arg(*wanted).arg(*reported));
+                tr("%1 set to %2, board reports %3").arg(CDimraProtocol::valueKey(code)).arg(*wanted).arg(*reported));
     }
     if (differences.isEmpty())
         finish(ExitOk);
@@ -182,7 +182,7 @@ void CCtlSession::onTimeout()
         QStringList missing;
         for (int code : CDimraProtocol::kValueCodes)
             if (!m_link.reported()[code])
-                missing.append(ValueKey(code));
+                missing.append(CDimraProtocol::valueKey(code));
         print(FormatValues(m_link.reported(), m_options.json));
         finish(ExitOk, tr("the board did not report %1 within %2 ms; shown as unknown.")
                            .arg(missing.join(tr(", ", "between the values not reported")))

@@ -30,6 +30,13 @@ public:
     // and printed: the frequency, then the channels.
     static constexpr int kValueCodes[] = {CmdFrequency, CmdChannel1, CmdChannel2, CmdChannel3};
 
+    // The name a value goes by in scripts, JSON and topics: "frequency",
+    // "ch1" to "ch3".
+    static QString valueKey(int code)
+    {
+        return code == CmdFrequency ? QStringLiteral("frequency") : QStringLiteral("ch%1").arg(code);
+    }
+
     // The data bytes a command carries: none to open the link, a duty in
     // one byte, a frequency in three; -1 for a code that is no command.
     static constexpr int DataLength(int code)

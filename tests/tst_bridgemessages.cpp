@@ -35,7 +35,7 @@ QString describe(const ParsedCommand &command)
     QStringList parts;
     for (int code = 1; code <= 4; ++code)
         if (command.values[code])
-            parts << QStringLiteral("%1=%2").arg(valueKey(code)).arg(*command.values[code]);
+            parts << QStringLiteral("%1=%2").arg(CDimraProtocol::valueKey(code)).arg(*command.values[code]);
     return parts.join(QLatin1Char(' '));
 }
 

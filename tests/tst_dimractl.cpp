@@ -73,7 +73,7 @@ QString describe(const CtlParse &parse)
         parts << QStringLiteral("verify");
     for (int code : CDimraProtocol::kValueCodes)
         if (o.values[code])
-            parts << QStringLiteral("%1=%2").arg(ValueKey(code)).arg(*o.values[code]);
+            parts << QStringLiteral("%1=%2").arg(CDimraProtocol::valueKey(code)).arg(*o.values[code]);
     return parts.join(QLatin1Char(' '));
 }
 
