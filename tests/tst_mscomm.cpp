@@ -74,7 +74,6 @@ private slots:
     void inputLenLimitsOneReadAndTheRestFollows();
     void staleBytesAreClearedAtOpen();
     void portNumberWithoutDeviceRaisesAnError();
-    void devicePathIsOpenedInsteadOfTheCommPort();
     void secondOpenSaysThePortIsInUse();
     void propertiesThatCannotChangeWhileOpen();
     void closedPortRefusesInputAndOutput();
@@ -253,25 +252,6 @@ void tst_MSComm::portNumberWithoutDeviceRaisesAnError()
     QVERIFY(!comm.get_PortOpen());
 }
 
-void tst_MSComm::devicePathIsOpenedInsteadOfTheCommPort()
-{
-    PtyPair line;
-    PortOverride com1(1, QStringLiteral("/dev/dimra-no-such-device"));
-    CMSComm comm;
-    comm.put_DevicePath(line.slavePath());
-    openPort(comm, 1);
-    QCOMPARE(comm.get_DevicePath(), line.slavePath());
-    comm.put_Output("x");
-    QCOMPARE(line.read(), QByteArray("x"));
-    QVERIFY(!errorOf([&] { comm.put_DevicePath(QString()); }).isEmpty()); // not while open
-    comm.put_PortOpen(false);
-
-    // An empty path goes back to the port number.
-    comm.put_DevicePath(QString());
-    const QString error = errorOf([&] { comm.put_PortOpen(true); });
-    QVERIFY2(error.contains(QStringLiteral("/dev/dimra-no-such-device")), qPrintable(error));
-}
-
 void tst_MSComm::secondOpenSaysThePortIsInUse()
 {
     PtyPair line;
@@ -292,6 +272,8 @@ void tst_MSComm::propertiesThatCannotChangeWhileOpen()
     CMSComm comm;
     openPort(comm, 1);
     QVERIFY(!errorOf([&] { comm.put_CommPort(2); }).isEmpty());
+    // Opening by path instead, and a number forgetting the path, are tst_boardlink's.
+    QVERIFY(!errorOf([&] { comm.put_DevicePath(QString()); }).isEmpty());
     QVERIFY(!errorOf([&] { comm.put_PortOpen(true); }).isEmpty());
     QCOMPARE(comm.get_CommPort(), short(1));
     QVERIFY(comm.get_PortOpen());
