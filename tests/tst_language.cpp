@@ -1,4 +1,5 @@
 #include "language.h"
+#include "usertexts.h"
 
 #include <QDir>
 #include <QFile>
@@ -106,9 +107,13 @@ bool hasMnemonic(const QString &text)
     return text.contains(QRegularExpression(QStringLiteral("&[^&\\s]"))) && !text.contains(QLatin1String("&&"));
 }
 
-// What is wrong with one message, empty when it is finished.
-QString problemOf(const QString &source, const QString &type, const QStringList &translations)
+// What is wrong with one message, empty when it is finished. English texts,
+// written or translated, are what a user of the English interface reads:
+// not one Chinese character among them.
+QString problemOf(const QString &source, const QString &type, const QStringList &translations, bool toEnglish)
 {
+    if (!toEnglish && UserText::HasCjk(source))
+        return QStringLiteral("Chinese in an English text");
     if (type == QLatin1String("unfinished"))
         return QStringLiteral("not translated yet");
     if (type == QLatin1String("vanished") || type == QLatin1String("obsolete"))
@@ -120,6 +125,8 @@ QString problemOf(const QString &source, const QString &type, const QStringList 
             return QStringLiteral("translation \"%1\" has other placeholders").arg(translation);
         if (hasMnemonic(translation) != hasMnemonic(source))
             return QStringLiteral("translation \"%1\" gains or loses the keyboard mnemonic").arg(translation);
+        if (toEnglish && UserText::HasCjk(translation))
+            return QStringLiteral("translation \"%1\" holds Chinese").arg(translation);
     }
     return QString();
 }
@@ -184,7 +191,7 @@ void tst_Language::catalogIsCompleteForTheCode()
             }
         }
         ++messages;
-        const QString problem = problemOf(source, type, translations);
+        const QString problem = problemOf(source, type, translations, catalog == QLatin1String("dimra_en"));
         if (!problem.isEmpty())
             problems.append(QStringLiteral("%1: \"%2\": %3").arg(context, source, problem));
     }

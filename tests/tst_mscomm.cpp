@@ -39,6 +39,15 @@ CSerialError openFailure(CMSComm &comm, short port)
     return CSerialError(QString());
 }
 
+// COM1 on a pseudo-terminal, opened.
+struct OpenCom1
+{
+    OpenCom1() { openPort(comm, 1); }
+    PtyPair line;
+    PortOverride com1{1, line.slavePath()};
+    CMSComm comm;
+};
+
 QString errorOf(const std::function<void()> &action)
 {
     try {
@@ -65,7 +74,6 @@ private slots:
     void inputLenLimitsOneReadAndTheRestFollows();
     void staleBytesAreClearedAtOpen();
     void portNumberWithoutDeviceRaisesAnError();
-    void devicePathIsOpenedInsteadOfTheCommPort();
     void secondOpenSaysThePortIsInUse();
     void propertiesThatCannotChangeWhileOpen();
     void closedPortRefusesInputAndOutput();
@@ -74,9 +82,8 @@ private slots:
     void handlerExceptionDoesNotStopLaterNotifications();
     void heldNotificationsArriveOnRelease();
     void lossWhileHeldIsAnnouncedOnRelease();
-    void busyLineSendsTheNewestValueOfEachKeyInFirstQueuedOrder();
+    void busyLineSendsTheNewestValueOfEachKeyAndClosingSendsItAll();
     void fullLineIsBackPressureAndTheLastValueArrives();
-    void closingSendsWhatStillWaits();
     void heldEventsKeepTheReadBufferBounded();
     void openErrorsNameTheirCause_data();
     void openErrorsNameTheirCause();
@@ -245,25 +252,6 @@ void tst_MSComm::portNumberWithoutDeviceRaisesAnError()
     QVERIFY(!comm.get_PortOpen());
 }
 
-void tst_MSComm::devicePathIsOpenedInsteadOfTheCommPort()
-{
-    PtyPair line;
-    PortOverride com1(1, QStringLiteral("/dev/dimra-no-such-device"));
-    CMSComm comm;
-    comm.put_DevicePath(line.slavePath());
-    openPort(comm, 1);
-    QCOMPARE(comm.get_DevicePath(), line.slavePath());
-    comm.put_Output("x");
-    QCOMPARE(line.read(), QByteArray("x"));
-    QVERIFY(!errorOf([&] { comm.put_DevicePath(QString()); }).isEmpty()); // not while open
-    comm.put_PortOpen(false);
-
-    // An empty path goes back to the port number.
-    comm.put_DevicePath(QString());
-    const QString error = errorOf([&] { comm.put_PortOpen(true); });
-    QVERIFY2(error.contains(QStringLiteral("/dev/dimra-no-such-device")), qPrintable(error));
-}
-
 void tst_MSComm::secondOpenSaysThePortIsInUse()
 {
     PtyPair line;
@@ -284,6 +272,8 @@ void tst_MSComm::propertiesThatCannotChangeWhileOpen()
     CMSComm comm;
     openPort(comm, 1);
     QVERIFY(!errorOf([&] { comm.put_CommPort(2); }).isEmpty());
+    // Opening by path instead, and a number forgetting the path, are tst_boardlink's.
+    QVERIFY(!errorOf([&] { comm.put_DevicePath(QString()); }).isEmpty());
     QVERIFY(!errorOf([&] { comm.put_PortOpen(true); }).isEmpty());
     QCOMPARE(comm.get_CommPort(), short(1));
     QVERIFY(comm.get_PortOpen());
@@ -407,92 +397,69 @@ void tst_MSComm::lossWhileHeldIsAnnouncedOnRelease()
     QCOMPARE(events.size(), 1);
 }
 
-void tst_MSComm::busyLineSendsTheNewestValueOfEachKeyInFirstQueuedOrder()
+void tst_MSComm::busyLineSendsTheNewestValueOfEachKeyAndClosingSendsItAll()
 {
-    PtyPair line;
-    PortOverride com1(1, line.slavePath());
-    CMSComm comm;
-    openPort(comm, 1);
+    OpenCom1 port;
     // A slow line, so that everything below is pushed while it is busy.
-    comm.put_Settings(QStringLiteral("600,n,8,1"));
+    port.comm.put_Settings(QStringLiteral("600,n,8,1"));
     const int none = COutputQueue::NoMerge;
     const QList<QPair<QByteArray, int>> pushed = {
         {"open1", none}, {"ch1=10", 1}, {"ch2=20", 2}, {"ch1=11", 1}, {"f=1000", 4},
         {"ch1=12", 1}, {"open2", none}, {"ch2=21", 2}, {"f=2000", 4},
     };
     for (const auto &[bytes, key] : pushed)
-        comm.put_Output(bytes, key);
+        port.comm.put_Output(bytes, key);
+    QVERIFY(port.comm.get_OutBufferCount() > 0);
+    // A disconnect the user asks for still gets the last values out.
+    port.comm.put_PortOpen(false);
+    QCOMPARE(port.comm.get_OutBufferCount(), 0);
     // The line is free for the first frame and takes one more beyond it;
     // the rest waits and merges in place.
     const QByteArray expected = "open1ch1=10ch2=21ch1=12f=2000open2";
-    QCOMPARE(line.readExactly(int(expected.size()), 5000), expected);
-    QVERIFY(comm.get_PortOpen());
-}
-
-void tst_MSComm::closingSendsWhatStillWaits()
-{
-    PtyPair line;
-    PortOverride com1(1, line.slavePath());
-    CMSComm comm;
-    openPort(comm, 1);
-    comm.put_Settings(QStringLiteral("600,n,8,1"));
-    for (const QByteArray &frame : {QByteArray("open1"), QByteArray("a=1"), QByteArray("b=1"), QByteArray("b=2")})
-        comm.put_Output(frame, frame.startsWith("open") ? COutputQueue::NoMerge : frame.at(0));
-    QVERIFY(comm.get_OutBufferCount() > 0);
-    // A disconnect the user asks for still gets the last values out.
-    comm.put_PortOpen(false);
-    QCOMPARE(comm.get_OutBufferCount(), 0);
-    const QByteArray expected = "open1a=1b=2";
-    QCOMPARE(line.readExactly(int(expected.size()), 5000), expected);
+    QCOMPARE(port.line.readExactly(int(expected.size()), 5000), expected);
 }
 
 void tst_MSComm::fullLineIsBackPressureAndTheLastValueArrives()
 {
-    PtyPair line;
-    PortOverride com1(1, line.slavePath());
-    CMSComm comm;
-    QSignalSpy notifications(&comm, &CMSComm::OnComm);
+    OpenCom1 port;
+    QSignalSpy notifications(&port.comm, &CMSComm::OnComm);
     QVERIFY(notifications.isValid());
-    openPort(comm, 1);
     // A board that has stopped reading.
-    QVERIFY(line.fillLine() > 0);
+    QVERIFY(port.line.fillLine() > 0);
     for (int value = 1; value <= 100; ++value)
-        comm.put_Output("v" + QByteArray::number(value), 1);
-    QVERIFY(comm.get_PortOpen());
-    QVERIFY(comm.get_OutBufferCount() > 0);
+        port.comm.put_Output("v" + QByteArray::number(value), 1);
+    QVERIFY(port.comm.get_PortOpen());
+    QVERIFY(port.comm.get_OutBufferCount() > 0);
 
     // It reads again: what waited goes out, newest value only.
     QByteArray received;
     const auto readMore = [&] {
-        received += line.read(0, 0);
+        received += port.line.read(0, 0);
         return received;
     };
     QTRY_VERIFY_WITH_TIMEOUT(readMore().endsWith("v100"), 5000);
     QCOMPARE(QByteArray(received).replace('\0', QByteArray()), QByteArray("v100"));
-    QVERIFY(comm.get_PortOpen());
+    QVERIFY(port.comm.get_PortOpen());
     QCOMPARE(notifications.count(), 0);
 }
 
 void tst_MSComm::heldEventsKeepTheReadBufferBounded()
 {
-    PtyPair line;
-    PortOverride com1(1, line.slavePath());
-    CMSComm comm;
+    OpenCom1 port;
     qint64 received = 0;
-    connect(&comm, &CMSComm::OnComm, this, [&] { received += comm.get_Input().size(); });
-    openPort(comm, 1);
-    comm.HoldEvents();
+    connect(&port.comm, &CMSComm::OnComm, this, [&] { received += port.comm.get_Input().size(); });
+    port.comm.HoldEvents();
     // A flood while a message is open: the port keeps a bounded amount
     // and the system's buffers hold back the rest.
     const QByteArray chunk(4096, 'x');
     qint64 offered = 0;
     for (int i = 0; i < 1024; ++i) {
-        offered += line.offer(chunk);
+        offered += port.line.offer(chunk);
         QCoreApplication::processEvents();
     }
-    QVERIFY2(comm.get_InBufferCount() <= 64 * 1024, qPrintable(QString::number(comm.get_InBufferCount())));
+    QVERIFY2(port.comm.get_InBufferCount() <= 64 * 1024, qPrintable(QString::number(port.comm.get_InBufferCount())));
     QVERIFY(offered < 1024 * 4096);
-    comm.ReleaseEvents();
+    port.comm.ReleaseEvents();
     QTRY_COMPARE(received, offered);
 }
 
@@ -515,8 +482,6 @@ void tst_MSComm::openErrorsNameTheirCause_data()
                                        << QStringLiteral("不是串口设备");
     QTest::newRow("/dev/null") << QByteArray("/dev/null") << false << int(CSerialError::NotSerial)
                                << QStringLiteral("不是串口设备");
-    QTest::newRow("/dev/null by path") << QByteArray("/dev/null") << true << int(CSerialError::NotSerial)
-                                       << QStringLiteral("不是串口设备");
     QTest::newRow("nothing there") << folder + "/none" << false << int(CSerialError::NoSuchDevice)
                                    << QStringLiteral("DIMRA_COM1");
     QTest::newRow("nothing there by path") << folder + "/none" << true << int(CSerialError::NoSuchDevice)

@@ -8,8 +8,8 @@ class tst_ReplyParser : public QObject
     Q_OBJECT
 
 private slots:
-    void channelReplyIsReportedWithoutCheckingTheChecksum();
-    void frequencyReplyIsReportedAtItsLastDataByteAndChecksum();
+    void replyTakesEffectAtItsLastByteOnly_data();
+    void replyTakesEffectAtItsLastByteOnly();
     void doubledFirstHeaderByteIsDroppedNotRetried();
     void strayByteBeforeAReplyIsPassedOver();
     void theByteAfterAReplyStartsAfresh();
@@ -26,32 +26,33 @@ private slots:
     void replyEffects_data();
     void replyEffects();
     void everyReplyInOneBatchTakesEffectInOrder();
-    void replySplitByteByByteTakesEffectAtItsLastByte();
     void fieldsPersistAcrossReplies();
 };
 
 using Reports = QList<QPair<int, int>>;
 
-void tst_ReplyParser::channelReplyIsReportedWithoutCheckingTheChecksum()
+void tst_ReplyParser::replyTakesEffectAtItsLastByteOnly_data()
 {
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("value");
+    QTest::newRow("channel 1, checksum not checked (it would be 1B)") << QByteArray("3DAA00010001325A") << 1 << 0x32;
+    QTest::newRow("channel 2") << QByteArray("3DAA000200012812") << 2 << 40;
+    QTest::newRow("frequency, three data bytes") << QByteArray("3DAA00040003050000F3") << 4 << 5000;
+}
+
+void tst_ReplyParser::replyTakesEffectAtItsLastByteOnly()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(int, code);
+    QFETCH(int, value);
     CodecHost host;
-    const QByteArray bytes = QByteArray::fromHex("3DAA00010001325A"); // the checksum would be 1B
+    const QByteArray bytes = QByteArray::fromHex(reply);
     for (int i = 0; i < bytes.size(); ++i) {
         QVERIFY(host.reports.isEmpty());
         host.receive(bytes.mid(i, 1));
     }
-    QCOMPARE(host.reports, (Reports{{1, 0x32}}));
-}
-
-void tst_ReplyParser::frequencyReplyIsReportedAtItsLastDataByteAndChecksum()
-{
-    CodecHost host;
-    host.receive(QByteArray::fromHex("3DAA0004000305"));
-    host.receive(QByteArray::fromHex("00"));
-    host.receive(QByteArray::fromHex("00"));
-    QVERIFY(host.reports.isEmpty());
-    host.receive(QByteArray::fromHex("F3"));
-    QCOMPARE(host.reports, (Reports{{4, 5000}}));
+    QCOMPARE(host.reports, (Reports{{code, value}}));
 }
 
 void tst_ReplyParser::doubledFirstHeaderByteIsDroppedNotRetried()
@@ -267,17 +268,6 @@ void tst_ReplyParser::everyReplyInOneBatchTakesEffectInOrder()
     const Reports expected = {{1, 5}, {2, 6}, {3, 7}, {4, 1250}};
     QCOMPARE(host.reports, expected);
     QVERIFY(host.linked());
-}
-
-void tst_ReplyParser::replySplitByteByByteTakesEffectAtItsLastByte()
-{
-    CodecHost host;
-    const QByteArray bytes = QByteArray::fromHex("3DAA000200012812");
-    for (int i = 0; i < bytes.size(); ++i) {
-        QVERIFY(host.reports.isEmpty());
-        host.receive(bytes.mid(i, 1));
-    }
-    QCOMPARE(host.reports, (Reports{{2, 40}}));
 }
 
 void tst_ReplyParser::fieldsPersistAcrossReplies()
