@@ -40,6 +40,7 @@ class tst_BoardLink : public QObject
 private slots:
     void opensByNumberOrPathWithTheOpenLinkFrameAndAgainAfterClose();
     void onlyTheFirstChannel1ReplyLinksAndRequestReportStartsAfresh();
+    void everyByteIsAnnouncedBeforeTheReplyItCompletes();
     void settingsLeaveMergedUnderTheirCodeAndCloseSaysWhetherTheyLeft();
     void lossIsSaidOnceAndForgetsTheLink();
 };
@@ -105,6 +106,26 @@ void tst_BoardLink::onlyTheFirstChannel1ReplyLinksAndRequestReportStartsAfresh()
     QCOMPARE(line.read(), frame(CDimraProtocol::CmdOpenLink, 0));
     QVERIFY(line.write(reply(1, 7)));
     QTRY_COMPARE(linked.count(), 2);
+}
+
+void tst_BoardLink::everyByteIsAnnouncedBeforeTheReplyItCompletes()
+{
+    // What the window rewrites its edits on: every byte, and the reply after
+    // its last byte, the link first.
+    PtyPair line;
+    const PortOverride com1(1, line.slavePath());
+    CBoardLink link;
+    QStringList heard;
+    connect(&link, &CBoardLink::byteReceived, this, [&] { heard.append(QStringLiteral("byte")); });
+    connect(&link, &CBoardLink::linked, this, [&] { heard.append(QStringLiteral("linked")); });
+    connect(&link, &CBoardLink::valueReported, this,
+            [&](int code, int value) { heard.append(QStringLiteral("%1=%2").arg(code).arg(value)); });
+    link.open(1);
+    QVERIFY(line.write(QByteArray::fromHex("FF") + reply(1, 40)));
+    QTRY_VERIFY(heard.contains(QStringLiteral("1=40")));
+    QStringList expected(9, QStringLiteral("byte"));
+    expected << QStringLiteral("linked") << QStringLiteral("1=40");
+    QCOMPARE(heard, expected);
 }
 
 void tst_BoardLink::settingsLeaveMergedUnderTheirCodeAndCloseSaysWhetherTheyLeft()

@@ -79,7 +79,6 @@ void tst_PortLock::lockContentNamesItsProcess_data()
         << QByteArray("4321\nminiterm\nlabpc\nf00d\nbeef\n") << qint64(4321) << QStringLiteral("labpc");
     QTest::newRow("empty") << QByteArray() << qint64(0) << QString();
     QTest::newRow("not a number") << QByteArray("modem\n") << qint64(0) << QString();
-    QTest::newRow("negative") << QByteArray("-4321\n") << qint64(0) << QString();
     QTest::newRow("binary negative") << binaryPid(-7) << qint64(0) << QString();
     QTest::newRow("beyond any PID") << QByteArray("99999999999\n") << qint64(0) << QString();
 }
