@@ -15,7 +15,7 @@
 
 // dimra-mqtt end to end: the program against a real broker and virtual
 // boards on pseudo-terminals, seen through the broker and at the boards'
-// lines. One test a behaviour; what a payload means is tst_bridgemessages'.
+// lines. One sequence a behaviour; what a payload means is tst_bridgemessages'.
 class tst_DimraMqtt : public QObject
 {
     Q_OBJECT
@@ -40,7 +40,6 @@ private:
     };
     Board *addBoard(const QString &id, CBoardModel::Mode mode = CBoardModel::Report, bool paced = false);
     bool startBridge(const QStringList &ids, bool restore = false);
-    bool stopBridge(); // SIGTERM; true when it exited with status 0
 
     std::unique_ptr<MosquittoBroker> m_broker;
     std::unique_ptr<MqttRecorder> m_mqtt;
@@ -129,12 +128,6 @@ bool tst_DimraMqtt::startBridge(const QStringList &ids, bool restore)
     file.close();
     m_bridge.start(QStringLiteral(DIMRA_MQTT_PROGRAM), {QStringLiteral("-c"), file.fileName()});
     return m_bridge.waitForStarted(5000);
-}
-
-bool tst_DimraMqtt::stopBridge()
-{
-    m_bridge.terminate();
-    return m_bridge.waitForFinished(10000) && m_bridge.exitStatus() == QProcess::NormalExit && m_bridge.exitCode() == 0;
 }
 
 void tst_DimraMqtt::commandsReachTheWireOrNothingDoes()
@@ -263,7 +256,10 @@ void tst_DimraMqtt::sigtermDrainsTheLinesAndTheNextRunForgetsABoardTakenOut()
     // first has arrived and the signal comes.
     QVERIFY(m_mqtt->publish(topic("set"), R"({"frequency":5000,"ch1":11,"ch2":22,"ch3":33})"));
     QTRY_VERIFY_WITH_TIMEOUT(!board->frames.isEmpty(), 5000);
-    QVERIFY(stopBridge());
+    m_bridge.terminate();
+    QVERIFY(m_bridge.waitForFinished(10000));
+    QCOMPARE(m_bridge.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_bridge.exitCode(), 0);
     QTRY_COMPARE_WITH_TIMEOUT(board->frames, (QStringList{"frequency 5000", "ch1 11", "ch2 22", "ch3 33"}), 5000);
     QVERIFY(m_mqtt->waitFor(topic("availability"), "offline"));
     QVERIFY(m_mqtt->waitFor(topic("state"), R"({"linked":false,"frequency":5000,"ch1":11,"ch2":22,"ch3":33})"));
