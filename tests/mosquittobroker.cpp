@@ -1,6 +1,5 @@
 #include "mosquittobroker.h"
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QThread>
@@ -71,14 +70,6 @@ void MosquittoBroker::kill()
     m_process.waitForFinished(5000);
 }
 
-bool WaitUntil(const std::function<bool()> &done, int timeoutMs)
-{
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
-    return done();
-}
-
 MqttRecorder::MqttRecorder(int port, const QStringList &filters)
     : m_client([port] {
         CMqttClient::Settings settings;
@@ -114,10 +105,9 @@ bool MqttRecorder::waitFor(const QString &topic, const std::function<bool(const 
 {
     qsizetype seen = 0;
     bool found = false;
-    WaitUntil([&] {
+    return QTest::qWaitFor([&] {
         for (; seen < m_messages.size() && !found; ++seen)
             found = m_messages.at(seen).topic == topic && (!accept || accept(m_messages.at(seen).payload));
         return found;
     }, timeoutMs);
-    return found;
 }

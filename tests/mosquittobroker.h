@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
 #include <functional>
 
 // A real mosquitto broker for one test, on 127.0.0.1 at a free port:
@@ -30,9 +31,6 @@ private:
     QString m_strError;
 };
 
-// Waits, with the event loop running, until done() or timeoutMs passed; says which.
-bool WaitUntil(const std::function<bool()> &done, int timeoutMs = 5000);
-
 // A test's own MQTT client: subscribes to filters on the broker at
 // 127.0.0.1:port and keeps every message it receives, in order.
 class MqttRecorder : public QObject
@@ -49,7 +47,7 @@ public:
 
     MqttRecorder(int port, const QStringList &filters);
     // Connected and subscribed (a retained message may still be on its way).
-    bool waitConnected() { return WaitUntil([this] { return m_bSubscribed; }); }
+    bool waitConnected() { return QTest::qWaitFor([this] { return m_bSubscribed; }); }
     const QList<Message> &messages() const { return m_messages; }
     void clear() { m_messages.clear(); }
     QByteArray last(const QString &topic) const; // null when none came

@@ -61,10 +61,6 @@ void tst_BoardLink::opensByNumberOrPathWithTheOpenLinkFrameAndAgainAfterClose()
     QCOMPARE(opened.count(), 1);
     QCOMPARE(link.devicePath(), line.slavePath());
     QCOMPARE(line.read().toHex(' '), frame(CDimraProtocol::CmdOpenLink, 0).toHex(' '));
-    const termios tio = line.lineSettings();
-    QCOMPARE(int(cfgetospeed(&tio)), int(B9600));
-    QCOMPARE(int(tio.c_cflag & CSIZE), int(CS8));
-    QCOMPARE(int(tio.c_cflag & (PARENB | CSTOPB)), 0);
 
     QCOMPARE(link.close(1000), CMSComm::Drained);
     QVERIFY(!link.isOpen());

@@ -60,12 +60,10 @@ void tst_BridgeConfig::arguments_data()
     QTest::addColumn<QString>("errorNames");
 
     QTest::newRow("one board, broker by default") << "-p /nonexistent/dimra-lab" << "localhost:1883 [/nonexistent/dimra-lab dimra-lab \"Dimra dimra-lab\"]" << "";
-    QTest::newRow("broker with port, id, restore, no discovery")
-        << "-p COM3 --id lab --broker mqtt.lab:8883 --restore --no-discovery"
-        << "mqtt.lab:8883 no-discovery [COM3 lab \"Dimra lab\" restore]" << "";
+    QTest::newRow("every option")
+        << "-p COM3 --id lab --broker mqtt.lab:8883 --restore --no-discovery --ca-file /ca.pem --user u --password-file /pw"
+        << "mqtt.lab:8883 no-discovery /ca.pem u /pw [COM3 lab \"Dimra lab\" restore]" << "";
     QTest::newRow("IPv6 broker") << "-p COM1 --id a --broker [::1]:1884" << "::1:1884 [COM1 a \"Dimra a\"]" << "";
-    QTest::newRow("TLS and a password file") << "-p COM1 --id a --ca-file /ca.pem --user u --password-file /pw"
-                                             << "localhost:1883 /ca.pem u /pw [COM1 a \"Dimra a\"]" << "";
     QTest::newRow("broker port 0") << "-p COM1 --broker h:0" << "error" << "h:0";
     QTest::newRow("COM13") << "-p COM13" << "error" << "COM13";
     QTest::newRow("id of the bridges") << "-p COM1 --id bridge" << "error" << "bridge";

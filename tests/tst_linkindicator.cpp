@@ -35,9 +35,8 @@ void tst_LinkIndicator::everyStateStandsOutInItsOwnColour_data()
     QTest::addColumn<QPalette>("palette");
     // The grey the closed mark used to be drawn in barely showed on this one.
     QTest::newRow("light") << paletteOf(QColor(0xEF, 0xEF, 0xEF), Qt::black, QColor(0x00, 0x00, 0xFF));
-    QTest::newRow("white") << paletteOf(Qt::white, QColor(0x20, 0x20, 0x20), QColor(0x29, 0x80, 0xB9));
-    QTest::newRow("dark") << paletteOf(QColor(0x35, 0x35, 0x35), QColor(0xEE, 0xEE, 0xEE), QColor(0x2A, 0x82, 0xDA));
-    QTest::newRow("black") << paletteOf(Qt::black, Qt::white, QColor(0x00, 0x00, 0xAA));
+    // A dark one whose link colour barely shows on it.
+    QTest::newRow("dark") << paletteOf(Qt::black, Qt::white, QColor(0x00, 0x00, 0xAA));
 }
 
 void tst_LinkIndicator::everyStateStandsOutInItsOwnColour()

@@ -79,8 +79,6 @@ void tst_PortLock::lockContentNamesItsProcess_data()
         << QByteArray("4321\nminiterm\nlabpc\nf00d\nbeef\n") << qint64(4321) << QStringLiteral("labpc");
     QTest::newRow("empty") << QByteArray() << qint64(0) << QString();
     QTest::newRow("not a number") << QByteArray("modem\n") << qint64(0) << QString();
-    QTest::newRow("negative") << QByteArray("-4321\n") << qint64(0) << QString();
-    QTest::newRow("zero") << QByteArray("         0\n") << qint64(0) << QString();
     QTest::newRow("binary negative") << binaryPid(-7) << qint64(0) << QString();
     QTest::newRow("beyond any PID") << QByteArray("99999999999\n") << qint64(0) << QString();
 }
@@ -133,7 +131,6 @@ void tst_PortLock::anExistingLockDecidesTheOpen_data()
     QTest::newRow("dead") << "dead" << "long path" << true;
     QTest::newRow("unreadable") << "unreadable" << "node" << false;
     QTest::newRow("two names for one device") << "port by long path" << "node" << false;
-    QTest::newRow("another device's port") << "port by other device" << "node" << true;
 }
 
 void tst_PortLock::anExistingLockDecidesTheOpen()
@@ -146,8 +143,7 @@ void tst_PortLock::anExistingLockDecidesTheOpen()
     QVERIFY(locks.isValid());
     const EnvOverride lockFolder("DIMRA_LOCK_DIR", QFile::encodeName(locks.path()));
     PtyPair line;
-    PtyPair otherLine;
-    QVERIFY(line.isValid() && otherLine.isValid());
+    QVERIFY(line.isValid());
     const QByteArray node = QFile::encodeName(line.slavePath());
     const QString lockFile = locks.filePath(QStringLiteral("LCK..") + line.slavePath().mid(5).replace('/', '_'));
 
@@ -159,9 +155,7 @@ void tst_PortLock::anExistingLockDecidesTheOpen()
     QVERIFY(longPath.size() > 255);
     ::unlink(longPath.constData());
     QCOMPARE(::symlink(node.constData(), longPath.constData()), 0);
-    const QMap<QString, QByteArray> names{{QStringLiteral("node"), node},
-                                          {QStringLiteral("long path"), longPath},
-                                          {QStringLiteral("other device"), QFile::encodeName(otherLine.slavePath())}};
+    const QMap<QString, QByteArray> names{{QStringLiteral("node"), node}, {QStringLiteral("long path"), longPath}};
 
     QProcess running;
     running.start(QStringLiteral("sleep"), {QStringLiteral("60")});
