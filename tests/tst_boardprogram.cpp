@@ -1,4 +1,5 @@
 #include "boardmodel.h"
+#include "boardoptions.h"
 #include "boardserver.h"
 #include "envoverride.h"
 #include "ordinaryuser.h"
@@ -26,8 +27,10 @@ class tst_BoardProgram : public QObject
 
 private slots:
     void printsItsDeviceAndAnswersOpenLink();
-    void refusesWhatItCannotRun_data();
-    void refusesWhatItCannotRun();
+    void refusesOptionsItCannotRun_data();
+    void refusesOptionsItCannotRun();
+    void refusalEndsBeforeServing_data();
+    void refusalEndsBeforeServing();
     void stdioModeEndsWithItsInput();
     void linkNeverTakesAnExistingPath_data();
     void linkNeverTakesAnExistingPath();
@@ -172,31 +175,44 @@ void tst_BoardProgram::stdioModeEndsWithItsInput()
     QVERIFY2(log.contains(QStringLiteral("发 3D AA 00 03 00 01 0A F5  报告通道3 = 10 %")), qPrintable(log));
 }
 
-void tst_BoardProgram::refusesWhatItCannotRun_data()
+void tst_BoardProgram::refusesOptionsItCannotRun_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("named"); // in the error
+    QTest::newRow("unknown mode") << QStringList{"--mode", "loud"} << "\"loud\"";
+    QTest::newRow("seed not a number") << QStringList{"--seed", "abc"} << "\"abc\"";
+    QTest::newRow("seed below 0") << QStringList{"--seed", "-1"} << "--seed";
+    QTest::newRow("seed above 32 bits") << QStringList{"--seed", "4294967296"} << "--seed";
+    QTest::newRow("seed without its value") << QStringList{"--seed"} << "--seed";
+    QTest::newRow("empty link") << QStringList{"--link", ""} << "--link";
+    QTest::newRow("link with stdio") << QStringList{"--stdio", "--link", "com1"} << "--link";
+    QTest::newRow("mode twice") << QStringList{"--mode", "echo", "--mode", "quiet"} << "--mode";
+    QTest::newRow("unknown option") << QStringList{"--bogus"} << "--bogus";
+    QTest::newRow("stray argument") << QStringList{"echo"} << "\"echo\"";
+}
+
+void tst_BoardProgram::refusesOptionsItCannotRun()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, named);
+    CBoardCommandLine commandLine;
+    QVERIFY(!commandLine.Parse(QStringList{QStringLiteral("dimra-board")} + arguments));
+    QVERIFY2(commandLine.error().contains(named), qPrintable(commandLine.error()));
+}
+
+void tst_BoardProgram::refusalEndsBeforeServing_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<bool>("stdinClosed");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("named"); // in the message
-
-    const auto row = [](const char *name, const QStringList &arguments, const char *named) {
-        QTest::newRow(name) << arguments << false << 2 << QString::fromUtf8(named);
-    };
-    row("unknown mode", {"--mode", "loud"}, "--mode：未知模式“loud”");
-    row("seed not a number", {"--seed", "abc"}, "--seed：“abc”");
-    row("seed below 0", {"--seed", "-1"}, "--seed");
-    row("seed above 32 bits", {"--seed", "4294967296"}, "--seed");
-    row("seed without its value", {"--seed"}, "--seed");
-    row("empty link", {"--link", ""}, "--link");
-    row("link with stdio", {"--stdio", "--link", "com1"}, "--link");
-    row("mode twice", {"--mode", "echo", "--mode", "quiet"}, "--mode");
-    row("unknown option", {"--bogus"}, "--bogus");
-    row("stray argument", {"echo"}, "“echo”");
+    QTest::newRow("unknown mode") << QStringList{"--mode", "loud"} << false << 2
+                                  << QStringLiteral("--mode：未知模式“loud”");
     QTest::newRow("stdio with standard input closed") << QStringList{"--stdio"} << true << 1
                                                        << QStringLiteral("标准输入已关闭");
 }
 
-void tst_BoardProgram::refusesWhatItCannotRun()
+void tst_BoardProgram::refusalEndsBeforeServing()
 {
     QFETCH(QStringList, arguments);
     QFETCH(bool, stdinClosed);
@@ -256,8 +272,6 @@ void tst_BoardProgram::linkNeverTakesAnExistingPath()
 
 void tst_BoardProgram::linkIsRemovedOnSignalOnlyWhileItIsTheBoards()
 {
-    // Its own link goes on SIGTERM (printsItsDeviceAndAnswersOpenLink), and
-    // every stop signal ends the board alike (stdioSendsAllItOwesAndEndsOnSignals).
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("com1"));
     QProcess board;
@@ -277,7 +291,6 @@ void tst_BoardProgram::stdioSendsAllItOwesAndEndsOnSignals_data()
 {
     QTest::addColumn<int>("signal"); // 0: the input ends instead
     QTest::newRow("end of input") << 0;
-    // SIGTERM and SIGHUP end the board alike (the link tests).
     QTest::newRow("SIGINT, input open") << SIGINT;
 }
 
@@ -353,8 +366,7 @@ void tst_BoardProgram::aKilledHostLeavesThePortToTheNextUser()
     const QByteArray device = QFile::encodeName(startBoard(&board, {QStringLiteral("--no-pacing")}, true));
     QVERIFY(device.startsWith("/dev/pts/"));
 
-    // A host opens the port exclusively, as serial programs do, speaks and
-    // is killed: nothing of its own closes the port.
+    // A host holding the port exclusively is killed: nothing of its own closes it.
     const pid_t host = ForkAsOrdinaryUser([&] {
         const int fd = ::open(device.constData(), O_RDWR | O_NOCTTY);
         if (fd < 0 || ::ioctl(fd, TIOCEXCL) != 0
@@ -396,10 +408,8 @@ void tst_BoardProgram::aKilledHostLeavesThePortToTheNextUser()
 
 void tst_BoardProgram::speaksOneLanguage()
 {
-    // The Chinese run is stdioModeEndsWithItsInput's; this is the English one,
-    // and that every text has its translation is tst_language's.
-    // Garbage, a frame with a bad checksum, then open-link and a setting:
-    // the trace's words and the status line at the end.
+    // The Chinese run is stdioModeEndsWithItsInput's. Garbage, a bad checksum,
+    // open-link and a setting: the trace's words and the closing status line.
     const QByteArray frames = QByteArray::fromHex("0102 3DAA000300010A00") + kOpenLink
         + QByteArray::fromHex("3DAA000300010AF5");
     QProcess board;

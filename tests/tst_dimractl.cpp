@@ -40,8 +40,7 @@ private slots:
     void settingsFollowTheChannel1ReplyAndVerifyFindsADifference();
     void getCountsFromTheChannel1ReplyAndInventsNothing();
     void setThenExitDeliversEveryByteToAPacedBoard();
-    void secondProcessOnAPortExitsInUse();
-    void monitorPrintsRepliesAndEndsWithExit1WhenTheBoardIsLost();
+    void monitorPrintsRepliesHoldsThePortAndEndsWithExit1WhenTheBoardIsLost();
     void aPathThatIsNotTextOpensAsInTheWindow();
     void aBoardLostDuringSetIsReportedAsALoss();
     void stopSignalsLeaveThePortToTheNextUser_data();
@@ -389,27 +388,7 @@ void tst_DimraCtl::setThenExitDeliversEveryByteToAPacedBoard()
     QCOMPARE(read.out, QStringLiteral("{\"frequency\":150000,\"ch1\":100,\"ch2\":0,\"ch3\":99}\n"));
 }
 
-void tst_DimraCtl::secondProcessOnAPortExitsInUse()
-{
-    Board first(words("--no-pacing"));
-    QVERIFY(!first.device().isEmpty());
-
-    QProcess monitor;
-    monitor.start(QStringLiteral(DIMRA_CTL_PROGRAM), words("-p @ monitor", first.device()));
-    QVERIFY(monitor.waitForStarted());
-    // The first reply printed means the monitor holds the port.
-    QDeadlineTimer deadline(5000);
-    while (!monitor.canReadLine() && !deadline.hasExpired())
-        monitor.waitForReadyRead(50);
-    QVERIFY(monitor.canReadLine());
-
-    // At once: a wait for the board would outlast runCtl's bound.
-    const Run held = runCtl(words("-p @ -t 60000 get", first.device()));
-    QVERIFY2(held.finished && held.exitCode == 5, qPrintable(held.err));
-    QVERIFY2(held.err.contains(QStringLiteral("in use")), qPrintable(held.err));
-}
-
-void tst_DimraCtl::monitorPrintsRepliesAndEndsWithExit1WhenTheBoardIsLost()
+void tst_DimraCtl::monitorPrintsRepliesHoldsThePortAndEndsWithExit1WhenTheBoardIsLost()
 {
     Board board(words("--no-pacing"));
     QVERIFY(!board.device().isEmpty());
@@ -423,6 +402,11 @@ void tst_DimraCtl::monitorPrintsRepliesAndEndsWithExit1WhenTheBoardIsLost()
         lines += monitor.readAllStandardOutput();
     }
     QCOMPARE(lines, QByteArray("{\"ch1\":0}\n{\"ch2\":0}\n{\"ch3\":0}\n{\"frequency\":1000}\n"));
+
+    // Refused at once: a wait for the board would outlast runCtl's bound.
+    const Run held = runCtl(words("-p @ -t 60000 get", board.device()));
+    QVERIFY2(held.finished && held.exitCode == 5, qPrintable(held.err));
+    QVERIFY2(held.err.contains(QStringLiteral("in use")), qPrintable(held.err));
 
     QVERIFY(board.stop());
     QVERIFY(monitor.waitForFinished(5000));
