@@ -103,17 +103,22 @@ QProcessEnvironment cleanEnvironment()
     return env;
 }
 
-Run runCtl(const QStringList &args, const QProcessEnvironment &env = cleanEnvironment())
+Run finish(QProcess &ctl)
 {
-    QProcess ctl;
-    ctl.setProcessEnvironment(env);
-    ctl.start(QStringLiteral(DIMRA_CTL_PROGRAM), args);
     Run run;
     run.finished = ctl.waitForFinished(15000) && ctl.exitStatus() == QProcess::NormalExit;
     run.exitCode = ctl.exitCode();
     run.out = QString::fromUtf8(ctl.readAllStandardOutput());
     run.err = QString::fromUtf8(ctl.readAllStandardError());
     return run;
+}
+
+Run runCtl(const QStringList &args, const QProcessEnvironment &env = cleanEnvironment())
+{
+    QProcess ctl;
+    ctl.setProcessEnvironment(env);
+    ctl.start(QStringLiteral(DIMRA_CTL_PROGRAM), args);
+    return finish(ctl);
 }
 
 // Starts dimractl with args (@ for the line's device), the test playing the
@@ -125,39 +130,22 @@ bool startOnLine(QProcess &ctl, PtyPair &line, const QString &args)
     return line.readExactly(int(openLink.size()), 5000) == openLink;
 }
 
-// A dimra-board child on a pseudo-terminal of its own.
-class Board
+// Starts dimra-board on a pseudo-terminal of its own; the device it prints.
+QString startBoard(QProcess &board, const QString &args)
 {
-public:
-    explicit Board(const QStringList &args)
-    {
-        m_process.setStandardErrorFile(QProcess::nullDevice());
-        m_process.start(QStringLiteral(DIMRA_BOARD_PROGRAM), args);
-        QDeadlineTimer deadline(5000);
-        while (m_device.isEmpty() && !deadline.hasExpired() && m_process.state() != QProcess::NotRunning) {
-            m_process.waitForReadyRead(100);
-            while (m_process.canReadLine()) {
-                const QString line = QString::fromLocal8Bit(m_process.readLine()).trimmed();
-                if (line.startsWith(QLatin1String("DIMRA_COM1=")))
-                    m_device = line.mid(11);
-            }
+    board.setStandardErrorFile(QProcess::nullDevice());
+    board.start(QStringLiteral(DIMRA_BOARD_PROGRAM), words(args));
+    QDeadlineTimer deadline(5000);
+    while (!deadline.hasExpired() && board.state() != QProcess::NotRunning) {
+        board.waitForReadyRead(100);
+        while (board.canReadLine()) {
+            const QString line = QString::fromLocal8Bit(board.readLine()).trimmed();
+            if (line.startsWith(QLatin1String("DIMRA_COM1=")))
+                return line.mid(11);
         }
     }
-    ~Board() { stop(); }
-
-    QString device() const { return m_device; }
-    bool stop()
-    {
-        if (m_process.state() == QProcess::NotRunning)
-            return true;
-        m_process.terminate();
-        return m_process.waitForFinished(5000);
-    }
-
-private:
-    QProcess m_process;
-    QString m_device;
-};
+    return QString();
+}
 
 } // namespace
 
@@ -305,11 +293,10 @@ void tst_DimraCtl::program()
     QFETCH(bool, whole);
     QFETCH(QString, err);
 
-    std::optional<Board> board;
+    QProcess board;
     QString device = QStringLiteral("/dev/dimra-no-board");
     if (!mode.isEmpty()) {
-        board.emplace(words("--mode " + mode));
-        device = board->device();
+        device = startBoard(board, "--mode " + mode);
         QVERIFY(!device.isEmpty());
     }
     QProcessEnvironment childEnv = cleanEnvironment();
@@ -355,11 +342,10 @@ void tst_DimraCtl::settingsFollowTheChannel1ReplyAndVerifyFindsADifference()
     // The board reports channel 1 as set but holds another frequency.
     QVERIFY(line.write(boardReply(1, 40) + boardReply(2, 0) + boardReply(3, 0) + boardReply(4, 2400)));
 
-    QVERIFY(ctl.waitForFinished(5000));
-    const QString err = QString::fromUtf8(ctl.readAllStandardError());
-    QVERIFY2(ctl.exitCode() == 7, qPrintable(err));
-    QVERIFY2(err.contains(QStringLiteral("frequency set to 2500, board reports 2400")), qPrintable(err));
-    QVERIFY2(!err.contains(QStringLiteral("ch1")), qPrintable(err));
+    const Run run = finish(ctl);
+    QVERIFY2(run.finished && run.exitCode == 7, qPrintable(run.err));
+    QVERIFY2(run.err.contains(QStringLiteral("frequency set to 2500, board reports 2400")), qPrintable(run.err));
+    QVERIFY2(!run.err.contains(QStringLiteral("ch1")), qPrintable(run.err));
 }
 
 void tst_DimraCtl::getCountsFromTheChannel1ReplyAndInventsNothing()
@@ -370,30 +356,31 @@ void tst_DimraCtl::getCountsFromTheChannel1ReplyAndInventsNothing()
     // A reply left over from before the link, then the link and one more.
     QVERIFY(line.write(boardReply(2, 55) + boardReply(1, 40) + boardReply(3, 7)));
 
-    QVERIFY(ctl.waitForFinished(5000));
-    const QString err = QString::fromUtf8(ctl.readAllStandardError());
-    QVERIFY2(ctl.exitCode() == 0, qPrintable(err));
-    QCOMPARE(ctl.readAllStandardOutput(), QByteArray("{\"frequency\":null,\"ch1\":40,\"ch2\":null,\"ch3\":7}\n"));
-    QVERIFY2(err.contains(QStringLiteral("frequency, ch2")), qPrintable(err));
+    const Run run = finish(ctl);
+    QVERIFY2(run.finished && run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(run.out, QStringLiteral("{\"frequency\":null,\"ch1\":40,\"ch2\":null,\"ch3\":7}\n"));
+    QVERIFY2(run.err.contains(QStringLiteral("frequency, ch2")), qPrintable(run.err));
 }
 
 void tst_DimraCtl::setThenExitDeliversEveryByteToAPacedBoard()
 {
-    Board board({}); // paced at 9600 baud
-    QVERIFY(!board.device().isEmpty());
-    const Run written = runCtl(words("-p @ set --freq 150000 --ch1 100 --ch2 0 --ch3 99", board.device()));
+    QProcess board;
+    const QString device = startBoard(board, QString()); // paced at 9600 baud
+    QVERIFY(!device.isEmpty());
+    const Run written = runCtl(words("-p @ set --freq 150000 --ch1 100 --ch2 0 --ch3 99", device));
     QVERIFY2(written.finished && written.exitCode == 0, qPrintable(written.err));
-    const Run read = runCtl(words("-p @ --json get", board.device()));
+    const Run read = runCtl(words("-p @ --json get", device));
     QVERIFY2(read.finished && read.exitCode == 0, qPrintable(read.err));
     QCOMPARE(read.out, QStringLiteral("{\"frequency\":150000,\"ch1\":100,\"ch2\":0,\"ch3\":99}\n"));
 }
 
 void tst_DimraCtl::monitorPrintsRepliesHoldsThePortAndEndsWithExit1WhenTheBoardIsLost()
 {
-    Board board(words("--no-pacing"));
-    QVERIFY(!board.device().isEmpty());
+    QProcess board;
+    const QString device = startBoard(board, "--no-pacing");
+    QVERIFY(!device.isEmpty());
     QProcess monitor;
-    monitor.start(QStringLiteral(DIMRA_CTL_PROGRAM), words("-p @ --json monitor", board.device()));
+    monitor.start(QStringLiteral(DIMRA_CTL_PROGRAM), words("-p @ --json monitor", device));
     QVERIFY(monitor.waitForStarted());
     QByteArray lines;
     QDeadlineTimer deadline(5000);
@@ -404,11 +391,12 @@ void tst_DimraCtl::monitorPrintsRepliesHoldsThePortAndEndsWithExit1WhenTheBoardI
     QCOMPARE(lines, QByteArray("{\"ch1\":0}\n{\"ch2\":0}\n{\"ch3\":0}\n{\"frequency\":1000}\n"));
 
     // Refused at once: a wait for the board would outlast runCtl's bound.
-    const Run held = runCtl(words("-p @ -t 60000 get", board.device()));
+    const Run held = runCtl(words("-p @ -t 60000 get", device));
     QVERIFY2(held.finished && held.exitCode == 5, qPrintable(held.err));
     QVERIFY2(held.err.contains(QStringLiteral("in use")), qPrintable(held.err));
 
-    QVERIFY(board.stop());
+    board.terminate();
+    QVERIFY(board.waitForFinished(5000));
     QVERIFY(monitor.waitForFinished(5000));
     QCOMPARE(monitor.exitStatus(), QProcess::NormalExit);
     QCOMPARE(monitor.exitCode(), 1);
@@ -418,20 +406,20 @@ void tst_DimraCtl::monitorPrintsRepliesHoldsThePortAndEndsWithExit1WhenTheBoardI
 
 void tst_DimraCtl::aPathThatIsNotTextOpensAsInTheWindow()
 {
-    Board board(words("--no-pacing"));
-    QVERIFY(!board.device().isEmpty());
+    QProcess board;
+    const QString device = startBoard(board, "--no-pacing");
+    QVERIFY(!device.isEmpty());
     QTemporaryDir dir;
     const QByteArray link = QFile::encodeName(dir.path()) + "/port\xff";
-    QCOMPARE(::symlink(QFile::encodeName(board.device()).constData(), link.constData()), 0);
+    QCOMPARE(::symlink(QFile::encodeName(device).constData(), link.constData()), 0);
     const auto removeLink = qScopeGuard([&link] { ::unlink(link.constData()); });
     // A shell hands the bytes over as they are; a QString could not.
     QProcess ctl;
     ctl.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("exec \"$0\" -p \"$1$(printf '\\377')\" get"),
                                      QStringLiteral(DIMRA_CTL_PROGRAM), dir.path() + QStringLiteral("/port")});
-    QVERIFY(ctl.waitForFinished(15000));
-    const QString err = QString::fromUtf8(ctl.readAllStandardError());
-    QVERIFY2(ctl.exitCode() == 0, qPrintable(err));
-    QCOMPARE(ctl.readAllStandardOutput(), QByteArray("frequency 1000 Hz\nch1 0 %\nch2 0 %\nch3 0 %\n"));
+    const Run run = finish(ctl);
+    QVERIFY2(run.finished && run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(run.out, QStringLiteral("frequency 1000 Hz\nch1 0 %\nch2 0 %\nch3 0 %\n"));
 }
 
 void tst_DimraCtl::aBoardLostDuringSetIsReportedAsALoss()
@@ -447,13 +435,11 @@ void tst_DimraCtl::aBoardLostDuringSetIsReportedAsALoss()
     QCOMPARE(line.readExactly(int(first.size()), 5000).toHex(' '), first.toHex(' '));
     line.closeMaster();
 
-    QVERIFY(ctl.waitForFinished(5000));
-    const QString err = QString::fromUtf8(ctl.readAllStandardError());
-    QCOMPARE(ctl.exitStatus(), QProcess::NormalExit);
-    QVERIFY2(ctl.exitCode() == 1, qPrintable(err));
-    QVERIFY2(err.contains(QStringLiteral("lost the board")), qPrintable(err));
-    QVERIFY2(err.contains(QStringLiteral("  details: ")), qPrintable(err));
-    QVERIFY2(!err.contains(QStringLiteral("did not carry")), qPrintable(err));
+    const Run run = finish(ctl);
+    QVERIFY2(run.finished && run.exitCode == 1, qPrintable(run.err));
+    QVERIFY2(run.err.contains(QStringLiteral("lost the board")), qPrintable(run.err));
+    QVERIFY2(run.err.contains(QStringLiteral("  details: ")), qPrintable(run.err));
+    QVERIFY2(!run.err.contains(QStringLiteral("did not carry")), qPrintable(run.err));
 }
 
 void tst_DimraCtl::stopSignalsLeaveThePortToTheNextUser_data()
