@@ -162,10 +162,8 @@ void tst_MSComm::settingsReachTheLine()
 
 void tst_MSComm::outputReachesTheFarEndWhole()
 {
-    PtyPair line;
-    PortOverride com1(1, line.slavePath());
-    CMSComm comm;
-    openPort(comm, 1);
+    OpenCom1 port;
+    auto &[line, com1, comm] = port;
     const QByteArray frame = QByteArray::fromHex("3DAA0004000396000084");
     comm.put_Output(frame);
     QCOMPARE(line.read(), frame);
@@ -179,16 +177,14 @@ void tst_MSComm::outputReachesTheFarEndWhole()
 
 void tst_MSComm::receivedBytesArriveThroughTheNotification()
 {
-    PtyPair line;
-    PortOverride com1(1, line.slavePath());
-    CMSComm comm;
+    OpenCom1 port;
+    auto &[line, com1, comm] = port;
     QByteArray received;
     QList<short> events;
     connect(&comm, &CMSComm::OnComm, this, [&] {
         events.append(comm.get_CommEvent());
         received += comm.get_Input();
     });
-    openPort(comm, 1);
     const QByteArray reply = QByteArray::fromHex("3DAA00010001321B");
     QVERIFY(line.write(reply));
     QTRY_COMPARE(received, reply);
@@ -199,9 +195,8 @@ void tst_MSComm::receivedBytesArriveThroughTheNotification()
 
 void tst_MSComm::inputLenLimitsOneReadAndTheRestFollows()
 {
-    PtyPair line;
-    PortOverride com1(1, line.slavePath());
-    CMSComm comm;
+    OpenCom1 port;
+    auto &[line, com1, comm] = port;
     QList<int> reads;
     QByteArray received;
     connect(&comm, &CMSComm::OnComm, this, [&] {
@@ -209,7 +204,6 @@ void tst_MSComm::inputLenLimitsOneReadAndTheRestFollows()
         reads.append(chunk.size());
         received += chunk;
     });
-    openPort(comm, 1);
     comm.put_InputLen(16);
     QByteArray burst;
     for (int i = 0; i < 100; ++i)
@@ -267,10 +261,8 @@ void tst_MSComm::secondOpenSaysThePortIsInUse()
 
 void tst_MSComm::propertiesThatCannotChangeWhileOpen()
 {
-    PtyPair line;
-    PortOverride com1(1, line.slavePath());
-    CMSComm comm;
-    openPort(comm, 1);
+    OpenCom1 port;
+    auto &[line, com1, comm] = port;
     QVERIFY(!errorOf([&] { comm.put_CommPort(2); }).isEmpty());
     // Opening by path instead, and a number forgetting the path, are tst_boardlink's.
     QVERIFY(!errorOf([&] { comm.put_DevicePath(QString()); }).isEmpty());
@@ -292,9 +284,8 @@ void tst_MSComm::closedPortRefusesInputAndOutput()
 
 void tst_MSComm::deviceLossClosesThePortAndIsAnnouncedOnce()
 {
-    PtyPair line;
-    PortOverride com1(1, line.slavePath());
-    CMSComm comm;
+    OpenCom1 port;
+    auto &[line, com1, comm] = port;
     QList<short> events;
     QList<bool> openDuringEvent;
     connect(&comm, &CMSComm::OnComm, this, [&] {
@@ -303,7 +294,6 @@ void tst_MSComm::deviceLossClosesThePortAndIsAnnouncedOnce()
         if (comm.get_CommEvent() == CMSComm::comEvReceive)
             comm.get_Input();
     });
-    openPort(comm, 1);
     line.closeMaster();
     QTRY_VERIFY(events.contains(CMSComm::comEvDeviceLost));
     // A runaway error loop would never come to rest.
@@ -319,12 +309,10 @@ void tst_MSComm::deviceLossClosesThePortAndIsAnnouncedOnce()
 
 void tst_MSComm::writeToAVanishedDeviceThrowsOnceAndAnnouncesNothingElse()
 {
-    PtyPair line;
-    PortOverride com1(1, line.slavePath());
-    CMSComm comm;
+    OpenCom1 port;
+    auto &[line, com1, comm] = port;
     QSignalSpy notifications(&comm, &CMSComm::OnComm);
     QVERIFY(notifications.isValid());
-    openPort(comm, 1);
     line.closeMaster();
     // The write comes before the event loop has noticed the loss.
     const QString error = errorOf([&] { comm.put_Output(QByteArray::fromHex("3DAA00000000E7")); });
@@ -336,9 +324,8 @@ void tst_MSComm::writeToAVanishedDeviceThrowsOnceAndAnnouncesNothingElse()
 
 void tst_MSComm::handlerExceptionDoesNotStopLaterNotifications()
 {
-    PtyPair line;
-    PortOverride com1(1, line.slavePath());
-    CMSComm comm;
+    OpenCom1 port;
+    auto &[line, com1, comm] = port;
     QByteArray received;
     bool thrown = false;
     connect(&comm, &CMSComm::OnComm, this, [&] {
@@ -348,7 +335,6 @@ void tst_MSComm::handlerExceptionDoesNotStopLaterNotifications()
             throw CSerialError(QStringLiteral("handler failed"));
         }
     });
-    openPort(comm, 1);
     QTest::ignoreMessage(QtCriticalMsg, "Dimra: unhandled error in a serial event handler: handler failed");
     QVERIFY(line.write("a"));
     QTRY_COMPARE(received, QByteArray("a"));
@@ -358,12 +344,10 @@ void tst_MSComm::handlerExceptionDoesNotStopLaterNotifications()
 
 void tst_MSComm::heldNotificationsArriveOnRelease()
 {
-    PtyPair line;
-    PortOverride com1(1, line.slavePath());
-    CMSComm comm;
+    OpenCom1 port;
+    auto &[line, com1, comm] = port;
     QByteArray received;
     connect(&comm, &CMSComm::OnComm, this, [&] { received += comm.get_Input(); });
-    openPort(comm, 1);
     comm.HoldEvents();
     comm.HoldEvents();
     QVERIFY(line.write("held"));
@@ -379,12 +363,10 @@ void tst_MSComm::heldNotificationsArriveOnRelease()
 
 void tst_MSComm::lossWhileHeldIsAnnouncedOnRelease()
 {
-    PtyPair line;
-    PortOverride com1(1, line.slavePath());
-    CMSComm comm;
+    OpenCom1 port;
+    auto &[line, com1, comm] = port;
     QList<short> events;
     connect(&comm, &CMSComm::OnComm, this, [&] { events.append(comm.get_CommEvent()); });
-    openPort(comm, 1);
     comm.HoldEvents();
     line.closeMaster();
     QTRY_VERIFY(!comm.get_PortOpen()); // closed at once...
