@@ -15,10 +15,11 @@
 
 namespace {
 
-// A drop-down list whose closed box ends a text too long for it with an
-// ellipsis instead of cutting it off mid-letter: a port entry begins with
-// its number, which always shows, and the open list and the tooltip give
-// the whole entry.
+// A drop-down list whose closed box shortens a text too long for it instead
+// of cutting it off mid-letter. A port entry ("COM1  ttyUSB0 · CH340")
+// keeps its number whole and loses the middle of the name after it, so
+// that the start of the device and the end of the name both show; the open
+// list and the tooltip give the whole entry.
 class CElidingComboBox : public QComboBox
 {
 public:
@@ -32,7 +33,16 @@ protected:
         initStyleOption(&option);
         painter.drawComplexControl(QStyle::CC_ComboBox, option);
         const QRect room = style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
-        option.currentText = fontMetrics().elidedText(option.currentText, Qt::ElideRight, room.width());
+        const QFontMetrics metrics = fontMetrics();
+        const QString &text = option.currentText;
+        const qsizetype gap = text.indexOf(QLatin1String("  "));
+        if (gap > 0) {
+            const QString number = text.left(gap + 2);
+            const int nameRoom = room.width() - metrics.horizontalAdvance(number);
+            option.currentText = number + metrics.elidedText(text.mid(gap + 2), Qt::ElideMiddle, qMax(0, nameRoom));
+        } else {
+            option.currentText = metrics.elidedText(text, Qt::ElideMiddle, room.width());
+        }
         painter.drawControl(QStyle::CE_ComboBoxLabel, option);
     }
 };
@@ -69,6 +79,10 @@ QWidget *createItem(QWidget *dialog, const DialogItem &item)
     case ItemKind::PushButton:
     case ItemKind::DefPushButton: {
         auto *button = new QPushButton(text, dialog);
+        // Only a default push button of the template answers Enter. Qt makes
+        // every other button of a dialog a candidate (auto-default), and the
+        // first of them would take Enter from an edit and apply another row.
+        button->setAutoDefault(item.kind == ItemKind::DefPushButton);
         button->setDefault(item.kind == ItemKind::DefPushButton);
         return button;
     }
