@@ -17,9 +17,9 @@ namespace {
 
 // A drop-down list whose closed box shortens a text too long for it instead
 // of cutting it off mid-letter. A port entry ("COM1  ttyUSB0 · CH340")
-// keeps its number whole and loses the middle of the name after it, so
-// that the start of the device and the end of the name both show; the open
-// list and the tooltip give the whole entry.
+// keeps its number and its device whole and gives up what follows the
+// device first; a device name too long even alone loses its middle, so that
+// both of its ends show. The open list and the tooltip give the whole entry.
 class CElidingComboBox : public QComboBox
 {
 public:
@@ -33,17 +33,27 @@ protected:
         initStyleOption(&option);
         painter.drawComplexControl(QStyle::CC_ComboBox, option);
         const QRect room = style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
-        const QFontMetrics metrics = fontMetrics();
-        const QString &text = option.currentText;
-        const qsizetype gap = text.indexOf(QLatin1String("  "));
-        if (gap > 0) {
-            const QString number = text.left(gap + 2);
-            const int nameRoom = room.width() - metrics.horizontalAdvance(number);
-            option.currentText = number + metrics.elidedText(text.mid(gap + 2), Qt::ElideMiddle, qMax(0, nameRoom));
-        } else {
-            option.currentText = metrics.elidedText(text, Qt::ElideMiddle, room.width());
-        }
+        option.currentText = shortened(option.currentText, room.width());
         painter.drawControl(QStyle::CE_ComboBoxLabel, option);
+    }
+
+private:
+    QString shortened(const QString &text, int width) const
+    {
+        const QFontMetrics metrics = fontMetrics();
+        if (metrics.horizontalAdvance(text) <= width)
+            return text;
+        const qsizetype gap = text.indexOf(QLatin1String("  "));
+        if (gap <= 0)
+            return metrics.elidedText(text, Qt::ElideMiddle, width);
+        const QString number = text.left(gap + 2);
+        const QString name = text.mid(gap + 2);
+        const QString device = name.section(QStringLiteral(" · "), 0, 0);
+        const int nameRoom = width - metrics.horizontalAdvance(number);
+        const int rest = nameRoom - metrics.horizontalAdvance(device);
+        if (rest < 0)
+            return number + metrics.elidedText(device, Qt::ElideMiddle, qMax(0, nameRoom));
+        return number + device + metrics.elidedText(name.mid(device.size()), Qt::ElideRight, rest);
     }
 };
 
