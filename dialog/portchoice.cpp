@@ -86,8 +86,10 @@ void CPortChoice::setReconnects(bool on)
 {
     m_bReconnect = on;
     settings()->setValue(kReconnectKey, on);
-    if (!on)
+    if (!on) {
+        m_bTold = false;
         stopWaiting();
+    }
 }
 
 void CPortChoice::opened(int port, const CommPortTarget &target)
