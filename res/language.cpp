@@ -39,7 +39,6 @@ CRunLanguage::CRunLanguage(Language language)
     if (language == Chinese) {
         const QString qtDirectory = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
         install(QStringLiteral("qtbase_zh_CN"), qtDirectory);
-        install(QStringLiteral("qtserialport_zh_CN"), qtDirectory);
     }
 }
 

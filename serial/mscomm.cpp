@@ -1,7 +1,6 @@
 #include "mscomm.h"
 
 #include "commport.h"
-#include "mscomm_p.h"
 #include "opendiagnosis.h"
 #include "serialerror.h"
 
@@ -33,17 +32,16 @@ CMSComm::CMSComm(QObject *parent)
     m_pacer.setByteTimeUs(ByteTimeUs(m_settings));
     connect(&m_pacer, &COutputPacer::frameWritten, this, &CMSComm::frameWritten);
     connect(&m_pacer, &COutputPacer::writeFailed, this, &CMSComm::onWriteFailed);
-    connect(&m_port, &QSerialPort::readyRead, this, &CMSComm::postReceiveIfWaiting);
-    connect(&m_port, &QSerialPort::errorOccurred, this, &CMSComm::onPortError);
+    connect(&m_port, &CSerialPort::readyRead, this, &CMSComm::postReceiveIfWaiting);
+    connect(&m_port, &CSerialPort::readFailed, this, &CMSComm::onReadFailed);
 }
 
 CMSComm::~CMSComm()
 {
-    // Closing here, not in QSerialPort's destructor, keeps the error slot
-    // from running on a half-destroyed object.
+    // Closing here, not in the port's destructor, keeps the error slot from
+    // running on a half-destroyed object.
     disconnect(&m_port, nullptr, this, nullptr);
-    if (m_port.isOpen())
-        m_port.close();
+    m_port.close();
     m_lock.release();
 }
 
@@ -92,13 +90,8 @@ void CMSComm::put_Settings(const QString &settings)
     if (!parsed)
         throw CSerialError(tr("串口参数“%1”无效，应写成“波特率,校验位,数据位,停止位”，例如“9600,n,8,1”。")
                                .arg(settings));
-    if (m_port.isOpen()) {
-        const bool ok = m_port.setBaudRate(parsed->baudRate) && m_port.setParity(parsed->parity)
-            && m_port.setDataBits(parsed->dataBits) && m_port.setStopBits(parsed->stopBits);
-        if (!ok)
-            throw CSerialError(tr("%1 不支持串口参数“%2”：%3")
-                                   .arg(portLabel(), settings, m_port.errorString()));
-    }
+    if (m_port.isOpen() && !m_port.applySettings(*parsed))
+        throw CSerialError(tr("%1 不支持串口参数“%2”：%3").arg(portLabel(), settings, m_port.errorString()));
     m_settings = *parsed;
     m_pacer.setByteTimeUs(ByteTimeUs(m_settings));
 }
@@ -144,33 +137,28 @@ void CMSComm::put_PortOpen(bool open)
     if (target.device.isEmpty())
         throw NoDeviceError(m_nCommPort);
 
-    // The lock first: QSerialPort's own would take a lock it deems stale
-    // from a program that still uses the device.
+    const QString variable = m_strDevicePath.isEmpty() ? CommPortVariable(m_nCommPort) : QString();
+    // A terminal that is no serial line (a console, the pseudo-terminal
+    // multiplexer) is refused before anything is locked or opened.
+    CheckSerialDevice(deviceLabel(target.device), target.nativePath, variable);
+    // The lock first, then the open through the lock's own handle: the
+    // device locked is the device opened.
     m_lock.acquire(target.nativePath, deviceLabel(target.device));
-    m_port.setPortName(m_lock.openName().isEmpty() ? target.device : m_lock.openName());
-    m_port.setBaudRate(m_settings.baudRate);
-    m_port.setParity(m_settings.parity);
-    m_port.setDataBits(m_settings.dataBits);
-    m_port.setStopBits(m_settings.stopBits);
-    m_port.setFlowControl(QSerialPort::NoFlowControl);
-    if (!m_port.open(QIODevice::ReadWrite)) {
+    const QByteArray openPath = m_lock.openName().isEmpty() ? target.nativePath : m_lock.openName();
+    if (!m_port.open(openPath, m_settings)) {
         m_lock.release();
-        throw DiagnoseOpenFailure(deviceLabel(target.device), target.nativePath, m_port.errorString(),
-                                  m_strDevicePath.isEmpty() ? CommPortVariable(m_nCommPort) : QString());
+        throw DiagnoseOpenFailure(deviceLabel(target.device), target.nativePath, m_port.errorString(), variable);
     }
 
     // Bytes that waited in the driver before the open belong to nobody.
-    m_port.clear();
+    m_port.clearInput();
     // A pseudo-terminal has no RTS line and refuses; the port works all the same.
     m_port.setRequestToSend(m_bRTSEnable);
-    m_port.clearError();
 
     m_strDevice = target.device;
-    m_nativeDevice = target.nativePath;
     m_bLossPending = false;
     m_bLossInOutput = false;
     m_pacer.clear(true);
-    m_nDeviceId = SerialSystem::deviceId(m_port);
 }
 
 void CMSComm::put_Output(const QByteArray &bytes, int mergeKey, int tag)
@@ -213,8 +201,7 @@ CMSComm::CloseOutcome CMSComm::ClosePort(int marginMs)
         else if (waiting > 0)
             QThread::usleep(qint64(kAdapterTailBytes * m_pacer.byteTimeUs()));
         // Restores the settings the line had before the open.
-        if (m_port.isOpen())
-            m_port.close();
+        m_port.close();
     }
     m_pacer.clear();
     m_lock.release();
@@ -234,7 +221,7 @@ bool CMSComm::WaitForOutputDrained(int msecs)
     }
     if (!m_port.isOpen())
         return false;
-    SerialSystem::drain(m_port);
+    m_port.drain();
     return true;
 }
 
@@ -242,36 +229,24 @@ QByteArray CMSComm::get_Input()
 {
     if (!m_port.isOpen())
         throw CSerialError(tr("%1 没有打开，无法读取数据。").arg(portLabel()));
-    return m_nInputLen > 0 ? m_port.read(m_nInputLen) : m_port.readAll();
+    return m_port.read(m_nInputLen);
 }
 
-void CMSComm::onPortError(QSerialPort::SerialPortError error)
+void CMSComm::onReadFailed(int error)
 {
-    if (error != QSerialPort::ReadError && error != QSerialPort::WriteError
-        && error != QSerialPort::ResourceError)
-        return;
     if (!m_port.isOpen())
         return;
-    // Qt reports a full buffer and a vanished device alike, often with a
-    // stale errno: ask the device itself whether it is still there.
-    const QString reason = lossReason(0);
-    if (reason.isEmpty()) {
-        m_port.clearError();
-        return;
-    }
-    loseDevice(reason);
+    // The port reads no more after a failed read: whatever the device says
+    // of itself, the line is lost.
+    const QString reason = m_port.lossReason(m_strDevice, error);
+    loseDevice(reason.isEmpty() ? qt_error_string(error) : reason);
 }
 
 void CMSComm::onWriteFailed(int error)
 {
-    const QString reason = lossReason(error);
+    const QString reason = m_port.lossReason(m_strDevice, error);
     if (!reason.isEmpty())
         loseDevice(reason);
-}
-
-QString CMSComm::lossReason(int error) const
-{
-    return SerialSystem::lossReason(m_port, m_nativeDevice, m_nDeviceId, m_strDevice, error);
 }
 
 void CMSComm::loseDevice(const QString &reason)

@@ -3,11 +3,11 @@
 #include "outputpacer.h"
 #include "portlock.h"
 #include "serialerror.h"
+#include "serialport.h"
 #include "serialsettings.h"
 
 #include <QByteArray>
 #include <QObject>
-#include <QSerialPort>
 #include <QString>
 
 // The serial communications control. Every operation reads or writes one
@@ -23,8 +23,7 @@
 // merely slow (a full output buffer, a far end that reads late) is not a
 // loss: output never goes faster than the line carries it, and what the
 // line cannot take yet waits in the pacer, newest value first (see
-// put_Output). What the system is asked directly lives in mscomm_unix.cpp
-// and mscomm_win.cpp.
+// put_Output). The device itself is a CSerialPort (serialport.h).
 //
 // The port is opened only after its device's lock is taken (portlock.h), and
 // closed one way only (ClosePort): what waits goes out, the line carries it,
@@ -105,9 +104,8 @@ signals:
     void frameWritten(int mergeKey, int tag);
 
 private:
-    void onPortError(QSerialPort::SerialPortError error);
+    void onReadFailed(int error);
     void onWriteFailed(int error);
-    QString lossReason(int error) const;
     void loseDevice(const QString &reason);
     bool receiveWaiting() const; // RThreshold bytes or more wait
     void postReceiveIfWaiting();
@@ -116,7 +114,7 @@ private:
     QString portLabel() const;
     QString deviceLabel(const QString &device) const; // the device, and its COMn if opened by number
 
-    QSerialPort m_port;
+    CSerialPort m_port;
     CPortLock m_lock; // held while the port is open
     short m_nCommPort = 1;
     QString m_strDevicePath; // opened instead of CommPort's device when set
@@ -128,12 +126,10 @@ private:
     bool m_bRTSEnable = false;
     short m_nCommEvent = 0;
     QString m_strDevice;
-    QByteArray m_nativeDevice;
     QString m_strLossText;
     QString m_strLossDetails;
 
     COutputPacer m_pacer{m_port};
-    quint64 m_nDeviceId = 0;     // the device node opened, to notice it vanish or change
 
     bool m_bReceivePosted = false;
     int m_nHold = 0;

@@ -25,6 +25,12 @@ class OpenDiagnosis
 CSerialError DiagnoseOpenFailure(const QString &where, const QByteArray &path, const QString &systemText,
                                  const QString &variable);
 
+// Refuses, before anything is locked or opened, a device that is a
+// terminal but no serial line (the console, /dev/tty, /dev/ptmx, a virtual
+// console) with the same error as any other device that is not a serial
+// port. Anything else passes.
+void CheckSerialDevice(const QString &where, const QByteArray &path, const QString &variable);
+
 // The message for a failure no cause is known for; the system's words go
 // to the details.
 CSerialError UndiagnosedOpenFailure(const QString &where, const QString &systemText);

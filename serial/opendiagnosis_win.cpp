@@ -6,3 +6,7 @@ CSerialError DiagnoseOpenFailure(const QString &where, const QByteArray &, const
 {
     return UndiagnosedOpenFailure(where, systemText);
 }
+
+void CheckSerialDevice(const QString &, const QByteArray &, const QString &)
+{
+}

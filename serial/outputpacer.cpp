@@ -1,13 +1,11 @@
 #include "outputpacer.h"
 
-#include "mscomm_p.h"
-
-#include <QSerialPort>
+#include "serialport.h"
 
 #include <algorithm>
 #include <cmath>
 
-COutputPacer::COutputPacer(QSerialPort &port, QObject *parent)
+COutputPacer::COutputPacer(CSerialPort &port, QObject *parent)
     : QObject(parent), m_port(port)
 {
     m_timer.setSingleShot(true);
@@ -26,7 +24,7 @@ qint64 COutputPacer::bytesOnLine() const
 {
     const qint64 now = m_lineClock.nsecsElapsed() / 1000;
     const qint64 modelled = m_nLineFreeAtUs > now ? qint64(std::ceil((m_nLineFreeAtUs - now) / m_byteTimeUs)) : 0;
-    return std::max<qint64>(modelled, SerialSystem::queuedOutput(m_port));
+    return std::max<qint64>(modelled, m_port.queuedOutput());
 }
 
 bool COutputPacer::consume(qint64 n)
@@ -55,7 +53,7 @@ void COutputPacer::pump()
             return;
         }
         int error = 0;
-        const qint64 n = SerialSystem::write(m_port, m_queue.head(), &error);
+        const qint64 n = m_port.write(m_queue.head(), &error);
         if (n > 0) {
             const qint64 now = m_lineClock.nsecsElapsed() / 1000;
             m_nLineFreeAtUs = std::max(now, m_nLineFreeAtUs) + qint64(std::ceil(n * m_byteTimeUs));

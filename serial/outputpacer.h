@@ -7,7 +7,7 @@
 #include <QObject>
 #include <QTimer>
 
-class QSerialPort;
+class CSerialPort;
 
 // Hands frames to an open port no faster than its line carries them. At
 // most about one frame waits in the system beyond the one on the wire; the
@@ -19,7 +19,7 @@ class COutputPacer : public QObject
     Q_OBJECT
 
 public:
-    explicit COutputPacer(QSerialPort &port, QObject *parent = nullptr);
+    explicit COutputPacer(CSerialPort &port, QObject *parent = nullptr);
 
     // How long one byte takes on the line, start, parity and stop bits included.
     void setByteTimeUs(double us) { m_byteTimeUs = us; }
@@ -51,7 +51,7 @@ private:
     bool consume(qint64 n);
     void retryIn(qint64 bytes);
 
-    QSerialPort &m_port;
+    CSerialPort &m_port;
     COutputQueue m_queue;
     QTimer m_timer;
     QElapsedTimer m_lineClock;

@@ -20,8 +20,8 @@
 // take it either.
 //
 // The port itself is then opened through openName(), a path that leads to
-// exactly the device locked, even if a symlink changes meanwhile, and that
-// Qt's own locking keeps apart from the lock above.
+// exactly the device locked, even if a symlink changes meanwhile. No other
+// lock file is ever made: the device's own is the one guard.
 
 // The process a lock file names, read from its content: ten ASCII characters
 // and a newline (the usual form), the PID as the machine's binary int (the
@@ -79,11 +79,12 @@ public:
     // Removes the lock file, if it is still this process's.
     void release();
 
-    // The path to open the port by; empty when acquire found no device.
-    QString openName() const { return m_openName; }
+    // The path to open the port by, the system's bytes; empty when acquire
+    // found no device.
+    QByteArray openName() const { return m_openName; }
 
 private:
-    QString m_openName;
+    QByteArray m_openName;
     QByteArray m_lockPath;
     int m_pathHandle = -1; // the device, as found at acquire
     int m_lockHandle = -1; // the lock file, advisory-locked

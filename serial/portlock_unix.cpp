@@ -75,9 +75,23 @@ struct Inspection
     ino_t inode = 0;
 };
 
+// A process that has ended but is not yet reaped (a zombie) holds no
+// device any more: it counts as gone.
 bool processLives(qint64 pid)
 {
-    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+    if (::kill(pid_t(pid), 0) != 0 && errno != EPERM)
+        return false;
+#ifdef Q_OS_LINUX
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (stat.open(QIODevice::ReadOnly)) {
+        // "pid (name) state ...": the name may hold spaces and parentheses.
+        const QByteArray line = stat.read(4096);
+        const qsizetype end = line.lastIndexOf(')');
+        if (end >= 0 && end + 2 < line.size() && (line.at(end + 2) == 'Z' || line.at(end + 2) == 'X'))
+            return false;
+    }
+#endif
+    return true;
 }
 
 Inspection inspect(const QByteArray &lockPath)
@@ -231,11 +245,9 @@ void CPortLock::acquire(const QByteArray &path, const QString &where)
                                                           .arg(QFile::decodeName(lockPath))
                                                     : inUse);
     }
-    // Through the handle: the device locked is the device opened. The path
-    // names this process, so that Qt's own lock file for it is this
-    // process's alone and never stands in another port's way.
+    // Through the handle: the device locked is the device opened.
     m_pathHandle = pathHandle;
-    m_openName = QStringLiteral("/proc/%1/fd/%2").arg(QString::number(::getpid()), QString::number(pathHandle));
+    m_openName = "/proc/self/fd/" + QByteArray::number(pathHandle);
 }
 
 void CPortLock::release()

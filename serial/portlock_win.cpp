@@ -1,7 +1,5 @@
 #include "portlock.h"
 
-#include <QFile>
-
 // Windows keeps a port to one program itself; there are no lock files.
 
 PortIdentity IdentifyPort(const QByteArray &path)
@@ -13,7 +11,7 @@ void CPortLock::acquire(const QByteArray &path, const QString &where)
 {
     Q_UNUSED(where);
     release();
-    m_openName = QFile::decodeName(path);
+    m_openName = path;
 }
 
 void CPortLock::release()

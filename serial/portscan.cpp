@@ -2,20 +2,12 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QHash>
-#include <QSerialPortInfo>
 
 namespace {
 
-#ifdef Q_OS_LINUX
-constexpr bool kNodesTellPorts = true;
-#else
-constexpr bool kNodesTellPorts = false;
-#endif
-
-// What the device is: the udev database knows the model by name; Qt's own
-// description comes next, and a by-id link's name last.
-void describe(FoundPort &port, const QHash<QString, QSerialPortInfo> &systemPorts)
+// What the device is: the udev database knows the model by name; the USB
+// device's own strings come next, and a by-id link's name last.
+void describe(FoundPort &port)
 {
     const QByteArray record = PortScanPlatform::udevRecord(port.node);
     port.product = UdevProperty(record, "ID_MODEL_FROM_DATABASE");
@@ -25,12 +17,12 @@ void describe(FoundPort &port, const QHash<QString, QSerialPortInfo> &systemPort
     if (port.vendor.isEmpty())
         port.vendor = UdevProperty(record, "ID_VENDOR").replace(QLatin1Char('_'), QLatin1Char(' '));
 
-    const auto info = systemPorts.constFind(port.node);
-    if (info != systemPorts.constEnd()) {
+    if (port.product.isEmpty() || port.vendor.isEmpty()) {
+        const UsbAdapter usb = PortScanPlatform::usbAdapter(port.node);
         if (port.product.isEmpty())
-            port.product = info->description();
+            port.product = usb.product;
         if (port.vendor.isEmpty())
-            port.vendor = info->manufacturer();
+            port.vendor = usb.manufacturer;
     }
     // A by-path name tells where the adapter is plugged in, not what it is.
     if (port.product.isEmpty() && port.kind == FoundPort::ById)
@@ -76,20 +68,8 @@ QList<FoundPort> FindSerialPorts(const QString &root)
             found.append({FoundPort::Unnamed, path, QFileInfo(path).canonicalFilePath(), QString(), QString()});
     }
 
-    QHash<QString, QSerialPortInfo> systemPorts;
-    if (!found.isEmpty() || !kNodesTellPorts) {
-        const QList<QSerialPortInfo> infos = QSerialPortInfo::availablePorts();
-        for (const QSerialPortInfo &info : infos) {
-            const QString node = QFileInfo(info.systemLocation()).canonicalFilePath();
-            systemPorts.insert(node, info);
-            // Linux tells from a node whether it is a serial port; elsewhere
-            // Qt's list of ports serves.
-            if (!kNodesTellPorts)
-                found.append({FoundPort::Unnamed, info.systemLocation(), node, QString(), QString()});
-        }
-    }
     QList<FoundPort> ordered = OrderFoundPorts(found);
     for (FoundPort &port : ordered)
-        describe(port, systemPorts);
+        describe(port);
     return ordered;
 }

@@ -17,6 +17,16 @@ QList<FoundPort> FindSerialPorts(const QString &root);
 // lines); empty when the record has none.
 QString UdevProperty(const QByteArray &record, const QByteArray &key);
 
+// The USB device a serial port belongs to, as the system describes it.
+struct UsbAdapter
+{
+    bool usb = false; // the port is on a USB device with the IDs below
+    quint16 vendorId = 0;
+    quint16 productId = 0;
+    QString manufacturer; // the device's own strings; may be empty
+    QString product;
+};
+
 // What the platform tells about one node (portscan_unix.cpp).
 namespace PortScanPlatform {
 // The device number ("188:0") of the character device at path, links
@@ -28,4 +38,7 @@ QString charDeviceId(const QString &path);
 bool isPresentSerialPort(const QString &path);
 // The udev database's record of the device at path; empty without udev.
 QByteArray udevRecord(const QString &path);
+// The USB device behind the node at path, from sysfs; usb false for a
+// port on no USB device and where sysfs does not tell.
+UsbAdapter usbAdapter(const QString &path);
 } // namespace PortScanPlatform

@@ -89,4 +89,36 @@ QByteArray udevRecord(const QString &path)
 #endif
 }
 
+UsbAdapter usbAdapter(const QString &path)
+{
+    UsbAdapter adapter;
+#ifdef Q_OS_LINUX
+    const QString id = charDeviceId(path);
+    if (id.isEmpty())
+        return adapter;
+    // The tty's device, and up from it the USB interface, then the USB
+    // device itself, which holds the IDs and strings.
+    QString folder = QFileInfo(QStringLiteral("/sys/dev/char/%1/device").arg(id)).canonicalFilePath();
+    const auto text = [](const QString &file) {
+        QFile attribute(file);
+        return attribute.open(QIODevice::ReadOnly) ? QString::fromUtf8(attribute.read(256)).trimmed() : QString();
+    };
+    for (int up = 0; up < 6 && folder.startsWith(QLatin1String("/sys/devices/")); ++up) {
+        bool vendorOk = false;
+        bool productOk = false;
+        const uint vendor = text(folder + QStringLiteral("/idVendor")).toUInt(&vendorOk, 16);
+        const uint product = text(folder + QStringLiteral("/idProduct")).toUInt(&productOk, 16);
+        if (vendorOk && productOk) {
+            adapter = {true, quint16(vendor), quint16(product), text(folder + QStringLiteral("/manufacturer")),
+                       text(folder + QStringLiteral("/product"))};
+            break;
+        }
+        folder = QFileInfo(folder).path();
+    }
+#else
+    Q_UNUSED(path);
+#endif
+    return adapter;
+}
+
 } // namespace PortScanPlatform

@@ -5,34 +5,32 @@
 
 namespace {
 
-std::optional<QSerialPort::Parity> parseParity(const QString &field)
+std::optional<SerialSettings::Parity> parseParity(const QString &field)
 {
     if (field.size() != 1)
         return std::nullopt;
     switch (field.at(0).toLower().unicode()) {
-    case 'n': return QSerialPort::NoParity;
-    case 'e': return QSerialPort::EvenParity;
-    case 'o': return QSerialPort::OddParity;
-    case 'm': return QSerialPort::MarkParity;
-    case 's': return QSerialPort::SpaceParity;
+    case 'n': return SerialSettings::NoParity;
+    case 'e': return SerialSettings::EvenParity;
+    case 'o': return SerialSettings::OddParity;
+    case 'm': return SerialSettings::MarkParity;
+    case 's': return SerialSettings::SpaceParity;
     default: return std::nullopt;
     }
 }
 
-std::optional<QSerialPort::DataBits> parseDataBits(const QString &field)
+std::optional<int> parseDataBits(const QString &field)
 {
-    if (field == QLatin1String("5")) return QSerialPort::Data5;
-    if (field == QLatin1String("6")) return QSerialPort::Data6;
-    if (field == QLatin1String("7")) return QSerialPort::Data7;
-    if (field == QLatin1String("8")) return QSerialPort::Data8;
+    if (field.size() == 1 && field.at(0) >= QLatin1Char('5') && field.at(0) <= QLatin1Char('8'))
+        return field.at(0).unicode() - '0';
     return std::nullopt;
 }
 
-std::optional<QSerialPort::StopBits> parseStopBits(const QString &field)
+std::optional<SerialSettings::StopBits> parseStopBits(const QString &field)
 {
-    if (field == QLatin1String("1")) return QSerialPort::OneStop;
-    if (field == QLatin1String("1.5")) return QSerialPort::OneAndHalfStop;
-    if (field == QLatin1String("2")) return QSerialPort::TwoStop;
+    if (field == QLatin1String("1")) return SerialSettings::OneStop;
+    if (field == QLatin1String("1.5")) return SerialSettings::OneAndHalfStop;
+    if (field == QLatin1String("2")) return SerialSettings::TwoStop;
     return std::nullopt;
 }
 
@@ -62,7 +60,7 @@ std::optional<SerialSettings> ParseSerialSettings(const QString &text)
 
 double ByteTimeUs(const SerialSettings &settings)
 {
-    const int stopBits = settings.stopBits == QSerialPort::OneStop ? 1 : 2;
-    const int bits = 1 + int(settings.dataBits) + (settings.parity == QSerialPort::NoParity ? 0 : 1) + stopBits;
+    const int stopBits = settings.stopBits == SerialSettings::OneStop ? 1 : 2;
+    const int bits = 1 + settings.dataBits + (settings.parity == SerialSettings::NoParity ? 0 : 1) + stopBits;
     return 1e6 * bits / std::max<qint32>(settings.baudRate, 1);
 }

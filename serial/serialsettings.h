@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QSerialPort>
 #include <QString>
 #include <optional>
 
@@ -8,15 +7,17 @@
 // Settings property, for example "9600,n,8,1".
 struct SerialSettings
 {
+    enum Parity { NoParity, EvenParity, OddParity, MarkParity, SpaceParity };
+    enum StopBits { OneStop, OneAndHalfStop, TwoStop };
+
     qint32 baudRate = 9600;
-    QSerialPort::Parity parity = QSerialPort::NoParity;
-    QSerialPort::DataBits dataBits = QSerialPort::Data8;
-    QSerialPort::StopBits stopBits = QSerialPort::OneStop;
+    Parity parity = NoParity;
+    int dataBits = 8; // 5 to 8
+    StopBits stopBits = OneStop;
 
     bool operator==(const SerialSettings &o) const
     {
-        return baudRate == o.baudRate && parity == o.parity && dataBits == o.dataBits
-            && stopBits == o.stopBits;
+        return baudRate == o.baudRate && parity == o.parity && dataBits == o.dataBits && stopBits == o.stopBits;
     }
 };
 

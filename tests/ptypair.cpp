@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 PtyPair::PtyPair()
@@ -141,4 +142,9 @@ void PtyPair::closeMaster()
         ::close(m_master);
         m_master = -1;
     }
+}
+
+void PtyPair::endExclusiveUse()
+{
+    ::ioctl(m_slave, TIOCNXCL);
 }

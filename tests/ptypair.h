@@ -47,6 +47,9 @@ public:
     qint64 fillLine();
     // The far end goes away, as an unplugged adapter would.
     void closeMaster();
+    // Ends the exclusive use a program killed outright leaves on the line,
+    // which a last close would end on a real port (the slave stays open here).
+    void endExclusiveUse();
 
 private:
     int m_master = -1;

@@ -466,9 +466,17 @@ void tst_MSComm::openErrorsNameTheirCause_data()
                                            << QStringLiteral("找不到");
     QTest::newRow("relative, nothing there") << QByteArray("relative/dev") << false
                                              << int(CSerialError::NoSuchDevice) << QStringLiteral("找不到");
-    // Too long a name: no cause is guessed.
-    QTest::newRow("5000 characters") << "/" + QByteArray(4999, 'a') << false << int(CSerialError::Failed)
-                                     << QStringLiteral("原因未能确定");
+    // Nothing can be at a path too long for the system either.
+    QTest::newRow("a 300-character name") << folder + "/" + QByteArray(300, 'n') << true
+                                          << int(CSerialError::NoSuchDevice) << QStringLiteral("找不到");
+    QTest::newRow("5000 characters") << "/" + QByteArray(4999, 'a') << false << int(CSerialError::NoSuchDevice)
+                                     << QStringLiteral("找不到");
+    // Terminals that are no line: refused before they are opened, so that
+    // /dev/ptmx makes no new pseudo-terminal to wait on.
+    QTest::newRow("/dev/ptmx") << QByteArray("/dev/ptmx") << true << int(CSerialError::NotSerial)
+                               << QStringLiteral("不是串口的终端设备");
+    QTest::newRow("/dev/tty") << QByteArray("/dev/tty") << false << int(CSerialError::NotSerial)
+                              << QStringLiteral("不是串口的终端设备");
 }
 
 void tst_MSComm::openErrorsNameTheirCause()

@@ -7,6 +7,7 @@
 #include "serialerror.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QMap>
 #include <QProcess>
@@ -16,6 +17,7 @@
 #include <QTest>
 
 #include <memory>
+#include <sys/wait.h>
 #include <unistd.h>
 
 // The lock a port is guarded by: what a lock file says, the name a device is
@@ -120,7 +122,9 @@ void tst_PortLock::anExistingLockDecidesTheOpen_data()
 {
     // What holds the device first: a lock file ("live", of a running process
     // of this user; "other", Qt's form naming another user's; "dead";
-    // "unreadable"), or this program's port opened by a name. The test then
+    // "unreadable"; "zombie", of a process ended but not reaped), a program
+    // that held the port and was killed outright ("killed"), or this
+    // program's port opened by a name. The test then
     // opens the device by its node or by a long path, a symlink whose path is
     // longer than a lock file's name may be.
     QTest::addColumn<QString>("holder");
@@ -129,6 +133,8 @@ void tst_PortLock::anExistingLockDecidesTheOpen_data()
     QTest::newRow("live") << "live" << "node" << false;
     QTest::newRow("live, another user's, Qt's form") << "other" << "node" << false;
     QTest::newRow("dead") << "dead" << "long path" << true;
+    QTest::newRow("zombie") << "zombie" << "node" << true;
+    QTest::newRow("killed with SIGKILL") << "killed" << "node" << true;
     QTest::newRow("unreadable") << "unreadable" << "node" << false;
     QTest::newRow("two names for one device") << "port by long path" << "node" << false;
 }
@@ -165,6 +171,11 @@ void tst_PortLock::anExistingLockDecidesTheOpen()
         running.waitForFinished();
     });
     QByteArray content;
+    pid_t zombie = 0;
+    const auto reap = qScopeGuard([&zombie] {
+        if (zombie > 0)
+            ::waitpid(zombie, nullptr, 0);
+    });
     if (holder == QLatin1String("live") || holder == QLatin1String("unreadable")) {
         content = asciiPid(running.processId());
     } else if (holder == QLatin1String("other")) {
@@ -175,12 +186,38 @@ void tst_PortLock::anExistingLockDecidesTheOpen()
         QVERIFY(ended.waitForStarted());
         content = asciiPid(ended.processId());
         QVERIFY(ended.waitForFinished());
+    } else if (holder == QLatin1String("zombie")) {
+        zombie = ::fork();
+        if (zombie == 0)
+            ::_exit(0);
+        // Waits for its end but leaves it unreaped until the test is over.
+        siginfo_t info{};
+        QCOMPARE(::waitid(P_PID, id_t(zombie), &info, WEXITED | WNOWAIT), 0);
+        content = asciiPid(zombie);
+    } else if (holder == QLatin1String("killed")) {
+        QProcess killed;
+        killed.start(QStringLiteral(DIMRA_CTL_PROGRAM), {QStringLiteral("-p"), line.slavePath(), QStringLiteral("monitor")});
+        QVERIFY(killed.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(lockFile), 5000);
+        const qint64 pid = killed.processId();
+        killed.kill();
+        QVERIFY(killed.waitForFinished());
+        line.endExclusiveUse();
+        // Only the device's own lock is left behind, naming a process that has ended.
+        QCOMPARE(QDir(locks.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+                 QStringList{QFileInfo(lockFile).fileName()});
+        // Nor anything in the system's own lock folder.
+        for (const QFileInfo &file : QDir(QStringLiteral("/var/lock")).entryInfoList(QDir::Files | QDir::System)) {
+            QFile other(file.filePath());
+            QVERIFY2(!other.open(QIODevice::ReadOnly) || ReadLockOwner(other.read(512)).pid != pid,
+                     qPrintable(file.filePath()));
+        }
     }
     CMSComm first;
-    if (content.isEmpty()) {
+    if (holder.startsWith(QLatin1String("port by "))) {
         openPort(first, names[holder.section(QLatin1String("port by "), 1)]);
         QVERIFY(first.get_PortOpen());
-    } else {
+    } else if (!content.isEmpty()) {
         QFile lock(lockFile);
         QVERIFY(lock.open(QIODevice::WriteOnly) && lock.write(content) == content.size());
         lock.close();

@@ -47,8 +47,8 @@ control_fields() {
     [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || { echo "Version is not $version"; return 1; }
     [ "$(dpkg-deb -f "$deb" Recommends)" = "qt6-translations-l10n, fonts-wqy-microhei | fonts-noto-cjk" ] ||
         { echo "Recommends: $(dpkg-deb -f "$deb" Recommends)"; return 1; }
-    # Depends comes from the linked libraries: the serial port's is among them.
-    dpkg-deb -f "$deb" Depends | grep -q 'libqt6serialport6' || { echo "Depends: $(dpkg-deb -f "$deb" Depends)"; return 1; }
+    # Depends comes from the linked libraries: Qt's widgets are among them.
+    dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || { echo "Depends: $(dpkg-deb -f "$deb" Depends)"; return 1; }
     for field in Maintainer Section Description; do
         [ -n "$(dpkg-deb -f "$deb" "$field")" ] || { echo "no $field"; return 1; }
     done

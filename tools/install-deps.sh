@@ -4,7 +4,7 @@
 set -eu
 
 packages="cmake ninja-build g++
-qt6-base-dev qt6-serialport-dev qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
+qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
 libmosquitto-dev mosquitto mosquitto-clients pkg-config
 fonts-wqy-microhei xvfb xauth $*"
 

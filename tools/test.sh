@@ -1,14 +1,17 @@
 #!/bin/sh
 # Installs what is missing, builds Dimra and runs every test: the test suite,
 # the same suite under AddressSanitizer and UndefinedBehaviorSanitizer, the
-# checks of the Debian package (one item in the totals), and a bounded run of
-# each fuzz target (DIMRA_FUZZ_SECONDS each, default 30).
+# checks of the Debian package (one item in the totals), a bounded run of
+# each fuzz target (DIMRA_FUZZ_SECONDS each, default 30), and a last look
+# that the run left the lock folder /var/lock as it found it.
 set -eu
 cd "$(dirname "$0")/.."
 tools/install-deps.sh clang-14 libclang-rt-14-dev
 
 passed=0
 failed=0
+# The lock folder as the run found it: serial ports leave nothing behind.
+locks_before=$(ls -A /var/lock 2>/dev/null | sort)
 # Runs one ctest suite and adds its counts to the totals.
 run_suite() {
     log=$(mktemp)
@@ -50,4 +53,14 @@ CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=
 cmake --build build-fuzz --target dimra_fuzzers
 run_suite build-fuzz
 
+echo "== The lock folder"
+locks_after=$(ls -A /var/lock 2>/dev/null | sort)
+if [ "$locks_before" = "$locks_after" ]; then
+    passed=$((passed + 1))
+else
+    echo "test.sh: the run changed /var/lock; before:" $locks_before "; after:" $locks_after >&2
+    failed=$((failed + 1))
+fi
+
 echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -350,5 +350,9 @@ Now: %2</translation>
         <source>没有权限打开串口 %1，而且没有哪个用户组可以读写它。可以用 udev 规则把它交给在桌面登录的用户：新建文件 /etc/udev/rules.d/70-dimra.rules，写入一行 %2，%3。</source>
         <translation>No permission to open serial port %1, and no group may read and write it. A udev rule can give it to whoever is logged in at the desktop: make the file /etc/udev/rules.d/70-dimra.rules holding the line %2, %3.</translation>
     </message>
+    <message>
+        <source>一个不是串口的终端设备</source>
+        <translation>a terminal device that is not a serial port</translation>
+    </message>
 </context>
 </TS>
