@@ -22,6 +22,7 @@ bool CMyDimraApp::InitInstance()
     // A logout (SIGTERM), a closed terminal or Ctrl+C in it close the port
     // as Ctrl+Q does, lock and all, and end the program normally.
     dlg.endSessionOnStopSignals();
+    dlg.StartOn(m_options.port, m_options.connect);
     dlg.exec();
     return false;
 }

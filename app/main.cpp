@@ -1,11 +1,17 @@
 #include "dimra.h"
+#include "dimraoptions.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
+    // The command line first: the application object needs a display, and
+    // --help, --version or a refused option are answered without one.
+    const DimraParse parse = ParseDimraArguments(DimraArguments(argc, argv));
+    if (parse.outcome != DimraParse::Run)
+        return AnswerOnTerminal(argc, argv);
     QApplication app(argc, argv);
-    CMyDimraApp theApp;
+    CMyDimraApp theApp(parse.options);
     theApp.InitInstance();
     return 0;
 }

@@ -16,10 +16,12 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QKeyEvent>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSlider>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <atomic>
@@ -455,6 +457,10 @@ int main(int argc, char *argv[])
         return startupChild(argc, argv);
 
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The windows it links remember their port in a settings folder of its
+    // own, not in the user's.
+    const QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
     QApplication app(argc, argv);
     // Validation messages that noise may bring must not wait for a reader.
     int messages = 0;

@@ -15,10 +15,11 @@
 
 namespace {
 
-// A drop-down list whose closed box ends a text too long for it with an
-// ellipsis instead of cutting it off mid-letter: a port entry begins with
-// its number, which always shows, and the open list and the tooltip give
-// the whole entry.
+// A drop-down list whose closed box shortens a text too long for it instead
+// of cutting it off mid-letter. A port entry ("COM1  ttyUSB0 · CH340")
+// keeps its number and its device whole and gives up what follows the
+// device first; a device name too long even alone loses its middle, so that
+// both of its ends show. The open list and the tooltip give the whole entry.
 class CElidingComboBox : public QComboBox
 {
 public:
@@ -32,8 +33,27 @@ protected:
         initStyleOption(&option);
         painter.drawComplexControl(QStyle::CC_ComboBox, option);
         const QRect room = style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
-        option.currentText = fontMetrics().elidedText(option.currentText, Qt::ElideRight, room.width());
+        option.currentText = shortened(option.currentText, room.width());
         painter.drawControl(QStyle::CE_ComboBoxLabel, option);
+    }
+
+private:
+    QString shortened(const QString &text, int width) const
+    {
+        const QFontMetrics metrics = fontMetrics();
+        if (metrics.horizontalAdvance(text) <= width)
+            return text;
+        const qsizetype gap = text.indexOf(QLatin1String("  "));
+        if (gap <= 0)
+            return metrics.elidedText(text, Qt::ElideMiddle, width);
+        const QString number = text.left(gap + 2);
+        const QString name = text.mid(gap + 2);
+        const QString device = name.section(QStringLiteral(" · "), 0, 0);
+        const int nameRoom = width - metrics.horizontalAdvance(number);
+        const int rest = nameRoom - metrics.horizontalAdvance(device);
+        if (rest < 0)
+            return number + metrics.elidedText(device, Qt::ElideMiddle, qMax(0, nameRoom));
+        return number + device + metrics.elidedText(name.mid(device.size()), Qt::ElideRight, rest);
     }
 };
 
@@ -69,6 +89,10 @@ QWidget *createItem(QWidget *dialog, const DialogItem &item)
     case ItemKind::PushButton:
     case ItemKind::DefPushButton: {
         auto *button = new QPushButton(text, dialog);
+        // Only a default push button of the template answers Enter. Qt makes
+        // every other button of a dialog a candidate (auto-default), and the
+        // first of them would take Enter from an edit and apply another row.
+        button->setAutoDefault(item.kind == ItemKind::DefPushButton);
         button->setDefault(item.kind == ItemKind::DefPushButton);
         return button;
     }

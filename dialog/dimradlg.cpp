@@ -3,9 +3,9 @@
 #include "aboutdlg.h"
 #include "dataexchange.h"
 #include "dialogbuilder.h"
-#include "hexconv.h"
 #include "linkindicator.h"
 #include "messages.h"
+#include "portchoice.h"
 #include "portlist.h"
 #include "redrawnotifier.h"
 #include "resource.h"
@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
+#include <algorithm>
 #include <utility>
 
 using namespace Res;
@@ -130,6 +131,16 @@ void CMyDimraDlg::BindEvents()
     onClick(IDC_BUTTON_CONNECT, &CMyDimraDlg::OnConnect);
     onRedraw(CmdFrequency, &CMyDimraDlg::OnDrawFrequency);
     onClick(IDC_BUTTON_FREQUENCY, &CMyDimraDlg::OnConfirmFrequency);
+    // Enter in a row's edit applies that row, as its confirm button does.
+    // No button of the window answers Enter (see the dialog builder), so
+    // Enter anywhere else does nothing.
+    const auto onEnter = [this](int id, void (CMyDimraDlg::*handler)()) {
+        connect(Control<QLineEdit>(id), &QLineEdit::returnPressed, this, [this, handler] { OnControlEvent(handler); });
+    };
+    onEnter(IDC_EDIT_FREQUENCY, &CMyDimraDlg::OnConfirmFrequency);
+    onEnter(IDC_EDIT_CHANNEL1, &CMyDimraDlg::OnConfirmChannel1);
+    onEnter(IDC_EDIT_CHANNEL2, &CMyDimraDlg::OnConfirmChannel2);
+    onEnter(IDC_EDIT_CHANNEL3, &CMyDimraDlg::OnConfirmChannel3);
     // The link's events are never dropped: during an exchange m_comm holds
     // the serial events they come from. The edits are rewritten after every
     // received byte, and once the port is open, before the open-link frame
@@ -138,6 +149,7 @@ void CMyDimraDlg::BindEvents()
     connect(&m_link, &CBoardLink::opened, this, [this] { UpdateData(false); });
     connect(&m_link, &CBoardLink::linked, this, [this] {
         m_bLinked = true;
+        m_portChoice->linked();
         UpdateLinkIndicator();
     });
     connect(&m_link, &CBoardLink::valueReported, this, &CMyDimraDlg::onValueReported);
@@ -147,11 +159,17 @@ void CMyDimraDlg::BindEvents()
 void CMyDimraDlg::OnInitDialog()
 {
     UpdateData(false);
+    m_portChoice = new CPortChoice(this);
+    connect(m_portChoice, &CPortChoice::adapterBack, this, &CMyDimraDlg::OnAdapterBack);
 
     // Most desktops here show no system menu: its commands live in the
     // window's context menu and answer their shortcuts.
     QAction *close = AddMenuCommand(tr("关闭串口并退出(&X)"), QKeySequence(Qt::CTRL | Qt::Key_Q));
     connect(close, &QAction::triggered, this, [this] { OnControlEvent(&CMyDimraDlg::OnCloseCommand); });
+    QAction *reconnect = AddMenuCommand(tr("自动重连"), QKeySequence());
+    reconnect->setCheckable(true);
+    reconnect->setChecked(m_portChoice->reconnects());
+    connect(reconnect, &QAction::toggled, this, &CMyDimraDlg::OnReconnectToggled);
     const QString about = LoadResString(IDS_ABOUTBOX);
     if (!about.isEmpty()) {
         auto *separator = new QAction(this);
@@ -170,6 +188,10 @@ void CMyDimraDlg::OnInitDialog()
     m_comboPort->setCurrentIndex(0);
     // Each entry then says what its number opens, and follows hot-plug.
     m_portList = new CPortList(m_comboPort, this);
+    connect(m_portList, &CPortList::targetsChanged, m_portChoice, &CPortChoice::look);
+    // The adapter linked on last, whatever number it has now.
+    if (const int remembered = m_portChoice->rememberedIndex(m_portList->targets()); remembered >= 0)
+        m_comboPort->setCurrentIndex(remembered);
 
     m_sliderFrequency->setRange(Dimra::kFrequencyMin, Dimra::kFrequencyMax);
     m_sliderChannel1->setRange(Dimra::kDutyMin, Dimra::kDutyMax);
@@ -198,7 +220,7 @@ void CMyDimraDlg::OnInitDialog()
 
     // Between the connect button and the vendor labels; no control moves.
     m_linkIndicator = new CLinkIndicator(this);
-    m_linkIndicator->setGeometry(CDialogUnits(font()).toPixels(163, 11, 16, 14));
+    m_linkIndicator->setGeometry(CDialogUnits(font()).toPixels(203, 11, 16, 14));
 
     // The first enabled tab stop.
     m_btnConnect->setFocus(Qt::OtherFocusReason);
@@ -227,7 +249,11 @@ void CMyDimraDlg::RunHandler(const std::function<void()> &handler)
 
 void CMyDimraDlg::UpdateLinkIndicator()
 {
-    if (m_linkIndicator)
+    if (!m_linkIndicator)
+        return;
+    if (m_portChoice->waiting())
+        m_linkIndicator->setAwaitingDevice(m_portChoice->waitingText());
+    else
         m_linkIndicator->setLink(m_comm.get_PortOpen(), m_bLinked, m_comm.get_DevicePath());
 }
 
@@ -245,29 +271,52 @@ void CMyDimraDlg::ReportError(const QString &text, const QString &details)
     // Whatever the failure, a closed port means the window is disconnected:
     // a device lost while reading or writing leaves it here too. The mark
     // says so before the message waits for the user.
+    CPortChoice::Loss loss = CPortChoice::Loss::None;
     if (!m_comm.get_PortOpen()) {
-        if (m_openedPort)
-            m_lostPort = std::exchange(m_openedPort, std::nullopt);
+        loss = m_portChoice->portClosed();
         EnterDisconnectedState();
     }
     UpdateLinkIndicator();
-    if (m_bEnding)
+    if (m_bEnding || loss == CPortChoice::Loss::Quiet)
         return;
-    DimraMessageBox(this, text, details);
+    // While the window waits for the adapter, a box that waits for the
+    // user must not hold the reconnect back.
+    if (loss == CPortChoice::Loss::Notice)
+        DimraNotice(this,
+                    text + QStringLiteral("\n\n")
+                        + tr("插回同一个适配器后，Dimra 会自动重新连接；点“%1”可以停止等待。").arg(captionDisconnect()),
+                    details);
+    else
+        DimraMessageBox(this, text, details);
 }
 
 bool CMyDimraDlg::UpdateData(bool bSaveAndValidate)
+{
+    return Exchange(bSaveAndValidate, [this](CDataExchange *pDX) { DoDataExchange(pDX); });
+}
+
+bool CMyDimraDlg::Exchange(bool bSaveAndValidate, const std::function<void(CDataExchange *)> &exchange)
 {
     if (m_bInExchange || !m_btnConnect)
         return false; // exchanges never nest
     ExchangeScope scope(m_bInExchange, m_comm);
     CDataExchange dx(bSaveAndValidate, this);
     try {
-        DoDataExchange(&dx);
+        exchange(&dx);
     } catch (const CDataExchangeFailure &) {
         return false;
     }
     return true;
+}
+
+bool CMyDimraDlg::ReadRow(int code, int &value)
+{
+    // The slider's range is the row's validation range.
+    const Row &row = m_rows[code];
+    return Exchange(true, [&row, &value](CDataExchange *pDX) {
+        DDX_Text(pDX, row.edit, value);
+        DDV_MinMaxInt(pDX, value, row.slider->minimum(), row.slider->maximum());
+    });
 }
 
 void CMyDimraDlg::DoDataExchange(CDataExchange *pDX)
@@ -294,7 +343,9 @@ void CMyDimraDlg::EnableSettingControls(bool enable)
 void CMyDimraDlg::EnterDisconnectedState()
 {
     m_bLinked = false;
-    m_btnConnect->setText(captionConnect());
+    // While the window waits for a lost adapter, a click on the button
+    // ends the wait: it reads as disconnect.
+    m_btnConnect->setText(m_portChoice->waiting() ? captionDisconnect() : captionConnect());
     // Locking the sliders here asks for no redraw: its validation would
     // bring a message about the edits after the one about the failure.
     for (const int code : kRowCodes)
@@ -308,24 +359,15 @@ void CMyDimraDlg::OnConnect()
 {
     QString str = m_btnConnect->text();
 
-    if (!m_link.isOpen()) {
-        const int port = m_comboPort->currentIndex() + 1;
-        // The list may be a moment behind a plug or an unplug: look now.
-        m_portList->refresh();
-        const CommPortTarget target = m_portList->target(port - 1);
-        CheckPortChoice(port, target);
-        m_link.open(port);
-        if (m_link.isOpen()) {
-            m_openedPort = OpenedPort{port, target};
-            m_lostPort.reset();
-            str = captionDisconnect();
-            UpdateData(true);
-            m_btnConnect->setText(str);
-            EnableSettingControls(true);
-        }
+    if (m_portChoice->waiting()) {
+        // Disconnected by hand while the window waits for a lost adapter.
+        m_portChoice->closed();
+        EnterDisconnectedState();
+    } else if (!m_link.isOpen()) {
+        OpenPort(m_comboPort->currentIndex() + 1, true);
     } else {
         m_link.close();
-        m_openedPort.reset();
+        m_portChoice->closed();
         m_bLinked = false;
         // The caption, not the port, tells whether the window was connected:
         // after a failed open-link write the port is open under the connect
@@ -339,16 +381,77 @@ void CMyDimraDlg::OnConnect()
     }
 }
 
+// Opens port n and unlocks the setting controls. By hand (a click), the
+// edits are read as a connect always has; a reconnect after a loss only
+// writes them, so that no message about them holds it up.
+void CMyDimraDlg::OpenPort(int port, bool byHand)
+{
+    // The list may be a moment behind a plug or an unplug: look now.
+    m_portList->refresh();
+    const CommPortTarget target = m_portList->target(port - 1);
+    CheckPortChoice(port, target);
+    m_link.open(port);
+    if (!m_link.isOpen())
+        return;
+    m_portChoice->opened(port, target);
+    UpdateData(byHand);
+    m_btnConnect->setText(captionDisconnect());
+    EnableSettingControls(true);
+}
+
+void CMyDimraDlg::OnAdapterBack(int port)
+{
+    // A message being read holds the window's exchanges; the next look
+    // tries again.
+    if (m_bInExchange)
+        return;
+    m_comboPort->setCurrentIndex(port - 1);
+    try {
+        OpenPort(port, false);
+    } catch (const CSerialError &e) {
+        // Not yet (udev still setting the device up, say): the wait goes
+        // on, and the mark's tooltip says what happened.
+        if (m_link.isOpen())
+            m_link.close();
+        m_portChoice->retryFailed(e.text());
+    }
+    UpdateLinkIndicator();
+}
+
+void CMyDimraDlg::OnReconnectToggled(bool on)
+{
+    const bool waited = m_portChoice->waiting();
+    m_portChoice->setReconnects(on);
+    if (waited && !m_portChoice->waiting()) {
+        EnterDisconnectedState();
+        UpdateLinkIndicator();
+    }
+}
+
+void CMyDimraDlg::StartOn(const QString &port, bool connect)
+{
+    if (!port.isEmpty()) {
+        const int number = CPortChoice::numberAtStart(port, m_portList->targets());
+        m_portList->refresh(); // a path no entry opened has a number now
+        if (number > 0)
+            m_comboPort->setCurrentIndex(number - 1);
+    }
+    // Once the window shows, so that a message has it to stand over.
+    if (connect)
+        QMetaObject::invokeMethod(this, [this] { OnControlEvent(&CMyDimraDlg::OnConnect); }, Qt::QueuedConnection);
+}
+
 void CMyDimraDlg::CheckPortChoice(int port, const CommPortTarget &target)
 {
     // Nothing to open: say what to do instead of trying.
     if (target.device.isEmpty())
         throw NoDeviceError(port);
-    if (!m_lostPort || m_lostPort->number != port || m_lostPort->target.identity == target.identity)
-        return;
     // Another adapter has the number now. Said once: the next click is the
     // user's choice and opens it.
-    const CommPortTarget lost = std::exchange(m_lostPort, std::nullopt)->target;
+    const std::optional<CommPortTarget> replaced = m_portChoice->takeReplaced(port, target);
+    if (!replaced)
+        return;
+    const CommPortTarget &lost = *replaced;
     throw CSerialError(tr("COM%1 现在对应的是另一个设备（%2），不是断开前连接的 %3。"
                           "请插回原来的适配器；如果要连接现在这个设备，请再点一次“%4”。")
                            .arg(port)
@@ -364,7 +467,9 @@ void CMyDimraDlg::OnCloseCommand()
 void CMyDimraDlg::reject()
 {
     // Ctrl+Q, Escape and the close box all end here: what still waits
-    // reaches the board before the port closes.
+    // reaches the board before the port closes, and no lost adapter is
+    // waited for any more.
+    m_portChoice->closed();
     if (m_link.isOpen())
         RunHandler([this] { m_link.close(); });
     QDialog::reject();
@@ -373,6 +478,7 @@ void CMyDimraDlg::reject()
 void CMyDimraDlg::endSession()
 {
     m_bEnding = true;
+    m_portChoice->closed();
     RunHandler([this] {
         if (m_link.isOpen())
             m_link.close();
@@ -400,8 +506,13 @@ void CMyDimraDlg::OnConfirmChannel3() { ConfirmRow(CmdChannel3); }
 
 void CMyDimraDlg::ConfirmRow(int code)
 {
-    // The slider clamps; the member, the edit and the frame follow from its redraw.
-    MoveSlider(code, DecimalLeadingDigits(m_rows[code].edit->text()));
+    // A text that is not a number in the row's range is refused with field
+    // exchange's message, and nothing moves: a typo must never drive the
+    // light. The edit keeps it, selected, for correcting. A good value moves
+    // the slider; the member, the edit and the frame follow from its redraw.
+    int value = 0;
+    if (ReadRow(code, value))
+        MoveSlider(code, value);
 }
 
 void CMyDimraDlg::MoveSlider(int code, int position)
@@ -441,7 +552,12 @@ void CMyDimraDlg::SendCommand(int code, int value)
 
 void CMyDimraDlg::onValueReported(int code, int value)
 {
-    *m_rows[code].value = value;
+    // What the board reports is no typing of the user's: a value out of
+    // range (a channel at C8) is held as the slider clamps it, so that no
+    // exchange finds it in an edit and blames the user for it. The slider
+    // still sees the value itself, and sends the clamped one back.
+    const QSlider *slider = m_rows[code].slider;
+    *m_rows[code].value = std::clamp(value, slider->minimum(), slider->maximum());
     SetSliderPos(code, value);
     UpdateData(false);
 }

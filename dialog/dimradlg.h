@@ -22,6 +22,7 @@
 
 class CDataExchange;
 class CLinkIndicator;
+class CPortChoice;
 class CPortList;
 class CRedrawNotifier;
 class QAction;
@@ -65,6 +66,10 @@ public:
     void endSession();
     // Makes those signals end the session; the application does this once.
     void endSessionOnStopSignals();
+    // What the command line asks for at start: port (COMn or a device path;
+    // empty for the adapter linked on last) is selected, and with connect
+    // the window connects to it once it shows, as a click would.
+    void StartOn(const QString &port, bool connect);
 
     QIcon m_hIcon;
     QSlider *m_sliderFrequency = nullptr;
@@ -108,6 +113,12 @@ private:
     void BindEvents();
     void onValueReported(int code, int value);
     void onLinkLost(const QString &text, const QString &details);
+    void OnAdapterBack(int port);
+    void OnReconnectToggled(bool on);
+    bool Exchange(bool bSaveAndValidate, const std::function<void(CDataExchange *)> &exchange);
+    // Reads and checks one row's edit, as field exchange does.
+    bool ReadRow(int code, int &value);
+    void OpenPort(int port, bool byHand);
     QAction *AddMenuCommand(const QString &text, const QKeySequence &shortcut);
     void RunHandler(const std::function<void()> &handler);
     void OnControlEvent(void (CMyDimraDlg::*handler)());
@@ -127,16 +138,9 @@ private:
     QPushButton *m_btnConnect = nullptr;
     CLinkIndicator *m_linkIndicator = nullptr;
     CPortList *m_portList = nullptr;
-    // The adapter the port is open on, and the one a loss took away: after
-    // a loss the same entry reconnects to that adapter, under whatever node
-    // it has now, and never silently to another one.
-    struct OpenedPort
-    {
-        int number = 0;
-        CommPortTarget target;
-    };
-    std::optional<OpenedPort> m_openedPort;
-    std::optional<OpenedPort> m_lostPort;
+    // The adapter the port is open on, the one a loss took away, the one
+    // linked on last, and the wait for a lost one to come back.
+    CPortChoice *m_portChoice = nullptr;
     bool m_bInExchange = false;
     bool m_bEnding = false; // endSession has begun: no more messages
     // A position a board reply put a slider at; its redraw sends nothing,

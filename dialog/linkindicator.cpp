@@ -6,6 +6,7 @@
 #include <QPalette>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -87,15 +88,27 @@ int CLinkIndicator::markSize() const
 
 void CLinkIndicator::setLink(bool portOpen, bool linked, const QString &device)
 {
-    const bool deviceChanged = device != m_strDevice;
+    // Waiting for a device is not waiting for an answer: that starts now.
+    const bool wasAwaiting = !std::exchange(m_strAwaiting, QString()).isEmpty();
+    const bool deviceChanged = device != m_strDevice || wasAwaiting;
     m_strDevice = device;
     const State next = !portOpen ? PortClosed : linked ? Linked : m_state == NoAnswer ? NoAnswer : Waiting;
-    if (next == Waiting && m_state != Waiting)
+    if (next == Waiting && (m_state != Waiting || wasAwaiting))
         m_answerTimer.start();
     else if (next != Waiting)
         m_answerTimer.stop();
     if (next != m_state || deviceChanged)
         display(next);
+}
+
+void CLinkIndicator::setAwaitingDevice(const QString &why)
+{
+    // No port is open, so there is no answer to wait for yet.
+    m_answerTimer.stop();
+    if (m_state == Waiting && why == m_strAwaiting)
+        return;
+    m_strAwaiting = why;
+    display(Waiting);
 }
 
 void CLinkIndicator::display(State state)
@@ -110,7 +123,8 @@ void CLinkIndicator::display(State state)
         break;
     case Waiting:
         glyph = QStringLiteral("◐");
-        tip = tr("串口已打开（%1），正在等待光源控制器应答……").arg(m_strDevice);
+        tip = m_strAwaiting.isEmpty() ? tr("串口已打开（%1），正在等待光源控制器应答……").arg(m_strDevice)
+                                      : m_strAwaiting;
         break;
     case NoAnswer:
         glyph = QStringLiteral("⚠");

@@ -27,6 +27,9 @@ public:
 
     // The state the dialog is in now; the device is the port's, if open.
     void setLink(bool portOpen, bool linked, const QString &device);
+    // The port is closed and the dialog waits for its adapter to come back
+    // and reconnect: drawn as waiting, with why as the tooltip.
+    void setAwaitingDevice(const QString &why);
     State state() const { return m_state; }
 
     // The colour a state is drawn in on a window of this palette: at least
@@ -48,6 +51,7 @@ private:
 
     State m_state = PortClosed;
     QString m_strDevice;
+    QString m_strAwaiting; // why the dialog waits for the device; empty while it does not
     QTimer m_answerTimer;
 };
 

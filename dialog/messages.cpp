@@ -1,33 +1,69 @@
 #include "messages.h"
 
 #include <QMessageBox>
+#include <memory>
 
 namespace {
 
-void showMessageBox(QWidget *parent, const QString &text, const QString &details)
+QMessageBox *messageBox(QWidget *parent, const QString &text, const QString &details)
 {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Dimra"), text, QMessageBox::Ok, parent);
+    auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Dimra"), text, QMessageBox::Ok, parent);
     if (!details.isEmpty())
-        box.setDetailedText(details);
-    box.exec();
+        box->setDetailedText(details);
+    return box;
 }
 
-MessagePresenter &presenter()
+void showMessageBox(QWidget *parent, const QString &text, const QString &details)
+{
+    const std::unique_ptr<QMessageBox> box(messageBox(parent, text, details));
+    box->exec();
+}
+
+void showNotice(QWidget *parent, const QString &text, const QString &details)
+{
+    QMessageBox *box = messageBox(parent, text, details);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+}
+
+MessagePresenter &messagePresenter()
 {
     static MessagePresenter current = showMessageBox;
     return current;
+}
+
+MessagePresenter &noticePresenter()
+{
+    static MessagePresenter current = showNotice;
+    return current;
+}
+
+MessagePresenter replace(MessagePresenter &current, MessagePresenter replacement, void (*standard)(QWidget *, const QString &, const QString &))
+{
+    MessagePresenter previous = current;
+    current = replacement ? std::move(replacement) : MessagePresenter(standard);
+    return previous;
 }
 
 } // namespace
 
 void DimraMessageBox(QWidget *parent, const QString &text, const QString &details)
 {
-    presenter()(parent, text, details);
+    messagePresenter()(parent, text, details);
+}
+
+void DimraNotice(QWidget *parent, const QString &text, const QString &details)
+{
+    noticePresenter()(parent, text, details);
 }
 
 MessagePresenter SetMessagePresenter(MessagePresenter replacement)
 {
-    MessagePresenter previous = presenter();
-    presenter() = replacement ? std::move(replacement) : MessagePresenter(showMessageBox);
-    return previous;
+    return replace(messagePresenter(), std::move(replacement), showMessageBox);
+}
+
+MessagePresenter SetNoticePresenter(MessagePresenter replacement)
+{
+    return replace(noticePresenter(), std::move(replacement), showNotice);
 }

@@ -24,6 +24,7 @@ CPortList::CPortList(QComboBox *combo, QObject *parent)
 {
     m_view->installEventFilter(this);
     connect(&m_watcher, &CPortWatcher::targetsChanged, this, &CPortList::showTargets);
+    connect(&m_watcher, &CPortWatcher::targetsChanged, this, &CPortList::targetsChanged);
     connect(combo, &QComboBox::currentIndexChanged, this, &CPortList::showCurrentTip);
     showTargets();
 }

@@ -21,8 +21,13 @@ public:
 
     // What the entry at index (port number index + 1) opens, as last seen.
     CommPortTarget target(int index) const;
+    const QList<CommPortTarget> &targets() const { return m_watcher.targets(); }
     // Looks at the devices again now.
     void refresh() { m_watcher.refresh(); }
+
+signals:
+    // An entry now opens something else; the list already shows it.
+    void targetsChanged();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -77,6 +77,10 @@ bool DialogFixture::openDialog()
 {
     if (!m_devices)
         m_devices = std::make_unique<DeviceTree>();
+    if (!m_config) {
+        m_config = std::make_unique<QTemporaryDir>();
+        m_configHome.emplace("XDG_CONFIG_HOME", QFile::encodeName(m_config->path()));
+    }
     m_reader = CFrameReader();
     m_messages = std::make_unique<MessageRecorder>();
     m_dlg = std::make_unique<CMyDimraDlg>();
@@ -99,6 +103,8 @@ void DialogFixture::close()
     m_line.reset();
     m_com1.reset();
     m_devices.reset();
+    m_configHome.reset();
+    m_config.reset();
     m_alsoBusy = nullptr;
 }
 

@@ -11,6 +11,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QPair>
+#include <QTemporaryDir>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -90,6 +91,10 @@ protected:
     // The dialog's device folder in place of /dev, so that the machine's
     // own ports never show; empty until the test plugs adapters in.
     std::unique_ptr<DeviceTree> m_devices;
+    // The window's settings in a folder of the test's own (XDG_CONFIG_HOME)
+    // until close(): no test reads or writes the user's.
+    std::unique_ptr<QTemporaryDir> m_config;
+    std::optional<EnvOverride> m_configHome;
     std::unique_ptr<CMyDimraDlg> m_dlg;
     // Work that finishes later from a timer of the test's own.
     std::function<bool()> m_alsoBusy;

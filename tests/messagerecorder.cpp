@@ -10,11 +10,13 @@ MessageRecorder::MessageRecorder()
         if (whileShown)
             whileShown();
     });
+    SetNoticePresenter([this](QWidget *, const QString &text, const QString &) { notices.append(text); });
 }
 
 MessageRecorder::~MessageRecorder()
 {
     SetMessagePresenter({});
+    SetNoticePresenter({});
 }
 
 QStringList MessageRecorder::take()

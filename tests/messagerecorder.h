@@ -4,9 +4,10 @@
 #include <QStringList>
 #include <functional>
 
-// Takes the place of the modal message boxes for a test: every message is
-// recorded instead of shown. whileShown, when set, runs in place of the
-// user reading the message, so a test can make things happen "behind" it.
+// Takes the place of the message boxes for a test: every message is
+// recorded instead of shown, a modal one in messages, a notice (which waits
+// for nobody) in notices. whileShown, when set, runs in place of the user
+// reading a modal message, so a test can make things happen "behind" it.
 class MessageRecorder
 {
 public:
@@ -17,6 +18,7 @@ public:
 
     QStringList messages;
     QStringList details; // beside each message, the system's words (often empty)
+    QStringList notices;
     std::function<void()> whileShown;
 
     QStringList take();

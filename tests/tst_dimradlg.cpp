@@ -1,5 +1,6 @@
 #include "aboutdlg.h"
 #include "dialogfixture.h"
+#include "dimraoptions.h"
 #include "language.h"
 #include "linkindicator.h"
 #include "envoverride.h"
@@ -100,8 +101,8 @@ QStringList clippedTexts(QWidget &window)
                                      + style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, w));
             check(w, w->font(), QString(button->text()).remove(QLatin1Char('&')), w->width() - margins);
         } else if (auto *combo = qobject_cast<QComboBox *>(w)) {
-            // The closed box shows an entry's number; the open list, as wide
-            // as its entries need, the whole entry.
+            // The closed box shows an entry's number and device; the open
+            // list, as wide as its entries need, the whole entry.
             QStyleOptionComboBox option;
             option.initFrom(combo);
             const int box = style->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, w).width();
@@ -109,7 +110,7 @@ QStringList clippedTexts(QWidget &window)
             const int listRoom = combo->view()->viewport()->width();
             combo->hidePopup();
             for (int i = 0; i < combo->count(); ++i) {
-                check(w, w->font(), combo->itemText(i).section(QLatin1Char(' '), 0, 0), box);
+                check(w, w->font(), combo->itemText(i).section(QStringLiteral(" · "), 0, 0), box);
                 check(w, combo->view()->font(), combo->itemText(i), listRoom);
             }
         }
@@ -150,7 +151,8 @@ private slots:
     void openErrorsAreReportedAndTheProgramGoesOn();
     void receivedBytesWaitWhileAValidationMessageIsShown();
     void controlNotificationsAreDroppedDuringAnExchange();
-    void enterNeverClosesEscapeDoes();
+    void enterAppliesOnlyItsOwnRowAndEscapeCloses_data();
+    void enterAppliesOnlyItsOwnRowAndEscapeCloses();
     void closeCommandClosesThePortAndTheDialog();
     void everyWayOutLeavesTheBoardAtTheWindowsValues_data();
     void everyWayOutLeavesTheBoardAtTheWindowsValues();
@@ -160,6 +162,10 @@ private slots:
     void portListFollowsHotPlugAndKeepsTheSelection();
     void afterALossTheEntryReconnectsOnlyToTheSameAdapter_data();
     void afterALossTheEntryReconnectsOnlyToTheSameAdapter();
+    void portChosenAtStart_data();
+    void portChosenAtStart();
+    void reconnectWaitsForTheSameAdapter_data();
+    void reconnectWaitsForTheSameAdapter();
     void windowSpeaksOneLanguageAndEveryTextFits_data();
     void windowSpeaksOneLanguageAndEveryTextFits();
 };
@@ -505,9 +511,8 @@ void tst_DimraDlg::clampedReportIsSentBackOnce()
     QCOMPARE(m_dlg->m_nChannel1, 100);
     QVERIFY(settle());
     QCOMPARE(m_line->readNow(), QByteArray());
-    // Whether the range message for 200 shows depends on timing; at most once.
-    const QStringList shown = m_messages->take();
-    QVERIFY(shown.isEmpty() || shown == QStringList{kChannelRange});
+    // The board said 200, not the user: no message.
+    QVERIFY(m_messages->messages.isEmpty());
 }
 
 void tst_DimraDlg::everyReplyOfABurstTakesEffect()
@@ -697,20 +702,42 @@ void tst_DimraDlg::controlNotificationsAreDroppedDuringAnExchange()
     QCOMPARE(slider("Channel1")->value(), 0);
 }
 
-void tst_DimraDlg::enterNeverClosesEscapeDoes()
+void tst_DimraDlg::enterAppliesOnlyItsOwnRowAndEscapeCloses_data()
 {
+    QTest::addColumn<QByteArray>("target");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<SentValues>("sent");
+    const int enter = Qt::Key_Return;
+    QTest::newRow("frequency edit") << QByteArray("editFrequency") << enter << SentValues{{4, 1500}};
+    QTest::newRow("channel 1 edit") << QByteArray("editChannel1") << enter << SentValues{{1, 55}};
+    QTest::newRow("channel 2 edit") << QByteArray("editChannel2") << enter << SentValues{{2, 30}};
+    QTest::newRow("channel 3 edit, keypad") << QByteArray("editChannel3") << int(Qt::Key_Enter) << SentValues{{3, 5}};
+    QTest::newRow("slider") << QByteArray("sliderChannel2") << enter << SentValues{};
+    QTest::newRow("port list") << QByteArray("comboPort") << enter << SentValues{};
+    QTest::newRow("connect button") << QByteArray("buttonConnect") << enter << SentValues{};
+}
+
+void tst_DimraDlg::enterAppliesOnlyItsOwnRowAndEscapeCloses()
+{
+    QFETCH(QByteArray, target);
+    QFETCH(int, key);
+    QFETCH(SentValues, sent);
     QVERIFY(connectAndLink());
-    for (const char *row : {"Frequency", "Channel1", "Channel2", "Channel3"}) {
-        QTest::keyClick(edit(row), Qt::Key_Return);
-        QTest::keyClick(edit(row), Qt::Key_Enter, Qt::KeypadModifier);
-        QTest::keyClick(slider(row), Qt::Key_Return);
-    }
-    QTest::keyClick(m_dlg->m_comboPort, Qt::Key_Return);
-    QVERIFY(settle());
+    for (QPushButton *button : m_dlg->findChildren<QPushButton *>())
+        QVERIFY2(!button->isDefault() && !button->autoDefault(), button->objectName().toLatin1());
+    // Every row holds a typed value that is not its own to send.
+    const QPair<const char *, const char *> typed[] = {{"Frequency", "1500"}, {"Channel1", "55"}, {"Channel2", "30"}, {"Channel3", "5"}};
+    for (const auto &[row, text] : typed)
+        edit(row)->setText(QString::fromLatin1(text));
+    QWidget *w = control<QWidget>(target);
+    w->setFocus();
+    QTest::keyClick(w, Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+    QCOMPARE(framesSent(sent.size()), sent);
     QVERIFY(m_dlg->isVisible());
+    QCOMPARE(connectButton()->text(), kDisconnect);
     QVERIFY(m_messages->messages.isEmpty());
 
-    QTest::keyClick(edit("Channel2"), Qt::Key_Escape);
+    QTest::keyClick(w, Qt::Key_Escape);
     QVERIFY(!m_dlg->isVisible());
     QCOMPARE(m_dlg->result(), int(QDialog::Rejected));
 }
@@ -851,7 +878,7 @@ void tst_DimraDlg::replyClampedInPlaceStillRedraws()
     QCOMPARE(framesSent(1), (SentValues{{code, clamped}}));
     QCOMPARE(edit(row)->text(), QString::number(clamped));
     QCOMPARE(slider(row)->value(), clamped);
-    QVERIFY(m_messages->take().size() <= 1); // the range message for the reported value, at most once
+    QVERIFY(m_messages->messages.isEmpty()); // the board's value is no typing of the user's
 
     // Nothing out of range is left behind to trouble the other rows.
     const QByteArray other = row == "Channel3" ? "Channel1" : "Channel3";
@@ -940,6 +967,105 @@ void tst_DimraDlg::afterALossTheEntryReconnectsOnlyToTheSameAdapter()
         QCOMPARE(back.readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
         QVERIFY(m_messages->messages.isEmpty());
     }
+}
+
+void tst_DimraDlg::portChosenAtStart_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("opens"); // the adapter connect opens, "" for a refused command line
+    QTest::addColumn<bool>("byClick");
+    QTest::newRow("the adapter linked on last, at its new number") << QStringList{} << "C" << true;
+    QTest::newRow("--port COM1") << QStringList{"--port", "COM1"} << "A" << true;
+    QTest::newRow("-p the adapter's stable link") << QStringList{"-p", "@A"} << "A" << true;
+    QTest::newRow("--connect") << QStringList{"--connect"} << "C" << false;
+    QTest::newRow("--port COM13") << QStringList{"--port", "COM13"} << "" << false;
+    QTest::newRow("an unknown option") << QStringList{"--bogus"} << "" << false;
+}
+
+void tst_DimraDlg::portChosenAtStart()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, opens);
+    QFETCH(bool, byClick);
+    const DimraParse parse = ParseDimraArguments(QStringList{"dimra"} + arguments);
+    QCOMPARE(parse.outcome == DimraParse::Run, !opens.isEmpty());
+    if (opens.isEmpty()) {
+        QVERIFY2(parse.error.contains(QString(arguments.last()).remove(QLatin1Char('-'))), qPrintable(parse.error));
+        return;
+    }
+    // Linked on C at COM1; A is plugged in, takes COM1 and pushes C to COM2.
+    const QString byId = QStringLiteral("serial/by-id/usb-");
+    QVERIFY(openOnAdapter(byId + "C"));
+    QVERIFY(connectAndLink());
+    PtyPair a;
+    QVERIFY(m_devices->plug(byId + "A", a.slavePath()));
+
+    QVERIFY(replaceDialog<CMyDimraDlg>());
+    m_dlg->StartOn(parse.options.port == "@A" ? m_devices->path(byId + "A") : parse.options.port, parse.options.connect);
+    if (byClick)
+        QTest::mouseClick(connectButton(), Qt::LeftButton);
+    QCOMPARE((opens == "A" ? a : *m_line).readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
+    QCOMPARE(control<QComboBox>("comboPort")->currentIndex(), opens == "A" ? 0 : 1);
+    QVERIFY(m_messages->messages.isEmpty());
+}
+
+void tst_DimraDlg::reconnectWaitsForTheSameAdapter_data()
+{
+    QTest::addColumn<bool>("disconnectByHand");
+    QTest::newRow("the adapter comes back") << false;
+    QTest::newRow("disconnected by hand while waiting") << true;
+}
+
+void tst_DimraDlg::reconnectWaitsForTheSameAdapter()
+{
+    QFETCH(bool, disconnectByHand);
+    const QString byId = QStringLiteral("serial/by-id/usb-");
+    QVERIFY(openOnAdapter(byId + "A"));
+    const QList<QAction *> actions = m_dlg->actions();
+    const auto reconnect = std::find_if(actions.begin(), actions.end(),
+                                        [](QAction *a) { return a->text() == QStringLiteral("自动重连"); });
+    QVERIFY(reconnect != actions.end() && (*reconnect)->isCheckable());
+    (*reconnect)->trigger();
+    QVERIFY(connectAndLink());
+    auto *indicator = m_dlg->findChild<CLinkIndicator *>(QStringLiteral("linkIndicator"));
+    QComboBox *ports = control<QComboBox>("comboPort");
+
+    // Told once, with no box in the way; the mark waits and says why.
+    m_line->closeMaster();
+    QVERIFY(m_devices->unplug(byId + "A"));
+    QTRY_COMPARE(m_messages->notices.size(), 1);
+    QVERIFY2(m_messages->notices.first().contains(kLinkLost), qPrintable(m_messages->notices.first()));
+    QCOMPARE(indicator->state(), CLinkIndicator::Waiting);
+    QVERIFY2(indicator->toolTip().contains(byId + "A"), qPrintable(indicator->toolTip()));
+    QCOMPARE(connectButton()->text(), kDisconnect);
+
+    // Another adapter at its number is never opened.
+    PtyPair other;
+    QVERIFY(m_devices->plug(byId + "B", other.slavePath()));
+    QTRY_VERIFY_WITH_TIMEOUT(ports->itemText(0).endsWith(QStringLiteral(" · B")), 5000);
+    QVERIFY(settle());
+    QCOMPARE(other.readNow(), QByteArray());
+    if (disconnectByHand) {
+        QTest::mouseClick(connectButton(), Qt::LeftButton);
+        QCOMPARE(connectButton()->text(), kConnect);
+        QCOMPARE(indicator->state(), CLinkIndicator::PortClosed);
+    }
+
+    // The same adapter back under a new node: opened and linked without a click.
+    PtyPair back;
+    QVERIFY(m_devices->plug(byId + "A", back.slavePath()));
+    if (disconnectByHand) {
+        QTRY_VERIFY_WITH_TIMEOUT(ports->itemText(0).endsWith(QStringLiteral(" · A")), 5000);
+        QVERIFY(settle());
+        QCOMPARE(back.readNow(), QByteArray());
+    } else {
+        QCOMPARE(back.readExactly(kOpenLinkFrame.size(), 5000), kOpenLinkFrame);
+        QVERIFY(back.write(ChannelReply(CDimraProtocol::CmdChannel1, 42)));
+        QTRY_COMPARE(indicator->state(), CLinkIndicator::Linked);
+        QCOMPARE(slider("Channel1")->value(), 42);
+    }
+    QCOMPARE(m_messages->notices.size(), 1);
+    QVERIFY(m_messages->messages.isEmpty());
 }
 
 void tst_DimraDlg::windowSpeaksOneLanguageAndEveryTextFits_data()

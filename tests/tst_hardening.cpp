@@ -1,7 +1,7 @@
 #include "dialogfixture.h"
-#include "hexconv.h"
 #include "usertexts.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -135,43 +135,44 @@ void tst_Hardening::typedValues_data()
     const QString tenThousandNines(10000, QLatin1Char('9'));
     const QString tenThousandLetters(10000, QLatin1Char('x'));
 
-    // The confirm button moves the slider to the number the text starts
-    // with; the slider clamps; its redraw validates the text, shows at most
-    // one message, sends the position and writes it into the edit.
+    // The confirm button moves the slider to a number in the row's range,
+    // and the slider's redraw sends it. Anything else is refused with one
+    // message, and nothing moves: the slider, the value and the board stay
+    // where they were (position is the start).
     struct Case { const char *tag; const char *row; int start; QString text; int position; QString message; };
     const QList<Case> cases = {
-        {"250 clamps to 100", "Channel1", 30, "250", 100, channelRange},
-        {"-5 clamps to 0", "Channel3", 30, "-5", 0, channelRange},
-        {"1A reads as 1", "Channel1", 30, "1A", 1, integer},
-        {"empty", "Channel2", 30, "", 0, integer},
-        {"spaces", "Channel2", 30, "   ", 0, integer},
+        {"200", "Channel1", 30, "200", 30, channelRange},
+        {"-5", "Channel3", 30, "-5", 30, channelRange},
+        {"1A", "Channel1", 30, "1A", 30, integer},
+        {"empty", "Channel2", 30, "", 30, integer},
+        {"spaces", "Channel2", 30, "   ", 30, integer},
         {"plus seven", "Channel2", 30, "+7", 7, QString()},
         {"minus zero", "Channel2", 30, "-0", 0, QString()},
-        {"arabic-indic three", "Channel2", 30, QString::fromUtf8("٣"), 0, integer},
-        {"ten thousand nines", "Channel2", 30, tenThousandNines, 100, integer},
-        {"ten thousand letters", "Channel2", 30, tenThousandLetters, 0, integer},
-        {"2147483648", "Channel2", 30, "2147483648", 100, integer},
-        {"-2147483649", "Channel2", 30, "-2147483649", 0, integer},
-        {"1e3", "Channel2", 30, "1e3", 1, integer},
+        {"arabic-indic three", "Channel2", 30, QString::fromUtf8("٣"), 30, integer},
+        {"ten thousand nines", "Channel2", 30, tenThousandNines, 30, integer},
+        {"ten thousand letters", "Channel2", 30, tenThousandLetters, 30, integer},
+        {"2147483648", "Channel2", 30, "2147483648", 30, integer},
+        {"-2147483649", "Channel2", 30, "-2147483649", 30, integer},
+        {"1e3", "Channel2", 30, "1e3", 30, integer},
         {"spaced 50", "Channel2", 30, " 50 ", 50, QString()},
         {"frequency 5000", "Frequency", 1000, "5000", 5000, QString()},
-        {"frequency 24 clamps to 25", "Frequency", 1000, "24", 25, frequencyRange},
-        {"frequency with trailing text", "Frequency", 25, " 1500Hz", 1500, integer},
-        {"frequency empty", "Frequency", 1000, "", 25, integer},
-        {"frequency plus seven", "Frequency", 1000, "+7", 25, frequencyRange},
-        {"frequency minus zero", "Frequency", 1000, "-0", 25, frequencyRange},
-        {"frequency arabic-indic three", "Frequency", 1000, QString::fromUtf8("٣"), 25, integer},
-        {"frequency ten thousand nines", "Frequency", 1000, tenThousandNines, 150000, integer},
-        {"frequency 2147483648", "Frequency", 1000, "2147483648", 150000, integer},
-        {"frequency 1e3", "Frequency", 1000, "1e3", 25, integer},
-        {"frequency 150001", "Frequency", 1000, "150001", 150000, frequencyRange},
-        // A clamp to the position the slider holds already still redraws:
-        // the message, the clamped value sent, the edit showing it.
-        {"frequency 1e3 at 25 clamps in place", "Frequency", 25, "1e3", 25, integer},
-        {"250 at 100 clamps in place", "Channel1", 100, "250", 100, channelRange},
+        {"frequency 10", "Frequency", 1000, "10", 1000, frequencyRange},
+        {"frequency 24", "Frequency", 1000, "24", 1000, frequencyRange},
+        {"frequency with trailing text", "Frequency", 25, " 1500Hz", 25, integer},
+        {"frequency empty", "Frequency", 1000, "", 1000, integer},
+        {"frequency plus seven", "Frequency", 1000, "+7", 1000, frequencyRange},
+        {"frequency minus zero", "Frequency", 1000, "-0", 1000, frequencyRange},
+        {"frequency arabic-indic three", "Frequency", 1000, QString::fromUtf8("٣"), 1000, integer},
+        {"frequency ten thousand nines", "Frequency", 1000, tenThousandNines, 1000, integer},
+        {"frequency 2147483648", "Frequency", 1000, "2147483648", 1000, integer},
+        {"frequency 1e3", "Frequency", 1000, "1e3", 1000, integer},
+        {"frequency 150001", "Frequency", 1000, "150001", 1000, frequencyRange},
+        // At the end of the range, where the slider once clamped in place.
+        {"frequency 1e3 at 25", "Frequency", 25, "1e3", 25, integer},
+        {"250 at 100", "Channel1", 100, "250", 100, channelRange},
         // Full-width digits, signs and spaces mean what their ASCII forms mean.
         {"full-width 60", "Channel2", 30, QString::fromUtf8("　６０"), 60, QString()},
-        {"full-width minus 5", "Channel2", 30, QString::fromUtf8("－５"), 0, channelRange},
+        {"full-width minus 5", "Channel2", 30, QString::fromUtf8("－５"), 30, channelRange},
         // The very number the slider holds: nothing moves, nothing is sent,
         // the typed text stays.
         {"30 at 30", "Channel2", 30, "30", 30, QString()},
@@ -196,16 +197,22 @@ void tst_Hardening::typedValues()
 
     typeAndConfirm(row, text);
     QCOMPARE(slider->value(), position);
+    auto *edit = control<QLineEdit>("edit" + row);
     const int code = row == "Frequency" ? int(CDimraProtocol::CmdFrequency) : row.right(1).toInt();
-    if (DecimalLeadingDigits(text) == start) {
-        QCOMPARE(framesSent(), (QList<QPair<int, int>>{}));
-        QCOMPARE(control<QLineEdit>("edit" + row)->text(), text);
-        QVERIFY(m_messages->messages.isEmpty());
+    if (position == start) {
+        // Nothing sent; a refused text waits in its edit, selected, for correcting.
+        QCOMPARE(framesSent(), SentValues{});
+        QCOMPARE(m_messages->take(), message.isEmpty() ? QStringList() : QStringList{message});
+        QCOMPARE(edit->text(), text);
+        if (!message.isEmpty()) {
+            QCOMPARE(QApplication::focusWidget(), edit);
+            QCOMPARE(edit->selectedText(), text);
+        }
         return;
     }
-    QCOMPARE(framesSent(1), (QList<QPair<int, int>>{{code, position}}));
-    QCOMPARE(m_messages->take(), message.isEmpty() ? QStringList() : QStringList{message});
-    QCOMPARE(control<QLineEdit>("edit" + row)->text(), QString::number(position));
+    QCOMPARE(framesSent(1), (SentValues{{code, position}}));
+    QVERIFY(m_messages->messages.isEmpty());
+    QCOMPARE(edit->text(), QString::number(position));
 
     // Every slider redraws once more; still nothing out of range goes out.
     for (const char *other : {"Frequency", "Channel1", "Channel2", "Channel3"}) {

@@ -106,6 +106,12 @@ board_help() {
 }
 check "dimra-board --help" board_help
 
+# The window's --version needs no display.
+window_version() {
+    env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/dimra" --version | grep -qF "$version"
+}
+check "dimra --version without a display" window_version
+
 ctl_version() {
     "$root/usr/bin/dimractl" --version | grep -qF "$version"
 }

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs what is missing, builds the window and the virtual board (only
-# what it starts) and starts Dimra.
+# what it starts) and starts Dimra connected to COM1.
 #
 # Without a device named, it first starts the virtual board dimra-board on a
 # pseudo-terminal and points COM1 at it; the board stops when the window
@@ -44,7 +44,7 @@ fi
 
 if [ -n "$device" ]; then
     echo "COM1 = $device"
-    DIMRA_COM1="$device" exec build/app/dimra
+    DIMRA_COM1="$device" exec build/app/dimra --port COM1 --connect
 fi
 
 workdir=$(mktemp -d)
@@ -64,4 +64,4 @@ until grep -q '^DIMRA_COM1=' "$workdir/board.out"; do
     sleep 0.05
 done
 head -n 1 "$workdir/board.out"
-DIMRA_COM1=$(sed -n 's/^DIMRA_COM1=//p' "$workdir/board.out") build/app/dimra
+DIMRA_COM1=$(sed -n 's/^DIMRA_COM1=//p' "$workdir/board.out") build/app/dimra --port COM1 --connect

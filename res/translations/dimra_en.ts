@@ -127,6 +127,25 @@
         <translation>Before: %1
 Now: %2</translation>
     </message>
+    <message>
+        <source>自动重连</source>
+        <translation>Reconnect automatically</translation>
+    </message>
+    <message>
+        <source>插回同一个适配器后，Dimra 会自动重新连接；点“%1”可以停止等待。</source>
+        <translation>Dimra reconnects as soon as the same adapter is plugged back in; click &quot;%1&quot; to stop waiting.</translation>
+    </message>
+</context>
+<context>
+    <name>CPortChoice</name>
+    <message>
+        <source>%1（%2）的适配器已断开。正在等待同一个适配器重新插上，插上后自动重新连接。</source>
+        <translation>The adapter of %1 (%2) is gone. Waiting for the same adapter to be plugged back in, to reconnect automatically.</translation>
+    </message>
+    <message>
+        <source>上一次重新连接没有成功：%1</source>
+        <translation>The last try to reconnect failed: %1</translation>
+    </message>
 </context>
 <context>
     <name>CPortList</name>

@@ -260,7 +260,6 @@ Check the cable or adapter, then run the command again.</source>
         <translation>与调光板的连接已丢失：%1
 请检查连接线或转接器，然后重新运行命令。</translation>
     </message>
-    
     <message>
         <source>the line did not carry every frame within its time and %1 ms more; the board may not hold the new values. Check the line, then run the command again.</source>
         <translation>线路没有在应有的时间再加 %1 毫秒内送出每一帧；调光板可能没有保存新的数值。请检查线路，然后重新运行命令。</translation>
@@ -479,6 +478,56 @@ Examples:
   dimractl -p /dev/ttyUSB0 set --freq 2000 --ch1 40 --verify
   dimractl --json get
 </translation>
+    </message>
+</context>
+<context>
+    <name>DimraCommandLine</name>
+    <message>
+        <source>unexpected argument &quot;%1&quot;; a port goes with --port</source>
+        <translation>多余的参数“%1”；端口要写在 --port 后面</translation>
+    </message>
+    <message>
+        <source>--port needs a port: COM1 to COM%1 or a device path</source>
+        <translation>--port 需要一个端口：COM1 到 COM%1，或者设备路径</translation>
+    </message>
+    <message>
+        <source>there is no port %1; the ports are COM1 to COM%2, or give a device path</source>
+        <translation>没有端口 %1；端口为 COM1 到 COM%2，也可以给出设备路径</translation>
+    </message>
+    <message>
+        <source>Usage: dimra [-p PORT] [-c]
+
+Opens the Dimra window, which sets a three-channel PWM LED dimmer board over
+its serial line (9600 baud, 8N1).
+
+Options:
+  -p, --port PORT  select PORT at start: COM1 to COM%1, or a device path such
+                   as /dev/ttyUSB0 (default: the adapter the window last
+                   linked on, else COM1)
+  -c, --connect    connect to that port at start, as a click on Connect does
+  -h, --help       show this help
+  -v, --version    show the version
+
+Qt&apos;s own options, such as -style, work as in any Qt program.
+</source>
+        <translation>用法：dimra [-p 端口] [-c]
+
+打开 Dimra 窗口，通过串口（9600 波特，8N1）设置三通道 PWM LED 调光板。
+
+选项：
+  -p, --port 端口  启动时选中这个端口：COM1 到 COM%1，或者设备路径，
+                   例如 /dev/ttyUSB0（默认：窗口上次连接过的适配器，
+                   没有时为 COM1）
+  -c, --connect    启动时连接这个端口，和点“连接光源控制器”一样
+  -h, --help       显示本帮助
+  -v, --version    显示版本
+
+Qt 自己的选项（例如 -style）和在其他 Qt 程序里一样可用。
+</translation>
+    </message>
+    <message>
+        <source>Run &quot;dimra --help&quot; for the options.</source>
+        <translation>运行“dimra --help”查看选项。</translation>
     </message>
 </context>
 <context>
