@@ -123,7 +123,9 @@ void CBridgeBoard::onLinked()
 void CBridgeBoard::onReported(int code, int value)
 {
     const int shown = shownValue(code, value);
-    if (code != CDimraProtocol::CmdFrequency && shown > Dimra::kDutyMin && !m_fades[code].running)
+    // What the board held as it linked; later replies echo commands, and a
+    // late echo of a fade's step must not become the duty "ON" goes back to.
+    if (code != CDimraProtocol::CmdFrequency && shown > Dimra::kDutyMin && !m_bReady)
         m_lastOn[code] = shown;
     setValue(code, shown);
     // The link keeps what was reported since it linked: once the rest of

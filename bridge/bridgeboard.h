@@ -43,8 +43,9 @@ public:
     const BoardState &state() const { return m_state; }
     // The port has been open at least once since start().
     bool hasOpened() const { return m_bOpened; }
-    // The channel's last duty above 0 that was commanded or reported, for a
-    // light switched on without a brightness; 0 when there was none.
+    // The channel's last duty above 0 that was commanded, or reported as the
+    // board linked, for a light switched on without a brightness; 0 when
+    // there was none.
     int lastOn(int channel) const { return m_lastOn[channel]; }
 
     // Values a run before this one commanded, for restore.

@@ -87,6 +87,8 @@ BridgeParse checked(BridgeConfig config, const QList<PlacedBoard> &boards)
 // The port checked and the id given or made from it; the error names place.
 std::optional<QString> settleBoard(BridgeBoardConfig *board, bool idGiven, const QString &place, const QString &idPlace)
 {
+    if (board->port.isEmpty())
+        return DimraMqtt::tr("%1 names no port").arg(place);
     if (!portNumberOf(board->port))
         return DimraMqtt::tr("%1: there is no port %2; the ports are COM1 to COM%3, or give a device path")
             .arg(place, board->port)
@@ -326,7 +328,8 @@ BridgeParse loadBridgeConfig(const QString &file)
         return failure(error);
 
     BridgeConfig config;
-    config.configFile = QFileInfo(file).absoluteFilePath();
+    // However the file is named (relative, through a link), one file is one bridge.
+    config.configFile = QFileInfo(file).canonicalFilePath();
     QList<PlacedBoard> boards;
     int hostLine = 0;
     for (const IniSection &section : *sections) {

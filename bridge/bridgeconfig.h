@@ -45,7 +45,7 @@ struct BridgeConfig
     QString user;
     QString passwordFile;
     QString bridgeId;   // empty: the default, see bridgeIdOf
-    QString configFile; // the file read, as an absolute path; empty for -p
+    QString configFile; // the file read, its canonical path; empty for -p
     bool discovery = true;
     QString discoveryPrefix = QStringLiteral("homeassistant");
     QList<BridgeBoardConfig> boards;

@@ -790,6 +790,10 @@ SIGTERM 或 Ctrl+C 会发布 offline，发送尚未发出的数据，然后退�
         <source>nothing to set; a light takes state, brightness and transition</source>
         <translation>没有要设置的数值；灯只接受 state、brightness 和 transition</translation>
     </message>
+    <message>
+        <source>%1 names no port</source>
+        <translation>%1 没有给出端口</translation>
+    </message>
 </context>
 <context>
     <name>dimra-board</name>
