@@ -2,13 +2,14 @@
 // virtual boards on pseudo-terminals, and prints a Markdown table. Not a
 // test: it reports figures and asserts nothing.
 //
-//   dimra-mqtt-bench [--boards N] [--commands N]   (64 boards, 1000 commands)
+//   dimra-mqtt-bench [--boards N] [--commands N]   (64 boards, 1000 commands; at most 256 boards)
 //
 // This process plays every board (answering the connect frame, reading the
 // frames) and the clients of the broker; dimra-mqtt runs as its own process
 // with a configuration of N boards, as it would in service.
 
 #include "boardmodel.h"
+#include "bridgemessages.h"
 #include "mosquittobroker.h"
 #include "protocolnumbers.h"
 #include "rawpty.h"
@@ -19,6 +20,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <array>
 #include <cstdio>
 #include <memory>
 #include <mosquitto.h>
@@ -41,6 +43,9 @@ struct Board
     int frames = 0;          // good setting frames received
     qint64 firstByteNs = 0;  // of the current round, 0 until one came
     qint64 lastFrameNs = 0;  // when the last setting frame was complete
+    // Each setting frame's time, code and value, while kept.
+    bool keepFrames = false;
+    std::vector<std::array<qint64, 3>> kept;
 };
 
 class Boards
@@ -109,6 +114,8 @@ private:
             if (frame.verdict == CFrameReader::Good && frame.code > 0) {
                 ++board.frames;
                 board.lastFrameNs = monotonicNs();
+                if (board.keepFrames)
+                    board.kept.push_back({board.lastFrameNs, frame.code, CBoardModel::DecodeValue(frame.code, frame.data)});
             }
         }
         for (const CBoardModel::Output &answer : answers)
@@ -215,7 +222,7 @@ int main(int argc, char *argv[])
     const QStringList args = QCoreApplication::arguments();
     for (int i = 1; i + 1 < args.size(); i += 2) {
         if (args[i] == QLatin1String("--boards"))
-            boardCount = qBound(1, args[i + 1].toInt(), 1000);
+            boardCount = qBound(1, args[i + 1].toInt(), kMaxBoards);
         else if (args[i] == QLatin1String("--commands"))
             commandCount = qBound(1, args[i + 1].toInt(), 100000);
     }
@@ -339,7 +346,42 @@ int main(int argc, char *argv[])
         allCompleteMs.add(ms(lastComplete - t0));
     }
 
-    // 5. Idle: nothing to do for 10 s.
+    // 5. A 2 s transition on the three channels of one board at once, as a
+    // Home Assistant scene sends it: each channel's frames, their rate and
+    // the last value against the target.
+    constexpr int kFadeTargets[4] = {0, 100, 0, 80};
+    constexpr int kFadeSeconds = 2;
+    publisher.publish("dimra/b0/set", R"({"ch1":0,"ch2":100,"ch3":20})");
+    boards.serve(500);
+    first.kept.clear();
+    first.keepFrames = true;
+    const qint64 fadeStartNs = monotonicNs();
+    for (int channel = 1; channel <= 3; ++channel)
+        publisher.publish(QStringLiteral("dimra/b0/ch%1/set").arg(channel).toUtf8(),
+                          QStringLiteral(R"({"state":"ON","brightness":%1,"transition":%2})")
+                              .arg(kFadeTargets[channel]).arg(kFadeSeconds).toUtf8());
+    publisher.loop(0);
+    boards.serve(kFadeSeconds * 1000 + 1000);
+    first.keepFrames = false;
+    int fadeFrames[4] = {};
+    int fadeLast[4] = {-1, -1, -1, -1};
+    qint64 fadeEndNs = fadeStartNs;
+    for (const std::array<qint64, 3> &frame : first.kept) {
+        if (frame[1] < 1 || frame[1] > 3)
+            continue;
+        ++fadeFrames[frame[1]];
+        fadeLast[frame[1]] = int(frame[2]);
+        fadeEndNs = qMax(fadeEndNs, frame[0]);
+    }
+    const double fadeSeconds = double(fadeEndNs - fadeStartNs) / 1e9;
+    int fadeMinFrames = fadeFrames[1];
+    bool fadeOnTarget = true;
+    for (int channel = 1; channel <= 3; ++channel) {
+        fadeMinFrames = qMin(fadeMinFrames, fadeFrames[channel]);
+        fadeOnTarget = fadeOnTarget && fadeLast[channel] == kFadeTargets[channel];
+    }
+
+    // 6. Idle: nothing to do for 10 s.
     boards.serve(1000);
     const ProcessFigures before = processFigures(pid);
     const qint64 idleStart = monotonicNs();
@@ -371,5 +413,10 @@ int main(int argc, char *argv[])
     std::printf("| resident memory with %d boards | %.1f MiB | %.1f MiB peak | ≤ 64 MiB |\n", boardCount, after.rssMiB,
                 after.peakMiB);
     std::printf("| start until every board online | %.0f ms | — | — |\n", startupMs);
+    std::printf("| a %d s transition on 3 channels at once: frames per channel (ch1 0→100, ch2 100→0, ch3 20→80) "
+                "| %d, %d, %d in %.2f s | %.1f a second, fewest | ≥ 10 a second |\n",
+                kFadeSeconds, fadeFrames[1], fadeFrames[2], fadeFrames[3], fadeSeconds, fadeMinFrames / double(kFadeSeconds));
+    std::printf("| the transition's last frames (targets 100, 0, 80) | %d, %d, %d | %s | exactly the targets |\n",
+                fadeLast[1], fadeLast[2], fadeLast[3], fadeOnTarget ? "on target" : "OFF TARGET");
     return 0;
 }

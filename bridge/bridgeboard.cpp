@@ -5,12 +5,17 @@
 
 #include <QCoreApplication>
 
+#include <cmath>
+
 namespace {
 
 constexpr int kFirstRetryMs = 500;
 constexpr int kMaxRetryMs = 30000;
 constexpr int kAnswerMs = 3000; // a board that has not answered by then is reported
 constexpr int kReportMs = 300;  // how long the board's report after linking may take
+// A fade's step: 25 a second for each channel, three channels' worth 75
+// frames a second, which the line (about 112 a second) carries.
+constexpr int kFadeStepMs = 40;
 
 // What the window's slider shows for a reported value.
 int shownValue(int code, int value)
@@ -28,6 +33,10 @@ CBridgeBoard::CBridgeBoard(const BridgeBoardConfig &config, QObject *parent)
     m_retryTimer.setSingleShot(true);
     m_answerTimer.setSingleShot(true);
     m_reportTimer.setSingleShot(true);
+    m_fadeTimer.setInterval(kFadeStepMs);
+    m_fadeTimer.setTimerType(Qt::PreciseTimer);
+    m_clock.start();
+    connect(&m_fadeTimer, &QTimer::timeout, this, &CBridgeBoard::stepFades);
     connect(&m_retryTimer, &QTimer::timeout, this, &CBridgeBoard::open);
     connect(&m_answerTimer, &QTimer::timeout, this, &CBridgeBoard::noAnswer);
     connect(&m_reportTimer, &QTimer::timeout, this, &CBridgeBoard::sendOwed);
@@ -65,6 +74,10 @@ void CBridgeBoard::open()
     const QString device = m_link.devicePath();
     emit logged(device == m_config.port ? tr("%1 is open; waiting for the board").arg(device)
                                         : tr("%1 (%2) is open; waiting for the board").arg(m_config.port, device));
+    if (!m_bOpened) {
+        m_bOpened = true;
+        emit opened();
+    }
 }
 
 void CBridgeBoard::retryOpen(const QString &problem)
@@ -96,7 +109,9 @@ void CBridgeBoard::onLinked()
     m_answerTimer.stop();
     m_strLastProblem.clear();
     m_bReady = false;
-    setLinked(true);
+    // What the board held before may be gone (a power cycle): its report says.
+    for (int code : CDimraProtocol::kValueCodes)
+        setValue(code, std::nullopt);
     emit logged(tr("the board on %1 answers").arg(m_config.port));
     if (m_config.restore)
         for (int code : CDimraProtocol::kValueCodes)
@@ -107,12 +122,17 @@ void CBridgeBoard::onLinked()
 
 void CBridgeBoard::onReported(int code, int value)
 {
-    setValue(code, shownValue(code, value));
+    const int shown = shownValue(code, value);
+    // What the board held as it linked; later replies echo commands, and a
+    // late echo of a fade's step must not become the duty "ON" goes back to.
+    if (code != CDimraProtocol::CmdFrequency && shown > Dimra::kDutyMin && !m_bReady)
+        m_lastOn[code] = shown;
+    setValue(code, shown);
     // The link keeps what was reported since it linked: once the rest of
     // the report (channels 2 and 3, then the frequency) is in, the owed
     // values cannot be overwritten by it any more.
     const BoardValues &report = m_link.reported();
-    if (m_state.linked && !m_bReady && report[CDimraProtocol::CmdChannel2] && report[CDimraProtocol::CmdChannel3]
+    if (m_link.isLinked() && !m_bReady && report[CDimraProtocol::CmdChannel2] && report[CDimraProtocol::CmdChannel3]
         && report[CDimraProtocol::CmdFrequency])
         sendOwed();
 }
@@ -126,8 +146,14 @@ void CBridgeBoard::onLost(const QString &text, const QString &details)
 {
     m_answerTimer.stop();
     m_reportTimer.stop();
+    // A fade cut short owes the board its end.
+    for (int channel = CDimraProtocol::CmdChannel1; channel <= CDimraProtocol::CmdChannel3; ++channel)
+        if (m_fades[channel].running)
+            m_owed[channel] = m_fades[channel].to;
+    stopFades();
     m_bReady = false;
     setLinked(false);
+    emit stateChanged(); // values may have changed silently during a report cut short
     if (!details.isEmpty() && details != text)
         emit logged(tr("lost the board on %1: %2 (%3)").arg(m_config.port, text, details));
     else
@@ -137,25 +163,86 @@ void CBridgeBoard::onLost(const QString &text, const QString &details)
     retryOpen(tr("%1 is gone").arg(m_config.port));
 }
 
-void CBridgeBoard::command(const BoardValues &values)
+void CBridgeBoard::remember(const BoardValues &values)
 {
     for (int code : CDimraProtocol::kValueCodes) {
-        if (!values[code])
+        if (!values[code] || m_commanded[code])
             continue;
         m_commanded[code] = values[code];
-        if (m_bReady)
-            send(code, *values[code]);
-        else
-            m_owed[code] = values[code];
+        if (code != CDimraProtocol::CmdFrequency && *values[code] > Dimra::kDutyMin)
+            m_lastOn[code] = *values[code];
     }
+}
+
+void CBridgeBoard::command(const BoardValues &values, int transitionMs)
+{
+    for (int code : CDimraProtocol::kValueCodes) {
+        const std::optional<int> value = values[code];
+        if (!value)
+            continue;
+        m_commanded[code] = value;
+        if (code == CDimraProtocol::CmdFrequency) {
+            if (m_bReady)
+                send(code, *value);
+            else
+                m_owed[code] = value;
+            continue;
+        }
+        Fade &fade = m_fades[code];
+        fade.running = false;
+        if (*value > Dimra::kDutyMin)
+            m_lastOn[code] = *value;
+        const std::optional<int> from = m_state.values[code];
+        if (!m_bReady) {
+            m_owed[code] = value;
+        } else if (transitionMs > 0 && from && *from != *value) {
+            fade = {true, *from, *value, m_clock.elapsed(), transitionMs, *from};
+            if (!m_fadeTimer.isActive())
+                m_fadeTimer.start();
+        } else {
+            send(code, *value);
+        }
+    }
+}
+
+void CBridgeBoard::stepFades()
+{
+    const qint64 now = m_clock.elapsed();
+    bool running = false;
+    for (int channel = CDimraProtocol::CmdChannel1; channel <= CDimraProtocol::CmdChannel3 && m_bReady; ++channel) {
+        Fade &fade = m_fades[channel];
+        if (!fade.running)
+            continue;
+        const qint64 elapsed = now - fade.startMs;
+        int step = fade.to;
+        if (elapsed < fade.durationMs)
+            step = fade.from + int(std::lround(double(fade.to - fade.from) * double(elapsed) / fade.durationMs));
+        else
+            fade.running = false;
+        running = running || fade.running;
+        if (step != fade.sent) {
+            fade.sent = step;
+            send(channel, step); // a lost board ends every fade
+        }
+    }
+    if (!running || !m_bReady)
+        m_fadeTimer.stop();
+}
+
+void CBridgeBoard::stopFades()
+{
+    m_fadeTimer.stop();
+    for (Fade &fade : m_fades)
+        fade.running = false;
 }
 
 void CBridgeBoard::sendOwed()
 {
     m_reportTimer.stop();
-    if (!m_state.linked)
+    if (!m_link.isLinked() || m_bReady)
         return;
     m_bReady = true;
+    setLinked(true);
     for (int code : CDimraProtocol::kValueCodes) {
         if (const std::optional<int> value = m_owed[code]) {
             m_owed[code].reset();
@@ -174,16 +261,16 @@ void CBridgeBoard::send(int code, int value)
     }
 }
 
-void CBridgeBoard::setValue(int code, int value)
+void CBridgeBoard::setValue(int code, std::optional<int> value)
 {
     if (code < CDimraProtocol::CmdChannel1 || code > CDimraProtocol::CmdFrequency)
         return;
-    if (code != CDimraProtocol::CmdFrequency && value > Dimra::kDutyMin)
-        m_lastOn[code] = value;
     if (m_state.values[code] == value)
         return;
     m_state.values[code] = value;
-    emit stateChanged();
+    // While the board reports after linking, its values are told once, with the link.
+    if (!m_link.isLinked() || m_bReady)
+        emit stateChanged();
 }
 
 void CBridgeBoard::setLinked(bool linked)
@@ -196,6 +283,7 @@ void CBridgeBoard::setLinked(bool linked)
 
 bool CBridgeBoard::close(int marginMs)
 {
+    stopFades();
     m_retryTimer.stop();
     m_answerTimer.stop();
     m_reportTimer.stop();

@@ -4,20 +4,28 @@
 #include "bridgeconfig.h"
 #include "bridgemessages.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
 // One board of the bridge: its link, what the host knows of its values, and
 // the commands still owed to it.
 //
-// The state follows the window: a value counts once its frame has left for
-// the line (the link's frameSent, after merging and pacing), a value the
-// board reports replaces it, and the board's channel 1 reply links it. A
-// command that comes while the board is not linked waits and goes out once
-// it is; with restore, every value last commanded goes out again whenever
-// the board links anew (a replug, a power cycle). Either waits until the
-// board has reported after linking, so that its report, still on the line,
-// cannot overwrite what was just sent.
+// The state holds only what is known: a value the board reported, or one
+// whose frame has left for the line (the link's frameSent, after merging and
+// pacing) since it linked; every other value is empty, and a link that comes
+// again forgets the values of the one before. The board counts as linked once
+// it has answered and its report is in (or has had its time), so that the
+// state published as linked holds the board's own values. A command that
+// comes before then waits and goes out once it is; with restore, every value
+// last commanded goes out again whenever the board links anew (a replug, a
+// power cycle, a restart of the bridge, which hands over what it remembers).
+// Either waits until the board has reported after linking, so that its
+// report, still on the line, cannot overwrite what was just sent.
+//
+// A light's command with a transition fades the channel from its value to
+// the new one in steps at the line's pace; the last step is the value
+// itself, and any later command for that channel ends the fade.
 //
 // A port that cannot be opened, or a device that goes away, is tried again
 // with a delay that doubles up to a limit; a board that does not answer is
@@ -29,26 +37,46 @@ class CBridgeBoard : public QObject
 public:
     explicit CBridgeBoard(const BridgeBoardConfig &config, QObject *parent = nullptr);
 
+    // Opens the port, and keeps at it; nothing touches the port before.
     void start();
     const BridgeBoardConfig &config() const { return m_config; }
     const BoardState &state() const { return m_state; }
-    // The channel's last duty above 0, for a light switched on without a
-    // brightness; 0 when there was none.
+    // The port has been open at least once since start().
+    bool hasOpened() const { return m_bOpened; }
+    // The channel's last duty above 0 that was commanded, or reported as the
+    // board linked, for a light switched on without a brightness; 0 when
+    // there was none.
     int lastOn(int channel) const { return m_lastOn[channel]; }
 
+    // Values a run before this one commanded, for restore.
+    void remember(const BoardValues &values);
     // Sends the values given, frequency first; while the board is not
-    // linked they wait for it.
-    void command(const BoardValues &values);
+    // linked they wait for it. A channel's value with transitionMs > 0 fades
+    // to it from the channel's known value.
+    void command(const BoardValues &values, int transitionMs = 0);
 
     // Sends what waits, waits until it has left (its line time and at most
     // marginMs more), and closes the port; false when not all of it left.
+    // A fade stops where it is.
     bool close(int marginMs);
 
 signals:
     void stateChanged();
+    // The port opened for the first time.
+    void opened();
     void logged(const QString &line);
 
 private:
+    struct Fade
+    {
+        bool running = false;
+        int from = 0;
+        int to = 0;
+        qint64 startMs = 0;
+        int durationMs = 0;
+        int sent = -1; // the last step handed to the link
+    };
+
     void open();
     void retryOpen(const QString &problem);
     void onLinked();
@@ -58,7 +86,9 @@ private:
     void noAnswer();
     void sendOwed();
     void send(int code, int value);
-    void setValue(int code, int value);
+    void stepFades();
+    void stopFades();
+    void setValue(int code, std::optional<int> value);
     void setLinked(bool linked);
     void logOnce(const QString &problem);
 
@@ -68,11 +98,15 @@ private:
     std::array<int, 4> m_lastOn{}; // by channel 1-3
     BoardValues m_commanded;     // every value commanded, for restore
     BoardValues m_owed;          // commanded and not yet handed to the link
+    std::array<Fade, 4> m_fades; // by channel 1-3
     bool m_bReady = false;         // linked and the board's report is in
+    bool m_bOpened = false;
     QTimer m_retryTimer;           // reopens the port
     int m_nRetryMs = 0;
     QTimer m_answerTimer;          // asks a silent board again
     int m_nAnswerMs = 0;
     QTimer m_reportTimer;          // ends the wait for the report
+    QTimer m_fadeTimer;            // the next step of the fades that run
+    QElapsedTimer m_clock;         // the fades' time
     QString m_strLastProblem;      // logged already; not again until it changes
 };

@@ -10,9 +10,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
-#include <QSet>
-#include <QSettings>
+#include <QSysInfo>
 
 namespace {
 
@@ -22,6 +22,9 @@ struct DimraMqtt
     Q_DECLARE_TR_FUNCTIONS(DimraMqtt)
 };
 
+// A configuration file larger than this is no configuration.
+constexpr qint64 kMaxConfigBytes = 1 << 20;
+
 BridgeParse failure(const QString &error)
 {
     BridgeParse result;
@@ -29,34 +32,74 @@ BridgeParse failure(const QString &error)
     return result;
 }
 
-// Gives every board an id and checks the whole configuration.
-BridgeParse checked(BridgeConfig config)
+QString idRule()
 {
-    if (config.boards.isEmpty())
+    return DimraMqtt::tr("1 to %1 letters, digits, - and _").arg(kMaxIdLength);
+}
+
+// Why id cannot be a board id, or nothing when it can.
+std::optional<QString> boardIdProblem(const QString &id)
+{
+    if (id.isEmpty())
+        return DimraMqtt::tr("names no id");
+    if (isValidBoardId(id))
+        return std::nullopt;
+    return DimraMqtt::tr("\"%1\" cannot be a board id: %2, and not \"bridge\"").arg(id.left(kMaxIdLength * 2), idRule());
+}
+
+std::optional<QString> bridgeIdProblem(const QString &id)
+{
+    if (isValidBridgeId(id))
+        return std::nullopt;
+    return DimraMqtt::tr("\"%1\" cannot be a bridge id: %2").arg(id.left(kMaxIdLength * 2), idRule());
+}
+
+// A board as configured, and where: "--port", or the file and line of its section.
+struct PlacedBoard
+{
+    BridgeBoardConfig board;
+    QString place;
+};
+
+// Gives every board its name and checks what concerns them all.
+BridgeParse checked(BridgeConfig config, const QList<PlacedBoard> &boards)
+{
+    if (boards.isEmpty())
         return failure(DimraMqtt::tr("no board to serve; name one with -p PORT or in a [board.NAME] section"));
-    QSet<QString> ids;
-    for (BridgeBoardConfig &board : config.boards) {
-        if (board.port.isEmpty())
-            return failure(DimraMqtt::tr("a board has no port"));
-        if (!portNumberOf(board.port))
-            return failure(DimraMqtt::tr("there is no port %1; the ports are COM1 to COM%2, or give a device path")
-                               .arg(board.port)
-                               .arg(Dimra::kPortCount));
-        if (board.id.isEmpty())
-            board.id = derivedBoardId(board.port);
-        if (!isValidBoardId(board.id))
-            return failure(DimraMqtt::tr("\"%1\" cannot be a board id: letters, digits, - and _ only, and not \"bridge\"")
-                               .arg(board.id));
-        if (ids.contains(board.id))
-            return failure(DimraMqtt::tr("two boards have the id \"%1\"").arg(board.id));
-        ids.insert(board.id);
+    if (boards.size() > kMaxBoards)
+        return failure(DimraMqtt::tr("%1 boards; one bridge serves at most %2").arg(boards.size()).arg(kMaxBoards));
+    QHash<QString, QString> placeOf; // id -> where it was given
+    for (const PlacedBoard &placed : boards) {
+        BridgeBoardConfig board = placed.board;
+        if (const QString other = placeOf.value(board.id); !other.isEmpty())
+            return failure(DimraMqtt::tr("%1: a second board with the id \"%2\"; the first is at %3").arg(placed.place, board.id, other));
+        placeOf.insert(board.id, placed.place);
         if (board.name.isEmpty())
             board.name = QStringLiteral("Dimra %1").arg(board.id);
+        config.boards.append(board);
     }
     BridgeParse result;
     result.outcome = BridgeParse::Run;
     result.config = config;
     return result;
+}
+
+// The port checked and the id given or made from it; the error names place.
+std::optional<QString> settleBoard(BridgeBoardConfig *board, bool idGiven, const QString &place, const QString &idPlace)
+{
+    if (board->port.isEmpty())
+        return DimraMqtt::tr("%1 names no port").arg(place);
+    if (!portNumberOf(board->port))
+        return DimraMqtt::tr("%1: there is no port %2; the ports are COM1 to COM%3, or give a device path")
+            .arg(place, board->port)
+            .arg(Dimra::kPortCount);
+    if (!idGiven)
+        board->id = derivedBoardId(board->port);
+    if (const std::optional<QString> problem = boardIdProblem(board->id))
+        return idGiven ? QStringLiteral("%1: %2").arg(idPlace, *problem)
+                       : DimraMqtt::tr("%1: the id made from the port, %2; give one with %3")
+                             .arg(place, *problem, idPlace);
+    return std::nullopt;
 }
 
 std::optional<bool> boolValue(const QString &text)
@@ -69,7 +112,101 @@ std::optional<bool> boolValue(const QString &text)
     return std::nullopt;
 }
 
+// An INI file read with each key's line, so that every refusal names it.
+struct IniEntry
+{
+    int line = 0;
+    QString key;
+    QString value;
+};
+struct IniSection
+{
+    int line = 0;
+    QString name;
+    QList<IniEntry> entries;
+};
+
+// The value of "key=value": a ';' outside double quotes starts a comment, and
+// a value in double quotes loses them (\" and \\ inside stand for " and \).
+QString iniValue(const QString &text)
+{
+    QString value;
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('"'))
+            quoted = !quoted;
+        else if (c == QLatin1Char(';') && !quoted)
+            break;
+        value += c;
+    }
+    value = value.trimmed();
+    if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"'))) {
+        const QString inner = value.mid(1, value.size() - 2);
+        value.clear();
+        for (qsizetype i = 0; i < inner.size(); ++i)
+            value += inner.at(i) == QLatin1Char('\\') && i + 1 < inner.size() ? inner.at(++i) : inner.at(i);
+    }
+    return value;
+}
+
+std::optional<QList<IniSection>> readIni(const QString &file, const QByteArray &content, QString *error)
+{
+    QList<IniSection> sections;
+    QHash<QString, int> sectionLines;
+    QHash<QString, int> keyLines; // of the current section
+    const QStringList lines = QString::fromUtf8(content).split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const int number = int(i) + 1;
+        QString line = lines.at(i).trimmed();
+        if (number == 1 && line.startsWith(QChar(0xFEFF)))
+            line = line.mid(1).trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char(';')) || line.startsWith(QLatin1Char('#')))
+            continue;
+        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
+            const QString name = line.mid(1, line.size() - 2).trimmed();
+            if (const int first = sectionLines.value(name); first > 0) {
+                *error = DimraMqtt::tr("%1:%2: [%3] again; it begins on line %4 too, and one section takes all its keys")
+                             .arg(file).arg(number).arg(name).arg(first);
+                return std::nullopt;
+            }
+            sectionLines.insert(name, number);
+            keyLines.clear();
+            sections.append({number, name, {}});
+            continue;
+        }
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        const QString key = line.left(equals).trimmed();
+        if (equals <= 0 || key.isEmpty()) {
+            *error = DimraMqtt::tr("%1:%2: neither a [section] nor a key=value line").arg(file).arg(number);
+            return std::nullopt;
+        }
+        if (sections.isEmpty()) {
+            *error = DimraMqtt::tr("%1:%2: \"%3\" stands outside a section").arg(file).arg(number).arg(key);
+            return std::nullopt;
+        }
+        if (const int first = keyLines.value(key); first > 0) {
+            *error = DimraMqtt::tr("%1:%2: %3 again in [%4]; it is on line %5 too")
+                         .arg(file).arg(number).arg(key, sections.constLast().name).arg(first);
+            return std::nullopt;
+        }
+        keyLines.insert(key, number);
+        sections.last().entries.append({number, key, iniValue(line.mid(equals + 1))});
+    }
+    return sections;
+}
+
 } // namespace
+
+QString bridgeIdOf(const BridgeConfig &config)
+{
+    if (!config.bridgeId.isEmpty())
+        return config.bridgeId;
+    // The configuration file names a bridge; without one, its single board does.
+    const QString instance = !config.configFile.isEmpty() ? QStringLiteral("file ") + config.configFile
+                                                          : QStringLiteral("board ") + config.boards.value(0).id;
+    return defaultBridgeId(QSysInfo::machineHostName(), instance);
+}
 
 bool parseBrokerAddress(const QString &text, QString *host, int *port)
 {
@@ -155,101 +292,131 @@ std::optional<QString> readBrokerPassword(const QString &passwordFile, QString *
     return QString::fromUtf8(line);
 }
 
+QString accessWarning(const QString &file, QFileDevice::Permissions permissions)
+{
+    if (!(permissions & (QFileDevice::ReadGroup | QFileDevice::ReadOther)))
+        return QString();
+    return DimraMqtt::tr("warning: %1 can be read by others than its owner; \"chmod go-rwx %1\" keeps it to its owner")
+        .arg(file);
+}
+
+QStringList accessWarnings(const BridgeConfig &config)
+{
+    QStringList warnings;
+    const QString credentials = qEnvironmentVariable("CREDENTIALS_DIRECTORY");
+    for (const QString &file : {config.configFile, config.passwordFile}) {
+        const QFileInfo info(file);
+        if (file.isEmpty() || !info.exists()
+            || (!credentials.isEmpty() && info.absoluteFilePath().startsWith(credentials + QLatin1Char('/'))))
+            continue;
+        if (const QString warning = accessWarning(file, info.permissions()); !warning.isEmpty())
+            warnings.append(warning);
+    }
+    return warnings;
+}
+
 BridgeParse loadBridgeConfig(const QString &file)
 {
-    if (!QFileInfo(file).isFile() || !QFileInfo(file).isReadable())
+    QFile in(file);
+    if (!QFileInfo(file).isFile() || !in.open(QIODevice::ReadOnly))
         return failure(DimraMqtt::tr("cannot read the configuration file %1").arg(file));
-    QSettings settings(file, QSettings::IniFormat);
-    if (settings.status() != QSettings::NoError)
-        return failure(DimraMqtt::tr("%1 is not in the INI format").arg(file));
+    if (in.size() > kMaxConfigBytes)
+        return failure(DimraMqtt::tr("%1 has %2 bytes; a configuration has at most %3").arg(file).arg(in.size()).arg(kMaxConfigBytes));
+    QString error;
+    const std::optional<QList<IniSection>> sections = readIni(file, in.readAll(), &error);
+    if (!sections)
+        return failure(error);
 
     BridgeConfig config;
-    auto unknownKey = [&](const QString &group, const QString &key) {
-        return failure(DimraMqtt::tr("%1: unknown key \"%2\" in [%3]").arg(file, key, group));
-    };
-    auto badValue = [&](const QString &group, const QString &key, const QString &what) {
-        return failure(DimraMqtt::tr("%1: [%2] %3 must be %4").arg(file, group, key, what));
-    };
-
-    const QStringList topLevel = settings.childKeys();
-    if (!topLevel.isEmpty())
-        return failure(DimraMqtt::tr("%1: \"%2\" stands outside a section").arg(file, topLevel.first()));
-
-    for (const QString &group : settings.childGroups()) {
-        settings.beginGroup(group);
-        const QStringList keys = settings.childKeys();
-        // QSettings reads a value with commas as a list; a name may have them.
-        auto text = [&](const QString &key) {
-            const QVariant value = settings.value(key);
-            return (value.userType() == QMetaType::QStringList ? value.toStringList().join(QStringLiteral(", "))
-                                                               : value.toString())
-                .trimmed();
+    // However the file is named (relative, through a link), one file is one bridge.
+    config.configFile = QFileInfo(file).canonicalFilePath();
+    QList<PlacedBoard> boards;
+    int hostLine = 0;
+    for (const IniSection &section : *sections) {
+        const QString &group = section.name;
+        auto at = [&](const IniEntry &entry) { return QStringLiteral("%1:%2").arg(file).arg(entry.line); };
+        auto unknownKey = [&](const IniEntry &entry) {
+            return failure(DimraMqtt::tr("%1: unknown key \"%2\" in [%3]").arg(at(entry), entry.key, group));
+        };
+        auto badValue = [&](const IniEntry &entry, const QString &what) {
+            return failure(DimraMqtt::tr("%1: [%2] %3 must be %4").arg(at(entry), group, entry.key, what));
         };
         if (group == QLatin1String("broker")) {
-            for (const QString &key : keys) {
-                if (key == QLatin1String("host")) {
-                    config.host = text(key);
-                } else if (key == QLatin1String("port")) {
+            for (const IniEntry &entry : section.entries) {
+                if (entry.key == QLatin1String("host")) {
+                    config.host = entry.value;
+                    hostLine = entry.line;
+                } else if (entry.key == QLatin1String("port")) {
                     bool ok = false;
-                    config.port = text(key).toInt(&ok);
+                    config.port = entry.value.toInt(&ok);
                     if (!ok || config.port < 1 || config.port > 65535)
-                        return badValue(group, key, DimraMqtt::tr("a number from 1 to 65535"));
-                } else if (key == QLatin1String("ca_file")) {
-                    config.caFile = text(key);
-                } else if (key == QLatin1String("user")) {
-                    config.user = text(key);
-                } else if (key == QLatin1String("password_file")) {
-                    config.passwordFile = text(key);
+                        return badValue(entry, DimraMqtt::tr("a number from 1 to 65535"));
+                } else if (entry.key == QLatin1String("ca_file")) {
+                    config.caFile = entry.value;
+                } else if (entry.key == QLatin1String("user")) {
+                    config.user = entry.value;
+                } else if (entry.key == QLatin1String("password_file")) {
+                    config.passwordFile = entry.value;
+                } else if (entry.key == QLatin1String("bridge_id")) {
+                    config.bridgeId = entry.value;
+                    if (const std::optional<QString> problem = bridgeIdProblem(entry.value))
+                        return failure(QStringLiteral("%1: %2").arg(at(entry), *problem));
                 } else {
-                    return unknownKey(group, key);
+                    return unknownKey(entry);
                 }
             }
         } else if (group == QLatin1String("discovery")) {
-            for (const QString &key : keys) {
-                if (key == QLatin1String("enabled")) {
-                    const std::optional<bool> on = boolValue(text(key));
+            for (const IniEntry &entry : section.entries) {
+                if (entry.key == QLatin1String("enabled")) {
+                    const std::optional<bool> on = boolValue(entry.value);
                     if (!on)
-                        return badValue(group, key, DimraMqtt::tr("true or false"));
+                        return badValue(entry, DimraMqtt::tr("true or false"));
                     config.discovery = *on;
-                } else if (key == QLatin1String("prefix")) {
-                    config.discoveryPrefix = text(key);
-                    if (config.discoveryPrefix.isEmpty() || config.discoveryPrefix.contains(QLatin1Char('+'))
-                        || config.discoveryPrefix.contains(QLatin1Char('#')))
-                        return badValue(group, key, DimraMqtt::tr("a topic without + and #"));
+                } else if (entry.key == QLatin1String("prefix")) {
+                    config.discoveryPrefix = entry.value;
+                    if (!isValidTopicPrefix(entry.value))
+                        return badValue(entry, DimraMqtt::tr("words of letters, digits, - and _ with / between them, "
+                                                             "at most %1 characters in all").arg(kMaxIdLength));
                 } else {
-                    return unknownKey(group, key);
+                    return unknownKey(entry);
                 }
             }
         } else if (group.startsWith(QLatin1String("board."))) {
             BridgeBoardConfig board;
-            for (const QString &key : keys) {
-                if (key == QLatin1String("port")) {
-                    board.port = text(key);
-                } else if (key == QLatin1String("id")) {
-                    board.id = text(key);
-                } else if (key == QLatin1String("name")) {
-                    board.name = text(key);
-                } else if (key == QLatin1String("restore")) {
-                    const std::optional<bool> on = boolValue(text(key));
+            bool idGiven = false;
+            QString idPlace = QStringLiteral("id=");
+            for (const IniEntry &entry : section.entries) {
+                if (entry.key == QLatin1String("port")) {
+                    board.port = entry.value;
+                } else if (entry.key == QLatin1String("id")) {
+                    board.id = entry.value;
+                    idGiven = true;
+                    idPlace = at(entry);
+                } else if (entry.key == QLatin1String("name")) {
+                    board.name = entry.value;
+                } else if (entry.key == QLatin1String("restore")) {
+                    const std::optional<bool> on = boolValue(entry.value);
                     if (!on)
-                        return badValue(group, key, DimraMqtt::tr("true or false"));
+                        return badValue(entry, DimraMqtt::tr("true or false"));
                     board.restore = *on;
                 } else {
-                    return unknownKey(group, key);
+                    return unknownKey(entry);
                 }
             }
+            const QString place = QStringLiteral("%1:%2").arg(file).arg(section.line);
             if (board.port.isEmpty())
-                return failure(DimraMqtt::tr("%1: [%2] has no port").arg(file, group));
-            config.boards.append(board);
+                return failure(DimraMqtt::tr("%1: [%2] has no port").arg(place, group));
+            if (const std::optional<QString> problem = settleBoard(&board, idGiven, place, idPlace))
+                return failure(*problem);
+            boards.append({board, place});
         } else {
-            return failure(DimraMqtt::tr("%1: unknown section [%2]; the sections are [broker], [discovery] and [board.NAME]")
-                               .arg(file, group));
+            return failure(DimraMqtt::tr("%1:%2: unknown section [%3]; the sections are [broker], [discovery] and [board.NAME]")
+                               .arg(file).arg(section.line).arg(group));
         }
-        settings.endGroup();
     }
     if (config.host.isEmpty())
-        return failure(DimraMqtt::tr("%1: [broker] host is empty").arg(file));
-    return checked(config);
+        return failure(DimraMqtt::tr("%1:%2: [broker] host is empty").arg(file).arg(hostLine));
+    return checked(config, boards);
 }
 
 BridgeParse parseBridgeArguments(const QStringList &arguments)
@@ -260,13 +427,14 @@ BridgeParse parseBridgeArguments(const QStringList &arguments)
     const QCommandLineOption config({QStringLiteral("c"), QStringLiteral("config")}, QString(), QStringLiteral("FILE"));
     const QCommandLineOption port({QStringLiteral("p"), QStringLiteral("port")}, QString(), QStringLiteral("PORT"));
     const QCommandLineOption id(QStringLiteral("id"), QString(), QStringLiteral("ID"));
+    const QCommandLineOption bridgeId(QStringLiteral("bridge-id"), QString(), QStringLiteral("ID"));
     const QCommandLineOption broker(QStringLiteral("broker"), QString(), QStringLiteral("HOST[:PORT]"));
     const QCommandLineOption caFile(QStringLiteral("ca-file"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption user(QStringLiteral("user"), QString(), QStringLiteral("USER"));
     const QCommandLineOption passwordFile(QStringLiteral("password-file"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption noDiscovery(QStringLiteral("no-discovery"));
     const QCommandLineOption restore(QStringLiteral("restore"));
-    parser.addOptions({help, version, config, port, id, broker, caFile, user, passwordFile, noDiscovery, restore});
+    parser.addOptions({help, version, config, port, id, bridgeId, broker, caFile, user, passwordFile, noDiscovery, restore});
 
     if (!parser.parse(arguments))
         return failure(parser.errorText());
@@ -278,7 +446,7 @@ BridgeParse parseBridgeArguments(const QStringList &arguments)
         return failure(DimraMqtt::tr("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
 
     if (parser.isSet(config)) {
-        for (const QCommandLineOption &option : {port, id, broker, caFile, user, passwordFile, noDiscovery, restore})
+        for (const QCommandLineOption &option : {port, id, bridgeId, broker, caFile, user, passwordFile, noDiscovery, restore})
             if (parser.isSet(option))
                 return failure(DimraMqtt::tr("--%1 goes with -p; with -c the file says it").arg(option.names().constLast()));
         return loadBridgeConfig(parser.value(config));
@@ -296,19 +464,24 @@ BridgeParse parseBridgeArguments(const QStringList &arguments)
     result.user = parser.value(user);
     result.passwordFile = parser.value(passwordFile);
     result.discovery = !parser.isSet(noDiscovery);
+    if (parser.isSet(bridgeId)) {
+        result.bridgeId = parser.value(bridgeId);
+        if (const std::optional<QString> problem = bridgeIdProblem(result.bridgeId))
+            return failure(QStringLiteral("--bridge-id: %1").arg(*problem));
+    }
     BridgeBoardConfig board;
     board.port = parser.value(port);
     board.id = parser.value(id);
     board.restore = parser.isSet(restore);
-    if (parser.isSet(id) && board.id.isEmpty())
-        return failure(DimraMqtt::tr("--id names no id"));
-    result.boards.append(board);
-    return checked(result);
+    if (const std::optional<QString> problem = settleBoard(&board, parser.isSet(id), QStringLiteral("--port"), QStringLiteral("--id")))
+        return failure(*problem);
+    return checked(result, {{board, QStringLiteral("--port")}});
 }
 
 QString bridgeHelpText()
 {
-    return DimraMqtt::tr(R"(Usage: dimra-mqtt -p PORT [--id ID] [--broker HOST[:PORT]] [--no-discovery] [--restore]
+    return DimraMqtt::tr(R"(Usage: dimra-mqtt -p PORT [--id ID] [--bridge-id ID] [--broker HOST[:PORT]]
+                  [--no-discovery] [--restore]
        dimra-mqtt -c FILE
 
 Puts Dimra PWM LED dimmer boards on an MQTT broker: each board's values as
@@ -320,26 +493,36 @@ Options:
                          path, or COM1 to COM12 as in the Dimra window
   --id ID                the board's id in topics (default: from the port's
                          name, so that it stays across replug and reboot)
+  --bridge-id ID         this bridge's own id, for its status topic and last
+                         will (default: from the host's name and the board's
+                         id, so that it stays when run again)
   --broker HOST[:PORT]   the broker (default localhost, port 1883)
   --ca-file FILE         TLS to the broker, its certificate checked with FILE
   --user USER            the user name at the broker
   --password-file FILE   the password, first line of FILE
   --no-discovery         no Home Assistant discovery configs
-  --restore              after the board links again, send the values last
-                         commanded again
+  --restore              send the values last commanded again whenever the
+                         board links, after a replug and after a restart
+                         (remembered in the broker's retained state)
   -c, --config FILE      several boards and the broker from FILE (INI format;
                          see /usr/share/doc/dimra/examples/mqtt.conf)
   -h, --help             show this help
   -v, --version          show the version
 
+Ids are 1 to 64 letters, digits, - and _.
+
 Topics, for a board with id ID:
-  dimra/ID/state         retained {"linked":true,"frequency":1000,"ch1":40,...}
+  dimra/ID/state         retained {"linked":true,"frequency":1000,"ch1":40,...},
+                         null for a value not known yet
   dimra/ID/set           {"frequency":2000,"ch1":40}: any of the four keys
   dimra/ID/chN           retained {"state":"ON","brightness":40} (N = 1, 2, 3)
-  dimra/ID/chN/set       {"state":"ON","brightness":40}, {"state":"OFF"}
+  dimra/ID/chN/set       {"state":"ON","brightness":40,"transition":2},
+                         {"state":"OFF"}; transition fades, in seconds
   dimra/ID/availability  retained online / offline
   dimra/ID/error         why a command was refused
+  dimra/bridge/BRIDGE/status  retained online / offline, the bridge's own
 
+A board that another running bridge serves is left to it.
 SIGTERM or Ctrl+C publish offline, send what waits for the lines and exit.
 )");
 }

@@ -1,12 +1,13 @@
 #pragma once
 
+#include <QFileDevice>
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <optional>
 
 // What dimra-mqtt serves and where it publishes: from the command line for
-// one board, or from a configuration file (Qt's INI format) for several:
+// one board, or from a configuration file (INI format) for several:
 //
 //   [broker]
 //   host=broker.lab          ; default localhost
@@ -14,6 +15,7 @@
 //   ca_file=/etc/dimra/ca.pem ; TLS to the broker, checked against this CA
 //   user=dimra
 //   password_file=/etc/dimra/mqtt.password
+//   bridge_id=lab-pc         ; default: from the host and this file's path
 //   [discovery]
 //   enabled=true
 //   prefix=homeassistant
@@ -24,7 +26,8 @@
 //   restore=true             ; send the last commanded values again on relink
 //
 // Everything is checked before anything opens: a key the bridge does not
-// know, a port out of range or two boards with one id refuse the file.
+// know, a section or key given twice, a port out of range, an id that is not
+// fit for a topic or two boards with one id refuse the file, naming its line.
 
 struct BridgeBoardConfig
 {
@@ -41,6 +44,8 @@ struct BridgeConfig
     QString caFile;
     QString user;
     QString passwordFile;
+    QString bridgeId;   // empty: the default, see bridgeIdOf
+    QString configFile; // the file read, its canonical path; empty for -p
     bool discovery = true;
     QString discoveryPrefix = QStringLiteral("homeassistant");
     QList<BridgeBoardConfig> boards;
@@ -53,6 +58,11 @@ struct BridgeParse
     BridgeConfig config;
     QString error; // for Error: what was wrong, in a sentence
 };
+
+// The bridge's identity: the bridge id configured, else one from this host's
+// name and the configuration file (or, with -p, the board's id), which stays
+// the same when the same bridge runs again.
+QString bridgeIdOf(const BridgeConfig &config);
 
 // Reads the arguments (program name first); -c reads the file it names.
 BridgeParse parseBridgeArguments(const QStringList &arguments);
@@ -76,5 +86,12 @@ QString derivedBoardId(const QString &linkName, const QString &byIdName, const Q
 // configured of the systemd credential "mqtt-password" if there is one.
 // Nothing, with error set, when a file named cannot be read.
 std::optional<QString> readBrokerPassword(const QString &passwordFile, QString *error);
+
+// A warning for a file of the configuration that others than its owner may
+// read, naming the chmod that keeps it to its owner; empty when it is kept.
+QString accessWarning(const QString &file, QFileDevice::Permissions permissions);
+// Those warnings for the configuration file and the password file; systemd's
+// credentials are its to guard and are left out.
+QStringList accessWarnings(const BridgeConfig &config);
 
 QString bridgeHelpText();

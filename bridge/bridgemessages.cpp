@@ -4,11 +4,13 @@
 #include "protocolnumbers.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace Dimra;
@@ -67,6 +69,13 @@ std::optional<int> wholeNumber(const QJsonValue &value, const QString &key, int 
     return int(d);
 }
 
+// A name of letters, digits, '-' and '_', 1 to kMaxIdLength of them.
+bool isTopicWord(const QString &word)
+{
+    static const QRegularExpression allowed(QStringLiteral("^[A-Za-z0-9_-]+$"));
+    return word.size() <= kMaxIdLength && allowed.match(word).hasMatch();
+}
+
 ParsedCommand refused(const QString &error)
 {
     ParsedCommand command;
@@ -111,8 +120,8 @@ ParsedCommand parseLightCommand(const QByteArray &payload, int channel, int last
     if (!object)
         return refused(error);
     for (const QString &key : object->keys())
-        if (key != QLatin1String("state") && key != QLatin1String("brightness"))
-            return refused(DimraMqtt::tr("unknown key \"%1\"; a light takes state and brightness").arg(key));
+        if (key != QLatin1String("state") && key != QLatin1String("brightness") && key != QLatin1String("transition"))
+            return refused(DimraMqtt::tr("unknown key \"%1\"; a light takes state, brightness and transition").arg(key));
     std::optional<int> brightness;
     if (object->contains(QLatin1String("brightness"))) {
         brightness = wholeNumber(object->value(QLatin1String("brightness")), QStringLiteral("brightness"), kDutyMin,
@@ -121,10 +130,18 @@ ParsedCommand parseLightCommand(const QByteArray &payload, int channel, int last
             return refused(error);
     }
     ParsedCommand command;
+    if (object->contains(QLatin1String("transition"))) {
+        // Seconds, as Home Assistant sends them: 2, 0.5.
+        const QJsonValue transition = object->value(QLatin1String("transition"));
+        const double seconds = transition.toDouble(-1);
+        if (!transition.isDouble() || seconds < 0 || seconds > kMaxTransitionSeconds)
+            return refused(DimraMqtt::tr("transition must be a number of seconds from 0 to %1").arg(kMaxTransitionSeconds));
+        command.transitionMs = int(std::lround(seconds * 1000));
+    }
     const QJsonValue state = object->value(QLatin1String("state"));
     if (state.isUndefined()) {
         if (!brightness)
-            return refused(DimraMqtt::tr("nothing to set; a light takes state and brightness"));
+            return refused(DimraMqtt::tr("nothing to set; a light takes state, brightness and transition"));
         command.values[channel] = brightness;
     } else if (state == QLatin1String("ON")) {
         command.values[channel] = brightness ? *brightness : (lastOn > kDutyMin ? lastOn : kDutyMax);
@@ -138,21 +155,37 @@ ParsedCommand parseLightCommand(const QByteArray &payload, int channel, int last
 
 QByteArray stateJson(const BoardState &state)
 {
+    auto value = [&](int code) {
+        const std::optional<int> v = state.values[code];
+        return v ? QString::number(*v) : QStringLiteral("null");
+    };
     // Written by hand: the keys in the order people read them.
     return QStringLiteral("{\"linked\":%1,\"frequency\":%2,\"ch1\":%3,\"ch2\":%4,\"ch3\":%5}")
-        .arg(state.linked ? QStringLiteral("true") : QStringLiteral("false"))
-        .arg(state.values[CDimraProtocol::CmdFrequency])
-        .arg(state.values[CDimraProtocol::CmdChannel1])
-        .arg(state.values[CDimraProtocol::CmdChannel2])
-        .arg(state.values[CDimraProtocol::CmdChannel3])
+        .arg(state.linked ? QStringLiteral("true") : QStringLiteral("false"), value(CDimraProtocol::CmdFrequency),
+             value(CDimraProtocol::CmdChannel1), value(CDimraProtocol::CmdChannel2), value(CDimraProtocol::CmdChannel3))
         .toUtf8();
 }
 
-QByteArray lightStateJson(int duty)
+BoardValues parseStateValues(const QByteArray &payload)
 {
+    BoardValues values;
+    const QJsonObject object = QJsonDocument::fromJson(payload).object();
+    QString error;
+    for (int code : CDimraProtocol::kValueCodes) {
+        const QString key = CDimraProtocol::valueKey(code);
+        if (object.contains(key))
+            values[code] = wholeNumber(object.value(key), key, minimumOf(code), maximumOf(code), &error);
+    }
+    return values;
+}
+
+QByteArray lightStateJson(std::optional<int> duty)
+{
+    if (!duty)
+        return R"({"state":null,"brightness":null})";
     return QStringLiteral("{\"state\":\"%1\",\"brightness\":%2}")
-        .arg(duty > kDutyMin ? QStringLiteral("ON") : QStringLiteral("OFF"))
-        .arg(duty)
+        .arg(*duty > kDutyMin ? QStringLiteral("ON") : QStringLiteral("OFF"))
+        .arg(*duty)
         .toUtf8();
 }
 
@@ -161,15 +194,27 @@ QString boardTopic(const QString &id, const QString &leaf)
     return leaf.isEmpty() ? QStringLiteral("dimra/%1").arg(id) : QStringLiteral("dimra/%1/%2").arg(id, leaf);
 }
 
-QString bridgeTopic(const QString &host, const QString &leaf)
+QString bridgeTopic(const QString &bridgeId, const QString &leaf)
 {
-    return QStringLiteral("dimra/bridge/%1/%2").arg(host, leaf);
+    return QStringLiteral("dimra/bridge/%1/%2").arg(bridgeId, leaf);
 }
 
 bool isValidBoardId(const QString &id)
 {
-    static const QRegularExpression allowed(QStringLiteral("^[A-Za-z0-9_-]+$"));
-    return allowed.match(id).hasMatch() && id != QLatin1String("bridge");
+    return isTopicWord(id) && id != QLatin1String("bridge");
+}
+
+bool isValidBridgeId(const QString &id)
+{
+    return isTopicWord(id);
+}
+
+bool isValidTopicPrefix(const QString &prefix)
+{
+    if (prefix.size() > kMaxIdLength)
+        return false;
+    const QStringList words = prefix.split(QLatin1Char('/'));
+    return std::all_of(words.begin(), words.end(), isTopicWord);
 }
 
 QString tidyBoardId(const QString &name)
@@ -182,11 +227,16 @@ QString tidyBoardId(const QString &name)
     return id;
 }
 
-QString tidyHostName(const QString &host)
+QString defaultBridgeId(const QString &host, const QString &instance)
 {
-    static const QRegularExpression notAllowed(QStringLiteral("[^A-Za-z0-9_.-]"));
-    const QString tidy = QString(host).replace(notAllowed, QStringLiteral("_"));
-    return tidy.isEmpty() ? QStringLiteral("localhost") : tidy;
+    static const QRegularExpression notAllowed(QStringLiteral("[^A-Za-z0-9_-]"));
+    // Eight hex digits tell the bridges of one host apart; the host's name,
+    // cut to leave room for them, says whose they are.
+    const QByteArray digest = QCryptographicHash::hash(instance.toUtf8(), QCryptographicHash::Sha256).toHex().left(8);
+    QString name = QString(host).replace(notAllowed, QStringLiteral("_")).left(kMaxIdLength - 9);
+    if (name.isEmpty())
+        name = QStringLiteral("localhost");
+    return name + QLatin1Char('-') + QString::fromLatin1(digest);
 }
 
 QList<RetainedMessage> discoveryConfigs(const DiscoveryBoard &board)
@@ -197,7 +247,11 @@ QList<RetainedMessage> discoveryConfigs(const DiscoveryBoard &board)
         {QStringLiteral("name"), board.name},
         {QStringLiteral("manufacturer"), QStringLiteral("Dimra")},
         {QStringLiteral("model"), QStringLiteral("three-channel PWM LED dimmer")},
+    };
+    const QJsonObject origin{
+        {QStringLiteral("name"), QStringLiteral("dimra-mqtt")},
         {QStringLiteral("sw_version"), board.version},
+        {QStringLiteral("support_url"), board.supportUrl},
     };
     // Available only while both say online: the board's own topic stays
     // online when the bridge dies, the bridge's last will does not.
@@ -205,30 +259,36 @@ QList<RetainedMessage> discoveryConfigs(const DiscoveryBoard &board)
         QJsonObject{{QStringLiteral("topic"), boardTopic(board.id, QStringLiteral("availability"))}},
         QJsonObject{{QStringLiteral("topic"), board.bridgeStatusTopic}},
     };
-    auto entity = [&](const QString &object, const QString &name) {
+    auto entity = [&](const QString &domain, const QString &object, const QString &name) {
         return QJsonObject{
             {QStringLiteral("name"), name},
             {QStringLiteral("unique_id"), QStringLiteral("%1_%2").arg(node, object)},
-            {QStringLiteral("object_id"), QStringLiteral("%1_%2").arg(node, object)},
+            // An entity id has lower-case letters, digits and '_' only.
+            {QStringLiteral("default_entity_id"),
+             QStringLiteral("%1.%2_%3").arg(domain, node, object).toLower().replace(QLatin1Char('-'), QLatin1Char('_'))},
             {QStringLiteral("availability"), availability},
             {QStringLiteral("availability_mode"), QStringLiteral("all")},
             {QStringLiteral("device"), device},
+            {QStringLiteral("origin"), origin},
         };
     };
 
     QList<RetainedMessage> configs;
     for (int code = CDimraProtocol::CmdChannel1; code <= CDimraProtocol::CmdChannel3; ++code) {
         const QString channel = CDimraProtocol::valueKey(code);
-        QJsonObject light = entity(channel, DimraMqtt::tr("Channel %1").arg(code));
+        QJsonObject light = entity(QStringLiteral("light"), channel, DimraMqtt::tr("Channel %1").arg(code));
         light.insert(QStringLiteral("schema"), QStringLiteral("json"));
         light.insert(QStringLiteral("state_topic"), boardTopic(board.id, channel));
         light.insert(QStringLiteral("command_topic"), boardTopic(board.id, channel + QStringLiteral("/set")));
         light.insert(QStringLiteral("brightness"), true);
         light.insert(QStringLiteral("brightness_scale"), kDutyMax);
         light.insert(QStringLiteral("supported_color_modes"), QJsonArray{QStringLiteral("brightness")});
+        // Fades, yes; the board has no blinking of its own.
+        light.insert(QStringLiteral("transition"), true);
+        light.insert(QStringLiteral("flash"), false);
         configs.append({QStringLiteral("%1/light/%2/%3/config").arg(board.prefix, node, channel), compact(light)});
     }
-    QJsonObject frequency = entity(QStringLiteral("frequency"), DimraMqtt::tr("PWM frequency"));
+    QJsonObject frequency = entity(QStringLiteral("number"), QStringLiteral("frequency"), DimraMqtt::tr("PWM frequency"));
     frequency.insert(QStringLiteral("state_topic"), boardTopic(board.id, QStringLiteral("state")));
     frequency.insert(QStringLiteral("value_template"), QStringLiteral("{{ value_json.frequency }}"));
     frequency.insert(QStringLiteral("command_topic"), boardTopic(board.id, QStringLiteral("set")));
@@ -246,7 +306,7 @@ QList<RetainedMessage> discoveryConfigs(const DiscoveryBoard &board)
 QStringList discoveryTopics(const QString &prefix, const QString &id)
 {
     QStringList topics;
-    for (const RetainedMessage &config : discoveryConfigs({prefix, id, QString(), QString(), QString()}))
+    for (const RetainedMessage &config : discoveryConfigs({prefix, id, QString(), QString(), QString(), QString()}))
         topics.append(config.topic);
     return topics;
 }
@@ -254,7 +314,7 @@ QStringList discoveryTopics(const QString &prefix, const QString &id)
 std::optional<QStringList> parseBoardList(const QByteArray &payload)
 {
     const QJsonDocument document = QJsonDocument::fromJson(payload);
-    if (!document.isArray())
+    if (!document.isArray() || document.array().size() > kMaxBoards)
         return std::nullopt;
     QStringList ids;
     for (const QJsonValue &value : document.array())

@@ -15,32 +15,46 @@
 // state and the Home Assistant discovery configs.
 //
 // Under dimra/<id>/:
-//   state           retained {"linked":true,"frequency":1000,"ch1":40,"ch2":0,"ch3":0}
+//   state           retained {"linked":true,"frequency":1000,"ch1":40,"ch2":0,"ch3":0},
+//                   null for a value not known
 //   set             {"frequency":2000,"ch2":40}: any of the four keys
 //   chN, chN/set    one channel as a Home Assistant JSON light
 //   availability    retained online / offline
 //   error           why a command was refused
-// and dimra/bridge/<host>/status, the bridge's own online / offline (its
-// last will), and dimra/bridge/<host>/boards, the ids it serves (retained),
-// so that a later run can take away what a board taken out left behind.
+// and under dimra/bridge/<bridge id>/, one identity for each running bridge:
+//   status          retained online / offline, its last will offline
+//   boards          retained ["bench",...], the boards it serves: what a
+//                   later run of it may empty, and what other bridges leave alone
+//   ping            a bridge that wants to know whether this one is alive
+//                   publishes here; it answers with its status
+//   sync            its own marker, back when the broker has sent all that
+//                   it keeps for the subscriptions before it
 
 // The largest payload a command may have; anything longer is refused unread.
 inline constexpr int kMaxCommandPayload = 1024;
+// The most boards one bridge serves; a longer boards list is none a bridge
+// wrote, and is not acted on.
+inline constexpr int kMaxBoards = 256;
+// Board ids and bridge ids are at most this long, and so is the discovery prefix.
+inline constexpr int kMaxIdLength = 64;
+// The longest transition a light takes, in seconds: Home Assistant's own limit.
+inline constexpr int kMaxTransitionSeconds = 6553;
 
 // A command read from a payload: the values to send, or why none is sent.
 struct ParsedCommand
 {
     BoardValues values; // the values to send; empty where the command names none
+    int transitionMs = 0; // a light fades to its value over this time; 0: at once
     QString error; // empty when the command is good
     bool ok() const { return error.isEmpty(); }
 };
 
-// The board's values as the host knows them, as the window shows them.
+// The board's values as the host knows them: what it reported, or what
+// left for its line since it linked; empty where neither is known.
 struct BoardState
 {
     bool linked = false;
-    // By command code; before the board reports, the window's own values.
-    std::array<int, Dimra::kCommandCount> values{0, 0, 0, 0, Dimra::kFrequencyMin};
+    BoardValues values; // by command code
 };
 
 
@@ -49,29 +63,43 @@ struct BoardState
 ParsedCommand parseSetPayload(const QByteArray &payload);
 
 // A Home Assistant JSON light command for channel 1-3: {"state":"ON"},
-// {"state":"ON","brightness":40}, {"state":"OFF"} or {"brightness":40}.
+// {"state":"ON","brightness":40}, {"state":"OFF"} or {"brightness":40}, each
+// with an optional "transition" in seconds (0 to kMaxTransitionSeconds).
 // ON without a brightness goes back to lastOn (the channel's last duty above
 // 0, or 100 when there was none); OFF is 0.
 ParsedCommand parseLightCommand(const QByteArray &payload, int channel, int lastOn);
 
 QByteArray stateJson(const BoardState &state);
-QByteArray lightStateJson(int duty);
+// The values of a state payload that are in range; the rest stay empty.
+BoardValues parseStateValues(const QByteArray &payload);
+// A light's state; a duty not known is {"state":null,"brightness":null},
+// which Home Assistant shows as unknown.
+QByteArray lightStateJson(std::optional<int> duty);
 
 // The topic of a board: dimra/<id>/<leaf>, or dimra/<id> for an empty leaf.
 QString boardTopic(const QString &id, const QString &leaf);
-QString bridgeTopic(const QString &host, const QString &leaf);
+QString bridgeTopic(const QString &bridgeId, const QString &leaf);
 
 // A board id is used in topics and in Home Assistant's ids: letters, digits,
-// '-' and '_', and not "bridge", which names the bridges' own topics.
+// '-' and '_', 1 to kMaxIdLength of them, and not "bridge", which names the
+// bridges' own topics.
 bool isValidBoardId(const QString &id);
+// A bridge id: letters, digits, '-' and '_', 1 to kMaxIdLength of them.
+bool isValidBridgeId(const QString &id);
+// The discovery prefix: words of those characters with '/' between them,
+// 1 to kMaxIdLength characters in all.
+bool isValidTopicPrefix(const QString &prefix);
 
 // A name made fit to be a board id: "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"
 // becomes "FTDI_FT232R_USB_UART_A50285BI", any other character than those
 // allowed becomes '_'.
 QString tidyBoardId(const QString &name);
 
-// A host name made fit for a topic level and an id.
-QString tidyHostName(const QString &host);
+// The bridge id a bridge has when none is configured: the host's name and
+// a digest of what tells this bridge from others on the host (the
+// configuration file, or the board it serves), so that two bridges on one
+// host differ and the same bridge run again is the same.
+QString defaultBridgeId(const QString &host, const QString &instance);
 
 struct RetainedMessage
 {
@@ -90,16 +118,18 @@ struct DiscoveryBoard
     QString id;
     QString name;   // the device's name in Home Assistant
     QString bridgeStatusTopic;
-    QString version;
+    QString version;    // the bridge's, for the origin
+    QString supportUrl; // the project's address, for the origin
 };
 
 // The configs that make one board a device in Home Assistant: three lights
 // and a number for the frequency, available while both the board and the
-// bridge are.
+// bridge are, each naming the bridge as its origin.
 QList<RetainedMessage> discoveryConfigs(const DiscoveryBoard &board);
 // The topics of those configs, to empty them for a board taken out.
 QStringList discoveryTopics(const QString &prefix, const QString &id);
 
-// The ids of a boards list, or nothing when the payload is not one.
+// The ids of a boards list, or nothing when the payload is not one or has
+// more than kMaxBoards entries.
 std::optional<QStringList> parseBoardList(const QByteArray &payload);
 QByteArray boardListJson(const QStringList &ids);

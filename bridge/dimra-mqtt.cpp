@@ -3,8 +3,8 @@
 // offline, sends what still waits for the lines and exits with status 0.
 //
 // Exit status: 0 after a signal, 1 when it cannot start (a password or CA
-// file that cannot be read), 2 when its command line or configuration is
-// refused.
+// file that cannot be read, another running bridge with its bridge id), 2
+// when its command line or configuration is refused.
 
 #include "bridgeconfig.h"
 #include "language.h"
@@ -55,6 +55,8 @@ int main(int argc, char *argv[])
         break;
     }
     const BridgeConfig &config = parse.config;
+    for (const QString &warning : accessWarnings(config))
+        printLine(QStringLiteral("dimra-mqtt: %1").arg(warning));
 
     QString error;
     const std::optional<QString> password = readBrokerPassword(config.passwordFile, &error);
@@ -79,16 +81,17 @@ int main(int argc, char *argv[])
 
     CMqttBridge bridge(config, *password);
     QObject::connect(&bridge, &CMqttBridge::logged, &app, &printLine);
+    QObject::connect(&bridge, &CMqttBridge::identityTaken, &app, [] { QCoreApplication::exit(kCannotStart); });
     printLine(QCoreApplication::translate("dimra-mqtt", "dimra-mqtt %1: %n board(s), broker %2:%3, bridge %4", nullptr,
                                           int(config.boards.size()))
                   .arg(QStringLiteral(DIMRA_VERSION), config.host)
                   .arg(config.port)
-                  .arg(bridge.hostName()));
+                  .arg(bridge.bridgeId()));
     bridge.start();
-    app.exec();
+    const int status = app.exec();
 
     printLine(QCoreApplication::translate("dimra-mqtt", "stopping: publishing offline and sending what waits"));
     if (!bridge.shutdown(kShutdownMs))
         printLine(QCoreApplication::translate("dimra-mqtt", "not everything got out within %1 s").arg(kShutdownMs / 1000));
-    return 0;
+    return status == kCannotStart ? kCannotStart : 0;
 }

@@ -2,48 +2,69 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QSysInfo>
+#include <QRandomGenerator>
 
 namespace {
 
 // A burst of refused commands is logged by its first and counted at its end.
 constexpr int kRefusalBurstMs = 10000;
+// How long the broker may take to send back what it keeps, and a bridge
+// that is asked whether it runs to answer.
+constexpr int kCheckMs = 5000;
+constexpr int kAnswerMs = 2000;
 
-CMqttClient::Settings clientSettings(const BridgeConfig &config, const QString &password, const QString &host)
+const QByteArray kOnline = "online";
+const QByteArray kOffline = "offline";
+
+const QString kEveryStatus = QStringLiteral("dimra/bridge/+/status");
+const QString kEveryList = QStringLiteral("dimra/bridge/+/boards");
+
+CMqttClient::Settings clientSettings(const BridgeConfig &config, const QString &password, const QString &bridgeId)
 {
     CMqttClient::Settings settings;
     settings.host = config.host;
     settings.port = config.port;
-    settings.clientId = QStringLiteral("dimra-mqtt-%1-%2").arg(host).arg(QCoreApplication::applicationPid());
+    settings.clientId = QStringLiteral("dimra-mqtt-%1-%2").arg(bridgeId).arg(QCoreApplication::applicationPid());
     settings.user = config.user;
     settings.password = password;
     settings.caFile = config.caFile;
-    settings.willTopic = bridgeTopic(host, QStringLiteral("status"));
-    settings.willPayload = "offline";
+    settings.willTopic = bridgeTopic(bridgeId, QStringLiteral("status"));
+    settings.willPayload = kOffline;
     return settings;
 }
 
-const QByteArray kOnline = "online";
-const QByteArray kOffline = "offline";
+// The bridge id of dimra/bridge/<id>/<leaf>, or nothing for another topic.
+QString bridgeOf(const QString &topic, const char *leaf)
+{
+    const QStringList levels = topic.split(QLatin1Char('/'));
+    if (levels.size() != 4 || levels[0] != QLatin1String("dimra") || levels[1] != QLatin1String("bridge")
+        || levels[3] != QLatin1String(leaf))
+        return QString();
+    return levels[2];
+}
 
 } // namespace
 
 CMqttBridge::CMqttBridge(const BridgeConfig &config, const QString &password, QObject *parent)
     : QObject(parent)
     , m_config(config)
-    , m_strHost(tidyHostName(QSysInfo::machineHostName()))
-    , m_client(clientSettings(config, password, m_strHost))
+    , m_strBridgeId(bridgeIdOf(config))
+    , m_token(QByteArray::number(QRandomGenerator::global()->generate64(), 16))
+    , m_client(clientSettings(config, password, m_strBridgeId))
 {
     for (const BridgeBoardConfig &boardConfig : m_config.boards) {
         auto *board = new CBridgeBoard(boardConfig, this);
         m_boards.append(board);
-        m_routes.insert(boardTopic(boardConfig.id, QStringLiteral("set")), {board, 0});
-        for (int channel = 1; channel <= 3; ++channel)
-            m_routes.insert(boardTopic(boardConfig.id, CDimraProtocol::valueKey(channel) + QStringLiteral("/set")), {board, channel});
-        connect(board, &CBridgeBoard::stateChanged, this, [this, board] { publishBoard(board, false); });
         connect(board, &CBridgeBoard::logged, this,
                 [this, board](const QString &line) { emit logged(QStringLiteral("%1: %2").arg(board->config().id, line)); });
     }
+    m_checkTimer.setSingleShot(true);
+    connect(&m_checkTimer, &QTimer::timeout, this, [this] {
+        if (m_phase == Phase::Checking)
+            emit logged(tr("the broker did not send back what it keeps within %1 s; going on without knowing which "
+                           "boards other bridges serve").arg(kCheckMs / 1000));
+        decide(); // a bridge that did not answer in time runs no more
+    });
     m_refusalTimer.setSingleShot(true);
     m_refusalTimer.setInterval(kRefusalBurstMs);
     connect(&m_refusalTimer, &QTimer::timeout, this, &CMqttBridge::endRefusalBurst);
@@ -63,10 +84,14 @@ CMqttBridge::CMqttBridge(const BridgeConfig &config, const QString &password, QO
     });
 }
 
+QString CMqttBridge::ownTopic(const char *leaf) const
+{
+    return bridgeTopic(m_strBridgeId, QLatin1String(leaf));
+}
+
 void CMqttBridge::start()
 {
-    for (CBridgeBoard *board : m_boards)
-        board->start();
+    // The ports wait for the check: a board another bridge serves is not touched.
     m_client.start();
 }
 
@@ -75,26 +100,182 @@ void CMqttBridge::onConnected()
     m_strLastBrokerProblem.clear();
     m_published.clear();
     emit logged(tr("connected to the broker at %1:%2").arg(m_config.host).arg(m_config.port));
+    if (m_phase == Phase::Serving)
+        serve();
+    else
+        beginCheck();
+}
+
+void CMqttBridge::beginCheck()
+{
+    m_phase = Phase::Checking;
+    m_statuses.clear();
+    m_lists.clear();
+    m_bOwnListRefused = false;
+    m_memory.clear();
+    // At QoS 0 what the broker keeps comes in order, and before the marker
+    // published after the subscriptions: once it is back, all of it is here.
+    m_client.subscribe(kEveryStatus, 0);
+    m_client.subscribe(kEveryList, 0);
+    for (CBridgeBoard *board : m_boards)
+        if (board->config().restore)
+            m_client.subscribe(boardTopic(board->config().id, QStringLiteral("state")), 0);
+    m_client.subscribe(ownTopic("sync"), 0);
+    m_client.publish(ownTopic("sync"), m_token, false);
+    m_checkTimer.start(kCheckMs);
+}
+
+void CMqttBridge::onCheckMessage(const QString &topic, const QByteArray &payload, bool retained)
+{
+    if (const QString bridge = bridgeOf(topic, "status"); !bridge.isEmpty()) {
+        m_statuses.insert(bridge, payload);
+        // An answer is the bridge's status published anew, not the one kept.
+        if (m_phase == Phase::Asking && !retained && payload == kOnline && m_asked.contains(bridge)) {
+            m_answered.insert(bridge);
+            if (m_answered.size() == m_asked.size())
+                decide();
+        }
+    } else if (const QString lister = bridgeOf(topic, "boards"); !lister.isEmpty()) {
+        const std::optional<QStringList> ids = parseBoardList(payload);
+        if (ids)
+            m_lists.insert(lister, *ids);
+        else
+            m_lists.remove(lister);
+        if (lister == m_strBridgeId)
+            m_bOwnListRefused = !ids && !payload.isEmpty();
+    } else if (topic == ownTopic("sync") && payload == m_token && m_phase == Phase::Checking) {
+        askOwners();
+    } else if (retained && topic.endsWith(QLatin1String("/state"))) {
+        m_memory.insert(topic.section(QLatin1Char('/'), 1, 1), payload);
+    }
+}
+
+void CMqttBridge::askOwners()
+{
+    // Whoever says it is online and lists one of these boards, and whoever
+    // says it is online under this bridge's own id, is asked whether it runs:
+    // a bridge whose host lost its power is online until its broker notices.
+    m_asked.clear();
+    m_answered.clear();
+    if (m_statuses.value(m_strBridgeId) == kOnline)
+        m_asked.insert(m_strBridgeId);
+    for (auto it = m_lists.cbegin(); it != m_lists.cend(); ++it) {
+        if (it.key() == m_strBridgeId || m_statuses.value(it.key()) != kOnline)
+            continue;
+        for (CBridgeBoard *board : m_boards)
+            if (it.value().contains(board->config().id))
+                m_asked.insert(it.key());
+    }
+    if (m_asked.isEmpty()) {
+        decide();
+        return;
+    }
+    m_phase = Phase::Asking;
+    for (const QString &bridge : std::as_const(m_asked))
+        m_client.publish(bridgeTopic(bridge, QStringLiteral("ping")), m_strBridgeId.toUtf8(), false);
+    m_checkTimer.start(kAnswerMs);
+}
+
+void CMqttBridge::endCheck()
+{
+    m_checkTimer.stop();
+    m_client.unsubscribe(kEveryStatus);
+    m_client.unsubscribe(kEveryList);
+    m_client.unsubscribe(ownTopic("sync"));
+    for (CBridgeBoard *board : m_boards)
+        if (board->config().restore)
+            m_client.unsubscribe(boardTopic(board->config().id, QStringLiteral("state")));
+}
+
+void CMqttBridge::decide()
+{
+    if (m_phase != Phase::Checking && m_phase != Phase::Asking)
+        return;
+    endCheck();
+    if (m_answered.contains(m_strBridgeId)) {
+        m_phase = Phase::Waiting;
+        emit logged(tr("another dimra-mqtt runs as the bridge %1 and answers; give this one an id of its own with "
+                       "--bridge-id or bridge_id=").arg(m_strBridgeId));
+        emit identityTaken();
+        return;
+    }
+    QSet<QString> listedElsewhere;
+    for (auto it = m_lists.cbegin(); it != m_lists.cend(); ++it) {
+        if (it.key() == m_strBridgeId)
+            continue;
+        for (const QString &id : it.value())
+            listedElsewhere.insert(id);
+    }
+    QStringList served;
+    for (CBridgeBoard *board : m_boards) {
+        const QString &id = board->config().id;
+        QString owner;
+        for (const QString &bridge : std::as_const(m_answered))
+            if (m_lists.value(bridge).contains(id))
+                owner = bridge;
+        if (!owner.isEmpty()) {
+            emit logged(tr("%1 is served by the bridge %2, which runs; this bridge leaves it alone").arg(id, owner));
+            continue;
+        }
+        served.append(id);
+        take(board);
+    }
+    if (served.isEmpty())
+        emit logged(tr("no board left to serve"));
+
+    // What an earlier run of this bridge served and no bridge serves now.
+    if (m_bOwnListRefused)
+        emit logged(tr("the boards list kept for the bridge %1 is none a bridge writes (more than %2 boards, or no "
+                       "list); nothing it names is emptied").arg(m_strBridgeId).arg(kMaxBoards));
+    m_removed.clear();
+    for (const QString &id : m_lists.value(m_strBridgeId))
+        if (!served.contains(id) && !listedElsewhere.contains(id))
+            m_removed.append(id);
+
+    m_phase = Phase::Serving;
+    serve();
+    removeBoards(m_removed);
+    for (CBridgeBoard *board : std::as_const(m_served))
+        board->start();
+}
+
+void CMqttBridge::take(CBridgeBoard *board)
+{
+    const QString &id = board->config().id;
+    m_served.append(board);
+    m_routes.insert(boardTopic(id, QStringLiteral("set")), {board, 0});
+    for (int channel = 1; channel <= 3; ++channel)
+        m_routes.insert(boardTopic(id, CDimraProtocol::valueKey(channel) + QStringLiteral("/set")), {board, channel});
+    if (board->config().restore)
+        board->remember(parseStateValues(m_memory.value(id)));
+    connect(board, &CBridgeBoard::stateChanged, this, [this, board] { publishBoard(board, false); });
+    connect(board, &CBridgeBoard::opened, this, [this, board] {
+        publishBoard(board, false);
+        if (m_config.discovery)
+            publishDiscovery(board);
+    });
+}
+
+void CMqttBridge::serve()
+{
     // Subscriptions first: the broker takes a connection's packets in order,
     // so whoever sees a board online can command it at once.
     for (auto it = m_routes.cbegin(); it != m_routes.cend(); ++it)
         m_client.subscribe(it.key());
     if (m_config.discovery)
         m_client.subscribe(m_config.discoveryPrefix + QStringLiteral("/status"));
-    // The list an earlier run left comes back retained and names the boards
-    // taken out since; ours, published below, replaces it.
-    const QString boardsTopic = bridgeTopic(m_strHost, QStringLiteral("boards"));
-    m_client.subscribe(boardsTopic);
+    m_client.subscribe(ownTopic("ping"), 0);
+    m_client.subscribe(ownTopic("status"), 0);
 
-    m_client.publish(bridgeTopic(m_strHost, QStringLiteral("status")), kOnline, true);
+    m_client.publish(ownTopic("status"), kOnline, true);
     QStringList ids;
-    for (CBridgeBoard *board : m_boards) {
+    for (CBridgeBoard *board : std::as_const(m_served)) {
         ids.append(board->config().id);
         publishBoard(board, true);
+        if (m_config.discovery)
+            publishDiscovery(board);
     }
-    if (m_config.discovery)
-        publishDiscovery();
-    m_client.publish(boardsTopic, boardListJson(ids), true);
+    m_client.publish(ownTopic("boards"), boardListJson(ids), true);
 }
 
 void CMqttBridge::publishRetained(const QString &topic, const QByteArray &payload, bool always)
@@ -107,27 +288,31 @@ void CMqttBridge::publishRetained(const QString &topic, const QByteArray &payloa
 
 void CMqttBridge::publishBoard(CBridgeBoard *board, bool all)
 {
+    if (m_phase != Phase::Serving)
+        return;
     const QString &id = board->config().id;
     // Stopping, the board is no longer served: its state says so too, so
     // that the retained message left behind does not claim a link.
     BoardState state = board->state();
     state.linked = state.linked && !m_bStopping;
-    const bool online = state.linked;
-    publishRetained(boardTopic(id, QStringLiteral("availability")), online ? kOnline : kOffline, all);
+    publishRetained(boardTopic(id, QStringLiteral("availability")), state.linked ? kOnline : kOffline, all);
+    // A port that never opened has nothing to say about the board.
+    if (!board->hasOpened())
+        return;
     publishRetained(boardTopic(id, QStringLiteral("state")), stateJson(state), all);
     for (int channel = 1; channel <= 3; ++channel)
         publishRetained(boardTopic(id, CDimraProtocol::valueKey(channel)), lightStateJson(state.values[channel]), all);
 }
 
-void CMqttBridge::publishDiscovery()
+void CMqttBridge::publishDiscovery(CBridgeBoard *board)
 {
-    for (CBridgeBoard *board : m_boards) {
-        const DiscoveryBoard discovery{m_config.discoveryPrefix, board->config().id, board->config().name,
-                                       bridgeTopic(m_strHost, QStringLiteral("status")),
-                                       QCoreApplication::applicationVersion()};
-        for (const RetainedMessage &config : discoveryConfigs(discovery))
-            m_client.publish(config.topic, config.payload, true);
-    }
+    if (m_phase != Phase::Serving || !board->hasOpened())
+        return;
+    const DiscoveryBoard discovery{m_config.discoveryPrefix, board->config().id, board->config().name,
+                                   ownTopic("status"), QCoreApplication::applicationVersion(),
+                                   QStringLiteral(DIMRA_HOMEPAGE)};
+    for (const RetainedMessage &config : discoveryConfigs(discovery))
+        m_client.publish(config.topic, config.payload, true);
 }
 
 void CMqttBridge::removeBoards(const QStringList &ids)
@@ -144,18 +329,26 @@ void CMqttBridge::removeBoards(const QStringList &ids)
 
 void CMqttBridge::onMessage(const QString &topic, const QByteArray &payload, bool retained)
 {
+    if (m_phase == Phase::Checking || m_phase == Phase::Asking) {
+        onCheckMessage(topic, payload, retained);
+        return;
+    }
+    if (m_phase != Phase::Serving)
+        return;
     const auto route = m_routes.constFind(topic);
     if (route != m_routes.cend()) {
         onCommand(topic, *route, payload, retained);
     } else if (m_config.discovery && topic == m_config.discoveryPrefix + QStringLiteral("/status")) {
         if (payload == kOnline)
-            publishDiscovery();
-    } else if (topic == bridgeTopic(m_strHost, QStringLiteral("boards")) && retained) {
-        // Only the list kept from before this session; our own comes back live.
-        QStringList removed = parseBoardList(payload).value_or(QStringList());
-        for (CBridgeBoard *board : m_boards)
-            removed.removeAll(board->config().id);
-        removeBoards(removed);
+            for (CBridgeBoard *board : std::as_const(m_served))
+                publishDiscovery(board);
+    } else if (topic == ownTopic("ping")) {
+        // Another bridge asks whether this one runs: the status, anew.
+        m_client.publish(ownTopic("status"), kOnline, true);
+    } else if (topic == ownTopic("status") && !retained && payload == kOffline && !m_bStopping) {
+        // The will of a session of this id that its broker took long to
+        // notice gone: this bridge runs.
+        m_client.publish(ownTopic("status"), kOnline, true);
     }
 }
 
@@ -174,7 +367,7 @@ void CMqttBridge::onCommand(const QString &topic, const Route &route, const QByt
         refuse(route, topic, command.error);
         return;
     }
-    route.board->command(command.values);
+    route.board->command(command.values, command.transitionMs);
 }
 
 void CMqttBridge::refuse(const Route &route, const QString &topic, const QString &reason)
@@ -210,13 +403,17 @@ bool CMqttBridge::shutdown(int msecs)
 {
     const QDeadlineTimer deadline(msecs);
     // The values of the frames still going out are published as they go,
-    // the boards staying offline.
+    // the boards staying offline. A bridge that never served (stopped
+    // during its check, or another runs under its id) has nothing to say.
     m_bStopping = true;
-    for (CBridgeBoard *board : m_boards)
-        publishBoard(board, false);
-    m_client.publish(bridgeTopic(m_strHost, QStringLiteral("status")), kOffline, true);
+    m_checkTimer.stop();
+    if (m_phase == Phase::Serving) {
+        for (CBridgeBoard *board : std::as_const(m_served))
+            publishBoard(board, false);
+        m_client.publish(ownTopic("status"), kOffline, true);
+    }
     bool complete = true;
-    for (CBridgeBoard *board : m_boards)
+    for (CBridgeBoard *board : std::as_const(m_served))
         complete = board->close(int(qMax<qint64>(deadline.remainingTime(), 0))) && complete;
     m_refusalTimer.stop();
     complete = m_client.stop(int(qMax<qint64>(deadline.remainingTime(), 100))) && complete;

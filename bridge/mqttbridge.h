@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QTimer>
 
 // dimra-mqtt: the boards of one computer on an MQTT broker.
@@ -13,17 +14,30 @@
 //   broker ── CMqttClient ── CMqttBridge ── CBridgeBoard ── CBoardLink ── port ── board
 //              (event loop)   topics,        state, owed      codec, paced
 //                             payloads,      commands,        merging output
-//                             discovery      reopening
+//                             discovery,     fades,
+//                             other bridges  reopening
+//
+// Each bridge has an identity of its own, its bridge id: its status topic
+// and last will, and the list of boards it serves, live under it, so that
+// several bridges on one host or one broker leave each other alone.
+//
+// Before it serves anything, the first session checks what the broker keeps:
+// every bridge's status and boards list and, for restore, its boards' last
+// state. A board that another bridge lists and that bridge still answers
+// (asked on its ping topic) is left to it; another bridge that answers to
+// this one's own id stops this one. Only then are the ports opened, and a
+// board is published only once its port has opened: before that, only
+// availability offline. The boards an earlier run of this bridge listed,
+// that it no longer serves and that no other bridge lists, are emptied.
 //
 // The bridge turns messages into commands (bridgemessages.h parses and
 // checks them whole; a refused one sends nothing and says why on the
 // board's error topic) and every change of a board's state into retained
-// messages. Whenever the session with the broker begins, and that is after
+// messages. Whenever a session with the broker begins, and that is after
 // every reconnect too, it publishes everything again: its own status, each
 // board's availability, state and lights, the subscriptions and, with
-// discovery, the Home Assistant configs; those of boards that an earlier run
-// served and this one does not are emptied. Home Assistant announcing
-// itself online gets the configs again.
+// discovery, the Home Assistant configs. Home Assistant announcing itself
+// online gets the configs again.
 class CMqttBridge : public QObject
 {
     Q_OBJECT
@@ -38,10 +52,12 @@ public:
     // something did not get out.
     bool shutdown(int msecs);
 
-    QString hostName() const { return m_strHost; }
+    QString bridgeId() const { return m_strBridgeId; }
 
 signals:
     void logged(const QString &line);
+    // Another running bridge has this one's bridge id; this one must not run.
+    void identityTaken();
 
 private:
     struct Route
@@ -49,24 +65,44 @@ private:
         CBridgeBoard *board = nullptr;
         int channel = 0; // 0: the board's set topic; 1-3: a light's
     };
+    enum class Phase { Waiting, Checking, Asking, Serving };
 
     void onConnected();
+    void beginCheck();
+    void onCheckMessage(const QString &topic, const QByteArray &payload, bool retained);
+    void askOwners();
+    void decide();
+    void endCheck();
+    void serve();
+    void take(CBridgeBoard *board);
     void onMessage(const QString &topic, const QByteArray &payload, bool retained);
     void onCommand(const QString &topic, const Route &route, const QByteArray &payload, bool retained);
     void refuse(const Route &route, const QString &topic, const QString &reason);
     void publishBoard(CBridgeBoard *board, bool all);
     void publishRetained(const QString &topic, const QByteArray &payload, bool always);
-    void publishDiscovery();
+    void publishDiscovery(CBridgeBoard *board);
     void removeBoards(const QStringList &ids);
     void logRefusal(const QString &line);
     void endRefusalBurst();
+    QString ownTopic(const char *leaf) const;
 
     BridgeConfig m_config;
-    QString m_strHost;
+    QString m_strBridgeId;
+    QByteArray m_token; // this run's sync marker
     CMqttClient m_client;
-    QList<CBridgeBoard *> m_boards;
+    QList<CBridgeBoard *> m_boards; // every board configured
+    QList<CBridgeBoard *> m_served; // those this bridge serves
     QHash<QString, Route> m_routes; // command topic -> board and channel
     QHash<QString, QByteArray> m_published; // what each retained topic holds, this session
+    Phase m_phase = Phase::Waiting;
+    QTimer m_checkTimer; // bounds the check and the wait for answers
+    QHash<QString, QByteArray> m_statuses;  // bridge id -> its status, as kept
+    QHash<QString, QStringList> m_lists;    // bridge id -> the boards it lists
+    bool m_bOwnListRefused = false;         // this id's list was no list a bridge writes
+    QHash<QString, QByteArray> m_memory;    // board id -> its kept state, for restore
+    QSet<QString> m_asked;                  // bridge ids asked whether they run
+    QSet<QString> m_answered;
+    QStringList m_removed;                  // to empty once serving
     QString m_strLastBrokerProblem;
     bool m_bStopping = false; // every board is offline from now on
     QTimer m_refusalTimer; // runs while commands are being refused in a burst

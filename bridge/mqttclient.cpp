@@ -9,9 +9,11 @@
 #include <QRandomGenerator>
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <mosquitto.h>
+#include <mqtt_protocol.h>
 
 namespace {
 
@@ -87,6 +89,13 @@ bool CMqttClient::makeHandle(QString *error)
     mosquitto_connect_callback_set(m_mosq, &CMqttClient::onConnect);
     mosquitto_disconnect_callback_set(m_mosq, &CMqttClient::onDisconnect);
     mosquitto_message_callback_set(m_mosq, &CMqttClient::onMessage);
+    mosquitto_log_callback_set(m_mosq, &CMqttClient::onLog);
+    mosquitto_subscribe_callback_set(m_mosq, [](mosquitto *, void *self, int, int, const int *) {
+        --static_cast<CMqttClient *>(self)->m_nUnacknowledged;
+    });
+    mosquitto_unsubscribe_callback_set(m_mosq, [](mosquitto *, void *self, int) {
+        --static_cast<CMqttClient *>(self)->m_nUnacknowledged;
+    });
     mosquitto_int_option(m_mosq, MOSQ_OPT_TCP_NODELAY, 1);
 
     int rc = MOSQ_ERR_SUCCESS;
@@ -123,6 +132,8 @@ void CMqttClient::attempt()
     // A fresh handle each time: nothing of a broken session is carried over.
     freeHandle();
     m_strRefusal.clear();
+    m_attemptLog.clear();
+    m_nUnacknowledged = 0;
     QString error;
     if (!makeHandle(&error)) {
         attemptFailed(error);
@@ -133,7 +144,8 @@ void CMqttClient::attempt()
     const int rc = mosquitto_connect_async(m_mosq, m_settings.host.toUtf8().constData(), m_settings.port,
                                            m_settings.keepAliveSeconds);
     if (rc != MOSQ_ERR_SUCCESS) {
-        attemptFailed(errorText(rc));
+        // A broker close by may have failed the TLS handshake already.
+        attemptFailed(attemptError(rc));
         return;
     }
     m_connectTimer.start(kConnectTimeoutMs);
@@ -192,11 +204,15 @@ void CMqttClient::readable()
     if (!m_mosq)
         return;
     // libmosquitto reads one packet a call; a burst is taken in one go.
+    int rc = MOSQ_ERR_SUCCESS;
     for (int packets = 0; packets < kPacketsPerRead && m_mosq; ++packets) {
-        mosquitto_loop_read(m_mosq, 1); // a failure ends the session through onDisconnect
-        if (mosquitto_socket(m_mosq) != m_nFd || bytesWaiting(m_nFd) <= 0)
+        rc = mosquitto_loop_read(m_mosq, 1); // a session's end comes through onDisconnect
+        if (rc != MOSQ_ERR_SUCCESS || mosquitto_socket(m_mosq) != m_nFd || bytesWaiting(m_nFd) <= 0)
             break;
     }
+    afterLoop(rc);
+    if (!m_mosq)
+        return;
     syncSocket();
     if (m_nFd >= 0)
         acknowledgeAtOnce(m_nFd);
@@ -206,8 +222,36 @@ void CMqttClient::writable()
 {
     if (!m_mosq)
         return;
-    mosquitto_loop_write(m_mosq, 1);
-    syncSocket();
+    afterLoop(mosquitto_loop_write(m_mosq, 1));
+    if (m_mosq)
+        syncSocket();
+}
+
+void CMqttClient::afterLoop(int rc)
+{
+    // A failed TLS handshake closes the socket without a callback; a refused
+    // CONNECT has one, and its reason is kept.
+    if (rc == MOSQ_ERR_SUCCESS || m_bConnected || !m_mosq)
+        return;
+    attemptFailed(!m_strRefusal.isEmpty() ? m_strRefusal : attemptError(rc));
+}
+
+QString CMqttClient::attemptError(int rc) const
+{
+    if (rc != MOSQ_ERR_TLS)
+        return errorText(rc);
+    auto logged = [this](const char *part) {
+        return std::any_of(m_attemptLog.begin(), m_attemptLog.end(),
+                           [part](const QString &line) { return line.contains(QLatin1String(part)); });
+    };
+    // libmosquitto checks the name itself and says so before OpenSSL's error.
+    if (logged("host name verification failed"))
+        return tr("TLS: the broker's certificate is not made out to %1 (host name mismatch)").arg(m_settings.host);
+    if (logged("certificate verify failed"))
+        return tr("TLS: the broker's certificate is not trusted by the CA in %1 (untrusted certificate)").arg(m_settings.caFile);
+    if (logged("unexpected eof") || logged("wrong version number") || logged("packet length too long"))
+        return tr("TLS: the broker did not answer the TLS handshake; is port %1 a listener without TLS?").arg(m_settings.port);
+    return m_attemptLog.isEmpty() ? errorText(rc) : tr("TLS: %1").arg(m_attemptLog.constLast());
 }
 
 void CMqttClient::housekeeping()
@@ -228,12 +272,23 @@ bool CMqttClient::publish(const QString &topic, const QByteArray &payload, bool 
     return rc == MOSQ_ERR_SUCCESS;
 }
 
-bool CMqttClient::subscribe(const QString &topic)
+bool CMqttClient::subscribe(const QString &topic, int qos)
 {
     if (!m_bConnected)
         return false;
-    const int rc = mosquitto_subscribe(m_mosq, nullptr, topic.toUtf8().constData(), kQos);
+    const int rc = mosquitto_subscribe(m_mosq, nullptr, topic.toUtf8().constData(), qos);
     syncSocket();
+    m_nUnacknowledged += rc == MOSQ_ERR_SUCCESS;
+    return rc == MOSQ_ERR_SUCCESS;
+}
+
+bool CMqttClient::unsubscribe(const QString &topic)
+{
+    if (!m_bConnected)
+        return false;
+    const int rc = mosquitto_unsubscribe(m_mosq, nullptr, topic.toUtf8().constData());
+    syncSocket();
+    m_nUnacknowledged += rc == MOSQ_ERR_SUCCESS;
     return rc == MOSQ_ERR_SUCCESS;
 }
 
@@ -255,9 +310,15 @@ bool CMqttClient::stop(int msecs)
     }
     // DISCONNECT goes out behind everything published; the broker closes
     // the connection once it has taken them all.
-    mosquitto_disconnect(m_mosq);
+    // The broker's acknowledgements of subscriptions are read first: unread
+    // bytes at close make the system reset the connection, and a broker
+    // that sees a reset before the DISCONNECT sends the will.
+    const QDeadlineTimer deadline(msecs);
+    waitFor([this] { return m_nUnacknowledged == 0 || !m_bConnected; }, int(deadline.remainingTime() / 2));
+    if (m_bConnected)
+        mosquitto_disconnect(m_mosq);
     syncSocket();
-    const bool done = waitFor([this] { return !m_bConnected; }, msecs);
+    const bool done = waitFor([this] { return !m_bConnected; }, int(qMax<qint64>(deadline.remainingTime(), 0)));
     freeHandle();
     return done;
 }
@@ -268,7 +329,14 @@ void CMqttClient::onConnect(mosquitto *, void *self, int rc)
     client->m_connectTimer.stop();
     if (rc != 0) {
         // libmosquitto ends the attempt next, through onDisconnect.
-        client->m_strRefusal = tr("the broker refused: %1").arg(QString::fromUtf8(mosquitto_connack_string(rc)));
+        const QString answer = QString::fromUtf8(mosquitto_connack_string(rc));
+        if (rc == CONNACK_REFUSED_BAD_USERNAME_PASSWORD || rc == CONNACK_REFUSED_NOT_AUTHORIZED)
+            client->m_strRefusal = client->m_settings.user.isEmpty()
+                                       ? tr("the broker refused a client without a user name (%1)").arg(answer)
+                                       : tr("the broker refused the user \"%1\" or its password (%2)")
+                                             .arg(client->m_settings.user, answer);
+        else
+            client->m_strRefusal = tr("the broker refused: %1").arg(answer);
         return;
     }
     client->m_bConnected = true;
@@ -307,6 +375,13 @@ void CMqttClient::onDisconnect(mosquitto *, void *self, int rc)
             client->retryLater();
         },
         Qt::QueuedConnection);
+}
+
+void CMqttClient::onLog(mosquitto *, void *self, int level, const char *text)
+{
+    auto *client = static_cast<CMqttClient *>(self);
+    if ((level & (MOSQ_LOG_ERR | MOSQ_LOG_WARNING)) && !client->m_bConnected && client->m_attemptLog.size() < 16)
+        client->m_attemptLog.append(QString::fromUtf8(text));
 }
 
 void CMqttClient::onMessage(mosquitto *, void *self, const mosquitto_message *message)

@@ -19,7 +19,10 @@ class QSocketNotifier;
 // start() connects and keeps the connection: when it fails or breaks, the
 // client tries again after a delay that doubles up to a limit, each attempt
 // with a fresh session. Subscriptions and retained messages are the
-// owner's to make again on connected().
+// owner's to make again on connected(). An attempt that fails says why at
+// once: the broker's refusal of a user or password, or what went wrong in
+// the TLS handshake (an untrusted certificate, one made out to another host
+// name, a port without TLS), as libmosquitto logs it.
 class CMqttClient : public QObject
 {
     Q_OBJECT
@@ -47,7 +50,10 @@ public:
 
     // False when not connected: nothing is kept for later.
     bool publish(const QString &topic, const QByteArray &payload, bool retain);
-    bool subscribe(const QString &topic);
+    // QoS 1 by default; QoS 0 keeps what comes in the order the broker sends
+    // it, retained messages and this client's own publications alike.
+    bool subscribe(const QString &topic, int qos = 1);
+    bool unsubscribe(const QString &topic);
 
     // Ends the session cleanly, so that the will is not sent: every message
     // published goes out, then DISCONNECT; waits, running the event loop,
@@ -68,6 +74,7 @@ private:
     static void onConnect(mosquitto *, void *self, int rc);
     static void onDisconnect(mosquitto *, void *self, int rc);
     static void onMessage(mosquitto *, void *self, const mosquitto_message *message);
+    static void onLog(mosquitto *, void *self, int level, const char *text);
 
     void attempt();
     void attemptFailed(const QString &reason);
@@ -78,6 +85,8 @@ private:
     void dropNotifiers();
     void readable();
     void writable();
+    void afterLoop(int rc); // an attempt that libmosquitto ended without a callback fails here
+    QString attemptError(int rc) const;
     void housekeeping();
     bool waitFor(const std::function<bool()> &done, int msecs);
 
@@ -93,4 +102,6 @@ private:
     bool m_bConnected = false;
     bool m_bStopping = false;
     QString m_strRefusal;   // the broker's answer to the last CONNECT, when it refused
+    QStringList m_attemptLog; // libmosquitto's errors and warnings during this attempt
+    int m_nUnacknowledged = 0; // subscriptions and unsubscriptions the broker has not acknowledged
 };

@@ -17,6 +17,7 @@ install(FILES ${PROJECT_BINARY_DIR}/dimra-mqtt.service DESTINATION ${DIMRA_SYSTE
 install(FILES ${PROJECT_SOURCE_DIR}/bridge/mqtt.conf DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/dimra/examples)
 
 install(FILES ${PROJECT_SOURCE_DIR}/tools/completion/dimractl ${PROJECT_SOURCE_DIR}/tools/completion/dimra-board
+              ${PROJECT_SOURCE_DIR}/tools/completion/dimra-mqtt
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 
 # dimra_install_gzipped(<file> <destination>): installs <file> compressed, as

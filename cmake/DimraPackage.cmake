@@ -65,9 +65,15 @@ set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Depends comes from the libraries the programs link.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The Chinese texts of Qt's own buttons, dialogs and --help headings, and a
-# font that has the window's characters.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, fonts-wqy-microhei | fonts-noto-cjk")
+# The Chinese texts of Qt's own buttons, dialogs and --help headings, a font
+# that has the window's characters, and what makes the completions answer.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, fonts-wqy-microhei | fonts-noto-cjk, bash-completion")
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${DIMRA_HOMEPAGE}")
+# dimra-mqtt's service: systemd reloads on install and removal, and a service
+# enabled by hand stops and is disabled when the package is removed.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+    ${PROJECT_SOURCE_DIR}/cmake/debian/postinst ${PROJECT_SOURCE_DIR}/cmake/debian/prerm ${PROJECT_SOURCE_DIR}/cmake/debian/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 
 include(CPack)

@@ -45,6 +45,10 @@ bool MosquittoBroker::start()
                      .arg(m_nPort)
                      .arg(QString::fromLocal8Bit(user->pw_name))
                      .toUtf8());
+    if (!m_tls.isEmpty()) {
+        m_nTlsPort = tryLoopback(0, false);
+        config.write(QStringLiteral("listener %1 127.0.0.1\ncertfile %2\nkeyfile %3\n").arg(m_nTlsPort).arg(m_tls[0], m_tls[1]).toUtf8());
+    }
     config.close();
     m_process.setProcessChannelMode(QProcess::MergedChannels);
     m_process.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), config.fileName()});

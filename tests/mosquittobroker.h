@@ -21,13 +21,18 @@ public:
     // it does not within a few seconds.
     bool start();
     void kill(); // SIGKILL, as a crash would
+    // From the next start on, a TLS listener too, at tlsPort(), showing this certificate.
+    void setTls(const QString &certificateFile, const QString &keyFile) { m_tls = {certificateFile, keyFile}; }
     int port() const { return m_nPort; }
+    int tlsPort() const { return m_nTlsPort; }
     QString error() const { return m_strError; }
 
 private:
     QTemporaryDir m_dir;
     QProcess m_process;
     int m_nPort = 0;
+    int m_nTlsPort = 0;
+    QStringList m_tls;
     QString m_strError;
 };
 

@@ -21,6 +21,8 @@ private slots:
     void theShippedExampleIsAccepted();
     void aLinkNamesTheBoardWhateverDeviceItLeadsTo();
     void thePasswordIsTheFirstLineOfItsFileOrTheCredential();
+    void filesOthersMayReadAreNamedWithTheirChmod_data();
+    void filesOthersMayReadAreNamedWithTheirChmod();
 
 private:
     QTemporaryDir m_dir;
@@ -39,6 +41,8 @@ QString describe(const BridgeParse &parse)
     }
     const BridgeConfig &c = parse.config;
     QStringList parts{QStringLiteral("%1:%2").arg(c.host).arg(c.port)};
+    if (!c.bridgeId.isEmpty())
+        parts << QStringLiteral("bridge=") + c.bridgeId;
     if (!c.discovery)
         parts << QStringLiteral("no-discovery");
     else if (c.discoveryPrefix != QLatin1String("homeassistant"))
@@ -69,6 +73,11 @@ void tst_BridgeConfig::arguments_data()
     QTest::newRow("id of the bridges") << "-p COM1 --id bridge" << "error" << "bridge";
     QTest::newRow("a password on the command line") << "-p COM1 --password secret" << "error" << "password";
     QTest::newRow("no board") << "--broker h" << "error" << "-p";
+    QTest::newRow("a bridge id") << "-p COM1 --id a --bridge-id lab-pc_2" << "localhost:1883 bridge=lab-pc_2 [COM1 a \"Dimra a\"]" << "";
+    QTest::newRow("a bridge id with a dot") << "-p COM1 --bridge-id lab.pc" << "error" << "--bridge-id";
+    QTest::newRow("an id of 70000 characters") << "-p COM1 --id " + QString(70000, QLatin1Char('a')) << "error" << "--id";
+    QTest::newRow("an id made from the port, too long")
+        << "-p /nonexistent/" + QString(65, QLatin1Char('a')) << "error" << "--id";
     QTest::newRow("file and port") << "-c /etc/dimra/mqtt.conf -p COM1" << "error" << "--port";
     QTest::newRow("help") << "--help" << "help" << "";
 }
@@ -106,6 +115,19 @@ void tst_BridgeConfig::configFile_data()
     QTest::newRow("broker port out of range") << "[broker]\nport=70000\n[board.a]\nport=COM1\n" << "error" << "port";
     QTest::newRow("restore not a truth value") << "[board.a]\nport=COM1\nrestore=maybe\n" << "error" << "restore";
     QTest::newRow("no board") << "[broker]\nhost=mqtt\n" << "error" << "board";
+    // Values as people write them: a comment after the value, quotes around one with a ';'.
+    QTest::newRow("bridge id, a comment, a quoted name")
+        << "[broker]\nbridge_id=lab-pc ; the lab's PC\n[board.a]\nport=COM1\nid=a\nname=\"Bench; left\"\n"
+        << "localhost:1883 bridge=lab-pc [COM1 a \"Bench; left\"]" << "";
+    // Refusals name the file's line, and both lines of what is given twice.
+    QTest::newRow("a prefix the broker keeps for itself") << "[discovery]\nprefix=$SYS/x\n[board.a]\nport=COM1\n"
+                                                          << "error" << ":2: [discovery] prefix";
+    QTest::newRow("a prefix with an empty level") << "[discovery]\nprefix=home//x\n[board.a]\nport=COM1\n" << "error" << ":2:";
+    QTest::newRow("two [board.a] sections") << "[board.a]\nport=COM1\n\n[board.a]\nid=b\n" << "error" << ":4: [board.a] again; it begins on line 1";
+    QTest::newRow("a key twice") << "[board.a]\nport=COM1\nport=COM2\n" << "error" << ":3: port again in [board.a]; it is on line 2";
+    QTest::newRow("an empty id in quotes") << "[board.a]\nport=COM1\nid=\"\"\n" << "error" << ":3: names no id";
+    QTest::newRow("a bridge id with a dot") << "[broker]\nbridge_id=lab.pc\n[board.a]\nport=COM1\n" << "error" << ":2: \"lab.pc\"";
+    QTest::newRow("a line that is no setting") << "[board.a]\nport COM1\n" << "error" << ":2:";
 }
 
 void tst_BridgeConfig::configFile()
@@ -170,6 +192,26 @@ void tst_BridgeConfig::thePasswordIsTheFirstLineOfItsFileOrTheCredential()
     QVERIFY(write(credentials.filePath(QStringLiteral("mqtt-password")), "from systemd\n"));
     QCOMPARE(readBrokerPassword(QString(), &error), std::optional<QString>(QStringLiteral("from systemd")));
     QCOMPARE(readBrokerPassword(file, &error), std::optional<QString>(QStringLiteral("s3cret word")));
+}
+
+void tst_BridgeConfig::filesOthersMayReadAreNamedWithTheirChmod_data()
+{
+    QTest::addColumn<int>("permissions");
+    QTest::addColumn<bool>("warned");
+    const int owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    QTest::newRow("0600") << owner << false;
+    QTest::newRow("0640") << (owner | QFileDevice::ReadGroup) << true;
+    QTest::newRow("0604") << (owner | QFileDevice::ReadOther) << true;
+    QTest::newRow("0620, writable by the group only") << (owner | QFileDevice::WriteGroup) << false;
+}
+
+void tst_BridgeConfig::filesOthersMayReadAreNamedWithTheirChmod()
+{
+    QFETCH(int, permissions);
+    QFETCH(bool, warned);
+    const QString warning = accessWarning(QStringLiteral("/etc/dimra/mqtt.password"), QFileDevice::Permissions(permissions));
+    QCOMPARE(!warning.isEmpty(), warned);
+    QVERIFY2(!warned || warning.contains(QLatin1String("chmod go-rwx /etc/dimra/mqtt.password")), qPrintable(warning));
 }
 
 QTEST_GUILESS_MAIN(tst_BridgeConfig)

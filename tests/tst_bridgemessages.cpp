@@ -17,26 +17,34 @@ private slots:
     void setPayload();
     void lightCommand_data();
     void lightCommand();
+    void stateCarriesOnlyWhatIsKnown();
     void discoveryConfigsCarryWhatHomeAssistantRequires_data();
     void discoveryConfigsCarryWhatHomeAssistantRequires();
     void theNumberAndTheLightsSendWhatTheBridgeTakes();
     void boardIds_data();
     void boardIds();
     void boardListsRoundTripAndDropWhatIsNoId();
+    void theDefaultBridgeIdTellsBridgesApartAndStaysTheSame();
 };
 
 namespace {
+
+QString describe(const BoardValues &values)
+{
+    QStringList parts;
+    for (int code = 1; code <= 4; ++code)
+        if (values[code])
+            parts << QStringLiteral("%1=%2").arg(CDimraProtocol::valueKey(code)).arg(*values[code]);
+    return parts.join(QLatin1Char(' '));
+}
 
 // The values of a command as one line, or "refused".
 QString describe(const ParsedCommand &command)
 {
     if (!command.ok())
         return QStringLiteral("refused");
-    QStringList parts;
-    for (int code = 1; code <= 4; ++code)
-        if (command.values[code])
-            parts << QStringLiteral("%1=%2").arg(CDimraProtocol::valueKey(code)).arg(*command.values[code]);
-    return parts.join(QLatin1Char(' '));
+    return describe(command.values)
+        + (command.transitionMs > 0 ? QStringLiteral(" over %1 ms").arg(command.transitionMs) : QString());
 }
 
 } // namespace
@@ -87,7 +95,12 @@ void tst_BridgeMessages::lightCommand_data()
     QTest::newRow("brightness alone") << QByteArray(R"({"brightness":30})") << 70 << "ch2=30";
     QTest::newRow("state in lower case") << QByteArray(R"({"state":"on"})") << 70 << "refused";
     QTest::newRow("brightness on the 255 scale") << QByteArray(R"({"state":"ON","brightness":255})") << 70 << "refused";
-    QTest::newRow("a transition it cannot do") << QByteArray(R"({"state":"ON","transition":2})") << 70 << "refused";
+    // Home Assistant's fades, in seconds.
+    QTest::newRow("a fade on") << QByteArray(R"({"state":"ON","brightness":40,"transition":2})") << 70 << "ch2=40 over 2000 ms";
+    QTest::newRow("a fade off in half a second") << QByteArray(R"({"state":"OFF","transition":0.5})") << 70 << "ch2=0 over 500 ms";
+    QTest::newRow("a transition past Home Assistant's limit") << QByteArray(R"({"state":"ON","transition":6554})") << 70 << "refused";
+    QTest::newRow("a transition as text") << QByteArray(R"({"state":"ON","transition":"2"})") << 70 << "refused";
+    QTest::newRow("a flash it cannot do") << QByteArray(R"({"state":"ON","flash":2})") << 70 << "refused";
 }
 
 void tst_BridgeMessages::lightCommand()
@@ -96,6 +109,21 @@ void tst_BridgeMessages::lightCommand()
     QFETCH(int, lastOn);
     QFETCH(QString, expected);
     QCOMPARE(describe(parseLightCommand(payload, 2, lastOn)), expected);
+}
+
+void tst_BridgeMessages::stateCarriesOnlyWhatIsKnown()
+{
+    // Unknown is null, which Home Assistant shows as unknown, not as 0 %.
+    BoardState state;
+    QCOMPARE(stateJson(state), R"({"linked":false,"frequency":null,"ch1":null,"ch2":null,"ch3":null})");
+    QCOMPARE(lightStateJson(std::nullopt), R"({"state":null,"brightness":null})");
+    state.linked = true;
+    state.values[CDimraProtocol::CmdChannel2] = 40;
+    state.values[CDimraProtocol::CmdFrequency] = 2000;
+    QCOMPARE(stateJson(state), R"({"linked":true,"frequency":2000,"ch1":null,"ch2":40,"ch3":null})");
+    // Remembered for restore: what is known and in range, nothing else.
+    QCOMPARE(parseStateValues(stateJson(state)), state.values);
+    QCOMPARE(describe(parseStateValues(R"({"ch1":101,"ch2":5,"ch3":"7","frequency":null})")), QStringLiteral("ch2=5"));
 }
 
 void tst_BridgeMessages::discoveryConfigsCarryWhatHomeAssistantRequires_data()
@@ -116,6 +144,12 @@ void tst_BridgeMessages::discoveryConfigsCarryWhatHomeAssistantRequires_data()
     // Unavailable when either the board or the bridge is offline.
     row(light, "availability", R"([{"topic":"dimra/bench/availability"},{"topic":"dimra/bridge/pc1/status"}])");
     row(light, "availability_mode", R"("all")");
+    row(light, "default_entity_id", R"("light.dimra_bench_ch2")");
+    row(light, "object_id", "null"); // deprecated by Home Assistant, ignored from 2026.4
+    row(light, "transition", "true");
+    row(light, "flash", "false");
+    row(light, "origin", R"({"name":"dimra-mqtt","support_url":"https://dimra.example.org/","sw_version":"1.0"})");
+    row(number, "default_entity_id", R"("number.dimra_bench_frequency")");
     row(number, "command_topic", R"("dimra/bench/set")");
     row(number, "state_topic", R"("dimra/bench/state")");
     row(number, "value_template", R"("{{ value_json.frequency }}")");
@@ -128,7 +162,8 @@ void tst_BridgeMessages::discoveryConfigsCarryWhatHomeAssistantRequires()
     QFETCH(QString, value);
     const QList<RetainedMessage> configs = discoveryConfigs({QStringLiteral("ha"), QStringLiteral("bench"),
                                                              QStringLiteral("Dimra bench"),
-                                                             QStringLiteral("dimra/bridge/pc1/status"), QStringLiteral("1.0")});
+                                                             QStringLiteral("dimra/bridge/pc1/status"), QStringLiteral("1.0"),
+                                                             QStringLiteral("https://dimra.example.org/")});
     QCOMPARE(configs.size(), 4);
     QCOMPARE(discoveryTopics(QStringLiteral("ha"), QStringLiteral("bench")).size(), 4);
     const auto config = std::find_if(configs.begin(), configs.end(), [&](const RetainedMessage &m) { return m.topic == topic; });
@@ -140,7 +175,7 @@ void tst_BridgeMessages::discoveryConfigsCarryWhatHomeAssistantRequires()
 void tst_BridgeMessages::theNumberAndTheLightsSendWhatTheBridgeTakes()
 {
     // Home Assistant sends anything within the range a config gives, in its form.
-    const QList<RetainedMessage> configs = discoveryConfigs({QStringLiteral("ha"), QStringLiteral("b"), QString(), QString(), QString()});
+    const QList<RetainedMessage> configs = discoveryConfigs({QStringLiteral("ha"), QStringLiteral("b"), QString(), QString(), QString(), QString()});
     const QJsonObject number = QJsonDocument::fromJson(configs.constLast().payload).object();
     for (const char *end : {"min", "max"}) {
         const int frequency = number.value(QLatin1String(end)).toInt(-1);
@@ -162,6 +197,8 @@ void tst_BridgeMessages::boardIds_data()
     QTest::newRow("ACM by-id name") << "usb-Arduino_Uno_95530343-if00" << "Arduino_Uno_95530343" << true;
     QTest::newRow("spaces, signs and topic levels") << "lab/light #1+" << "lab_light__1_" << true;
     QTest::newRow("the bridges' own level") << "bridge" << "bridge" << false;
+    QTest::newRow("64 characters") << QString(64, QLatin1Char('a')) << QString(64, QLatin1Char('a')) << true;
+    QTest::newRow("65 characters") << QString(65, QLatin1Char('a')) << QString(65, QLatin1Char('a')) << false;
 }
 
 void tst_BridgeMessages::boardIds()
@@ -180,6 +217,17 @@ void tst_BridgeMessages::boardListsRoundTripAndDropWhatIsNoId()
     QCOMPARE(parseBoardList(R"(["bench","a/#",3,"bridge"])"), std::optional<QStringList>(QStringList{QStringLiteral("bench")}));
     QVERIFY(!parseBoardList("bench"));
     QVERIFY(!parseBoardList(QByteArray()));
+    // No bridge serves more: such a list is not acted on.
+    QVERIFY(!parseBoardList(boardListJson(QStringList(kMaxBoards + 1, QStringLiteral("b")))));
+}
+
+void tst_BridgeMessages::theDefaultBridgeIdTellsBridgesApartAndStaysTheSame()
+{
+    const QString service = defaultBridgeId(QStringLiteral("lab.pc"), QStringLiteral("file /etc/dimra/mqtt.conf"));
+    QCOMPARE(defaultBridgeId(QStringLiteral("lab.pc"), QStringLiteral("file /etc/dimra/mqtt.conf")), service);
+    QVERIFY(service != defaultBridgeId(QStringLiteral("lab.pc"), QStringLiteral("board bench")));
+    QVERIFY2(service.startsWith(QLatin1String("lab_pc-")) && isValidBridgeId(service), qPrintable(service));
+    QVERIFY(isValidBridgeId(defaultBridgeId(QString(300, QLatin1Char('h')), QStringLiteral("board bench"))));
 }
 
 QTEST_GUILESS_MAIN(tst_BridgeMessages)

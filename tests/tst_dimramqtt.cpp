@@ -1,5 +1,6 @@
 #include "boardmodel.h"
 #include "boardserver.h"
+#include "bridgeconfig.h"
 #include "bridgemessages.h"
 #include "mosquittobroker.h"
 
@@ -28,6 +29,10 @@ private slots:
     void everythingIsPublishedAgainWhenAskedAndAfterABrokerRestart();
     void anUnpluggedBoardGoesOfflineAndComesBackWithItsState();
     void sigtermDrainsTheLinesAndTheNextRunForgetsABoardTakenOut();
+    void twoBridgesOnOneHostLeaveEachOtherAlone();
+    void aTransitionFadesAtTheLinesPaceAndEndsOnItsTarget();
+    void whatIsNotKnownIsNotPublished();
+    void anUntrustedBrokerCertificateIsNamed();
     void whatCannotStartEndsWithItsExitStatus_data();
     void whatCannotStartEndsWithItsExitStatus();
 
@@ -42,6 +47,10 @@ private:
     };
     Board *addBoard(const QString &id, CBoardModel::Mode mode = CBoardModel::Report, bool paced = false);
     bool startBridge(const QStringList &ids, bool restore = false);
+    // What came since the recorder was cleared, once the broker has passed on
+    // everything that reached it before this call.
+    bool everythingArrived();
+    QStringList brokerArguments() const { return {QStringLiteral("--broker"), QStringLiteral("127.0.0.1:%1").arg(m_broker->port())}; }
 
     std::unique_ptr<MosquittoBroker> m_broker;
     std::unique_ptr<MqttRecorder> m_mqtt;
@@ -60,9 +69,11 @@ QString topic(const char *leaf, const char *id = "bench")
     return boardTopic(QLatin1String(id), QLatin1String(leaf));
 }
 
-QString bridgeStatus()
+// The status topic of the bridge that runs with these arguments.
+QString bridgeStatus(const QStringList &arguments)
 {
-    return bridgeTopic(tidyHostName(QSysInfo::machineHostName()), QStringLiteral("status"));
+    return bridgeTopic(bridgeIdOf(parseBridgeArguments(QStringList{QStringLiteral("dimra-mqtt")} + arguments).config),
+                       QStringLiteral("status"));
 }
 
 std::function<bool(const QByteArray &)> containing(const QByteArray &part)
@@ -200,7 +211,7 @@ void tst_DimraMqtt::everythingIsPublishedAgainWhenAskedAndAfterABrokerRestart()
     QVERIFY(m_mqtt->waitFor(topic("state")));
     QVERIFY(m_mqtt->waitFor(topic("ch3")));
     QVERIFY(m_mqtt->waitFor(light));
-    QVERIFY(m_mqtt->waitFor(bridgeStatus(), "online"));
+    QVERIFY(m_mqtt->waitFor(bridgeStatus(m_bridge.arguments()), "online"));
     // And the subscriptions are back.
     QVERIFY(m_mqtt->publish(topic("set"), R"({"ch1":33})"));
     QTRY_COMPARE_WITH_TIMEOUT(board->frames, QStringList{QStringLiteral("ch1 33")}, 5000);
@@ -209,7 +220,7 @@ void tst_DimraMqtt::everythingIsPublishedAgainWhenAskedAndAfterABrokerRestart()
 
     // A bridge that dies leaves its will.
     m_bridge.kill();
-    QVERIFY(m_mqtt->waitFor(bridgeStatus(), "offline"));
+    QVERIFY(m_mqtt->waitFor(bridgeStatus(m_bridge.arguments()), "offline"));
 }
 
 void tst_DimraMqtt::anUnpluggedBoardGoesOfflineAndComesBackWithItsState()
@@ -241,8 +252,20 @@ void tst_DimraMqtt::anUnpluggedBoardGoesOfflineAndComesBackWithItsState()
     QVERIFY(plugIn());
     QVERIFY(m_mqtt->waitFor(topic("availability"), "online", 10000));
     QVERIFY(m_mqtt->publish(topic("set"), R"({"ch1":5})"));
-    QVERIFY2(m_mqtt->waitFor(topic("state"), R"({"linked":true,"frequency":3000,"ch1":5,"ch2":40,"ch3":0})"),
-             m_mqtt->last(topic("state")).constData());
+    const QByteArray restored = R"({"linked":true,"frequency":3000,"ch1":5,"ch2":40,"ch3":0})";
+    QVERIFY2(m_mqtt->waitFor(topic("state"), restored), m_mqtt->last(topic("state")).constData());
+
+    // A power cut: the bridge and the board go together. The board comes
+    // back fresh; the bridge remembers from the broker what it held.
+    m_bridge.kill();
+    QVERIFY(m_bridge.waitForFinished(5000));
+    QVERIFY(m_mqtt->waitFor(bridgeStatus(m_bridge.arguments()), "offline"));
+    board.terminate();
+    QVERIFY(board.waitForFinished(5000));
+    m_mqtt->clear();
+    QVERIFY(plugIn());
+    QVERIFY(startBridge({QStringLiteral("bench")}, true));
+    QVERIFY2(m_mqtt->waitFor(topic("state"), restored, 10000), m_mqtt->last(topic("state")).constData());
     board.terminate();
     board.waitForFinished(5000);
 }
@@ -255,7 +278,7 @@ void tst_DimraMqtt::sigtermDrainsTheLinesAndTheNextRunForgetsABoardTakenOut()
     QVERIFY(startBridge({QStringLiteral("bench"), QStringLiteral("right")}));
     QVERIFY(m_mqtt->waitFor(topic("availability"), "online"));
     QVERIFY(m_mqtt->waitFor(rightLight));
-    QVERIFY(m_mqtt->waitFor(bridgeStatus(), "online"));
+    QVERIFY(m_mqtt->waitFor(bridgeStatus(m_bridge.arguments()), "online"));
 
     // Four frames take about 40 ms at 9600 baud: three still wait when the
     // first has arrived and the signal comes.
@@ -268,7 +291,7 @@ void tst_DimraMqtt::sigtermDrainsTheLinesAndTheNextRunForgetsABoardTakenOut()
     QTRY_COMPARE_WITH_TIMEOUT(board->frames, (QStringList{"frequency 5000", "ch1 11", "ch2 22", "ch3 33"}), 5000);
     QVERIFY(m_mqtt->waitFor(topic("availability"), "offline"));
     QVERIFY(m_mqtt->waitFor(topic("state"), R"({"linked":false,"frequency":5000,"ch1":11,"ch2":22,"ch3":33})"));
-    QVERIFY(m_mqtt->waitFor(bridgeStatus(), "offline"));
+    QVERIFY(m_mqtt->waitFor(bridgeStatus(m_bridge.arguments()), "offline"));
 
     // The next run serves only the bench board: the right one's topics are emptied.
     m_mqtt->clear();
@@ -277,6 +300,122 @@ void tst_DimraMqtt::sigtermDrainsTheLinesAndTheNextRunForgetsABoardTakenOut()
     QVERIFY(m_mqtt->waitFor(QStringLiteral("homeassistant/number/dimra_right/frequency/config"), QByteArray()));
     QVERIFY(m_mqtt->waitFor(topic("state", "right"), QByteArray()));
     QVERIFY(!m_mqtt->last(QStringLiteral("homeassistant/light/dimra_bench/ch1/config")).isEmpty());
+}
+
+bool tst_DimraMqtt::everythingArrived()
+{
+    // The broker passes messages on in the order they reached it.
+    const QString marker = QStringLiteral("dimra/bridge/test/marker");
+    return m_mqtt->publish(marker, "1") && m_mqtt->waitFor(marker);
+}
+
+void tst_DimraMqtt::twoBridgesOnOneHostLeaveEachOtherAlone()
+{
+    Board *bench = addBoard(QStringLiteral("bench"));
+    QVERIFY(bench && addBoard(QStringLiteral("right")));
+    QVERIFY(startBridge({QStringLiteral("bench")})); // as the service would
+    const QString service = bridgeStatus(m_bridge.arguments());
+    QVERIFY(m_mqtt->waitFor(topic("state"), [](const QByteArray &p) { return p.startsWith(R"({"linked":true)"); }));
+    QVERIFY(m_mqtt->waitFor(service, "online"));
+    m_mqtt->clear();
+
+    // A second bridge, for the other board, comes and goes.
+    QProcess second;
+    const QStringList secondArguments = QStringList{QStringLiteral("-p"), m_dir->filePath(QStringLiteral("right"))} + brokerArguments();
+    second.start(QStringLiteral(DIMRA_MQTT_PROGRAM), secondArguments);
+    QVERIFY(bridgeStatus(secondArguments) != service);
+    QVERIFY(m_mqtt->waitFor(topic("availability", "right"), "online"));
+    second.terminate();
+    QVERIFY(second.waitForFinished(10000));
+    QVERIFY(m_mqtt->waitFor(bridgeStatus(secondArguments), "offline"));
+
+    // A brief trial run for the service's board leaves it to the service.
+    QProcess trial;
+    trial.setProcessChannelMode(QProcess::MergedChannels);
+    trial.start(QStringLiteral(DIMRA_MQTT_PROGRAM), QStringList{QStringLiteral("-p"), m_dir->filePath(QStringLiteral("bench")),
+                                                                QStringLiteral("--id"), QStringLiteral("bench")} + brokerArguments());
+    QString trialLog;
+    QVERIFY(QTest::qWaitFor([&] { return (trialLog += QString::fromLocal8Bit(trial.readAll())).contains(QLatin1String("leaves it alone")); }));
+    trial.terminate();
+    QVERIFY(trial.waitForFinished(10000));
+    QCOMPARE(trial.exitCode(), 0);
+
+    // Neither emptied, published for or took the service's board, nor set
+    // the service offline; the service still serves it.
+    QVERIFY(everythingArrived());
+    for (const MqttRecorder::Message &message : m_mqtt->messages()) {
+        QVERIFY2(!message.topic.contains(QLatin1String("bench")), qPrintable(message.topic));
+        QVERIFY2(message.topic != service || message.payload == "online", message.payload.constData());
+    }
+    QVERIFY(m_mqtt->publish(topic("ch1/set"), R"({"state":"ON","brightness":33})"));
+    QTRY_COMPARE_WITH_TIMEOUT(bench->frames, QStringList{QStringLiteral("ch1 33")}, 5000);
+}
+
+void tst_DimraMqtt::aTransitionFadesAtTheLinesPaceAndEndsOnItsTarget()
+{
+    Board *board = addBoard(QStringLiteral("bench"), CBoardModel::Report, true);
+    QVERIFY(board);
+    QVERIFY(startBridge({QStringLiteral("bench")}));
+    QVERIFY(m_mqtt->waitFor(topic("availability"), "online"));
+
+    // Channel 1 begins a fade, and a command takes it over; channel 2 fades
+    // over the same second, begun later: when it ends, channel 1's fade would
+    // have ended, on the same step at the latest, which sends channel 1 first.
+    QVERIFY(m_mqtt->publish(topic("ch1/set"), R"({"state":"ON","brightness":100,"transition":1})"));
+    QVERIFY(QTest::qWaitFor([board] { return !board->frames.isEmpty(); }));
+    QVERIFY(m_mqtt->publish(topic("ch1/set"), R"({"brightness":5})"));
+    QVERIFY(m_mqtt->publish(topic("ch2/set"), R"({"state":"ON","brightness":100,"transition":1.0})"));
+    QVERIFY(QTest::qWaitFor([board] { return board->frames.contains(QLatin1String("ch2 100")); }));
+
+    QStringList ch1 = board->frames.filter(QStringLiteral("ch1 "));
+    QCOMPARE(ch1.constLast(), QStringLiteral("ch1 5"));
+    QVERIFY2(ch1.size() < 10, qPrintable(ch1.join(QLatin1Char(','))));
+    // At least ten steps for the second, each higher, the last the target.
+    const QStringList ch2 = board->frames.filter(QStringLiteral("ch2 "));
+    QVERIFY2(ch2.size() >= 10, qPrintable(ch2.join(QLatin1Char(','))));
+    for (qsizetype i = 1; i < ch2.size(); ++i)
+        QVERIFY2(ch2[i].mid(4).toInt() > ch2[i - 1].mid(4).toInt(), qPrintable(ch2.join(QLatin1Char(','))));
+    QVERIFY(m_mqtt->waitFor(topic("state"), R"({"linked":true,"frequency":1000,"ch1":5,"ch2":100,"ch3":0})"));
+}
+
+void tst_DimraMqtt::whatIsNotKnownIsNotPublished()
+{
+    QVERIFY(addBoard(QStringLiteral("quiet"), CBoardModel::Quiet));
+    QVERIFY(startBridge({QStringLiteral("quiet"), QStringLiteral("missing")}));
+    // A board that never answers: nothing is known of it, and nothing is made up.
+    QVERIFY(m_mqtt->waitFor(topic("state", "quiet"), R"({"linked":false,"frequency":null,"ch1":null,"ch2":null,"ch3":null})"));
+    QVERIFY(m_mqtt->waitFor(topic("ch3", "quiet"), R"({"state":null,"brightness":null})"));
+    QVERIFY(m_mqtt->waitFor(topic("availability", "quiet"), "offline"));
+    // A port that never opens has nothing to say but offline: no state, no device in Home Assistant.
+    QVERIFY(m_mqtt->waitFor(topic("availability", "missing"), "offline"));
+    QVERIFY(QTest::qWaitFor([this] { return m_log.contains(QLatin1String("does not answer")); }, 8000));
+    QVERIFY(everythingArrived());
+    for (const MqttRecorder::Message &message : m_mqtt->messages())
+        QVERIFY2(!message.topic.contains(QLatin1String("missing")) || message.topic == topic("availability", "missing"),
+                 qPrintable(message.topic));
+}
+
+void tst_DimraMqtt::anUntrustedBrokerCertificateIsNamed()
+{
+    // The broker shows a certificate of its own; the bridge trusts another.
+    auto makeCertificate = [this](const QString &name) {
+        return QProcess::execute(QStringLiteral("openssl"),
+                                 {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("ec"),
+                                  QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
+                                  QStringLiteral("-days"), QStringLiteral("1"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
+                                  QStringLiteral("-keyout"), m_dir->filePath(name + QStringLiteral(".key")),
+                                  QStringLiteral("-out"), m_dir->filePath(name + QStringLiteral(".pem"))}) == 0;
+    };
+    QVERIFY(makeCertificate(QStringLiteral("broker")) && makeCertificate(QStringLiteral("other")));
+    m_broker->kill();
+    m_broker->setTls(m_dir->filePath(QStringLiteral("broker.pem")), m_dir->filePath(QStringLiteral("broker.key")));
+    QVERIFY2(m_broker->start(), qPrintable(m_broker->error()));
+    m_bridge.start(QStringLiteral(DIMRA_MQTT_PROGRAM),
+                   {QStringLiteral("-p"), m_dir->filePath(QStringLiteral("bench")), QStringLiteral("--broker"),
+                    QStringLiteral("127.0.0.1:%1").arg(m_broker->tlsPort()), QStringLiteral("--ca-file"), m_dir->filePath(QStringLiteral("other.pem"))});
+    // Named, not taken for a broker that does not answer.
+    QVERIFY(QTest::qWaitFor([this] { return m_log.contains(QLatin1String("untrusted certificate")); }));
+    QVERIFY2(m_log.contains(QLatin1String("other.pem")) && !m_log.contains(QLatin1String("no answer")), qPrintable(m_log));
 }
 
 void tst_DimraMqtt::whatCannotStartEndsWithItsExitStatus_data()

@@ -2,7 +2,8 @@
 # Builds the Debian package (tools/package.sh) and checks it as an installed
 # system would see it: the desktop entry and AppStream file validate, lintian
 # finds no error, and, unpacked into a throw-away root, the programs start,
-# the manual pages render without warnings and the completions answer.
+# the manual pages render without warnings, the completions answer and the
+# maintainer scripts disable dimra-mqtt's service on removal.
 # Prints one line a check, ends with "package check: passed" or
 # "package check: failed", and exits non-zero on failure.
 set -eu
@@ -45,7 +46,7 @@ version=$(sed -n 's/^project(Dimra VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 
 control_fields() {
     [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || { echo "Version is not $version"; return 1; }
-    [ "$(dpkg-deb -f "$deb" Recommends)" = "qt6-translations-l10n, fonts-wqy-microhei | fonts-noto-cjk" ] ||
+    [ "$(dpkg-deb -f "$deb" Recommends)" = "qt6-translations-l10n, fonts-wqy-microhei | fonts-noto-cjk, bash-completion" ] ||
         { echo "Recommends: $(dpkg-deb -f "$deb" Recommends)"; return 1; }
     # Depends comes from the linked libraries: Qt's widgets are among them.
     dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || { echo "Depends: $(dpkg-deb -f "$deb" Depends)"; return 1; }
@@ -65,6 +66,7 @@ files_present() {
         usr/share/man/man1/dimra-mqtt.1.gz usr/share/doc/dimra/examples/mqtt.conf \
         usr/lib/systemd/system/dimra-mqtt.service \
         usr/share/bash-completion/completions/dimractl usr/share/bash-completion/completions/dimra-board \
+        usr/share/bash-completion/completions/dimra-mqtt \
         usr/share/doc/dimra/copyright usr/share/doc/dimra/changelog.gz; do
         [ -f "$root/$f" ] || { echo "missing: $f"; status=1; }
     done
@@ -126,8 +128,10 @@ check "dimra-mqtt --version" mqtt_version
 unit_verifies() {
     sed "s#/usr/bin/dimra-mqtt#$root/usr/bin/dimra-mqtt#" "$root/usr/lib/systemd/system/dimra-mqtt.service" \
         >"$work/dimra-mqtt.service"
-    grep -q '^ExecStart=/usr/bin/dimra-mqtt -c /etc/dimra/mqtt.conf$' "$root/usr/lib/systemd/system/dimra-mqtt.service" ||
-        { echo "ExecStart does not run /usr/bin/dimra-mqtt -c /etc/dimra/mqtt.conf"; return 1; }
+    grep -q '^LoadCredential=mqtt.conf:/etc/dimra/mqtt.conf$' "$root/usr/lib/systemd/system/dimra-mqtt.service" ||
+        { echo "the unit does not hand /etc/dimra/mqtt.conf over as the credential mqtt.conf"; return 1; }
+    grep -q '^ExecStart=/usr/bin/dimra-mqtt -c %d/mqtt.conf$' "$root/usr/lib/systemd/system/dimra-mqtt.service" ||
+        { echo "ExecStart does not run /usr/bin/dimra-mqtt -c %d/mqtt.conf"; return 1; }
     status=0
     systemd-analyze verify --man=no "$work/dimra-mqtt.service" || status=$?
     return $status
@@ -167,6 +171,7 @@ completions() {
         dir=$1/usr/share/bash-completion/completions
         . "$dir/dimractl"
         . "$dir/dimra-board"
+        . "$dir/dimra-mqtt"
         status=0
         expect() {
             want=$1; shift
@@ -186,10 +191,36 @@ completions() {
         expect "--freq --ch2 --ch3 --verify" dimractl set --ch1 40 --
         expect "report echo quiet noisy" dimra-board --mode ""
         expect "--no-pacing" dimra-board --no
+        expect "COM1 COM10 COM11 COM12" dimra-mqtt -p COM1
+        expect "--bridge-id --broker" dimra-mqtt -p COM1 --br
+        expect "--no-discovery" dimra-mqtt -p COM1 --restore --no
         exit $status
     ' sh "$root"
 }
-check "bash completion of dimractl and dimra-board" completions
+check "bash completion of dimractl, dimra-board and dimra-mqtt" completions
+
+# The maintainer scripts, run on a throw-away root as dpkg would run them
+# there (DPKG_ROOT): removal takes away the link that enabling made.
+maintainer_scripts() {
+    mkdir -p "$work/control"
+    dpkg-deb -e "$deb" "$work/control"
+    for script in postinst prerm postrm; do
+        [ -x "$work/control/$script" ] || { echo "no executable $script"; return 1; }
+        sh -n "$work/control/$script" || return 1
+    done
+    grep -q 'daemon-reload' "$work/control/postinst" && grep -q 'daemon-reload' "$work/control/postrm" ||
+        { echo "postinst or postrm does not reload systemd"; return 1; }
+    grep -q 'deb-systemd-invoke stop dimra-mqtt.service' "$work/control/prerm" || { echo "prerm does not stop the service"; return 1; }
+    wants="$work/fakeroot/etc/systemd/system/$(sed -n 's/^WantedBy=//p' "$root/usr/lib/systemd/system/dimra-mqtt.service").wants"
+    mkdir -p "$wants"
+    ln -s /usr/lib/systemd/system/dimra-mqtt.service "$wants/dimra-mqtt.service"
+    DPKG_ROOT="$work/fakeroot" "$work/control/prerm" upgrade 1.0.0.2
+    [ -L "$wants/dimra-mqtt.service" ] || { echo "an upgrade disabled the service"; return 1; }
+    DPKG_ROOT="$work/fakeroot" "$work/control/prerm" remove
+    [ ! -e "$wants/dimra-mqtt.service" ] && [ ! -L "$wants/dimra-mqtt.service" ] ||
+        { echo "prerm remove left the service enabled"; return 1; }
+}
+check "maintainer scripts: systemd reloads, removal stops and disables dimra-mqtt" maintainer_scripts
 
 if [ "$failed" -eq 0 ]; then
     echo "package check: passed ($passed checks)"

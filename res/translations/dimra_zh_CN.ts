@@ -305,6 +305,26 @@ Check the cable or adapter, then run the command again.</source>
         <source>%1: %2; nothing was sent</source>
         <translation>%1：%2；没有发送任何数值</translation>
     </message>
+    <message>
+        <source>the broker did not send back what it keeps within %1 s; going on without knowing which boards other bridges serve</source>
+        <translation>代理服务器在 %1 秒内没有发回它保存的消息；在不知道其他桥接服务哪些调光板的情况下继续</translation>
+    </message>
+    <message>
+        <source>another dimra-mqtt runs as the bridge %1 and answers; give this one an id of its own with --bridge-id or bridge_id=</source>
+        <translation>另一个 dimra-mqtt 正以桥接 %1 的身份运行并作出了应答；请用 --bridge-id 或 bridge_id= 给这一个指定自己的 id</translation>
+    </message>
+    <message>
+        <source>%1 is served by the bridge %2, which runs; this bridge leaves it alone</source>
+        <translation>%1 由正在运行的桥接 %2 服务；本桥接不去动它</translation>
+    </message>
+    <message>
+        <source>no board left to serve</source>
+        <translation>没有剩下要服务的调光板</translation>
+    </message>
+    <message>
+        <source>the boards list kept for the bridge %1 is none a bridge writes (more than %2 boards, or no list); nothing it names is emptied</source>
+        <translation>为桥接 %1 保存的调光板列表不是桥接会写出的列表（超过 %2 块调光板，或不是列表）；不清空其中列出的任何内容</translation>
+    </message>
 </context>
 <context>
     <name>CMqttClient</name>
@@ -323,6 +343,30 @@ Check the cable or adapter, then run the command again.</source>
     <message>
         <source>the broker closed the connection</source>
         <translation>代理服务器关闭了连接</translation>
+    </message>
+    <message>
+        <source>TLS: the broker&apos;s certificate is not made out to %1 (host name mismatch)</source>
+        <translation>TLS：代理服务器的证书不是签发给 %1 的（主机名不符）</translation>
+    </message>
+    <message>
+        <source>TLS: the broker&apos;s certificate is not trusted by the CA in %1 (untrusted certificate)</source>
+        <translation>TLS：代理服务器的证书不受 %1 中的 CA 信任（证书不受信任）</translation>
+    </message>
+    <message>
+        <source>TLS: the broker did not answer the TLS handshake; is port %1 a listener without TLS?</source>
+        <translation>TLS：代理服务器没有应答 TLS 握手；端口 %1 是否是不带 TLS 的监听端口？</translation>
+    </message>
+    <message>
+        <source>TLS: %1</source>
+        <translation>TLS：%1</translation>
+    </message>
+    <message>
+        <source>the broker refused a client without a user name (%1)</source>
+        <translation>代理服务器拒绝了没有用户名的客户端（%1）</translation>
+    </message>
+    <message>
+        <source>the broker refused the user &quot;%1&quot; or its password (%2)</source>
+        <translation>代理服务器拒绝了用户“%1”或其密码（%2）</translation>
     </message>
 </context>
 <context>
@@ -537,32 +581,12 @@ Qt 自己的选项（例如 -style）和在其他 Qt 程序里一样可用。
         <translation>没有要服务的调光板；请用 -p 端口 或在 [board.NAME] 节中指定</translation>
     </message>
     <message>
-        <source>a board has no port</source>
-        <translation>有一块调光板没有端口</translation>
-    </message>
-    <message>
-        <source>there is no port %1; the ports are COM1 to COM%2, or give a device path</source>
-        <translation>没有端口 %1；端口为 COM1 到 COM%2，也可以给出设备路径</translation>
-    </message>
-    <message>
-        <source>&quot;%1&quot; cannot be a board id: letters, digits, - and _ only, and not &quot;bridge&quot;</source>
-        <translation>“%1”不能作为调光板的 id：只能用字母、数字、- 和 _，且不能是“bridge”</translation>
-    </message>
-    <message>
-        <source>two boards have the id &quot;%1&quot;</source>
-        <translation>有两块调光板的 id 都是“%1”</translation>
-    </message>
-    <message>
         <source>cannot read the password file %1: %2</source>
         <translation>无法读取密码文件 %1：%2</translation>
     </message>
     <message>
         <source>cannot read the configuration file %1</source>
         <translation>无法读取配置文件 %1</translation>
-    </message>
-    <message>
-        <source>%1 is not in the INI format</source>
-        <translation>%1 不是 INI 格式</translation>
     </message>
     <message>
         <source>%1: unknown key &quot;%2&quot; in [%3]</source>
@@ -573,10 +597,6 @@ Qt 自己的选项（例如 -style）和在其他 Qt 程序里一样可用。
         <translation>%1：[%2] 的 %3 必须是%4</translation>
     </message>
     <message>
-        <source>%1: &quot;%2&quot; stands outside a section</source>
-        <translation>%1：“%2”不在任何节中</translation>
-    </message>
-    <message>
         <source>a number from 1 to 65535</source>
         <translation> 1 到 65535 之间的数</translation>
     </message>
@@ -585,20 +605,8 @@ Qt 自己的选项（例如 -style）和在其他 Qt 程序里一样可用。
         <translation> true 或 false</translation>
     </message>
     <message>
-        <source>a topic without + and #</source>
-        <translation>不含 + 和 # 的主题</translation>
-    </message>
-    <message>
         <source>%1: [%2] has no port</source>
         <translation>%1：[%2] 没有端口</translation>
-    </message>
-    <message>
-        <source>%1: unknown section [%2]; the sections are [broker], [discovery] and [board.NAME]</source>
-        <translation>%1：未知的节 [%2]；可用的节为 [broker]、[discovery] 和 [board.NAME]</translation>
-    </message>
-    <message>
-        <source>%1: [broker] host is empty</source>
-        <translation>%1：[broker] 的 host 为空</translation>
     </message>
     <message>
         <source>unexpected argument &quot;%1&quot;</source>
@@ -619,79 +627,6 @@ Qt 自己的选项（例如 -style）和在其他 Qt 程序里一样可用。
     <message>
         <source>--broker names no host</source>
         <translation>--broker 没有给出主机</translation>
-    </message>
-    <message>
-        <source>--id names no id</source>
-        <translation>--id 没有给出 id</translation>
-    </message>
-    <message>
-        <source>Usage: dimra-mqtt -p PORT [--id ID] [--broker HOST[:PORT]] [--no-discovery] [--restore]
-       dimra-mqtt -c FILE
-
-Puts Dimra PWM LED dimmer boards on an MQTT broker: each board&apos;s values as
-retained state under dimra/&lt;id&gt;/, commands from dimra/&lt;id&gt;/set, one Home
-Assistant light per channel and Home Assistant discovery.
-
-Options:
-  -p, --port PORT        the board&apos;s port: a device path, a /dev/serial/by-id
-                         path, or COM1 to COM12 as in the Dimra window
-  --id ID                the board&apos;s id in topics (default: from the port&apos;s
-                         name, so that it stays across replug and reboot)
-  --broker HOST[:PORT]   the broker (default localhost, port 1883)
-  --ca-file FILE         TLS to the broker, its certificate checked with FILE
-  --user USER            the user name at the broker
-  --password-file FILE   the password, first line of FILE
-  --no-discovery         no Home Assistant discovery configs
-  --restore              after the board links again, send the values last
-                         commanded again
-  -c, --config FILE      several boards and the broker from FILE (INI format;
-                         see /usr/share/doc/dimra/examples/mqtt.conf)
-  -h, --help             show this help
-  -v, --version          show the version
-
-Topics, for a board with id ID:
-  dimra/ID/state         retained {&quot;linked&quot;:true,&quot;frequency&quot;:1000,&quot;ch1&quot;:40,...}
-  dimra/ID/set           {&quot;frequency&quot;:2000,&quot;ch1&quot;:40}: any of the four keys
-  dimra/ID/chN           retained {&quot;state&quot;:&quot;ON&quot;,&quot;brightness&quot;:40} (N = 1, 2, 3)
-  dimra/ID/chN/set       {&quot;state&quot;:&quot;ON&quot;,&quot;brightness&quot;:40}, {&quot;state&quot;:&quot;OFF&quot;}
-  dimra/ID/availability  retained online / offline
-  dimra/ID/error         why a command was refused
-
-SIGTERM or Ctrl+C publish offline, send what waits for the lines and exit.
-</source>
-        <translation>用法：dimra-mqtt -p 端口 [--id ID] [--broker 主机[:端口]] [--no-discovery] [--restore]
-      dimra-mqtt -c 文件
-
-把 Dimra PWM LED 调光板接到 MQTT 代理服务器上：每块调光板的数值作为
-保留状态发布在 dimra/&lt;id&gt;/ 下，命令来自 dimra/&lt;id&gt;/set，每个通道一个
-Home Assistant 灯，并提供 Home Assistant 发现配置。
-
-选项：
-  -p, --port 端口        调光板的端口：设备路径、/dev/serial/by-id 路径，
-                         或与 Dimra 窗口相同的 COM1 到 COM12
-  --id ID                调光板在主题中的 id（默认取自端口的名称，
-                         重新插拔和重启后不变）
-  --broker 主机[:端口]   代理服务器（默认 localhost，端口 1883）
-  --ca-file 文件         用 TLS 连接代理服务器，并用该文件验证它的证书
-  --user 用户            代理服务器上的用户名
-  --password-file 文件   密码，取该文件的第一行
-  --no-discovery         不发布 Home Assistant 发现配置
-  --restore              调光板重新连接后，再次发送最后一次命令的数值
-  -c, --config 文件      从文件读取多块调光板和代理服务器（INI 格式；
-                         见 /usr/share/doc/dimra/examples/mqtt.conf）
-  -h, --help             显示本帮助
-  -v, --version          显示版本
-
-主题（id 为 ID 的调光板）：
-  dimra/ID/state         保留 {&quot;linked&quot;:true,&quot;frequency&quot;:1000,&quot;ch1&quot;:40,...}
-  dimra/ID/set           {&quot;frequency&quot;:2000,&quot;ch1&quot;:40}：四个键中的任意几个
-  dimra/ID/chN           保留 {&quot;state&quot;:&quot;ON&quot;,&quot;brightness&quot;:40}（N = 1、2、3）
-  dimra/ID/chN/set       {&quot;state&quot;:&quot;ON&quot;,&quot;brightness&quot;:40}、{&quot;state&quot;:&quot;OFF&quot;}
-  dimra/ID/availability  保留 online / offline
-  dimra/ID/error         命令被拒绝的原因
-
-SIGTERM 或 Ctrl+C 会发布 offline，发送尚未发出的数据，然后退出。
-</translation>
     </message>
     <message>
         <source>the payload has %1 bytes; a command has at most %2</source>
@@ -722,14 +657,6 @@ SIGTERM 或 Ctrl+C 会发布 offline，发送尚未发出的数据，然后退�
         <translation>未知的键“%1”；可用的键为 frequency、ch1、ch2 和 ch3</translation>
     </message>
     <message>
-        <source>unknown key &quot;%1&quot;; a light takes state and brightness</source>
-        <translation>未知的键“%1”；灯只接受 state 和 brightness</translation>
-    </message>
-    <message>
-        <source>nothing to set; a light takes state and brightness</source>
-        <translation>没有要设置的数值；灯只接受 state 和 brightness</translation>
-    </message>
-    <message>
         <source>state must be &quot;ON&quot; or &quot;OFF&quot;</source>
         <translation>state 必须是“ON”或“OFF”</translation>
     </message>
@@ -740,6 +667,182 @@ SIGTERM 或 Ctrl+C 会发布 offline，发送尚未发出的数据，然后退�
     <message>
         <source>PWM frequency</source>
         <translation>PWM 频率</translation>
+    </message>
+    <message>
+        <source>1 to %1 letters, digits, - and _</source>
+        <translation>1 到 %1 个字母、数字、- 和 _</translation>
+    </message>
+    <message>
+        <source>names no id</source>
+        <translation>没有给出 id</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; cannot be a board id: %2, and not &quot;bridge&quot;</source>
+        <translation>“%1”不能作为调光板的 id：须为 %2，且不能是“bridge”</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; cannot be a bridge id: %2</source>
+        <translation>“%1”不能作为桥接的 id：须为 %2</translation>
+    </message>
+    <message>
+        <source>%1 boards; one bridge serves at most %2</source>
+        <translation>%1 块调光板；一个桥接最多服务 %2 块</translation>
+    </message>
+    <message>
+        <source>%1: a second board with the id &quot;%2&quot;; the first is at %3</source>
+        <translation>%1：第二块 id 为“%2”的调光板；第一块在 %3</translation>
+    </message>
+    <message>
+        <source>%1: there is no port %2; the ports are COM1 to COM%3, or give a device path</source>
+        <translation>%1：没有端口 %2；端口为 COM1 到 COM%3，也可以给出设备路径</translation>
+    </message>
+    <message>
+        <source>%1: the id made from the port, %2; give one with %3</source>
+        <translation>%1：由端口得出的 id %2；请用 %3 给出一个</translation>
+    </message>
+    <message>
+        <source>%1:%2: [%3] again; it begins on line %4 too, and one section takes all its keys</source>
+        <translation>%1:%2：[%3] 再次出现；它在第 %4 行也开始过，一个节应包含它的全部键</translation>
+    </message>
+    <message>
+        <source>%1:%2: neither a [section] nor a key=value line</source>
+        <translation>%1:%2：既不是 [节] 也不是 键=值 行</translation>
+    </message>
+    <message>
+        <source>%1:%2: &quot;%3&quot; stands outside a section</source>
+        <translation>%1:%2：“%3”不在任何节中</translation>
+    </message>
+    <message>
+        <source>%1:%2: %3 again in [%4]; it is on line %5 too</source>
+        <translation>%1:%2：%3 在 [%4] 中再次出现；它在第 %5 行也有</translation>
+    </message>
+    <message>
+        <source>warning: %1 can be read by others than its owner; &quot;chmod go-rwx %1&quot; keeps it to its owner</source>
+        <translation>警告：除所有者外，其他人也能读取 %1；“chmod go-rwx %1”可使它只归所有者读取</translation>
+    </message>
+    <message>
+        <source>%1 has %2 bytes; a configuration has at most %3</source>
+        <translation>%1 有 %2 字节；配置文件最多 %3 字节</translation>
+    </message>
+    <message>
+        <source>words of letters, digits, - and _ with / between them, at most %1 characters in all</source>
+        <translation>由字母、数字、- 和 _ 组成、以 / 分隔的词，总共最多 %1 个字符</translation>
+    </message>
+    <message>
+        <source>%1:%2: unknown section [%3]; the sections are [broker], [discovery] and [board.NAME]</source>
+        <translation>%1:%2：未知的节 [%3]；可用的节为 [broker]、[discovery] 和 [board.NAME]</translation>
+    </message>
+    <message>
+        <source>%1:%2: [broker] host is empty</source>
+        <translation>%1:%2：[broker] 的 host 为空</translation>
+    </message>
+    <message>
+        <source>Usage: dimra-mqtt -p PORT [--id ID] [--bridge-id ID] [--broker HOST[:PORT]]
+                  [--no-discovery] [--restore]
+       dimra-mqtt -c FILE
+
+Puts Dimra PWM LED dimmer boards on an MQTT broker: each board&apos;s values as
+retained state under dimra/&lt;id&gt;/, commands from dimra/&lt;id&gt;/set, one Home
+Assistant light per channel and Home Assistant discovery.
+
+Options:
+  -p, --port PORT        the board&apos;s port: a device path, a /dev/serial/by-id
+                         path, or COM1 to COM12 as in the Dimra window
+  --id ID                the board&apos;s id in topics (default: from the port&apos;s
+                         name, so that it stays across replug and reboot)
+  --bridge-id ID         this bridge&apos;s own id, for its status topic and last
+                         will (default: from the host&apos;s name and the board&apos;s
+                         id, so that it stays when run again)
+  --broker HOST[:PORT]   the broker (default localhost, port 1883)
+  --ca-file FILE         TLS to the broker, its certificate checked with FILE
+  --user USER            the user name at the broker
+  --password-file FILE   the password, first line of FILE
+  --no-discovery         no Home Assistant discovery configs
+  --restore              send the values last commanded again whenever the
+                         board links, after a replug and after a restart
+                         (remembered in the broker&apos;s retained state)
+  -c, --config FILE      several boards and the broker from FILE (INI format;
+                         see /usr/share/doc/dimra/examples/mqtt.conf)
+  -h, --help             show this help
+  -v, --version          show the version
+
+Ids are 1 to 64 letters, digits, - and _.
+
+Topics, for a board with id ID:
+  dimra/ID/state         retained {&quot;linked&quot;:true,&quot;frequency&quot;:1000,&quot;ch1&quot;:40,...},
+                         null for a value not known yet
+  dimra/ID/set           {&quot;frequency&quot;:2000,&quot;ch1&quot;:40}: any of the four keys
+  dimra/ID/chN           retained {&quot;state&quot;:&quot;ON&quot;,&quot;brightness&quot;:40} (N = 1, 2, 3)
+  dimra/ID/chN/set       {&quot;state&quot;:&quot;ON&quot;,&quot;brightness&quot;:40,&quot;transition&quot;:2},
+                         {&quot;state&quot;:&quot;OFF&quot;}; transition fades, in seconds
+  dimra/ID/availability  retained online / offline
+  dimra/ID/error         why a command was refused
+  dimra/bridge/BRIDGE/status  retained online / offline, the bridge&apos;s own
+
+A board that another running bridge serves is left to it.
+SIGTERM or Ctrl+C publish offline, send what waits for the lines and exit.
+</source>
+        <translation>用法：dimra-mqtt -p 端口 [--id ID] [--bridge-id ID] [--broker 主机[:端口]]
+                  [--no-discovery] [--restore]
+       dimra-mqtt -c 文件
+
+把 Dimra PWM LED 调光板接到 MQTT 代理服务器上：每块调光板的数值作为
+保留状态发布在 dimra/&lt;id&gt;/ 下，从 dimra/&lt;id&gt;/set 接收命令，每个通道一盏
+Home Assistant 灯，并提供 Home Assistant 自动发现。
+
+选项：
+  -p, --port 端口        调光板的端口：设备路径、/dev/serial/by-id 路径，
+                         或与 Dimra 窗口中相同的 COM1 到 COM12
+  --id ID                调光板在主题中的 id（默认：由端口名得出，
+                         重新插拔和重启后保持不变）
+  --bridge-id ID         本桥接自己的 id，用于它的状态主题和遗嘱
+                         （默认：由主机名和调光板的 id 得出，
+                         再次运行时保持不变）
+  --broker 主机[:端口]   代理服务器（默认 localhost，端口 1883）
+  --ca-file 文件         用 TLS 连接代理服务器，用该文件校验其证书
+  --user 用户            代理服务器上的用户名
+  --password-file 文件   密码，即该文件的第一行
+  --no-discovery         不发布 Home Assistant 自动发现配置
+  --restore              每当调光板连接上时（重新插拔后、重启后）
+                         再次发送最后一次命令的数值
+                         （记在代理服务器保留的状态中）
+  -c, --config 文件      从该文件读取多块调光板和代理服务器（INI 格式；
+                         见 /usr/share/doc/dimra/examples/mqtt.conf）
+  -h, --help             显示本帮助
+  -v, --version          显示版本
+
+id 为 1 到 64 个字母、数字、- 和 _。
+
+主题，对于 id 为 ID 的调光板：
+  dimra/ID/state         保留 {&quot;linked&quot;:true,&quot;frequency&quot;:1000,&quot;ch1&quot;:40,...}，
+                         尚不知道的数值为 null
+  dimra/ID/set           {&quot;frequency&quot;:2000,&quot;ch1&quot;:40}：四个键中的任意几个
+  dimra/ID/chN           保留 {&quot;state&quot;:&quot;ON&quot;,&quot;brightness&quot;:40}（N = 1、2、3）
+  dimra/ID/chN/set       {&quot;state&quot;:&quot;ON&quot;,&quot;brightness&quot;:40,&quot;transition&quot;:2}，
+                         {&quot;state&quot;:&quot;OFF&quot;}；transition 为渐变时间，单位秒
+  dimra/ID/availability  保留 online / offline
+  dimra/ID/error         命令被拒绝的原因
+  dimra/bridge/BRIDGE/status  保留 online / offline，桥接自己的状态
+
+另一个正在运行的桥接所服务的调光板交由它处理。
+SIGTERM 或 Ctrl+C 会发布 offline，发送尚未发出的数据，然后退出。
+</translation>
+    </message>
+    <message>
+        <source>unknown key &quot;%1&quot;; a light takes state, brightness and transition</source>
+        <translation>未知的键“%1”；灯只接受 state、brightness 和 transition</translation>
+    </message>
+    <message>
+        <source>transition must be a number of seconds from 0 to %1</source>
+        <translation>transition 必须是 0 到 %1 之间的秒数</translation>
+    </message>
+    <message>
+        <source>nothing to set; a light takes state, brightness and transition</source>
+        <translation>没有要设置的数值；灯只接受 state、brightness 和 transition</translation>
+    </message>
+    <message>
+        <source>%1 names no port</source>
+        <translation>%1 没有给出端口</translation>
     </message>
 </context>
 <context>
