@@ -74,11 +74,11 @@ DimraParse ParseDimraArguments(const QStringList &arguments)
     if (parser.isSet(port)) {
         result.options.port = parser.value(port);
         if (result.options.port.isEmpty())
-            return failure(DimraCommandLine::tr("--port needs a port: COM1 to COM%1 or a device path").arg(Dimra::kPortCount));
-        if (!portNumberOf(result.options.port))
+            return failure(DimraCommandLine::tr("--port needs a port: COM1 to COM%1 or a device path").arg(kCommPortCount));
+        if (!CommPortNumber(result.options.port))
             return failure(DimraCommandLine::tr("there is no port %1; the ports are COM1 to COM%2, or give a device path")
                                .arg(result.options.port)
-                               .arg(Dimra::kPortCount));
+                               .arg(kCommPortCount));
     }
     return result;
 }
@@ -100,7 +100,7 @@ Options:
 
 Qt's own options, such as -style, work as in any Qt program.
 )")
-        .arg(Dimra::kPortCount);
+        .arg(kCommPortCount);
 }
 
 int AnswerOnTerminal(int argc, char *argv[])

@@ -324,7 +324,7 @@ void fastDrag(int movesPerSecond, int *messages)
         return farEnd.lastFrequency == target && monotonicNs() - farEnd.lastArrival > 500000000LL;
     }, 30000);
     const double lagMs = std::max<qint64>(0, farEnd.lastArrival - lastMove) / 1e6;
-    const bool lost = *messages != before || !linked.dlg->m_comm.get_PortOpen();
+    const bool lost = *messages != before || !linked.dlg->m_link.isOpen();
     printRow(qPrintable(QStringLiteral("drag at %1 moves/s for 10 s: last byte after the last move").arg(movesPerSecond)),
              QStringLiteral("%1 ms").arg(lagMs, 0, 'f', 1),
              QStringLiteral("final value %1, %2, %3 bytes sent")

@@ -89,10 +89,10 @@ std::optional<QString> settleBoard(BridgeBoardConfig *board, bool idGiven, const
 {
     if (board->port.isEmpty())
         return DimraMqtt::tr("%1 names no port").arg(place);
-    if (!portNumberOf(board->port))
+    if (!CommPortNumber(board->port))
         return DimraMqtt::tr("%1: there is no port %2; the ports are COM1 to COM%3, or give a device path")
             .arg(place, board->port)
-            .arg(Dimra::kPortCount);
+            .arg(kCommPortCount);
     if (!idGiven)
         board->id = derivedBoardId(board->port);
     if (const std::optional<QString> problem = boardIdProblem(board->id))
@@ -243,7 +243,7 @@ QString derivedBoardId(const QString &port)
 {
     QString device = port;
     QString linkName;
-    if (const int n = portNumberOf(port).value_or(0); n > 0) {
+    if (const int n = CommPortNumber(port).value_or(0); n > 0) {
         const CommPortTarget target = ResolveCommPort(n);
         if (target.device.isEmpty())
             return QStringLiteral("com%1").arg(n);

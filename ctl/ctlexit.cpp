@@ -11,6 +11,7 @@ CtlExit ExitCodeFor(CSerialError::Kind kind)
     case CSerialError::InUse:
         return ExitInUse;
     case CSerialError::DeviceLost:
+    case CSerialError::OtherAdapter:
     case CSerialError::Failed:
         break;
     }

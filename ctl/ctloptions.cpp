@@ -161,11 +161,11 @@ CtlParse ParseCtlArguments(const QStringList &arguments)
     if (parser.isSet(port)) {
         options.port = parser.value(port);
         if (options.port.isEmpty())
-            return failure(CtlCommandLine::tr("-p needs a port: COM1 to COM%1 or a device path").arg(kPortCount));
-        const std::optional<int> number = portNumberOf(options.port);
+            return failure(CtlCommandLine::tr("-p needs a port: COM1 to COM%1 or a device path").arg(kCommPortCount));
+        const std::optional<int> number = CommPortNumber(options.port);
         if (!number)
             return failure(CtlCommandLine::tr("there is no port %1; the ports are COM1 to COM%2, or give a device path")
-                               .arg(options.port, QString::number(kPortCount)));
+                               .arg(options.port, QString::number(kCommPortCount)));
         if (*number == 0)
             options.devicePath = CtlArgumentBytes(options.port);
     }
@@ -255,7 +255,7 @@ Examples:
   dimractl -p /dev/ttyUSB0 set --freq 2000 --ch1 40 --verify
   dimractl --json get
 )")
-        .arg(kPortCount)
+        .arg(kCommPortCount)
         .arg(kFrequencyMin)
         .arg(kFrequencyMax)
         .arg(kDutyMin)

@@ -56,8 +56,7 @@ void CCtlSession::Start()
         return;
     }
     try {
-        const int n = portNumberOf(m_options.port).value_or(0);
-        m_link.open(n, n > 0 ? QByteArray() : m_options.devicePath);
+        m_link.open(m_options.devicePath.isEmpty() ? m_options.port.toLatin1() : m_options.devicePath);
     } catch (const CSerialError &e) {
         // Opening ends with the open-link frame: a failure after the port
         // opened is one of writing.
@@ -75,7 +74,7 @@ void CCtlSession::Start()
 
 void CCtlSession::listPorts()
 {
-    print(FormatPorts(ResolveCommPorts(Dimra::kPortCount), m_options.json));
+    print(FormatPorts(ResolveCommPorts(kCommPortCount), m_options.json));
     finish(ExitOk);
 }
 
@@ -216,8 +215,8 @@ void CCtlSession::finish(int exitCode, const QString &message, const QString &de
     const CMSComm::CloseOutcome closed = m_link.close();
     if (exitCode == ExitOk && closed == CMSComm::DeviceLost) {
         exitCode = ExitIo;
-        text = lostBoard(m_link.comm().get_ErrorText());
-        why = m_link.comm().get_ErrorDetails();
+        text = lostBoard(m_link.lossText());
+        why = m_link.lossDetails();
     } else if (exitCode == ExitOk && closed == CMSComm::TimedOut) {
         exitCode = ExitIo;
         text = tr("the line did not carry every frame within its time and %1 ms more; the board may not hold the "

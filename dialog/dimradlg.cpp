@@ -56,20 +56,20 @@ constexpr int CmdFrequency = CDimraProtocol::CmdFrequency;
 class ExchangeScope
 {
 public:
-    ExchangeScope(bool &flag, CMSComm &comm) : m_flag(flag), m_comm(comm)
+    ExchangeScope(bool &flag, CBoardLink &link) : m_flag(flag), m_link(link)
     {
         m_flag = true;
-        m_comm.HoldEvents();
+        m_link.holdEvents();
     }
     ~ExchangeScope()
     {
         m_flag = false;
-        m_comm.ReleaseEvents();
+        m_link.releaseEvents();
     }
 
 private:
     bool &m_flag;
-    CMSComm &m_comm;
+    CBoardLink &m_link;
 };
 
 } // namespace
@@ -141,8 +141,8 @@ void CMyDimraDlg::BindEvents()
     onEnter(IDC_EDIT_CHANNEL1, &CMyDimraDlg::OnConfirmChannel1);
     onEnter(IDC_EDIT_CHANNEL2, &CMyDimraDlg::OnConfirmChannel2);
     onEnter(IDC_EDIT_CHANNEL3, &CMyDimraDlg::OnConfirmChannel3);
-    // The link's events are never dropped: during an exchange m_comm holds
-    // the serial events they come from. The edits are rewritten after every
+    // The link's events are never dropped: during an exchange the link
+    // holds them. The edits are rewritten after every
     // received byte, and once the port is open, before the open-link frame
     // goes out.
     connect(&m_link, &CBoardLink::byteReceived, this, [this] { UpdateData(false); });
@@ -159,7 +159,7 @@ void CMyDimraDlg::BindEvents()
 void CMyDimraDlg::OnInitDialog()
 {
     UpdateData(false);
-    m_portChoice = new CPortChoice(this);
+    m_portChoice = new CPortChoice(m_link, this);
     connect(m_portChoice, &CPortChoice::adapterBack, this, &CMyDimraDlg::OnAdapterBack);
 
     // Most desktops here show no system menu: its commands live in the
@@ -183,7 +183,7 @@ void CMyDimraDlg::OnInitDialog()
 
     setWindowIcon(m_hIcon);
 
-    for (int i = 0; i < Dimra::kPortCount; ++i)
+    for (int i = 0; i < kCommPortCount; ++i)
         m_comboPort->insertItem(i, CommPortName(i + 1));
     m_comboPort->setCurrentIndex(0);
     // Each entry then says what its number opens, and follows hot-plug.
@@ -254,7 +254,7 @@ void CMyDimraDlg::UpdateLinkIndicator()
     if (m_portChoice->waiting())
         m_linkIndicator->setAwaitingDevice(m_portChoice->waitingText());
     else
-        m_linkIndicator->setLink(m_comm.get_PortOpen(), m_bLinked, m_comm.get_DevicePath());
+        m_linkIndicator->setLink(m_link.isOpen(), m_bLinked, m_link.devicePath());
 }
 
 void CMyDimraDlg::OnControlEvent(void (CMyDimraDlg::*handler)())
@@ -272,7 +272,7 @@ void CMyDimraDlg::ReportError(const QString &text, const QString &details)
     // a device lost while reading or writing leaves it here too. The mark
     // says so before the message waits for the user.
     CPortChoice::Loss loss = CPortChoice::Loss::None;
-    if (!m_comm.get_PortOpen()) {
+    if (!m_link.isOpen()) {
         loss = m_portChoice->portClosed();
         EnterDisconnectedState();
     }
@@ -299,7 +299,7 @@ bool CMyDimraDlg::Exchange(bool bSaveAndValidate, const std::function<void(CData
 {
     if (m_bInExchange || !m_btnConnect)
         return false; // exchanges never nest
-    ExchangeScope scope(m_bInExchange, m_comm);
+    ExchangeScope scope(m_bInExchange, m_link);
     CDataExchange dx(bSaveAndValidate, this);
     try {
         exchange(&dx);
@@ -386,14 +386,14 @@ void CMyDimraDlg::OnConnect()
 // writes them, so that no message about them holds it up.
 void CMyDimraDlg::OpenPort(int port, bool byHand)
 {
-    // The list may be a moment behind a plug or an unplug: look now.
+    // The list may be a moment behind a plug or an unplug: look now. The
+    // link says when there is nothing to open, or another adapter in place
+    // of the one a loss took away.
     m_portList->refresh();
-    const CommPortTarget target = m_portList->target(port - 1);
-    CheckPortChoice(port, target);
-    m_link.open(port);
+    m_link.open(CommPortName(port).toLatin1());
     if (!m_link.isOpen())
         return;
-    m_portChoice->opened(port, target);
+    m_portChoice->opened();
     UpdateData(byHand);
     m_btnConnect->setText(captionDisconnect());
     EnableSettingControls(true);
@@ -439,24 +439,6 @@ void CMyDimraDlg::StartOn(const QString &port, bool connect)
     // Once the window shows, so that a message has it to stand over.
     if (connect)
         QMetaObject::invokeMethod(this, [this] { OnControlEvent(&CMyDimraDlg::OnConnect); }, Qt::QueuedConnection);
-}
-
-void CMyDimraDlg::CheckPortChoice(int port, const CommPortTarget &target)
-{
-    // Nothing to open: say what to do instead of trying.
-    if (target.device.isEmpty())
-        throw NoDeviceError(port);
-    // Another adapter has the number now. Said once: the next click is the
-    // user's choice and opens it.
-    const std::optional<CommPortTarget> replaced = m_portChoice->takeReplaced(port, target);
-    if (!replaced)
-        return;
-    const CommPortTarget &lost = *replaced;
-    throw CSerialError(tr("COM%1 现在对应的是另一个设备（%2），不是断开前连接的 %3。"
-                          "请插回原来的适配器；如果要连接现在这个设备，请再点一次“%4”。")
-                           .arg(port)
-                           .arg(target.label, lost.label, captionConnect()),
-                       CSerialError::Failed, tr("断开前：%1\n现在：%2").arg(lost.identity, target.identity));
 }
 
 void CMyDimraDlg::OnCloseCommand()

@@ -78,8 +78,6 @@ public:
     QSlider *m_sliderChannel3 = nullptr;
     // The board on the port the user picked.
     CBoardLink m_link;
-    // The serial control, which the link owns; the window reads its properties.
-    CMSComm &m_comm = m_link.comm();
     QComboBox *m_comboPort = nullptr;
 
     // Values: frequency in Hz, duties in percent. Not limited to their
@@ -125,7 +123,6 @@ private:
     void ReportError(const QString &text, const QString &details = QString());
     void EnableSettingControls(bool enable);
     void EnterDisconnectedState();
-    void CheckPortChoice(int port, const CommPortTarget &target);
     void UpdateLinkIndicator();
     void MoveSlider(int code, int position);
     void DrawRow(int code);

@@ -1,5 +1,7 @@
 #include "linkindicator.h"
 
+#include "boardlink.h"
+
 #include <QFontInfo>
 #include <QPainter>
 #include <QPainterPath>
@@ -46,7 +48,7 @@ CLinkIndicator::CLinkIndicator(QWidget *parent)
     setAlignment(Qt::AlignCenter);
     setFocusPolicy(Qt::NoFocus);
     m_answerTimer.setSingleShot(true);
-    m_answerTimer.setInterval(kAnswerWaitMs);
+    m_answerTimer.setInterval(CBoardLink::kAnswerWaitMs);
     connect(&m_answerTimer, &QTimer::timeout, this, [this] {
         if (m_state == Waiting)
             display(NoAnswer);

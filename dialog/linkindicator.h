@@ -39,10 +39,6 @@ public:
     // The width and height of the mark: the size of the caption text.
     int markSize() const;
 
-    // How long an open port waits for the board before the indicator says it
-    // has not answered.
-    static constexpr int kAnswerWaitMs = 3000;
-
 protected:
     void paintEvent(QPaintEvent *event) override;
 

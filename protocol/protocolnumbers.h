@@ -34,9 +34,6 @@ inline constexpr int kFrameOverhead = kDataOffset + 1;
 inline constexpr int kFrequencyTick = 5000;
 inline constexpr int kDutyTick = 10;
 
-// The port list offers COM1 to COM12.
-inline constexpr int kPortCount = 12;
-
 // The line: 9600 baud, no parity, 8 data bits, 1 stop bit; one receive
 // event reads at most kReadSize bytes. With its start and stop bits a byte
 // takes ten bit times, so the line carries 960 bytes a second.

@@ -73,6 +73,19 @@ QString CommPortName(int n)
     return QStringLiteral("COM%1").arg(n);
 }
 
+std::optional<int> CommPortNumber(const QString &port)
+{
+    static const QRegularExpression com(QStringLiteral("^COM([0-9]+)$"), QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = com.match(port);
+    if (!match.hasMatch())
+        return 0;
+    bool ok = false;
+    const int n = match.captured(1).toInt(&ok);
+    if (!ok || n < 1 || n > kCommPortCount)
+        return std::nullopt;
+    return n;
+}
+
 QString CommPortVariable(int n)
 {
     return QStringLiteral("DIMRA_COM%1").arg(n);

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <optional>
 
 // Which device a port number (COM1, COM2, ...) opens on this machine.
 //
@@ -87,8 +88,16 @@ QString CommPortEntryText(int n, const CommPortTarget &target);
 // do about it in the window, and the environment variable in the details.
 CSerialError NoDeviceError(int n);
 
+// The window's port list offers COM1 to COM12.
+inline constexpr int kCommPortCount = 12;
+
 // The name of port number n, as the port list and the messages show it: "COM3".
 QString CommPortName(int n);
+
+// The number n of a port named COMn (any case), n from 1 to kCommPortCount;
+// 0 for any other name, which is a device path; nothing for COMn out of
+// range.
+std::optional<int> CommPortNumber(const QString &port);
 
 // The environment variable that names the device for port number n.
 QString CommPortVariable(int n);

@@ -136,7 +136,7 @@ void DialogFixture::typeAndConfirm(const QByteArray &row, const QString &text)
 
 bool DialogFixture::settle(int timeoutMs)
 {
-    return ProcessEventsUntilIdle(m_dlg->m_comm, m_alsoBusy, timeoutMs);
+    return ProcessEventsUntilIdle(m_dlg->m_link, m_alsoBusy, timeoutMs);
 }
 
 bool DialogFixture::connectAndLink(int channel1)

@@ -98,7 +98,7 @@ QByteArray boardReply(int code, int value)
 QProcessEnvironment cleanEnvironment()
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (int n = 1; n <= Dimra::kPortCount; ++n)
+    for (int n = 1; n <= kCommPortCount; ++n)
         env.remove(QStringLiteral("DIMRA_COM%1").arg(n));
     return env;
 }
@@ -501,7 +501,7 @@ void tst_DimraCtl::speaksOneLanguage()
 {
     // The Chinese run is program()'s list; the choice itself is tst_language's.
     QProcessEnvironment env = UserText::LocaleEnvironment(QStringLiteral("C.UTF-8"));
-    for (int n = 1; n <= Dimra::kPortCount; ++n)
+    for (int n = 1; n <= kCommPortCount; ++n)
         env.remove(QStringLiteral("DIMRA_COM%1").arg(n));
     // A missing device: the serial layer's own words, under dimractl's.
     const Run run = runCtl(words("-p /dev/dimra-no-such get"), env);

@@ -46,9 +46,9 @@ class FailingWriteDlg : public CMyDimraDlg
 public:
     FailingWriteDlg()
     {
-        connect(&m_comm, &CMSComm::frameWritten, this,
-                [this] { controlsEnabledAtWrite.append(m_sliderFrequency->isEnabled()); });
+        // The open-link frame is written as soon as the port has opened.
         connect(&m_link, &CBoardLink::opened, this, [this] {
+            controlsEnabledAtWrite.append(m_sliderFrequency->isEnabled());
             if (failNextWrite) {
                 failNextWrite = false;
                 throw CSerialError(QStringLiteral("写入失败（测试）"));
@@ -160,8 +160,6 @@ private slots:
     void replyClampedInPlaceStillRedraws_data();
     void replyClampedInPlaceStillRedraws();
     void portListFollowsHotPlugAndKeepsTheSelection();
-    void afterALossTheEntryReconnectsOnlyToTheSameAdapter_data();
-    void afterALossTheEntryReconnectsOnlyToTheSameAdapter();
     void portChosenAtStart_data();
     void portChosenAtStart();
     void reconnectWaitsForTheSameAdapter_data();
@@ -183,10 +181,10 @@ void tst_DimraDlg::cleanup()
 void tst_DimraDlg::initialState()
 {
     QCOMPARE(m_dlg->windowTitle(), kTitle);
-    QCOMPARE(m_dlg->m_comboPort->count(), Dimra::kPortCount);
+    QCOMPARE(m_dlg->m_comboPort->count(), kCommPortCount);
     // Each entry: its number, then what the number opens.
     QCOMPARE(m_dlg->m_comboPort->itemText(0), QStringLiteral("COM1  %1 · DIMRA_COM1").arg(m_line->slavePath().mid(5)));
-    for (int i = 1; i < Dimra::kPortCount; ++i)
+    for (int i = 1; i < kCommPortCount; ++i)
         QCOMPARE(m_dlg->m_comboPort->itemText(i), QStringLiteral("COM%1  %2").arg(i + 1).arg(kNoDeviceEntry));
     QCOMPARE(m_dlg->m_comboPort->currentIndex(), 0);
 
@@ -214,7 +212,7 @@ void tst_DimraDlg::initialState()
     QCOMPARE(connectButton()->text(), kConnect);
     QCOMPARE(QApplication::focusWidget(), connectButton());
     QVERIFY(!m_dlg->m_bLinked);
-    QVERIFY(!m_dlg->m_comm.get_PortOpen());
+    QVERIFY(!m_dlg->m_link.isOpen());
     QVERIFY(!m_dlg->windowIcon().isNull());
     QVERIFY(m_messages->messages.isEmpty());
     // A screen reader names each row; shrinking the window never hides a control.
@@ -229,7 +227,7 @@ void tst_DimraDlg::portListShowsWhereEachEntryLeads()
     const QString tip = m_dlg->m_comboPort->itemData(0, Qt::ToolTipRole).toString();
     QVERIFY2(tip.contains(m_line->slavePath()), qPrintable(tip));
     QVERIFY2(tip.contains(QStringLiteral("DIMRA_COM1")), qPrintable(tip));
-    for (int i = 1; i < Dimra::kPortCount; ++i)
+    for (int i = 1; i < kCommPortCount; ++i)
         QVERIFY(!m_dlg->m_comboPort->itemData(i, Qt::ToolTipRole).toString().isEmpty());
 }
 
@@ -309,7 +307,7 @@ void tst_DimraDlg::connectWritesOpenLinkBeforeUnlockingTheControls()
         QVERIFY(confirmButton(row)->isEnabled());
     }
     QVERIFY(m_dlg->m_comboPort->isEnabled());
-    QVERIFY(m_dlg->m_comm.get_PortOpen());
+    QVERIFY(m_dlg->m_link.isOpen());
     QVERIFY(!m_dlg->m_bLinked);
     // Unlocking the sliders makes them redraw; unlinked, that sends nothing.
     QVERIFY(settle());
@@ -329,7 +327,7 @@ void tst_DimraDlg::theSelectedPortIsOpenedAndChangesWaitForTheNextConnect()
     QCOMPARE(com3.readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
     QVERIFY(settle());
     QCOMPARE(m_line->readNow(), QByteArray());
-    QCOMPARE(m_dlg->m_comm.get_CommPort(), short(3));
+    QCOMPARE(m_dlg->m_link.devicePath(), com3.slavePath());
 
     m_dlg->m_comboPort->setCurrentIndex(1); // no effect while connected
     QVERIFY(com3.write(ChannelReply(1, 5)));
@@ -539,7 +537,7 @@ void tst_DimraDlg::disconnectLeavesTheValuesAsTheyAre()
     QCOMPARE(m_line->readExactly(10), QByteArray::fromHex("3DAA00040003050000F3"));
     QTest::mouseClick(connectButton(), Qt::LeftButton);
     QCOMPARE(connectButton()->text(), kConnect);
-    QVERIFY(!m_dlg->m_comm.get_PortOpen());
+    QVERIFY(!m_dlg->m_link.isOpen());
     QVERIFY(!m_dlg->m_bLinked);
     QVERIFY(!slider("Frequency")->isEnabled());
     QVERIFY(!edit("Channel1")->isEnabled());
@@ -575,7 +573,7 @@ void tst_DimraDlg::deviceLossReturnsToDisconnectedWithOneMessage()
     QVERIFY(!m_messages->messages.first().contains(m_messages->details.first()));
     QCOMPARE(connectButton()->text(), kConnect);
     QVERIFY(!m_dlg->m_bLinked);
-    QVERIFY(!m_dlg->m_comm.get_PortOpen());
+    QVERIFY(!m_dlg->m_link.isOpen());
     QVERIFY(!slider("Channel1")->isEnabled());
     QVERIFY(settle());
     QCOMPARE(m_messages->messages.size(), 1);
@@ -589,13 +587,13 @@ void tst_DimraDlg::failedOpenLinkWriteLeavesTheQuirkyState()
 
     QTest::mouseClick(connectButton(), Qt::LeftButton);
     QCOMPARE(m_messages->take(), QStringList{QStringLiteral("写入失败（测试）")});
-    QVERIFY(m_dlg->m_comm.get_PortOpen());
+    QVERIFY(m_dlg->m_link.isOpen());
     QCOMPARE(connectButton()->text(), kConnect);
     QVERIFY(!slider("Channel1")->isEnabled());
 
     // The next click only closes the port.
     QTest::mouseClick(connectButton(), Qt::LeftButton);
-    QVERIFY(!m_dlg->m_comm.get_PortOpen());
+    QVERIFY(!m_dlg->m_link.isOpen());
     QCOMPARE(connectButton()->text(), kConnect);
     QVERIFY(!slider("Channel1")->isEnabled());
     QVERIFY(settle());
@@ -622,7 +620,7 @@ void tst_DimraDlg::deviceLossInTheQuirkyStateForgetsTheLink()
     QTRY_VERIFY(m_dlg->m_bLinked);
     // ...and losing the device forgets it again, with one message.
     m_line->closeMaster();
-    QTRY_VERIFY(!m_dlg->m_comm.get_PortOpen());
+    QTRY_VERIFY(!m_dlg->m_link.isOpen());
     QTRY_COMPARE(m_messages->messages.size(), 1);
     QVERIFY(!m_dlg->m_bLinked);
     QCOMPARE(connectButton()->text(), kConnect);
@@ -747,7 +745,7 @@ void tst_DimraDlg::closeCommandClosesThePortAndTheDialog()
     QVERIFY(connectAndLink());
     QTest::keyClick(m_dlg.get(), Qt::Key_Q, Qt::ControlModifier);
     QVERIFY(!m_dlg->isVisible());
-    QVERIFY(!m_dlg->m_comm.get_PortOpen());
+    QVERIFY(!m_dlg->m_link.isOpen());
     QCOMPARE(m_dlg->result(), int(QDialog::Rejected));
     QVERIFY(settle());
     QCOMPARE(m_line->readNow(), QByteArray());
@@ -783,7 +781,7 @@ void tst_DimraDlg::everyWayOutLeavesTheBoardAtTheWindowsValues()
         QTest::keyClick(slider("Frequency"), Qt::Key_PageUp);
         QCoreApplication::processEvents(); // the slider's redraw, which sends
     }
-    QVERIFY(m_dlg->m_comm.get_OutBufferCount() > 0);
+    QVERIFY(m_dlg->m_link.bytesWaiting() > 0);
     const int frequency = m_dlg->m_nFrequency;
     QCOMPARE(frequency, Dimra::kFrequencyMin + 12 * Dimra::kFrequencyTick);
 
@@ -797,7 +795,7 @@ void tst_DimraDlg::everyWayOutLeavesTheBoardAtTheWindowsValues()
         QTest::mouseClick(connectButton(), Qt::LeftButton);
     else
         QCOMPARE(::kill(::getpid(), SIGTERM), 0);
-    QTRY_VERIFY(!m_dlg->m_comm.get_PortOpen());
+    QTRY_VERIFY(!m_dlg->m_link.isOpen());
     QCOMPARE(m_dlg->isVisible(), !windowCloses);
     if (!windowCloses)
         QCOMPARE(m_dlg->findChild<CLinkIndicator *>(QStringLiteral("linkIndicator"))->state(), CLinkIndicator::PortClosed);
@@ -905,68 +903,6 @@ void tst_DimraDlg::portListFollowsHotPlugAndKeepsTheSelection()
     QTRY_COMPARE_WITH_TIMEOUT(ports->itemText(1), QStringLiteral("COM2  %1").arg(kNoDeviceEntry), 5000);
     QCOMPARE(ports->currentIndex(), 2);
     QVERIFY(m_messages->messages.isEmpty());
-}
-
-void tst_DimraDlg::afterALossTheEntryReconnectsOnlyToTheSameAdapter_data()
-{
-    QTest::addColumn<QString>("replugged"); // the adapter at COM1 after the loss, "" for none
-    QTest::addColumn<QString>("message");   // what the click after it says, "" for nothing
-    QTest::addColumn<QString>("details");   // a part of the message's details
-
-    QTest::newRow("the same adapter under a new node") << "usb-A" << "" << "";
-    QTest::newRow("another adapter in its place") << "usb-B" << "另一个设备" << "usb-B";
-    // Said instead of trying; the variable only for a shell, in the details.
-    QTest::newRow("still unplugged") << "" << NoDeviceError(1).text() << "DIMRA_COM1";
-}
-
-void tst_DimraDlg::afterALossTheEntryReconnectsOnlyToTheSameAdapter()
-{
-    QFETCH(QString, replugged);
-    QFETCH(QString, message);
-    QFETCH(QString, details);
-
-    const QString byId = QStringLiteral("serial/by-id/");
-    QVERIFY(openOnAdapter(byId + "usb-A"));
-    QVERIFY(connectAndLink());
-    // Half a reply, then the adapter is pulled: the half must not spoil the next connect.
-    QVERIFY(m_line->write(ChannelReply(1, 5).left(5)));
-    QVERIFY(settle());
-    m_line->closeMaster();
-    QVERIFY(m_devices->unplug(byId + "usb-A"));
-    QTRY_COMPARE(m_messages->messages.size(), 1);
-    m_messages->take();
-
-    PtyPair back;
-    if (!replugged.isEmpty())
-        QVERIFY(m_devices->plug(byId + replugged, back.slavePath()));
-    // One click, without waiting for the list to catch up.
-    QTest::mouseClick(connectButton(), Qt::LeftButton);
-    if (message.isEmpty()) {
-        QCOMPARE(back.readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
-        QCOMPARE(connectButton()->text(), kDisconnect);
-        // The board's first reply makes the link again.
-        QVERIFY(!m_dlg->m_bLinked);
-        QVERIFY(back.write(ChannelReply(1, 42)));
-        QTRY_VERIFY(m_dlg->m_bLinked);
-        QCOMPARE(slider("Channel1")->value(), 42);
-        QVERIFY(m_messages->messages.isEmpty());
-        return;
-    }
-    QCOMPARE(m_messages->messages.size(), 1);
-    QVERIFY2(m_messages->messages.first().contains(message), qPrintable(m_messages->messages.first()));
-    QVERIFY2(m_messages->details.first().contains(details), qPrintable(m_messages->details.first()));
-    m_messages->take();
-    QVERIFY(!m_dlg->m_comm.get_PortOpen());
-    QCOMPARE(connectButton()->text(), kConnect);
-    QVERIFY(settle());
-    QCOMPARE(back.readNow(), QByteArray());
-
-    // Said once: the next click is the user's choice and opens what is there.
-    if (!replugged.isEmpty()) {
-        QTest::mouseClick(connectButton(), Qt::LeftButton);
-        QCOMPARE(back.readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
-        QVERIFY(m_messages->messages.isEmpty());
-    }
 }
 
 void tst_DimraDlg::portChosenAtStart_data()
@@ -1103,7 +1039,7 @@ void tst_DimraDlg::windowSpeaksOneLanguageAndEveryTextFits()
     QCOMPARE(indicator->state(), CLinkIndicator::Waiting);
     QVERIFY(indicator->text() != closedMark);
     QVERIFY2(indicator->toolTip().contains(m_line->slavePath()), qPrintable(indicator->toolTip()));
-    QTRY_COMPARE_WITH_TIMEOUT(indicator->state(), CLinkIndicator::NoAnswer, CLinkIndicator::kAnswerWaitMs + 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(indicator->state(), CLinkIndicator::NoAnswer, CBoardLink::kAnswerWaitMs + 3000);
     const QString noAnswerTip = indicator->toolTip();
     QVERIFY(m_line->write(ChannelReply(CDimraProtocol::CmdChannel1, 0)));
     QTRY_VERIFY(m_dlg->m_bLinked);
@@ -1118,7 +1054,7 @@ void tst_DimraDlg::windowSpeaksOneLanguageAndEveryTextFits()
     typeAndConfirm("Channel2", QStringLiteral("5"));
     QVERIFY(settle());
     m_line->closeMaster();
-    QTRY_VERIFY(!m_dlg->m_comm.get_PortOpen());
+    QTRY_VERIFY(!m_dlg->m_link.isOpen());
     QVERIFY(settle());
     const QStringList messages = m_messages->messages;
     shown << messages << m_messages->details << shownTexts(*m_dlg);

@@ -59,7 +59,7 @@ void tst_Hardening::megabyteOfNoiseThenAReplyStillWorks()
     QVERIFY(m_line->write(QByteArray(256, '\0') + CBoardModel::BuildReply(1, QByteArray(1, char(42)))));
     QTRY_COMPARE(m_dlg->m_sliderChannel1->value(), 42);
     QVERIFY(m_dlg->m_bLinked);
-    QVERIFY(m_dlg->m_comm.get_PortOpen());
+    QVERIFY(m_dlg->m_link.isOpen());
     QTest::keyClick(m_dlg->m_sliderChannel3, Qt::Key_End);
     const SentValues sent = framesSent(1);
     QVERIFY(WellFormedAndInRange(sent));
@@ -76,7 +76,7 @@ void tst_Hardening::farEndClosesDuringAFlood()
     QRandomGenerator(7).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
     QVERIFY(m_line->write(noise.left(200 * 1024)));
     m_line->closeMaster();
-    QTRY_VERIFY(!m_dlg->m_comm.get_PortOpen());
+    QTRY_VERIFY(!m_dlg->m_link.isOpen());
     QVERIFY(settle());
     QStringList errors;
     for (const QString &m : m_messages->take())
@@ -97,7 +97,7 @@ void tst_Hardening::writeWhileTheDeviceIsGone()
     // notices, or after: either way the user hears of it once.
     m_dlg->m_sliderChannel2->setValue(50);
     QTest::keyClick(m_dlg->m_sliderFrequency, Qt::Key_End);
-    QTRY_VERIFY(!m_dlg->m_comm.get_PortOpen());
+    QTRY_VERIFY(!m_dlg->m_link.isOpen());
     QVERIFY(settle());
     QCOMPARE(m_messages->messages.size(), 1);
     QVERIFY(m_messages->messages.first().contains(UserText::kLinkLost));
@@ -118,7 +118,7 @@ void tst_Hardening::portWithoutPermission()
     QCOMPARE(m_messages->messages.size(), 1);
     QVERIFY2(m_messages->messages.first().contains(QStringLiteral("没有权限")), qPrintable(m_messages->messages.first()));
     QVERIFY(m_messages->messages.first().contains(QStringLiteral("usermod")));
-    QVERIFY(!m_dlg->m_comm.get_PortOpen());
+    QVERIFY(!m_dlg->m_link.isOpen());
 }
 
 void tst_Hardening::typedValues_data()
