@@ -28,8 +28,10 @@ _EXIT_WAIT = 5.0  # seconds a session that has closed its output may take to exi
 
 
 def find_dimractl() -> str:
-    """The dimractl to run: $DIMRACTL when set, else the one on PATH."""
-    program = os.environ.get("DIMRACTL") or shutil.which("dimractl")
+    """The dimractl to run: $DIMRACTL when set, else the one on PATH, else,
+    for the package used from Dimra's source tree, the one built in build/."""
+    built = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "build", "ctl", "dimractl")
+    program = os.environ.get("DIMRACTL") or shutil.which("dimractl") or shutil.which(os.path.normpath(built))
     if not program:
         raise DimraError("dimractl is not on PATH; install Dimra, or set DIMRACTL to the program's path", 127)
     return program
@@ -125,11 +127,15 @@ class Board:
         self._ended: Optional[DimraError] = None  # why the session is over
         self._closed = False
         self._stderr = ""
-        self._process = subprocess.Popen(
-            [find_dimractl(), "-p", os.fspath(port), "-t", str(timeout_ms), "session"],
-            stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-            start_new_session=True,  # Ctrl+C is the script's to handle; close() then drains the port
-        )
+        program = find_dimractl()
+        try:
+            self._process = subprocess.Popen(
+                [program, "-p", os.fspath(port), "-t", str(timeout_ms), "session"],
+                stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                start_new_session=True,  # Ctrl+C is the script's to handle; close() then drains the port
+            )
+        except OSError as e:
+            raise DimraError(f"cannot run {program}: {e.strerror}", 127) from None
         self._stderr_reader = threading.Thread(target=self._read_stderr, daemon=True)
         self._stderr_reader.start()
         self._reader = threading.Thread(target=self._read_stdout, daemon=True)
@@ -181,6 +187,7 @@ class Board:
 
         The iteration ends when the board is closed, or when no report has
         come for timeout seconds; it raises LinkLost where the session dies.
+        From the first call on, every report is kept until it is read.
         """
         if not self._watching:
             self._watching = True
