@@ -190,7 +190,7 @@ completions() {
             fi
         }
         expect "list get set off monitor session" dimractl ""
-        expect "set" dimractl -p COM1 -t 500 s
+        expect "set session" dimractl -p COM1 -t 500 s
         expect "COM1 COM10 COM11 COM12" dimractl -p COM1
         expect "--freq --ch2 --ch3 --verify" dimractl set --ch1 40 --
         expect "report echo quiet noisy" dimra-board --mode ""
