@@ -27,14 +27,14 @@ CCtlRequestSession::~CCtlRequestSession() = default;
 
 void CCtlRequestSession::Start()
 {
+    m_input = new CCtlInput(this);
+    connect(m_input, &CCtlInput::lineRead, this, &CCtlRequestSession::request);
+    connect(m_input, &CCtlInput::ended, this, &CCtlRequestSession::endOfInput);
     if (const std::optional<CtlFailure> failure = OpenCtlLink(m_link, m_options)) {
         finish(*failure);
         return;
     }
     m_timer.start(m_options.timeoutMs);
-    m_input = new CCtlInput(this);
-    connect(m_input, &CCtlInput::lineRead, this, &CCtlRequestSession::request);
-    connect(m_input, &CCtlInput::ended, this, &CCtlRequestSession::endOfInput);
 }
 
 void CCtlRequestSession::Stop(int signalNumber)

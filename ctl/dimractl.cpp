@@ -2,6 +2,7 @@
 // the same codec and serial control as the Dimra window.
 
 #include "ctlexit.h"
+#include "ctlinput.h"
 #include "ctloptions.h"
 #include "ctlrequestsession.h"
 #include "ctlsession.h"
@@ -42,6 +43,7 @@ int run(QCoreApplication &app, Session &session)
 
 int main(int argc, char *argv[])
 {
+    ReserveStandardStreams(); // before anything opens a descriptor
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("dimractl"));
     QCoreApplication::setApplicationVersion(QStringLiteral(DIMRA_VERSION));
