@@ -4,9 +4,8 @@
 #include "ctlinput.h"
 
 CCtlRequestSession::CCtlRequestSession(const CtlOptions &options, FILE *out, FILE *err, QObject *parent)
-    : QObject(parent), m_options(options), m_out(out), m_err(err)
+    : CCtlRun(options, out, err, parent)
 {
-    m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &CCtlRequestSession::onTimeout);
     connect(&m_link, &CBoardLink::valueReported, this, &CCtlRequestSession::onReply);
     connect(&m_link, &CBoardLink::frameSent, this, &CCtlRequestSession::onFrameSent);
@@ -35,14 +34,6 @@ void CCtlRequestSession::Start()
         return;
     }
     m_timer.start(m_options.timeoutMs);
-}
-
-void CCtlRequestSession::Stop(int signalNumber)
-{
-    if (m_bFinished)
-        return;
-    m_nStopSignal = signalNumber;
-    finish({128 + signalNumber, QString(), QString()});
 }
 
 void CCtlRequestSession::request(const QByteArray &line)
@@ -225,23 +216,17 @@ void CCtlRequestSession::onTimeout()
     }
 }
 
-void CCtlRequestSession::finish(const CtlFailure &outcome)
+void CCtlRequestSession::closed(const CtlFailure &result)
 {
-    if (m_bFinished)
-        return;
-    m_bFinished = true;
-    m_timer.stop();
-    // Frames that leave while the line drains answer their sets here.
-    const CtlFailure result = CloseCtlLink(m_link, outcome);
-    PrintCtlFailure(m_err, result);
-    // What was asked is answered in order, up to a close; a stop signal
-    // answers only what was done.
+    // Frames that left while the line drained have answered their sets.
+    // What was asked is answered in order, up to a close; after a stop
+    // signal only what was done.
     for (const Pending &pending : m_pending) {
         if (pending.ending)
             break;
         if (pending.done)
             print(pending.answer);
-        else if (m_nStopSignal != 0)
+        else if (stopSignal() != 0)
             break;
         else if (result.exitCode == ExitOk)
             print(FormatAnswer());
@@ -251,11 +236,4 @@ void CCtlRequestSession::finish(const CtlFailure &outcome)
             break;
     }
     m_pending.clear();
-    emit finished(result.exitCode);
-}
-
-void CCtlRequestSession::print(const QString &text)
-{
-    std::fputs(text.toUtf8().constData(), m_out);
-    std::fflush(m_out);
 }

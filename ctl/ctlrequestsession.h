@@ -1,14 +1,9 @@
 #pragma once
 
-#include "boardlink.h"
 #include "ctlrequest.h"
-#include "ctlsession.h"
-
-#include <QObject>
-#include <QTimer>
+#include "ctlrun.h"
 
 #include <array>
-#include <cstdio>
 #include <deque>
 
 class CCtlInput;
@@ -35,10 +30,10 @@ class CCtlInput;
 // message of the one-shot command, and the session goes on. It ends by the
 // one close path, on close, at the end of the input or on a stop signal: what
 // waits goes out and the line carries it, then the port closes and its lock
-// goes. A lost board or a port that refuses a write ends it too: the message
+// goes; after a stop signal only what was done is answered. A lost board or a port that refuses a write ends it too: the message
 // goes to err as the one-shot command writes it, and every request still
 // waiting is answered with it.
-class CCtlRequestSession : public QObject
+class CCtlRequestSession : public CCtlRun
 {
     Q_OBJECT
 
@@ -46,16 +41,8 @@ public:
     CCtlRequestSession(const CtlOptions &options, FILE *out, FILE *err, QObject *parent = nullptr);
     ~CCtlRequestSession() override;
 
-    // Opens the port and reads requests from standard input; call it from
-    // the running event loop.
-    void Start();
-    // A stop signal arrived: what was sent still reaches the board, the port
-    // closes, and finished follows; requests not yet answered stay so.
-    void Stop(int signalNumber);
-    int stopSignal() const { return m_nStopSignal; }
-
-signals:
-    void finished(int exitCode);
+    // Reads requests from standard input and opens the port.
+    void Start() override;
 
 private:
     struct Pending
@@ -79,14 +66,8 @@ private:
     void checkReport(); // answers the get or verified set once the report is in
     void onFrameSent(int code, int value);
     void onTimeout();
-    void finish(const CtlFailure &outcome);
-    void print(const QString &text);
+    void closed(const CtlFailure &result) override;
 
-    CtlOptions m_options;
-    FILE *m_out;
-    FILE *m_err;
-    CBoardLink m_link;
-    QTimer m_timer;
     CCtlInput *m_input = nullptr;
     std::deque<Pending> m_pending; // asked and not yet answered, in order
     qint64 m_nFirstId = 0;         // the number of m_pending's first; they count up from 0
@@ -98,6 +79,4 @@ private:
     bool m_bOpenReport = false; // nothing was set since: its report answers a get
     bool m_bWatching = false;
     bool m_bAdvancePosted = false;
-    bool m_bFinished = false;
-    int m_nStopSignal = 0;
 };

@@ -17,8 +17,7 @@ namespace {
 
 // Runs a one-shot command or a session until it finishes, and ends the
 // process as it finished.
-template <class Session>
-int run(QCoreApplication &app, Session &session)
+int run(QCoreApplication &app, CCtlRun &session)
 {
     // Ctrl+C, a kill, a closed terminal or a reader of the output that has
     // gone (dimractl monitor | head -1) end the run through the port's one
@@ -30,9 +29,9 @@ int run(QCoreApplication &app, Session &session)
         std::fprintf(stderr, "dimractl: %s\n", message.toUtf8().constData());
         return ExitIo;
     }
-    QObject::connect(stops, &CStopSignals::stopRequested, &session, &Session::Stop);
-    QObject::connect(&session, &Session::finished, &app, &QCoreApplication::exit, Qt::QueuedConnection);
-    QMetaObject::invokeMethod(&session, &Session::Start, Qt::QueuedConnection);
+    QObject::connect(stops, &CStopSignals::stopRequested, &session, &CCtlRun::Stop);
+    QObject::connect(&session, &CCtlRun::finished, &app, &QCoreApplication::exit, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(&session, &CCtlRun::Start, Qt::QueuedConnection);
     const int exitCode = app.exec();
     if (session.stopSignal() != 0)
         ExitAsStoppedBy(session.stopSignal());

@@ -191,7 +191,13 @@
     </message>
 </context>
 <context>
-    <name>CCtlSession</name>
+    <name>CCtlRun</name>
+    <message>
+        <source>lost the board: %1
+Check the cable or adapter, then run the command again.</source>
+        <translation>与调光板的连接已丢失：%1
+请检查连接线或转接器，然后重新运行命令。</translation>
+    </message>
     <message>
         <source>no such port: %1
 Run &quot;dimractl list&quot; to see the ports, or name the device with -p PATH.</source>
@@ -211,34 +217,26 @@ Run &quot;dimractl list&quot; to see the ports, or name the device with -p PATH.
         <translation>无法打开端口：%1</translation>
     </message>
     <message>
+        <source>Check that the board is powered and connected to this port, or give it longer with -t MS.</source>
+        <translation>请检查调光板是否已通电并接在这个端口上，或用 -t 毫秒 给它更长的时间。</translation>
+    </message>
+    <message>
         <source>cannot write to the port: %1</source>
         <translation>无法写入端口：%1</translation>
+    </message>
+    <message>
+        <source>the line did not carry every frame within its time and %1 ms more; the board may not hold the new values. Check the line, then run the command again.</source>
+        <translation>线路没有在应有的时间再加 %1 毫秒内送出每一帧；调光板可能没有保存新的数值。请检查线路，然后重新运行命令。</translation>
+    </message>
+    <message>
+        <source>details: %1</source>
+        <translation>详细信息：%1</translation>
     </message>
     <message>
         <source>sending failed: %1
 Check the cable or adapter, then run the command again.</source>
         <translation>发送失败：%1
 请检查连接线或转接器，然后重新运行命令。</translation>
-    </message>
-    <message>
-        <source>%1 set to %2, board reports %3</source>
-        <translation>%1 设为 %2，调光板报告 %3</translation>
-    </message>
-    <message>
-        <source>the board holds other values than were set: %1.
-Check the values the board accepts, then set them again.</source>
-        <translation>调光板保存的数值与设置的不同：%1。
-请确认调光板接受的数值，然后重新设置。</translation>
-    </message>
-    <message>
-        <source>Check that the board is powered and connected to this port, or give it longer with -t MS.</source>
-        <translation>请检查调光板是否已通电并接在这个端口上，或用 -t 毫秒 给它更长的时间。</translation>
-    </message>
-    <message>
-        <source>the board on %1 did not report its values again within %2 ms; the settings were sent but are not verified.
-%3</source>
-        <translation>%1 上的调光板没有在 %2 毫秒内重新报告数值；设置已发送，但没有核对。
-%3</translation>
     </message>
     <message>
         <source>the board on %1 did not answer within %2 ms%3.
@@ -251,18 +249,20 @@ Check the values the board accepts, then set them again.</source>
         <translation>，没有设置任何数值</translation>
     </message>
     <message>
-        <source>the board did not report %1 within %2 ms; shown as unknown.</source>
-        <translation>调光板没有在 %2 毫秒内报告 %1；显示为 unknown。</translation>
+        <source>the board on %1 did not report its values again within %2 ms; the settings were sent but are not verified.
+%3</source>
+        <translation>%1 上的调光板没有在 %2 毫秒内重新报告数值；设置已发送，但没有核对。
+%3</translation>
     </message>
     <message>
-        <source>lost the board: %1
-Check the cable or adapter, then run the command again.</source>
-        <translation>与调光板的连接已丢失：%1
-请检查连接线或转接器，然后重新运行命令。</translation>
+        <source>%1 set to %2, board reports %3</source>
+        <translation>%1 设为 %2，调光板报告 %3</translation>
     </message>
     <message>
-        <source>the line did not carry every frame within its time and %1 ms more; the board may not hold the new values. Check the line, then run the command again.</source>
-        <translation>线路没有在应有的时间再加 %1 毫秒内送出每一帧；调光板可能没有保存新的数值。请检查线路，然后重新运行命令。</translation>
+        <source>the board holds other values than were set: %1.
+Check the values the board accepts, then set them again.</source>
+        <translation>调光板保存的数值与设置的不同：%1。
+请确认调光板接受的数值，然后重新设置。</translation>
     </message>
     <message>
         <source>; </source>
@@ -270,13 +270,13 @@ Check the cable or adapter, then run the command again.</source>
         <translation>；</translation>
     </message>
     <message>
+        <source>the board did not report %1 within %2 ms; shown as unknown.</source>
+        <translation>调光板没有在 %2 毫秒内报告 %1；显示为 unknown。</translation>
+    </message>
+    <message>
         <source>, </source>
         <comment>between the values not reported</comment>
         <translation>、</translation>
-    </message>
-    <message>
-        <source>details: %1</source>
-        <translation>详细信息：%1</translation>
     </message>
 </context>
 <context>
