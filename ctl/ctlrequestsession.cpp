@@ -179,7 +179,9 @@ void CCtlRequestSession::onFrameSent(int code, int value)
 {
     // The frame that left carries the newest value sent for its code that
     // equals value: the requests up to that one are through, those whose
-    // frame it replaced among them.
+    // frame it replaced among them. (A frame the line had begun to take is
+    // never replaced; where a later request sent its very value again, that
+    // request counts as through with it, one frame early.)
     QList<std::pair<qint64, int>> &unsent = m_unsent[code];
     qsizetype last = unsent.size() - 1;
     while (last >= 0 && unsent.at(last).second != value)
