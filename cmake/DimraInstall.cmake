@@ -1,7 +1,7 @@
 # What a system-wide install holds besides the window (app/) and its desktop
 # entry, icons and AppStream file (res/): the command-line programs, their
-# manual pages and bash completions, and dimra-mqtt's systemd unit and
-# example configuration.
+# manual pages and bash completions, dimra-mqtt's systemd unit and example
+# configuration, and the Python package dimra.
 
 install(TARGETS dimractl dimra-mqtt RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(UNIX)
@@ -40,3 +40,10 @@ endfunction()
 foreach(page dimra.1 dimra-board.1 dimractl.1 dimra-mqtt.1)
     dimra_install_gzipped(${PROJECT_SOURCE_DIR}/docs/man/${page} ${CMAKE_INSTALL_MANDIR}/man1)
 endforeach()
+
+# The Python package, pure Python: where Debian's python3 finds modules that
+# do not belong to one Python version.
+set(DIMRA_PYTHON_DIR lib/python3/dist-packages CACHE STRING
+    "Where the Python package dimra goes, relative to the install prefix")
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/python/dimra DESTINATION ${DIMRA_PYTHON_DIR}
+        FILES_MATCHING PATTERN "*.py" PATTERN "py.typed" PATTERN "__pycache__" EXCLUDE)

@@ -52,7 +52,8 @@ set(CPACK_PACKAGE_DESCRIPTION
 lab lighting, over a serial line at 9600 baud. Its window and programs speak
 Chinese on a Chinese desktop and English on any other.
 
-dimractl sets and reads the board from scripts and test rigs; dimra-board is
+dimractl sets and reads the board from scripts and test rigs, and the
+Python package dimra from Python programs; dimra-board is
 a virtual board on a pseudo-terminal, for trying Dimra without the hardware.
 dimra-mqtt puts the boards of a computer on an MQTT broker such as
 mosquitto, as lights that Home Assistant discovers.")
@@ -66,8 +67,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Depends comes from the libraries the programs link.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The Chinese texts of Qt's own buttons, dialogs and --help headings, a font
-# that has the window's characters, and what makes the completions answer.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, fonts-wqy-microhei | fonts-noto-cjk, bash-completion")
+# that has the window's characters, and what makes the completions answer; Python
+# for the dimra package.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, fonts-wqy-microhei | fonts-noto-cjk, bash-completion, python3")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${DIMRA_HOMEPAGE}")
 # dimra-mqtt's service: systemd reloads on install and removal, and a service
 # enabled by hand stops and is disabled when the package is removed.

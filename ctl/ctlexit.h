@@ -17,3 +17,8 @@ enum CtlExit {
 // The exit code for a serial error. A path that is no serial device counts
 // as no such port: either way the user named the wrong thing.
 CtlExit ExitCodeFor(CSerialError::Kind kind);
+
+// The name of an exit code's kind in a session's error answers ("no_answer"
+// for 6), as a script tells the causes apart; "link_lost" for 1 and for any
+// code without a name of its own.
+const char *ExitKindName(int exitCode);

@@ -1,5 +1,6 @@
 #include "ctlformat.h"
 
+#include "ctlexit.h"
 #include "dimraprotocol.h"
 
 #include <QJsonArray>
@@ -68,4 +69,34 @@ QString FormatPorts(const QList<CommPortTarget> &targets, bool json)
     if (json)
         return QStringLiteral("[\n%1\n]\n").arg(lines.join(QStringLiteral(",\n")));
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+QString FormatAnswer(const BoardValues *values, const QString &message)
+{
+    QString answer = QStringLiteral("{\"ok\":true");
+    if (values)
+        answer += QStringLiteral(",\"values\":") + FormatValues(*values, true).chopped(1);
+    if (!message.isEmpty())
+        answer += QStringLiteral(",\"message\":") + jsonString(message);
+    return answer + QStringLiteral("}\n");
+}
+
+QString FormatErrorAnswer(int exitCode, const QString &message, const QString &details)
+{
+    QString error = QStringLiteral("\"exit_code\":%1,\"kind\":\"%2\",\"message\":%3")
+                        .arg(exitCode)
+                        .arg(QLatin1String(ExitKindName(exitCode)), jsonString(message));
+    if (!details.isEmpty())
+        error += QStringLiteral(",\"details\":") + jsonString(details);
+    return QStringLiteral("{\"ok\":false,\"error\":{%1}}\n").arg(error);
+}
+
+QString FormatLinkedEvent(const QString &device)
+{
+    return QStringLiteral("{\"event\":\"linked\",\"device\":%1}\n").arg(jsonString(device));
+}
+
+QString FormatReportEvent(int code, int value)
+{
+    return QStringLiteral("{\"event\":\"report\",\"values\":%1}\n").arg(FormatReply(code, value, true).chopped(1));
 }

@@ -27,3 +27,18 @@ QString FormatReply(int code, int value, bool json);
 // (the by-id or by-path link that keeps the number), what it is; "-" where
 // there is none. The entry is the window's, "COM1  ttyUSB0 · CH340".
 QString FormatPorts(const QList<CommPortTarget> &targets, bool json);
+
+// A session's lines, one JSON object each: the answer to a request, with
+// get's values and, where the one-shot command would also have said
+// something (a value not reported), that message:
+//   {"ok":true}
+//   {"ok":true,"values":{"frequency":1000,"ch1":40,"ch2":null,"ch3":0},"message":"..."}
+//   {"ok":false,"error":{"exit_code":6,"kind":"no_answer","message":"...","details":"..."}}
+// and the events: the board linked on its device, and one reply of the
+// board while watched.
+//   {"event":"linked","device":"/dev/ttyUSB0"}
+//   {"event":"report","values":{"ch1":40}}
+QString FormatAnswer(const BoardValues *values = nullptr, const QString &message = QString());
+QString FormatErrorAnswer(int exitCode, const QString &message, const QString &details = QString());
+QString FormatLinkedEvent(const QString &device);
+QString FormatReportEvent(int code, int value);

@@ -47,6 +47,8 @@ std::optional<CtlCommand> commandNamed(const QString &name)
         return CtlCommand::Off;
     if (name == QLatin1String("monitor"))
         return CtlCommand::Monitor;
+    if (name == QLatin1String("session"))
+        return CtlCommand::Session;
     return std::nullopt;
 }
 
@@ -145,12 +147,12 @@ CtlParse ParseCtlArguments(const QStringList &arguments)
 
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
-        return failure(CtlCommandLine::tr("no command given (list, get, set, off or monitor)"));
+        return failure(CtlCommandLine::tr("no command given (list, get, set, off, monitor or session)"));
     if (positional.size() > 1)
         return failure(CtlCommandLine::tr("one command at a time; \"%1\" is one too many").arg(positional.at(1)));
     const std::optional<CtlCommand> command = commandNamed(positional.first());
     if (!command)
-        return failure(CtlCommandLine::tr("unknown command \"%1\" (list, get, set, off or monitor)").arg(positional.first()));
+        return failure(CtlCommandLine::tr("unknown command \"%1\" (list, get, set, off, monitor or session)").arg(positional.first()));
 
     CtlParse result;
     result.outcome = CtlParse::Run;
@@ -202,6 +204,14 @@ CtlParse ParseCtlArguments(const QStringList &arguments)
     return result;
 }
 
+std::optional<int> CtlValueInRange(int code, const QString &text, QString *error)
+{
+    for (const ValueOption &v : kValueOptions)
+        if (v.code == code)
+            return boundedNumber(text, v.min, v.max, QString::fromLatin1(v.unit), error);
+    return std::nullopt;
+}
+
 QString CtlHelpText()
 {
     return CtlCommandLine::tr(R"(Usage: dimractl [-p PORT] [-t MS] [--json] COMMAND [VALUES]
@@ -217,6 +227,9 @@ Commands:
   set       send the values named, in the order --freq, --ch1, --ch2, --ch3
   off       set the three channels to 0 %
   monitor   print every reply of the board as it arrives, until Ctrl+C
+  session   hold the port and take one JSON request a line on standard
+            input, answering each with one JSON line (see man dimractl);
+            the Python package dimra speaks it
 
 Options:
   -p, --port PORT   COM1 to COM%1, or a device path such as /dev/ttyUSB0

@@ -10,7 +10,7 @@
 // set, all checked before any port is opened. A value outside the board's
 // range is refused, never clamped.
 
-enum class CtlCommand { List, Get, Set, Off, Monitor };
+enum class CtlCommand { List, Get, Set, Off, Monitor, Session };
 
 struct CtlOptions
 {
@@ -33,6 +33,10 @@ struct CtlParse
 
 // Reads the arguments (program name first).
 CtlParse ParseCtlArguments(const QStringList &arguments);
+
+// A value for the board given as text: a whole number within the range of
+// the value with this code, or nothing, with error saying what is wrong.
+std::optional<int> CtlValueInRange(int code, const QString &text, QString *error);
 
 // The program's arguments as text that keeps every byte: a byte that is not
 // part of valid UTF-8 (a path's name need not be text) becomes the lone

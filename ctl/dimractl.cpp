@@ -2,7 +2,9 @@
 // the same codec and serial control as the Dimra window.
 
 #include "ctlexit.h"
+#include "ctlinput.h"
 #include "ctloptions.h"
+#include "ctlrequestsession.h"
 #include "ctlsession.h"
 #include "language.h"
 #include "quitonsignals.h"
@@ -11,8 +13,36 @@
 
 #include <cstdio>
 
+namespace {
+
+// Runs a one-shot command or a session until it finishes, and ends the
+// process as it finished.
+int run(QCoreApplication &app, CCtlRun &session)
+{
+    // Ctrl+C, a kill, a closed terminal or a reader of the output that has
+    // gone (dimractl monitor | head -1) end the run through the port's one
+    // way out: nothing stays locked or exclusive for the next run.
+    CStopSignals *stops = CStopSignals::watch({StopSignal::Interrupt, StopSignal::Terminate, StopSignal::HangUp,
+                                               StopSignal::BrokenPipe});
+    if (!stops) {
+        const QString message = QCoreApplication::translate("dimractl", "cannot install the signal handlers");
+        std::fprintf(stderr, "dimractl: %s\n", message.toUtf8().constData());
+        return ExitIo;
+    }
+    QObject::connect(stops, &CStopSignals::stopRequested, &session, &CCtlRun::Stop);
+    QObject::connect(&session, &CCtlRun::finished, &app, &QCoreApplication::exit, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(&session, &CCtlRun::Start, Qt::QueuedConnection);
+    const int exitCode = app.exec();
+    if (session.stopSignal() != 0)
+        ExitAsStoppedBy(session.stopSignal());
+    return exitCode;
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
+    ReserveStandardStreams(); // before anything opens a descriptor
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("dimractl"));
     QCoreApplication::setApplicationVersion(QStringLiteral(DIMRA_VERSION));
@@ -36,22 +66,10 @@ int main(int argc, char *argv[])
         break;
     }
 
-    CCtlSession session(parse.options, stdout, stderr);
-    // Ctrl+C, a kill, a closed terminal or a reader of the output that has
-    // gone (dimractl monitor | head -1) end the run through the port's one
-    // way out: nothing stays locked or exclusive for the next run.
-    CStopSignals *stops = CStopSignals::watch({StopSignal::Interrupt, StopSignal::Terminate, StopSignal::HangUp,
-                                               StopSignal::BrokenPipe});
-    if (!stops) {
-        const QString message = QCoreApplication::translate("dimractl", "cannot install the signal handlers");
-        std::fprintf(stderr, "dimractl: %s\n", message.toUtf8().constData());
-        return ExitIo;
+    if (parse.options.command == CtlCommand::Session) {
+        CCtlRequestSession session(parse.options, stdout, stderr);
+        return run(app, session);
     }
-    QObject::connect(stops, &CStopSignals::stopRequested, &session, &CCtlSession::Stop);
-    QObject::connect(&session, &CCtlSession::finished, &app, &QCoreApplication::exit, Qt::QueuedConnection);
-    QMetaObject::invokeMethod(&session, &CCtlSession::Start, Qt::QueuedConnection);
-    const int exitCode = app.exec();
-    if (session.stopSignal() != 0)
-        ExitAsStoppedBy(session.stopSignal());
-    return exitCode;
+    CCtlSession session(parse.options, stdout, stderr);
+    return run(app, session);
 }

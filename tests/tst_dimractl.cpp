@@ -3,6 +3,7 @@
 #include "ctlformat.h"
 #include "ctlexit.h"
 #include "ctloptions.h"
+#include "ctlrequest.h"
 #include "ordinaryuser.h"
 #include "protocolnumbers.h"
 #include "ptypair.h"
@@ -28,6 +29,8 @@ class tst_DimraCtl : public QObject
 private slots:
     void arguments_data();
     void arguments();
+    void requests_data();
+    void requests();
     void portPathsKeepEveryByte_data();
     void portPathsKeepEveryByte();
     void formats_data();
@@ -60,7 +63,7 @@ QString describe(const CtlParse &parse)
     case CtlParse::Run: break;
     }
     const CtlOptions &o = parse.options;
-    static const char *const names[] = {"list", "get", "set", "off", "monitor"};
+    static const char *const names[] = {"list", "get", "set", "off", "monitor", "session"};
     QStringList parts{QString::fromLatin1(names[int(o.command)]), QStringLiteral("port=") + o.port,
                       QStringLiteral("t=%1").arg(o.timeoutMs)};
     if (o.json)
@@ -164,11 +167,12 @@ void tst_DimraCtl::arguments_data()
         "set port=COM1 t=1000 json verify frequency=150000 ch1=0 ch2=100 ch3=50");
     row("off is the three channels at 0", "-p com12 off", "off port=com12 t=1000 ch1=0 ch2=0 ch3=0");
     row("monitor with --json", "--json monitor", "monitor port=COM1 t=1000 json");
+    row("session", "-p /tmp/dimra -t 300 session", "session port=/tmp/dimra t=300");
     row("help", "get --help", "help");
     row("version", "-v", "version");
     // Refused, with the word the message must name: "arguments|word".
     for (const char *refused : {"set --freq 24|24", "set --freq 150001|150001", "set --ch2 101|101", "set --ch3 -1|-1",
-                                "set --ch1 4.5|4.5", "set --verify|--freq", "get --ch1 3|set", "off --verify|set",
+                                "set --ch1 4.5|4.5", "set --verify|--freq", "get --ch1 3|set", "off --verify|set", "session --ch1 3|set",
                                 "-p COM13 get|COM13", "-t 0 get|0", "--json|command", "status|status", "get list|list"}) {
         const QString args = QString::fromLatin1(refused).section(QLatin1Char('|'), 0, 0);
         QTest::newRow(qPrintable(args)) << args << QStringLiteral("error") << QString::fromLatin1(refused).section(QLatin1Char('|'), 1);
@@ -184,6 +188,59 @@ void tst_DimraCtl::arguments()
     QCOMPARE(describe(parse), expected);
     if (!errorNames.isEmpty())
         QVERIFY2(parse.error.contains(errorNames), qPrintable(parse.error));
+}
+
+void tst_DimraCtl::requests_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("expected"); // the request, or "error" and a word its message must name
+
+    auto row = [](const char *name, const char *line, const char *expected) {
+        QTest::newRow(name) << QByteArray(line) << QString::fromUtf8(expected);
+    };
+    row("set, values named as get prints them", R"({"op":"set","values":{"frequency":2000,"ch1":40},"verify":false})",
+        "set frequency=2000 ch1=40");
+    row("set with verify, every value at a limit",
+        R"({"op":"set","values":{"ch3":100,"frequency":25,"ch2":0,"ch1":100},"verify":true})",
+        "set verify frequency=25 ch1=100 ch2=0 ch3=100");
+    row("a whole number written as 2e3", R"( {"op":"set","values":{"frequency":2e3}} )", "set frequency=2000");
+    row("get", R"({"op":"get"})", "get");
+    row("off is the three channels at 0", R"({"op":"off"})", "off ch1=0 ch2=0 ch3=0");
+    row("watch on", R"({"op":"watch","on":true})", "watch on");
+    row("watch off", R"({"op":"watch","on":false})", "watch off");
+    row("close", R"({"op":"close"})", "close");
+    for (const char *refused : {R"(set --ch1 40|JSON)", R"(["get"]|JSON)", R"({"op":"status"}|status)", R"({}|null)",
+                                R"({"op":"set"}|values)", R"({"op":"set","values":{}}|values)",
+                                R"({"op":"set","values":{"ch4":1}}|ch4)", R"({"op":"set","values":{"ch1":40,"ch2":101}}|101)",
+                                R"({"op":"set","values":{"frequency":24}}|24)", R"({"op":"set","values":{"ch1":4.5}}|4.5)",
+                                R"({"op":"set","values":{"ch1":"40"}}|"40")", R"({"op":"set","values":{"ch1":1},"verify":1}|verify)",
+                                R"({"op":"set","valus":{"ch1":40}}|valus)", R"({"op":"get","values":{"ch1":0}}|values)",
+                                R"({"op":"watch"}|on)"}) {
+        const QString text = QString::fromUtf8(refused);
+        QTest::newRow(refused) << text.section(QLatin1Char('|'), 0, 0).toUtf8() << "error " + text.section(QLatin1Char('|'), 1);
+    }
+}
+
+void tst_DimraCtl::requests()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QString, expected);
+    const CtlRequest request = ParseCtlRequest(line);
+    if (!request.error.isEmpty()) {
+        QVERIFY2(expected.startsWith(QLatin1String("error ")), qPrintable(request.error));
+        QVERIFY2(request.error.contains(expected.mid(6)), qPrintable(request.error));
+        return;
+    }
+    static const char *const ops[] = {"set", "get", "off", "watch", "close"};
+    QStringList parts{QString::fromLatin1(ops[int(request.op)])};
+    if (request.verify)
+        parts << QStringLiteral("verify");
+    if (request.op == CtlOp::Watch)
+        parts << QString::fromLatin1(request.on ? "on" : "off");
+    for (int code : CDimraProtocol::kValueCodes)
+        if (request.values[code])
+            parts << QStringLiteral("%1=%2").arg(CDimraProtocol::valueKey(code)).arg(*request.values[code]);
+    QCOMPARE(parts.join(QLatin1Char(' ')), expected);
 }
 
 void tst_DimraCtl::portPathsKeepEveryByte_data()

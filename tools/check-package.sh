@@ -46,7 +46,7 @@ version=$(sed -n 's/^project(Dimra VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 
 control_fields() {
     [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || { echo "Version is not $version"; return 1; }
-    [ "$(dpkg-deb -f "$deb" Recommends)" = "qt6-translations-l10n, fonts-wqy-microhei | fonts-noto-cjk, bash-completion" ] ||
+    [ "$(dpkg-deb -f "$deb" Recommends)" = "qt6-translations-l10n, fonts-wqy-microhei | fonts-noto-cjk, bash-completion, python3" ] ||
         { echo "Recommends: $(dpkg-deb -f "$deb" Recommends)"; return 1; }
     # Depends comes from the linked libraries: Qt's widgets are among them.
     dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || { echo "Depends: $(dpkg-deb -f "$deb" Depends)"; return 1; }
@@ -67,12 +67,14 @@ files_present() {
         usr/lib/systemd/system/dimra-mqtt.service \
         usr/share/bash-completion/completions/dimractl usr/share/bash-completion/completions/dimra-board \
         usr/share/bash-completion/completions/dimra-mqtt \
-        usr/share/doc/dimra/copyright usr/share/doc/dimra/changelog.gz; do
+        usr/share/doc/dimra/copyright usr/share/doc/dimra/changelog.gz \
+        usr/lib/python3/dist-packages/dimra/__init__.py usr/lib/python3/dist-packages/dimra/board.py \
+        usr/lib/python3/dist-packages/dimra/errors.py usr/lib/python3/dist-packages/dimra/py.typed; do
         [ -f "$root/$f" ] || { echo "missing: $f"; status=1; }
     done
     return $status
 }
-check "the package holds the programs, menu entry, icons, AppStream file, manual pages, completions, unit" files_present
+check "the package holds the programs, menu entry, icons, AppStream file, manual pages, completions, unit, Python package" files_present
 
 check "desktop-file-validate" desktop-file-validate "$root/usr/share/applications/$app_id.desktop"
 check "appstreamcli validate --no-net" appstreamcli validate --no-net "$root/usr/share/metainfo/$app_id.metainfo.xml"
@@ -123,6 +125,19 @@ mqtt_version() {
     "$root/usr/bin/dimra-mqtt" --version | grep -qF "$version"
 }
 check "dimra-mqtt --version" mqtt_version
+
+# The Python package as python3 finds it installed, over the unpacked
+# dimractl: its port list comes back, and nothing else comes with it.
+python_package() {
+    PYTHONPATH="$root/usr/lib/python3/dist-packages" DIMRACTL="$root/usr/bin/dimractl" PYTHONDONTWRITEBYTECODE=1 \
+        python3 -c 'import dimra; ports = dimra.list_ports(); assert [p["port"] for p in ports] == ["COM%d" % n for n in range(1, 13)], ports'
+    [ -z "$(find "$root/usr/lib/python3/dist-packages/dimra" -name __pycache__)" ] || { echo "byte code in the package"; return 1; }
+}
+if command -v python3 >/dev/null 2>&1; then
+    check "python3: import dimra, dimra.list_ports() over the unpacked dimractl" python_package
+else
+    echo "skip  python3: import dimra (python3 is not installed)"
+fi
 
 # The unit as systemd reads it, pointed at the unpacked program.
 unit_verifies() {
@@ -185,8 +200,8 @@ completions() {
                 status=1
             fi
         }
-        expect "list get set off monitor" dimractl ""
-        expect "set" dimractl -p COM1 -t 500 s
+        expect "list get set off monitor session" dimractl ""
+        expect "set session" dimractl -p COM1 -t 500 s
         expect "COM1 COM10 COM11 COM12" dimractl -p COM1
         expect "--freq --ch2 --ch3 --verify" dimractl set --ch1 40 --
         expect "report echo quiet noisy" dimra-board --mode ""

@@ -191,7 +191,13 @@
     </message>
 </context>
 <context>
-    <name>CCtlSession</name>
+    <name>CCtlRun</name>
+    <message>
+        <source>lost the board: %1
+Check the cable or adapter, then run the command again.</source>
+        <translation>与调光板的连接已丢失：%1
+请检查连接线或转接器，然后重新运行命令。</translation>
+    </message>
     <message>
         <source>no such port: %1
 Run &quot;dimractl list&quot; to see the ports, or name the device with -p PATH.</source>
@@ -211,34 +217,26 @@ Run &quot;dimractl list&quot; to see the ports, or name the device with -p PATH.
         <translation>无法打开端口：%1</translation>
     </message>
     <message>
+        <source>Check that the board is powered and connected to this port, or give it longer with -t MS.</source>
+        <translation>请检查调光板是否已通电并接在这个端口上，或用 -t 毫秒 给它更长的时间。</translation>
+    </message>
+    <message>
         <source>cannot write to the port: %1</source>
         <translation>无法写入端口：%1</translation>
+    </message>
+    <message>
+        <source>the line did not carry every frame within its time and %1 ms more; the board may not hold the new values. Check the line, then run the command again.</source>
+        <translation>线路没有在应有的时间再加 %1 毫秒内送出每一帧；调光板可能没有保存新的数值。请检查线路，然后重新运行命令。</translation>
+    </message>
+    <message>
+        <source>details: %1</source>
+        <translation>详细信息：%1</translation>
     </message>
     <message>
         <source>sending failed: %1
 Check the cable or adapter, then run the command again.</source>
         <translation>发送失败：%1
 请检查连接线或转接器，然后重新运行命令。</translation>
-    </message>
-    <message>
-        <source>%1 set to %2, board reports %3</source>
-        <translation>%1 设为 %2，调光板报告 %3</translation>
-    </message>
-    <message>
-        <source>the board holds other values than were set: %1.
-Check the values the board accepts, then set them again.</source>
-        <translation>调光板保存的数值与设置的不同：%1。
-请确认调光板接受的数值，然后重新设置。</translation>
-    </message>
-    <message>
-        <source>Check that the board is powered and connected to this port, or give it longer with -t MS.</source>
-        <translation>请检查调光板是否已通电并接在这个端口上，或用 -t 毫秒 给它更长的时间。</translation>
-    </message>
-    <message>
-        <source>the board on %1 did not report its values again within %2 ms; the settings were sent but are not verified.
-%3</source>
-        <translation>%1 上的调光板没有在 %2 毫秒内重新报告数值；设置已发送，但没有核对。
-%3</translation>
     </message>
     <message>
         <source>the board on %1 did not answer within %2 ms%3.
@@ -251,18 +249,20 @@ Check the values the board accepts, then set them again.</source>
         <translation>，没有设置任何数值</translation>
     </message>
     <message>
-        <source>the board did not report %1 within %2 ms; shown as unknown.</source>
-        <translation>调光板没有在 %2 毫秒内报告 %1；显示为 unknown。</translation>
+        <source>the board on %1 did not report its values again within %2 ms; the settings were sent but are not verified.
+%3</source>
+        <translation>%1 上的调光板没有在 %2 毫秒内重新报告数值；设置已发送，但没有核对。
+%3</translation>
     </message>
     <message>
-        <source>lost the board: %1
-Check the cable or adapter, then run the command again.</source>
-        <translation>与调光板的连接已丢失：%1
-请检查连接线或转接器，然后重新运行命令。</translation>
+        <source>%1 set to %2, board reports %3</source>
+        <translation>%1 设为 %2，调光板报告 %3</translation>
     </message>
     <message>
-        <source>the line did not carry every frame within its time and %1 ms more; the board may not hold the new values. Check the line, then run the command again.</source>
-        <translation>线路没有在应有的时间再加 %1 毫秒内送出每一帧；调光板可能没有保存新的数值。请检查线路，然后重新运行命令。</translation>
+        <source>the board holds other values than were set: %1.
+Check the values the board accepts, then set them again.</source>
+        <translation>调光板保存的数值与设置的不同：%1。
+请确认调光板接受的数值，然后重新设置。</translation>
     </message>
     <message>
         <source>; </source>
@@ -270,13 +270,13 @@ Check the cable or adapter, then run the command again.</source>
         <translation>；</translation>
     </message>
     <message>
+        <source>the board did not report %1 within %2 ms; shown as unknown.</source>
+        <translation>调光板没有在 %2 毫秒内报告 %1；显示为 unknown。</translation>
+    </message>
+    <message>
         <source>, </source>
         <comment>between the values not reported</comment>
         <translation>、</translation>
-    </message>
-    <message>
-        <source>details: %1</source>
-        <translation>详细信息：%1</translation>
     </message>
 </context>
 <context>
@@ -380,16 +380,8 @@ Check the cable or adapter, then run the command again.</source>
         <translation>%1 超出 %2 到 %3 %4 的范围</translation>
     </message>
     <message>
-        <source>no command given (list, get, set, off or monitor)</source>
-        <translation>没有给出命令（list、get、set、off 或 monitor）</translation>
-    </message>
-    <message>
         <source>one command at a time; &quot;%1&quot; is one too many</source>
         <translation>一次只能给一个命令；“%1”是多余的</translation>
-    </message>
-    <message>
-        <source>unknown command &quot;%1&quot; (list, get, set, off or monitor)</source>
-        <translation>未知命令“%1”（可用 list、get、set、off 或 monitor）</translation>
     </message>
     <message>
         <source>-p needs a port: COM1 to COM%1 or a device path</source>
@@ -420,6 +412,14 @@ Check the cable or adapter, then run the command again.</source>
         <translation>set 至少需要 --freq、--ch1、--ch2、--ch3 中的一个</translation>
     </message>
     <message>
+        <source>no command given (list, get, set, off, monitor or session)</source>
+        <translation>没有给出命令（list、get、set、off、monitor 或 session）</translation>
+    </message>
+    <message>
+        <source>unknown command &quot;%1&quot; (list, get, set, off, monitor or session)</source>
+        <translation>未知命令“%1”（可用 list、get、set、off、monitor 或 session）</translation>
+    </message>
+    <message>
         <source>Usage: dimractl [-p PORT] [-t MS] [--json] COMMAND [VALUES]
 
 Sets and reads a Dimra three-channel PWM LED dimmer board over its serial
@@ -433,6 +433,9 @@ Commands:
   set       send the values named, in the order --freq, --ch1, --ch2, --ch3
   off       set the three channels to 0 %
   monitor   print every reply of the board as it arrives, until Ctrl+C
+  session   hold the port and take one JSON request a line on standard
+            input, answering each with one JSON line (see man dimractl);
+            the Python package dimra speaks it
 
 Options:
   -p, --port PORT   COM1 to COM%1, or a device path such as /dev/ttyUSB0
@@ -484,6 +487,9 @@ Examples:
   set       按 --freq、--ch1、--ch2、--ch3 的顺序发送给出的数值
   off       把三个通道设为 0 %
   monitor   逐条输出调光板的每个应答，直到按下 Ctrl+C
+  session   占用端口，从标准输入每行读取一个 JSON 请求，每个请求
+            以一行 JSON 应答（见 man dimractl）；Python 包 dimra
+            就是这样与调光板通信的
 
 选项：
   -p, --port 端口     COM1 到 COM%1，或设备路径，例如 /dev/ttyUSB0
@@ -522,6 +528,45 @@ Examples:
   dimractl -p /dev/ttyUSB0 set --freq 2000 --ch1 40 --verify
   dimractl --json get
 </translation>
+    </message>
+</context>
+<context>
+    <name>CtlRequest</name>
+    <message>
+        <source>a request is one JSON object on a line: %1</source>
+        <translation>请求应为一行一个 JSON 对象：%1</translation>
+    </message>
+    <message>
+        <source>&quot;op&quot; is one of set, get, off, watch and close, not %1</source>
+        <translation>“op”应为 set、get、off、watch 或 close，而不是 %1</translation>
+    </message>
+    <message>
+        <source>%1 takes no &quot;%2&quot;</source>
+        <translation>%1 不接受“%2”</translation>
+    </message>
+    <message>
+        <source>&quot;verify&quot; is true or false</source>
+        <translation>“verify”应为 true 或 false</translation>
+    </message>
+    <message>
+        <source>set needs &quot;values&quot; with at least one of frequency, ch1, ch2, ch3</source>
+        <translation>set 需要“values”，其中至少有 frequency、ch1、ch2、ch3 之一</translation>
+    </message>
+    <message>
+        <source>there is no value &quot;%1&quot;; the values are frequency, ch1, ch2 and ch3</source>
+        <translation>没有数值“%1”；可用的数值是 frequency、ch1、ch2 和 ch3</translation>
+    </message>
+    <message>
+        <source>%1: %2 is not a number; nothing was sent</source>
+        <translation>%1：%2 不是数字；没有发送任何数值</translation>
+    </message>
+    <message>
+        <source>%1: %2; nothing was sent</source>
+        <translation>%1：%2；没有发送任何数值</translation>
+    </message>
+    <message>
+        <source>watch needs &quot;on&quot;: true or false</source>
+        <translation>watch 需要“on”：true 或 false</translation>
     </message>
 </context>
 <context>

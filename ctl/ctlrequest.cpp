@@ -1,0 +1,110 @@
+#include "ctlrequest.h"
+
+#include "ctloptions.h"
+#include "protocolnumbers.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+
+#include <algorithm>
+
+namespace {
+
+// A session's refusals are written in English and told in the run's language.
+struct CtlRequestText
+{
+    Q_DECLARE_TR_FUNCTIONS(CtlRequest)
+};
+
+CtlRequest refused(const QString &error)
+{
+    CtlRequest request;
+    request.error = error;
+    return request;
+}
+
+// A JSON value as text: a whole number as one is written on the command
+// line (2000 for 2e3), anything else as JSON has it (4.5, "40", null).
+QString jsonText(const QJsonValue &value)
+{
+    const double d = value.toDouble();
+    if (value.isDouble() && d == qint64(d) && qAbs(d) < 1e15)
+        return QString::number(qint64(d));
+    return QString::fromUtf8(QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact)).mid(1).chopped(1);
+}
+
+} // namespace
+
+CtlRequest ParseCtlRequest(const QByteArray &line)
+{
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(line, &parseError);
+    if (!document.isObject())
+        return refused(CtlRequestText::tr("a request is one JSON object on a line: %1")
+                           .arg(parseError.error != QJsonParseError::NoError ? parseError.errorString()
+                                                                             : QString::fromUtf8(line.trimmed())));
+    const QJsonObject object = document.object();
+    const QString opName = object.value(QLatin1String("op")).toString();
+    static const QStringList ops = {QStringLiteral("set"), QStringLiteral("get"), QStringLiteral("off"),
+                                    QStringLiteral("watch"), QStringLiteral("close")};
+    if (!ops.contains(opName))
+        return refused(CtlRequestText::tr("\"op\" is one of set, get, off, watch and close, not %1")
+                           .arg(jsonText(object.value(QLatin1String("op")))));
+
+    CtlRequest request;
+    request.op = CtlOp(ops.indexOf(opName));
+    // What each op takes besides "op"; any other key is most likely a typing
+    // error, which must not pass for a request that was done.
+    QStringList keys;
+    if (request.op == CtlOp::Set)
+        keys = {QStringLiteral("values"), QStringLiteral("verify")};
+    else if (request.op == CtlOp::Watch)
+        keys = {QStringLiteral("on")};
+    for (auto it = object.begin(); it != object.end(); ++it)
+        if (it.key() != QLatin1String("op") && !keys.contains(it.key()))
+            return refused(CtlRequestText::tr("%1 takes no \"%2\"").arg(opName, it.key()));
+
+    switch (request.op) {
+    case CtlOp::Set: {
+        const QJsonValue verify = object.value(QLatin1String("verify"));
+        if (!verify.isUndefined() && !verify.isBool())
+            return refused(CtlRequestText::tr("\"verify\" is true or false"));
+        request.verify = verify.toBool();
+        const QJsonObject values = object.value(QLatin1String("values")).toObject();
+        if (values.isEmpty())
+            return refused(CtlRequestText::tr("set needs \"values\" with at least one of frequency, ch1, ch2, ch3"));
+        for (auto it = values.begin(); it != values.end(); ++it) {
+            const int *code = std::find_if(std::begin(CDimraProtocol::kValueCodes), std::end(CDimraProtocol::kValueCodes),
+                                           [&it](int c) { return CDimraProtocol::valueKey(c) == it.key(); });
+            if (code == std::end(CDimraProtocol::kValueCodes))
+                return refused(CtlRequestText::tr("there is no value \"%1\"; the values are frequency, ch1, ch2 and ch3")
+                                   .arg(it.key()));
+            if (!it.value().isDouble())
+                return refused(CtlRequestText::tr("%1: %2 is not a number; nothing was sent").arg(it.key(), jsonText(it.value())));
+            QString error;
+            request.values[*code] = CtlValueInRange(*code, jsonText(it.value()), &error);
+            if (!request.values[*code])
+                return refused(CtlRequestText::tr("%1: %2; nothing was sent").arg(it.key(), error));
+        }
+        break;
+    }
+    case CtlOp::Off:
+        for (int code : {CDimraProtocol::CmdChannel1, CDimraProtocol::CmdChannel2, CDimraProtocol::CmdChannel3})
+            request.values[code] = Dimra::kDutyMin;
+        break;
+    case CtlOp::Watch: {
+        const QJsonValue on = object.value(QLatin1String("on"));
+        if (!on.isBool())
+            return refused(CtlRequestText::tr("watch needs \"on\": true or false"));
+        request.on = on.toBool();
+        break;
+    }
+    case CtlOp::Get:
+    case CtlOp::Close:
+        break;
+    }
+    return request;
+}

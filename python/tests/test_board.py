@@ -1,0 +1,124 @@
+"""The dimra package against the built dimractl ($DIMRACTL) and virtual board ($DIMRA_BOARD)."""
+
+import os
+import subprocess
+import tempfile
+import threading
+import unittest
+from unittest import mock
+
+import dimra
+
+OPEN_LINK = bytes.fromhex("3DAA00000000E7")
+
+
+def answer_open_link(master: int, ch1: int) -> None:
+    """Plays a board that answers every open-link frame with its channel 1 reply alone, at ch1."""
+    reply = bytes([0x3D, 0xAA, 0x00, 1, 0, 1, ch1])
+    try:
+        while True:
+            if OPEN_LINK in os.read(master, 1024):
+                os.write(master, reply + bytes([sum(reply) & 0xFF]))
+    except OSError:
+        pass  # the last program with the line open has closed it
+
+
+class BoardTest(unittest.TestCase):
+    def setUp(self) -> None:
+        self.dir = tempfile.TemporaryDirectory()
+        self.addCleanup(self.dir.cleanup)
+        self.port = os.path.join(self.dir.name, "board")
+        self.board = subprocess.Popen([os.environ["DIMRA_BOARD"], "--link", self.port, "--no-pacing"],
+                                      stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        self.addCleanup(self.board.wait, 5)
+        self.addCleanup(self.board.terminate)
+        self.assertTrue(any(line.startswith("DIMRA_COM1=") for line in self.board.stdout), "no board")
+        self.board.stdout.close()
+
+    def pty(self, ch1=None) -> str:
+        """A pseudo-terminal's device, with a board that answers as answer_open_link when ch1 is given."""
+        master, slave = os.openpty()
+        self.addCleanup(os.close, master)
+        if ch1 is not None:  # the board stops once the slave side is closed, before its master is
+            player = threading.Thread(target=answer_open_link, args=(master, ch1), daemon=True)
+            player.start()
+            self.addCleanup(player.join, 5)
+        self.addCleanup(os.close, slave)
+        return os.ttyname(slave)
+
+    def test_set_get_off_and_close_deliver_in_order(self) -> None:
+        with dimra.Board(self.port) as board:
+            self.assertEqual(board.get(), {"frequency": 1000, "ch1": 0, "ch2": 0, "ch3": 0})
+            for i in range(300):  # merged on the way: the board ends at the last values
+                board.set(ch1=i % 101, ch3=100 - i % 101)
+            board.set(frequency=2000, ch2=7, verify=True)
+            self.assertEqual(board.get(), {"frequency": 2000, "ch1": 97, "ch2": 7, "ch3": 3})
+            board.off()
+            self.assertEqual(board.get(), {"frequency": 2000, "ch1": 0, "ch2": 0, "ch3": 0})
+            board.set(ch2=55)  # still on its way when the board is closed
+        with dimra.Board(self.port, timeout=2) as board:
+            self.assertEqual(board.get(), {"frequency": 2000, "ch1": 0, "ch2": 55, "ch3": 0})
+
+    def test_reports_come_as_the_board_sends_them_and_end_with_its_loss(self) -> None:
+        with dimra.Board(self.port) as board:
+            board.get()  # the report that linked is all in
+            reports = board.reports(timeout=5)
+            board.set(ch1=33)
+            board.get()
+            self.assertEqual([next(reports) for _ in range(4)],
+                             [{"ch1": 33}, {"ch2": 0}, {"ch3": 0}, {"frequency": 1000}])
+            self.board.terminate()
+            with self.assertRaises(dimra.LinkLost) as caught:
+                next(reports)
+            self.assertIn("lost the board", caught.exception.message)
+            self.assertRaises(dimra.LinkLost, board.get)
+
+    def test_each_error_raises_its_exception(self) -> None:
+        def out_of_range_sends_nothing() -> None:
+            with dimra.Board(self.port) as board:
+                try:
+                    board.set(ch1=40, ch2=101)
+                finally:
+                    self.assertEqual(board.get()["ch1"], 0)
+
+        def in_use() -> None:
+            with dimra.Board(self.port):
+                dimra.Board(self.port)
+
+        def no_permission() -> None:  # root may open any device; nobody may not
+            device, wrapper = self.pty(), os.path.join(self.dir.name, "dimractl-as-nobody")
+            os.chmod(device, 0)
+            with open(wrapper, "w") as script:
+                script.write(f'#!/bin/sh\nexec setpriv --reuid=65534 --regid=65534 --clear-groups "{os.environ["DIMRACTL"]}" "$@"\n')
+            os.chmod(wrapper, 0o755)
+            with mock.patch.dict(os.environ, {"DIMRACTL": wrapper} if os.geteuid() == 0 else {}):
+                dimra.Board(device)
+
+        def verify_finds_another_value() -> None:
+            with dimra.Board(self.pty(ch1=39), timeout=0.5) as board:
+                board.set(ch1=40, verify=True)
+
+        def session_killed() -> None:
+            try:
+                with dimra.Board(self.port) as board:
+                    board._process.kill()
+                    board.get()
+            finally:  # the next open finds the port free and removes the lock left behind
+                dimra.Board(self.port).close()
+
+        rows = [
+            ("a value out of range", out_of_range_sends_nothing, dimra.BadUsage, "ch2: 101 is outside 0 to 100 %"),
+            ("no such port", lambda: dimra.Board(os.path.join(self.dir.name, "none")), dimra.NoSuchPort, "no such port"),
+            ("port in use", in_use, dimra.PortInUse, "in use"),
+            ("no permission", no_permission, dimra.NoPermission, "no permission"),
+            ("a board that never answers", lambda: dimra.Board(self.pty(), timeout=0.2), dimra.NoAnswer, "within 200 ms"),
+            ("verify", verify_finds_another_value, dimra.VerifyFailed, "ch1 set to 40, board reports 39"),
+            ("the session killed", session_killed, dimra.LinkLost, "signal 9"),
+        ]
+        for name, action, expected, words in rows:
+            with self.subTest(name):
+                with self.assertRaises(expected) as caught:
+                    action()
+                self.assertEqual(caught.exception.exit_code, expected.code)
+                self.assertIn(words, caught.exception.message)
+
