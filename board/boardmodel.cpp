@@ -147,9 +147,9 @@ QList<CFrameReader::Frame> CBoardModel::Receive(const QByteArray &bytes, QList<O
         // The board holds what it can.
         const int value = DecodeValue(frame.code, frame.data);
         if (frame.code == kFrequency)
-            m_state.frequency = qBound(kFrequencyMin, value, kFrequencyMax);
+            m_state.frequency = kFrequencyRange.clamp(value);
         else
-            m_state.duty[frame.code - 1] = qBound(kDutyMin, value, kDutyMax);
+            m_state.duty[frame.code - 1] = kDutyRange.clamp(value);
 
         if (m_mode == Echo)
             sent->append(reportOf(frame.code));

@@ -101,11 +101,11 @@ void CBoardServer::Attach(int inFd, int outFd)
     connect(m_writeNotifier, &QSocketNotifier::activated, this, &CBoardServer::lineWritable);
 }
 
-bool CBoardServer::LinkTo(const QString &path, QString *error)
+bool CBoardServer::LinkTo(const QByteArray &where, QString *error)
 {
     // symlink() never replaces: of two boards given one path, one gets it.
-    const QByteArray where = QFile::encodeName(path);
     if (::symlink(QFile::encodeName(m_strDevice).constData(), where.constData()) != 0) {
+        const QString path = QFile::decodeName(where);
         *error = errno == EEXIST ? tr("%1 exists already and is left as it is; choose another path").arg(path)
                                  : tr("cannot make a symbolic link at %1: %2").arg(path, lastError());
         return false;

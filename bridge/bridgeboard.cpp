@@ -1,6 +1,7 @@
 #include "bridgeboard.h"
 
 #include "protocolnumbers.h"
+#include "commandline.h"
 #include "serialerror.h"
 
 #include <QCoreApplication>
@@ -20,8 +21,7 @@ constexpr int kFadeStepMs = 40;
 // What the window's slider shows for a reported value.
 int shownValue(int code, int value)
 {
-    return code == CDimraProtocol::CmdFrequency ? qBound(Dimra::kFrequencyMin, value, Dimra::kFrequencyMax)
-                                                : qBound(Dimra::kDutyMin, value, Dimra::kDutyMax);
+    return CDimraProtocol::RangeOf(code).clamp(value);
 }
 
 } // namespace
@@ -65,7 +65,7 @@ void CBridgeBoard::logOnce(const QString &problem)
 void CBridgeBoard::open()
 {
     try {
-        m_link.open(QFile::encodeName(m_config.port));
+        m_link.open(CommandLineBytes(m_config.port));
     } catch (const CSerialError &error) {
         retryOpen(tr("cannot open %1: %2").arg(m_config.port, error.text()));
         return;

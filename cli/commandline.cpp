@@ -9,6 +9,8 @@ namespace {
 // The widest a term's column gets; a longer term has its text on the next line.
 constexpr int kTermColumnMax = 26;
 constexpr int kIndent = 2;
+// The width of the help, as a terminal's default.
+constexpr int kWidth = 79;
 
 // A lone low surrogate stands for one byte that was not UTF-8.
 constexpr char16_t kEscapedByteBase = 0xDC00;
@@ -36,8 +38,8 @@ int columnsOf(const QString &text)
     return n;
 }
 
-// One paragraph broken where the language allows (between words, or
-// between Chinese characters) into lines of at most width columns.
+// One paragraph broken between words, or between Chinese characters, into
+// lines of at most width columns (a word longer than that stands alone).
 QStringList wrap(const QString &paragraph, int width)
 {
     QStringList lines;
@@ -45,6 +47,12 @@ QStringList wrap(const QString &paragraph, int width)
     QTextBoundaryFinder finder(QTextBoundaryFinder::Line, paragraph);
     qsizetype start = 0;
     for (qsizetype end = finder.toNextBoundary(); end != -1; end = finder.toNextBoundary()) {
+        // Between words, or beside a Chinese character; never inside an
+        // option or a JSON text at its hyphens and colons.
+        const bool wideAround = columnsOf(paragraph.at(end - 1)) == 2
+            || (end < paragraph.size() && columnsOf(paragraph.at(end)) == 2);
+        if (end < paragraph.size() && !paragraph.at(end - 1).isSpace() && !wideAround)
+            continue;
         const QString piece = paragraph.mid(start, end - start);
         start = end;
         if (!line.isEmpty() && columnsOf(line + piece.trimmed()) > width) {
@@ -97,9 +105,8 @@ QString FormatHelpRows(const CCommandLine::Rows &rows, int width)
     return text;
 }
 
-CCommandLine::CCommandLine(const QString &program, const QString &version, const QStringList &synopsis,
-                           const QString &description)
-    : m_strProgram(program), m_strVersion(version), m_synopsis(synopsis), m_strDescription(description)
+CCommandLine::CCommandLine(const QString &program, const QStringList &synopsis, const QString &description)
+    : m_strProgram(program), m_synopsis(synopsis), m_strDescription(description)
 {
     m_parser.addOption(QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}));
     m_parser.addOption(QCommandLineOption(QStringList{QStringLiteral("v"), QStringLiteral("version")}));
@@ -109,6 +116,22 @@ void CCommandLine::addOption(const CliOption &option)
 {
     m_options.append(option);
     m_parser.addOption(QCommandLineOption(option.names, QString(), option.valueName));
+}
+
+void CCommandLine::acceptQtOptions()
+{
+    // The options QGuiApplication and QApplication take for themselves.
+    static const char *const withValue[] = {"platform", "platformpluginpath", "platformtheme", "plugin",
+                                            "qwindowgeometry", "qwindowicon", "qwindowtitle", "session",
+                                            "display", "geometry", "style", "stylesheet", "name", "title",
+                                            "visual", "qmljsdebugger"};
+    static const char *const flags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+    // -platform and -style are Qt's words, not bundles of letters.
+    m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const char *name : withValue)
+        m_parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("VALUE")));
+    for (const char *name : flags)
+        m_parser.addOption(QCommandLineOption(QString::fromLatin1(name)));
 }
 
 void CCommandLine::addSection(const QString &title, const Rows &rows, bool beforeOptions)
@@ -149,12 +172,19 @@ CCommandLine::Outcome CCommandLine::refuse(const QString &error)
 QString CCommandLine::helpText() const
 {
     QString text;
+    // "Usage: program ..." with each form's words wrapped under its first.
     const QString usage = tr("Usage:");
-    for (int i = 0; i < m_synopsis.size(); ++i)
-        text += (i == 0 ? usage : QString(columnsOf(usage), QLatin1Char(' '))) + QLatin1Char(' ') + m_strProgram
-            + QLatin1Char(' ') + m_synopsis.at(i) + QLatin1Char('\n');
+    const QString lead = usage + (usage.endsWith(QChar(0xFF1A)) ? QString() : QStringLiteral(" ")) + m_strProgram
+        + QLatin1Char(' ');
+    const QString hanging(columnsOf(lead), QLatin1Char(' '));
+    for (int i = 0; i < m_synopsis.size(); ++i) {
+        const QStringList lines = wrap(m_synopsis.at(i), kWidth - columnsOf(lead));
+        for (int l = 0; l < lines.size(); ++l)
+            text += (i == 0 && l == 0 ? lead : l == 0 ? QString(columnsOf(lead) - columnsOf(m_strProgram) - 1, QLatin1Char(' ')) + m_strProgram + QLatin1Char(' ') : hanging)
+                + lines.at(l) + QLatin1Char('\n');
+    }
     for (const QString &paragraph : m_strDescription.split(QStringLiteral("\n\n")))
-        text += QLatin1Char('\n') + wrap(paragraph.simplified(), 79).join(QLatin1Char('\n')) + QLatin1Char('\n');
+        text += QLatin1Char('\n') + wrap(paragraph.simplified(), kWidth).join(QLatin1Char('\n')) + QLatin1Char('\n');
 
     const auto sections = [&](bool before) {
         for (const Section &section : m_sections)
@@ -169,26 +199,31 @@ QString CCommandLine::helpText() const
     options.append({QStringLiteral("-v, --version"), tr("show the version")});
     text += QLatin1Char('\n') + tr("Options:") + QLatin1Char('\n') + FormatHelpRows(options);
     sections(false);
-    for (const QString &epilog : m_epilogs)
-        text += QLatin1Char('\n') + epilog + (epilog.endsWith(QLatin1Char('\n')) ? QString() : QStringLiteral("\n"));
+    // Epilogs keep their lines; only a line of prose too long is wrapped.
+    for (const QString &epilog : m_epilogs) {
+        text += QLatin1Char('\n');
+        for (const QString &line : epilog.split(QLatin1Char('\n')))
+            text += (line.startsWith(QLatin1Char(' ')) ? line : wrap(line, kWidth).join(QLatin1Char('\n'))) + QLatin1Char('\n');
+    }
     return text;
 }
 
-int CCommandLine::finish(Outcome outcome) const
+int FinishCommandLine(CCommandLine::Outcome outcome, const QString &helpText, const QString &error)
 {
+    const QString program = QCoreApplication::applicationName();
     switch (outcome) {
-    case Help:
-        std::fputs(helpText().toLocal8Bit().constData(), stdout);
+    case CCommandLine::Help:
+        std::fputs(helpText.toLocal8Bit().constData(), stdout);
         return Cli::kExitOk;
-    case Version:
-        std::printf("%s %s\n", qPrintable(m_strProgram), qPrintable(m_strVersion));
+    case CCommandLine::Version:
+        std::printf("%s %s\n", qPrintable(program), qPrintable(QCoreApplication::applicationVersion()));
         return Cli::kExitOk;
-    case Error:
-    case Run:
+    case CCommandLine::Error:
+    case CCommandLine::Run:
         break;
     }
-    std::fprintf(stderr, "%s: %s\n%s\n", qPrintable(m_strProgram), m_strError.toLocal8Bit().constData(),
-                 tr("Run \"%1 --help\" for the options.").arg(m_strProgram).toLocal8Bit().constData());
+    std::fprintf(stderr, "%s: %s\n%s\n", qPrintable(program), error.toLocal8Bit().constData(),
+                 CCommandLine::tr("Run \"%1 --help\" for the options.").arg(program).toLocal8Bit().constData());
     return Cli::kExitUsage;
 }
 

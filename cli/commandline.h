@@ -10,9 +10,11 @@
 // The command line every Dimra program shares: dimractl, dimra-board,
 // dimra-mqtt and the window's --help and --version. One help layout, one
 // way to refuse bad usage (a message naming the option, exit status 2), and
-// -h/--help and -v/--version everywhere. A program declares its options
-// and the sections of its help; its numbers (ranges, timeouts, exit codes)
-// go into those texts from its constants.
+// -h/--help and -v/--version everywhere. Each program has the same shape:
+// Parse<Program>Arguments gives a CliParse of its options, <Program>HelpText
+// its help, and main hands anything but Run to FinishCommandLine. A program
+// declares its options and the sections of its help; its numbers (ranges,
+// timeouts, exit codes) go into those texts from its constants.
 
 namespace Cli {
 inline constexpr int kExitOk = 0;
@@ -37,11 +39,14 @@ public:
     using Rows = QList<QPair<QString, QString>>;
 
     // synopsis: what follows "Usage: <program> ", a line for each form.
-    CCommandLine(const QString &program, const QString &version, const QStringList &synopsis,
-                 const QString &description);
+    CCommandLine(const QString &program, const QStringList &synopsis, const QString &description);
 
     // In the help's order; --help and --version come last by themselves.
     void addOption(const CliOption &option);
+    // For a program with a window: Qt's own options (-style, -platform,
+    // ...) are taken, single dash and all, and left to the application
+    // object; the help does not list them.
+    void acceptQtOptions();
     // A section of the help: rows of a term and its text, before the
     // options (Commands) or after them (Exit codes, Topics).
     void addSection(const QString &title, const Rows &rows, bool beforeOptions = false);
@@ -61,10 +66,6 @@ public:
     QString error() const { return m_strError; }
 
     QString helpText() const;
-    // What main does with any outcome but Run: the help or the version on
-    // standard output and status 0, or the refusal on standard error with
-    // a hint to --help and status 2.
-    int finish(Outcome outcome) const;
 
 private:
     struct Section
@@ -75,7 +76,6 @@ private:
     };
 
     QString m_strProgram;
-    QString m_strVersion;
     QStringList m_synopsis;
     QString m_strDescription;
     QList<CliOption> m_options;
@@ -84,6 +84,20 @@ private:
     QCommandLineParser m_parser;
     QString m_strError;
 };
+
+// What a program's parse gives: what to do, the options to do it with, and
+// for Error what was wrong, in a sentence naming the option.
+template <typename Options> struct CliParse
+{
+    CCommandLine::Outcome outcome = CCommandLine::Error;
+    Options options;
+    QString error;
+};
+
+// What main does with any outcome but Run: the help, or the program's name
+// and version (QCoreApplication's), on standard output and status 0; or the
+// refusal on standard error with a hint to --help and status 2.
+int FinishCommandLine(CCommandLine::Outcome outcome, const QString &helpText, const QString &error);
 
 // The help's rows laid out: the terms in a column of their own, each text
 // wrapped to width columns beside them (wide characters count twice).

@@ -1,6 +1,7 @@
 #include "ctlrun.h"
 
 #include "serialerror.h"
+#include "stopsignals.h"
 
 #include <QStringList>
 
@@ -45,7 +46,7 @@ std::optional<CtlFailure> OpenCtlLink(CBoardLink &link, const CtlOptions &option
     QObject context;
     QObject::connect(&link, &CBoardLink::opened, &context, [&portOpened] { portOpened = true; });
     try {
-        link.open(options.devicePath.isEmpty() ? options.port.toLatin1() : options.devicePath);
+        link.open(options.port);
     } catch (const CSerialError &e) {
         // Opening ends with the open-link frame: a failure after the port
         // opened is one of writing.
@@ -79,11 +80,11 @@ void PrintCtlFailure(FILE *err, const CtlFailure &failure)
 {
     if (failure.message.isEmpty())
         return;
-    std::fprintf(err, "dimractl: %s\n", failure.message.toUtf8().constData());
+    QString text = QStringLiteral("dimractl: %1\n").arg(failure.message);
     // The system's own words, for a report, below the sentence.
     if (!failure.details.isEmpty())
-        std::fprintf(err, "  %s\n", CCtlRun::tr("details: %1").arg(failure.details).toUtf8().constData());
-    std::fflush(err);
+        text += QStringLiteral("  %1\n").arg(CCtlRun::tr("details: %1").arg(failure.details));
+    CStopSignals::write(err, text.toUtf8());
 }
 
 CtlFailure CtlLostFailure(const QString &text, const QString &details)
@@ -189,6 +190,6 @@ void CCtlRun::finish(const CtlFailure &outcome)
 
 void CCtlRun::print(const QString &text)
 {
-    std::fputs(text.toUtf8().constData(), m_out);
-    std::fflush(m_out);
+    // A reader that has gone stops the run, as SIGPIPE would.
+    CStopSignals::write(m_out, text.toUtf8());
 }

@@ -9,7 +9,7 @@
 #include "portlist.h"
 #include "redrawnotifier.h"
 #include "resource.h"
-#include "quitonsignals.h"
+#include "stopsignals.h"
 #include "serialerror.h"
 
 #include <QAction>
@@ -193,10 +193,8 @@ void CMyDimraDlg::OnInitDialog()
     if (const int remembered = m_portChoice->rememberedIndex(m_portList->targets()); remembered >= 0)
         m_comboPort->setCurrentIndex(remembered);
 
-    m_sliderFrequency->setRange(Dimra::kFrequencyMin, Dimra::kFrequencyMax);
-    m_sliderChannel1->setRange(Dimra::kDutyMin, Dimra::kDutyMax);
-    m_sliderChannel2->setRange(Dimra::kDutyMin, Dimra::kDutyMax);
-    m_sliderChannel3->setRange(Dimra::kDutyMin, Dimra::kDutyMax);
+    for (const int code : kRowCodes)
+        m_rows[code].slider->setRange(CDimraProtocol::RangeOf(code).min, CDimraProtocol::RangeOf(code).max);
     m_sliderFrequency->setTickInterval(Dimra::kFrequencyTick);
     m_sliderChannel1->setTickInterval(Dimra::kDutyTick);
     m_sliderChannel2->setTickInterval(Dimra::kDutyTick);
@@ -327,11 +325,14 @@ void CMyDimraDlg::DoDataExchange(CDataExchange *pDX)
     DDX_Text(pDX, m_rows[CmdChannel1].edit, m_nChannel1);
     DDX_Text(pDX, m_rows[CmdChannel2].edit, m_nChannel2);
     DDX_Text(pDX, m_rows[CmdChannel3].edit, m_nChannel3);
-    DDV_MinMaxInt(pDX, m_nChannel2, Dimra::kDutyMin, Dimra::kDutyMax);
-    DDV_MinMaxInt(pDX, m_nChannel3, Dimra::kDutyMin, Dimra::kDutyMax);
+    const auto check = [pDX](int value, int code) {
+        DDV_MinMaxInt(pDX, value, CDimraProtocol::RangeOf(code).min, CDimraProtocol::RangeOf(code).max);
+    };
+    check(m_nChannel2, CmdChannel2);
+    check(m_nChannel3, CmdChannel3);
     DDX_Text(pDX, m_rows[CmdFrequency].edit, m_nFrequency);
-    DDV_MinMaxInt(pDX, m_nChannel1, Dimra::kDutyMin, Dimra::kDutyMax);
-    DDV_MinMaxInt(pDX, m_nFrequency, Dimra::kFrequencyMin, Dimra::kFrequencyMax);
+    check(m_nChannel1, CmdChannel1);
+    check(m_nFrequency, CmdFrequency);
 }
 
 void CMyDimraDlg::EnableSettingControls(bool enable)
@@ -476,8 +477,7 @@ void CMyDimraDlg::endSession()
 
 void CMyDimraDlg::endSessionOnStopSignals()
 {
-    if (CStopSignals *stops =
-            CStopSignals::watch({StopSignal::Interrupt, StopSignal::Terminate, StopSignal::HangUp}))
+    if (CStopSignals *stops = CStopSignals::watch())
         connect(stops, &CStopSignals::stopRequested, this, &CMyDimraDlg::endSession);
 }
 

@@ -37,6 +37,13 @@ public:
         return code == CmdFrequency ? QStringLiteral("frequency") : QStringLiteral("ch%1").arg(code);
     }
 
+    // The range of the value a command sets: the frequency's for its code,
+    // a duty's for the channels'.
+    static constexpr Dimra::ValueRange RangeOf(int code)
+    {
+        return code == CmdFrequency ? Dimra::kFrequencyRange : Dimra::kDutyRange;
+    }
+
     // The data bytes a command carries: none to open the link, a duty in
     // one byte, a frequency in three; -1 for a code that is no command.
     static constexpr int DataLength(int code)

@@ -16,6 +16,18 @@ inline constexpr int kFrequencyMin = 25;
 inline constexpr int kFrequencyMax = 150000;
 inline constexpr int kDutyMin = 0;
 inline constexpr int kDutyMax = 100;
+
+// The values a setting takes, both ends included.
+struct ValueRange
+{
+    int min;
+    int max;
+    constexpr bool contains(long long value) const { return value >= min && value <= max; }
+    // The nearer end for a value outside, as a slider holds it.
+    constexpr int clamp(int value) const { return value < min ? min : value > max ? max : value; }
+};
+inline constexpr ValueRange kFrequencyRange{kFrequencyMin, kFrequencyMax};
+inline constexpr ValueRange kDutyRange{kDutyMin, kDutyMax};
 // A frequency travels as its thousands and the remainder below a thousand.
 inline constexpr int kFrequencyThousand = 1000;
 

@@ -195,9 +195,9 @@ void tst_BoardProgram::refusesOptionsItCannotRun()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, named);
-    CBoardCommandLine commandLine;
-    QVERIFY(!commandLine.Parse(QStringList{QStringLiteral("dimra-board")} + arguments));
-    QVERIFY2(commandLine.error().contains(named), qPrintable(commandLine.error()));
+    const BoardParse parse = ParseBoardArguments(QStringList{QStringLiteral("dimra-board")} + arguments);
+    QCOMPARE(parse.outcome, CCommandLine::Error);
+    QVERIFY2(parse.error.contains(named), qPrintable(parse.error));
 }
 
 void tst_BoardProgram::refusalEndsBeforeServing_data()

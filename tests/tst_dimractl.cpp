@@ -57,14 +57,14 @@ namespace {
 QString describe(const CtlParse &parse)
 {
     switch (parse.outcome) {
-    case CtlParse::Help: return QStringLiteral("help");
-    case CtlParse::Version: return QStringLiteral("version");
-    case CtlParse::Error: return QStringLiteral("error");
-    case CtlParse::Run: break;
+    case CCommandLine::Help: return QStringLiteral("help");
+    case CCommandLine::Version: return QStringLiteral("version");
+    case CCommandLine::Error: return QStringLiteral("error");
+    case CCommandLine::Run: break;
     }
     const CtlOptions &o = parse.options;
     static const char *const names[] = {"list", "get", "set", "off", "monitor", "session"};
-    QStringList parts{QString::fromLatin1(names[int(o.command)]), QStringLiteral("port=") + o.port,
+    QStringList parts{QString::fromLatin1(names[int(o.command)]), QStringLiteral("port=") + QString::fromUtf8(o.port),
                       QStringLiteral("t=%1").arg(o.timeoutMs)};
     if (o.json)
         parts << QStringLiteral("json");
@@ -257,11 +257,11 @@ void tst_DimraCtl::portPathsKeepEveryByte()
 {
     QFETCH(QByteArray, path);
     const char *const argv[] = {"dimractl", "-p", path.constData(), "get"};
-    const QStringList arguments = CtlArguments(4, argv);
-    QCOMPARE(CtlArgumentBytes(arguments.at(2)), path);
+    const QStringList arguments = CommandLineArguments(4, argv);
+    QCOMPARE(CommandLineBytes(arguments.at(2)), path);
     const CtlParse parse = ParseCtlArguments(arguments);
-    QCOMPARE(parse.outcome, CtlParse::Run);
-    QCOMPARE(parse.options.devicePath, path);
+    QCOMPARE(parse.outcome, CCommandLine::Run);
+    QCOMPARE(parse.options.port, path);
 }
 
 void tst_DimraCtl::formats_data()

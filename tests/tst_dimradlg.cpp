@@ -924,7 +924,7 @@ void tst_DimraDlg::portChosenAtStart()
     QFETCH(QString, opens);
     QFETCH(bool, byClick);
     const DimraParse parse = ParseDimraArguments(QStringList{"dimra"} + arguments);
-    QCOMPARE(parse.outcome == DimraParse::Run, !opens.isEmpty());
+    QCOMPARE(parse.outcome == CCommandLine::Run, !opens.isEmpty());
     if (opens.isEmpty()) {
         QVERIFY2(parse.error.contains(QString(arguments.last()).remove(QLatin1Char('-'))), qPrintable(parse.error));
         return;
