@@ -147,7 +147,8 @@ void CMSComm::put_PortOpen(bool open)
     const QByteArray openPath = m_lock.openName().isEmpty() ? target.nativePath : m_lock.openName();
     if (!m_port.open(openPath, m_settings)) {
         m_lock.release();
-        throw DiagnoseOpenFailure(deviceLabel(target.device), target.nativePath, m_port.errorString(), variable);
+        throw DiagnoseOpenFailure(deviceLabel(target.device), target.nativePath, m_port.systemError(),
+                                  m_port.errorString(), variable);
     }
 
     // Bytes that waited in the driver before the open belong to nobody.

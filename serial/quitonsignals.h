@@ -13,8 +13,10 @@ enum class StopSignal { Interrupt, Terminate, HangUp, BrokenPipe };
 // Hands stop signals to the event loop, so that a program ends as after its
 // own way out (port drained, closed and unlocked) instead of dying where it
 // stands. The system's handler only writes the signal to a pipe; the loop
-// reads it and emits stopRequested. One for the process. Where there are no
-// such signals (quitonsignals_win.cpp) nothing is ever emitted.
+// reads it and emits stopRequested. One for the process. On Windows the
+// console's events stand for them (quitonsignals_win.cpp): Ctrl+C and
+// Ctrl+Break for SIGINT, a closed console for SIGHUP, a logoff or shutdown
+// for SIGTERM.
 class CStopSignals : public QObject
 {
     Q_OBJECT

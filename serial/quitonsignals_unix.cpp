@@ -71,12 +71,3 @@ void ExitAsStoppedBy(int signalNumber)
     ::raise(signalNumber);
     std::_Exit(128 + signalNumber); // a signal whose default is not to end the process
 }
-
-bool QuitOnSignals(QCoreApplication *app)
-{
-    CStopSignals *stops = CStopSignals::watch({StopSignal::Interrupt, StopSignal::Terminate, StopSignal::HangUp});
-    if (!stops)
-        return false;
-    QObject::connect(stops, &CStopSignals::stopRequested, app, &QCoreApplication::quit);
-    return true;
-}
