@@ -52,7 +52,10 @@ QString CMSComm::portLabel() const
 
 QString CMSComm::deviceLabel(const QString &device) const
 {
-    return m_strDevicePath.isEmpty() ? tr("%1（%2）", "a device and the port that names it").arg(device, portLabel()) : device;
+    // On Windows COMn is the device itself: said once.
+    if (!m_strDevicePath.isEmpty() || device == portLabel())
+        return device;
+    return tr("%1（%2）", "a device and the port that names it").arg(device, portLabel());
 }
 
 void CMSComm::put_CommPort(short port)
