@@ -12,7 +12,6 @@ CSerialError::Kind OpenErrorKind(quint32 error)
     case ERROR_DEV_NOT_EXIST:
     case ERROR_BAD_DEV_TYPE: // Wine's answer for a number nothing is linked to
     case ERROR_INVALID_NAME:
-    case ERROR_NO_SUCH_DEVICE:
     case ERROR_DEVICE_NOT_CONNECTED:
         return CSerialError::NoSuchDevice;
     // A port that another program has open is refused as access denied:
@@ -40,7 +39,6 @@ bool DeviceGoneError(quint32 error)
     case ERROR_OPERATION_ABORTED: // the removal cancelled what was pending
     case ERROR_DEVICE_REMOVED:
     case ERROR_DEVICE_NOT_CONNECTED:
-    case ERROR_NO_SUCH_DEVICE:
     case ERROR_FILE_NOT_FOUND:
         return true;
     default:
