@@ -207,6 +207,8 @@ void CMyDimraDlg::OnInitDialog()
 
     // A screen reader names each row's slider and edit after its label.
     // The names in full, where a label may be shortened to fit its place.
+    // (Qt for Windows as tools/windows-qt.sh builds it has no accessibility.)
+#if QT_CONFIG(accessibility)
     const QPair<int, QString> rowLabels[] = {{CmdFrequency, tr("频率")},
                                              {CmdChannel1, tr("通道1")},
                                              {CmdChannel2, tr("通道2")},
@@ -215,6 +217,7 @@ void CMyDimraDlg::OnInitDialog()
         m_rows[code].slider->setAccessibleName(label);
         m_rows[code].edit->setAccessibleName(label);
     }
+#endif
 
     // Between the connect button and the vendor labels; no control moves.
     m_linkIndicator = new CLinkIndicator(this);

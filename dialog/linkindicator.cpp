@@ -141,7 +141,9 @@ void CLinkIndicator::display(State state)
     }
     setText(glyph);
     setToolTip(tip);
+#if QT_CONFIG(accessibility)
     setAccessibleName(tip);
+#endif
     update();
 }
 

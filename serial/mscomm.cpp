@@ -52,7 +52,10 @@ QString CMSComm::portLabel() const
 
 QString CMSComm::deviceLabel(const QString &device) const
 {
-    return m_strDevicePath.isEmpty() ? tr("%1（%2）", "a device and the port that names it").arg(device, portLabel()) : device;
+    // On Windows COMn is the device itself: said once.
+    if (!m_strDevicePath.isEmpty() || device == portLabel())
+        return device;
+    return tr("%1（%2）", "a device and the port that names it").arg(device, portLabel());
 }
 
 void CMSComm::put_CommPort(short port)
@@ -147,7 +150,8 @@ void CMSComm::put_PortOpen(bool open)
     const QByteArray openPath = m_lock.openName().isEmpty() ? target.nativePath : m_lock.openName();
     if (!m_port.open(openPath, m_settings)) {
         m_lock.release();
-        throw DiagnoseOpenFailure(deviceLabel(target.device), target.nativePath, m_port.errorString(), variable);
+        throw DiagnoseOpenFailure(deviceLabel(target.device), target.nativePath, m_port.systemError(),
+                                  m_port.errorString(), variable);
     }
 
     // Bytes that waited in the driver before the open belong to nobody.

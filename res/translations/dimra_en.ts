@@ -365,5 +365,13 @@ Now: %2</translation>
         <source>一个不是串口的终端设备</source>
         <translation>a terminal device that is not a serial port</translation>
     </message>
+    <message>
+        <source>找不到串口 %1。请检查串口适配器是否已插好，并在设备管理器的“端口 (COM 和 LPT)”下查看它的 COM 编号。</source>
+        <translation>Cannot find serial port %1. Check that the serial adapter is plugged in, and look up its COM number under &quot;Ports (COM &amp; LPT)&quot; in Device Manager.</translation>
+    </message>
+    <message>
+        <source>%1 不是串口设备。请选择串口适配器的 COM 编号。</source>
+        <translation>%1 is not a serial device. Choose the COM number of a serial adapter.</translation>
+    </message>
 </context>
 </TS>
