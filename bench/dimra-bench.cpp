@@ -42,7 +42,7 @@ struct FrameCounter
     qint64 bytes = 0;
 
     FrameCounter() { codec.InitTxFrame(); }
-    void build(int code, int value) { bytes += codec.buildFrame(code, value).size(); }
+    void build(int code, int value) { bytes += codec.BuildFrame(code, value).size(); }
 };
 
 void printRow(const char *what, const QString &median, const QString &worst, const char *target)

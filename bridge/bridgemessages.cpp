@@ -92,7 +92,7 @@ ParsedCommand parseSetPayload(const QByteArray &payload)
     for (auto it = object->begin(); it != object->end(); ++it) {
         int code = 0;
         for (int c : CDimraProtocol::kValueCodes)
-            if (it.key() == CDimraProtocol::valueKey(c))
+            if (it.key() == CDimraProtocol::ValueKey(c))
                 code = c;
         if (code == 0)
             return refused(DimraMqtt::tr("unknown key \"%1\"; the keys are frequency, ch1, ch2 and ch3").arg(it.key()));
@@ -162,7 +162,7 @@ BoardValues parseStateValues(const QByteArray &payload)
     const QJsonObject object = QJsonDocument::fromJson(payload).object();
     QString error;
     for (int code : CDimraProtocol::kValueCodes) {
-        const QString key = CDimraProtocol::valueKey(code);
+        const QString key = CDimraProtocol::ValueKey(code);
         if (object.contains(key))
             values[code] = wholeNumber(object.value(key), key, CDimraProtocol::RangeOf(code), &error);
     }
@@ -265,7 +265,7 @@ QList<RetainedMessage> discoveryConfigs(const DiscoveryBoard &board)
 
     QList<RetainedMessage> configs;
     for (int code = CDimraProtocol::CmdChannel1; code <= CDimraProtocol::CmdChannel3; ++code) {
-        const QString channel = CDimraProtocol::valueKey(code);
+        const QString channel = CDimraProtocol::ValueKey(code);
         QJsonObject light = entity(QStringLiteral("light"), channel, DimraMqtt::tr("Channel %1").arg(code));
         light.insert(QStringLiteral("schema"), QStringLiteral("json"));
         light.insert(QStringLiteral("state_topic"), boardTopic(board.id, channel));

@@ -125,7 +125,7 @@ std::optional<CtlFailure> CtlCompareFailure(const BoardValues &wanted, const Boa
     for (int code : CDimraProtocol::kValueCodes)
         if (wanted[code] && reported[code] != wanted[code])
             differences.append(CCtlRun::tr("%1 set to %2, board reports %3")
-                                   .arg(CDimraProtocol::valueKey(code))
+                                   .arg(CDimraProtocol::ValueKey(code))
                                    .arg(*wanted[code])
                                    .arg(*reported[code]));
     if (differences.isEmpty())
@@ -142,7 +142,7 @@ QString CtlMissingValuesText(const BoardValues &reported, int timeoutMs)
     QStringList missing;
     for (int code : CDimraProtocol::kValueCodes)
         if (!reported[code])
-            missing.append(CDimraProtocol::valueKey(code));
+            missing.append(CDimraProtocol::ValueKey(code));
     if (missing.isEmpty())
         return QString();
     return CCtlRun::tr("the board did not report %1 within %2 ms; shown as unknown.")
@@ -164,7 +164,7 @@ CCtlRun::CCtlRun(const CtlOptions &options, FILE *out, FILE *err, QObject *paren
     m_timer.setSingleShot(true);
 }
 
-void CCtlRun::Stop(int signalNumber)
+void CCtlRun::stop(int signalNumber)
 {
     if (m_bFinished)
         return;

@@ -11,7 +11,7 @@ CCtlSession::CCtlSession(const CtlOptions &options, FILE *out, FILE *err, QObjec
     connect(&m_link, &CBoardLink::lost, this, &CCtlSession::onLost);
 }
 
-void CCtlSession::Start()
+void CCtlSession::start()
 {
     if (m_options.command == CtlCommand::List) {
         listPorts();

@@ -27,9 +27,9 @@ int run(QCoreApplication &app, CCtlRun &session)
                                         .arg(QCoreApplication::translate("dimractl", "cannot install the signal handlers")));
         return ExitIo;
     }
-    QObject::connect(stops, &CStopSignals::stopRequested, &session, &CCtlRun::Stop);
+    QObject::connect(stops, &CStopSignals::stopRequested, &session, &CCtlRun::stop);
     QObject::connect(&session, &CCtlRun::finished, &app, &QCoreApplication::exit, Qt::QueuedConnection);
-    QMetaObject::invokeMethod(&session, &CCtlRun::Start, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(&session, &CCtlRun::start, Qt::QueuedConnection);
     const int exitCode = app.exec();
     if (session.stopSignal() != 0)
         ExitAsStoppedBy(session.stopSignal());

@@ -25,10 +25,10 @@ CBoardLink::CBoardLink(QObject *parent)
     : QObject(parent)
 {
     m_codec.InitTxFrame();
-    m_codec.setByteListener([this] { emit byteReceived(); });
-    m_codec.setReplyListener([this](int code, int value) { onReply(code, value); });
+    m_codec.SetByteListener([this] { emit byteReceived(); });
+    m_codec.SetReplyListener([this](int code, int value) { onReply(code, value); });
     connect(&m_comm, &CMSComm::OnComm, this, &CBoardLink::onComm);
-    connect(&m_comm, &CMSComm::frameWritten, this, &CBoardLink::onFrameWritten);
+    connect(&m_comm, &CMSComm::FrameWritten, this, &CBoardLink::onFrameWritten);
 }
 
 CBoardLink::~CBoardLink()
@@ -92,7 +92,7 @@ void CBoardLink::open(const QByteArray &port)
     m_reported = {};
     emit opened();
     try {
-        m_comm.put_Output(m_codec.buildFrame(CDimraProtocol::CmdOpenLink, 0));
+        m_comm.put_Output(m_codec.BuildFrame(CDimraProtocol::CmdOpenLink, 0));
     } catch (const CSerialError &e) {
         if (e.kind() == CSerialError::DeviceLost)
             noteLoss();
@@ -109,7 +109,7 @@ void CBoardLink::requestReport()
 
 void CBoardLink::send(int code, int value)
 {
-    const QByteArray frame = m_codec.buildFrame(code, value);
+    const QByteArray frame = m_codec.BuildFrame(code, value);
     if (frame.isEmpty())
         return;
     // While the line is busy only the newest value of each setting waits;

@@ -72,7 +72,7 @@ QString describe(const CtlParse &parse)
         parts << QStringLiteral("verify");
     for (int code : CDimraProtocol::kValueCodes)
         if (o.values[code])
-            parts << QStringLiteral("%1=%2").arg(CDimraProtocol::valueKey(code)).arg(*o.values[code]);
+            parts << QStringLiteral("%1=%2").arg(CDimraProtocol::ValueKey(code)).arg(*o.values[code]);
     return parts.join(QLatin1Char(' '));
 }
 
@@ -239,7 +239,7 @@ void tst_DimraCtl::requests()
         parts << QString::fromLatin1(request.on ? "on" : "off");
     for (int code : CDimraProtocol::kValueCodes)
         if (request.values[code])
-            parts << QStringLiteral("%1=%2").arg(CDimraProtocol::valueKey(code)).arg(*request.values[code]);
+            parts << QStringLiteral("%1=%2").arg(CDimraProtocol::ValueKey(code)).arg(*request.values[code]);
     QCOMPARE(parts.join(QLatin1Char(' ')), expected);
 }
 

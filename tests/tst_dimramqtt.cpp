@@ -125,7 +125,7 @@ tst_DimraMqtt::Board *tst_DimraMqtt::addBoard(const QString &id, CBoardModel::Mo
             [&board](const QList<CFrameReader::Frame> &frames) {
                 for (const CFrameReader::Frame &frame : frames)
                     if (frame.verdict == CFrameReader::Good && frame.code > 0)
-                        board.frames << QStringLiteral("%1 %2").arg(CDimraProtocol::valueKey(frame.code)).arg(
+                        board.frames << QStringLiteral("%1 %2").arg(CDimraProtocol::ValueKey(frame.code)).arg(
                             CBoardModel::DecodeValue(frame.code, frame.data));
             });
     return &board;
