@@ -225,12 +225,11 @@ void tst_DimraDlg::initialState()
 
 void tst_DimraDlg::portListShowsWhereEachEntryLeads()
 {
-    const QComboBox *ports = control<QComboBox>("comboPort");
-    const QString tip = ports->itemData(0, Qt::ToolTipRole).toString();
+    const QString tip = control<QComboBox>("comboPort")->itemData(0, Qt::ToolTipRole).toString();
     QVERIFY2(tip.contains(m_line->slavePath()), qPrintable(tip));
     QVERIFY2(tip.contains(QStringLiteral("DIMRA_COM1")), qPrintable(tip));
     for (int i = 1; i < kCommPortCount; ++i)
-        QVERIFY(!ports->itemData(i, Qt::ToolTipRole).toString().isEmpty());
+        QVERIFY(!control<QComboBox>("comboPort")->itemData(i, Qt::ToolTipRole).toString().isEmpty());
 }
 
 void tst_DimraDlg::controlsKeepTheTemplateArrangement()
@@ -343,8 +342,7 @@ void tst_DimraDlg::theSelectedPortIsOpenedAndChangesWaitForTheNextConnect()
     QTest::mouseClick(connectButton(), Qt::LeftButton); // disconnect
     QTest::mouseClick(connectButton(), Qt::LeftButton); // connect to COM2 now
     QCOMPARE(com2.readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
-    // The disconnect forgot the link: this board has yet to answer.
-    QVERIFY(control<CLinkIndicator>("linkIndicator")->state() != CLinkIndicator::Linked);
+    QVERIFY(control<CLinkIndicator>("linkIndicator")->state() != CLinkIndicator::Linked); // forgotten on disconnect
 }
 
 void tst_DimraDlg::nothingIsSentBeforeTheBoardAnswers()
@@ -450,8 +448,7 @@ void tst_DimraDlg::validationOrderAndFocus()
     if (auto *e = qobject_cast<QLineEdit *>(QApplication::focusWidget()); e && !message.isEmpty())
         QCOMPARE(e->selectedText(), e->text());
     if (QTest::currentDataTag() == QByteArray("channel 2 reported, channel 1 never checked")) {
-        // The members keep what was transferred before the failure, as the
-        // store direction shows.
+        // The members keep what was transferred before the failure (shown by a store).
         QVERIFY(m_dlg->UpdateData(false));
         QCOMPARE(edit("Channel1")->text(), QStringLiteral("200"));
         QCOMPARE(edit("Channel2")->text(), QStringLiteral("101"));

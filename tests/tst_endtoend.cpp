@@ -92,9 +92,7 @@ void tst_EndToEnd::valuesSetByKeyboardAndConfirmArriveExactly()
     QCOMPARE(connectButton()->text(), UserText::kDisconnect);
     QTRY_VERIFY(m_dlg->link().isLinked());
     QTRY_COMPARE(slider("Frequency")->value(), 1000);
-    // The frequency report's own redraw first: the frames then go out in
-    // the keys' order, the frequency last.
-    QVERIFY(settle());
+    QVERIFY(settle()); // the report's own redraw first: the frames go out in the keys' order
 
     QTest::keyClick(slider("Channel1"), Qt::Key_PageUp);
     QTest::keyClick(slider("Channel2"), Qt::Key_End);
