@@ -152,8 +152,8 @@ void CMyDimraDlg::BindEvents()
         m_portChoice->linked();
         UpdateLinkIndicator();
     });
-    connect(&m_link, &CBoardLink::valueReported, this, &CMyDimraDlg::onValueReported);
-    connect(&m_link, &CBoardLink::lost, this, &CMyDimraDlg::onLinkLost);
+    connect(&m_link, &CBoardLink::valueReported, this, &CMyDimraDlg::OnValueReported);
+    connect(&m_link, &CBoardLink::lost, this, &CMyDimraDlg::OnLinkLost);
 }
 
 void CMyDimraDlg::OnInitDialog()
@@ -461,7 +461,7 @@ void CMyDimraDlg::reject()
     QDialog::reject();
 }
 
-void CMyDimraDlg::endSession()
+void CMyDimraDlg::EndSession()
 {
     m_bEnding = true;
     m_portChoice->closed();
@@ -478,10 +478,10 @@ void CMyDimraDlg::endSession()
     reject();
 }
 
-void CMyDimraDlg::endSessionOnStopSignals()
+void CMyDimraDlg::EndSessionOnStopSignals()
 {
     if (CStopSignals *stops = CStopSignals::watch())
-        connect(stops, &CStopSignals::stopRequested, this, &CMyDimraDlg::endSession);
+        connect(stops, &CStopSignals::stopRequested, this, &CMyDimraDlg::EndSession);
 }
 
 void CMyDimraDlg::OnConfirmFrequency() { ConfirmRow(CmdFrequency); }
@@ -535,7 +535,7 @@ void CMyDimraDlg::SendCommand(int code, int value)
     m_link.send(code, value);
 }
 
-void CMyDimraDlg::onValueReported(int code, int value)
+void CMyDimraDlg::OnValueReported(int code, int value)
 {
     // What the board reports is no typing of the user's: a value out of
     // range (a channel at C8) is held as the slider clamps it, so that no
@@ -547,7 +547,7 @@ void CMyDimraDlg::onValueReported(int code, int value)
     UpdateData(false);
 }
 
-void CMyDimraDlg::onLinkLost(const QString &text, const QString &details)
+void CMyDimraDlg::OnLinkLost(const QString &text, const QString &details)
 {
     // The port is closed already: reported once, and the window disconnected.
     ReportError(text, details);

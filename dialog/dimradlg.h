@@ -41,11 +41,39 @@ public:
     ~CMyDimraDlg() override;
 
     // Field exchange between the four edits and the value members. Returns
-    // false when a value was refused (the user has been told why).
+    // false when a value was refused (the user has been told why). Public,
+    // as the framework's is: the tests and the bench run one as a handler
+    // of the window would.
     bool UpdateData(bool bSaveAndValidate = true);
 
-    // Handlers. Each is bound to its control or event in the constructor;
-    // an error the serial link raises in one ends it and is shown once.
+    // Makes SIGTERM at logout, SIGHUP and SIGINT end the session (see
+    // EndSession); the application does this once.
+    void EndSessionOnStopSignals();
+    // What the command line asks for at start: port (COMn or a device path;
+    // empty for the adapter linked on last) is selected, and with connect
+    // the window connects to it once it shows, as a click would.
+    void StartOn(const QString &port, bool connect);
+
+    // The board on the port the user picked, to watch: its state and its
+    // signals. Only the window acts on it.
+    const CBoardLink &link() const { return m_link; }
+
+protected:
+    virtual void DoDataExchange(CDataExchange *pDX);
+    void accept() override;
+    // Ctrl+Q, Escape and the close box: the port closes the one way first.
+    void reject() override;
+
+private:
+    struct Row
+    {
+        QSlider *slider = nullptr;
+        QLineEdit *edit = nullptr;
+        int *value = nullptr;
+    };
+
+    // Handlers. Each is bound to its control or event in BindEvents; an
+    // error the serial link raises in one ends it and is shown once.
     void OnConnect();
     void OnCloseCommand();
     void OnConfirmFrequency();
@@ -58,18 +86,36 @@ public:
     void OnDrawChannel3();
     void OnSysCommand(int nID, int lParam);
     void OnOK();
+    // The session ends from outside: as Ctrl+Q, what waits goes out and the
+    // port closes and is unlocked; then the window closes, over any message
+    // it shows, and the program ends with exit code 0.
+    void EndSession();
 
-    // The session ends from outside (SIGTERM at logout, SIGHUP, SIGINT): as
-    // Ctrl+Q, what waits goes out and the port closes and is unlocked; then
-    // the window closes, over any message it shows, and the program ends
-    // with exit code 0.
-    void endSession();
-    // Makes those signals end the session; the application does this once.
-    void endSessionOnStopSignals();
-    // What the command line asks for at start: port (COMn or a device path;
-    // empty for the adapter linked on last) is selected, and with connect
-    // the window connects to it once it shows, as a click would.
-    void StartOn(const QString &port, bool connect);
+    // Builds the frame for a setting and sends it through the link.
+    void SendCommand(int code, int value);
+    // Moves the slider of a row to a position the board reported.
+    void SetSliderPos(int code, int position);
+    void OnInitDialog();
+    void BindEvents();
+    void OnValueReported(int code, int value);
+    void OnLinkLost(const QString &text, const QString &details);
+    void OnAdapterBack(int port);
+    void OnReconnectToggled(bool on);
+    bool Exchange(bool bSaveAndValidate, const std::function<void(CDataExchange *)> &exchange);
+    // Reads and checks one row's edit, as field exchange does.
+    bool ReadRow(int code, int &value);
+    void OpenPort(int port, bool byHand);
+    QAction *AddMenuCommand(const QString &text, const QKeySequence &shortcut);
+    void RunHandler(const std::function<void()> &handler);
+    void OnControlEvent(void (CMyDimraDlg::*handler)());
+    void ReportError(const QString &text, const QString &details = QString());
+    void EnableSettingControls(bool enable);
+    void EnterDisconnectedState();
+    void UpdateLinkIndicator();
+    void MoveSlider(int code, int position);
+    void DrawRow(int code);
+    void ConfirmRow(int code);
+    template <typename T> T *Control(int id) const;
 
     QIcon m_hIcon;
     QSlider *m_sliderFrequency = nullptr;
@@ -89,46 +135,6 @@ public:
     // True once the board has answered with a channel 1 reply since the last disconnect.
     bool m_bLinked = false;
 
-protected:
-    virtual void DoDataExchange(CDataExchange *pDX);
-    // Builds the frame for a setting and sends it through the link.
-    void SendCommand(int code, int value);
-    // Moves the slider of a row to a position the board reported.
-    void SetSliderPos(int code, int position);
-    void accept() override;
-    // Ctrl+Q, Escape and the close box: the port closes the one way first.
-    void reject() override;
-
-private:
-    struct Row
-    {
-        QSlider *slider = nullptr;
-        QLineEdit *edit = nullptr;
-        int *value = nullptr;
-    };
-
-    void OnInitDialog();
-    void BindEvents();
-    void onValueReported(int code, int value);
-    void onLinkLost(const QString &text, const QString &details);
-    void OnAdapterBack(int port);
-    void OnReconnectToggled(bool on);
-    bool Exchange(bool bSaveAndValidate, const std::function<void(CDataExchange *)> &exchange);
-    // Reads and checks one row's edit, as field exchange does.
-    bool ReadRow(int code, int &value);
-    void OpenPort(int port, bool byHand);
-    QAction *AddMenuCommand(const QString &text, const QKeySequence &shortcut);
-    void RunHandler(const std::function<void()> &handler);
-    void OnControlEvent(void (CMyDimraDlg::*handler)());
-    void ReportError(const QString &text, const QString &details = QString());
-    void EnableSettingControls(bool enable);
-    void EnterDisconnectedState();
-    void UpdateLinkIndicator();
-    void MoveSlider(int code, int position);
-    void DrawRow(int code);
-    void ConfirmRow(int code);
-    template <typename T> T *Control(int id) const;
-
     QHash<int, QWidget *> m_controls;
     Row m_rows[Dimra::kCommandCount]; // by command code: 1-3 channels, 4 frequency
     CRedrawNotifier *m_redraw[Dimra::kCommandCount] = {};
@@ -139,7 +145,7 @@ private:
     // linked on last, and the wait for a lost one to come back.
     CPortChoice *m_portChoice = nullptr;
     bool m_bInExchange = false;
-    bool m_bEnding = false; // endSession has begun: no more messages
+    bool m_bEnding = false; // EndSession has begun: no more messages
     // A position a board reply put a slider at; its redraw sends nothing,
     // since the board already holds that value.
     std::optional<int> m_reportedPos[Dimra::kCommandCount];

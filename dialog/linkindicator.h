@@ -46,8 +46,8 @@ private:
     void display(State state);
 
     State m_state = PortClosed;
-    QString m_strDevice;
-    QString m_strAwaiting; // why the dialog waits for the device; empty while it does not
+    QString m_device;
+    QString m_awaiting; // why the dialog waits for the device; empty while it does not
     QTimer m_answerTimer;
 };
 

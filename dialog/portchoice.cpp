@@ -31,7 +31,7 @@ QString devicePathOf(const QString &path)
 } // namespace
 
 CPortChoice::CPortChoice(const CBoardLink &link, QObject *parent)
-    : QObject(parent), m_link(link), m_bReconnect(settings()->value(kReconnectKey, false).toBool())
+    : QObject(parent), m_link(link), m_reconnect(settings()->value(kReconnectKey, false).toBool())
 {
     m_wait.setInterval(kLookMs);
     connect(&m_wait, &QTimer::timeout, this, &CPortChoice::look);
@@ -74,23 +74,23 @@ int CPortChoice::numberAtStart(const QString &port, const QList<CommPortTarget> 
 
 void CPortChoice::setReconnects(bool on)
 {
-    m_bReconnect = on;
+    m_reconnect = on;
     settings()->setValue(kReconnectKey, on);
     if (!on) {
-        m_bTold = false;
+        m_told = false;
         stopWaiting();
     }
 }
 
 void CPortChoice::opened()
 {
-    m_bOpen = true;
+    m_open = true;
     stopWaiting();
 }
 
 void CPortChoice::linked()
 {
-    m_bTold = false;
+    m_told = false;
     const QString identity = m_link.identity();
     if (identity.isEmpty())
         return;
@@ -101,20 +101,20 @@ void CPortChoice::linked()
 
 void CPortChoice::closed()
 {
-    m_bOpen = false;
-    m_bTold = false;
+    m_open = false;
+    m_told = false;
     stopWaiting();
 }
 
 CPortChoice::Loss CPortChoice::portClosed()
 {
-    if (!std::exchange(m_bOpen, false))
+    if (!std::exchange(m_open, false))
         return Loss::None;
-    if (!m_bReconnect)
+    if (!m_reconnect)
         return Loss::Tell;
-    m_strLastTry.clear();
+    m_lastTry.clear();
     m_wait.start();
-    return std::exchange(m_bTold, true) ? Loss::Quiet : Loss::Notice;
+    return std::exchange(m_told, true) ? Loss::Quiet : Loss::Notice;
 }
 
 QString CPortChoice::waitingText() const
@@ -123,30 +123,30 @@ QString CPortChoice::waitingText() const
         return QString();
     QString text = tr("%1（%2）的适配器已断开。正在等待同一个适配器重新插上，插上后自动重新连接。")
                        .arg(QFile::decodeName(m_link.lostPort()), m_link.lostIdentity());
-    if (!m_strLastTry.isEmpty())
-        text += QLatin1Char('\n') + tr("上一次重新连接没有成功：%1").arg(m_strLastTry);
+    if (!m_lastTry.isEmpty())
+        text += QLatin1Char('\n') + tr("上一次重新连接没有成功：%1").arg(m_lastTry);
     return text;
 }
 
 void CPortChoice::retryFailed(const QString &why)
 {
-    m_strLastTry = why;
+    m_lastTry = why;
 }
 
 void CPortChoice::look()
 {
     // Opening the adapter looks at the ports again, which asks here again.
-    if (!waiting() || m_bTrying)
+    if (!waiting() || m_trying)
         return;
     if (const int port = m_link.lostAdapterNumber(); port > 0) {
-        m_bTrying = true;
+        m_trying = true;
         emit adapterBack(port);
-        m_bTrying = false;
+        m_trying = false;
     }
 }
 
 void CPortChoice::stopWaiting()
 {
     m_wait.stop();
-    m_strLastTry.clear();
+    m_lastTry.clear();
 }

@@ -46,7 +46,7 @@ public:
     // that opens nothing, as DIMRA_COM<n>=path would. 0 when there is none.
     static int numberAtStart(const QString &port, const QList<CommPortTarget> &targets);
 
-    bool reconnects() const { return m_bReconnect; }
+    bool reconnects() const { return m_reconnect; }
     void setReconnects(bool on);
 
     // The window opened a port.
@@ -79,10 +79,10 @@ private:
     void stopWaiting();
 
     const CBoardLink &m_link;
-    bool m_bOpen = false;               // the window has a port open
-    bool m_bReconnect = false;
-    bool m_bTold = false;               // a loss was told and no board has answered since
-    QString m_strLastTry;               // why the last try to reopen failed
-    bool m_bTrying = false;             // adapterBack() is being handled
+    bool m_open = false;    // the window has a port open
+    bool m_reconnect = false;
+    bool m_told = false;    // a loss was told and no board has answered since
+    QString m_lastTry;      // why the last try to reopen failed
+    bool m_trying = false;  // adapterBack() is being handled
     QTimer m_wait;
 };

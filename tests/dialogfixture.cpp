@@ -136,7 +136,7 @@ void DialogFixture::typeAndConfirm(const QByteArray &row, const QString &text)
 
 bool DialogFixture::settle(int timeoutMs)
 {
-    return ProcessEventsUntilIdle(m_dlg->m_link, m_alsoBusy, timeoutMs);
+    return ProcessEventsUntilIdle(m_dlg->link(), m_alsoBusy, timeoutMs);
 }
 
 bool DialogFixture::connectAndLink(int channel1)
@@ -151,7 +151,7 @@ bool DialogFixture::connectAndLink(int channel1)
         qWarning("the board's reply could not be written");
         return false;
     }
-    if (!QTest::qWaitFor([this] { return m_dlg->m_bLinked; })) {
+    if (!QTest::qWaitFor([this] { return m_dlg->link().isLinked(); })) {
         qWarning("the board's channel 1 reply did not establish the link");
         return false;
     }

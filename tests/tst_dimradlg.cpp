@@ -47,8 +47,8 @@ public:
     FailingWriteDlg()
     {
         // The open-link frame is written as soon as the port has opened.
-        connect(&m_link, &CBoardLink::opened, this, [this] {
-            controlsEnabledAtWrite.append(m_sliderFrequency->isEnabled());
+        connect(&link(), &CBoardLink::opened, this, [this] {
+            controlsEnabledAtWrite.append(findChild<QSlider *>(QStringLiteral("sliderFrequency"))->isEnabled());
             if (failNextWrite) {
                 failNextWrite = false;
                 throw CSerialError(QStringLiteral("写入失败（测试）"));
@@ -181,12 +181,13 @@ void tst_DimraDlg::cleanup()
 void tst_DimraDlg::initialState()
 {
     QCOMPARE(m_dlg->windowTitle(), kTitle);
-    QCOMPARE(m_dlg->m_comboPort->count(), kCommPortCount);
+    const QComboBox *ports = control<QComboBox>("comboPort");
+    QCOMPARE(ports->count(), kCommPortCount);
     // Each entry: its number, then what the number opens.
-    QCOMPARE(m_dlg->m_comboPort->itemText(0), QStringLiteral("COM1  %1 · DIMRA_COM1").arg(m_line->slavePath().mid(5)));
+    QCOMPARE(ports->itemText(0), QStringLiteral("COM1  %1 · DIMRA_COM1").arg(m_line->slavePath().mid(5)));
     for (int i = 1; i < kCommPortCount; ++i)
-        QCOMPARE(m_dlg->m_comboPort->itemText(i), QStringLiteral("COM%1  %2").arg(i + 1).arg(kNoDeviceEntry));
-    QCOMPARE(m_dlg->m_comboPort->currentIndex(), 0);
+        QCOMPARE(ports->itemText(i), QStringLiteral("COM%1  %2").arg(i + 1).arg(kNoDeviceEntry));
+    QCOMPARE(ports->currentIndex(), 0);
 
     QCOMPARE(edit("Frequency")->text(), QStringLiteral("25"));
     for (const char *row : {"Channel1", "Channel2", "Channel3"}) {
@@ -196,11 +197,11 @@ void tst_DimraDlg::initialState()
         QCOMPARE(slider(row)->tickInterval(), Dimra::kDutyTick);
         QCOMPARE(slider(row)->value(), 0);
     }
-    QCOMPARE(m_dlg->m_sliderFrequency->minimum(), Dimra::kFrequencyMin);
-    QCOMPARE(m_dlg->m_sliderFrequency->maximum(), Dimra::kFrequencyMax);
-    QCOMPARE(m_dlg->m_sliderFrequency->tickInterval(), Dimra::kFrequencyTick);
-    QCOMPARE(m_dlg->m_sliderFrequency->value(), 25);
-    QCOMPARE(m_dlg->m_sliderFrequency->tickPosition(), QSlider::TicksBothSides);
+    QCOMPARE(slider("Frequency")->minimum(), Dimra::kFrequencyMin);
+    QCOMPARE(slider("Frequency")->maximum(), Dimra::kFrequencyMax);
+    QCOMPARE(slider("Frequency")->tickInterval(), Dimra::kFrequencyTick);
+    QCOMPARE(slider("Frequency")->value(), 25);
+    QCOMPARE(slider("Frequency")->tickPosition(), QSlider::TicksBothSides);
 
     // Of the interactive controls only the port list and the connect button work.
     QStringList enabled;
@@ -211,8 +212,8 @@ void tst_DimraDlg::initialState()
     QCOMPARE(enabled, (QStringList{"buttonConnect", "comboPort"}));
     QCOMPARE(connectButton()->text(), kConnect);
     QCOMPARE(QApplication::focusWidget(), connectButton());
-    QVERIFY(!m_dlg->m_bLinked);
-    QVERIFY(!m_dlg->m_link.isOpen());
+    QVERIFY(!m_dlg->link().isOpen());
+    QCOMPARE(control<CLinkIndicator>("linkIndicator")->state(), CLinkIndicator::PortClosed);
     QVERIFY(!m_dlg->windowIcon().isNull());
     QVERIFY(m_messages->messages.isEmpty());
     // A screen reader names each row; shrinking the window never hides a control.
@@ -224,11 +225,11 @@ void tst_DimraDlg::initialState()
 
 void tst_DimraDlg::portListShowsWhereEachEntryLeads()
 {
-    const QString tip = m_dlg->m_comboPort->itemData(0, Qt::ToolTipRole).toString();
+    const QString tip = control<QComboBox>("comboPort")->itemData(0, Qt::ToolTipRole).toString();
     QVERIFY2(tip.contains(m_line->slavePath()), qPrintable(tip));
     QVERIFY2(tip.contains(QStringLiteral("DIMRA_COM1")), qPrintable(tip));
     for (int i = 1; i < kCommPortCount; ++i)
-        QVERIFY(!m_dlg->m_comboPort->itemData(i, Qt::ToolTipRole).toString().isEmpty());
+        QVERIFY(!control<QComboBox>("comboPort")->itemData(i, Qt::ToolTipRole).toString().isEmpty());
 }
 
 void tst_DimraDlg::controlsKeepTheTemplateArrangement()
@@ -306,9 +307,9 @@ void tst_DimraDlg::connectWritesOpenLinkBeforeUnlockingTheControls()
         QVERIFY(edit(row)->isEnabled());
         QVERIFY(confirmButton(row)->isEnabled());
     }
-    QVERIFY(m_dlg->m_comboPort->isEnabled());
-    QVERIFY(m_dlg->m_link.isOpen());
-    QVERIFY(!m_dlg->m_bLinked);
+    QVERIFY(control<QComboBox>("comboPort")->isEnabled());
+    QVERIFY(m_dlg->link().isOpen());
+    QVERIFY(control<CLinkIndicator>("linkIndicator")->state() != CLinkIndicator::Linked);
     // Unlocking the sliders makes them redraw; unlinked, that sends nothing.
     QVERIFY(settle());
     QCOMPARE(m_line->readNow(), QByteArray());
@@ -322,16 +323,17 @@ void tst_DimraDlg::theSelectedPortIsOpenedAndChangesWaitForTheNextConnect()
     const PortOverride com2Override(2, com2.slavePath());
     const PortOverride com3Override(3, com3.slavePath());
 
-    m_dlg->m_comboPort->setCurrentIndex(2);
+    QComboBox *ports = control<QComboBox>("comboPort");
+    ports->setCurrentIndex(2);
     QTest::mouseClick(connectButton(), Qt::LeftButton);
     QCOMPARE(com3.readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
     QVERIFY(settle());
     QCOMPARE(m_line->readNow(), QByteArray());
-    QCOMPARE(m_dlg->m_link.devicePath(), com3.slavePath());
+    QCOMPARE(m_dlg->link().devicePath(), com3.slavePath());
 
-    m_dlg->m_comboPort->setCurrentIndex(1); // no effect while connected
+    ports->setCurrentIndex(1); // no effect while connected
     QVERIFY(com3.write(ChannelReply(1, 5)));
-    QTRY_VERIFY(m_dlg->m_bLinked);
+    QTRY_VERIFY(m_dlg->link().isLinked());
     QTest::keyClick(slider("Channel2"), Qt::Key_Right);
     QCOMPARE(com3.readExactly(8), QByteArray::fromHex("3DAA0002000101EB"));
     QVERIFY(settle());
@@ -340,6 +342,7 @@ void tst_DimraDlg::theSelectedPortIsOpenedAndChangesWaitForTheNextConnect()
     QTest::mouseClick(connectButton(), Qt::LeftButton); // disconnect
     QTest::mouseClick(connectButton(), Qt::LeftButton); // connect to COM2 now
     QCOMPARE(com2.readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
+    QVERIFY(control<CLinkIndicator>("linkIndicator")->state() != CLinkIndicator::Linked); // forgotten on disconnect
 }
 
 void tst_DimraDlg::nothingIsSentBeforeTheBoardAnswers()
@@ -350,7 +353,6 @@ void tst_DimraDlg::nothingIsSentBeforeTheBoardAnswers()
     QTest::keyClick(slider("Frequency"), Qt::Key_End);
     QTRY_COMPARE(edit("Channel2")->text(), QString::number(slider("Channel2")->value()));
     QTRY_COMPARE(edit("Frequency")->text(), QStringLiteral("150000"));
-    QCOMPARE(m_dlg->m_nFrequency, 150000);
     QVERIFY(slider("Channel2")->value() > 0);
     QVERIFY(settle());
     QCOMPARE(m_line->readNow(), QByteArray());
@@ -358,7 +360,7 @@ void tst_DimraDlg::nothingIsSentBeforeTheBoardAnswers()
     // A reply other than channel 1 moves its slider but does not link.
     QVERIFY(m_line->write(ChannelReply(3, 33)));
     QTRY_COMPARE(slider("Channel3")->value(), 33);
-    QVERIFY(!m_dlg->m_bLinked);
+    QVERIFY(!m_dlg->link().isLinked());
     QTest::keyClick(slider("Channel3"), Qt::Key_Right);
     QVERIFY(settle());
     QCOMPARE(m_line->readNow(), QByteArray());
@@ -446,10 +448,11 @@ void tst_DimraDlg::validationOrderAndFocus()
     if (auto *e = qobject_cast<QLineEdit *>(QApplication::focusWidget()); e && !message.isEmpty())
         QCOMPARE(e->selectedText(), e->text());
     if (QTest::currentDataTag() == QByteArray("channel 2 reported, channel 1 never checked")) {
-        // The members keep what was transferred before the failure.
-        QCOMPARE(m_dlg->m_nChannel1, 200);
-        QCOMPARE(m_dlg->m_nChannel2, 101);
-        QCOMPARE(m_dlg->m_nFrequency, 25);
+        // The members keep what was transferred before the failure (shown by a store).
+        QVERIFY(m_dlg->UpdateData(false));
+        QCOMPARE(edit("Channel1")->text(), QStringLiteral("200"));
+        QCOMPARE(edit("Channel2")->text(), QStringLiteral("101"));
+        QCOMPARE(edit("Frequency")->text(), QStringLiteral("25"));
     }
 }
 
@@ -506,7 +509,6 @@ void tst_DimraDlg::clampedReportIsSentBackOnce()
     QTRY_COMPARE(slider("Channel1")->value(), 100);
     QCOMPARE(m_line->readExactly(8), QByteArray::fromHex("3DAA00010001644D"));
     QTRY_COMPARE(edit("Channel1")->text(), QStringLiteral("100"));
-    QCOMPARE(m_dlg->m_nChannel1, 100);
     QVERIFY(settle());
     QCOMPARE(m_line->readNow(), QByteArray());
     // The board said 200, not the user: no message.
@@ -522,7 +524,7 @@ void tst_DimraDlg::everyReplyOfABurstTakesEffect()
     QVERIFY(m_line->write(ChannelReply(1, 11) + ChannelReply(2, 22) + "\x7F" + ChannelReply(3, 33)
                           + FrequencyReply(2500) + QByteArray::fromHex("3DAA00")));
     QTRY_COMPARE(slider("Frequency")->value(), 2500);
-    QVERIFY(m_dlg->m_bLinked);
+    QVERIFY(m_dlg->link().isLinked());
     QCOMPARE(slider("Channel1")->value(), 11);
     QCOMPARE(slider("Channel2")->value(), 22);
     QCOMPARE(slider("Channel3")->value(), 33);
@@ -537,8 +539,7 @@ void tst_DimraDlg::disconnectLeavesTheValuesAsTheyAre()
     QCOMPARE(m_line->readExactly(10), QByteArray::fromHex("3DAA00040003050000F3"));
     QTest::mouseClick(connectButton(), Qt::LeftButton);
     QCOMPARE(connectButton()->text(), kConnect);
-    QVERIFY(!m_dlg->m_link.isOpen());
-    QVERIFY(!m_dlg->m_bLinked);
+    QVERIFY(!m_dlg->link().isOpen());
     QVERIFY(!slider("Frequency")->isEnabled());
     QVERIFY(!edit("Channel1")->isEnabled());
     QVERIFY(!confirmButton("Channel3")->isEnabled());
@@ -554,7 +555,7 @@ void tst_DimraDlg::disconnectLeavesTheValuesAsTheyAre()
 void tst_DimraDlg::deviceLossReturnsToDisconnectedWithOneMessage()
 {
     QVERIFY(connectAndLink());
-    auto *indicator = m_dlg->findChild<CLinkIndicator *>(QStringLiteral("linkIndicator"));
+    auto *indicator = control<CLinkIndicator>("linkIndicator");
     QVERIFY(indicator);
     QCOMPARE(indicator->state(), CLinkIndicator::Linked);
     // While the message waits for the user, the mark already says closed.
@@ -572,8 +573,7 @@ void tst_DimraDlg::deviceLossReturnsToDisconnectedWithOneMessage()
     QVERIFY(!m_messages->details.first().isEmpty());
     QVERIFY(!m_messages->messages.first().contains(m_messages->details.first()));
     QCOMPARE(connectButton()->text(), kConnect);
-    QVERIFY(!m_dlg->m_bLinked);
-    QVERIFY(!m_dlg->m_link.isOpen());
+    QVERIFY(!m_dlg->link().isOpen());
     QVERIFY(!slider("Channel1")->isEnabled());
     QVERIFY(settle());
     QCOMPARE(m_messages->messages.size(), 1);
@@ -587,13 +587,13 @@ void tst_DimraDlg::failedOpenLinkWriteLeavesTheQuirkyState()
 
     QTest::mouseClick(connectButton(), Qt::LeftButton);
     QCOMPARE(m_messages->take(), QStringList{QStringLiteral("写入失败（测试）")});
-    QVERIFY(m_dlg->m_link.isOpen());
+    QVERIFY(m_dlg->link().isOpen());
     QCOMPARE(connectButton()->text(), kConnect);
     QVERIFY(!slider("Channel1")->isEnabled());
 
     // The next click only closes the port.
     QTest::mouseClick(connectButton(), Qt::LeftButton);
-    QVERIFY(!m_dlg->m_link.isOpen());
+    QVERIFY(!m_dlg->link().isOpen());
     QCOMPARE(connectButton()->text(), kConnect);
     QVERIFY(!slider("Channel1")->isEnabled());
     QVERIFY(settle());
@@ -617,12 +617,11 @@ void tst_DimraDlg::deviceLossInTheQuirkyStateForgetsTheLink()
     // The port is open though the window says otherwise, so the board can
     // still be heard and establish the link...
     QVERIFY(m_line->write(ChannelReply(1, 9)));
-    QTRY_VERIFY(m_dlg->m_bLinked);
+    QTRY_VERIFY(m_dlg->link().isLinked());
     // ...and losing the device forgets it again, with one message.
     m_line->closeMaster();
-    QTRY_VERIFY(!m_dlg->m_link.isOpen());
+    QTRY_VERIFY(!m_dlg->link().isOpen());
     QTRY_COMPARE(m_messages->messages.size(), 1);
-    QVERIFY(!m_dlg->m_bLinked);
     QCOMPARE(connectButton()->text(), kConnect);
     QVERIFY(!slider("Channel1")->isEnabled());
 }
@@ -667,7 +666,7 @@ void tst_DimraDlg::receivedBytesWaitWhileAValidationMessageIsShown()
         written = m_line->write(ChannelReply(3, 77));
         restedWhileShown = settle();
         unreadWhileShown = m_line->programHasUnreadInput();
-        channel3WhileShown = m_dlg->m_nChannel3;
+        channel3WhileShown = slider("Channel3")->value();
     };
     QVERIFY(!m_dlg->UpdateData(true));
     m_messages->whileShown = nullptr;
@@ -675,7 +674,7 @@ void tst_DimraDlg::receivedBytesWaitWhileAValidationMessageIsShown()
     QVERIFY(restedWhileShown);
     QVERIFY(!unreadWhileShown); // the port took the bytes: only the hold kept them back
     QCOMPARE(channel3WhileShown, 0);
-    QTRY_COMPARE(m_dlg->m_nChannel3, 77);
+    QTRY_COMPARE(edit("Channel3")->text(), QStringLiteral("77"));
     QTRY_COMPARE(slider("Channel3")->value(), 77);
     QCOMPARE(m_messages->take(), QStringList{kAskInteger});
 }
@@ -696,7 +695,8 @@ void tst_DimraDlg::controlNotificationsAreDroppedDuringAnExchange()
     QCOMPARE(m_messages->take(), QStringList{kFrequencyRange});
     QVERIFY(settle());
     QCOMPARE(m_line->readNow(), QByteArray()); // dropped, not deferred
-    QCOMPARE(m_dlg->m_nChannel3, 0);
+    QVERIFY(m_dlg->UpdateData(false));
+    QCOMPARE(edit("Channel3")->text(), QStringLiteral("0"));
     QCOMPARE(slider("Channel1")->value(), 0);
 }
 
@@ -745,7 +745,7 @@ void tst_DimraDlg::closeCommandClosesThePortAndTheDialog()
     QVERIFY(connectAndLink());
     QTest::keyClick(m_dlg.get(), Qt::Key_Q, Qt::ControlModifier);
     QVERIFY(!m_dlg->isVisible());
-    QVERIFY(!m_dlg->m_link.isOpen());
+    QVERIFY(!m_dlg->link().isOpen());
     QCOMPARE(m_dlg->result(), int(QDialog::Rejected));
     QVERIFY(settle());
     QCOMPARE(m_line->readNow(), QByteArray());
@@ -774,15 +774,15 @@ void tst_DimraDlg::everyWayOutLeavesTheBoardAtTheWindowsValues()
     // the program has handed over is read as soon as it can be on the wire.
     PacedFarEnd board(*m_line, 4 * Dimra::kLineBytesPerSecond, B9600);
     if (way == QLatin1String("SIGTERM"))
-        m_dlg->endSessionOnStopSignals();
+        m_dlg->EndSessionOnStopSignals();
 
     // Key presses faster than the line drains: frames wait as the way out comes.
     for (int i = 0; i < 12; ++i) {
         QTest::keyClick(slider("Frequency"), Qt::Key_PageUp);
         QCoreApplication::processEvents(); // the slider's redraw, which sends
     }
-    QVERIFY(m_dlg->m_link.bytesWaiting() > 0);
-    const int frequency = m_dlg->m_nFrequency;
+    QVERIFY(m_dlg->link().bytesWaiting() > 0);
+    const int frequency = edit("Frequency")->text().toInt();
     QCOMPARE(frequency, Dimra::kFrequencyMin + 12 * Dimra::kFrequencyTick);
 
     if (way == QLatin1String("Escape"))
@@ -795,10 +795,10 @@ void tst_DimraDlg::everyWayOutLeavesTheBoardAtTheWindowsValues()
         QTest::mouseClick(connectButton(), Qt::LeftButton);
     else
         QCOMPARE(::kill(::getpid(), SIGTERM), 0);
-    QTRY_VERIFY(!m_dlg->m_link.isOpen());
+    QTRY_VERIFY(!m_dlg->link().isOpen());
     QCOMPARE(m_dlg->isVisible(), !windowCloses);
     if (!windowCloses)
-        QCOMPARE(m_dlg->findChild<CLinkIndicator *>(QStringLiteral("linkIndicator"))->state(), CLinkIndicator::PortClosed);
+        QCOMPARE(control<CLinkIndicator>("linkIndicator")->state(), CLinkIndicator::PortClosed);
 
     // The board holds what the window shows, every byte of it went out
     // before the line's old settings came back, and they did come back.
@@ -807,8 +807,8 @@ void tst_DimraDlg::everyWayOutLeavesTheBoardAtTheWindowsValues()
     const SentValues sent = ValuesOf(model.Receive(board.stop(), &answers));
     QVERIFY(WellFormedAndInRange(sent));
     QCOMPARE(sent.last(), qMakePair(int(CDimraProtocol::CmdFrequency), frequency));
-    QCOMPARE(model.state().frequency, m_dlg->m_nFrequency);
-    QCOMPARE(model.state().duty[0], m_dlg->m_nChannel1);
+    QCOMPARE(model.state().frequency, edit("Frequency")->text().toInt());
+    QCOMPARE(model.state().duty[0], edit("Channel1")->text().toInt());
     QCOMPARE(board.bytesAfterTheSpeedChanged(), 0);
     QCOMPARE(speedOf(m_line->lineSettings()), speed_t(B115200));
     QVERIFY(m_messages->messages.isEmpty());
@@ -888,7 +888,7 @@ void tst_DimraDlg::replyClampedInPlaceStillRedraws()
 void tst_DimraDlg::portListFollowsHotPlugAndKeepsTheSelection()
 {
     QVERIFY(openOnAdapter(QStringLiteral("serial/by-id/usb-A")));
-    QComboBox *ports = m_dlg->m_comboPort;
+    QComboBox *ports = control<QComboBox>("comboPort");
     ports->setCurrentIndex(2);
     const QString com1 = QStringLiteral("COM1  %1 · A").arg(m_line->slavePath().mid(5));
     QCOMPARE(ports->itemText(0), com1);
@@ -963,7 +963,7 @@ void tst_DimraDlg::reconnectWaitsForTheSameAdapter()
     QVERIFY(reconnect != actions.end() && (*reconnect)->isCheckable());
     (*reconnect)->trigger();
     QVERIFY(connectAndLink());
-    auto *indicator = m_dlg->findChild<CLinkIndicator *>(QStringLiteral("linkIndicator"));
+    auto *indicator = control<CLinkIndicator>("linkIndicator");
     QComboBox *ports = control<QComboBox>("comboPort");
 
     // Told once, with no box in the way; the mark waits and says why.
@@ -996,6 +996,7 @@ void tst_DimraDlg::reconnectWaitsForTheSameAdapter()
         QCOMPARE(back.readNow(), QByteArray());
     } else {
         QCOMPARE(back.readExactly(kOpenLinkFrame.size(), 5000), kOpenLinkFrame);
+        QVERIFY(indicator->state() != CLinkIndicator::Linked); // the loss forgot the link
         QVERIFY(back.write(ChannelReply(CDimraProtocol::CmdChannel1, 42)));
         QTRY_COMPARE(indicator->state(), CLinkIndicator::Linked);
         QCOMPARE(slider("Channel1")->value(), 42);
@@ -1019,7 +1020,7 @@ void tst_DimraDlg::windowSpeaksOneLanguageAndEveryTextFits()
     const QStringList written = shownTexts(*m_dlg); // as the code writes them
     const CRunLanguage language(CRunLanguage::Window, uiLanguages);
     QVERIFY(replaceDialog<CMyDimraDlg>());
-    auto *indicator = m_dlg->findChild<CLinkIndicator *>(QStringLiteral("linkIndicator"));
+    auto *indicator = control<CLinkIndicator>("linkIndicator");
     QVERIFY(indicator);
     const QStringList atRest = shownTexts(*m_dlg);
     QStringList clipped = clippedTexts(*m_dlg);
@@ -1042,8 +1043,7 @@ void tst_DimraDlg::windowSpeaksOneLanguageAndEveryTextFits()
     QTRY_COMPARE_WITH_TIMEOUT(indicator->state(), CLinkIndicator::NoAnswer, CBoardLink::kAnswerWaitMs + 3000);
     const QString noAnswerTip = indicator->toolTip();
     QVERIFY(m_line->write(ChannelReply(CDimraProtocol::CmdChannel1, 0)));
-    QTRY_VERIFY(m_dlg->m_bLinked);
-    QCOMPARE(indicator->state(), CLinkIndicator::Linked);
+    QTRY_COMPARE(indicator->state(), CLinkIndicator::Linked);
     QVERIFY(indicator->toolTip().contains(m_line->slavePath()));
     shown << noAnswerTip << shownTexts(*m_dlg);
     CAboutDlg about(m_dlg.get());
@@ -1054,7 +1054,7 @@ void tst_DimraDlg::windowSpeaksOneLanguageAndEveryTextFits()
     typeAndConfirm("Channel2", QStringLiteral("5"));
     QVERIFY(settle());
     m_line->closeMaster();
-    QTRY_VERIFY(!m_dlg->m_link.isOpen());
+    QTRY_VERIFY(!m_dlg->link().isOpen());
     QVERIFY(settle());
     const QStringList messages = m_messages->messages;
     shown << messages << m_messages->details << shownTexts(*m_dlg);
