@@ -92,7 +92,7 @@ QByteArray replyStream(qsizetype size)
         const int value = code == CDimraProtocol::CmdFrequency
             ? kFrequencyMin + i * 37 % (kFrequencyMax - kFrequencyMin + 1)
             : i % (kDutyMax + 1);
-        stream += CBoardModel::BuildReply(code, CBoardModel::ValueData(code, value));
+        stream += CBoardModel::buildReply(code, CBoardModel::valueData(code, value));
     }
     return stream;
 }
@@ -192,7 +192,7 @@ struct LinkedDialog
         dlg->findChild<QPushButton *>(QStringLiteral("buttonConnect"))->click();
         char sink[64];
         waitFor([&] { return ::read(pty.master, sink, sizeof sink) > 0; }, 2000);
-        const QByteArray reply = CBoardModel::BuildReply(CDimraProtocol::CmdChannel1, QByteArray(1, '\0'));
+        const QByteArray reply = CBoardModel::buildReply(CDimraProtocol::CmdChannel1, QByteArray(1, '\0'));
         [[maybe_unused]] const ssize_t n = ::write(pty.master, reply.constData(), size_t(reply.size()));
         return waitFor([&] { return dlg->link().isLinked(); }, 2000);
     }
@@ -330,9 +330,9 @@ private:
             tokens -= double(n);
             received += n;
             lastArrival = monotonicNs();
-            for (const CFrameReader::Frame &frame : reader.Feed(QByteArray(buf, int(n)))) {
+            for (const CFrameReader::Frame &frame : reader.feed(QByteArray(buf, int(n)))) {
                 if (frame.verdict == CFrameReader::Good && frame.code == CDimraProtocol::CmdFrequency)
-                    lastFrequency = CBoardModel::DecodeValue(frame.code, frame.data);
+                    lastFrequency = CBoardModel::decodeValue(frame.code, frame.data);
             }
         }
     }
@@ -397,7 +397,7 @@ void floodAbsorption()
         QByteArray noise(1 << 20, Qt::Uninitialized);
         QRandomGenerator(run + 1).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
         // An idle stretch and a marker reply show when it is all consumed.
-        noise += QByteArray(256, '\0') + CBoardModel::BuildReply(CDimraProtocol::CmdChannel3, QByteArray(1, char(77)));
+        noise += QByteArray(256, '\0') + CBoardModel::buildReply(CDimraProtocol::CmdChannel3, QByteArray(1, char(77)));
 
         std::atomic<bool> written{false};
         std::thread writer([&] {

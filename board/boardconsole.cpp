@@ -9,17 +9,17 @@ CBoardConsole::CBoardConsole(CBoardServer *server, const CBoardModel *model, FIL
     connect(server, &CBoardServer::framesReceived, this, [this](const QList<CFrameReader::Frame> &frames) {
         if (m_bTrace)
             for (const CFrameReader::Frame &frame : frames)
-                print(TraceLine(tr("RX", "received, in the trace"), frame.raw, CBoardModel::Describe(frame)));
+                print(traceLine(tr("RX", "received, in the trace"), frame.raw, CBoardModel::describe(frame)));
         showStatus();
     });
     connect(server, &CBoardServer::sent, this, [this](const CBoardModel::Output &output) {
         if (m_bTrace)
-            print(TraceLine(tr("TX", "sent, in the trace"), output.bytes, output.meaning));
+            print(traceLine(tr("TX", "sent, in the trace"), output.bytes, output.meaning));
     });
     connect(server, &CBoardServer::answersDropped, this, &CBoardConsole::showStatus);
 }
 
-QString CBoardConsole::StatusLine(const CBoardModel &model, qint64 droppedAnswers)
+QString CBoardConsole::statusLine(const CBoardModel &model, qint64 droppedAnswers)
 {
     const CBoardModel::State &s = model.state();
     return tr("Frequency %1 Hz  Channel 1 %2 %  Channel 2 %3 %  Channel 3 %4 %  "
@@ -33,14 +33,14 @@ QString CBoardConsole::StatusLine(const CBoardModel &model, qint64 droppedAnswer
         .arg(droppedAnswers);
 }
 
-QString CBoardConsole::TraceLine(const QString &direction, const QByteArray &bytes, const QString &meaning)
+QString CBoardConsole::traceLine(const QString &direction, const QByteArray &bytes, const QString &meaning)
 {
     return QStringLiteral("%1 %2  %3").arg(direction, QString::fromLatin1(bytes.toHex(' ').toUpper()), meaning);
 }
 
 void CBoardConsole::showStatus()
 {
-    const QString status = StatusLine(*m_model, m_server->droppedAnswers());
+    const QString status = statusLine(*m_model, m_server->droppedAnswers());
     if (m_bLive)
         CStopSignals::write(m_out, QStringLiteral("\r\033[K") + status);
     else if (status != m_strLastStatus)

@@ -71,7 +71,7 @@ BoardParse ParseBoardArguments(const QStringList &arguments)
                           .arg(commandLine.positionalArguments().first()));
 
     const QString modeName = commandLine.isSet(kMode) ? commandLine.value(kMode) : QStringLiteral("report");
-    const std::optional<CBoardModel::Mode> mode = CBoardModel::ParseMode(modeName);
+    const std::optional<CBoardModel::Mode> mode = CBoardModel::parseMode(modeName);
     if (!mode)
         return refuse(CBoardCommandLine::tr("--mode: unknown mode \"%1\"; the modes are report, echo, quiet and noisy")
                           .arg(modeName));

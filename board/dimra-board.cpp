@@ -79,15 +79,15 @@ int main(int argc, char *argv[])
     QObject::connect(&server, &CBoardServer::finished, &app, &QCoreApplication::quit);
 
     if (options.stdio) {
-        server.Attach(STDIN_FILENO, STDOUT_FILENO);
+        server.attach(STDIN_FILENO, STDOUT_FILENO);
     } else {
         QString error;
-        if (!server.OpenPty(&error))
+        if (!server.openPty(&error))
             return fail(error);
-        if (!options.link.isEmpty() && !server.LinkTo(options.link, &error))
+        if (!options.link.isEmpty() && !server.linkTo(options.link, &error))
             return fail(error);
         const QString banner = QCoreApplication::translate("dimra-board", "Virtual dimmer board (%1 mode): %2")
-                                   .arg(CBoardModel::ModeName(options.mode), server.devicePath());
+                                   .arg(CBoardModel::modeName(options.mode), server.devicePath());
         CStopSignals::write(stdout, QStringLiteral("%1\nDIMRA_COM1=%2\n").arg(banner, server.devicePath()));
     }
 

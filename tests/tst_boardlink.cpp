@@ -17,7 +17,7 @@ using Values = QList<QPair<int, int>>;
 
 QByteArray reply(int code, int value)
 {
-    return CBoardModel::BuildReply(code, CBoardModel::ValueData(code, value));
+    return CBoardModel::buildReply(code, CBoardModel::valueData(code, value));
 }
 
 QByteArray frame(int code, int value)

@@ -325,7 +325,7 @@ void tst_BoardProgram::answersOwedToAHostThatLeftAreDropped()
     CBoardModel model(CBoardModel::Echo);
     CBoardServer server(&model); // paced
     QString error;
-    QVERIFY2(server.OpenPty(&error), qPrintable(error));
+    QVERIFY2(server.openPty(&error), qPrintable(error));
     int host = openPort(server.devicePath());
     QVERIFY(host >= 0);
 

@@ -94,7 +94,7 @@ QStringList words(const QString &line, const QString &device = QString())
 // A board's reply reporting a value.
 QByteArray boardReply(int code, int value)
 {
-    return CBoardModel::BuildReply(code, CBoardModel::ValueData(code, value));
+    return CBoardModel::buildReply(code, CBoardModel::valueData(code, value));
 }
 
 // A child environment without any DIMRA_COM<n> of the test's own.

@@ -31,7 +31,7 @@ using namespace UserText;
 // The values a stream of command frames carries, read as the board reads them.
 SentValues decodeFrames(const QByteArray &bytes)
 {
-    return ValuesOf(CFrameReader().Feed(bytes));
+    return ValuesOf(CFrameReader().feed(bytes));
 }
 
 speed_t speedOf(const termios &settings)
@@ -464,7 +464,7 @@ void tst_DimraDlg::repliesMoveTheSliders_data()
     QTest::newRow("frequency 05 00 00") << FrequencyReply(5000) << QByteArray("Frequency") << 5000;
     QTest::newRow("frequency 01 01 F4") << FrequencyReply(1500) << QByteArray("Frequency") << 1500;
     QTest::newRow("channel 3") << ChannelReply(3, 64) << QByteArray("Channel3") << 64;
-    QTest::newRow("function 2A acts as 2") << CBoardModel::BuildReply(0x2A, QByteArray(1, char(12))) << QByteArray("Channel2") << 12;
+    QTest::newRow("function 2A acts as 2") << CBoardModel::buildReply(0x2A, QByteArray(1, char(12))) << QByteArray("Channel2") << 12;
     QTest::newRow("reply split in bytes") << ChannelReply(2, 40) << QByteArray("Channel2") << 40;
 }
 
@@ -804,7 +804,7 @@ void tst_DimraDlg::everyWayOutLeavesTheBoardAtTheWindowsValues()
     // before the line's old settings came back, and they did come back.
     CBoardModel model;
     QList<CBoardModel::Output> answers;
-    const SentValues sent = ValuesOf(model.Receive(board.stop(), &answers));
+    const SentValues sent = ValuesOf(model.receive(board.stop(), &answers));
     QVERIFY(WellFormedAndInRange(sent));
     QCOMPARE(sent.last(), qMakePair(int(CDimraProtocol::CmdFrequency), frequency));
     QCOMPARE(model.state().frequency, edit("Frequency")->text().toInt());
@@ -855,7 +855,7 @@ void tst_DimraDlg::replyClampedInPlaceStillRedraws_data()
                                                << ChannelReply(2, 0xC8) << 100;
     // Read with no three-byte reply before it: 0, which the slider at 25 shows as 25.
     QTest::newRow("one-byte frequency reply at 25") << QByteArray("Frequency") << QByteArray()
-                                                    << CBoardModel::BuildReply(frequency, QByteArray(1, 7)) << 25;
+                                                    << CBoardModel::buildReply(frequency, QByteArray(1, 7)) << 25;
 }
 
 void tst_DimraDlg::replyClampedInPlaceStillRedraws()

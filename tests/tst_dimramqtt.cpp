@@ -117,7 +117,7 @@ tst_DimraMqtt::Board *tst_DimraMqtt::addBoard(const QString &id, CBoardModel::Mo
     board.server = std::make_unique<CBoardServer>(board.model.get());
     board.server->setPaced(paced);
     QString error;
-    if (!board.server->OpenPty(&error) || !board.server->LinkTo(QFile::encodeName(m_dir->filePath(id)), &error)) {
+    if (!board.server->openPty(&error) || !board.server->linkTo(QFile::encodeName(m_dir->filePath(id)), &error)) {
         qWarning("%s", qPrintable(error));
         return nullptr;
     }
@@ -126,7 +126,7 @@ tst_DimraMqtt::Board *tst_DimraMqtt::addBoard(const QString &id, CBoardModel::Mo
                 for (const CFrameReader::Frame &frame : frames)
                     if (frame.verdict == CFrameReader::Good && frame.code > 0)
                         board.frames << QStringLiteral("%1 %2").arg(CDimraProtocol::ValueKey(frame.code)).arg(
-                            CBoardModel::DecodeValue(frame.code, frame.data));
+                            CBoardModel::decodeValue(frame.code, frame.data));
             });
     return &board;
 }

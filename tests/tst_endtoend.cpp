@@ -42,7 +42,7 @@ bool tst_EndToEnd::startBoard(CBoardModel::Mode mode, bool paced, quint32 seed)
     m_server = std::make_unique<CBoardServer>(m_board.get());
     m_server->setPaced(paced);
     QString error;
-    if (!m_server->OpenPty(&error)) {
+    if (!m_server->openPty(&error)) {
         qWarning("%s", qPrintable(error));
         return false;
     }

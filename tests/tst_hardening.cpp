@@ -56,7 +56,7 @@ void tst_Hardening::megabyteOfNoiseThenAReplyStillWorks()
 
     // An idle line brings the parser back to the start of a reply within
     // the longest reply; then the board is heard again.
-    QVERIFY(m_line->write(QByteArray(256, '\0') + CBoardModel::BuildReply(1, QByteArray(1, char(42)))));
+    QVERIFY(m_line->write(QByteArray(256, '\0') + CBoardModel::buildReply(1, QByteArray(1, char(42)))));
     QTRY_COMPARE(slider("Channel1")->value(), 42);
     QVERIFY(m_dlg->link().isLinked()); // and so still open
     QTest::keyClick(slider("Channel3"), Qt::Key_End);
