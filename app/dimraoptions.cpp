@@ -43,17 +43,10 @@ DimraParse ParseDimraArguments(const QStringList &arguments)
 {
     CCommandLine commandLine = dimraCommandLine();
     define(commandLine);
-    DimraParse result;
-    const auto refuse = [&](const QString &error) {
-        result.outcome = commandLine.refuse(error);
-        result.error = commandLine.error();
+    DimraParse result = DimraParse::read(commandLine, arguments);
+    if (result.outcome != CCommandLine::Run)
         return result;
-    };
-    result.outcome = commandLine.parse(arguments);
-    if (result.outcome != CCommandLine::Run) {
-        result.error = commandLine.error();
-        return result;
-    }
+    const auto refuse = &DimraParse::refused;
     if (const QStringList extra = commandLine.positionalArguments(); !extra.isEmpty())
         return refuse(DimraCommandLine::tr("unexpected argument \"%1\"; a port goes with --port").arg(extra.first()));
     result.options.connect = commandLine.isSet(kConnect);

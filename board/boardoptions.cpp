@@ -55,17 +55,10 @@ BoardParse ParseBoardArguments(const QStringList &arguments)
 {
     CCommandLine commandLine = boardCommandLine();
     define(commandLine);
-    BoardParse result;
-    const auto refuse = [&](const QString &error) {
-        result.outcome = commandLine.refuse(error);
-        result.error = commandLine.error();
+    BoardParse result = BoardParse::read(commandLine, arguments);
+    if (result.outcome != CCommandLine::Run)
         return result;
-    };
-    result.outcome = commandLine.parse(arguments);
-    if (result.outcome != CCommandLine::Run) {
-        result.error = commandLine.error();
-        return result;
-    }
+    const auto refuse = &BoardParse::refused;
     if (!commandLine.positionalArguments().isEmpty())
         return refuse(CBoardCommandLine::tr("unexpected argument \"%1\": only options are taken, see --help")
                           .arg(commandLine.positionalArguments().first()));

@@ -27,10 +27,7 @@ constexpr qint64 kMaxConfigBytes = 1 << 20;
 
 BridgeParse failure(const QString &error)
 {
-    BridgeParse result;
-    result.outcome = CCommandLine::Error;
-    result.error = error;
-    return result;
+    return BridgeParse::refused(error);
 }
 
 QString idRule()
@@ -496,11 +493,8 @@ BridgeParse parseBridgeArguments(const QStringList &arguments)
 {
     CCommandLine parser = bridgeCommandLine();
     define(parser);
-    if (const CCommandLine::Outcome outcome = parser.parse(arguments); outcome != CCommandLine::Run) {
-        BridgeParse result = failure(parser.error());
-        result.outcome = outcome;
-        return result;
-    }
+    if (BridgeParse read = BridgeParse::read(parser, arguments); read.outcome != CCommandLine::Run)
+        return read;
     if (!parser.positionalArguments().isEmpty())
         return failure(DimraMqtt::tr("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
 

@@ -61,13 +61,14 @@ public:
     QString value(const QString &name) const { return m_parser.value(name); }
     QStringList positionalArguments() const { return m_parser.positionalArguments(); }
 
-    // A refusal the program found itself, such as a value out of range.
-    Outcome refuse(const QString &error);
+    // What was wrong, when parse refused.
     QString error() const { return m_strError; }
 
     QString helpText() const;
 
 private:
+    Outcome refuse(const QString &error);
+
     struct Section
     {
         QString title;
@@ -92,6 +93,23 @@ template <typename Options> struct CliParse
     CCommandLine::Outcome outcome = CCommandLine::Error;
     Options options;
     QString error;
+
+    // Reads the arguments as commandLine defines them: anything but Run is
+    // the parse's whole answer, with the refusal, if any.
+    static CliParse read(CCommandLine &commandLine, const QStringList &arguments)
+    {
+        CliParse result;
+        result.outcome = commandLine.parse(arguments);
+        result.error = commandLine.error();
+        return result;
+    }
+    // A refusal the program found itself, naming what was wrong.
+    static CliParse refused(const QString &error)
+    {
+        CliParse result;
+        result.error = error;
+        return result;
+    }
 };
 
 // What main does with any outcome but Run: the help, or the program's name

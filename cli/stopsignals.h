@@ -42,6 +42,12 @@ signals:
 private:
     explicit CStopSignals(QObject *parent) : QObject(parent) {}
     void requestStop(int signalNumber);
+    // The platform's number for a reader that has gone, and whether a
+    // failed write's error says so (stopsignals_unix.cpp, _win.cpp).
+    static int brokenPipe();
+    static bool readerGone(int error);
+
+    inline static CStopSignals *s_instance = nullptr; // made by watch()
 };
 
 // Ends the process, once it has cleaned up, as the signal would have: its

@@ -14,7 +14,6 @@
 namespace {
 
 int g_signalPipe[2] = {-1, -1};
-CStopSignals *g_instance = nullptr;
 
 void onSignal(int signalNumber)
 {
@@ -26,16 +25,16 @@ void onSignal(int signalNumber)
 
 CStopSignals *CStopSignals::watch()
 {
-    if (g_instance)
-        return g_instance;
+    if (s_instance)
+        return s_instance;
     if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return nullptr;
-    g_instance = new CStopSignals(QCoreApplication::instance());
-    auto *notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, g_instance);
-    connect(notifier, &QSocketNotifier::activated, g_instance, [] {
+    s_instance = new CStopSignals(QCoreApplication::instance());
+    auto *notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, s_instance);
+    connect(notifier, &QSocketNotifier::activated, s_instance, [] {
         char byte;
         while (::read(g_signalPipe[0], &byte, 1) == 1)
-            emit g_instance->stopRequested(int(byte));
+            emit s_instance->stopRequested(int(byte));
     });
     // A write to a reader that has gone fails with EPIPE instead.
     ::signal(SIGPIPE, SIG_IGN);
@@ -49,24 +48,17 @@ CStopSignals *CStopSignals::watch()
     }
     // A signal the parent left blocked would never arrive.
     ::pthread_sigmask(SIG_UNBLOCK, &watched, nullptr);
-    return g_instance;
+    return s_instance;
 }
 
-bool CStopSignals::write(FILE *stream, const QByteArray &bytes)
+int CStopSignals::brokenPipe()
 {
-    errno = 0;
-    if ((std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream) == size_t(bytes.size())
-         && std::fflush(stream) == 0)
-        || errno != EPIPE)
-        return true;
-    if (g_instance)
-        g_instance->requestStop(SIGPIPE);
-    return false;
+    return SIGPIPE;
 }
 
-void CStopSignals::requestStop(int signalNumber)
+bool CStopSignals::readerGone(int error)
 {
-    QMetaObject::invokeMethod(this, [this, signalNumber] { emit stopRequested(signalNumber); }, Qt::QueuedConnection);
+    return error == EPIPE;
 }
 
 void ExitAsStoppedBy(int signalNumber)
@@ -80,13 +72,4 @@ void ExitAsStoppedBy(int signalNumber)
     ::sigprocmask(SIG_UNBLOCK, &set, nullptr);
     ::raise(signalNumber);
     std::_Exit(128 + signalNumber); // a signal whose default is not to end the process
-}
-
-bool QuitOnStopSignals(QCoreApplication *app)
-{
-    CStopSignals *stops = CStopSignals::watch();
-    if (!stops)
-        return false;
-    QObject::connect(stops, &CStopSignals::stopRequested, app, &QCoreApplication::quit);
-    return true;
 }

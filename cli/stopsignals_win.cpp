@@ -20,7 +20,6 @@ constexpr int kInterrupt = 2;
 constexpr int kBrokenPipe = 13;
 constexpr int kTerminate = 15;
 
-CStopSignals *g_instance = nullptr;
 
 BOOL WINAPI onConsoleEvent(DWORD event)
 {
@@ -40,7 +39,9 @@ BOOL WINAPI onConsoleEvent(DWORD event)
     default:
         return FALSE;
     }
-    QMetaObject::invokeMethod(g_instance, [number] { emit g_instance->stopRequested(number); }, Qt::QueuedConnection);
+    // The handler is there only once the watcher is: this is that watcher.
+    CStopSignals *stops = CStopSignals::watch();
+    QMetaObject::invokeMethod(stops, [stops, number] { emit stops->stopRequested(number); }, Qt::QueuedConnection);
     // The system ends the process as soon as a handler of these returns;
     // waiting here lets the close path run (Windows allows some seconds).
     // The program's own exit ends this thread with it.
@@ -53,44 +54,29 @@ BOOL WINAPI onConsoleEvent(DWORD event)
 
 CStopSignals *CStopSignals::watch()
 {
-    if (!g_instance) {
-        g_instance = new CStopSignals(QCoreApplication::instance());
+    if (!s_instance) {
+        s_instance = new CStopSignals(QCoreApplication::instance());
         if (!SetConsoleCtrlHandler(onConsoleEvent, TRUE)) {
-            delete g_instance;
-            g_instance = nullptr;
+            delete s_instance;
+            s_instance = nullptr;
         }
     }
-    return g_instance;
+    return s_instance;
 }
 
-bool CStopSignals::write(FILE *stream, const QByteArray &bytes)
+int CStopSignals::brokenPipe()
 {
-    errno = 0;
-    if ((std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream) == size_t(bytes.size())
-         && std::fflush(stream) == 0)
-        || (errno != EPIPE && errno != EINVAL))
-        return true;
-    if (g_instance)
-        g_instance->requestStop(kBrokenPipe);
-    return false;
+    return kBrokenPipe;
 }
 
-void CStopSignals::requestStop(int signalNumber)
+// The C runtime says EINVAL for a pipe whose reader has gone.
+bool CStopSignals::readerGone(int error)
 {
-    QMetaObject::invokeMethod(this, [this, signalNumber] { emit stopRequested(signalNumber); }, Qt::QueuedConnection);
+    return error == EPIPE || error == EINVAL;
 }
 
 void ExitAsStoppedBy(int signalNumber)
 {
     // There is no signal to end by: the exit code a POSIX shell would show.
     std::_Exit(128 + signalNumber);
-}
-
-bool QuitOnStopSignals(QCoreApplication *app)
-{
-    CStopSignals *stops = CStopSignals::watch();
-    if (!stops)
-        return false;
-    QObject::connect(stops, &CStopSignals::stopRequested, app, &QCoreApplication::quit);
-    return true;
 }

@@ -52,10 +52,7 @@ std::optional<CtlCommand> commandNamed(const QString &name)
 
 CtlParse failure(const QString &error)
 {
-    CtlParse result;
-    result.outcome = CCommandLine::Error;
-    result.error = error;
-    return result;
+    return CtlParse::refused(error);
 }
 
 // A whole decimal number within range; the error says what is wrong.
@@ -144,11 +141,8 @@ CtlParse ParseCtlArguments(const QStringList &arguments)
 {
     CCommandLine parser = ctlCommandLine();
     define(parser);
-    if (const CCommandLine::Outcome outcome = parser.parse(arguments); outcome != CCommandLine::Run) {
-        CtlParse result = failure(parser.error());
-        result.outcome = outcome;
-        return result;
-    }
+    if (CtlParse read = CtlParse::read(parser, arguments); read.outcome != CCommandLine::Run)
+        return read;
 
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
