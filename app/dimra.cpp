@@ -21,7 +21,7 @@ bool CMyDimraApp::InitInstance()
     CMyDimraDlg dlg;
     // A logout (SIGTERM), a closed terminal or Ctrl+C in it close the port
     // as Ctrl+Q does, lock and all, and end the program normally.
-    dlg.endSessionOnStopSignals();
+    dlg.EndSessionOnStopSignals();
     dlg.StartOn(m_options.port, m_options.connect);
     dlg.exec();
     return false;

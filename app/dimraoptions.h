@@ -1,5 +1,7 @@
 #pragma once
 
+#include "commandline.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -14,16 +16,7 @@ struct DimraOptions
     bool connect = false;
 };
 
-struct DimraParse
-{
-    enum Outcome { Run, Help, Version, Error };
-    Outcome outcome = Error;
-    DimraOptions options;
-    QString error; // for Error: what was wrong, in a sentence
-};
-
-// The program's arguments (program name first) as Qt reads them.
-QStringList DimraArguments(int argc, char *argv[]);
+using DimraParse = CliParse<DimraOptions>;
 
 // Reads the arguments (program name first).
 DimraParse ParseDimraArguments(const QStringList &arguments);

@@ -7,8 +7,8 @@ int main(int argc, char *argv[])
 {
     // The command line first: the application object needs a display, and
     // --help, --version or a refused option are answered without one.
-    const DimraParse parse = ParseDimraArguments(DimraArguments(argc, argv));
-    if (parse.outcome != DimraParse::Run)
+    const DimraParse parse = ParseDimraArguments(CommandLineArguments(argc, argv));
+    if (parse.outcome != CCommandLine::Run)
         return AnswerOnTerminal(argc, argv);
     QApplication app(argc, argv);
     CMyDimraApp theApp(parse.options);

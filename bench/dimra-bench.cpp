@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QProcess>
+#include <QPushButton>
 #include <QRandomGenerator>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -42,7 +43,7 @@ struct FrameCounter
     qint64 bytes = 0;
 
     FrameCounter() { codec.InitTxFrame(); }
-    void build(int code, int value) { bytes += codec.buildFrame(code, value).size(); }
+    void build(int code, int value) { bytes += codec.BuildFrame(code, value).size(); }
 };
 
 void printRow(const char *what, const QString &median, const QString &worst, const char *target)
@@ -91,7 +92,7 @@ QByteArray replyStream(qsizetype size)
         const int value = code == CDimraProtocol::CmdFrequency
             ? kFrequencyMin + i * 37 % (kFrequencyMax - kFrequencyMin + 1)
             : i % (kDutyMax + 1);
-        stream += CBoardModel::BuildReply(code, CBoardModel::ValueData(code, value));
+        stream += CBoardModel::buildReply(code, CBoardModel::valueData(code, value));
     }
     return stream;
 }
@@ -110,6 +111,20 @@ template <typename Receiver> void receiving(const char *what, Receiver receive)
         QCoreApplication::processEvents();
     }
     printRow(what, times(bytesPerSecond.median()), times(bytesPerSecond.min()), "≥ 1× line");
+}
+
+// Writes all of bytes to fd, waiting whenever the line is full; for a
+// thread of its own.
+void writeAll(int fd, const QByteArray &bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        pollfd pfd{fd, POLLOUT, 0};
+        ::poll(&pfd, 1, 5);
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n > 0)
+            done += n;
+    }
 }
 
 // A far end on its own thread: reads the master and notes when each
@@ -174,13 +189,15 @@ struct LinkedDialog
         qputenv("DIMRA_COM1", pty.slavePath.toLocal8Bit());
         dlg = std::make_unique<CMyDimraDlg>();
         dlg->show();
-        dlg->OnConnect();
+        dlg->findChild<QPushButton *>(QStringLiteral("buttonConnect"))->click();
         char sink[64];
         waitFor([&] { return ::read(pty.master, sink, sizeof sink) > 0; }, 2000);
-        const QByteArray reply = CBoardModel::BuildReply(CDimraProtocol::CmdChannel1, QByteArray(1, '\0'));
+        const QByteArray reply = CBoardModel::buildReply(CDimraProtocol::CmdChannel1, QByteArray(1, '\0'));
         [[maybe_unused]] const ssize_t n = ::write(pty.master, reply.constData(), size_t(reply.size()));
-        return waitFor([&] { return dlg->m_bLinked; }, 2000);
+        return waitFor([&] { return dlg->link().isLinked(); }, 2000);
     }
+    // Rows are "Frequency", "Channel1", "Channel2" and "Channel3".
+    QSlider *slider(const char *row) const { return dlg->findChild<QSlider *>(QLatin1String("slider") + row); }
     ~LinkedDialog()
     {
         dlg.reset();
@@ -188,6 +205,37 @@ struct LinkedDialog
         ::close(pty.slave);
     }
 };
+
+// The same stream through a linked dialog: written to its line as a board
+// sends it (from a thread of its own), read by the dialog's port and fed
+// to its link, the whole receive path the window sees.
+void receivingInTheDialog()
+{
+    const char *what = "bytes through the receive path (in the dialog, from its line)";
+    LinkedDialog linked;
+    if (!linked.open()) {
+        std::printf("| %s | (could not link) | | |\n", what);
+        return;
+    }
+    const QByteArray stream = replyStream(256 * 1024);
+    qint64 received = 0;
+    QObject::connect(&linked.dlg->link(), &CBoardLink::byteReceived, linked.dlg.get(), [&received] { ++received; });
+    Samples bytesPerSecond;
+    for (int run = 0; run < 5; ++run) {
+        received = 0;
+        QElapsedTimer clock;
+        clock.start();
+        std::thread writer([&] { writeAll(linked.pty.master, stream); });
+        const bool done = waitFor([&] { return received >= stream.size(); }, 60000);
+        writer.join();
+        if (!done) {
+            std::printf("| %s | (not received in 60 s) | | |\n", what);
+            return;
+        }
+        bytesPerSecond.add(stream.size() / (clock.nsecsElapsed() / 1e9));
+    }
+    printRow(what, times(bytesPerSecond.median()), times(bytesPerSecond.min()), "≥ 1× line");
+}
 
 // 2. From a key press on a linked slider to the frame's last byte at the far
 // end, in two settings that the line's pacing tells apart. With the line
@@ -206,7 +254,7 @@ void sliderToWire(bool lineIdle)
     }
     QCoreApplication::processEvents();
     FarEnd farEnd(linked.pty.master);
-    QSlider *slider = linked.dlg->m_sliderChannel2;
+    QSlider *slider = linked.slider("Channel2");
     constexpr int kFrameBytes = 8; // a channel frame
     const qint64 frameTimeNs = qint64(kFrameBytes * 1e9 / kLineBytesPerSecond);
     Samples latencyMs;
@@ -282,9 +330,9 @@ private:
             tokens -= double(n);
             received += n;
             lastArrival = monotonicNs();
-            for (const CFrameReader::Frame &frame : reader.Feed(QByteArray(buf, int(n)))) {
+            for (const CFrameReader::Frame &frame : reader.feed(QByteArray(buf, int(n)))) {
                 if (frame.verdict == CFrameReader::Good && frame.code == CDimraProtocol::CmdFrequency)
-                    lastFrequency = CBoardModel::DecodeValue(frame.code, frame.data);
+                    lastFrequency = CBoardModel::decodeValue(frame.code, frame.data);
             }
         }
     }
@@ -307,7 +355,7 @@ void fastDrag(int movesPerSecond, int *messages)
     QCoreApplication::processEvents();
     const int before = *messages;
     PacedFarEnd farEnd(linked.pty.master);
-    QSlider *slider = linked.dlg->m_sliderFrequency;
+    QSlider *slider = linked.slider("Frequency");
     const int moves = movesPerSecond * 10;
     const qint64 period = 1000000000LL / movesPerSecond;
     const qint64 start = monotonicNs();
@@ -324,7 +372,7 @@ void fastDrag(int movesPerSecond, int *messages)
         return farEnd.lastFrequency == target && monotonicNs() - farEnd.lastArrival > 500000000LL;
     }, 30000);
     const double lagMs = std::max<qint64>(0, farEnd.lastArrival - lastMove) / 1e6;
-    const bool lost = *messages != before || !linked.dlg->m_comm.get_PortOpen();
+    const bool lost = *messages != before || !linked.dlg->link().isOpen();
     printRow(qPrintable(QStringLiteral("drag at %1 moves/s for 10 s: last byte after the last move").arg(movesPerSecond)),
              QStringLiteral("%1 ms").arg(lagMs, 0, 'f', 1),
              QStringLiteral("final value %1, %2, %3 bytes sent")
@@ -349,18 +397,11 @@ void floodAbsorption()
         QByteArray noise(1 << 20, Qt::Uninitialized);
         QRandomGenerator(run + 1).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
         // An idle stretch and a marker reply show when it is all consumed.
-        noise += QByteArray(256, '\0') + CBoardModel::BuildReply(CDimraProtocol::CmdChannel3, QByteArray(1, char(77)));
+        noise += QByteArray(256, '\0') + CBoardModel::buildReply(CDimraProtocol::CmdChannel3, QByteArray(1, char(77)));
 
         std::atomic<bool> written{false};
         std::thread writer([&] {
-            qsizetype done = 0;
-            while (done < noise.size()) {
-                pollfd pfd{linked.pty.master, POLLOUT, 0};
-                ::poll(&pfd, 1, 5);
-                const ssize_t n = ::write(linked.pty.master, noise.constData() + done, size_t(noise.size() - done));
-                if (n > 0)
-                    done += n;
-            }
+            writeAll(linked.pty.master, noise);
             written = true;
         });
 
@@ -375,7 +416,8 @@ void floodAbsorption()
         ticker.start(0);
         QElapsedTimer clock;
         clock.start();
-        const bool absorbed = waitFor([&] { return linked.dlg->m_nChannel3 == 77 && written; }, 60000);
+        QSlider *channel3 = linked.slider("Channel3");
+        const bool absorbed = waitFor([&] { return channel3->value() == 77 && written; }, 60000);
         ticker.stop();
         writer.join();
         if (!absorbed) {
@@ -484,11 +526,8 @@ int main(int argc, char *argv[])
     {
         CDimraProtocol codec;
         receiving("bytes through the receive path (protocol alone)", [&](const QByteArray &bytes) { codec.ReceiveBytes(bytes); });
-        // The dialog's link, fed as its port's receive events feed it.
-        CMyDimraDlg dialog;
-        dialog.show();
-        receiving("bytes through the receive path (in the dialog)", [&](const QByteArray &bytes) { dialog.m_link.receive(bytes); });
     }
+    receivingInTheDialog();
     sliderToWire(true);
     sliderToWire(false);
     for (const int rate : {125, 250, 500})

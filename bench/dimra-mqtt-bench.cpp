@@ -110,12 +110,12 @@ private:
         if (board.firstByteNs == 0)
             board.firstByteNs = now;
         QList<CBoardModel::Output> answers;
-        for (const CFrameReader::Frame &frame : board.model.Receive(QByteArray(buffer, int(n)), &answers)) {
+        for (const CFrameReader::Frame &frame : board.model.receive(QByteArray(buffer, int(n)), &answers)) {
             if (frame.verdict == CFrameReader::Good && frame.code > 0) {
                 ++board.frames;
                 board.lastFrameNs = monotonicNs();
                 if (board.keepFrames)
-                    board.kept.push_back({board.lastFrameNs, frame.code, CBoardModel::DecodeValue(frame.code, frame.data)});
+                    board.kept.push_back({board.lastFrameNs, frame.code, CBoardModel::decodeValue(frame.code, frame.data)});
             }
         }
         for (const CBoardModel::Output &answer : answers)

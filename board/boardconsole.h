@@ -25,8 +25,8 @@ public:
     void finish();
 
     // droppedAnswers: answers the server never sent (see CBoardServer).
-    static QString StatusLine(const CBoardModel &model, qint64 droppedAnswers);
-    static QString TraceLine(const QString &direction, const QByteArray &bytes, const QString &meaning);
+    static QString statusLine(const CBoardModel &model, qint64 droppedAnswers);
+    static QString traceLine(const QString &direction, const QByteArray &bytes, const QString &meaning);
 
 private:
     void print(const QString &line);

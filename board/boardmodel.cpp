@@ -30,15 +30,15 @@ CBoardModel::CBoardModel(Mode mode, quint32 seed)
 {
 }
 
-std::optional<CBoardModel::Mode> CBoardModel::ParseMode(const QString &name)
+std::optional<CBoardModel::Mode> CBoardModel::parseMode(const QString &name)
 {
     for (Mode m : {Report, Echo, Quiet, Noisy})
-        if (name == ModeName(m))
+        if (name == modeName(m))
             return m;
     return std::nullopt;
 }
 
-QString CBoardModel::ModeName(Mode mode)
+QString CBoardModel::modeName(Mode mode)
 {
     switch (mode) {
     case Report: return QStringLiteral("report");
@@ -49,7 +49,7 @@ QString CBoardModel::ModeName(Mode mode)
     return QString();
 }
 
-QByteArray CBoardModel::BuildReply(int code, const QByteArray &data)
+QByteArray CBoardModel::buildReply(int code, const QByteArray &data)
 {
     QByteArray frame(reinterpret_cast<const char *>(kFrameHeader), kHeaderSize);
     frame.append(char(code));
@@ -63,7 +63,7 @@ QByteArray CBoardModel::BuildReply(int code, const QByteArray &data)
     return frame;
 }
 
-QByteArray CBoardModel::ValueData(int code, int value)
+QByteArray CBoardModel::valueData(int code, int value)
 {
     if (code == kFrequency) {
         const int remainder = value % kFrequencyThousand;
@@ -72,7 +72,7 @@ QByteArray CBoardModel::ValueData(int code, int value)
     return QByteArray(1, char(value));
 }
 
-int CBoardModel::DecodeValue(int code, const QByteArray &data)
+int CBoardModel::decodeValue(int code, const QByteArray &data)
 {
     if (data.size() != CDimraProtocol::DataLength(code) || code == kOpenLink)
         return -1;
@@ -81,7 +81,7 @@ int CBoardModel::DecodeValue(int code, const QByteArray &data)
     return uchar(data.at(0));
 }
 
-QString CBoardModel::Describe(const CFrameReader::Frame &frame)
+QString CBoardModel::describe(const CFrameReader::Frame &frame)
 {
     switch (frame.verdict) {
     case CFrameReader::BadChecksum:
@@ -95,13 +95,13 @@ QString CBoardModel::Describe(const CFrameReader::Frame &frame)
     }
     if (frame.code == kOpenLink)
         return tr("open link, checksum correct");
-    return tr("set %1, checksum correct").arg(valueText(frame.code, DecodeValue(frame.code, frame.data)));
+    return tr("set %1, checksum correct").arg(valueText(frame.code, decodeValue(frame.code, frame.data)));
 }
 
 CBoardModel::Output CBoardModel::reportOf(int code) const
 {
     const int value = code == kFrequency ? m_state.frequency : m_state.duty[code - 1];
-    return {BuildReply(code, ValueData(code, value)), tr("report %1").arg(valueText(code, value))};
+    return {buildReply(code, valueData(code, value)), tr("report %1").arg(valueText(code, value))};
 }
 
 void CBoardModel::addNoise(QList<Output> *sent)
@@ -122,14 +122,14 @@ void CBoardModel::addNoise(QList<Output> *sent)
         QByteArray junk;
         for (int n = wrongLengths[m_random.bounded(4)]; n > 0; --n)
             junk.append(char(m_random.bounded(256)));
-        sent->append({BuildReply(int(m_random.bounded(CDimraProtocol::CmdChannel1, kFrequency + 1)), junk),
+        sent->append({buildReply(int(m_random.bounded(CDimraProtocol::CmdChannel1, kFrequency + 1)), junk),
                       tr("reply of a wrong length")});
     }
 }
 
-QList<CFrameReader::Frame> CBoardModel::Receive(const QByteArray &bytes, QList<Output> *sent)
+QList<CFrameReader::Frame> CBoardModel::receive(const QByteArray &bytes, QList<Output> *sent)
 {
-    const QList<CFrameReader::Frame> frames = m_reader.Feed(bytes);
+    const QList<CFrameReader::Frame> frames = m_reader.feed(bytes);
     for (const CFrameReader::Frame &frame : frames) {
         if (frame.verdict != CFrameReader::Good)
             continue;
@@ -145,11 +145,11 @@ QList<CFrameReader::Frame> CBoardModel::Receive(const QByteArray &bytes, QList<O
         }
 
         // The board holds what it can.
-        const int value = DecodeValue(frame.code, frame.data);
+        const int value = decodeValue(frame.code, frame.data);
         if (frame.code == kFrequency)
-            m_state.frequency = qBound(kFrequencyMin, value, kFrequencyMax);
+            m_state.frequency = kFrequencyRange.clamp(value);
         else
-            m_state.duty[frame.code - 1] = qBound(kDutyMin, value, kDutyMax);
+            m_state.duty[frame.code - 1] = kDutyRange.clamp(value);
 
         if (m_mode == Echo)
             sent->append(reportOf(frame.code));

@@ -45,25 +45,25 @@ public:
 
     // Takes bytes from the line; returns the frames they completed and
     // appends what the board answers to *sent.
-    QList<CFrameReader::Frame> Receive(const QByteArray &bytes, QList<Output> *sent);
+    QList<CFrameReader::Frame> receive(const QByteArray &bytes, QList<Output> *sent);
 
     const State &state() const { return m_state; }
     State &state() { return m_state; }
     Mode mode() const { return m_mode; }
     const CFrameReader &reader() const { return m_reader; }
 
-    static std::optional<Mode> ParseMode(const QString &name);
-    static QString ModeName(Mode mode);
+    static std::optional<Mode> parseMode(const QString &name);
+    static QString modeName(Mode mode);
 
     // A reply frame: 3D AA 00, code, 00, data length, data, checksum.
-    static QByteArray BuildReply(int code, const QByteArray &data);
+    static QByteArray buildReply(int code, const QByteArray &data);
     // The data bytes that carry a value for a code: one byte for a duty,
     // thousands and the remainder (big-endian) for a frequency.
-    static QByteArray ValueData(int code, int value);
+    static QByteArray valueData(int code, int value);
     // The value carried by a good frame's data.
-    static int DecodeValue(int code, const QByteArray &data);
+    static int decodeValue(int code, const QByteArray &data);
     // What a frame means, for a person reading the board's trace.
-    static QString Describe(const CFrameReader::Frame &frame);
+    static QString describe(const CFrameReader::Frame &frame);
 
 private:
     Output reportOf(int code) const;

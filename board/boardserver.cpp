@@ -56,7 +56,7 @@ CBoardServer::~CBoardServer()
     }
 }
 
-bool CBoardServer::OpenPty(QString *error)
+bool CBoardServer::openPty(QString *error)
 {
     const std::optional<RawPty> pty = OpenRawPty();
     if (!pty) {
@@ -78,14 +78,14 @@ bool CBoardServer::OpenPty(QString *error)
     }
     m_ptySlave = pty->slave;
     m_strDevice = pty->slavePath;
-    Attach(pty->master, pty->master);
+    attach(pty->master, pty->master);
     m_bOwnFds = true;
     auto *opens = new QSocketNotifier(m_opensFd, QSocketNotifier::Read, this);
     connect(opens, &QSocketNotifier::activated, this, &CBoardServer::readOpens);
     return true;
 }
 
-void CBoardServer::Attach(int inFd, int outFd)
+void CBoardServer::attach(int inFd, int outFd)
 {
     m_inFd = inFd;
     m_outFd = outFd;
@@ -101,11 +101,11 @@ void CBoardServer::Attach(int inFd, int outFd)
     connect(m_writeNotifier, &QSocketNotifier::activated, this, &CBoardServer::lineWritable);
 }
 
-bool CBoardServer::LinkTo(const QString &path, QString *error)
+bool CBoardServer::linkTo(const QByteArray &where, QString *error)
 {
     // symlink() never replaces: of two boards given one path, one gets it.
-    const QByteArray where = QFile::encodeName(path);
     if (::symlink(QFile::encodeName(m_strDevice).constData(), where.constData()) != 0) {
+        const QString path = QFile::decodeName(where);
         *error = errno == EEXIST ? tr("%1 exists already and is left as it is; choose another path").arg(path)
                                  : tr("cannot make a symbolic link at %1: %2").arg(path, lastError());
         return false;
@@ -122,7 +122,7 @@ void CBoardServer::readInput()
     if (n > 0) {
         const qint64 droppedBefore = m_nDropped;
         QList<CBoardModel::Output> answers;
-        const QList<CFrameReader::Frame> frames = m_model->Receive(QByteArray(buf, int(n)), &answers);
+        const QList<CFrameReader::Frame> frames = m_model->receive(QByteArray(buf, int(n)), &answers);
         for (const CBoardModel::Output &answer : answers)
             enqueue(answer);
         if (m_nDropped != droppedBefore)

@@ -34,14 +34,14 @@ public:
     ~CBoardServer() override;
 
     // Serves on a new pseudo-terminal; devicePath() is what a program opens.
-    bool OpenPty(QString *error);
+    bool openPty(QString *error);
     // Serves on descriptors the caller owns. They are made non-blocking
     // while served and get their flags back when the server is destroyed.
-    void Attach(int inFd, int outFd);
-    // Makes a symbolic link at path to the device. Anything already at path
-    // is an error and stays as it was. On destruction the link is removed
-    // if it still points at the device.
-    bool LinkTo(const QString &path, QString *error);
+    void attach(int inFd, int outFd);
+    // Makes a symbolic link at path (the system's bytes, text or not) to
+    // the device. Anything already at path is an error and stays as it was.
+    // On destruction the link is removed if it still points at the device.
+    bool linkTo(const QByteArray &path, QString *error);
 
     QString devicePath() const { return m_strDevice; }
     void setPaced(bool paced) { m_bPaced = paced; }

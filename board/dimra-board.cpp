@@ -2,18 +2,17 @@
 // can be used and tested without the hardware.
 //
 // Exit status: 0 when its input ended or a signal ended it, 1 when it could
-// not serve, 2 when its command line was refused.
+// not serve, 2 (Cli::kExitUsage) when its command line was refused.
 
 #include "boardconsole.h"
 #include "boardmodel.h"
 #include "boardoptions.h"
 #include "boardserver.h"
 #include "language.h"
-#include "quitonsignals.h"
+#include "stopsignals.h"
 
 #include <QCoreApplication>
 
-#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
@@ -21,7 +20,6 @@
 namespace {
 
 constexpr int kCannotServe = 1;
-constexpr int kUsage = 2;
 
 struct ClosedStandardFds
 {
@@ -43,10 +41,10 @@ ClosedStandardFds reserveStandardFds()
     return {closed[STDIN_FILENO], closed[STDOUT_FILENO]};
 }
 
-int fail(const QString &message, int status = kCannotServe)
+int fail(const QString &message)
 {
-    std::fprintf(stderr, "dimra-board: %s\n", message.toLocal8Bit().constData());
-    return status;
+    CStopSignals::write(stderr, QStringLiteral("dimra-board: %1\n").arg(message));
+    return kCannotServe;
 }
 
 } // namespace
@@ -56,12 +54,14 @@ int main(int argc, char *argv[])
     const ClosedStandardFds closed = reserveStandardFds(); // before anything opens a descriptor
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("dimra-board"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(DIMRA_VERSION));
     const CRunLanguage language(CRunLanguage::CommandLine);
 
-    CBoardCommandLine commandLine;
-    if (!commandLine.Parse(QCoreApplication::arguments()))
-        return fail(commandLine.error(), kUsage);
-    const BoardOptions &options = commandLine.options();
+    // The arguments byte for byte: --link takes any path.
+    const BoardParse parse = ParseBoardArguments(CommandLineArguments(argc, argv));
+    if (parse.outcome != CCommandLine::Run)
+        return FinishCommandLine(parse.outcome, BoardHelpText(), parse.error);
+    const BoardOptions &options = parse.options;
     if (options.stdio && closed.in)
         return fail(QCoreApplication::translate("dimra-board",
                                                 "--stdio: standard input is closed, so there are no commands to read"));
@@ -70,8 +70,7 @@ int main(int argc, char *argv[])
                                                 "--stdio: standard output is closed, so answers have nowhere to go"));
     // A closed terminal (SIGHUP) ends the board as SIGINT and SIGTERM do,
     // so that it cleans up, its link above all.
-    ::signal(SIGPIPE, SIG_IGN);
-    if (!QuitOnSignals(&app))
+    if (!QuitOnStopSignals(&app))
         return fail(QCoreApplication::translate("dimra-board", "cannot install the signal handlers"));
 
     CBoardModel model(options.mode, options.seed);
@@ -80,17 +79,16 @@ int main(int argc, char *argv[])
     QObject::connect(&server, &CBoardServer::finished, &app, &QCoreApplication::quit);
 
     if (options.stdio) {
-        server.Attach(STDIN_FILENO, STDOUT_FILENO);
+        server.attach(STDIN_FILENO, STDOUT_FILENO);
     } else {
         QString error;
-        if (!server.OpenPty(&error))
+        if (!server.openPty(&error))
             return fail(error);
-        if (!options.link.isEmpty() && !server.LinkTo(options.link, &error))
+        if (!options.link.isEmpty() && !server.linkTo(options.link, &error))
             return fail(error);
         const QString banner = QCoreApplication::translate("dimra-board", "Virtual dimmer board (%1 mode): %2")
-                                   .arg(CBoardModel::ModeName(options.mode), server.devicePath());
-        std::printf("%s\nDIMRA_COM1=%s\n", qPrintable(banner), qPrintable(server.devicePath()));
-        std::fflush(stdout);
+                                   .arg(CBoardModel::modeName(options.mode), server.devicePath());
+        CStopSignals::write(stdout, QStringLiteral("%1\nDIMRA_COM1=%2\n").arg(banner, server.devicePath()));
     }
 
     CBoardConsole console(&server, &model, stderr, options.trace, ::isatty(STDERR_FILENO) && !options.stdio);

@@ -23,7 +23,7 @@ qsizetype findHeader(const QByteArray &buffer)
 
 } // namespace
 
-QList<CFrameReader::Frame> CFrameReader::Feed(const QByteArray &bytes)
+QList<CFrameReader::Frame> CFrameReader::feed(const QByteArray &bytes)
 {
     QList<Frame> frames;
     m_buffer.append(bytes);

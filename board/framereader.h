@@ -23,7 +23,7 @@ public:
     };
 
     // Takes more bytes; returns the frames they completed, in order.
-    QList<Frame> Feed(const QByteArray &bytes);
+    QList<Frame> feed(const QByteArray &bytes);
 
     int goodFrames() const { return m_nGood; }
     int badFrames() const { return m_nBad; }

@@ -1,9 +1,11 @@
 #include "bridgeboard.h"
 
 #include "protocolnumbers.h"
+#include "commandline.h"
 #include "serialerror.h"
 
 #include <QCoreApplication>
+#include <QFile>
 
 #include <cmath>
 
@@ -11,7 +13,6 @@ namespace {
 
 constexpr int kFirstRetryMs = 500;
 constexpr int kMaxRetryMs = 30000;
-constexpr int kAnswerMs = 3000; // a board that has not answered by then is reported
 constexpr int kReportMs = 300;  // how long the board's report after linking may take
 // A fade's step: 25 a second for each channel, three channels' worth 75
 // frames a second, which the line (about 112 a second) carries.
@@ -20,8 +21,7 @@ constexpr int kFadeStepMs = 40;
 // What the window's slider shows for a reported value.
 int shownValue(int code, int value)
 {
-    return code == CDimraProtocol::CmdFrequency ? qBound(Dimra::kFrequencyMin, value, Dimra::kFrequencyMax)
-                                                : qBound(Dimra::kDutyMin, value, Dimra::kDutyMax);
+    return CDimraProtocol::RangeOf(code).clamp(value);
 }
 
 } // namespace
@@ -33,6 +33,9 @@ CBridgeBoard::CBridgeBoard(const BridgeBoardConfig &config, QObject *parent)
     m_retryTimer.setSingleShot(true);
     m_answerTimer.setSingleShot(true);
     m_reportTimer.setSingleShot(true);
+    // A board's port, after a loss, opens only onto the adapter it was on:
+    // another adapter that took its number is not this board.
+    m_link.setAdapterCheck(CBoardLink::SameAdapterOnly);
     m_fadeTimer.setInterval(kFadeStepMs);
     m_fadeTimer.setTimerType(Qt::PreciseTimer);
     m_clock.start();
@@ -61,15 +64,14 @@ void CBridgeBoard::logOnce(const QString &problem)
 
 void CBridgeBoard::open()
 {
-    const int n = portNumberOf(m_config.port).value_or(0);
     try {
-        m_link.open(n, n > 0 ? QString() : m_config.port);
+        m_link.open(CommandLineBytes(m_config.port));
     } catch (const CSerialError &error) {
         retryOpen(tr("cannot open %1: %2").arg(m_config.port, error.text()));
         return;
     }
     m_nRetryMs = 0;
-    m_nAnswerMs = kAnswerMs;
+    m_nAnswerMs = CBoardLink::kAnswerWaitMs; // a board that has not answered by then is reported
     m_answerTimer.start(m_nAnswerMs);
     const QString device = m_link.devicePath();
     emit logged(device == m_config.port ? tr("%1 is open; waiting for the board").arg(device)

@@ -27,9 +27,7 @@ constexpr qint64 kMaxConfigBytes = 1 << 20;
 
 BridgeParse failure(const QString &error)
 {
-    BridgeParse result;
-    result.error = error;
-    return result;
+    return BridgeParse::refused(error);
 }
 
 QString idRule()
@@ -79,8 +77,8 @@ BridgeParse checked(BridgeConfig config, const QList<PlacedBoard> &boards)
         config.boards.append(board);
     }
     BridgeParse result;
-    result.outcome = BridgeParse::Run;
-    result.config = config;
+    result.outcome = CCommandLine::Run;
+    result.options = config;
     return result;
 }
 
@@ -89,10 +87,10 @@ std::optional<QString> settleBoard(BridgeBoardConfig *board, bool idGiven, const
 {
     if (board->port.isEmpty())
         return DimraMqtt::tr("%1 names no port").arg(place);
-    if (!portNumberOf(board->port))
+    if (!CommPortNumber(board->port))
         return DimraMqtt::tr("%1: there is no port %2; the ports are COM1 to COM%3, or give a device path")
             .arg(place, board->port)
-            .arg(Dimra::kPortCount);
+            .arg(kCommPortCount);
     if (!idGiven)
         board->id = derivedBoardId(board->port);
     if (const std::optional<QString> problem = boardIdProblem(board->id))
@@ -243,7 +241,7 @@ QString derivedBoardId(const QString &port)
 {
     QString device = port;
     QString linkName;
-    if (const int n = portNumberOf(port).value_or(0); n > 0) {
+    if (const int n = CommPortNumber(port).value_or(0); n > 0) {
         const CommPortTarget target = ResolveCommPort(n);
         if (target.device.isEmpty())
             return QStringLiteral("com%1").arg(n);
@@ -419,110 +417,123 @@ BridgeParse loadBridgeConfig(const QString &file)
     return checked(config, boards);
 }
 
+namespace {
+
+const QString kConfig = QStringLiteral("config");
+const QString kPort = QStringLiteral("port");
+const QString kId = QStringLiteral("id");
+const QString kBridgeId = QStringLiteral("bridge-id");
+const QString kBroker = QStringLiteral("broker");
+const QString kCaFile = QStringLiteral("ca-file");
+const QString kUser = QStringLiteral("user");
+const QString kPasswordFile = QStringLiteral("password-file");
+const QString kNoDiscovery = QStringLiteral("no-discovery");
+const QString kRestore = QStringLiteral("restore");
+
+CCommandLine bridgeCommandLine()
+{
+    return CCommandLine(
+        QStringLiteral("dimra-mqtt"),
+        {QStringLiteral("-p PORT [--id ID] [--bridge-id ID] [--broker HOST[:PORT]] [--no-discovery] [--restore]"),
+         QStringLiteral("-c FILE")},
+        DimraMqtt::tr("Puts Dimra PWM LED dimmer boards on an MQTT broker: each board's values as retained state "
+                      "under dimra/<id>/, commands from dimra/<id>/set, one Home Assistant light per channel and "
+                      "Home Assistant discovery."));
+}
+
+void define(CCommandLine &commandLine)
+{
+    commandLine.addOption({{QStringLiteral("p"), kPort}, QStringLiteral("PORT"),
+                           DimraMqtt::tr("the board's port: a device path, a /dev/serial/by-id path, or COM1 to "
+                                         "COM%1 as in the Dimra window")
+                               .arg(kCommPortCount)});
+    commandLine.addOption({{kId}, QStringLiteral("ID"),
+                           DimraMqtt::tr("the board's id in topics (default: from the port's name, so that it "
+                                         "stays across replug and reboot)")});
+    commandLine.addOption({{kBridgeId}, QStringLiteral("ID"),
+                           DimraMqtt::tr("this bridge's own id, for its status topic and last will (default: from "
+                                         "the host's name and the board's id, so that it stays when run again)")});
+    commandLine.addOption({{kBroker}, QStringLiteral("HOST[:PORT]"),
+                           DimraMqtt::tr("the broker (default localhost, port %1)").arg(kDefaultBrokerPort)});
+    commandLine.addOption({{kCaFile}, QStringLiteral("FILE"),
+                           DimraMqtt::tr("TLS to the broker, its certificate checked with FILE")});
+    commandLine.addOption({{kUser}, QStringLiteral("USER"), DimraMqtt::tr("the user name at the broker")});
+    commandLine.addOption({{kPasswordFile}, QStringLiteral("FILE"), DimraMqtt::tr("the password, first line of FILE")});
+    commandLine.addOption({{kNoDiscovery}, QString(), DimraMqtt::tr("no Home Assistant discovery configs")});
+    commandLine.addOption({{kRestore}, QString(),
+                           DimraMqtt::tr("send the values last commanded again whenever the board links, after a "
+                                         "replug and after a restart (remembered in the broker's retained state)")});
+    commandLine.addOption({{QStringLiteral("c"), kConfig}, QStringLiteral("FILE"),
+                           DimraMqtt::tr("several boards and the broker from FILE (INI format; see "
+                                         "/usr/share/doc/dimra/examples/mqtt.conf)")});
+    commandLine.addSection(DimraMqtt::tr("Topics, for a board with id ID:"),
+                           {{QStringLiteral("dimra/ID/state"),
+                             DimraMqtt::tr("retained {\"linked\":true,\"frequency\":1000,\"ch1\":40,...}, null for "
+                                           "a value not known yet")},
+                            {QStringLiteral("dimra/ID/set"),
+                             DimraMqtt::tr("{\"frequency\":2000,\"ch1\":40}: any of the four keys")},
+                            {QStringLiteral("dimra/ID/chN"),
+                             DimraMqtt::tr("retained {\"state\":\"ON\",\"brightness\":40} (N = 1, 2, 3)")},
+                            {QStringLiteral("dimra/ID/chN/set"),
+                             DimraMqtt::tr("{\"state\":\"ON\",\"brightness\":40,\"transition\":2}, "
+                                           "{\"state\":\"OFF\"}; transition fades, in seconds")},
+                            {QStringLiteral("dimra/ID/availability"), DimraMqtt::tr("retained online / offline")},
+                            {QStringLiteral("dimra/ID/error"), DimraMqtt::tr("why a command was refused")},
+                            {QStringLiteral("dimra/bridge/BRIDGE/status"),
+                             DimraMqtt::tr("retained online / offline, the bridge's own")}});
+    commandLine.addEpilog(DimraMqtt::tr("Ids are 1 to %1 letters, digits, - and _.\nA board that another running "
+                                        "bridge serves is left to it.\nSIGTERM or Ctrl+C publish offline, send what "
+                                        "waits for the lines and exit.")
+                              .arg(kMaxIdLength));
+}
+
+} // namespace
+
 BridgeParse parseBridgeArguments(const QStringList &arguments)
 {
-    QCommandLineParser parser;
-    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
-    const QCommandLineOption config({QStringLiteral("c"), QStringLiteral("config")}, QString(), QStringLiteral("FILE"));
-    const QCommandLineOption port({QStringLiteral("p"), QStringLiteral("port")}, QString(), QStringLiteral("PORT"));
-    const QCommandLineOption id(QStringLiteral("id"), QString(), QStringLiteral("ID"));
-    const QCommandLineOption bridgeId(QStringLiteral("bridge-id"), QString(), QStringLiteral("ID"));
-    const QCommandLineOption broker(QStringLiteral("broker"), QString(), QStringLiteral("HOST[:PORT]"));
-    const QCommandLineOption caFile(QStringLiteral("ca-file"), QString(), QStringLiteral("FILE"));
-    const QCommandLineOption user(QStringLiteral("user"), QString(), QStringLiteral("USER"));
-    const QCommandLineOption passwordFile(QStringLiteral("password-file"), QString(), QStringLiteral("FILE"));
-    const QCommandLineOption noDiscovery(QStringLiteral("no-discovery"));
-    const QCommandLineOption restore(QStringLiteral("restore"));
-    parser.addOptions({help, version, config, port, id, bridgeId, broker, caFile, user, passwordFile, noDiscovery, restore});
-
-    if (!parser.parse(arguments))
-        return failure(parser.errorText());
-    if (parser.isSet(help))
-        return {BridgeParse::Help, {}, {}};
-    if (parser.isSet(version))
-        return {BridgeParse::Version, {}, {}};
+    CCommandLine parser = bridgeCommandLine();
+    define(parser);
+    if (BridgeParse read = BridgeParse::read(parser, arguments); read.outcome != CCommandLine::Run)
+        return read;
     if (!parser.positionalArguments().isEmpty())
         return failure(DimraMqtt::tr("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
 
-    if (parser.isSet(config)) {
-        for (const QCommandLineOption &option : {port, id, bridgeId, broker, caFile, user, passwordFile, noDiscovery, restore})
+    if (parser.isSet(kConfig)) {
+        for (const QString &option : {kPort, kId, kBridgeId, kBroker, kCaFile, kUser, kPasswordFile, kNoDiscovery, kRestore})
             if (parser.isSet(option))
-                return failure(DimraMqtt::tr("--%1 goes with -p; with -c the file says it").arg(option.names().constLast()));
-        return loadBridgeConfig(parser.value(config));
+                return failure(DimraMqtt::tr("--%1 goes with -p; with -c the file says it").arg(option));
+        return loadBridgeConfig(parser.value(kConfig));
     }
-    if (!parser.isSet(port))
+    if (!parser.isSet(kPort))
         return failure(DimraMqtt::tr("name the board with -p PORT, or several in a file with -c FILE"));
 
     BridgeConfig result;
-    if (parser.isSet(broker) && !parseBrokerAddress(parser.value(broker), &result.host, &result.port))
+    if (parser.isSet(kBroker) && !parseBrokerAddress(parser.value(kBroker), &result.host, &result.port))
         return failure(DimraMqtt::tr("--broker takes HOST or HOST:PORT with a port from 1 to 65535, not \"%1\"")
-                           .arg(parser.value(broker)));
+                           .arg(parser.value(kBroker)));
     if (result.host.isEmpty())
         return failure(DimraMqtt::tr("--broker names no host"));
-    result.caFile = parser.value(caFile);
-    result.user = parser.value(user);
-    result.passwordFile = parser.value(passwordFile);
-    result.discovery = !parser.isSet(noDiscovery);
-    if (parser.isSet(bridgeId)) {
-        result.bridgeId = parser.value(bridgeId);
+    result.caFile = parser.value(kCaFile);
+    result.user = parser.value(kUser);
+    result.passwordFile = parser.value(kPasswordFile);
+    result.discovery = !parser.isSet(kNoDiscovery);
+    if (parser.isSet(kBridgeId)) {
+        result.bridgeId = parser.value(kBridgeId);
         if (const std::optional<QString> problem = bridgeIdProblem(result.bridgeId))
             return failure(QStringLiteral("--bridge-id: %1").arg(*problem));
     }
     BridgeBoardConfig board;
-    board.port = parser.value(port);
-    board.id = parser.value(id);
-    board.restore = parser.isSet(restore);
-    if (const std::optional<QString> problem = settleBoard(&board, parser.isSet(id), QStringLiteral("--port"), QStringLiteral("--id")))
+    board.port = parser.value(kPort);
+    board.id = parser.value(kId);
+    board.restore = parser.isSet(kRestore);
+    if (const std::optional<QString> problem = settleBoard(&board, parser.isSet(kId), QStringLiteral("--port"), QStringLiteral("--id")))
         return failure(*problem);
     return checked(result, {{board, QStringLiteral("--port")}});
 }
 
 QString bridgeHelpText()
 {
-    return DimraMqtt::tr(R"(Usage: dimra-mqtt -p PORT [--id ID] [--bridge-id ID] [--broker HOST[:PORT]]
-                  [--no-discovery] [--restore]
-       dimra-mqtt -c FILE
-
-Puts Dimra PWM LED dimmer boards on an MQTT broker: each board's values as
-retained state under dimra/<id>/, commands from dimra/<id>/set, one Home
-Assistant light per channel and Home Assistant discovery.
-
-Options:
-  -p, --port PORT        the board's port: a device path, a /dev/serial/by-id
-                         path, or COM1 to COM12 as in the Dimra window
-  --id ID                the board's id in topics (default: from the port's
-                         name, so that it stays across replug and reboot)
-  --bridge-id ID         this bridge's own id, for its status topic and last
-                         will (default: from the host's name and the board's
-                         id, so that it stays when run again)
-  --broker HOST[:PORT]   the broker (default localhost, port 1883)
-  --ca-file FILE         TLS to the broker, its certificate checked with FILE
-  --user USER            the user name at the broker
-  --password-file FILE   the password, first line of FILE
-  --no-discovery         no Home Assistant discovery configs
-  --restore              send the values last commanded again whenever the
-                         board links, after a replug and after a restart
-                         (remembered in the broker's retained state)
-  -c, --config FILE      several boards and the broker from FILE (INI format;
-                         see /usr/share/doc/dimra/examples/mqtt.conf)
-  -h, --help             show this help
-  -v, --version          show the version
-
-Ids are 1 to 64 letters, digits, - and _.
-
-Topics, for a board with id ID:
-  dimra/ID/state         retained {"linked":true,"frequency":1000,"ch1":40,...},
-                         null for a value not known yet
-  dimra/ID/set           {"frequency":2000,"ch1":40}: any of the four keys
-  dimra/ID/chN           retained {"state":"ON","brightness":40} (N = 1, 2, 3)
-  dimra/ID/chN/set       {"state":"ON","brightness":40,"transition":2},
-                         {"state":"OFF"}; transition fades, in seconds
-  dimra/ID/availability  retained online / offline
-  dimra/ID/error         why a command was refused
-  dimra/bridge/BRIDGE/status  retained online / offline, the bridge's own
-
-A board that another running bridge serves is left to it.
-SIGTERM or Ctrl+C publish offline, send what waits for the lines and exit.
-)");
+    CCommandLine commandLine = bridgeCommandLine();
+    define(commandLine);
+    return commandLine.helpText();
 }

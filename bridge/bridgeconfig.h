@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QFileDevice>
+#include "commandline.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -29,6 +31,9 @@
 // know, a section or key given twice, a port out of range, an id that is not
 // fit for a topic or two boards with one id refuse the file, naming its line.
 
+// The broker's port when none is given: MQTT's own.
+inline constexpr int kDefaultBrokerPort = 1883;
+
 struct BridgeBoardConfig
 {
     QString port; // a device path or COM1-COM12
@@ -40,7 +45,7 @@ struct BridgeBoardConfig
 struct BridgeConfig
 {
     QString host = QStringLiteral("localhost");
-    int port = 1883;
+    int port = kDefaultBrokerPort;
     QString caFile;
     QString user;
     QString passwordFile;
@@ -51,13 +56,7 @@ struct BridgeConfig
     QList<BridgeBoardConfig> boards;
 };
 
-struct BridgeParse
-{
-    enum Outcome { Run, Help, Version, Error };
-    Outcome outcome = Error;
-    BridgeConfig config;
-    QString error; // for Error: what was wrong, in a sentence
-};
+using BridgeParse = CliParse<BridgeConfig>;
 
 // The bridge's identity: the bridge id configured, else one from this host's
 // name and the configuration file (or, with -p, the board's id), which stays

@@ -23,16 +23,6 @@ struct DimraMqtt
     Q_DECLARE_TR_FUNCTIONS(DimraMqtt)
 };
 
-int minimumOf(int code)
-{
-    return code == CDimraProtocol::CmdFrequency ? kFrequencyMin : kDutyMin;
-}
-
-int maximumOf(int code)
-{
-    return code == CDimraProtocol::CmdFrequency ? kFrequencyMax : kDutyMax;
-}
-
 // The payload as a JSON object, or why it is none.
 std::optional<QJsonObject> jsonObject(const QByteArray &payload, QString *error)
 {
@@ -55,15 +45,15 @@ std::optional<QJsonObject> jsonObject(const QByteArray &payload, QString *error)
 
 // A whole number within [min, max]; JSON has one kind of number, so 40.0
 // is 40 and 40.5 is refused.
-std::optional<int> wholeNumber(const QJsonValue &value, const QString &key, int min, int max, QString *error)
+std::optional<int> wholeNumber(const QJsonValue &value, const QString &key, ValueRange range, QString *error)
 {
     const double d = value.toDouble(std::nan(""));
     if (!value.isDouble() || std::floor(d) != d) {
         *error = DimraMqtt::tr("%1 must be a whole number").arg(key);
         return std::nullopt;
     }
-    if (d < min || d > max) {
-        *error = DimraMqtt::tr("%1: %2 is outside %3 to %4").arg(key, value.toVariant().toString()).arg(min).arg(max);
+    if (d < range.min || d > range.max) {
+        *error = DimraMqtt::tr("%1: %2 is outside %3 to %4").arg(key, value.toVariant().toString()).arg(range.min).arg(range.max);
         return std::nullopt;
     }
     return int(d);
@@ -102,11 +92,11 @@ ParsedCommand parseSetPayload(const QByteArray &payload)
     for (auto it = object->begin(); it != object->end(); ++it) {
         int code = 0;
         for (int c : CDimraProtocol::kValueCodes)
-            if (it.key() == CDimraProtocol::valueKey(c))
+            if (it.key() == CDimraProtocol::ValueKey(c))
                 code = c;
         if (code == 0)
             return refused(DimraMqtt::tr("unknown key \"%1\"; the keys are frequency, ch1, ch2 and ch3").arg(it.key()));
-        command.values[code] = wholeNumber(it.value(), it.key(), minimumOf(code), maximumOf(code), &error);
+        command.values[code] = wholeNumber(it.value(), it.key(), CDimraProtocol::RangeOf(code), &error);
         if (!command.values[code])
             return refused(error);
     }
@@ -124,8 +114,8 @@ ParsedCommand parseLightCommand(const QByteArray &payload, int channel, int last
             return refused(DimraMqtt::tr("unknown key \"%1\"; a light takes state, brightness and transition").arg(key));
     std::optional<int> brightness;
     if (object->contains(QLatin1String("brightness"))) {
-        brightness = wholeNumber(object->value(QLatin1String("brightness")), QStringLiteral("brightness"), kDutyMin,
-                                 kDutyMax, &error);
+        brightness = wholeNumber(object->value(QLatin1String("brightness")), QStringLiteral("brightness"), kDutyRange,
+                                 &error);
         if (!brightness)
             return refused(error);
     }
@@ -172,9 +162,9 @@ BoardValues parseStateValues(const QByteArray &payload)
     const QJsonObject object = QJsonDocument::fromJson(payload).object();
     QString error;
     for (int code : CDimraProtocol::kValueCodes) {
-        const QString key = CDimraProtocol::valueKey(code);
+        const QString key = CDimraProtocol::ValueKey(code);
         if (object.contains(key))
-            values[code] = wholeNumber(object.value(key), key, minimumOf(code), maximumOf(code), &error);
+            values[code] = wholeNumber(object.value(key), key, CDimraProtocol::RangeOf(code), &error);
     }
     return values;
 }
@@ -275,7 +265,7 @@ QList<RetainedMessage> discoveryConfigs(const DiscoveryBoard &board)
 
     QList<RetainedMessage> configs;
     for (int code = CDimraProtocol::CmdChannel1; code <= CDimraProtocol::CmdChannel3; ++code) {
-        const QString channel = CDimraProtocol::valueKey(code);
+        const QString channel = CDimraProtocol::ValueKey(code);
         QJsonObject light = entity(QStringLiteral("light"), channel, DimraMqtt::tr("Channel %1").arg(code));
         light.insert(QStringLiteral("schema"), QStringLiteral("json"));
         light.insert(QStringLiteral("state_topic"), boardTopic(board.id, channel));

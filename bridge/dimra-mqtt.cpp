@@ -4,30 +4,26 @@
 //
 // Exit status: 0 after a signal, 1 when it cannot start (a password or CA
 // file that cannot be read, another running bridge with its bridge id), 2
-// when its command line or configuration is refused.
+// (Cli::kExitUsage) when its command line or configuration is refused.
 
 #include "bridgeconfig.h"
 #include "language.h"
 #include "mqttbridge.h"
-#include "quitonsignals.h"
+#include "stopsignals.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 
-#include <csignal>
-#include <cstdio>
 
 namespace {
 
 constexpr int kCannotStart = 1;
-constexpr int kUsage = 2;
 // How long the end may take: offline published, the lines drained.
 constexpr int kShutdownMs = 3000;
 
 void printLine(const QString &line)
 {
-    std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
-    std::fflush(stderr);
+    CStopSignals::write(stderr, line + QLatin1Char('\n'));
 }
 
 } // namespace
@@ -39,22 +35,11 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(DIMRA_VERSION));
     const CRunLanguage language(CRunLanguage::CommandLine);
 
-    const BridgeParse parse = parseBridgeArguments(QCoreApplication::arguments());
-    switch (parse.outcome) {
-    case BridgeParse::Help:
-        std::fputs(bridgeHelpText().toLocal8Bit().constData(), stdout);
-        return 0;
-    case BridgeParse::Version:
-        std::printf("dimra-mqtt %s\n", DIMRA_VERSION);
-        return 0;
-    case BridgeParse::Error:
-        printLine(QCoreApplication::translate("dimra-mqtt", "dimra-mqtt: %1\nRun \"dimra-mqtt --help\" for the options.")
-                      .arg(parse.error));
-        return kUsage;
-    case BridgeParse::Run:
-        break;
-    }
-    const BridgeConfig &config = parse.config;
+    // The arguments byte for byte: -p takes any path.
+    const BridgeParse parse = parseBridgeArguments(CommandLineArguments(argc, argv));
+    if (parse.outcome != CCommandLine::Run)
+        return FinishCommandLine(parse.outcome, bridgeHelpText(), parse.error);
+    const BridgeConfig &config = parse.options;
     for (const QString &warning : accessWarnings(config))
         printLine(QStringLiteral("dimra-mqtt: %1").arg(warning));
 
@@ -70,11 +55,8 @@ int main(int argc, char *argv[])
         return kCannotStart;
     }
 
-#ifdef SIGPIPE
     // A broker that goes away mid-write is a lost connection, not a signal.
-    std::signal(SIGPIPE, SIG_IGN);
-#endif
-    if (!QuitOnSignals(&app)) {
+    if (!QuitOnStopSignals(&app)) {
         printLine(QCoreApplication::translate("dimra-mqtt", "dimra-mqtt: cannot install the signal handlers"));
         return kCannotStart;
     }

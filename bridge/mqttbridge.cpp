@@ -245,7 +245,7 @@ void CMqttBridge::take(CBridgeBoard *board)
     m_served.append(board);
     m_routes.insert(boardTopic(id, QStringLiteral("set")), {board, 0});
     for (int channel = 1; channel <= 3; ++channel)
-        m_routes.insert(boardTopic(id, CDimraProtocol::valueKey(channel) + QStringLiteral("/set")), {board, channel});
+        m_routes.insert(boardTopic(id, CDimraProtocol::ValueKey(channel) + QStringLiteral("/set")), {board, channel});
     if (board->config().restore)
         board->remember(parseStateValues(m_memory.value(id)));
     connect(board, &CBridgeBoard::stateChanged, this, [this, board] { publishBoard(board, false); });
@@ -301,7 +301,7 @@ void CMqttBridge::publishBoard(CBridgeBoard *board, bool all)
         return;
     publishRetained(boardTopic(id, QStringLiteral("state")), stateJson(state), all);
     for (int channel = 1; channel <= 3; ++channel)
-        publishRetained(boardTopic(id, CDimraProtocol::valueKey(channel)), lightStateJson(state.values[channel]), all);
+        publishRetained(boardTopic(id, CDimraProtocol::ValueKey(channel)), lightStateJson(state.values[channel]), all);
 }
 
 void CMqttBridge::publishDiscovery(CBridgeBoard *board)

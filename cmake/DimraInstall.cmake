@@ -3,22 +3,25 @@
 # manual pages and bash completions, dimra-mqtt's systemd unit and example
 # configuration, and the Python package dimra.
 
-install(TARGETS dimractl dimra-mqtt RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS dimractl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(UNIX)
     install(TARGETS dimra-board RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
-
-# The unit names the program and its configuration where this install puts
-# them; it is not enabled by installing.
-set(DIMRA_SYSTEMD_UNITDIR lib/systemd/system CACHE STRING
-    "Where dimra-mqtt's systemd unit goes, relative to the install prefix")
-configure_file(${PROJECT_SOURCE_DIR}/bridge/dimra-mqtt.service ${PROJECT_BINARY_DIR}/dimra-mqtt.service @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/dimra-mqtt.service DESTINATION ${DIMRA_SYSTEMD_UNITDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/bridge/mqtt.conf DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/dimra/examples)
-
 install(FILES ${PROJECT_SOURCE_DIR}/tools/completion/dimractl ${PROJECT_SOURCE_DIR}/tools/completion/dimra-board
-              ${PROJECT_SOURCE_DIR}/tools/completion/dimra-mqtt
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+
+if(TARGET dimra-mqtt)
+    install(TARGETS dimra-mqtt RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    # The unit names the program and its configuration where this install
+    # puts them; it is not enabled by installing.
+    set(DIMRA_SYSTEMD_UNITDIR lib/systemd/system CACHE STRING
+        "Where dimra-mqtt's systemd unit goes, relative to the install prefix")
+    configure_file(${PROJECT_SOURCE_DIR}/bridge/dimra-mqtt.service ${PROJECT_BINARY_DIR}/dimra-mqtt.service @ONLY)
+    install(FILES ${PROJECT_BINARY_DIR}/dimra-mqtt.service DESTINATION ${DIMRA_SYSTEMD_UNITDIR})
+    install(FILES ${PROJECT_SOURCE_DIR}/bridge/mqtt.conf DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/dimra/examples)
+    install(FILES ${PROJECT_SOURCE_DIR}/tools/completion/dimra-mqtt
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+endif()
 
 # dimra_install_gzipped(<file> <destination>): installs <file> compressed, as
 # Debian keeps manual pages and changelogs. gzip -n leaves out the name and

@@ -1,5 +1,41 @@
 #include "ctlexit.h"
 
+#include <QCoreApplication>
+
+namespace {
+
+// Written in English and told in the run's language.
+struct CtlExitCodes
+{
+    Q_DECLARE_TR_FUNCTIONS(CtlExitCodes)
+};
+
+} // namespace
+
+QString CtlExitMeaning(int exitCode)
+{
+    switch (exitCode) {
+    case ExitOk:
+        return CtlExitCodes::tr("done; every frame has left the computer");
+    case ExitIo:
+        return CtlExitCodes::tr("I/O error, or the device was lost");
+    case ExitUsage:
+        return CtlExitCodes::tr("bad usage, or a value out of range");
+    case ExitNoPort:
+        return CtlExitCodes::tr("no such port");
+    case ExitNoPermission:
+        return CtlExitCodes::tr("no permission to open the port");
+    case ExitInUse:
+        return CtlExitCodes::tr("the port is in use by another program (the Dimra window, for example)");
+    case ExitNoAnswer:
+        return CtlExitCodes::tr("the board did not answer within the timeout");
+    case ExitMismatch:
+        return CtlExitCodes::tr("--verify found a different value");
+    default:
+        return QString();
+    }
+}
+
 CtlExit ExitCodeFor(CSerialError::Kind kind)
 {
     switch (kind) {
@@ -11,6 +47,7 @@ CtlExit ExitCodeFor(CSerialError::Kind kind)
     case CSerialError::InUse:
         return ExitInUse;
     case CSerialError::DeviceLost:
+    case CSerialError::OtherAdapter:
     case CSerialError::Failed:
         break;
     }

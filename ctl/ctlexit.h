@@ -1,6 +1,9 @@
 #pragma once
 
+#include "commandline.h"
 #include "serialerror.h"
+
+#include <QString>
 
 // dimractl's exit codes, as --help and the manual page list them.
 enum CtlExit {
@@ -13,6 +16,11 @@ enum CtlExit {
     ExitNoAnswer = 6,     // the board did not answer within the timeout
     ExitMismatch = 7,     // --verify found a different value
 };
+
+static_assert(ExitUsage == Cli::kExitUsage, "bad usage exits as in every program");
+
+// What an exit code means, for --help.
+QString CtlExitMeaning(int exitCode);
 
 // The exit code for a serial error. A path that is no serial device counts
 // as no such port: either way the user named the wrong thing.

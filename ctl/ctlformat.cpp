@@ -24,9 +24,9 @@ QString jsonValue(const std::optional<int> &value)
 QString textValue(int code, const std::optional<int> &value)
 {
     if (!value)
-        return QStringLiteral("%1 unknown").arg(CDimraProtocol::valueKey(code));
+        return QStringLiteral("%1 unknown").arg(CDimraProtocol::ValueKey(code));
     return QStringLiteral("%1 %2 %3")
-        .arg(CDimraProtocol::valueKey(code))
+        .arg(CDimraProtocol::ValueKey(code))
         .arg(*value)
         .arg(code == CDimraProtocol::CmdFrequency ? QStringLiteral("Hz") : QStringLiteral("%"));
 }
@@ -37,14 +37,14 @@ QString FormatValues(const BoardValues &values, bool json)
 {
     QStringList parts;
     for (int code : CDimraProtocol::kValueCodes)
-        parts.append(json ? QStringLiteral("\"%1\":%2").arg(CDimraProtocol::valueKey(code), jsonValue(values[code]))
+        parts.append(json ? QStringLiteral("\"%1\":%2").arg(CDimraProtocol::ValueKey(code), jsonValue(values[code]))
                           : textValue(code, values[code]));
     return json ? QStringLiteral("{%1}\n").arg(parts.join(QLatin1Char(','))) : parts.join(QLatin1Char('\n')) + '\n';
 }
 
 QString FormatReply(int code, int value, bool json)
 {
-    return json ? QStringLiteral("{\"%1\":%2}\n").arg(CDimraProtocol::valueKey(code)).arg(value) : textValue(code, value) + '\n';
+    return json ? QStringLiteral("{\"%1\":%2}\n").arg(CDimraProtocol::ValueKey(code)).arg(value) : textValue(code, value) + '\n';
 }
 
 QString FormatPorts(const QList<CommPortTarget> &targets, bool json)

@@ -78,7 +78,7 @@ CtlRequest ParseCtlRequest(const QByteArray &line)
             return refused(CtlRequestText::tr("set needs \"values\" with at least one of frequency, ch1, ch2, ch3"));
         for (auto it = values.begin(); it != values.end(); ++it) {
             const int *code = std::find_if(std::begin(CDimraProtocol::kValueCodes), std::end(CDimraProtocol::kValueCodes),
-                                           [&it](int c) { return CDimraProtocol::valueKey(c) == it.key(); });
+                                           [&it](int c) { return CDimraProtocol::ValueKey(c) == it.key(); });
             if (code == std::end(CDimraProtocol::kValueCodes))
                 return refused(CtlRequestText::tr("there is no value \"%1\"; the values are frequency, ch1, ch2 and ch3")
                                    .arg(it.key()));

@@ -24,7 +24,7 @@ CCtlRequestSession::CCtlRequestSession(const CtlOptions &options, FILE *out, FIL
 
 CCtlRequestSession::~CCtlRequestSession() = default;
 
-void CCtlRequestSession::Start()
+void CCtlRequestSession::start()
 {
     m_input = new CCtlInput(this);
     connect(m_input, &CCtlInput::lineRead, this, &CCtlRequestSession::request);

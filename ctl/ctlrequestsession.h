@@ -42,7 +42,7 @@ public:
     ~CCtlRequestSession() override;
 
     // Reads requests from standard input and opens the port.
-    void Start() override;
+    void start() override;
 
 private:
     struct Pending

@@ -1,6 +1,7 @@
 #include "ctlrun.h"
 
 #include "serialerror.h"
+#include "stopsignals.h"
 
 #include <QStringList>
 
@@ -45,8 +46,7 @@ std::optional<CtlFailure> OpenCtlLink(CBoardLink &link, const CtlOptions &option
     QObject context;
     QObject::connect(&link, &CBoardLink::opened, &context, [&portOpened] { portOpened = true; });
     try {
-        const int n = portNumberOf(options.port).value_or(0);
-        link.open(n, n > 0 ? QByteArray() : options.devicePath);
+        link.open(options.port);
     } catch (const CSerialError &e) {
         // Opening ends with the open-link frame: a failure after the port
         // opened is one of writing.
@@ -66,7 +66,7 @@ CtlFailure CloseCtlLink(CBoardLink &link, const CtlFailure &outcome)
     if (outcome.exitCode != ExitOk)
         return outcome;
     if (closed == CMSComm::DeviceLost)
-        return CtlLostFailure(link.comm().get_ErrorText(), link.comm().get_ErrorDetails());
+        return CtlLostFailure(link.lossText(), link.lossDetails());
     if (closed == CMSComm::TimedOut)
         return {ExitIo,
                 CCtlRun::tr("the line did not carry every frame within its time and %1 ms more; the board may "
@@ -80,11 +80,11 @@ void PrintCtlFailure(FILE *err, const CtlFailure &failure)
 {
     if (failure.message.isEmpty())
         return;
-    std::fprintf(err, "dimractl: %s\n", failure.message.toUtf8().constData());
+    QString text = QStringLiteral("dimractl: %1\n").arg(failure.message);
     // The system's own words, for a report, below the sentence.
     if (!failure.details.isEmpty())
-        std::fprintf(err, "  %s\n", CCtlRun::tr("details: %1").arg(failure.details).toUtf8().constData());
-    std::fflush(err);
+        text += QStringLiteral("  %1\n").arg(CCtlRun::tr("details: %1").arg(failure.details));
+    CStopSignals::write(err, text.toUtf8());
 }
 
 CtlFailure CtlLostFailure(const QString &text, const QString &details)
@@ -125,7 +125,7 @@ std::optional<CtlFailure> CtlCompareFailure(const BoardValues &wanted, const Boa
     for (int code : CDimraProtocol::kValueCodes)
         if (wanted[code] && reported[code] != wanted[code])
             differences.append(CCtlRun::tr("%1 set to %2, board reports %3")
-                                   .arg(CDimraProtocol::valueKey(code))
+                                   .arg(CDimraProtocol::ValueKey(code))
                                    .arg(*wanted[code])
                                    .arg(*reported[code]));
     if (differences.isEmpty())
@@ -142,7 +142,7 @@ QString CtlMissingValuesText(const BoardValues &reported, int timeoutMs)
     QStringList missing;
     for (int code : CDimraProtocol::kValueCodes)
         if (!reported[code])
-            missing.append(CDimraProtocol::valueKey(code));
+            missing.append(CDimraProtocol::ValueKey(code));
     if (missing.isEmpty())
         return QString();
     return CCtlRun::tr("the board did not report %1 within %2 ms; shown as unknown.")
@@ -164,7 +164,7 @@ CCtlRun::CCtlRun(const CtlOptions &options, FILE *out, FILE *err, QObject *paren
     m_timer.setSingleShot(true);
 }
 
-void CCtlRun::Stop(int signalNumber)
+void CCtlRun::stop(int signalNumber)
 {
     if (m_bFinished)
         return;
@@ -190,6 +190,6 @@ void CCtlRun::finish(const CtlFailure &outcome)
 
 void CCtlRun::print(const QString &text)
 {
-    std::fputs(text.toUtf8().constData(), m_out);
-    std::fflush(m_out);
+    // A reader that has gone stops the run, as SIGPIPE would.
+    CStopSignals::write(m_out, text.toUtf8());
 }

@@ -56,10 +56,10 @@ class CCtlRun : public QObject
 
 public:
     // Runs it; call it from the running event loop.
-    virtual void Start() = 0;
+    virtual void start() = 0;
     // A stop signal arrived: what was sent still reaches the board, the port
     // closes, and finished follows.
-    void Stop(int signalNumber);
+    void stop(int signalNumber);
     // The signal that stopped the run, or 0.
     int stopSignal() const { return m_nStopSignal; }
 

@@ -11,7 +11,7 @@ CCtlSession::CCtlSession(const CtlOptions &options, FILE *out, FILE *err, QObjec
     connect(&m_link, &CBoardLink::lost, this, &CCtlSession::onLost);
 }
 
-void CCtlSession::Start()
+void CCtlSession::start()
 {
     if (m_options.command == CtlCommand::List) {
         listPorts();
@@ -27,7 +27,7 @@ void CCtlSession::Start()
 
 void CCtlSession::listPorts()
 {
-    print(FormatPorts(ResolveCommPorts(Dimra::kPortCount), m_options.json));
+    print(FormatPorts(ResolveCommPorts(kCommPortCount), m_options.json));
     finish({});
 }
 

@@ -18,7 +18,7 @@ class CCtlSession : public CCtlRun
 public:
     CCtlSession(const CtlOptions &options, FILE *out, FILE *err, QObject *parent = nullptr);
 
-    void Start() override;
+    void start() override;
 
 private:
     void listPorts();

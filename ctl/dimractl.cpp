@@ -7,11 +7,10 @@
 #include "ctlrequestsession.h"
 #include "ctlsession.h"
 #include "language.h"
-#include "quitonsignals.h"
+#include "stopsignals.h"
 
 #include <QCoreApplication>
 
-#include <cstdio>
 
 namespace {
 
@@ -22,16 +21,15 @@ int run(QCoreApplication &app, CCtlRun &session)
     // Ctrl+C, a kill, a closed terminal or a reader of the output that has
     // gone (dimractl monitor | head -1) end the run through the port's one
     // way out: nothing stays locked or exclusive for the next run.
-    CStopSignals *stops = CStopSignals::watch({StopSignal::Interrupt, StopSignal::Terminate, StopSignal::HangUp,
-                                               StopSignal::BrokenPipe});
+    CStopSignals *stops = CStopSignals::watch();
     if (!stops) {
-        const QString message = QCoreApplication::translate("dimractl", "cannot install the signal handlers");
-        std::fprintf(stderr, "dimractl: %s\n", message.toUtf8().constData());
+        CStopSignals::write(stderr, QStringLiteral("dimractl: %1\n")
+                                        .arg(QCoreApplication::translate("dimractl", "cannot install the signal handlers")));
         return ExitIo;
     }
-    QObject::connect(stops, &CStopSignals::stopRequested, &session, &CCtlRun::Stop);
+    QObject::connect(stops, &CStopSignals::stopRequested, &session, &CCtlRun::stop);
     QObject::connect(&session, &CCtlRun::finished, &app, &QCoreApplication::exit, Qt::QueuedConnection);
-    QMetaObject::invokeMethod(&session, &CCtlRun::Start, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(&session, &CCtlRun::start, Qt::QueuedConnection);
     const int exitCode = app.exec();
     if (session.stopSignal() != 0)
         ExitAsStoppedBy(session.stopSignal());
@@ -49,22 +47,9 @@ int main(int argc, char *argv[])
     const CRunLanguage language(CRunLanguage::CommandLine);
 
     // The arguments byte for byte: -p takes any path the window takes.
-    const CtlParse parse = ParseCtlArguments(CtlArguments(argc, argv));
-    switch (parse.outcome) {
-    case CtlParse::Help:
-        std::fputs(CtlHelpText().toUtf8().constData(), stdout);
-        return ExitOk;
-    case CtlParse::Version:
-        std::printf("dimractl %s\n", DIMRA_VERSION);
-        return ExitOk;
-    case CtlParse::Error: {
-        const QString hint = QCoreApplication::translate("dimractl", "Run \"dimractl --help\" for the commands and options.");
-        std::fprintf(stderr, "dimractl: %s\n%s\n", parse.error.toUtf8().constData(), hint.toUtf8().constData());
-        return ExitUsage;
-    }
-    case CtlParse::Run:
-        break;
-    }
+    const CtlParse parse = ParseCtlArguments(CommandLineArguments(argc, argv));
+    if (parse.outcome != CCommandLine::Run)
+        return FinishCommandLine(parse.outcome, CtlHelpText(), parse.error);
 
     if (parse.options.command == CtlCommand::Session) {
         CCtlRequestSession session(parse.options, stdout, stderr);

@@ -110,14 +110,14 @@ CDialogUnits::CDialogUnits(const QFont &font)
 {
     const QFontMetrics metrics(font);
     static const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-    m_nBaseX = qMax(1, (metrics.horizontalAdvance(alphabet) / 26 + 1) / 2);
-    m_nBaseY = qMax(1, metrics.height());
+    m_baseX = qMax(1, (metrics.horizontalAdvance(alphabet) / 26 + 1) / 2);
+    m_baseY = qMax(1, metrics.height());
 }
 
 QRect CDialogUnits::toPixels(int x, int y, int cx, int cy) const
 {
-    return QRect(mulDiv(x, m_nBaseX, 4), mulDiv(y, m_nBaseY, 8), mulDiv(cx, m_nBaseX, 4),
-                 mulDiv(cy, m_nBaseY, 8));
+    return QRect(mulDiv(x, m_baseX, 4), mulDiv(y, m_baseY, 8), mulDiv(cx, m_baseX, 4),
+                 mulDiv(cy, m_baseY, 8));
 }
 
 QHash<int, QWidget *> BuildDialog(QWidget *dialog, const DialogTemplate &tpl)

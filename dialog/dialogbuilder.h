@@ -16,13 +16,13 @@ class CDialogUnits
 public:
     explicit CDialogUnits(const QFont &font);
 
-    int baseX() const { return m_nBaseX; }
-    int baseY() const { return m_nBaseY; }
+    int baseX() const { return m_baseX; }
+    int baseY() const { return m_baseY; }
     QRect toPixels(int x, int y, int cx, int cy) const;
 
 private:
-    int m_nBaseX;
-    int m_nBaseY;
+    int m_baseX;
+    int m_baseY;
 };
 
 // Gives a dialog its template's caption, font and size, and creates the

@@ -9,7 +9,7 @@
 #include "portlist.h"
 #include "redrawnotifier.h"
 #include "resource.h"
-#include "quitonsignals.h"
+#include "stopsignals.h"
 #include "serialerror.h"
 
 #include <QAction>
@@ -56,20 +56,20 @@ constexpr int CmdFrequency = CDimraProtocol::CmdFrequency;
 class ExchangeScope
 {
 public:
-    ExchangeScope(bool &flag, CMSComm &comm) : m_flag(flag), m_comm(comm)
+    ExchangeScope(bool &flag, CBoardLink &link) : m_flag(flag), m_link(link)
     {
         m_flag = true;
-        m_comm.HoldEvents();
+        m_link.holdEvents();
     }
     ~ExchangeScope()
     {
         m_flag = false;
-        m_comm.ReleaseEvents();
+        m_link.releaseEvents();
     }
 
 private:
     bool &m_flag;
-    CMSComm &m_comm;
+    CBoardLink &m_link;
 };
 
 } // namespace
@@ -141,8 +141,8 @@ void CMyDimraDlg::BindEvents()
     onEnter(IDC_EDIT_CHANNEL1, &CMyDimraDlg::OnConfirmChannel1);
     onEnter(IDC_EDIT_CHANNEL2, &CMyDimraDlg::OnConfirmChannel2);
     onEnter(IDC_EDIT_CHANNEL3, &CMyDimraDlg::OnConfirmChannel3);
-    // The link's events are never dropped: during an exchange m_comm holds
-    // the serial events they come from. The edits are rewritten after every
+    // The link's events are never dropped: during an exchange the link
+    // holds them. The edits are rewritten after every
     // received byte, and once the port is open, before the open-link frame
     // goes out.
     connect(&m_link, &CBoardLink::byteReceived, this, [this] { UpdateData(false); });
@@ -152,14 +152,14 @@ void CMyDimraDlg::BindEvents()
         m_portChoice->linked();
         UpdateLinkIndicator();
     });
-    connect(&m_link, &CBoardLink::valueReported, this, &CMyDimraDlg::onValueReported);
-    connect(&m_link, &CBoardLink::lost, this, &CMyDimraDlg::onLinkLost);
+    connect(&m_link, &CBoardLink::valueReported, this, &CMyDimraDlg::OnValueReported);
+    connect(&m_link, &CBoardLink::lost, this, &CMyDimraDlg::OnLinkLost);
 }
 
 void CMyDimraDlg::OnInitDialog()
 {
     UpdateData(false);
-    m_portChoice = new CPortChoice(this);
+    m_portChoice = new CPortChoice(m_link, this);
     connect(m_portChoice, &CPortChoice::adapterBack, this, &CMyDimraDlg::OnAdapterBack);
 
     // Most desktops here show no system menu: its commands live in the
@@ -183,7 +183,7 @@ void CMyDimraDlg::OnInitDialog()
 
     setWindowIcon(m_hIcon);
 
-    for (int i = 0; i < Dimra::kPortCount; ++i)
+    for (int i = 0; i < kCommPortCount; ++i)
         m_comboPort->insertItem(i, CommPortName(i + 1));
     m_comboPort->setCurrentIndex(0);
     // Each entry then says what its number opens, and follows hot-plug.
@@ -193,10 +193,8 @@ void CMyDimraDlg::OnInitDialog()
     if (const int remembered = m_portChoice->rememberedIndex(m_portList->targets()); remembered >= 0)
         m_comboPort->setCurrentIndex(remembered);
 
-    m_sliderFrequency->setRange(Dimra::kFrequencyMin, Dimra::kFrequencyMax);
-    m_sliderChannel1->setRange(Dimra::kDutyMin, Dimra::kDutyMax);
-    m_sliderChannel2->setRange(Dimra::kDutyMin, Dimra::kDutyMax);
-    m_sliderChannel3->setRange(Dimra::kDutyMin, Dimra::kDutyMax);
+    for (const int code : kRowCodes)
+        m_rows[code].slider->setRange(CDimraProtocol::RangeOf(code).min, CDimraProtocol::RangeOf(code).max);
     m_sliderFrequency->setTickInterval(Dimra::kFrequencyTick);
     m_sliderChannel1->setTickInterval(Dimra::kDutyTick);
     m_sliderChannel2->setTickInterval(Dimra::kDutyTick);
@@ -209,6 +207,8 @@ void CMyDimraDlg::OnInitDialog()
 
     // A screen reader names each row's slider and edit after its label.
     // The names in full, where a label may be shortened to fit its place.
+    // (Qt for Windows as tools/windows-qt.sh builds it has no accessibility.)
+#if QT_CONFIG(accessibility)
     const QPair<int, QString> rowLabels[] = {{CmdFrequency, tr("频率")},
                                              {CmdChannel1, tr("通道1")},
                                              {CmdChannel2, tr("通道2")},
@@ -217,6 +217,7 @@ void CMyDimraDlg::OnInitDialog()
         m_rows[code].slider->setAccessibleName(label);
         m_rows[code].edit->setAccessibleName(label);
     }
+#endif
 
     // Between the connect button and the vendor labels; no control moves.
     m_linkIndicator = new CLinkIndicator(this);
@@ -254,7 +255,7 @@ void CMyDimraDlg::UpdateLinkIndicator()
     if (m_portChoice->waiting())
         m_linkIndicator->setAwaitingDevice(m_portChoice->waitingText());
     else
-        m_linkIndicator->setLink(m_comm.get_PortOpen(), m_bLinked, m_comm.get_DevicePath());
+        m_linkIndicator->setLink(m_link.isOpen(), m_bLinked, m_link.devicePath());
 }
 
 void CMyDimraDlg::OnControlEvent(void (CMyDimraDlg::*handler)())
@@ -272,7 +273,7 @@ void CMyDimraDlg::ReportError(const QString &text, const QString &details)
     // a device lost while reading or writing leaves it here too. The mark
     // says so before the message waits for the user.
     CPortChoice::Loss loss = CPortChoice::Loss::None;
-    if (!m_comm.get_PortOpen()) {
+    if (!m_link.isOpen()) {
         loss = m_portChoice->portClosed();
         EnterDisconnectedState();
     }
@@ -299,7 +300,7 @@ bool CMyDimraDlg::Exchange(bool bSaveAndValidate, const std::function<void(CData
 {
     if (m_bInExchange || !m_btnConnect)
         return false; // exchanges never nest
-    ExchangeScope scope(m_bInExchange, m_comm);
+    ExchangeScope scope(m_bInExchange, m_link);
     CDataExchange dx(bSaveAndValidate, this);
     try {
         exchange(&dx);
@@ -327,11 +328,14 @@ void CMyDimraDlg::DoDataExchange(CDataExchange *pDX)
     DDX_Text(pDX, m_rows[CmdChannel1].edit, m_nChannel1);
     DDX_Text(pDX, m_rows[CmdChannel2].edit, m_nChannel2);
     DDX_Text(pDX, m_rows[CmdChannel3].edit, m_nChannel3);
-    DDV_MinMaxInt(pDX, m_nChannel2, Dimra::kDutyMin, Dimra::kDutyMax);
-    DDV_MinMaxInt(pDX, m_nChannel3, Dimra::kDutyMin, Dimra::kDutyMax);
+    const auto check = [pDX](int value, int code) {
+        DDV_MinMaxInt(pDX, value, CDimraProtocol::RangeOf(code).min, CDimraProtocol::RangeOf(code).max);
+    };
+    check(m_nChannel2, CmdChannel2);
+    check(m_nChannel3, CmdChannel3);
     DDX_Text(pDX, m_rows[CmdFrequency].edit, m_nFrequency);
-    DDV_MinMaxInt(pDX, m_nChannel1, Dimra::kDutyMin, Dimra::kDutyMax);
-    DDV_MinMaxInt(pDX, m_nFrequency, Dimra::kFrequencyMin, Dimra::kFrequencyMax);
+    check(m_nChannel1, CmdChannel1);
+    check(m_nFrequency, CmdFrequency);
 }
 
 void CMyDimraDlg::EnableSettingControls(bool enable)
@@ -386,14 +390,14 @@ void CMyDimraDlg::OnConnect()
 // writes them, so that no message about them holds it up.
 void CMyDimraDlg::OpenPort(int port, bool byHand)
 {
-    // The list may be a moment behind a plug or an unplug: look now.
+    // The list may be a moment behind a plug or an unplug: look now. The
+    // link says when there is nothing to open, or another adapter in place
+    // of the one a loss took away.
     m_portList->refresh();
-    const CommPortTarget target = m_portList->target(port - 1);
-    CheckPortChoice(port, target);
-    m_link.open(port);
+    m_link.open(CommPortName(port).toLatin1());
     if (!m_link.isOpen())
         return;
-    m_portChoice->opened(port, target);
+    m_portChoice->opened();
     UpdateData(byHand);
     m_btnConnect->setText(captionDisconnect());
     EnableSettingControls(true);
@@ -441,24 +445,6 @@ void CMyDimraDlg::StartOn(const QString &port, bool connect)
         QMetaObject::invokeMethod(this, [this] { OnControlEvent(&CMyDimraDlg::OnConnect); }, Qt::QueuedConnection);
 }
 
-void CMyDimraDlg::CheckPortChoice(int port, const CommPortTarget &target)
-{
-    // Nothing to open: say what to do instead of trying.
-    if (target.device.isEmpty())
-        throw NoDeviceError(port);
-    // Another adapter has the number now. Said once: the next click is the
-    // user's choice and opens it.
-    const std::optional<CommPortTarget> replaced = m_portChoice->takeReplaced(port, target);
-    if (!replaced)
-        return;
-    const CommPortTarget &lost = *replaced;
-    throw CSerialError(tr("COM%1 现在对应的是另一个设备（%2），不是断开前连接的 %3。"
-                          "请插回原来的适配器；如果要连接现在这个设备，请再点一次“%4”。")
-                           .arg(port)
-                           .arg(target.label, lost.label, captionConnect()),
-                       CSerialError::Failed, tr("断开前：%1\n现在：%2").arg(lost.identity, target.identity));
-}
-
 void CMyDimraDlg::OnCloseCommand()
 {
     reject();
@@ -475,7 +461,7 @@ void CMyDimraDlg::reject()
     QDialog::reject();
 }
 
-void CMyDimraDlg::endSession()
+void CMyDimraDlg::EndSession()
 {
     m_bEnding = true;
     m_portChoice->closed();
@@ -492,11 +478,10 @@ void CMyDimraDlg::endSession()
     reject();
 }
 
-void CMyDimraDlg::endSessionOnStopSignals()
+void CMyDimraDlg::EndSessionOnStopSignals()
 {
-    if (CStopSignals *stops =
-            CStopSignals::watch({StopSignal::Interrupt, StopSignal::Terminate, StopSignal::HangUp}))
-        connect(stops, &CStopSignals::stopRequested, this, &CMyDimraDlg::endSession);
+    if (CStopSignals *stops = CStopSignals::watch())
+        connect(stops, &CStopSignals::stopRequested, this, &CMyDimraDlg::EndSession);
 }
 
 void CMyDimraDlg::OnConfirmFrequency() { ConfirmRow(CmdFrequency); }
@@ -550,7 +535,7 @@ void CMyDimraDlg::SendCommand(int code, int value)
     m_link.send(code, value);
 }
 
-void CMyDimraDlg::onValueReported(int code, int value)
+void CMyDimraDlg::OnValueReported(int code, int value)
 {
     // What the board reports is no typing of the user's: a value out of
     // range (a channel at C8) is held as the slider clamps it, so that no
@@ -562,7 +547,7 @@ void CMyDimraDlg::onValueReported(int code, int value)
     UpdateData(false);
 }
 
-void CMyDimraDlg::onLinkLost(const QString &text, const QString &details)
+void CMyDimraDlg::OnLinkLost(const QString &text, const QString &details)
 {
     // The port is closed already: reported once, and the window disconnected.
     ReportError(text, details);

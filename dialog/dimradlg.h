@@ -41,62 +41,25 @@ public:
     ~CMyDimraDlg() override;
 
     // Field exchange between the four edits and the value members. Returns
-    // false when a value was refused (the user has been told why).
+    // false when a value was refused (the user has been told why). Public,
+    // as the framework's is: the tests and the bench run one as a handler
+    // of the window would.
     bool UpdateData(bool bSaveAndValidate = true);
 
-    // Handlers. Each is bound to its control or event in the constructor;
-    // an error the serial link raises in one ends it and is shown once.
-    void OnConnect();
-    void OnCloseCommand();
-    void OnConfirmFrequency();
-    void OnConfirmChannel1();
-    void OnConfirmChannel2();
-    void OnConfirmChannel3();
-    void OnDrawFrequency();
-    void OnDrawChannel1();
-    void OnDrawChannel2();
-    void OnDrawChannel3();
-    void OnSysCommand(int nID, int lParam);
-    void OnOK();
-
-    // The session ends from outside (SIGTERM at logout, SIGHUP, SIGINT): as
-    // Ctrl+Q, what waits goes out and the port closes and is unlocked; then
-    // the window closes, over any message it shows, and the program ends
-    // with exit code 0.
-    void endSession();
-    // Makes those signals end the session; the application does this once.
-    void endSessionOnStopSignals();
+    // Makes SIGTERM at logout, SIGHUP and SIGINT end the session (see
+    // EndSession); the application does this once.
+    void EndSessionOnStopSignals();
     // What the command line asks for at start: port (COMn or a device path;
     // empty for the adapter linked on last) is selected, and with connect
     // the window connects to it once it shows, as a click would.
     void StartOn(const QString &port, bool connect);
 
-    QIcon m_hIcon;
-    QSlider *m_sliderFrequency = nullptr;
-    QSlider *m_sliderChannel1 = nullptr;
-    QSlider *m_sliderChannel2 = nullptr;
-    QSlider *m_sliderChannel3 = nullptr;
-    // The board on the port the user picked.
-    CBoardLink m_link;
-    // The serial control, which the link owns; the window reads its properties.
-    CMSComm &m_comm = m_link.comm();
-    QComboBox *m_comboPort = nullptr;
-
-    // Values: frequency in Hz, duties in percent. Not limited to their
-    // ranges; they hold whatever the last transfer put there.
-    int m_nFrequency = Dimra::kFrequencyMin;
-    int m_nChannel1 = Dimra::kDutyMin;
-    int m_nChannel2 = Dimra::kDutyMin;
-    int m_nChannel3 = Dimra::kDutyMin;
-    // True once the board has answered with a channel 1 reply since the last disconnect.
-    bool m_bLinked = false;
+    // The board on the port the user picked, to watch: its state and its
+    // signals. Only the window acts on it.
+    const CBoardLink &link() const { return m_link; }
 
 protected:
     virtual void DoDataExchange(CDataExchange *pDX);
-    // Builds the frame for a setting and sends it through the link.
-    void SendCommand(int code, int value);
-    // Moves the slider of a row to a position the board reported.
-    void SetSliderPos(int code, int position);
     void accept() override;
     // Ctrl+Q, Escape and the close box: the port closes the one way first.
     void reject() override;
@@ -109,10 +72,33 @@ private:
         int *value = nullptr;
     };
 
+    // Handlers. Each is bound to its control or event in BindEvents; an
+    // error the serial link raises in one ends it and is shown once.
+    void OnConnect();
+    void OnCloseCommand();
+    void OnConfirmFrequency();
+    void OnConfirmChannel1();
+    void OnConfirmChannel2();
+    void OnConfirmChannel3();
+    void OnDrawFrequency();
+    void OnDrawChannel1();
+    void OnDrawChannel2();
+    void OnDrawChannel3();
+    void OnSysCommand(int nID, int lParam);
+    void OnOK();
+    // The session ends from outside: as Ctrl+Q, what waits goes out and the
+    // port closes and is unlocked; then the window closes, over any message
+    // it shows, and the program ends with exit code 0.
+    void EndSession();
+
+    // Builds the frame for a setting and sends it through the link.
+    void SendCommand(int code, int value);
+    // Moves the slider of a row to a position the board reported.
+    void SetSliderPos(int code, int position);
     void OnInitDialog();
     void BindEvents();
-    void onValueReported(int code, int value);
-    void onLinkLost(const QString &text, const QString &details);
+    void OnValueReported(int code, int value);
+    void OnLinkLost(const QString &text, const QString &details);
     void OnAdapterBack(int port);
     void OnReconnectToggled(bool on);
     bool Exchange(bool bSaveAndValidate, const std::function<void(CDataExchange *)> &exchange);
@@ -125,12 +111,29 @@ private:
     void ReportError(const QString &text, const QString &details = QString());
     void EnableSettingControls(bool enable);
     void EnterDisconnectedState();
-    void CheckPortChoice(int port, const CommPortTarget &target);
     void UpdateLinkIndicator();
     void MoveSlider(int code, int position);
     void DrawRow(int code);
     void ConfirmRow(int code);
     template <typename T> T *Control(int id) const;
+
+    QIcon m_hIcon;
+    QSlider *m_sliderFrequency = nullptr;
+    QSlider *m_sliderChannel1 = nullptr;
+    QSlider *m_sliderChannel2 = nullptr;
+    QSlider *m_sliderChannel3 = nullptr;
+    // The board on the port the user picked.
+    CBoardLink m_link;
+    QComboBox *m_comboPort = nullptr;
+
+    // Values: frequency in Hz, duties in percent. Not limited to their
+    // ranges; they hold whatever the last transfer put there.
+    int m_nFrequency = Dimra::kFrequencyMin;
+    int m_nChannel1 = Dimra::kDutyMin;
+    int m_nChannel2 = Dimra::kDutyMin;
+    int m_nChannel3 = Dimra::kDutyMin;
+    // True once the board has answered with a channel 1 reply since the last disconnect.
+    bool m_bLinked = false;
 
     QHash<int, QWidget *> m_controls;
     Row m_rows[Dimra::kCommandCount]; // by command code: 1-3 channels, 4 frequency
@@ -142,7 +145,7 @@ private:
     // linked on last, and the wait for a lost one to come back.
     CPortChoice *m_portChoice = nullptr;
     bool m_bInExchange = false;
-    bool m_bEnding = false; // endSession has begun: no more messages
+    bool m_bEnding = false; // EndSession has begun: no more messages
     // A position a board reply put a slider at; its redraw sends nothing,
     // since the board already holds that value.
     std::optional<int> m_reportedPos[Dimra::kCommandCount];

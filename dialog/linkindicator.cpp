@@ -1,5 +1,7 @@
 #include "linkindicator.h"
 
+#include "boardlink.h"
+
 #include <QFontInfo>
 #include <QPainter>
 #include <QPainterPath>
@@ -46,7 +48,7 @@ CLinkIndicator::CLinkIndicator(QWidget *parent)
     setAlignment(Qt::AlignCenter);
     setFocusPolicy(Qt::NoFocus);
     m_answerTimer.setSingleShot(true);
-    m_answerTimer.setInterval(kAnswerWaitMs);
+    m_answerTimer.setInterval(CBoardLink::kAnswerWaitMs);
     connect(&m_answerTimer, &QTimer::timeout, this, [this] {
         if (m_state == Waiting)
             display(NoAnswer);
@@ -89,9 +91,9 @@ int CLinkIndicator::markSize() const
 void CLinkIndicator::setLink(bool portOpen, bool linked, const QString &device)
 {
     // Waiting for a device is not waiting for an answer: that starts now.
-    const bool wasAwaiting = !std::exchange(m_strAwaiting, QString()).isEmpty();
-    const bool deviceChanged = device != m_strDevice || wasAwaiting;
-    m_strDevice = device;
+    const bool wasAwaiting = !std::exchange(m_awaiting, QString()).isEmpty();
+    const bool deviceChanged = device != m_device || wasAwaiting;
+    m_device = device;
     const State next = !portOpen ? PortClosed : linked ? Linked : m_state == NoAnswer ? NoAnswer : Waiting;
     if (next == Waiting && (m_state != Waiting || wasAwaiting))
         m_answerTimer.start();
@@ -105,9 +107,9 @@ void CLinkIndicator::setAwaitingDevice(const QString &why)
 {
     // No port is open, so there is no answer to wait for yet.
     m_answerTimer.stop();
-    if (m_state == Waiting && why == m_strAwaiting)
+    if (m_state == Waiting && why == m_awaiting)
         return;
-    m_strAwaiting = why;
+    m_awaiting = why;
     display(Waiting);
 }
 
@@ -123,23 +125,25 @@ void CLinkIndicator::display(State state)
         break;
     case Waiting:
         glyph = QStringLiteral("◐");
-        tip = m_strAwaiting.isEmpty() ? tr("串口已打开（%1），正在等待光源控制器应答……").arg(m_strDevice)
-                                      : m_strAwaiting;
+        tip = m_awaiting.isEmpty() ? tr("串口已打开（%1），正在等待光源控制器应答……").arg(m_device)
+                                   : m_awaiting;
         break;
     case NoAnswer:
         glyph = QStringLiteral("⚠");
         tip = tr("串口已打开（%1），但光源控制器没有应答，滑块的数值不会发送。"
                  "请检查控制器的电源和连接线，以及所选端口是否正确。")
-                  .arg(m_strDevice);
+                  .arg(m_device);
         break;
     case Linked:
         glyph = QStringLiteral("●");
-        tip = tr("已连接光源控制器（%1）").arg(m_strDevice);
+        tip = tr("已连接光源控制器（%1）").arg(m_device);
         break;
     }
     setText(glyph);
     setToolTip(tip);
+#if QT_CONFIG(accessibility)
     setAccessibleName(tip);
+#endif
     update();
 }
 

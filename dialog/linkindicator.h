@@ -39,10 +39,6 @@ public:
     // The width and height of the mark: the size of the caption text.
     int markSize() const;
 
-    // How long an open port waits for the board before the indicator says it
-    // has not answered.
-    static constexpr int kAnswerWaitMs = 3000;
-
 protected:
     void paintEvent(QPaintEvent *event) override;
 
@@ -50,8 +46,8 @@ private:
     void display(State state);
 
     State m_state = PortClosed;
-    QString m_strDevice;
-    QString m_strAwaiting; // why the dialog waits for the device; empty while it does not
+    QString m_device;
+    QString m_awaiting; // why the dialog waits for the device; empty while it does not
     QTimer m_answerTimer;
 };
 

@@ -28,20 +28,10 @@ QString devicePathOf(const QString &path)
     return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
 }
 
-// The adapter's node is there to be opened.
-bool present(const CommPortTarget &target)
-{
-#ifdef Q_OS_WIN
-    return !target.device.isEmpty(); // COMn: only opening it tells
-#else
-    return !target.nativePath.isEmpty() && QFileInfo::exists(QFile::decodeName(target.nativePath));
-#endif
-}
-
 } // namespace
 
-CPortChoice::CPortChoice(QObject *parent)
-    : QObject(parent), m_bReconnect(settings()->value(kReconnectKey, false).toBool())
+CPortChoice::CPortChoice(const CBoardLink &link, QObject *parent)
+    : QObject(parent), m_link(link), m_reconnect(settings()->value(kReconnectKey, false).toBool())
 {
     m_wait.setInterval(kLookMs);
     connect(&m_wait, &QTimer::timeout, this, &CPortChoice::look);
@@ -64,7 +54,7 @@ int CPortChoice::rememberedIndex(const QList<CommPortTarget> &targets) const
 
 int CPortChoice::numberAtStart(const QString &port, const QList<CommPortTarget> &targets)
 {
-    const std::optional<int> number = portNumberOf(port);
+    const std::optional<int> number = CommPortNumber(port);
     if (!number || *number > 0)
         return number.value_or(0);
     const QString device = devicePathOf(port);
@@ -84,92 +74,79 @@ int CPortChoice::numberAtStart(const QString &port, const QList<CommPortTarget> 
 
 void CPortChoice::setReconnects(bool on)
 {
-    m_bReconnect = on;
+    m_reconnect = on;
     settings()->setValue(kReconnectKey, on);
     if (!on) {
-        m_bTold = false;
+        m_told = false;
         stopWaiting();
     }
 }
 
-void CPortChoice::opened(int port, const CommPortTarget &target)
+void CPortChoice::opened()
 {
-    m_opened = OpenedPort{port, target};
-    m_lost.reset();
+    m_open = true;
     stopWaiting();
 }
 
 void CPortChoice::linked()
 {
-    m_bTold = false;
-    if (!m_opened || m_opened->target.identity.isEmpty())
+    m_told = false;
+    const QString identity = m_link.identity();
+    if (identity.isEmpty())
         return;
     const std::unique_ptr<QSettings> stored = settings();
-    if (stored->value(kPortKey).toString() != m_opened->target.identity)
-        stored->setValue(kPortKey, m_opened->target.identity);
+    if (stored->value(kPortKey).toString() != identity)
+        stored->setValue(kPortKey, identity);
 }
 
 void CPortChoice::closed()
 {
-    m_opened.reset();
-    m_bTold = false;
+    m_open = false;
+    m_told = false;
     stopWaiting();
 }
 
 CPortChoice::Loss CPortChoice::portClosed()
 {
-    if (!m_opened)
+    if (!std::exchange(m_open, false))
         return Loss::None;
-    m_lost = std::exchange(m_opened, std::nullopt);
-    if (!m_bReconnect)
+    if (!m_reconnect)
         return Loss::Tell;
-    m_strLastTry.clear();
+    m_lastTry.clear();
     m_wait.start();
-    return std::exchange(m_bTold, true) ? Loss::Quiet : Loss::Notice;
-}
-
-std::optional<CommPortTarget> CPortChoice::takeReplaced(int port, const CommPortTarget &target)
-{
-    if (!m_lost || m_lost->number != port || m_lost->target.identity == target.identity)
-        return std::nullopt;
-    return std::exchange(m_lost, std::nullopt)->target;
+    return std::exchange(m_told, true) ? Loss::Quiet : Loss::Notice;
 }
 
 QString CPortChoice::waitingText() const
 {
-    if (!m_lost)
+    if (m_link.lostIdentity().isEmpty())
         return QString();
     QString text = tr("%1（%2）的适配器已断开。正在等待同一个适配器重新插上，插上后自动重新连接。")
-                       .arg(CommPortName(m_lost->number), m_lost->target.identity);
-    if (!m_strLastTry.isEmpty())
-        text += QLatin1Char('\n') + tr("上一次重新连接没有成功：%1").arg(m_strLastTry);
+                       .arg(QFile::decodeName(m_link.lostPort()), m_link.lostIdentity());
+    if (!m_lastTry.isEmpty())
+        text += QLatin1Char('\n') + tr("上一次重新连接没有成功：%1").arg(m_lastTry);
     return text;
 }
 
 void CPortChoice::retryFailed(const QString &why)
 {
-    m_strLastTry = why;
+    m_lastTry = why;
 }
 
 void CPortChoice::look()
 {
     // Opening the adapter looks at the ports again, which asks here again.
-    if (!waiting() || !m_lost || m_bTrying)
+    if (!waiting() || m_trying)
         return;
-    // Only the same adapter, under whatever number and node it has now.
-    const QList<CommPortTarget> targets = ResolveCommPorts(Dimra::kPortCount);
-    for (qsizetype i = 0; i < targets.size(); ++i) {
-        if (targets.at(i).identity == m_lost->target.identity && present(targets.at(i))) {
-            m_bTrying = true;
-            emit adapterBack(int(i) + 1);
-            m_bTrying = false;
-            return;
-        }
+    if (const int port = m_link.lostAdapterNumber(); port > 0) {
+        m_trying = true;
+        emit adapterBack(port);
+        m_trying = false;
     }
 }
 
 void CPortChoice::stopWaiting()
 {
     m_wait.stop();
-    m_strLastTry.clear();
+    m_lastTry.clear();
 }

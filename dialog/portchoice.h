@@ -2,22 +2,20 @@
 
 #include "commport.h"
 
+class CBoardLink;
+
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <QTimer>
-#include <optional>
 
-// Which adapter the window works with beyond one click of Connect, kept
-// apart from the window (and free of widgets) so that it can move to the
-// link:
+// The window's habits with adapters beyond one click of Connect (which
+// adapter a port leads to, and which one a loss took away, the link knows):
 //  - the adapter the window last linked on, remembered across runs by its
 //    stable name (CommPortTarget::identity) in the user's config folder, so
 //    that the next start selects it whatever number it has then;
-//  - the adapter a loss took away: its entry opens it again under its new
-//    node, and another adapter in its place only after the user was told;
-//  - when the user asks for it (reconnects()), the wait for that same
-//    adapter after a loss: adapterBack() says when it is there again.
+//  - when the user asks for it (reconnects()), the wait for the adapter a
+//    loss took away: adapterBack() says when it is there again.
 // The settings file holds the remembered adapter and the reconnect choice,
 // nothing else.
 class CPortChoice : public QObject
@@ -33,7 +31,7 @@ public:
         Quiet,  // lost again before the board answered a reconnect: already told, wait on
     };
 
-    explicit CPortChoice(QObject *parent);
+    CPortChoice(const CBoardLink &link, QObject *parent);
 
     // dimra/dimra.conf in the user's config folder ($XDG_CONFIG_HOME, else
     // ~/.config).
@@ -48,20 +46,17 @@ public:
     // that opens nothing, as DIMRA_COM<n>=path would. 0 when there is none.
     static int numberAtStart(const QString &port, const QList<CommPortTarget> &targets);
 
-    bool reconnects() const { return m_bReconnect; }
+    bool reconnects() const { return m_reconnect; }
     void setReconnects(bool on);
 
-    // The window opened port number n, which leads to target.
-    void opened(int port, const CommPortTarget &target);
+    // The window opened a port.
+    void opened();
     // The board answered: this adapter is the one to select next time.
     void linked();
     // Closed by hand, which also ends a wait.
     void closed();
     // The port closed by itself: the device went away.
     Loss portClosed();
-    // When port n now leads to another adapter than the one a loss took
-    // from it: that one, once; the next call lets the new one be.
-    std::optional<CommPortTarget> takeReplaced(int port, const CommPortTarget &target);
 
     // Waiting for the lost adapter to come back.
     bool waiting() const { return m_wait.isActive(); }
@@ -81,18 +76,13 @@ signals:
     void adapterBack(int port);
 
 private:
-    struct OpenedPort
-    {
-        int number = 0;
-        CommPortTarget target;
-    };
     void stopWaiting();
 
-    std::optional<OpenedPort> m_opened; // the port is open on this adapter
-    std::optional<OpenedPort> m_lost;   // the adapter a loss took away
-    bool m_bReconnect = false;
-    bool m_bTold = false;               // a loss was told and no board has answered since
-    QString m_strLastTry;               // why the last try to reopen failed
-    bool m_bTrying = false;             // adapterBack() is being handled
+    const CBoardLink &m_link;
+    bool m_open = false;    // the window has a port open
+    bool m_reconnect = false;
+    bool m_told = false;    // a loss was told and no board has answered since
+    QString m_lastTry;      // why the last try to reopen failed
+    bool m_trying = false;  // adapterBack() is being handled
     QTimer m_wait;
 };

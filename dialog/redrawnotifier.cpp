@@ -13,20 +13,20 @@ CRedrawNotifier::CRedrawNotifier(QAbstractSlider *slider, QObject *parent)
 
 bool CRedrawNotifier::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::EnabledChange && m_bWatchEnabled)
+    if (event->type() == QEvent::EnabledChange && m_watchEnabled)
         request();
     return QObject::eventFilter(watched, event);
 }
 
 void CRedrawNotifier::request()
 {
-    if (m_bPending)
+    if (m_pending)
         return;
-    m_bPending = true;
+    m_pending = true;
     QMetaObject::invokeMethod(
         this,
         [this] {
-            m_bPending = false;
+            m_pending = false;
             emit redraw();
         },
         Qt::QueuedConnection);

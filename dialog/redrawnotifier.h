@@ -20,7 +20,7 @@ public:
     // set to the one it holds already, after a clamp).
     void request();
     // While off, enabling or disabling the slider asks for no redraw.
-    void setWatchEnabledChange(bool watch) { m_bWatchEnabled = watch; }
+    void setWatchEnabledChange(bool watch) { m_watchEnabled = watch; }
 
 signals:
     void redraw();
@@ -29,6 +29,6 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    bool m_bPending = false;
-    bool m_bWatchEnabled = true;
+    bool m_pending = false;
+    bool m_watchEnabled = true;
 };

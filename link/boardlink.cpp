@@ -1,18 +1,34 @@
 #include "boardlink.h"
 
 #include "protocolnumbers.h"
+#include "serialerror.h"
 
-#include <QRegularExpression>
 #include <QFile>
+#include <QFileInfo>
+#include <utility>
+
+namespace {
+
+// The adapter's node is there to be opened.
+bool present(const CommPortTarget &target)
+{
+#ifdef Q_OS_WIN
+    return !target.device.isEmpty(); // COMn: only opening it tells
+#else
+    return !target.nativePath.isEmpty() && QFileInfo::exists(QFile::decodeName(target.nativePath));
+#endif
+}
+
+} // namespace
 
 CBoardLink::CBoardLink(QObject *parent)
     : QObject(parent)
 {
     m_codec.InitTxFrame();
-    m_codec.setByteListener([this] { emit byteReceived(); });
-    m_codec.setReplyListener([this](int code, int value) { onReply(code, value); });
+    m_codec.SetByteListener([this] { emit byteReceived(); });
+    m_codec.SetReplyListener([this](int code, int value) { onReply(code, value); });
     connect(&m_comm, &CMSComm::OnComm, this, &CBoardLink::onComm);
-    connect(&m_comm, &CMSComm::frameWritten, this, &CBoardLink::onFrameWritten);
+    connect(&m_comm, &CMSComm::FrameWritten, this, &CBoardLink::onFrameWritten);
 }
 
 CBoardLink::~CBoardLink()
@@ -22,16 +38,42 @@ CBoardLink::~CBoardLink()
     m_comm.disconnect(this);
 }
 
-void CBoardLink::open(int portNumber, const QString &devicePath)
+CommPortTarget CBoardLink::resolve(const QByteArray &port, int number) const
 {
-    open(portNumber, QFile::encodeName(devicePath));
+    return number > 0 ? ResolveCommPort(number) : CommPortTargetForPath(port);
 }
 
-void CBoardLink::open(int portNumber, const QByteArray &devicePath)
+void CBoardLink::checkAdapter(const QByteArray &port, const CommPortTarget &target)
 {
-    m_comm.put_DevicePath(portNumber > 0 ? QByteArray() : devicePath);
-    if (portNumber > 0)
-        m_comm.put_CommPort(short(portNumber));
+    if (!m_lost || m_lost->port != port || target.device.isEmpty() || m_lost->target.identity.isEmpty()
+        || m_lost->target.identity == target.identity)
+        return;
+    const CommPortTarget lost = m_lost->target;
+    // Asked once, the next open is the user's choice and takes what is there.
+    if (m_adapterCheck == AskOnce)
+        m_lost.reset();
+    const QString name = QFile::decodeName(port);
+    const QString text = m_adapterCheck == AskOnce
+        ? tr("%1 现在对应的是另一个设备（%2），不是断开前连接的 %3。请插回原来的适配器；如果要连接现在这个设备，请再连接一次。")
+              .arg(name, target.label, lost.label)
+        : tr("%1 现在对应的是另一个设备（%2），不是断开前连接的 %3。请插回原来的适配器。").arg(name, target.label, lost.label);
+    throw CSerialError(text, CSerialError::OtherAdapter, tr("断开前：%1\n现在：%2").arg(lost.identity, target.identity));
+}
+
+void CBoardLink::open(const QByteArray &port)
+{
+    const std::optional<int> number = CommPortNumber(QFile::decodeName(port));
+    if (!number)
+        throw CSerialError(tr("没有端口 %1：端口是 COM1 到 COM%2，或者一个设备路径。")
+                               .arg(QFile::decodeName(port))
+                               .arg(kCommPortCount),
+                           CSerialError::NoSuchDevice);
+    const CommPortTarget target = resolve(port, *number);
+    checkAdapter(port, target);
+
+    m_comm.put_DevicePath(*number > 0 ? QByteArray() : port);
+    if (*number > 0)
+        m_comm.put_CommPort(short(*number));
     m_comm.put_InputMode(CMSComm::comInputModeBinary);
     m_comm.put_Settings(Dimra::kLineSettings);
     m_comm.put_InputLen(Dimra::kReadSize);
@@ -40,36 +82,73 @@ void CBoardLink::open(int portNumber, const QByteArray &devicePath)
     m_comm.put_PortOpen(true);
     if (!m_comm.get_PortOpen())
         return;
+    m_port = port;
+    m_target = target;
+    m_lost.reset();
     // A reply cut off by an earlier loss must not swallow this board's
     // first reply: the port's stale bytes are gone too.
     m_codec.ResetReplyParser();
     m_bLinked = false;
     m_reported = {};
     emit opened();
-    m_comm.put_Output(m_codec.buildFrame(CDimraProtocol::CmdOpenLink, 0));
+    try {
+        m_comm.put_Output(m_codec.BuildFrame(CDimraProtocol::CmdOpenLink, 0));
+    } catch (const CSerialError &e) {
+        if (e.kind() == CSerialError::DeviceLost)
+            noteLoss();
+        throw;
+    }
 }
 
 void CBoardLink::requestReport()
 {
     m_bLinked = false;
     m_reported = {};
-    m_comm.put_Output(m_codec.buildFrame(CDimraProtocol::CmdOpenLink, 0));
+    send(CDimraProtocol::CmdOpenLink, 0);
 }
 
 void CBoardLink::send(int code, int value)
 {
-    const QByteArray frame = m_codec.buildFrame(code, value);
+    const QByteArray frame = m_codec.BuildFrame(code, value);
     if (frame.isEmpty())
         return;
     // While the line is busy only the newest value of each setting waits;
     // the open-link frame is never merged away.
-    m_comm.put_Output(frame, code == CDimraProtocol::CmdOpenLink ? COutputQueue::NoMerge : code, value);
+    try {
+        m_comm.put_Output(frame, code == CDimraProtocol::CmdOpenLink ? COutputQueue::NoMerge : code, value);
+    } catch (const CSerialError &e) {
+        if (e.kind() == CSerialError::DeviceLost)
+            noteLoss();
+        throw;
+    }
 }
 
 CMSComm::CloseOutcome CBoardLink::close(int marginMs)
 {
     m_bLinked = false;
-    return m_comm.ClosePort(marginMs);
+    const CMSComm::CloseOutcome outcome = m_comm.ClosePort(marginMs);
+    if (outcome == CMSComm::DeviceLost)
+        noteLoss();
+    return outcome;
+}
+
+int CBoardLink::lostAdapterNumber() const
+{
+    if (!m_lost || m_lost->target.identity.isEmpty())
+        return 0;
+    // Only the same adapter, under whatever number and node it has now.
+    const QList<CommPortTarget> targets = ResolveCommPorts(kCommPortCount);
+    for (qsizetype i = 0; i < targets.size(); ++i)
+        if (targets.at(i).identity == m_lost->target.identity && present(targets.at(i)))
+            return int(i) + 1;
+    return 0;
+}
+
+void CBoardLink::noteLoss()
+{
+    m_bLinked = false;
+    if (!m_port.isEmpty())
+        m_lost = Adapter{m_port, m_target};
 }
 
 void CBoardLink::receive(const QByteArray &bytes)
@@ -84,7 +163,7 @@ void CBoardLink::onComm()
         receive(m_comm.get_Input());
         break;
     case CMSComm::comEvDeviceLost:
-        m_bLinked = false;
+        noteLoss();
         emit lost(m_comm.get_ErrorText(), m_comm.get_ErrorDetails());
         break;
     default:
@@ -107,17 +186,4 @@ void CBoardLink::onFrameWritten(int mergeKey, int value)
 {
     if (mergeKey != COutputQueue::NoMerge)
         emit frameSent(mergeKey, value);
-}
-
-std::optional<int> portNumberOf(const QString &port)
-{
-    static const QRegularExpression com(QStringLiteral("^COM([0-9]+)$"), QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch match = com.match(port);
-    if (!match.hasMatch())
-        return 0;
-    bool ok = false;
-    const int n = match.captured(1).toInt(&ok);
-    if (!ok || n < 1 || n > Dimra::kPortCount)
-        return std::nullopt;
-    return n;
 }

@@ -5,19 +5,26 @@
 // The house, bottom up; arrows point down only:
 //   protocol/  CDimraProtocol: command frames out, the reply parser in, the
 //              byte-text conversions and the protocol's numbers (Qt Core)
-//   serial/    CMSComm: the serial port, its properties, output paced to the
-//              line, device loss, events through the event loop
-//   link/      CBoardLink (this file): one board on one port
+//   serial/    CMSComm over CSerialPort: the port, its properties, port
+//              numbers and locks, output paced to the line, device loss
+//   link/      CBoardLink (this file): one board on one port, the one door
+//              every program reaches a board through
+//   cli/       the command line every program shares
 //   dialog/    CMyDimraDlg, the window, which has a link; app/ starts it
-//   board/     dimra-board, a virtual board      ctl/  dimractl, for scripts
+//   board/     dimra-board, a virtual board     ctl/     dimractl, for scripts
+//   bridge/    dimra-mqtt, the boards on an MQTT broker
 //
-// The link is what every program talks to a board through. It opens the
-// port as the window always has, feeds every received byte to its codec and
-// reports what the board says; it sends each setting paced to the line,
-// merged under its command code with any older one still waiting; it says
-// when the board has answered (linked), when a value was reported, when a
-// setting's frame left for the line and when the device went away.
+// The link opens a port by the name the user gives it, COMn or a device
+// path, knowing which adapter that is (its stable name), and after a loss
+// it opens the same name only onto the same adapter unless told otherwise.
+// It opens the port as the window always has, feeds every received byte to
+// its codec and reports what the board says; it sends each setting paced
+// to the line, merged under its command code with any older one still
+// waiting; it says when the board has answered (linked), when a value was
+// reported, when a setting's frame left for the line and when the device
+// went away. It hands out no serial object.
 
+#include "commport.h"
 #include "dimraprotocol.h"
 #include "mscomm.h"
 
@@ -25,25 +32,33 @@
 #include <QString>
 #include <optional>
 
-// The number n of a port named COMn (any case), n from 1 to
-// Dimra::kPortCount, as open() takes it; 0 for any other name, which is a
-// device path; nothing for COMn out of range.
-std::optional<int> portNumberOf(const QString &port);
-
 class CBoardLink : public QObject
 {
     Q_OBJECT
 
 public:
+    // What open does when, after a loss, the port's name leads to another
+    // adapter than the one lost (another adapter took its number).
+    enum AdapterCheck {
+        AskOnce,         // refuses once, saying so; the next open takes the new one
+        SameAdapterOnly, // refuses until the lost adapter is back
+    };
+    // How long a board may take to answer the open-link frame before a
+    // program says that it does not.
+    static constexpr int kAnswerWaitMs = 3000;
+
     explicit CBoardLink(QObject *parent = nullptr);
     ~CBoardLink() override;
 
-    // Opens port number n (1-12), or devicePath when n is 0, with the
-    // window's sequence: settings, open, parser reset, then the open-link
-    // frame. Throws CSerialError.
-    void open(int portNumber, const QString &devicePath = QString());
-    // The same with the path as the system takes it, byte for byte.
-    void open(int portNumber, const QByteArray &devicePath);
+    void setAdapterCheck(AdapterCheck check) { m_adapterCheck = check; }
+
+    // Opens the port named: COMn as the window numbers them, or a device
+    // path, the system's bytes, byte for byte. The window's sequence:
+    // settings, open, parser reset, then the open-link frame. After a loss
+    // the same name opens the adapter the loss took away, under whatever
+    // node it has now, and another adapter in its place as AdapterCheck
+    // says. Throws CSerialError.
+    void open(const QByteArray &port);
     // Sends the open-link frame again, which the board answers with its
     // values; forgets the link flag and what was reported so far, so that
     // replies to an earlier request are never taken for the answer. Throws
@@ -57,12 +72,9 @@ public:
     // goes out (at most one frame per setting), the line carries it (waiting
     // at most its line time and marginMs more), and only then are the line's
     // settings restored, the port closed and its lock removed. A device
-    // already lost waits for nothing. Says which of these it was.
+    // already lost waits for nothing. Says which of these it was; a device
+    // found lost counts as a loss (lossText).
     CMSComm::CloseOutcome close(int marginMs = CMSComm::kCloseMarginMs);
-
-    // What the port's receive event does with the bytes it read: each goes
-    // through the parser, and each completed reply is reported at once.
-    void receive(const QByteArray &bytes);
 
     bool isOpen() const { return m_comm.get_PortOpen(); }
     // The board has answered with a channel 1 reply since open or
@@ -70,10 +82,34 @@ public:
     bool isLinked() const { return m_bLinked && m_comm.get_PortOpen(); }
     // What the board reported since it linked, by code; empty where nothing was.
     const BoardValues &reported() const { return m_reported; }
+    // The device the port is open on (or was last), and its stable name:
+    // what stays the same for the same adapter under another node.
     QString devicePath() const { return m_comm.get_DevicePath(); }
-    // The port, for property-level code the window keeps.
-    CMSComm &comm() { return m_comm; }
-    const CMSComm &comm() const { return m_comm; }
+    QString identity() const { return m_target.identity; }
+    // Bytes given to send that wait for the line.
+    qint64 bytesWaiting() const { return m_comm.get_OutBufferCount(); }
+    // What the last loss was, in a sentence and in the system's own words.
+    QString lossText() const { return m_comm.get_ErrorText(); }
+    QString lossDetails() const { return m_comm.get_ErrorDetails(); }
+
+    // After a loss: the port number that leads to the lost adapter now that
+    // its device is there again; 0 while it is not, or when nothing was lost.
+    int lostAdapterNumber() const;
+    // The name and stable name of the adapter a loss took away; empty when
+    // there was none since the last open.
+    QByteArray lostPort() const { return m_lost ? m_lost->port : QByteArray(); }
+    QString lostIdentity() const { return m_lost ? m_lost->target.identity : QString(); }
+    // The user has closed by hand: the loss is history.
+    void forgetLoss() { m_lost.reset(); }
+
+    // While held, the link's events wait; releasing delivers them in order.
+    // The window holds them while it validates its fields. Holds nest.
+    void holdEvents() { m_comm.HoldEvents(); }
+    void releaseEvents() { m_comm.ReleaseEvents(); }
+
+    // What the port's receive event does with the bytes it read: each goes
+    // through the parser, and each completed reply is reported at once.
+    void receive(const QByteArray &bytes);
 
 signals:
     // The port is open; the open-link frame goes out next.
@@ -91,6 +127,15 @@ signals:
     void lost(const QString &text, const QString &details);
 
 private:
+    struct Adapter
+    {
+        QByteArray port;
+        CommPortTarget target;
+    };
+
+    CommPortTarget resolve(const QByteArray &port, int number) const;
+    void checkAdapter(const QByteArray &port, const CommPortTarget &target);
+    void noteLoss();
     void onComm();
     void onReply(int code, int value);
     void onFrameWritten(int mergeKey, int value);
@@ -99,4 +144,8 @@ private:
     CMSComm m_comm;
     bool m_bLinked = false;
     BoardValues m_reported;
+    AdapterCheck m_adapterCheck = AskOnce;
+    QByteArray m_port;              // the name the port was opened by
+    CommPortTarget m_target;        // what it led to
+    std::optional<Adapter> m_lost;  // the adapter a loss took away
 };

@@ -53,12 +53,12 @@ void CDimraProtocol::ComputeChecksum(int count)
     m_strChecksum = IntToHex(int(sum % 256));
 }
 
-int CDimraProtocol::txFrameEntry(int index) const
+int CDimraProtocol::TxFrameEntry(int index) const
 {
     return index >= 0 && index < int(std::size(m_nTxFrame)) ? m_nTxFrame[index] : 0;
 }
 
-QByteArray CDimraProtocol::buildFrame(int code, int value)
+QByteArray CDimraProtocol::BuildFrame(int code, int value)
 {
     const int length = DataLength(code);
     if (length < 0)

@@ -32,9 +32,16 @@ public:
 
     // The name a value goes by in scripts, JSON and topics: "frequency",
     // "ch1" to "ch3".
-    static QString valueKey(int code)
+    static QString ValueKey(int code)
     {
         return code == CmdFrequency ? QStringLiteral("frequency") : QStringLiteral("ch%1").arg(code);
+    }
+
+    // The range of the value a command sets: the frequency's for its code,
+    // a duty's for the channels'.
+    static constexpr Dimra::ValueRange RangeOf(int code)
+    {
+        return code == CmdFrequency ? Dimra::kFrequencyRange : Dimra::kDutyRange;
     }
 
     // The data bytes a command carries: none to open the link, a duty in
@@ -54,20 +61,20 @@ public:
     CDimraProtocol(const CDimraProtocol &) = delete;
     CDimraProtocol &operator=(const CDimraProtocol &) = delete;
 
-    void setByteListener(ByteListener listener) { m_byteListener = std::move(listener); }
-    void setReplyListener(ReplyListener listener) { m_replyListener = std::move(listener); }
+    void SetByteListener(ByteListener listener) { m_byteListener = std::move(listener); }
+    void SetReplyListener(ReplyListener listener) { m_replyListener = std::move(listener); }
 
     // Fills the fixed header entries of the frame image; once, before any command.
     void InitTxFrame();
     // The checksum text becomes the byte text of the low byte of the sum of
     // the frame image's first count entries.
     void ComputeChecksum(int count);
-    QString checksumText() const { return m_strChecksum; }
+    QString ChecksumText() const { return m_strChecksum; }
     // One entry of the frame image, 0 outside it.
-    int txFrameEntry(int index) const;
+    int TxFrameEntry(int index) const;
     // The frame for a command and its value. The value is ignored for the
     // open-link command; codes outside 0-4 give no frame (empty).
-    QByteArray buildFrame(int code, int value);
+    QByteArray BuildFrame(int code, int value);
 
     // Starts the reply parser afresh, as after opening a port. The stored
     // reply fields keep their values.

@@ -16,6 +16,18 @@ inline constexpr int kFrequencyMin = 25;
 inline constexpr int kFrequencyMax = 150000;
 inline constexpr int kDutyMin = 0;
 inline constexpr int kDutyMax = 100;
+
+// The values a setting takes, both ends included.
+struct ValueRange
+{
+    int min;
+    int max;
+    constexpr bool contains(long long value) const { return value >= min && value <= max; }
+    // The nearer end for a value outside, as a slider holds it.
+    constexpr int clamp(int value) const { return value < min ? min : value > max ? max : value; }
+};
+inline constexpr ValueRange kFrequencyRange{kFrequencyMin, kFrequencyMax};
+inline constexpr ValueRange kDutyRange{kDutyMin, kDutyMax};
 // A frequency travels as its thousands and the remainder below a thousand.
 inline constexpr int kFrequencyThousand = 1000;
 
@@ -33,9 +45,6 @@ inline constexpr int kFrameOverhead = kDataOffset + 1;
 // Tick marks on the window's sliders.
 inline constexpr int kFrequencyTick = 5000;
 inline constexpr int kDutyTick = 10;
-
-// The port list offers COM1 to COM12.
-inline constexpr int kPortCount = 12;
 
 // The line: 9600 baud, no parity, 8 data bits, 1 stop bit; one receive
 // event reads at most kReadSize bytes. With its start and stop bits a byte

@@ -35,10 +35,12 @@ CRunLanguage::CRunLanguage(Language language)
     // Dimra's own catalogue for the language, embedded in the program.
     install(language == Chinese ? QStringLiteral("dimra_zh_CN") : QStringLiteral("dimra_en"), QStringLiteral(":/i18n"));
     // Qt writes its own texts in English; for Chinese they come from the
-    // system's Qt translations, when installed.
+    // system's Qt translations, when installed, or else from the program
+    // itself where it carries them (on Windows).
     if (language == Chinese) {
         const QString qtDirectory = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
-        install(QStringLiteral("qtbase_zh_CN"), qtDirectory);
+        if (!install(QStringLiteral("qtbase_zh_CN"), qtDirectory))
+            install(QStringLiteral("qtbase_zh_CN"), QStringLiteral(":/i18n"));
     }
 }
 
@@ -48,10 +50,11 @@ CRunLanguage::~CRunLanguage()
         QCoreApplication::removeTranslator(translator.get());
 }
 
-void CRunLanguage::install(const QString &fileName, const QString &directory)
+bool CRunLanguage::install(const QString &fileName, const QString &directory)
 {
     auto translator = std::make_unique<QTranslator>();
     if (!translator->load(fileName, directory) || !QCoreApplication::installTranslator(translator.get()))
-        return; // a missing catalogue leaves those texts as written
+        return false; // a missing catalogue leaves those texts as written
     m_translators.push_back(std::move(translator));
+    return true;
 }

@@ -15,7 +15,8 @@ class QTranslator;
 // in English. Each program carries a catalogue for each language
 // (res/translations), which gives the texts written in the other one, and
 // Qt's own texts (dialog buttons, --help headings, serial port errors) come
-// from the system's Qt translations when they are installed.
+// from the system's Qt translations when they are installed (on Windows,
+// from the program itself).
 class CRunLanguage
 {
 public:
@@ -41,7 +42,7 @@ public:
     Language language() const { return m_language; }
 
 private:
-    void install(const QString &fileName, const QString &directory);
+    bool install(const QString &fileName, const QString &directory);
 
     Language m_language;
     std::vector<std::unique_ptr<QTranslator>> m_translators;

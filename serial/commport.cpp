@@ -1,9 +1,5 @@
 #include "commport.h"
 
-#ifndef Q_OS_WIN
-#include "portscan.h"
-#endif
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -22,12 +18,6 @@ struct CommPort
 
 // Longer product names are cut to their first word in the list.
 constexpr qsizetype kShortProductLength = 16;
-
-// The variable's bytes as they are: a path need not be valid text.
-QByteArray overrideFor(int n)
-{
-    return qgetenv(CommPortVariable(n).toLatin1().constData());
-}
 
 // ttyS2 before ttyS10: names compare by their text, then by the number
 // they end in.
@@ -55,7 +45,6 @@ QString nodeName(const QString &device)
     return device.startsWith(dev) ? device.mid(dev.size()) : device;
 }
 
-#ifndef Q_OS_WIN
 QString describe(const FoundPort &port)
 {
     if (port.product.isEmpty())
@@ -64,13 +53,25 @@ QString describe(const FoundPort &port)
         return port.product;
     return CommPort::tr("%1（%2）", "a port's product and its maker").arg(port.product, port.vendor);
 }
-#endif
 
 } // namespace
 
 QString CommPortName(int n)
 {
     return QStringLiteral("COM%1").arg(n);
+}
+
+std::optional<int> CommPortNumber(const QString &port)
+{
+    static const QRegularExpression com(QStringLiteral("^COM([0-9]+)$"), QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = com.match(port);
+    if (!match.hasMatch())
+        return 0;
+    bool ok = false;
+    const int n = match.captured(1).toInt(&ok);
+    if (!ok || n < 1 || n > kCommPortCount)
+        return std::nullopt;
+    return n;
 }
 
 QString CommPortVariable(int n)
@@ -132,12 +133,6 @@ QString ProductFromLinkName(const QString &linkName)
 
 CommPortTarget ResolveCommPort(int n, const QList<FoundPort> &ordered, const QByteArray &override)
 {
-#ifdef Q_OS_WIN
-    Q_UNUSED(ordered);
-    Q_UNUSED(override);
-    const QString name = CommPortName(n);
-    return {name, name, name.toLatin1(), name, QString()};
-#else
     if (!override.isEmpty()) {
         CommPortTarget target = CommPortTargetForPath(override);
         target.description = CommPort::tr("由环境变量 %1 指定").arg(CommPortVariable(n));
@@ -151,8 +146,12 @@ CommPortTarget ResolveCommPort(int n, const QList<FoundPort> &ordered, const QBy
         return {port.node, describe(port), QFile::encodeName(port.node), port.path,
                 product.isEmpty() ? nodeName(port.node) : QStringLiteral("%1 · %2").arg(nodeName(port.node), product)};
     }
+    return NoDeviceTarget();
+}
+
+CommPortTarget NoDeviceTarget()
+{
     return {QString(), CommPort::tr("没有对应的设备"), QByteArray(), QString(), CommPort::tr("（无设备）")};
-#endif
 }
 
 CommPortTarget CommPortTargetForPath(const QByteArray &path)
@@ -166,41 +165,8 @@ CommPortTarget CommPortTargetForPath(const QByteArray &path)
     return {device, QString(), absolute, device, nodeName(device)};
 }
 
-CommPortTarget ResolveCommPort(int n)
-{
-#ifdef Q_OS_WIN
-    return ResolveCommPort(n, {}, {});
-#else
-    // No search when the environment names the device.
-    const QByteArray override = overrideFor(n);
-    return ResolveCommPort(n, override.isEmpty() ? FindSerialPorts(DeviceRoot()) : QList<FoundPort>(), override);
-#endif
-}
-
-QList<CommPortTarget> ResolveCommPorts(int count)
-{
-#ifdef Q_OS_WIN
-    const QList<FoundPort> found;
-#else
-    const QList<FoundPort> found = FindSerialPorts(DeviceRoot());
-#endif
-    QList<CommPortTarget> targets;
-    for (int n = 1; n <= count; ++n)
-        targets.append(ResolveCommPort(n, found, overrideFor(n)));
-    return targets;
-}
-
 QString CommPortEntryText(int n, const CommPortTarget &target)
 {
     const QString port = CommPortName(n);
     return target.label.isEmpty() ? port : QStringLiteral("%1  %2").arg(port, target.label);
-}
-
-CSerialError NoDeviceError(int n)
-{
-    const QString port = CommPortName(n);
-    return CSerialError(CommPort::tr("%1 没有对应的设备。请插上串口适配器，然后在端口列表中选择显示了设备名的一项。").arg(port),
-                        CSerialError::NoSuchDevice,
-                        CommPort::tr("从终端启动 Dimra 时，也可以用环境变量 %1 指定 %2 打开的设备，例如 %1=/dev/ttyUSB0。")
-                            .arg(CommPortVariable(n), port));
 }

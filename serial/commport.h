@@ -5,10 +5,12 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <optional>
 
 // Which device a port number (COM1, COM2, ...) opens on this machine.
 //
-// On Windows COMn is the device itself. Elsewhere the numbers follow the
+// On Windows COMn is Windows' own port COMn; the list names it as the
+// Device Manager does (commport_win.cpp). Elsewhere the numbers follow the
 // adapters' stable names, so that an adapter keeps its number when it is
 // plugged in again or the machine restarts, whatever node the system gives
 // it this time (as long as the same adapters are plugged in):
@@ -74,7 +76,19 @@ CommPortTarget ResolveCommPort(int n, const QList<FoundPort> &ordered, const QBy
 // relative path counts from the working directory.
 CommPortTarget CommPortTargetForPath(const QByteArray &path);
 
-// What port number n resolves to on this machine now.
+// The target of a number with no device behind it: "（无设备）".
+CommPortTarget NoDeviceTarget();
+
+#ifdef Q_OS_WIN
+// The target of COMn on Windows: the port itself when the system knows a
+// device by that name (present), labelled with its friendly name less the
+// "(COMn)" the system adds ("USB-SERIAL CH340 (COM3)" gives
+// "USB-SERIAL CH340"), shortened as a product name is.
+CommPortTarget WindowsCommPortTarget(int n, bool present, const QString &friendlyName);
+#endif
+
+// What port number n resolves to on this machine now (commport_unix.cpp,
+// commport_win.cpp).
 CommPortTarget ResolveCommPort(int n);
 
 // What port numbers 1 to count resolve to now, looking for ports once.
@@ -87,8 +101,16 @@ QString CommPortEntryText(int n, const CommPortTarget &target);
 // do about it in the window, and the environment variable in the details.
 CSerialError NoDeviceError(int n);
 
+// The window's port list offers COM1 to COM12.
+inline constexpr int kCommPortCount = 12;
+
 // The name of port number n, as the port list and the messages show it: "COM3".
 QString CommPortName(int n);
+
+// The number n of a port named COMn (any case), n from 1 to kCommPortCount;
+// 0 for any other name, which is a device path; nothing for COMn out of
+// range.
+std::optional<int> CommPortNumber(const QString &port);
 
 // The environment variable that names the device for port number n.
 QString CommPortVariable(int n);

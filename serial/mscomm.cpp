@@ -30,10 +30,10 @@ CMSComm::CMSComm(QObject *parent)
 {
     m_port.setReadBufferSize(kReadBufferSize);
     m_pacer.setByteTimeUs(ByteTimeUs(m_settings));
-    connect(&m_pacer, &COutputPacer::frameWritten, this, &CMSComm::frameWritten);
-    connect(&m_pacer, &COutputPacer::writeFailed, this, &CMSComm::onWriteFailed);
-    connect(&m_port, &CSerialPort::readyRead, this, &CMSComm::postReceiveIfWaiting);
-    connect(&m_port, &CSerialPort::readFailed, this, &CMSComm::onReadFailed);
+    connect(&m_pacer, &COutputPacer::frameWritten, this, &CMSComm::FrameWritten);
+    connect(&m_pacer, &COutputPacer::writeFailed, this, &CMSComm::OnWriteFailed);
+    connect(&m_port, &CSerialPort::readyRead, this, &CMSComm::PostReceiveIfWaiting);
+    connect(&m_port, &CSerialPort::readFailed, this, &CMSComm::OnReadFailed);
 }
 
 CMSComm::~CMSComm()
@@ -45,20 +45,23 @@ CMSComm::~CMSComm()
     m_lock.release();
 }
 
-QString CMSComm::portLabel() const
+QString CMSComm::PortLabel() const
 {
     return m_strDevicePath.isEmpty() ? CommPortName(m_nCommPort) : m_strDevicePath;
 }
 
-QString CMSComm::deviceLabel(const QString &device) const
+QString CMSComm::DeviceLabel(const QString &device) const
 {
-    return m_strDevicePath.isEmpty() ? tr("%1（%2）", "a device and the port that names it").arg(device, portLabel()) : device;
+    // On Windows COMn is the device itself: said once.
+    if (!m_strDevicePath.isEmpty() || device == PortLabel())
+        return device;
+    return tr("%1（%2）", "a device and the port that names it").arg(device, PortLabel());
 }
 
 void CMSComm::put_CommPort(short port)
 {
     if (m_port.isOpen())
-        throw CSerialError(tr("%1 已经打开，不能更换端口；请先断开。").arg(portLabel()));
+        throw CSerialError(tr("%1 已经打开，不能更换端口；请先断开。").arg(PortLabel()));
     if (port < 1 || port > 255)
         throw CSerialError(tr("端口号 %1 无效，应在 1 到 255 之间。").arg(port));
     m_nCommPort = port;
@@ -72,7 +75,7 @@ void CMSComm::put_DevicePath(const QString &path)
 void CMSComm::put_DevicePath(const QByteArray &nativePath)
 {
     if (m_port.isOpen())
-        throw CSerialError(tr("%1 已经打开，不能更换端口；请先断开。").arg(portLabel()));
+        throw CSerialError(tr("%1 已经打开，不能更换端口；请先断开。").arg(PortLabel()));
     m_devicePathNative = nativePath;
     m_strDevicePath = QFile::decodeName(nativePath);
 }
@@ -91,7 +94,7 @@ void CMSComm::put_Settings(const QString &settings)
         throw CSerialError(tr("串口参数“%1”无效，应写成“波特率,校验位,数据位,停止位”，例如“9600,n,8,1”。")
                                .arg(settings));
     if (m_port.isOpen() && !m_port.applySettings(*parsed))
-        throw CSerialError(tr("%1 不支持串口参数“%2”：%3").arg(portLabel(), settings, m_port.errorString()));
+        throw CSerialError(tr("%1 不支持串口参数“%2”：%3").arg(PortLabel(), settings, m_port.errorString()));
     m_settings = *parsed;
     m_pacer.setByteTimeUs(ByteTimeUs(m_settings));
 }
@@ -108,7 +111,7 @@ void CMSComm::put_RThreshold(short threshold)
     if (threshold < 0)
         throw CSerialError(tr("RThreshold 不能为负数（%1）。").arg(threshold));
     m_nRThreshold = threshold;
-    postReceiveIfWaiting();
+    PostReceiveIfWaiting();
 }
 
 void CMSComm::put_RTSEnable(bool enable)
@@ -130,7 +133,7 @@ void CMSComm::put_PortOpen(bool open)
         return;
     }
     if (m_port.isOpen())
-        throw CSerialError(tr("%1 已经打开。").arg(portLabel()));
+        throw CSerialError(tr("%1 已经打开。").arg(PortLabel()));
 
     const CommPortTarget target =
         m_strDevicePath.isEmpty() ? ResolveCommPort(m_nCommPort) : CommPortTargetForPath(m_devicePathNative);
@@ -140,14 +143,15 @@ void CMSComm::put_PortOpen(bool open)
     const QString variable = m_strDevicePath.isEmpty() ? CommPortVariable(m_nCommPort) : QString();
     // A terminal that is no serial line (a console, the pseudo-terminal
     // multiplexer) is refused before anything is locked or opened.
-    CheckSerialDevice(deviceLabel(target.device), target.nativePath, variable);
+    CheckSerialDevice(DeviceLabel(target.device), target.nativePath, variable);
     // The lock first, then the open through the lock's own handle: the
     // device locked is the device opened.
-    m_lock.acquire(target.nativePath, deviceLabel(target.device));
+    m_lock.acquire(target.nativePath, DeviceLabel(target.device));
     const QByteArray openPath = m_lock.openName().isEmpty() ? target.nativePath : m_lock.openName();
     if (!m_port.open(openPath, m_settings)) {
         m_lock.release();
-        throw DiagnoseOpenFailure(deviceLabel(target.device), target.nativePath, m_port.errorString(), variable);
+        throw DiagnoseOpenFailure(DeviceLabel(target.device), target.nativePath, m_port.systemError(),
+                                  m_port.errorString(), variable);
     }
 
     // Bytes that waited in the driver before the open belong to nobody.
@@ -166,7 +170,7 @@ void CMSComm::put_Output(const QByteArray &bytes, int mergeKey, int tag)
     if (!m_port.isOpen()) {
         if (m_bLossPending)
             return; // the device is gone and that is being reported already
-        throw CSerialError(tr("%1 没有打开，无法发送数据。").arg(portLabel()));
+        throw CSerialError(tr("%1 没有打开，无法发送数据。").arg(PortLabel()));
     }
     // A vanished device found while sending shows up as an error of this write.
     ++m_nOutputDepth;
@@ -228,33 +232,33 @@ bool CMSComm::WaitForOutputDrained(int msecs)
 QByteArray CMSComm::get_Input()
 {
     if (!m_port.isOpen())
-        throw CSerialError(tr("%1 没有打开，无法读取数据。").arg(portLabel()));
+        throw CSerialError(tr("%1 没有打开，无法读取数据。").arg(PortLabel()));
     return m_port.read(m_nInputLen);
 }
 
-void CMSComm::onReadFailed(int error)
+void CMSComm::OnReadFailed(int error)
 {
     if (!m_port.isOpen())
         return;
     // The port reads no more after a failed read: whatever the device says
     // of itself, the line is lost.
     const QString reason = m_port.lossReason(m_strDevice, error);
-    loseDevice(reason.isEmpty() ? qt_error_string(error) : reason);
+    LoseDevice(reason.isEmpty() ? qt_error_string(error) : reason);
 }
 
-void CMSComm::onWriteFailed(int error)
+void CMSComm::OnWriteFailed(int error)
 {
     const QString reason = m_port.lossReason(m_strDevice, error);
     if (!reason.isEmpty())
-        loseDevice(reason);
+        LoseDevice(reason);
 }
 
-void CMSComm::loseDevice(const QString &reason)
+void CMSComm::LoseDevice(const QString &reason)
 {
     // Close at once: Qt repeats the error for as long as the port stays
     // open. The loss is announced once.
     m_strLossText = tr("与串口 %1 的连接已中断。设备可能已被拔出，或对端已关闭。")
-                        .arg(deviceLabel(m_strDevice));
+                        .arg(DeviceLabel(m_strDevice));
     m_strLossDetails = reason;
     m_pacer.clear();
     m_port.close();
@@ -264,28 +268,28 @@ void CMSComm::loseDevice(const QString &reason)
         return;
     }
     m_bLossPending = true;
-    post(comEvDeviceLost);
+    Post(comEvDeviceLost);
 }
 
-bool CMSComm::receiveWaiting() const
+bool CMSComm::ReceiveWaiting() const
 {
     return m_nRThreshold > 0 && m_port.isOpen() && m_port.bytesAvailable() >= m_nRThreshold;
 }
 
-void CMSComm::postReceiveIfWaiting()
+void CMSComm::PostReceiveIfWaiting()
 {
-    if (m_bReceivePosted || !receiveWaiting())
+    if (m_bReceivePosted || !ReceiveWaiting())
         return;
     m_bReceivePosted = true;
-    post(comEvReceive);
+    Post(comEvReceive);
 }
 
-void CMSComm::post(CommEvent event)
+void CMSComm::Post(CommEvent event)
 {
-    QMetaObject::invokeMethod(this, [this, event] { deliver(event); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this, event] { Deliver(event); }, Qt::QueuedConnection);
 }
 
-void CMSComm::deliver(CommEvent event)
+void CMSComm::Deliver(CommEvent event)
 {
     if (event == comEvReceive) {
         m_bReceivePosted = false;
@@ -293,7 +297,7 @@ void CMSComm::deliver(CommEvent event)
             m_bReceiveHeld = true;
             return;
         }
-        if (!receiveWaiting())
+        if (!ReceiveWaiting())
             return;
     } else {
         if (m_nHold > 0) {
@@ -314,7 +318,7 @@ void CMSComm::deliver(CommEvent event)
         qCritical("Dimra: unhandled error in a serial event handler: %s", e.what());
     }
     if (event == comEvReceive)
-        postReceiveIfWaiting(); // more than InputLen bytes were waiting
+        PostReceiveIfWaiting(); // more than InputLen bytes were waiting
 }
 
 void CMSComm::HoldEvents()
@@ -328,10 +332,10 @@ void CMSComm::ReleaseEvents()
         return;
     if (m_bReceiveHeld) {
         m_bReceiveHeld = false;
-        postReceiveIfWaiting();
+        PostReceiveIfWaiting();
     }
     if (m_bLossHeld) {
         m_bLossHeld = false;
-        post(comEvDeviceLost);
+        Post(comEvDeviceLost);
     }
 }

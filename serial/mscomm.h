@@ -71,7 +71,7 @@ public:
     // frame waits in the system beyond the one on the wire; the rest waits
     // in the pacer, where bytes pushed under a merge key replace unsent bytes
     // of the same key in their place, so that the latest value wins. The
-    // tag comes back with frameWritten.
+    // tag comes back with FrameWritten.
     void put_Output(const QByteArray &bytes, int mergeKey = COutputQueue::NoMerge, int tag = 0);
     // Bytes received and not yet taken by get_Input, and bytes still
     // waiting here for the line.
@@ -101,18 +101,18 @@ signals:
     void OnComm();
     // Bytes given to put_Output have all been handed to the system, paced
     // to the line; bytes merged away never are.
-    void frameWritten(int mergeKey, int tag);
+    void FrameWritten(int mergeKey, int tag);
 
 private:
-    void onReadFailed(int error);
-    void onWriteFailed(int error);
-    void loseDevice(const QString &reason);
-    bool receiveWaiting() const; // RThreshold bytes or more wait
-    void postReceiveIfWaiting();
-    void post(CommEvent event);
-    void deliver(CommEvent event);
-    QString portLabel() const;
-    QString deviceLabel(const QString &device) const; // the device, and its COMn if opened by number
+    void OnReadFailed(int error);
+    void OnWriteFailed(int error);
+    void LoseDevice(const QString &reason);
+    bool ReceiveWaiting() const; // RThreshold bytes or more wait
+    void PostReceiveIfWaiting();
+    void Post(CommEvent event);
+    void Deliver(CommEvent event);
+    QString PortLabel() const;
+    QString DeviceLabel(const QString &device) const; // the device, and its COMn if opened by number
 
     CSerialPort m_port;
     CPortLock m_lock; // held while the port is open

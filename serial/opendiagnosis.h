@@ -19,11 +19,13 @@ class OpenDiagnosis
 // details, never a guessed cause to the user.
 //
 // `where` names the device for the user ("/dev/ttyUSB0（COM1）"), `path` is
-// the path as the system takes it, `systemText` what the open reported and
-// `variable` the environment variable that names the port's device. The
-// device is looked at in opendiagnosis_unix.cpp (opendiagnosis_win.cpp).
-CSerialError DiagnoseOpenFailure(const QString &where, const QByteArray &path, const QString &systemText,
-                                 const QString &variable);
+// the path as the system takes it, `systemError` and `systemText` what the
+// open reported and `variable` the environment variable that names the
+// port's device. The device is looked at in opendiagnosis_unix.cpp; on
+// Windows, which lets nobody look at a port another program holds, the
+// open's error alone tells (opendiagnosis_win.cpp).
+CSerialError DiagnoseOpenFailure(const QString &where, const QByteArray &path, int systemError,
+                                 const QString &systemText, const QString &variable);
 
 // Refuses, before anything is locked or opened, a device that is a
 // terminal but no serial line (the console, /dev/tty, /dev/ptmx, a virtual
@@ -56,3 +58,15 @@ struct DeviceAccess
 // else a rule on its kernel name. A pseudo-terminal is no udev device: it
 // belongs to the user who made it.
 QString PermissionAdvice(const QString &where, const DeviceAccess &device);
+
+#ifdef Q_OS_WIN
+// What a refused open of a port means, told by Windows' error alone: no
+// port of that number, a port another program has open (Windows keeps a
+// port to one program), something that is no serial port; Failed for the
+// rest.
+CSerialError::Kind OpenErrorKind(quint32 error);
+
+// Whether a failed read or write means the device is gone (an adapter
+// pulled out, the far end of a line hung up), not a line merely busy.
+bool DeviceGoneError(quint32 error);
+#endif

@@ -86,7 +86,7 @@ void CheckSerialDevice(const QString &where, const QByteArray &path, const QStri
         throw notSerialError(where, st, variable, qt_error_string(ENOTTY));
 }
 
-CSerialError DiagnoseOpenFailure(const QString &where, const QByteArray &path, const QString &systemText,
+CSerialError DiagnoseOpenFailure(const QString &where, const QByteArray &path, int, const QString &systemText,
                                  const QString &variable)
 {
     struct stat st;

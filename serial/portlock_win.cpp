@@ -1,6 +1,8 @@
 #include "portlock.h"
 
-// Windows keeps a port to one program itself; there are no lock files.
+// Windows keeps a port to one program itself, and there are no lock files:
+// a port another program holds refuses the open (ERROR_ACCESS_DENIED), and
+// the open's diagnosis says it is in use (opendiagnosis_win.cpp).
 
 PortIdentity IdentifyPort(const QByteArray &path)
 {

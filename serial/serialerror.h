@@ -18,6 +18,7 @@ public:
         InUse,        // another program holds the port
         NotSerial,    // the path names something that is not a serial device
         DeviceLost,   // the device went away while open
+        OtherAdapter, // after a loss, the port leads to another adapter than the one lost
     };
 
     explicit CSerialError(const QString &text, Kind kind = Failed, const QString &details = QString())

@@ -14,14 +14,14 @@ public:
     CodecHost()
     {
         codec.InitTxFrame();
-        codec.setReplyListener([this](int code, int value) {
+        codec.SetReplyListener([this](int code, int value) {
             reports.append({code, value});
             values[code] = value;
         });
     }
 
     // The frame a command builds.
-    QByteArray frameFor(int code, int value) { return codec.buildFrame(code, value); }
+    QByteArray frameFor(int code, int value) { return codec.BuildFrame(code, value); }
     void receive(const QByteArray &bytes) { codec.ReceiveBytes(bytes); }
 
     // The value last reported for a code, or otherwise when none was.

@@ -11,13 +11,13 @@
 
 QByteArray ChannelReply(int channel, int value)
 {
-    return CBoardModel::BuildReply(channel, CBoardModel::ValueData(channel, value));
+    return CBoardModel::buildReply(channel, CBoardModel::valueData(channel, value));
 }
 
 QByteArray FrequencyReply(int hz)
 {
-    return CBoardModel::BuildReply(CDimraProtocol::CmdFrequency,
-                                   CBoardModel::ValueData(CDimraProtocol::CmdFrequency, hz));
+    return CBoardModel::buildReply(CDimraProtocol::CmdFrequency,
+                                   CBoardModel::valueData(CDimraProtocol::CmdFrequency, hz));
 }
 
 SentValues ValuesOf(const QList<CFrameReader::Frame> &frames)
@@ -27,7 +27,7 @@ SentValues ValuesOf(const QList<CFrameReader::Frame> &frames)
         if (f.verdict != CFrameReader::Good)
             values.append(kMalformedFrame);
         else
-            values.append({f.code, f.code == CDimraProtocol::CmdOpenLink ? 0 : CBoardModel::DecodeValue(f.code, f.data)});
+            values.append({f.code, f.code == CDimraProtocol::CmdOpenLink ? 0 : CBoardModel::decodeValue(f.code, f.data)});
     }
     return values;
 }
@@ -136,7 +136,7 @@ void DialogFixture::typeAndConfirm(const QByteArray &row, const QString &text)
 
 bool DialogFixture::settle(int timeoutMs)
 {
-    return ProcessEventsUntilIdle(m_dlg->m_comm, m_alsoBusy, timeoutMs);
+    return ProcessEventsUntilIdle(m_dlg->link(), m_alsoBusy, timeoutMs);
 }
 
 bool DialogFixture::connectAndLink(int channel1)
@@ -151,7 +151,7 @@ bool DialogFixture::connectAndLink(int channel1)
         qWarning("the board's reply could not be written");
         return false;
     }
-    if (!QTest::qWaitFor([this] { return m_dlg->m_bLinked; })) {
+    if (!QTest::qWaitFor([this] { return m_dlg->link().isLinked(); })) {
         qWarning("the board's channel 1 reply did not establish the link");
         return false;
     }
@@ -169,9 +169,9 @@ SentValues DialogFixture::framesSent(int expected, int idleTimeoutMs)
     QList<CFrameReader::Frame> frames;
     const QDeadlineTimer deadline(3000);
     while (frames.size() < expected && !deadline.hasExpired())
-        frames += m_reader.Feed(m_line->read(20, 0));
+        frames += m_reader.feed(m_line->read(20, 0));
     const bool idle = settle(idleTimeoutMs);
-    frames += m_reader.Feed(m_line->readNow());
+    frames += m_reader.feed(m_line->readNow());
     SentValues values = ValuesOf(frames);
     if (!idle)
         values.append(kNeverIdle);

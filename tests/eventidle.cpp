@@ -1,5 +1,6 @@
 #include "eventidle.h"
 
+#include "boardlink.h"
 #include "mscomm.h"
 
 #include <QAbstractEventDispatcher>
@@ -56,4 +57,10 @@ bool ProcessEventsUntilIdle(const CMSComm &comm, const std::function<bool()> &st
 {
     return ProcessEventsUntilIdle(
         [&] { return comm.get_OutBufferCount() > 0 || (stillBusy && stillBusy()); }, timeoutMs);
+}
+
+bool ProcessEventsUntilIdle(const CBoardLink &link, const std::function<bool()> &stillBusy, int timeoutMs)
+{
+    return ProcessEventsUntilIdle(
+        [&] { return link.bytesWaiting() > 0 || (stillBusy && stillBusy()); }, timeoutMs);
 }

@@ -2,6 +2,7 @@
 
 #include <functional>
 
+class CBoardLink;
 class CMSComm;
 
 // What a test does before it checks that something did NOT happen: deliver
@@ -15,4 +16,8 @@ bool ProcessEventsUntilIdle(const std::function<bool()> &stillBusy = {}, int tim
 
 // The same, and until comm has handed every byte it was given to the driver.
 bool ProcessEventsUntilIdle(const CMSComm &comm, const std::function<bool()> &stillBusy = {},
+                            int timeoutMs = 5000);
+
+// The same for the port of a board link.
+bool ProcessEventsUntilIdle(const CBoardLink &link, const std::function<bool()> &stillBusy = {},
                             int timeoutMs = 5000);

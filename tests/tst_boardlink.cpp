@@ -1,10 +1,13 @@
 #include "boardlink.h"
 #include "boardmodel.h"
 #include "codechost.h"
+#include "devicetree.h"
 #include "envoverride.h"
 #include "eventidle.h"
 #include "ptypair.h"
+#include "serialerror.h"
 
+#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -14,7 +17,7 @@ using Values = QList<QPair<int, int>>;
 
 QByteArray reply(int code, int value)
 {
-    return CBoardModel::BuildReply(code, CBoardModel::ValueData(code, value));
+    return CBoardModel::buildReply(code, CBoardModel::valueData(code, value));
 }
 
 QByteArray frame(int code, int value)
@@ -43,6 +46,8 @@ private slots:
     void everyByteIsAnnouncedBeforeTheReplyItCompletes();
     void settingsLeaveMergedUnderTheirCodeAndCloseSaysWhetherTheyLeft();
     void lossIsSaidOnceAndForgetsTheLink();
+    void afterALossTheSameNameOpensOnlyTheSameAdapter_data();
+    void afterALossTheSameNameOpensOnlyTheSameAdapter();
 };
 
 void tst_BoardLink::opensByNumberOrPathWithTheOpenLinkFrameAndAgainAfterClose()
@@ -56,7 +61,7 @@ void tst_BoardLink::opensByNumberOrPathWithTheOpenLinkFrameAndAgainAfterClose()
     QVERIFY(opened.isValid());
     QVERIFY(!link.isOpen());
 
-    link.open(3);
+    link.open("COM3");
     QVERIFY(link.isOpen());
     QCOMPARE(opened.count(), 1);
     QCOMPARE(link.devicePath(), line.slavePath());
@@ -65,11 +70,11 @@ void tst_BoardLink::opensByNumberOrPathWithTheOpenLinkFrameAndAgainAfterClose()
     QCOMPARE(link.close(1000), CMSComm::Drained);
     QVERIFY(!link.isOpen());
     QCOMPARE(link.close(1000), CMSComm::Drained); // closing a closed link is no error
-    link.open(0, other.slavePath());             // a device path instead of a number
+    link.open(QFile::encodeName(other.slavePath())); // a device path instead of a number
     QCOMPARE(link.devicePath(), other.slavePath());
     QCOMPARE(other.read(), frame(CDimraProtocol::CmdOpenLink, 0));
     link.close(1000);
-    link.open(3); // and a number again forgets the path
+    link.open("com3"); // and a number again forgets the path
     QVERIFY(link.isOpen());
     QCOMPARE(line.read(), frame(CDimraProtocol::CmdOpenLink, 0));
 }
@@ -82,7 +87,7 @@ void tst_BoardLink::onlyTheFirstChannel1ReplyLinksAndRequestReportStartsAfresh()
     QSignalSpy linked(&link, &CBoardLink::linked);
     QSignalSpy reported(&link, &CBoardLink::valueReported);
     QVERIFY(linked.isValid() && reported.isValid());
-    link.open(1);
+    link.open("COM1");
     line.read();
 
     // What comes before the channel 1 reply is reported, but not kept.
@@ -120,7 +125,7 @@ void tst_BoardLink::everyByteIsAnnouncedBeforeTheReplyItCompletes()
     connect(&link, &CBoardLink::linked, this, [&] { heard.append(QStringLiteral("linked")); });
     connect(&link, &CBoardLink::valueReported, this,
             [&](int code, int value) { heard.append(QStringLiteral("%1=%2").arg(code).arg(value)); });
-    link.open(1);
+    link.open("COM1");
     QVERIFY(line.write(QByteArray::fromHex("FF") + reply(1, 40)));
     QTRY_VERIFY(heard.contains(QStringLiteral("1=40")));
     QStringList expected(9, QStringLiteral("byte"));
@@ -135,14 +140,13 @@ void tst_BoardLink::settingsLeaveMergedUnderTheirCodeAndCloseSaysWhetherTheyLeft
     CBoardLink link;
     QSignalSpy sent(&link, &CBoardLink::frameSent);
     QVERIFY(sent.isValid());
-    link.open(1);
+    link.open("COM1");
     QCOMPARE(line.read(), frame(CDimraProtocol::CmdOpenLink, 0));
     QCOMPARE(sent.count(), 0); // the open-link frame is no setting
 
-    // A slow line, so that the later frames wait while it is busy. It takes
-    // the first frame and one more; the rest merges in place: the newest
-    // value, where the first of its code was queued.
-    link.comm().put_Settings(QStringLiteral("600,n,8,1"));
+    // Sent faster than the line carries them: it takes the first frame and
+    // one more; the rest merges in place: the newest value, where the first
+    // of its code was queued.
     for (const auto &[code, value] : Values{{1, 10}, {2, 20}, {1, 11}, {2, 21}, {1, 12}, {4, 1500}})
         link.send(code, value);
     const Values expected = {{1, 10}, {2, 20}, {1, 12}, {2, 21}, {4, 1500}};
@@ -159,11 +163,11 @@ void tst_BoardLink::settingsLeaveMergedUnderTheirCodeAndCloseSaysWhetherTheyLeft
     // A board that has stopped reading: a full pseudo-terminal still takes
     // some hundred bytes in small writes; 1400 are more than that, and more
     // than the close waits for.
-    link.open(1);
+    link.open("COM1");
     QVERIFY(line.fillLine() > 0);
     for (int i = 0; i < 200; ++i)
         link.requestReport(); // never merged: they all wait
-    QVERIFY(link.comm().get_OutBufferCount() > 0);
+    QVERIFY(link.bytesWaiting() > 0);
     QCOMPARE(link.close(50), CMSComm::TimedOut);
     QVERIFY(!link.isOpen());
 }
@@ -175,18 +179,77 @@ void tst_BoardLink::lossIsSaidOnceAndForgetsTheLink()
     CBoardLink link;
     QSignalSpy lost(&link, &CBoardLink::lost);
     QVERIFY(lost.isValid());
-    link.open(1);
+    link.open("COM1");
     QVERIFY(line.write(reply(1, 0)));
     QTRY_VERIFY(link.isLinked());
 
     line.closeMaster();
     QTRY_COMPARE(lost.count(), 1);
-    QVERIFY(ProcessEventsUntilIdle(link.comm()));
+    QVERIFY(ProcessEventsUntilIdle(link));
     QCOMPARE(lost.count(), 1);
     QVERIFY(!link.isOpen());
     QVERIFY(!link.isLinked());
     QVERIFY2(lost.first().at(0).toString().contains(line.slavePath()), qPrintable(lost.first().at(0).toString()));
     QVERIFY(!lost.first().at(1).toString().isEmpty());
+}
+
+void tst_BoardLink::afterALossTheSameNameOpensOnlyTheSameAdapter_data()
+{
+    QTest::addColumn<bool>("sameOnly");    // SameAdapterOnly, not AskOnce
+    QTest::addColumn<QString>("replugged"); // the adapters plugged in after the loss of usb-B at COM1
+    QTest::addColumn<int>("lostAt");        // where lostAdapterNumber() finds usb-B then
+    QTest::addColumn<QList<bool>>("opens"); // COM1 opened again and again
+    QTest::newRow("the same adapter under a new node") << false << "usb-B" << 1 << QList<bool>{true};
+    QTest::newRow("another adapter, asked once") << false << "usb-A" << 0 << QList<bool>{false, true};
+    QTest::newRow("another adapter, never") << true << "usb-A usb-B" << 2 << QList<bool>{false, false};
+}
+
+void tst_BoardLink::afterALossTheSameNameOpensOnlyTheSameAdapter()
+{
+    QFETCH(bool, sameOnly);
+    QFETCH(QString, replugged);
+    QFETCH(int, lostAt);
+    QFETCH(QList<bool>, opens);
+    DeviceTree devices;
+    PtyPair first;
+    PtyPair a;
+    PtyPair b;
+    const QString byId = QStringLiteral("serial/by-id/");
+    QVERIFY(devices.plug(byId + "usb-B", first.slavePath()));
+    CBoardLink link;
+    if (sameOnly)
+        link.setAdapterCheck(CBoardLink::SameAdapterOnly);
+    link.open("COM1");
+    QCOMPARE(link.identity(), devices.path(byId + "usb-B"));
+    // Half a reply, then the adapter is pulled: the half must not spoil the next open.
+    QVERIFY(first.write(reply(1, 5).left(5)));
+    QVERIFY(ProcessEventsUntilIdle(link));
+    first.closeMaster();
+    QTRY_VERIFY(!link.isOpen());
+    QVERIFY(devices.unplug(byId + "usb-B"));
+    for (const QString &name : replugged.split(QLatin1Char(' ')))
+        QVERIFY(devices.plug(byId + name, (name == QLatin1String("usb-A") ? a : b).slavePath()));
+    QCOMPARE(link.lostAdapterNumber(), lostAt);
+
+    for (const bool expected : opens) {
+        CSerialError error{QString()};
+        try {
+            link.open("COM1");
+        } catch (const CSerialError &e) {
+            error = e;
+        }
+        QCOMPARE(link.isOpen(), expected);
+        if (!expected) {
+            QCOMPARE(error.kind(), CSerialError::OtherAdapter);
+            QVERIFY2(error.details().contains(QStringLiteral("usb-A")), qPrintable(error.details()));
+        }
+    }
+    if (link.isOpen()) {
+        PtyPair &now = replugged == QLatin1String("usb-B") ? b : a;
+        QCOMPARE(now.read(), frame(CDimraProtocol::CmdOpenLink, 0));
+        QVERIFY(now.write(reply(1, 42)));
+        QTRY_VERIFY(link.isLinked());
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_BoardLink)

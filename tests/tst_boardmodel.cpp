@@ -21,7 +21,7 @@ QList<QPair<int, int>> goodValues(const QList<CFrameReader::Frame> &frames)
     QList<QPair<int, int>> out;
     for (const CFrameReader::Frame &f : frames)
         if (f.verdict == CFrameReader::Good)
-            out.append({f.code, f.code == 0 ? 0 : CBoardModel::DecodeValue(f.code, f.data)});
+            out.append({f.code, f.code == 0 ? 0 : CBoardModel::decodeValue(f.code, f.data)});
     return out;
 }
 
@@ -69,7 +69,7 @@ void tst_BoardModel::readerFindsFramesInAnySplit()
         CFrameReader reader;
         QList<CFrameReader::Frame> frames;
         for (int i = 0; i < stream.size(); i += chunk)
-            frames += reader.Feed(stream.mid(i, chunk));
+            frames += reader.feed(stream.mid(i, chunk));
         QCOMPARE(goodValues(frames), expected);
         QCOMPARE(reader.badFrames(), 0);
         QCOMPARE(reader.skippedBytes(), 0);
@@ -104,7 +104,7 @@ void tst_BoardModel::readerRejectsAndResynchronises()
         CFrameReader reader;
         QList<CFrameReader::Frame> frames;
         for (int i = 0; i < stream.size(); i += chunk)
-            frames += reader.Feed(stream.mid(i, chunk));
+            frames += reader.feed(stream.mid(i, chunk));
         QCOMPARE(goodValues(frames), (QList<QPair<int, int>>{{2, 40}}));
         QCOMPARE(reader.goodFrames(), 1);
         QCOMPARE(reader.badFrames(), bad);
@@ -117,28 +117,28 @@ void tst_BoardModel::everyFrameTheAppBuildsIsReadWithItsValue()
     CFrameReader reader;
     for (int code = 1; code <= 3; ++code)
         for (int value = Dimra::kDutyMin; value <= Dimra::kDutyMax; ++value)
-            QCOMPARE(goodValues(reader.Feed(frameFor(code, value))), (QList<QPair<int, int>>{{code, value}}));
+            QCOMPARE(goodValues(reader.feed(frameFor(code, value))), (QList<QPair<int, int>>{{code, value}}));
     for (int hz = Dimra::kFrequencyMin; hz <= Dimra::kFrequencyMax; hz += hz < 2000 ? 1 : 997) {
-        QCOMPARE(goodValues(reader.Feed(frameFor(4, hz))), (QList<QPair<int, int>>{{4, hz}}));
+        QCOMPARE(goodValues(reader.feed(frameFor(4, hz))), (QList<QPair<int, int>>{{4, hz}}));
     }
-    QCOMPARE(goodValues(reader.Feed(frameFor(4, Dimra::kFrequencyMax))), (QList<QPair<int, int>>{{4, Dimra::kFrequencyMax}}));
+    QCOMPARE(goodValues(reader.feed(frameFor(4, Dimra::kFrequencyMax))), (QList<QPair<int, int>>{{4, Dimra::kFrequencyMax}}));
     QCOMPARE(reader.badFrames(), 0);
 }
 
 void tst_BoardModel::modeNames()
 {
     for (const char *name : {"report", "echo", "quiet", "noisy"})
-        QCOMPARE(CBoardModel::ModeName(CBoardModel::ParseMode(QString::fromLatin1(name)).value()),
+        QCOMPARE(CBoardModel::modeName(CBoardModel::parseMode(QString::fromLatin1(name)).value()),
                  QString::fromLatin1(name));
-    QVERIFY(!CBoardModel::ParseMode(QStringLiteral("loud")));
-    QVERIFY(!CBoardModel::ParseMode(QStringLiteral("Report")));
+    QVERIFY(!CBoardModel::parseMode(QStringLiteral("loud")));
+    QVERIFY(!CBoardModel::parseMode(QStringLiteral("Report")));
 }
 
 void tst_BoardModel::reportAnswersOpenLinkWithFourReplies()
 {
     CBoardModel board;
     QList<CBoardModel::Output> sent;
-    board.Receive(frameFor(0, 0), &sent);
+    board.receive(frameFor(0, 0), &sent);
     QCOMPARE(sent.size(), 4);
     QCOMPARE(allBytes(sent).toHex(' '), QByteArray::fromHex("3DAA0001000100E9" "3DAA0002000100EA"
                                                            "3DAA0003000100EB" "3DAA00040003010000EF")
@@ -153,7 +153,7 @@ void tst_BoardModel::setCommandsChangeTheStateSilentlyInReportMode()
 {
     CBoardModel board;
     QList<CBoardModel::Output> sent;
-    board.Receive(frameFor(1, 11) + frameFor(2, 22) + frameFor(3, 33) + frameFor(4, 4321), &sent);
+    board.receive(frameFor(1, 11) + frameFor(2, 22) + frameFor(3, 33) + frameFor(4, 4321), &sent);
     QVERIFY(sent.isEmpty());
     QCOMPARE(board.state().duty[0], 11);
     QCOMPARE(board.state().duty[1], 22);
@@ -165,7 +165,7 @@ void tst_BoardModel::echoAnswersEverySetCommand()
 {
     CBoardModel board(CBoardModel::Echo);
     QList<CBoardModel::Output> sent;
-    board.Receive(frameFor(2, 40) + frameFor(4, 1500), &sent);
+    board.receive(frameFor(2, 40) + frameFor(4, 1500), &sent);
     QCOMPARE(allBytes(sent), QByteArray::fromHex("3DAA000200012812" "3DAA000400030101F4E4"));
 }
 
@@ -173,7 +173,7 @@ void tst_BoardModel::quietNeverAnswers()
 {
     CBoardModel board(CBoardModel::Quiet);
     QList<CBoardModel::Output> sent;
-    board.Receive(frameFor(0, 0) + frameFor(1, 5) + frameFor(4, 30000), &sent);
+    board.receive(frameFor(0, 0) + frameFor(1, 5) + frameFor(4, 30000), &sent);
     QVERIFY(sent.isEmpty());
     QCOMPARE(board.state().duty[0], 5);
     QCOMPARE(board.reader().goodFrames(), 3);
@@ -186,7 +186,7 @@ void tst_BoardModel::noisyReportsStillLinkTheHost()
         CBoardModel board(CBoardModel::Noisy, seed);
         board.state() = {7000, {1, 2, 3}};
         QList<CBoardModel::Output> sent;
-        board.Receive(frameFor(0, 0), &sent);
+        board.receive(frameFor(0, 0), &sent);
         for (const CBoardModel::Output &o : sent)
             wrongLengthReplies += o.meaning == QStringLiteral("长度错误的回复");
         Host host;
@@ -204,7 +204,7 @@ void tst_BoardModel::valuesOutOfRangeAreHeldAtTheLimit()
 {
     CBoardModel board;
     QList<CBoardModel::Output> sent;
-    board.Receive(frameFor(1, 200) + frameFor(4, 20) + frameFor(4, 255999), &sent);
+    board.receive(frameFor(1, 200) + frameFor(4, 20) + frameFor(4, 255999), &sent);
     QCOMPARE(board.state().duty[0], Dimra::kDutyMax);
     QCOMPARE(board.state().frequency, Dimra::kFrequencyMax);
 }

@@ -195,9 +195,9 @@ void tst_BoardProgram::refusesOptionsItCannotRun()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, named);
-    CBoardCommandLine commandLine;
-    QVERIFY(!commandLine.Parse(QStringList{QStringLiteral("dimra-board")} + arguments));
-    QVERIFY2(commandLine.error().contains(named), qPrintable(commandLine.error()));
+    const BoardParse parse = ParseBoardArguments(QStringList{QStringLiteral("dimra-board")} + arguments);
+    QCOMPARE(parse.outcome, CCommandLine::Error);
+    QVERIFY2(parse.error.contains(named), qPrintable(parse.error));
 }
 
 void tst_BoardProgram::refusalEndsBeforeServing_data()
@@ -325,7 +325,7 @@ void tst_BoardProgram::answersOwedToAHostThatLeftAreDropped()
     CBoardModel model(CBoardModel::Echo);
     CBoardServer server(&model); // paced
     QString error;
-    QVERIFY2(server.OpenPty(&error), qPrintable(error));
+    QVERIFY2(server.openPty(&error), qPrintable(error));
     int host = openPort(server.devicePath());
     QVERIFY(host >= 0);
 

@@ -34,12 +34,12 @@ namespace {
 QString describe(const BridgeParse &parse)
 {
     switch (parse.outcome) {
-    case BridgeParse::Help: return QStringLiteral("help");
-    case BridgeParse::Version: return QStringLiteral("version");
-    case BridgeParse::Error: return QStringLiteral("error");
-    case BridgeParse::Run: break;
+    case CCommandLine::Help: return QStringLiteral("help");
+    case CCommandLine::Version: return QStringLiteral("version");
+    case CCommandLine::Error: return QStringLiteral("error");
+    case CCommandLine::Run: break;
     }
-    const BridgeConfig &c = parse.config;
+    const BridgeConfig &c = parse.options;
     QStringList parts{QStringLiteral("%1:%2").arg(c.host).arg(c.port)};
     if (!c.bridgeId.isEmpty())
         parts << QStringLiteral("bridge=") + c.bridgeId;

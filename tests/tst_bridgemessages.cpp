@@ -34,7 +34,7 @@ QString describe(const BoardValues &values)
     QStringList parts;
     for (int code = 1; code <= 4; ++code)
         if (values[code])
-            parts << QStringLiteral("%1=%2").arg(CDimraProtocol::valueKey(code)).arg(*values[code]);
+            parts << QStringLiteral("%1=%2").arg(CDimraProtocol::ValueKey(code)).arg(*values[code]);
     return parts.join(QLatin1Char(' '));
 }
 

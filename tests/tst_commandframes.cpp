@@ -71,7 +71,7 @@ void tst_CommandFrames::checksumMatchesTheBytesSent()
     for (int i = 0; i < frame.size() - 1; ++i)
         sum += uchar(frame.at(i));
     QCOMPARE(uchar(frame.back()), uchar(sum & 0xFF));
-    QCOMPARE(host.codec.checksumText(), QString::asprintf("%02X", sum & 0xFF));
+    QCOMPARE(host.codec.ChecksumText(), QString::asprintf("%02X", sum & 0xFF));
     QCOMPARE(int(uchar(frame.at(kCodeOffset))), code);
     const auto data = [&frame](int i) { return int(uchar(frame.at(kDataOffset + i))); };
     if (code == CDimraProtocol::CmdFrequency)
@@ -89,14 +89,14 @@ void tst_CommandFrames::headerImageIsSetOnce()
     QCOMPARE(host.frameFor(CDimraProtocol::CmdChannel1, 50), QByteArray::fromHex("3DAA00010001321B"));
     QList<int> image;
     for (int i = 0; i < 9; ++i)
-        image.append(host.codec.txFrameEntry(i));
+        image.append(host.codec.TxFrameEntry(i));
     // The header as InitTxFrame left it, the channel frame's own entries,
     // and the frequency's 01 F4 still there, unsummed.
     QCOMPARE(image, (QList<int>{0x3D, 0xAA, 0x00, 1, 0x00, 1, 50, 0x01, 0xF4}));
 
     // A codec whose image was never filled sums zeros for the header.
     CDimraProtocol bare;
-    QCOMPARE(bare.buildFrame(CDimraProtocol::CmdChannel1, 50), QByteArray::fromHex("3DAA000100013234"));
+    QCOMPARE(bare.BuildFrame(CDimraProtocol::CmdChannel1, 50), QByteArray::fromHex("3DAA000100013234"));
 }
 
 void tst_CommandFrames::checksumWrapsAndCountsOnlyTheEntriesAsked()
@@ -104,9 +104,9 @@ void tst_CommandFrames::checksumWrapsAndCountsOnlyTheEntriesAsked()
     CodecHost host;
     host.frameFor(CDimraProtocol::CmdChannel1, 50); // 61 + 170 + 1 + 1 + 50 = 283
     host.codec.ComputeChecksum(7);
-    QCOMPARE(host.codec.checksumText(), QStringLiteral("1B"));
+    QCOMPARE(host.codec.ChecksumText(), QStringLiteral("1B"));
     host.codec.ComputeChecksum(6);
-    QCOMPARE(host.codec.checksumText(), QStringLiteral("E9"));
+    QCOMPARE(host.codec.ChecksumText(), QStringLiteral("E9"));
 }
 
 void tst_CommandFrames::unknownCommandBuildsNothing()

@@ -57,14 +57,14 @@ namespace {
 QString describe(const CtlParse &parse)
 {
     switch (parse.outcome) {
-    case CtlParse::Help: return QStringLiteral("help");
-    case CtlParse::Version: return QStringLiteral("version");
-    case CtlParse::Error: return QStringLiteral("error");
-    case CtlParse::Run: break;
+    case CCommandLine::Help: return QStringLiteral("help");
+    case CCommandLine::Version: return QStringLiteral("version");
+    case CCommandLine::Error: return QStringLiteral("error");
+    case CCommandLine::Run: break;
     }
     const CtlOptions &o = parse.options;
     static const char *const names[] = {"list", "get", "set", "off", "monitor", "session"};
-    QStringList parts{QString::fromLatin1(names[int(o.command)]), QStringLiteral("port=") + o.port,
+    QStringList parts{QString::fromLatin1(names[int(o.command)]), QStringLiteral("port=") + QString::fromUtf8(o.port),
                       QStringLiteral("t=%1").arg(o.timeoutMs)};
     if (o.json)
         parts << QStringLiteral("json");
@@ -72,7 +72,7 @@ QString describe(const CtlParse &parse)
         parts << QStringLiteral("verify");
     for (int code : CDimraProtocol::kValueCodes)
         if (o.values[code])
-            parts << QStringLiteral("%1=%2").arg(CDimraProtocol::valueKey(code)).arg(*o.values[code]);
+            parts << QStringLiteral("%1=%2").arg(CDimraProtocol::ValueKey(code)).arg(*o.values[code]);
     return parts.join(QLatin1Char(' '));
 }
 
@@ -94,14 +94,14 @@ QStringList words(const QString &line, const QString &device = QString())
 // A board's reply reporting a value.
 QByteArray boardReply(int code, int value)
 {
-    return CBoardModel::BuildReply(code, CBoardModel::ValueData(code, value));
+    return CBoardModel::buildReply(code, CBoardModel::valueData(code, value));
 }
 
 // A child environment without any DIMRA_COM<n> of the test's own.
 QProcessEnvironment cleanEnvironment()
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (int n = 1; n <= Dimra::kPortCount; ++n)
+    for (int n = 1; n <= kCommPortCount; ++n)
         env.remove(QStringLiteral("DIMRA_COM%1").arg(n));
     return env;
 }
@@ -239,7 +239,7 @@ void tst_DimraCtl::requests()
         parts << QString::fromLatin1(request.on ? "on" : "off");
     for (int code : CDimraProtocol::kValueCodes)
         if (request.values[code])
-            parts << QStringLiteral("%1=%2").arg(CDimraProtocol::valueKey(code)).arg(*request.values[code]);
+            parts << QStringLiteral("%1=%2").arg(CDimraProtocol::ValueKey(code)).arg(*request.values[code]);
     QCOMPARE(parts.join(QLatin1Char(' ')), expected);
 }
 
@@ -257,11 +257,11 @@ void tst_DimraCtl::portPathsKeepEveryByte()
 {
     QFETCH(QByteArray, path);
     const char *const argv[] = {"dimractl", "-p", path.constData(), "get"};
-    const QStringList arguments = CtlArguments(4, argv);
-    QCOMPARE(CtlArgumentBytes(arguments.at(2)), path);
+    const QStringList arguments = CommandLineArguments(4, argv);
+    QCOMPARE(CommandLineBytes(arguments.at(2)), path);
     const CtlParse parse = ParseCtlArguments(arguments);
-    QCOMPARE(parse.outcome, CtlParse::Run);
-    QCOMPARE(parse.options.devicePath, path);
+    QCOMPARE(parse.outcome, CCommandLine::Run);
+    QCOMPARE(parse.options.port, path);
 }
 
 void tst_DimraCtl::formats_data()
@@ -558,7 +558,7 @@ void tst_DimraCtl::speaksOneLanguage()
 {
     // The Chinese run is program()'s list; the choice itself is tst_language's.
     QProcessEnvironment env = UserText::LocaleEnvironment(QStringLiteral("C.UTF-8"));
-    for (int n = 1; n <= Dimra::kPortCount; ++n)
+    for (int n = 1; n <= kCommPortCount; ++n)
         env.remove(QStringLiteral("DIMRA_COM%1").arg(n));
     // A missing device: the serial layer's own words, under dimractl's.
     const Run run = runCtl(words("-p /dev/dimra-no-such get"), env);

@@ -3,6 +3,7 @@
 #include "bridgeconfig.h"
 #include "bridgemessages.h"
 #include "mosquittobroker.h"
+#include "mqttrecorder.h"
 
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -72,7 +73,7 @@ QString topic(const char *leaf, const char *id = "bench")
 // The status topic of the bridge that runs with these arguments.
 QString bridgeStatus(const QStringList &arguments)
 {
-    return bridgeTopic(bridgeIdOf(parseBridgeArguments(QStringList{QStringLiteral("dimra-mqtt")} + arguments).config),
+    return bridgeTopic(bridgeIdOf(parseBridgeArguments(QStringList{QStringLiteral("dimra-mqtt")} + arguments).options),
                        QStringLiteral("status"));
 }
 
@@ -116,7 +117,7 @@ tst_DimraMqtt::Board *tst_DimraMqtt::addBoard(const QString &id, CBoardModel::Mo
     board.server = std::make_unique<CBoardServer>(board.model.get());
     board.server->setPaced(paced);
     QString error;
-    if (!board.server->OpenPty(&error) || !board.server->LinkTo(m_dir->filePath(id), &error)) {
+    if (!board.server->openPty(&error) || !board.server->linkTo(QFile::encodeName(m_dir->filePath(id)), &error)) {
         qWarning("%s", qPrintable(error));
         return nullptr;
     }
@@ -124,8 +125,8 @@ tst_DimraMqtt::Board *tst_DimraMqtt::addBoard(const QString &id, CBoardModel::Mo
             [&board](const QList<CFrameReader::Frame> &frames) {
                 for (const CFrameReader::Frame &frame : frames)
                     if (frame.verdict == CFrameReader::Good && frame.code > 0)
-                        board.frames << QStringLiteral("%1 %2").arg(CDimraProtocol::valueKey(frame.code)).arg(
-                            CBoardModel::DecodeValue(frame.code, frame.data));
+                        board.frames << QStringLiteral("%1 %2").arg(CDimraProtocol::ValueKey(frame.code)).arg(
+                            CBoardModel::decodeValue(frame.code, frame.data));
             });
     return &board;
 }

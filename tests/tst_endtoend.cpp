@@ -42,7 +42,7 @@ bool tst_EndToEnd::startBoard(CBoardModel::Mode mode, bool paced, quint32 seed)
     m_server = std::make_unique<CBoardServer>(m_board.get());
     m_server->setPaced(paced);
     QString error;
-    if (!m_server->OpenPty(&error)) {
+    if (!m_server->openPty(&error)) {
         qWarning("%s", qPrintable(error));
         return false;
     }
@@ -72,11 +72,11 @@ void tst_EndToEnd::connectingLinksAndShowsTheBoardsValues()
     m_board->state() = {2500, {10, 20, 30}};
     QTest::mouseClick(connectButton(), Qt::LeftButton);
     QCOMPARE(connectButton()->text(), UserText::kDisconnect);
-    QTRY_VERIFY(m_dlg->m_bLinked);
-    QTRY_COMPARE(m_dlg->m_sliderFrequency->value(), 2500);
-    QCOMPARE(m_dlg->m_sliderChannel1->value(), 10);
-    QCOMPARE(m_dlg->m_sliderChannel2->value(), 20);
-    QCOMPARE(m_dlg->m_sliderChannel3->value(), 30);
+    QTRY_VERIFY(m_dlg->link().isLinked());
+    QTRY_COMPARE(slider("Frequency")->value(), 2500);
+    QCOMPARE(slider("Channel1")->value(), 10);
+    QCOMPARE(slider("Channel2")->value(), 20);
+    QCOMPARE(slider("Channel3")->value(), 30);
     QTRY_COMPARE(control<QLineEdit>("editFrequency")->text(), QStringLiteral("2500"));
     QCOMPARE(control<QLineEdit>("editChannel3")->text(), QStringLiteral("30"));
     // The reported values are not sent back: the board saw only open-link.
@@ -90,15 +90,16 @@ void tst_EndToEnd::valuesSetByKeyboardAndConfirmArriveExactly()
     QVERIFY(startBoard(CBoardModel::Report));
     QTest::mouseClick(connectButton(), Qt::LeftButton);
     QCOMPARE(connectButton()->text(), UserText::kDisconnect);
-    QTRY_VERIFY(m_dlg->m_bLinked);
-    QTRY_COMPARE(m_dlg->m_sliderFrequency->value(), 1000);
+    QTRY_VERIFY(m_dlg->link().isLinked());
+    QTRY_COMPARE(slider("Frequency")->value(), 1000);
+    QVERIFY(settle()); // the report's own redraw first: the frames go out in the keys' order
 
-    QTest::keyClick(m_dlg->m_sliderChannel1, Qt::Key_PageUp);
-    QTest::keyClick(m_dlg->m_sliderChannel2, Qt::Key_End);
-    QTest::keyClick(m_dlg->m_sliderChannel3, Qt::Key_Right);
-    QTest::keyClick(m_dlg->m_sliderFrequency, Qt::Key_Left);
+    QTest::keyClick(slider("Channel1"), Qt::Key_PageUp);
+    QTest::keyClick(slider("Channel2"), Qt::Key_End);
+    QTest::keyClick(slider("Channel3"), Qt::Key_Right);
+    QTest::keyClick(slider("Frequency"), Qt::Key_Left);
     QTRY_COMPARE(m_board->state().frequency, 999);
-    QTRY_COMPARE(m_board->state().duty[0], m_dlg->m_sliderChannel1->value());
+    QTRY_COMPARE(m_board->state().duty[0], slider("Channel1")->value());
     QCOMPARE(m_board->state().duty[1], 100);
     QCOMPARE(m_board->state().duty[2], 1);
 
@@ -119,11 +120,11 @@ void tst_EndToEnd::echoingBoardCausesNoEndlessExchange()
     QVERIFY(startBoard(CBoardModel::Echo));
     QTest::mouseClick(connectButton(), Qt::LeftButton);
     QCOMPARE(connectButton()->text(), UserText::kDisconnect);
-    QTRY_VERIFY(m_dlg->m_bLinked);
-    QTRY_COMPARE(m_dlg->m_sliderFrequency->value(), 1000);
+    QTRY_VERIFY(m_dlg->link().isLinked());
+    QTRY_COMPARE(slider("Frequency")->value(), 1000);
 
     for (int i = 0; i < 5; ++i) {
-        QTest::keyClick(m_dlg->m_sliderChannel2, Qt::Key_Right);
+        QTest::keyClick(slider("Channel2"), Qt::Key_Right);
         QVERIFY(settle()); // an endless exchange never comes to rest
     }
     confirm("Frequency", 5000);
@@ -135,7 +136,7 @@ void tst_EndToEnd::echoingBoardCausesNoEndlessExchange()
     QVERIFY(settle());
     QCOMPARE(framesAtBoard(), settled);
     QCOMPARE(m_board->state().duty[1], 5);
-    QCOMPARE(m_dlg->m_sliderChannel2->value(), 5);
+    QCOMPARE(slider("Channel2")->value(), 5);
 }
 
 void tst_EndToEnd::quietBoardGetsNothingFromTheSliders()
@@ -143,11 +144,11 @@ void tst_EndToEnd::quietBoardGetsNothingFromTheSliders()
     QVERIFY(startBoard(CBoardModel::Quiet));
     QTest::mouseClick(connectButton(), Qt::LeftButton);
     QCOMPARE(connectButton()->text(), UserText::kDisconnect);
-    QTest::keyClick(m_dlg->m_sliderChannel1, Qt::Key_End);
+    QTest::keyClick(slider("Channel1"), Qt::Key_End);
     confirm("Frequency", 8000);
-    QTRY_COMPARE(m_dlg->m_sliderFrequency->value(), 8000);
+    QTRY_COMPARE(slider("Frequency")->value(), 8000);
     QVERIFY(settle());
-    QVERIFY(!m_dlg->m_bLinked);
+    QVERIFY(!m_dlg->link().isLinked());
     QCOMPARE(framesAtBoard(), 1);
     QCOMPARE(m_board->state().frequency, 1000);
     QCOMPARE(m_board->state().duty[0], 0);
@@ -166,8 +167,8 @@ void tst_EndToEnd::noisyBoardEndsHoldingTheUsersValues()
     QVERIFY(startBoard(CBoardModel::Noisy, false, seed));
     QTest::mouseClick(connectButton(), Qt::LeftButton);
     QCOMPARE(connectButton()->text(), UserText::kDisconnect);
-    QTRY_VERIFY(m_dlg->m_bLinked);
-    QTRY_COMPARE(m_dlg->m_sliderFrequency->value(), 1000);
+    QTRY_VERIFY(m_dlg->link().isLinked());
+    QTRY_COMPARE(slider("Frequency")->value(), 1000);
     // The frequency report's own redraw comes first; otherwise it would
     // carry the frequency typed below out ahead of the channels.
     QVERIFY(settle());
@@ -181,8 +182,8 @@ void tst_EndToEnd::noisyBoardEndsHoldingTheUsersValues()
     QCOMPARE(m_board->state().duty[2], 56);
     // The noise never moved a slider away from what the user set.
     QVERIFY(settle());
-    QCOMPARE(m_dlg->m_sliderChannel2->value(), 34);
-    QCOMPARE(m_dlg->m_sliderFrequency->value(), 7890);
+    QCOMPARE(slider("Channel2")->value(), 34);
+    QCOMPARE(slider("Frequency")->value(), 7890);
 }
 
 QTEST_MAIN(tst_EndToEnd)

@@ -56,11 +56,10 @@ void tst_Hardening::megabyteOfNoiseThenAReplyStillWorks()
 
     // An idle line brings the parser back to the start of a reply within
     // the longest reply; then the board is heard again.
-    QVERIFY(m_line->write(QByteArray(256, '\0') + CBoardModel::BuildReply(1, QByteArray(1, char(42)))));
-    QTRY_COMPARE(m_dlg->m_sliderChannel1->value(), 42);
-    QVERIFY(m_dlg->m_bLinked);
-    QVERIFY(m_dlg->m_comm.get_PortOpen());
-    QTest::keyClick(m_dlg->m_sliderChannel3, Qt::Key_End);
+    QVERIFY(m_line->write(QByteArray(256, '\0') + CBoardModel::buildReply(1, QByteArray(1, char(42)))));
+    QTRY_COMPARE(slider("Channel1")->value(), 42);
+    QVERIFY(m_dlg->link().isLinked()); // and so still open
+    QTest::keyClick(slider("Channel3"), Qt::Key_End);
     const SentValues sent = framesSent(1);
     QVERIFY(WellFormedAndInRange(sent));
     QVERIFY(sent.contains(qMakePair(3, 100)));
@@ -76,7 +75,7 @@ void tst_Hardening::farEndClosesDuringAFlood()
     QRandomGenerator(7).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
     QVERIFY(m_line->write(noise.left(200 * 1024)));
     m_line->closeMaster();
-    QTRY_VERIFY(!m_dlg->m_comm.get_PortOpen());
+    QTRY_VERIFY(!m_dlg->link().isOpen());
     QVERIFY(settle());
     QStringList errors;
     for (const QString &m : m_messages->take())
@@ -85,8 +84,7 @@ void tst_Hardening::farEndClosesDuringAFlood()
     QCOMPARE(errors.size(), 1);
     QVERIFY(errors.first().contains(UserText::kLinkLost));
     QCOMPARE(connectButton()->text(), UserText::kConnect);
-    QVERIFY(!m_dlg->m_bLinked);
-    QVERIFY(!m_dlg->m_sliderFrequency->isEnabled());
+    QVERIFY(!slider("Frequency")->isEnabled());
 }
 
 void tst_Hardening::writeWhileTheDeviceIsGone()
@@ -95,14 +93,13 @@ void tst_Hardening::writeWhileTheDeviceIsGone()
     m_line->closeMaster();
     // The slider's frame may meet the vanished device before the read side
     // notices, or after: either way the user hears of it once.
-    m_dlg->m_sliderChannel2->setValue(50);
-    QTest::keyClick(m_dlg->m_sliderFrequency, Qt::Key_End);
-    QTRY_VERIFY(!m_dlg->m_comm.get_PortOpen());
+    slider("Channel2")->setValue(50);
+    QTest::keyClick(slider("Frequency"), Qt::Key_End);
+    QTRY_VERIFY(!m_dlg->link().isOpen());
     QVERIFY(settle());
     QCOMPARE(m_messages->messages.size(), 1);
     QVERIFY(m_messages->messages.first().contains(UserText::kLinkLost));
     QCOMPARE(connectButton()->text(), UserText::kConnect);
-    QVERIFY(!m_dlg->m_bLinked);
 }
 
 void tst_Hardening::portWithoutPermission()
@@ -118,7 +115,7 @@ void tst_Hardening::portWithoutPermission()
     QCOMPARE(m_messages->messages.size(), 1);
     QVERIFY2(m_messages->messages.first().contains(QStringLiteral("没有权限")), qPrintable(m_messages->messages.first()));
     QVERIFY(m_messages->messages.first().contains(QStringLiteral("usermod")));
-    QVERIFY(!m_dlg->m_comm.get_PortOpen());
+    QVERIFY(!m_dlg->link().isOpen());
 }
 
 void tst_Hardening::typedValues_data()

@@ -180,7 +180,7 @@ void tst_ReplyParser::everyByteIsHeardBeforeTheReplyItCompletes()
     // What lets the window rewrite its edits after every received byte.
     CodecHost host;
     QList<int> heard; // reports made by the time each byte was heard
-    host.codec.setByteListener([&] { heard.append(int(host.reports.size())); });
+    host.codec.SetByteListener([&] { heard.append(int(host.reports.size())); });
     host.receive(QByteArray::fromHex("3DAA00010001"));
     QCOMPARE(heard.size(), 6);
     host.receive(QByteArray::fromHex("0500"));

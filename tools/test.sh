@@ -1,6 +1,8 @@
 #!/bin/sh
 # Installs what is missing, builds Dimra and runs every test: the test suite,
-# the same suite under AddressSanitizer and UndefinedBehaviorSanitizer, the
+# the Windows build's suite under Wine (tools/build-windows.sh; the first
+# run builds Qt for Windows, about 25 minutes on two cores), the same suite
+# under AddressSanitizer and UndefinedBehaviorSanitizer, the
 # checks of the Debian package (one item in the totals), a bounded run of
 # each fuzz target (DIMRA_FUZZ_SECONDS each, default 30), and a last look
 # that the run left the lock folder /var/lock as it found it.
@@ -33,6 +35,10 @@ run_suite() {
 echo "== Test suite"
 tools/build.sh build
 run_suite build
+
+echo "== Windows: the programs and the installer, the suite under Wine, dimractl.exe on the virtual board"
+tools/build-windows.sh -DDIMRA_HOST_BOARD="$PWD/build/board/dimra-board"
+run_suite build-windows
 
 echo "== Test suite with AddressSanitizer and UndefinedBehaviorSanitizer"
 tools/build.sh build-asan -DDIMRA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug

@@ -2,6 +2,27 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
+    <name>CBoardLink</name>
+    <message>
+        <source>%1 现在对应的是另一个设备（%2），不是断开前连接的 %3。请插回原来的适配器；如果要连接现在这个设备，请再连接一次。</source>
+        <translation>%1 now opens another device (%2), not %3, which was connected before. Plug the old adapter back in, or connect once more to use this one.</translation>
+    </message>
+    <message>
+        <source>%1 现在对应的是另一个设备（%2），不是断开前连接的 %3。请插回原来的适配器。</source>
+        <translation>%1 now opens another device (%2), not %3, which was connected before. Plug the old adapter back in.</translation>
+    </message>
+    <message>
+        <source>断开前：%1
+现在：%2</source>
+        <translation>Before: %1
+Now: %2</translation>
+    </message>
+    <message>
+        <source>没有端口 %1：端口是 COM1 到 COM%2，或者一个设备路径。</source>
+        <translation>There is no port %1: the ports are COM1 to COM%2, or a device path.</translation>
+    </message>
+</context>
+<context>
     <name>CDataExchange</name>
     <message>
         <source>请输入一个整数。</source>
@@ -116,16 +137,6 @@
     <message>
         <source>通道3</source>
         <translation>Channel 3</translation>
-    </message>
-    <message>
-        <source>COM%1 现在对应的是另一个设备（%2），不是断开前连接的 %3。请插回原来的适配器；如果要连接现在这个设备，请再点一次“%4”。</source>
-        <translation>COM%1 now opens another device (%2), not %3, which was connected before. Plug the old adapter back in, or click &quot;%4&quot; again to connect to this one.</translation>
-    </message>
-    <message>
-        <source>断开前：%1
-现在：%2</source>
-        <translation>Before: %1
-Now: %2</translation>
     </message>
     <message>
         <source>自动重连</source>
@@ -353,6 +364,14 @@ Now: %2</translation>
     <message>
         <source>一个不是串口的终端设备</source>
         <translation>a terminal device that is not a serial port</translation>
+    </message>
+    <message>
+        <source>找不到串口 %1。请检查串口适配器是否已插好，并在设备管理器的“端口 (COM 和 LPT)”下查看它的 COM 编号。</source>
+        <translation>Cannot find serial port %1. Check that the serial adapter is plugged in, and look up its COM number under &quot;Ports (COM &amp; LPT)&quot; in Device Manager.</translation>
+    </message>
+    <message>
+        <source>%1 不是串口设备。请选择串口适配器的 COM 编号。</source>
+        <translation>%1 is not a serial device. Choose the COM number of a serial adapter.</translation>
     </message>
 </context>
 </TS>

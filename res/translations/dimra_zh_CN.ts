@@ -8,10 +8,6 @@
         <translation>report（默认：仅应答建立连接）、echo（也应答每条设置命令）、quiet（从不应答）或 noisy（应答之间夹杂随机字节和长度错误的回复）</translation>
     </message>
     <message>
-        <source>keep a symbolic link to the device at &lt;path&gt;, removed on exit; anything at &lt;path&gt; already stops the board from starting</source>
-        <translation>在 &lt;path&gt; 处创建指向设备的符号链接，退出时删除；&lt;path&gt; 处已有任何东西则拒绝启动</translation>
-    </message>
-    <message>
         <source>write answers at once instead of at 9600 baud</source>
         <translation>不按 9600 波特的速率发送，立即写出应答</translation>
     </message>
@@ -24,36 +20,16 @@
         <translation>从标准输入读命令、向标准输出写应答；输入结束后发完欠下的应答再退出</translation>
     </message>
     <message>
-        <source>the random seed of the noisy mode (0 to 4294967295)</source>
-        <translation>noisy 模式的随机种子（0 到 4294967295）</translation>
-    </message>
-    <message>
         <source>A virtual three-channel PWM dimmer board: it speaks Dimra&apos;s protocol on a pseudo-terminal, so that Dimra can be used and tested without the hardware.</source>
         <translation>虚拟三通道 PWM 调光板：在伪终端上按 Dimra 的协议收发，无需硬件即可使用和测试 Dimra。</translation>
-    </message>
-    <message>
-        <source>unknown option &quot;%1&quot;</source>
-        <translation>未知选项“%1”</translation>
-    </message>
-    <message>
-        <source>%1 needs a value</source>
-        <translation>%1 需要一个值</translation>
     </message>
     <message>
         <source>unexpected argument &quot;%1&quot;: only options are taken, see --help</source>
         <translation>多余的参数“%1”：只接受选项，见 --help</translation>
     </message>
     <message>
-        <source>%1 may be given only once</source>
-        <translation>%1 只能给一次</translation>
-    </message>
-    <message>
         <source>--mode: unknown mode &quot;%1&quot;; the modes are report, echo, quiet and noisy</source>
         <translation>--mode：未知模式“%1”，可选 report、echo、quiet、noisy</translation>
-    </message>
-    <message>
-        <source>--seed: &quot;%1&quot; is not a whole number from 0 to 4294967295</source>
-        <translation>--seed：“%1”不是 0 到 4294967295 之间的整数</translation>
     </message>
     <message>
         <source>--link: the path is empty</source>
@@ -62,6 +38,18 @@
     <message>
         <source>--link does not go with --stdio: --stdio makes no device</source>
         <translation>--link 不能与 --stdio 同用：--stdio 不创建设备</translation>
+    </message>
+    <message>
+        <source>keep a symbolic link to the device at PATH, removed on exit; anything at PATH already stops the board from starting</source>
+        <translation>在 PATH 处创建指向设备的符号链接，退出时删除；PATH 处已有任何东西则拒绝启动</translation>
+    </message>
+    <message>
+        <source>the random seed of the noisy mode (0 to %1)</source>
+        <translation>noisy 模式的随机种子（0 到 %1）</translation>
+    </message>
+    <message>
+        <source>--seed: &quot;%1&quot; is not a whole number from 0 to %2</source>
+        <translation>--seed：“%1”不是 0 到 %2 之间的整数</translation>
     </message>
 </context>
 <context>
@@ -188,6 +176,41 @@
     <message>
         <source>%1 is gone</source>
         <translation>%1 已不存在</translation>
+    </message>
+</context>
+<context>
+    <name>CCommandLine</name>
+    <message>
+        <source>unknown option &quot;%1&quot;</source>
+        <translation>未知选项“%1”</translation>
+    </message>
+    <message>
+        <source>%1 needs a value</source>
+        <translation>%1 需要一个值</translation>
+    </message>
+    <message>
+        <source>%1 may be given only once</source>
+        <translation>%1 只能给一次</translation>
+    </message>
+    <message>
+        <source>Usage:</source>
+        <translation>用法：</translation>
+    </message>
+    <message>
+        <source>show this help</source>
+        <translation>显示本帮助</translation>
+    </message>
+    <message>
+        <source>show the version</source>
+        <translation>显示版本</translation>
+    </message>
+    <message>
+        <source>Options:</source>
+        <translation>选项：</translation>
+    </message>
+    <message>
+        <source>Run &quot;%1 --help&quot; for the options.</source>
+        <translation>运行“%1 --help”查看可用的选项。</translation>
     </message>
 </context>
 <context>
@@ -420,114 +443,119 @@ Check the values the board accepts, then set them again.</source>
         <translation>未知命令“%1”（可用 list、get、set、off、monitor 或 session）</translation>
     </message>
     <message>
-        <source>Usage: dimractl [-p PORT] [-t MS] [--json] COMMAND [VALUES]
-
-Sets and reads a Dimra three-channel PWM LED dimmer board over its serial
-line (9600 baud, 8N1), as the Dimra window does.
-
-Commands:
-  list      show COM1 to COM%1 as the window lists them: the device each
-            opens, its stable name and what it is
-  get       print the frequency and the three duties the board reports;
-            a value it did not report within the timeout shows as unknown
-  set       send the values named, in the order --freq, --ch1, --ch2, --ch3
-  off       set the three channels to 0 %
-  monitor   print every reply of the board as it arrives, until Ctrl+C
-  session   hold the port and take one JSON request a line on standard
-            input, answering each with one JSON line (see man dimractl);
-            the Python package dimra speaks it
-
-Options:
-  -p, --port PORT   COM1 to COM%1, or a device path such as /dev/ttyUSB0
-                    (default COM1; COMn opens $DIMRA_COM&lt;n&gt; when set, else
-                    what the window&apos;s COMn opens: the adapters in
-                    /dev/serial/by-id by name, then those only in
-                    /dev/serial/by-path, then built-in ports)
-  -t, --timeout MS  how long to wait for the board&apos;s answer (default 1000)
-  --json            one JSON object a line on standard output (list: one
-                    JSON array)
-  --freq HZ         set: PWM frequency, %2 to %3
-  --ch1/--ch2/--ch3 P
-                    set: duty of a channel in percent, %4 to %5
-  --verify          set: ask the board to report again and compare
-  -h, --help        show this help
-  -v, --version     show the version
-
-Settings go out only after the board has answered the connect frame.
-Values out of range are refused before the port is opened.
-
-Exit codes:
-  0  done; every frame has left the computer
-  1  I/O error, or the device was lost
-  2  bad usage, or a value out of range
-  3  no such port
-  4  no permission to open the port
-  5  the port is in use by another program (the Dimra window, for example)
-  6  the board did not answer within the timeout
-  7  --verify found a different value
-Stopped by SIGINT, SIGTERM, SIGHUP or SIGPIPE, it lets what it sent reach
-the board, closes and unlocks the port, and ends by that signal (a shell
-shows 128 + its number: 130 after Ctrl+C).
+        <source>Sets and reads a Dimra three-channel PWM LED dimmer board over its serial line (9600 baud, 8N1), as the Dimra window does.</source>
+        <translation>通过串口（9600 波特，8N1）设置和读取 Dimra 三通道 PWM LED 调光板，与 Dimra 窗口的做法相同。</translation>
+    </message>
+    <message>
+        <source>Commands:</source>
+        <translation>命令：</translation>
+    </message>
+    <message>
+        <source>show COM1 to COM%1 as the window lists them: the device each opens, its stable name and what it is</source>
+        <translation>按窗口的列法列出 COM1 到 COM%1：各自打开的设备、设备的固定名称及其说明</translation>
+    </message>
+    <message>
+        <source>print the frequency and the three duties the board reports; a value it did not report within the timeout shows as unknown</source>
+        <translation>输出调光板报告的频率和三个通道的占空比；超时前没有报告的数值显示为 unknown</translation>
+    </message>
+    <message>
+        <source>send the values named, in the order --freq, --ch1, --ch2, --ch3</source>
+        <translation>按 --freq、--ch1、--ch2、--ch3 的顺序发送给出的数值</translation>
+    </message>
+    <message>
+        <source>set the three channels to %1 %</source>
+        <translation>把三个通道设为 %1 %</translation>
+    </message>
+    <message>
+        <source>print every reply of the board as it arrives, until Ctrl+C</source>
+        <translation>逐条输出调光板的每个应答，直到按下 Ctrl+C</translation>
+    </message>
+    <message>
+        <source>hold the port and take one JSON request a line on standard input, answering each with one JSON line (see man dimractl); the Python package dimra speaks it</source>
+        <translation>占用端口，从标准输入每行读取一个 JSON 请求，每个请求以一行 JSON 应答（见 man dimractl）；Python 包 dimra 就是这样与调光板通信的</translation>
+    </message>
+    <message>
+        <source>COM1 to COM%1, or a device path such as /dev/ttyUSB0 (default COM1; COMn opens $DIMRA_COM&lt;n&gt; when set, else what the window&apos;s COMn opens: the adapters in /dev/serial/by-id by name, then those only in /dev/serial/by-path, then built-in ports)</source>
+        <translation>COM1 到 COM%1，或设备路径，例如 /dev/ttyUSB0（默认 COM1；设置了 $DIMRA_COM&lt;n&gt; 时 COMn 打开它指定的设备，否则打开窗口里 COMn 打开的设备：先按名称排列 /dev/serial/by-id 中的转接器，再是只在 /dev/serial/by-path 中的，最后是内置串口）</translation>
+    </message>
+    <message>
+        <source>how long to wait for the board&apos;s answer (default %1)</source>
+        <translation>等待调光板应答的时间，单位毫秒（默认 %1）</translation>
+    </message>
+    <message>
+        <source>one JSON object a line on standard output (list: one JSON array)</source>
+        <translation>在标准输出上每行输出一个 JSON 对象（list：一个 JSON 数组）</translation>
+    </message>
+    <message>
+        <source>set: PWM frequency, %1 to %2</source>
+        <translation>set：PWM 频率，%1 到 %2</translation>
+    </message>
+    <message>
+        <source>set: duty of channel %1 in percent, %2 to %3</source>
+        <translation>set：通道 %1 的占空比（百分比），%2 到 %3</translation>
+    </message>
+    <message>
+        <source>set: ask the board to report again and compare</source>
+        <translation>set：让调光板重新报告并比较</translation>
+    </message>
+    <message>
+        <source>Settings go out only after the board has answered the connect frame.
+Values out of range are refused before the port is opened.</source>
+        <translation>调光板应答连接帧之后才会发送设置。
+超出范围的数值在打开端口之前就被拒绝。</translation>
+    </message>
+    <message>
+        <source>Exit codes:</source>
+        <translation>退出码：</translation>
+    </message>
+    <message>
+        <source>Stopped by SIGINT, SIGTERM or SIGHUP, or by a reader of its output that has gone, it lets what it sent reach the board, closes and unlocks the port, and ends by that signal (SIGPIPE for the reader; a shell shows 128 + its number: 130 after Ctrl+C).
 
 Examples:
   dimractl list
   dimractl -p /dev/ttyUSB0 set --freq 2000 --ch1 40 --verify
-  dimractl --json get
-</source>
-        <translation>用法：dimractl [-p 端口] [-t 毫秒] [--json] 命令 [数值]
-
-通过串口（9600 波特，8N1）设置和读取 Dimra 三通道 PWM LED 调光板，
-与 Dimra 窗口的做法相同。
-
-命令：
-  list      按窗口的列法列出 COM1 到 COM%1：各自打开的设备、
-            设备的固定名称及其说明
-  get       输出调光板报告的频率和三个通道的占空比；
-            超时前没有报告的数值显示为 unknown
-  set       按 --freq、--ch1、--ch2、--ch3 的顺序发送给出的数值
-  off       把三个通道设为 0 %
-  monitor   逐条输出调光板的每个应答，直到按下 Ctrl+C
-  session   占用端口，从标准输入每行读取一个 JSON 请求，每个请求
-            以一行 JSON 应答（见 man dimractl）；Python 包 dimra
-            就是这样与调光板通信的
-
-选项：
-  -p, --port 端口     COM1 到 COM%1，或设备路径，例如 /dev/ttyUSB0
-                      （默认 COM1；设置了 $DIMRA_COM&lt;n&gt; 时 COMn 打开它指定的
-                      设备，否则打开窗口里 COMn 打开的设备：先按名称排列
-                      /dev/serial/by-id 中的转接器，再是只在
-                      /dev/serial/by-path 中的，最后是内置串口）
-  -t, --timeout 毫秒  等待调光板应答的时间（默认 1000）
-  --json              在标准输出上每行输出一个 JSON 对象（list：一个
-                      JSON 数组）
-  --freq HZ           set：PWM 频率，%2 到 %3
-  --ch1/--ch2/--ch3 P
-                      set：通道的占空比（百分比），%4 到 %5
-  --verify            set：让调光板重新报告并比较
-  -h, --help          显示本帮助
-  -v, --version       显示版本
-
-调光板应答连接帧之后才会发送设置。
-超出范围的数值在打开端口之前就被拒绝。
-
-退出码：
-  0  完成；每一帧都已离开计算机
-  1  输入输出错误，或设备丢失
-  2  用法错误，或数值超出范围
-  3  没有这个端口
-  4  没有权限打开端口
-  5  端口正被其他程序占用（例如 Dimra 窗口）
-  6  调光板在超时前没有应答
-  7  --verify 发现数值不同
-收到 SIGINT、SIGTERM、SIGHUP 或 SIGPIPE 时，先让已发送的数据到达调光板，
-再关闭并解锁端口，然后以该信号结束（shell 显示 128 加信号编号：
-按 Ctrl+C 后为 130）。
+  dimractl --json get</source>
+        <translation>收到 SIGINT、SIGTERM 或 SIGHUP，或者读取其输出的一方已经离开时，先让已发送的数据到达调光板，再关闭并解锁端口，然后以该信号结束（读取方离开时为 SIGPIPE；shell 显示 128 加信号编号：按 Ctrl+C 后为 130）。
 
 示例：
   dimractl list
   dimractl -p /dev/ttyUSB0 set --freq 2000 --ch1 40 --verify
-  dimractl --json get
-</translation>
+  dimractl --json get</translation>
+    </message>
+</context>
+<context>
+    <name>CtlExitCodes</name>
+    <message>
+        <source>done; every frame has left the computer</source>
+        <translation>完成；每一帧都已离开计算机</translation>
+    </message>
+    <message>
+        <source>I/O error, or the device was lost</source>
+        <translation>输入输出错误，或设备丢失</translation>
+    </message>
+    <message>
+        <source>bad usage, or a value out of range</source>
+        <translation>用法错误，或数值超出范围</translation>
+    </message>
+    <message>
+        <source>no such port</source>
+        <translation>没有这个端口</translation>
+    </message>
+    <message>
+        <source>no permission to open the port</source>
+        <translation>没有权限打开端口</translation>
+    </message>
+    <message>
+        <source>the port is in use by another program (the Dimra window, for example)</source>
+        <translation>端口正被其他程序占用（例如 Dimra 窗口）</translation>
+    </message>
+    <message>
+        <source>the board did not answer within the timeout</source>
+        <translation>调光板在超时前没有应答</translation>
+    </message>
+    <message>
+        <source>--verify found a different value</source>
+        <translation>--verify 发现数值不同</translation>
     </message>
 </context>
 <context>
@@ -584,39 +612,20 @@ Examples:
         <translation>没有端口 %1；端口为 COM1 到 COM%2，也可以给出设备路径</translation>
     </message>
     <message>
-        <source>Usage: dimra [-p PORT] [-c]
-
-Opens the Dimra window, which sets a three-channel PWM LED dimmer board over
-its serial line (9600 baud, 8N1).
-
-Options:
-  -p, --port PORT  select PORT at start: COM1 to COM%1, or a device path such
-                   as /dev/ttyUSB0 (default: the adapter the window last
-                   linked on, else COM1)
-  -c, --connect    connect to that port at start, as a click on Connect does
-  -h, --help       show this help
-  -v, --version    show the version
-
-Qt&apos;s own options, such as -style, work as in any Qt program.
-</source>
-        <translation>用法：dimra [-p 端口] [-c]
-
-打开 Dimra 窗口，通过串口（9600 波特，8N1）设置三通道 PWM LED 调光板。
-
-选项：
-  -p, --port 端口  启动时选中这个端口：COM1 到 COM%1，或者设备路径，
-                   例如 /dev/ttyUSB0（默认：窗口上次连接过的适配器，
-                   没有时为 COM1）
-  -c, --connect    启动时连接这个端口，和点“连接光源控制器”一样
-  -h, --help       显示本帮助
-  -v, --version    显示版本
-
-Qt 自己的选项（例如 -style）和在其他 Qt 程序里一样可用。
-</translation>
+        <source>Opens the Dimra window, which sets a three-channel PWM LED dimmer board over its serial line (9600 baud, 8N1).</source>
+        <translation>打开 Dimra 窗口，通过串口（9600 波特，8N1）设置三通道 PWM LED 调光板。</translation>
     </message>
     <message>
-        <source>Run &quot;dimra --help&quot; for the options.</source>
-        <translation>运行“dimra --help”查看选项。</translation>
+        <source>select PORT at start: COM1 to COM%1, or a device path such as /dev/ttyUSB0 (default: the adapter the window last linked on, else COM1)</source>
+        <translation>启动时选中这个端口：COM1 到 COM%1，或者设备路径，例如 /dev/ttyUSB0（默认：窗口上次连接过的适配器，没有时为 COM1）</translation>
+    </message>
+    <message>
+        <source>connect to that port at start, as a click on Connect does</source>
+        <translation>启动时连接这个端口，和点“连接光源控制器”一样</translation>
+    </message>
+    <message>
+        <source>Qt&apos;s own options, such as -style, work as in any Qt program.</source>
+        <translation>Qt 自己的选项（例如 -style）和在其他 Qt 程序里一样可用。</translation>
     </message>
 </context>
 <context>
@@ -782,98 +791,6 @@ Qt 自己的选项（例如 -style）和在其他 Qt 程序里一样可用。
         <translation>%1:%2：[broker] 的 host 为空</translation>
     </message>
     <message>
-        <source>Usage: dimra-mqtt -p PORT [--id ID] [--bridge-id ID] [--broker HOST[:PORT]]
-                  [--no-discovery] [--restore]
-       dimra-mqtt -c FILE
-
-Puts Dimra PWM LED dimmer boards on an MQTT broker: each board&apos;s values as
-retained state under dimra/&lt;id&gt;/, commands from dimra/&lt;id&gt;/set, one Home
-Assistant light per channel and Home Assistant discovery.
-
-Options:
-  -p, --port PORT        the board&apos;s port: a device path, a /dev/serial/by-id
-                         path, or COM1 to COM12 as in the Dimra window
-  --id ID                the board&apos;s id in topics (default: from the port&apos;s
-                         name, so that it stays across replug and reboot)
-  --bridge-id ID         this bridge&apos;s own id, for its status topic and last
-                         will (default: from the host&apos;s name and the board&apos;s
-                         id, so that it stays when run again)
-  --broker HOST[:PORT]   the broker (default localhost, port 1883)
-  --ca-file FILE         TLS to the broker, its certificate checked with FILE
-  --user USER            the user name at the broker
-  --password-file FILE   the password, first line of FILE
-  --no-discovery         no Home Assistant discovery configs
-  --restore              send the values last commanded again whenever the
-                         board links, after a replug and after a restart
-                         (remembered in the broker&apos;s retained state)
-  -c, --config FILE      several boards and the broker from FILE (INI format;
-                         see /usr/share/doc/dimra/examples/mqtt.conf)
-  -h, --help             show this help
-  -v, --version          show the version
-
-Ids are 1 to 64 letters, digits, - and _.
-
-Topics, for a board with id ID:
-  dimra/ID/state         retained {&quot;linked&quot;:true,&quot;frequency&quot;:1000,&quot;ch1&quot;:40,...},
-                         null for a value not known yet
-  dimra/ID/set           {&quot;frequency&quot;:2000,&quot;ch1&quot;:40}: any of the four keys
-  dimra/ID/chN           retained {&quot;state&quot;:&quot;ON&quot;,&quot;brightness&quot;:40} (N = 1, 2, 3)
-  dimra/ID/chN/set       {&quot;state&quot;:&quot;ON&quot;,&quot;brightness&quot;:40,&quot;transition&quot;:2},
-                         {&quot;state&quot;:&quot;OFF&quot;}; transition fades, in seconds
-  dimra/ID/availability  retained online / offline
-  dimra/ID/error         why a command was refused
-  dimra/bridge/BRIDGE/status  retained online / offline, the bridge&apos;s own
-
-A board that another running bridge serves is left to it.
-SIGTERM or Ctrl+C publish offline, send what waits for the lines and exit.
-</source>
-        <translation>用法：dimra-mqtt -p 端口 [--id ID] [--bridge-id ID] [--broker 主机[:端口]]
-                  [--no-discovery] [--restore]
-       dimra-mqtt -c 文件
-
-把 Dimra PWM LED 调光板接到 MQTT 代理服务器上：每块调光板的数值作为
-保留状态发布在 dimra/&lt;id&gt;/ 下，从 dimra/&lt;id&gt;/set 接收命令，每个通道一盏
-Home Assistant 灯，并提供 Home Assistant 自动发现。
-
-选项：
-  -p, --port 端口        调光板的端口：设备路径、/dev/serial/by-id 路径，
-                         或与 Dimra 窗口中相同的 COM1 到 COM12
-  --id ID                调光板在主题中的 id（默认：由端口名得出，
-                         重新插拔和重启后保持不变）
-  --bridge-id ID         本桥接自己的 id，用于它的状态主题和遗嘱
-                         （默认：由主机名和调光板的 id 得出，
-                         再次运行时保持不变）
-  --broker 主机[:端口]   代理服务器（默认 localhost，端口 1883）
-  --ca-file 文件         用 TLS 连接代理服务器，用该文件校验其证书
-  --user 用户            代理服务器上的用户名
-  --password-file 文件   密码，即该文件的第一行
-  --no-discovery         不发布 Home Assistant 自动发现配置
-  --restore              每当调光板连接上时（重新插拔后、重启后）
-                         再次发送最后一次命令的数值
-                         （记在代理服务器保留的状态中）
-  -c, --config 文件      从该文件读取多块调光板和代理服务器（INI 格式；
-                         见 /usr/share/doc/dimra/examples/mqtt.conf）
-  -h, --help             显示本帮助
-  -v, --version          显示版本
-
-id 为 1 到 64 个字母、数字、- 和 _。
-
-主题，对于 id 为 ID 的调光板：
-  dimra/ID/state         保留 {&quot;linked&quot;:true,&quot;frequency&quot;:1000,&quot;ch1&quot;:40,...}，
-                         尚不知道的数值为 null
-  dimra/ID/set           {&quot;frequency&quot;:2000,&quot;ch1&quot;:40}：四个键中的任意几个
-  dimra/ID/chN           保留 {&quot;state&quot;:&quot;ON&quot;,&quot;brightness&quot;:40}（N = 1、2、3）
-  dimra/ID/chN/set       {&quot;state&quot;:&quot;ON&quot;,&quot;brightness&quot;:40,&quot;transition&quot;:2}，
-                         {&quot;state&quot;:&quot;OFF&quot;}；transition 为渐变时间，单位秒
-  dimra/ID/availability  保留 online / offline
-  dimra/ID/error         命令被拒绝的原因
-  dimra/bridge/BRIDGE/status  保留 online / offline，桥接自己的状态
-
-另一个正在运行的桥接所服务的调光板交由它处理。
-SIGTERM 或 Ctrl+C 会发布 offline，发送尚未发出的数据，然后退出。
-</translation>
-    </message>
-    <message>
         <source>unknown key &quot;%1&quot;; a light takes state, brightness and transition</source>
         <translation>未知的键“%1”；灯只接受 state、brightness 和 transition</translation>
     </message>
@@ -888,6 +805,90 @@ SIGTERM 或 Ctrl+C 会发布 offline，发送尚未发出的数据，然后退�
     <message>
         <source>%1 names no port</source>
         <translation>%1 没有给出端口</translation>
+    </message>
+    <message>
+        <source>Puts Dimra PWM LED dimmer boards on an MQTT broker: each board&apos;s values as retained state under dimra/&lt;id&gt;/, commands from dimra/&lt;id&gt;/set, one Home Assistant light per channel and Home Assistant discovery.</source>
+        <translation>把 Dimra PWM LED 调光板接到 MQTT 代理服务器上：每块调光板的数值作为保留状态发布在 dimra/&lt;id&gt;/ 下，从 dimra/&lt;id&gt;/set 接收命令，每个通道一盏 Home Assistant 灯，并提供 Home Assistant 自动发现。</translation>
+    </message>
+    <message>
+        <source>the board&apos;s port: a device path, a /dev/serial/by-id path, or COM1 to COM%1 as in the Dimra window</source>
+        <translation>调光板的端口：设备路径、/dev/serial/by-id 路径，或与 Dimra 窗口中相同的 COM1 到 COM%1</translation>
+    </message>
+    <message>
+        <source>the board&apos;s id in topics (default: from the port&apos;s name, so that it stays across replug and reboot)</source>
+        <translation>调光板在主题中的 id（默认：由端口名得出，重新插拔和重启后保持不变）</translation>
+    </message>
+    <message>
+        <source>this bridge&apos;s own id, for its status topic and last will (default: from the host&apos;s name and the board&apos;s id, so that it stays when run again)</source>
+        <translation>本桥接自己的 id，用于它的状态主题和遗嘱（默认：由主机名和调光板的 id 得出，再次运行时保持不变）</translation>
+    </message>
+    <message>
+        <source>the broker (default localhost, port %1)</source>
+        <translation>代理服务器（默认 localhost，端口 %1）</translation>
+    </message>
+    <message>
+        <source>TLS to the broker, its certificate checked with FILE</source>
+        <translation>用 TLS 连接代理服务器，用 FILE 校验其证书</translation>
+    </message>
+    <message>
+        <source>the user name at the broker</source>
+        <translation>代理服务器上的用户名</translation>
+    </message>
+    <message>
+        <source>the password, first line of FILE</source>
+        <translation>密码，即 FILE 的第一行</translation>
+    </message>
+    <message>
+        <source>no Home Assistant discovery configs</source>
+        <translation>不发布 Home Assistant 自动发现配置</translation>
+    </message>
+    <message>
+        <source>send the values last commanded again whenever the board links, after a replug and after a restart (remembered in the broker&apos;s retained state)</source>
+        <translation>每当调光板连接上时（重新插拔后、重启后）再次发送最后一次命令的数值（记在代理服务器保留的状态中）</translation>
+    </message>
+    <message>
+        <source>several boards and the broker from FILE (INI format; see /usr/share/doc/dimra/examples/mqtt.conf)</source>
+        <translation>从 FILE 读取多块调光板和代理服务器（INI 格式；见 /usr/share/doc/dimra/examples/mqtt.conf）</translation>
+    </message>
+    <message>
+        <source>Topics, for a board with id ID:</source>
+        <translation>主题，对于 id 为 ID 的调光板：</translation>
+    </message>
+    <message>
+        <source>retained {&quot;linked&quot;:true,&quot;frequency&quot;:1000,&quot;ch1&quot;:40,...}, null for a value not known yet</source>
+        <translation>保留 {&quot;linked&quot;:true,&quot;frequency&quot;:1000,&quot;ch1&quot;:40,...}，尚不知道的数值为 null</translation>
+    </message>
+    <message>
+        <source>{&quot;frequency&quot;:2000,&quot;ch1&quot;:40}: any of the four keys</source>
+        <translation>{&quot;frequency&quot;:2000,&quot;ch1&quot;:40}：四个键中的任意几个</translation>
+    </message>
+    <message>
+        <source>retained {&quot;state&quot;:&quot;ON&quot;,&quot;brightness&quot;:40} (N = 1, 2, 3)</source>
+        <translation>保留 {&quot;state&quot;:&quot;ON&quot;,&quot;brightness&quot;:40}（N = 1、2、3）</translation>
+    </message>
+    <message>
+        <source>{&quot;state&quot;:&quot;ON&quot;,&quot;brightness&quot;:40,&quot;transition&quot;:2}, {&quot;state&quot;:&quot;OFF&quot;}; transition fades, in seconds</source>
+        <translation>{&quot;state&quot;:&quot;ON&quot;,&quot;brightness&quot;:40,&quot;transition&quot;:2}，{&quot;state&quot;:&quot;OFF&quot;}；transition 为渐变时间，单位秒</translation>
+    </message>
+    <message>
+        <source>retained online / offline</source>
+        <translation>保留 online / offline</translation>
+    </message>
+    <message>
+        <source>why a command was refused</source>
+        <translation>命令被拒绝的原因</translation>
+    </message>
+    <message>
+        <source>retained online / offline, the bridge&apos;s own</source>
+        <translation>保留 online / offline，桥接自己的状态</translation>
+    </message>
+    <message>
+        <source>Ids are 1 to %1 letters, digits, - and _.
+A board that another running bridge serves is left to it.
+SIGTERM or Ctrl+C publish offline, send what waits for the lines and exit.</source>
+        <translation>id 为 1 到 %1 个字母、数字、- 和 _。
+另一个正在运行的桥接所服务的调光板交由它处理。
+SIGTERM 或 Ctrl+C 会发布 offline，发送尚未发出的数据，然后退出。</translation>
     </message>
 </context>
 <context>
@@ -911,12 +912,6 @@ SIGTERM 或 Ctrl+C 会发布 offline，发送尚未发出的数据，然后退�
 </context>
 <context>
     <name>dimra-mqtt</name>
-    <message>
-        <source>dimra-mqtt: %1
-Run &quot;dimra-mqtt --help&quot; for the options.</source>
-        <translation>dimra-mqtt: %1
-运行“dimra-mqtt --help”查看选项。</translation>
-    </message>
     <message>
         <source>dimra-mqtt: cannot read the CA file %1</source>
         <translation>dimra-mqtt: 无法读取 CA 文件 %1</translation>
@@ -948,10 +943,6 @@ Run &quot;dimra-mqtt --help&quot; for the options.</source>
 </context>
 <context>
     <name>dimractl</name>
-    <message>
-        <source>Run &quot;dimractl --help&quot; for the commands and options.</source>
-        <translation>运行“dimractl --help”查看命令和选项。</translation>
-    </message>
     <message>
         <source>cannot install the signal handlers</source>
         <translation>无法安装信号处理</translation>

@@ -46,11 +46,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray line(reinterpret_cast<const char *>(data + 3), qsizetype(size - 3));
 
     CFrameReader whole;
-    const QList<CFrameReader::Frame> all = whole.Feed(line);
+    const QList<CFrameReader::Frame> all = whole.feed(line);
     CFrameReader pieces;
     QList<CFrameReader::Frame> split;
     for (qsizetype i = 0; i < line.size(); i += chunk)
-        split += pieces.Feed(line.mid(i, chunk));
+        split += pieces.feed(line.mid(i, chunk));
 
     // The split makes no difference.
     FUZZ_CHECK(sameFrames(all, split));
@@ -67,12 +67,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         : data[2] % (kDutyMax + 1);
     const QByteArray frame = CodecHost().frameFor(code, value);
     const bool clean = whole.bufferedBytes() < Dimra::kDataOffset;
-    const QList<CFrameReader::Frame> after = whole.Feed(frame);
+    const QList<CFrameReader::Frame> after = whole.feed(frame);
     if (clean) {
         FUZZ_CHECK(!after.isEmpty());
         const CFrameReader::Frame &last = after.back();
         FUZZ_CHECK(last.verdict == CFrameReader::Good && last.code == code);
-        FUZZ_CHECK(CBoardModel::DecodeValue(code, last.data) == value);
+        FUZZ_CHECK(CBoardModel::decodeValue(code, last.data) == value);
     }
     return 0;
 }

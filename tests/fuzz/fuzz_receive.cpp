@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     CodecHost host;
     int bytesHeard = 0;
-    host.codec.setByteListener([&bytesHeard] { ++bytesHeard; });
+    host.codec.SetByteListener([&bytesHeard] { ++bytesHeard; });
 
     // Byte by byte, as the bytes of a receive event are handled; every byte
     // is heard, and a byte completes at most one reply.

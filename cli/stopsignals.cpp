@@ -1,0 +1,32 @@
+#include "stopsignals.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+
+#include <cerrno>
+
+bool CStopSignals::write(FILE *stream, const QByteArray &bytes)
+{
+    errno = 0;
+    if ((std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream) == size_t(bytes.size())
+         && std::fflush(stream) == 0)
+        || !readerGone(errno))
+        return true;
+    if (s_instance)
+        s_instance->requestStop(brokenPipe());
+    return false;
+}
+
+void CStopSignals::requestStop(int signalNumber)
+{
+    QMetaObject::invokeMethod(this, [this, signalNumber] { emit stopRequested(signalNumber); }, Qt::QueuedConnection);
+}
+
+bool QuitOnStopSignals(QCoreApplication *app)
+{
+    CStopSignals *stops = CStopSignals::watch();
+    if (!stops)
+        return false;
+    QObject::connect(stops, &CStopSignals::stopRequested, app, &QCoreApplication::quit);
+    return true;
+}

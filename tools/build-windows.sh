@@ -1,0 +1,32 @@
+#!/bin/sh
+# Makes Dimra for 64-bit Windows on Debian, in build-windows/:
+#   dimra.exe and dimractl.exe   static, one file each, no DLLs beside them
+#   dimra-setup-<version>.exe    the installer (NSIS)
+# It installs what is missing (the MinGW-w64 cross compilers, Wine, NSIS),
+# builds Qt for Windows from Debian's qt6-base source once, into a cache
+# outside the clone that later runs reuse (tools/windows-qt.sh), then Dimra
+# and its tests against it. Extra arguments go to CMake's configure step.
+set -eu
+cd "$(dirname "$0")/.."
+say() { echo "build-windows: $*"; }
+
+say "checking the packages"
+tools/install-deps.sh g++-mingw-w64-x86-64-posix wine64 fonts-wine nsis icoutils dpkg-dev perl xz-utils
+
+qt=$(tools/windows-qt.sh)
+say "Qt for Windows: $qt"
+
+say "configuring build-windows"
+# qt-cmake brings Qt's own toolchain, which chains to ours; the host's Qt
+# tools (moc, rcc, lrelease) do the build's own steps.
+"$qt/bin/qt-cmake" -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DQT_CHAINLOAD_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" \
+    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake "$@" >/dev/null
+
+say "building dimra.exe, dimractl.exe and the tests"
+started=$(date +%s)
+cmake --build build-windows
+say "making the installer"
+cmake --build build-windows --target setup
+say "built in $(( $(date +%s) - started )) s:"
+ls -l build-windows/dimra.exe build-windows/dimractl.exe build-windows/dimra-setup-*.exe
