@@ -2,6 +2,7 @@
 #include "boardserver.h"
 #include "bridgeconfig.h"
 #include "bridgemessages.h"
+#include "envoverride.h"
 #include "mosquittobroker.h"
 #include "mqttrecorder.h"
 
@@ -56,6 +57,9 @@ private:
     std::unique_ptr<MosquittoBroker> m_broker;
     std::unique_ptr<MqttRecorder> m_mqtt;
     std::unique_ptr<QTemporaryDir> m_dir;
+    // The bridges' lock files, in m_dir: a bridge killed outright (a crash,
+    // as the tests play one) leaves its lock there, not in the system's folder.
+    std::optional<EnvOverride> m_locks;
     std::map<QString, Board> m_boards;
     QProcess m_bridge;
     QString m_log;
@@ -87,6 +91,7 @@ std::function<bool(const QByteArray &)> containing(const QByteArray &part)
 void tst_DimraMqtt::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
+    m_locks.emplace("DIMRA_LOCK_DIR", QFile::encodeName(m_dir->path()));
     m_broker = std::make_unique<MosquittoBroker>();
     QVERIFY2(m_broker->start(), qPrintable(m_broker->error()));
     m_mqtt = std::make_unique<MqttRecorder>(m_broker->port(), kEverything);
@@ -108,6 +113,7 @@ void tst_DimraMqtt::cleanup()
     m_boards.clear();
     m_mqtt.reset();
     m_broker.reset();
+    m_locks.reset();
 }
 
 tst_DimraMqtt::Board *tst_DimraMqtt::addBoard(const QString &id, CBoardModel::Mode mode, bool paced)
