@@ -1,6 +1,5 @@
 #include "mscomm.h"
 
-#include "commport.h"
 #include "opendiagnosis.h"
 #include "serialerror.h"
 
@@ -159,7 +158,7 @@ void CMSComm::put_PortOpen(bool open)
     // A pseudo-terminal has no RTS line and refuses; the port works all the same.
     m_port.setRequestToSend(m_bRTSEnable);
 
-    m_strDevice = target.device;
+    m_target = target;
     m_bLossPending = false;
     m_bLossInOutput = false;
     m_pacer.clear(true);
@@ -242,13 +241,13 @@ void CMSComm::OnReadFailed(int error)
         return;
     // The port reads no more after a failed read: whatever the device says
     // of itself, the line is lost.
-    const QString reason = m_port.lossReason(m_strDevice, error);
+    const QString reason = m_port.lossReason(m_target.nativePath, m_target.device, error);
     LoseDevice(reason.isEmpty() ? qt_error_string(error) : reason);
 }
 
 void CMSComm::OnWriteFailed(int error)
 {
-    const QString reason = m_port.lossReason(m_strDevice, error);
+    const QString reason = m_port.lossReason(m_target.nativePath, m_target.device, error);
     if (!reason.isEmpty())
         LoseDevice(reason);
 }
@@ -258,7 +257,7 @@ void CMSComm::LoseDevice(const QString &reason)
     // Close at once: Qt repeats the error for as long as the port stays
     // open. The loss is announced once.
     m_strLossText = tr("与串口 %1 的连接已中断。设备可能已被拔出，或对端已关闭。")
-                        .arg(DeviceLabel(m_strDevice));
+                        .arg(DeviceLabel(m_target.device));
     m_strLossDetails = reason;
     m_pacer.clear();
     m_port.close();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commport.h"
 #include "outputpacer.h"
 #include "portlock.h"
 #include "serialerror.h"
@@ -86,7 +87,7 @@ public:
     short get_CommEvent() const { return m_nCommEvent; }
 
     // The device the port was last opened on, and the text of the last loss.
-    QString get_DevicePath() const { return m_strDevice; }
+    QString get_DevicePath() const { return m_target.device; }
     QString get_ErrorText() const { return m_strLossText; }
     // The system's own words for the last loss, for a bug report.
     QString get_ErrorDetails() const { return m_strLossDetails; }
@@ -125,7 +126,7 @@ private:
     short m_nRThreshold = 0;
     bool m_bRTSEnable = false;
     short m_nCommEvent = 0;
-    QString m_strDevice;
+    CommPortTarget m_target; // what the port was last opened on
     QString m_strLossText;
     QString m_strLossDetails;
 

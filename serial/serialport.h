@@ -57,9 +57,11 @@ public:
     // Returns when the driver's last byte has left.
     void drain();
     // Why the device is gone, or empty while it is still there. error is
-    // that of a failed write or read, 0 when there is none; device names it
-    // for the user.
-    QString lossReason(const QString &device, int error) const;
+    // that of a failed write or read, 0 when there is none. path is the
+    // device as its port names it, not the lock's handle it was opened by:
+    // a node gone from there, or leading to another device, is a loss;
+    // device names it for the user.
+    QString lossReason(const QByteArray &path, const QString &device, int error) const;
 
     // The system's error of the last refused open, and its words.
     int systemError() const;

@@ -15,7 +15,6 @@ struct CSerialPort::Platform
 {
     int fd = -1;
     termios restore = {}; // the line's settings before the open
-    QByteArray path;
     dev_t device = 0; // the node opened, to notice it vanish or change
     QByteArray buffer;
     qint64 bufferSize = 0; // 0: unbounded
@@ -143,7 +142,6 @@ bool CSerialPort::open(const QByteArray &path, const SerialSettings &settings)
     struct stat st;
     d->device = ::fstat(fd, &st) == 0 ? st.st_rdev : 0;
     d->fd = fd;
-    d->path = path;
     d->buffer.clear();
     d->notifier = new QSocketNotifier(qintptr(fd), QSocketNotifier::Read, this);
     connect(d->notifier, &QSocketNotifier::activated, this, [this] {
@@ -268,12 +266,12 @@ void CSerialPort::drain()
         ::tcdrain(d->fd);
 }
 
-QString CSerialPort::lossReason(const QString &device, int error) const
+QString CSerialPort::lossReason(const QByteArray &path, const QString &device, int error) const
 {
     if (error == EIO || error == ENXIO || error == ENODEV || error == EPIPE || error == EBADF)
         return qt_error_string(error);
     struct stat st;
-    if (::stat(d->path.constData(), &st) != 0)
+    if (::stat(path.constData(), &st) != 0)
         return qt_error_string(errno); // the device node is gone
     if (d->device != 0 && st.st_rdev != d->device)
         return QCoreApplication::translate("CMSComm", "%1 现在指向另一个设备").arg(device);

@@ -367,8 +367,9 @@ void CSerialPort::drain()
     FlushFileBuffers(d->handle);
 }
 
-QString CSerialPort::lossReason(const QString &device, int error) const
+QString CSerialPort::lossReason(const QByteArray &path, const QString &device, int error) const
 {
+    Q_UNUSED(path);
     Q_UNUSED(device);
     if (error != 0 && DeviceGoneError(quint32(error)))
         return qt_error_string(error);

@@ -79,6 +79,8 @@ private slots:
     void closedPortRefusesInputAndOutput();
     void deviceLossClosesThePortAndIsAnnouncedOnce();
     void writeToAVanishedDeviceThrowsOnceAndAnnouncesNothingElse();
+    void refusedWriteToANodeGoneOrMovedIsALoss_data();
+    void refusedWriteToANodeGoneOrMovedIsALoss();
     void handlerExceptionDoesNotStopLaterNotifications();
     void heldNotificationsArriveOnRelease();
     void lossWhileHeldIsAnnouncedOnRelease();
@@ -320,6 +322,36 @@ void tst_MSComm::writeToAVanishedDeviceThrowsOnceAndAnnouncesNothingElse()
     QVERIFY(!comm.get_PortOpen());
     QVERIFY(ProcessEventsUntilIdle(comm));
     QCOMPARE(notifications.count(), 0);
+}
+
+void tst_MSComm::refusedWriteToANodeGoneOrMovedIsALoss_data()
+{
+    QTest::addColumn<bool>("moved"); // the path leads to another device, not to nothing
+    QTest::newRow("the node is gone") << false;
+    QTest::newRow("the path leads to another device") << true;
+}
+
+void tst_MSComm::refusedWriteToANodeGoneOrMovedIsALoss()
+{
+    // A full line refuses the write without hanging up: only the port's own
+    // path tells that its device is gone.
+    QFETCH(bool, moved);
+    PtyPair line;
+    PtyPair other;
+    const QByteArray path = QFile::encodeName(m_dir.filePath(QStringLiteral("moving")));
+    ::unlink(path.constData());
+    QCOMPARE(::symlink(QFile::encodeName(line.slavePath()).constData(), path.constData()), 0);
+    const auto removeLink = qScopeGuard([&path] { ::unlink(path.constData()); });
+    PortOverride com1(1, path);
+    CMSComm comm;
+    openPort(comm, 1);
+    QVERIFY(line.fillLine() > 0);
+    ::unlink(path.constData());
+    if (moved)
+        QCOMPARE(::symlink(QFile::encodeName(other.slavePath()).constData(), path.constData()), 0);
+    const QString error = errorOf([&] { comm.put_Output("x"); });
+    QVERIFY2(error.contains(UserText::kLinkLost), qPrintable(error));
+    QVERIFY(!comm.get_PortOpen());
 }
 
 void tst_MSComm::handlerExceptionDoesNotStopLaterNotifications()
