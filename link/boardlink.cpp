@@ -38,15 +38,14 @@ CBoardLink::~CBoardLink()
     m_comm.disconnect(this);
 }
 
-CommPortTarget CBoardLink::resolve(const QByteArray &port, int number) const
+void CBoardLink::checkAdapter(const QByteArray &port, int number)
 {
-    return number > 0 ? ResolveCommPort(number) : CommPortTargetForPath(port);
-}
-
-void CBoardLink::checkAdapter(const QByteArray &port, const CommPortTarget &target)
-{
-    if (!m_lost || m_lost->port != port || target.device.isEmpty() || m_lost->target.identity.isEmpty()
-        || m_lost->target.identity == target.identity)
+    // Only a name that lost its adapter is looked up here; the port looks
+    // up what it opens itself.
+    if (!m_lost || m_lost->port != port || m_lost->target.identity.isEmpty())
+        return;
+    const CommPortTarget target = number > 0 ? ResolveCommPort(number) : CommPortTargetForPath(port);
+    if (target.device.isEmpty() || m_lost->target.identity == target.identity)
         return;
     const CommPortTarget lost = m_lost->target;
     // Asked once, the next open is the user's choice and takes what is there.
@@ -68,8 +67,7 @@ void CBoardLink::open(const QByteArray &port)
                                .arg(QFile::decodeName(port))
                                .arg(kCommPortCount),
                            CSerialError::NoSuchDevice);
-    const CommPortTarget target = resolve(port, *number);
-    checkAdapter(port, target);
+    checkAdapter(port, *number);
 
     m_comm.put_DevicePath(*number > 0 ? QByteArray() : port);
     if (*number > 0)
@@ -83,7 +81,6 @@ void CBoardLink::open(const QByteArray &port)
     if (!m_comm.get_PortOpen())
         return;
     m_port = port;
-    m_target = target;
     m_lost.reset();
     // A reply cut off by an earlier loss must not swallow this board's
     // first reply: the port's stale bytes are gone too.
@@ -148,7 +145,7 @@ void CBoardLink::noteLoss()
 {
     m_bLinked = false;
     if (!m_port.isEmpty())
-        m_lost = Adapter{m_port, m_target};
+        m_lost = Adapter{m_port, m_comm.get_Target()};
 }
 
 void CBoardLink::receive(const QByteArray &bytes)

@@ -85,7 +85,7 @@ public:
     // The device the port is open on (or was last), and its stable name:
     // what stays the same for the same adapter under another node.
     QString devicePath() const { return m_comm.get_DevicePath(); }
-    QString identity() const { return m_target.identity; }
+    QString identity() const { return m_comm.get_Target().identity; }
     // Bytes given to send that wait for the line.
     qint64 bytesWaiting() const { return m_comm.get_OutBufferCount(); }
     // What the last loss was, in a sentence and in the system's own words.
@@ -133,8 +133,7 @@ private:
         CommPortTarget target;
     };
 
-    CommPortTarget resolve(const QByteArray &port, int number) const;
-    void checkAdapter(const QByteArray &port, const CommPortTarget &target);
+    void checkAdapter(const QByteArray &port, int number);
     void noteLoss();
     void onComm();
     void onReply(int code, int value);
@@ -146,6 +145,5 @@ private:
     BoardValues m_reported;
     AdapterCheck m_adapterCheck = AskOnce;
     QByteArray m_port;              // the name the port was opened by
-    CommPortTarget m_target;        // what it led to
     std::optional<Adapter> m_lost;  // the adapter a loss took away
 };

@@ -86,8 +86,10 @@ public:
     // The reason for the notification being handled.
     short get_CommEvent() const { return m_nCommEvent; }
 
-    // The device the port was last opened on, and the text of the last loss.
+    // The device the port was last opened on, what led to it (its stable
+    // name among it), and the text of the last loss.
     QString get_DevicePath() const { return m_target.device; }
+    const CommPortTarget &get_Target() const { return m_target; }
     QString get_ErrorText() const { return m_strLossText; }
     // The system's own words for the last loss, for a bug report.
     QString get_ErrorDetails() const { return m_strLossDetails; }
