@@ -46,13 +46,13 @@ CMSComm::~CMSComm()
 
 QString CMSComm::PortLabel() const
 {
-    return m_strDevicePath.isEmpty() ? CommPortName(m_nCommPort) : m_strDevicePath;
+    return m_devicePath.isEmpty() ? CommPortName(m_nCommPort) : QFile::decodeName(m_devicePath);
 }
 
 QString CMSComm::DeviceLabel(const QString &device) const
 {
     // On Windows COMn is the device itself: said once.
-    if (!m_strDevicePath.isEmpty() || device == PortLabel())
+    if (!m_devicePath.isEmpty() || device == PortLabel())
         return device;
     return tr("%1（%2）", "a device and the port that names it").arg(device, PortLabel());
 }
@@ -75,8 +75,7 @@ void CMSComm::put_DevicePath(const QByteArray &nativePath)
 {
     if (m_port.isOpen())
         throw CSerialError(tr("%1 已经打开，不能更换端口；请先断开。").arg(PortLabel()));
-    m_devicePathNative = nativePath;
-    m_strDevicePath = QFile::decodeName(nativePath);
+    m_devicePath = nativePath;
 }
 
 void CMSComm::put_InputMode(long mode)
@@ -135,11 +134,11 @@ void CMSComm::put_PortOpen(bool open)
         throw CSerialError(tr("%1 已经打开。").arg(PortLabel()));
 
     const CommPortTarget target =
-        m_strDevicePath.isEmpty() ? ResolveCommPort(m_nCommPort) : CommPortTargetForPath(m_devicePathNative);
+        m_devicePath.isEmpty() ? ResolveCommPort(m_nCommPort) : CommPortTargetForPath(m_devicePath);
     if (target.device.isEmpty())
         throw NoDeviceError(m_nCommPort);
 
-    const QString variable = m_strDevicePath.isEmpty() ? CommPortVariable(m_nCommPort) : QString();
+    const QString variable = m_devicePath.isEmpty() ? CommPortVariable(m_nCommPort) : QString();
     // A terminal that is no serial line (a console, the pseudo-terminal
     // multiplexer) is refused before anything is locked or opened.
     CheckSerialDevice(DeviceLabel(target.device), target.nativePath, variable);
@@ -254,8 +253,8 @@ void CMSComm::OnWriteFailed(int error)
 
 void CMSComm::LoseDevice(const QString &reason)
 {
-    // Close at once: Qt repeats the error for as long as the port stays
-    // open. The loss is announced once.
+    // Close at once: a failed read reads no more, and a gone device takes
+    // nothing. The loss is announced once.
     m_strLossText = tr("与串口 %1 的连接已中断。设备可能已被拔出，或对端已关闭。")
                         .arg(DeviceLabel(m_target.device));
     m_strLossDetails = reason;

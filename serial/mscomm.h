@@ -120,8 +120,7 @@ private:
     CSerialPort m_port;
     CPortLock m_lock; // held while the port is open
     short m_nCommPort = 1;
-    QString m_strDevicePath; // opened instead of CommPort's device when set
-    QByteArray m_devicePathNative; // the same, as the system takes it
+    QByteArray m_devicePath; // opened instead of CommPort's device when set, as the system takes it
     long m_nInputMode = comInputModeText; // kept as set: get_Input always hands over raw bytes
     SerialSettings m_settings;
     short m_nInputLen = 0;
