@@ -146,6 +146,7 @@ void tst_MSComm::settingsReachTheLine()
     QFETCH(bool, twoStopBits);
     PtyPair line;
     PortOverride com1(1, line.slavePath());
+    const termios before = line.lineSettings();
     CMSComm comm;
     comm.put_Settings(settings);
     comm.put_PortOpen(true);
@@ -160,6 +161,10 @@ void tst_MSComm::settingsReachTheLine()
         QCOMPARE(int(tio.c_cflag & CSIZE), int(CS8));
         QCOMPARE(int(tio.c_cflag & PARENB), 0);
     }
+    // Closing puts back the speed the line had before.
+    comm.put_PortOpen(false);
+    const termios after = line.lineSettings();
+    QCOMPARE(int(cfgetospeed(&after)), int(cfgetospeed(&before)));
 }
 
 void tst_MSComm::outputReachesTheFarEndWhole()
