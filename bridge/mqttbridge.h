@@ -78,8 +78,8 @@ private:
     void onMessage(const QString &topic, const QByteArray &payload, bool retained);
     void onCommand(const QString &topic, const Route &route, const QByteArray &payload, bool retained);
     void refuse(const Route &route, const QString &topic, const QString &reason);
-    void publishBoard(CBridgeBoard *board, bool all);
-    void publishRetained(const QString &topic, const QByteArray &payload, bool always);
+    void publishBoard(CBridgeBoard *board);
+    void publishRetained(const QString &topic, const QByteArray &payload);
     void publishDiscovery(CBridgeBoard *board);
     void removeBoards(const QStringList &ids);
     void logRefusal(const QString &line);
@@ -93,7 +93,7 @@ private:
     QList<CBridgeBoard *> m_boards; // every board configured
     QList<CBridgeBoard *> m_served; // those this bridge serves
     QHash<QString, Route> m_routes; // command topic -> board and channel
-    QHash<QString, QByteArray> m_published; // what each retained topic holds, this session
+    QHash<QString, QByteArray> m_published; // what each retained topic holds, this session; emptied as one begins
     Phase m_phase = Phase::Waiting;
     QTimer m_checkTimer; // bounds the check and the wait for answers
     QHash<QString, QByteArray> m_statuses;  // bridge id -> its status, as kept
