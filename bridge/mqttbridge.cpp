@@ -227,14 +227,14 @@ void CMqttBridge::decide()
     if (m_bOwnListRefused)
         emit logged(tr("the boards list kept for the bridge %1 is none a bridge writes (more than %2 boards, or no "
                        "list); nothing it names is emptied").arg(m_strBridgeId).arg(kMaxBoards));
-    m_removed.clear();
+    QStringList removed;
     for (const QString &id : m_lists.value(m_strBridgeId))
         if (!served.contains(id) && !listedElsewhere.contains(id))
-            m_removed.append(id);
+            removed.append(id);
 
     m_phase = Phase::Serving;
     serve();
-    removeBoards(m_removed);
+    removeBoards(removed);
     for (CBridgeBoard *board : std::as_const(m_served))
         board->start();
 }

@@ -102,7 +102,6 @@ private:
     QHash<QString, QByteArray> m_memory;    // board id -> its kept state, for restore
     QSet<QString> m_asked;                  // bridge ids asked whether they run
     QSet<QString> m_answered;
-    QStringList m_removed;                  // to empty once serving
     QString m_strLastBrokerProblem;
     bool m_bStopping = false; // every board is offline from now on
     QTimer m_refusalTimer; // runs while commands are being refused in a burst
