@@ -211,7 +211,7 @@ void CBridgeBoard::stepFades()
 {
     const qint64 now = m_clock.elapsed();
     bool running = false;
-    for (int channel = CDimraProtocol::CmdChannel1; channel <= CDimraProtocol::CmdChannel3 && m_bReady; ++channel) {
+    for (int channel = CDimraProtocol::CmdChannel1; channel <= CDimraProtocol::CmdChannel3; ++channel) {
         Fade &fade = m_fades[channel];
         if (!fade.running)
             continue;
@@ -224,10 +224,10 @@ void CBridgeBoard::stepFades()
         running = running || fade.running;
         if (step != fade.sent) {
             fade.sent = step;
-            send(channel, step); // a lost board ends every fade
+            send(channel, step); // a lost board stops every fade and the timer
         }
     }
-    if (!running || !m_bReady)
+    if (!running)
         m_fadeTimer.stop();
 }
 
