@@ -110,7 +110,7 @@ void CBridgeBoard::onLinked()
 {
     m_answerTimer.stop();
     m_strLastProblem.clear();
-    m_bReady = false;
+    setLinked(false); // until its report is in
     // What the board held before may be gone (a power cycle): its report says.
     for (int code : CDimraProtocol::kValueCodes)
         setValue(code, std::nullopt);
@@ -127,14 +127,14 @@ void CBridgeBoard::onReported(int code, int value)
     const int shown = shownValue(code, value);
     // What the board held as it linked; later replies echo commands, and a
     // late echo of a fade's step must not become the duty "ON" goes back to.
-    if (code != CDimraProtocol::CmdFrequency && shown > Dimra::kDutyMin && !m_bReady)
+    if (code != CDimraProtocol::CmdFrequency && shown > Dimra::kDutyMin && !m_state.linked)
         m_lastOn[code] = shown;
     setValue(code, shown);
     // The link keeps what was reported since it linked: once the rest of
     // the report (channels 2 and 3, then the frequency) is in, the owed
     // values cannot be overwritten by it any more.
     const BoardValues &report = m_link.reported();
-    if (m_link.isLinked() && !m_bReady && report[CDimraProtocol::CmdChannel2] && report[CDimraProtocol::CmdChannel3]
+    if (m_link.isLinked() && !m_state.linked && report[CDimraProtocol::CmdChannel2] && report[CDimraProtocol::CmdChannel3]
         && report[CDimraProtocol::CmdFrequency])
         sendOwed();
 }
@@ -153,7 +153,6 @@ void CBridgeBoard::onLost(const QString &text, const QString &details)
         if (m_fades[channel].running)
             m_owed[channel] = m_fades[channel].to;
     stopFades();
-    m_bReady = false;
     setLinked(false);
     emit stateChanged(); // values may have changed silently during a report cut short
     if (!details.isEmpty() && details != text)
@@ -184,7 +183,7 @@ void CBridgeBoard::command(const BoardValues &values, int transitionMs)
             continue;
         m_commanded[code] = value;
         if (code == CDimraProtocol::CmdFrequency) {
-            if (m_bReady)
+            if (m_state.linked)
                 send(code, *value);
             else
                 m_owed[code] = value;
@@ -195,7 +194,7 @@ void CBridgeBoard::command(const BoardValues &values, int transitionMs)
         if (*value > Dimra::kDutyMin)
             m_lastOn[code] = *value;
         const std::optional<int> from = m_state.values[code];
-        if (!m_bReady) {
+        if (!m_state.linked) {
             m_owed[code] = value;
         } else if (transitionMs > 0 && from && *from != *value) {
             fade = {true, *from, *value, m_clock.elapsed(), transitionMs, *from};
@@ -241,9 +240,8 @@ void CBridgeBoard::stopFades()
 void CBridgeBoard::sendOwed()
 {
     m_reportTimer.stop();
-    if (!m_link.isLinked() || m_bReady)
+    if (!m_link.isLinked() || m_state.linked)
         return;
-    m_bReady = true;
     setLinked(true);
     for (int code : CDimraProtocol::kValueCodes) {
         if (const std::optional<int> value = m_owed[code]) {
@@ -271,7 +269,7 @@ void CBridgeBoard::setValue(int code, std::optional<int> value)
         return;
     m_state.values[code] = value;
     // While the board reports after linking, its values are told once, with the link.
-    if (!m_link.isLinked() || m_bReady)
+    if (!m_link.isLinked() || m_state.linked)
         emit stateChanged();
 }
 
