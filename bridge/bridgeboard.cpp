@@ -4,8 +4,6 @@
 #include "commandline.h"
 #include "serialerror.h"
 
-#include <QCoreApplication>
-#include <QFile>
 
 #include <cmath>
 

@@ -1,11 +1,8 @@
 #include "bridgeconfig.h"
 
-#include "boardlink.h"
 #include "bridgemessages.h"
 #include "commport.h"
-#include "protocolnumbers.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
