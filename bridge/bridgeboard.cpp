@@ -12,7 +12,7 @@ namespace {
 constexpr int kFirstRetryMs = 500;
 constexpr int kMaxRetryMs = 30000;
 constexpr int kReportMs = 300;  // how long the board's report after linking may take
-// A fade's step: 25 a second for each channel, three channels' worth 75
+// A fade's step: at most 25 a second for each channel, three channels' worth 75
 // frames a second, which the line (about 112 a second) carries.
 constexpr int kFadeStepMs = 40;
 
@@ -34,7 +34,6 @@ CBridgeBoard::CBridgeBoard(const BridgeBoardConfig &config, QObject *parent)
     // A board's port, after a loss, opens only onto the adapter it was on:
     // another adapter that took its number is not this board.
     m_link.setAdapterCheck(CBoardLink::SameAdapterOnly);
-    m_fadeTimer.setInterval(kFadeStepMs);
     m_fadeTimer.setTimerType(Qt::PreciseTimer);
     m_clock.start();
     connect(&m_fadeTimer, &QTimer::timeout, this, &CBridgeBoard::stepFades);
@@ -196,8 +195,8 @@ void CBridgeBoard::command(const BoardValues &values, int transitionMs)
             m_owed[code] = value;
         } else if (transitionMs > 0 && from && *from != *value) {
             fade = {true, *from, *value, m_clock.elapsed(), transitionMs, *from};
-            if (!m_fadeTimer.isActive())
-                m_fadeTimer.start();
+            if (!m_fadeTimer.isActive() || m_fadeTimer.remainingTime() > kFadeStepMs)
+                m_fadeTimer.start(kFadeStepMs);
         } else {
             send(code, *value);
         }
@@ -207,25 +206,37 @@ void CBridgeBoard::command(const BoardValues &values, int transitionMs)
 void CBridgeBoard::stepFades()
 {
     const qint64 now = m_clock.elapsed();
-    bool running = false;
     for (int channel = CDimraProtocol::CmdChannel1; channel <= CDimraProtocol::CmdChannel3; ++channel) {
         Fade &fade = m_fades[channel];
         if (!fade.running)
             continue;
         const qint64 elapsed = now - fade.startMs;
-        int step = fade.to;
-        if (elapsed < fade.durationMs)
-            step = fade.from + int(std::lround(double(fade.to - fade.from) * double(elapsed) / fade.durationMs));
-        else
-            fade.running = false;
-        running = running || fade.running;
+        fade.running = elapsed < fade.durationMs;
+        const int step = fade.running
+                             ? fade.from + int(std::lround(double(fade.to - fade.from) * double(elapsed) / fade.durationMs))
+                             : fade.to;
         if (step != fade.sent) {
             fade.sent = step;
-            send(channel, step); // a lost board stops every fade and the timer
+            send(channel, step); // a lost board stops every fade
         }
     }
-    if (!running)
+    // The next step is due when a fade's value next changes, a step's time
+    // from now at the soonest: an hour's fade over 100 values wakes the
+    // bridge 100 times, not 25 times a second.
+    qint64 next = -1;
+    for (const Fade &fade : m_fades) {
+        if (!fade.running)
+            continue;
+        const double span = std::abs(fade.to - fade.from);
+        const double done = std::abs(fade.sent - fade.from);
+        const qint64 due = fade.startMs + qint64(std::ceil(fade.durationMs * (done + 0.5) / span));
+        next = next < 0 ? due : qMin(next, due);
+    }
+    const int wait = int(qMax<qint64>(next - now, kFadeStepMs));
+    if (next < 0)
         m_fadeTimer.stop();
+    else if (m_fadeTimer.interval() != wait) // a fast fade keeps the timer's own pace
+        m_fadeTimer.start(wait);
 }
 
 void CBridgeBoard::stopFades()
