@@ -4,8 +4,6 @@
 #include "commandline.h"
 #include "serialerror.h"
 
-#include <QCoreApplication>
-#include <QFile>
 
 #include <cmath>
 
@@ -14,7 +12,7 @@ namespace {
 constexpr int kFirstRetryMs = 500;
 constexpr int kMaxRetryMs = 30000;
 constexpr int kReportMs = 300;  // how long the board's report after linking may take
-// A fade's step: 25 a second for each channel, three channels' worth 75
+// A fade's step: at most 25 a second for each channel, three channels' worth 75
 // frames a second, which the line (about 112 a second) carries.
 constexpr int kFadeStepMs = 40;
 
@@ -36,7 +34,6 @@ CBridgeBoard::CBridgeBoard(const BridgeBoardConfig &config, QObject *parent)
     // A board's port, after a loss, opens only onto the adapter it was on:
     // another adapter that took its number is not this board.
     m_link.setAdapterCheck(CBoardLink::SameAdapterOnly);
-    m_fadeTimer.setInterval(kFadeStepMs);
     m_fadeTimer.setTimerType(Qt::PreciseTimer);
     m_clock.start();
     connect(&m_fadeTimer, &QTimer::timeout, this, &CBridgeBoard::stepFades);
@@ -110,7 +107,7 @@ void CBridgeBoard::onLinked()
 {
     m_answerTimer.stop();
     m_strLastProblem.clear();
-    m_bReady = false;
+    setLinked(false); // until its report is in
     // What the board held before may be gone (a power cycle): its report says.
     for (int code : CDimraProtocol::kValueCodes)
         setValue(code, std::nullopt);
@@ -127,14 +124,14 @@ void CBridgeBoard::onReported(int code, int value)
     const int shown = shownValue(code, value);
     // What the board held as it linked; later replies echo commands, and a
     // late echo of a fade's step must not become the duty "ON" goes back to.
-    if (code != CDimraProtocol::CmdFrequency && shown > Dimra::kDutyMin && !m_bReady)
+    if (code != CDimraProtocol::CmdFrequency && shown > Dimra::kDutyMin && !m_state.linked)
         m_lastOn[code] = shown;
     setValue(code, shown);
     // The link keeps what was reported since it linked: once the rest of
     // the report (channels 2 and 3, then the frequency) is in, the owed
     // values cannot be overwritten by it any more.
     const BoardValues &report = m_link.reported();
-    if (m_link.isLinked() && !m_bReady && report[CDimraProtocol::CmdChannel2] && report[CDimraProtocol::CmdChannel3]
+    if (m_link.isLinked() && !m_state.linked && report[CDimraProtocol::CmdChannel2] && report[CDimraProtocol::CmdChannel3]
         && report[CDimraProtocol::CmdFrequency])
         sendOwed();
 }
@@ -153,7 +150,6 @@ void CBridgeBoard::onLost(const QString &text, const QString &details)
         if (m_fades[channel].running)
             m_owed[channel] = m_fades[channel].to;
     stopFades();
-    m_bReady = false;
     setLinked(false);
     emit stateChanged(); // values may have changed silently during a report cut short
     if (!details.isEmpty() && details != text)
@@ -184,7 +180,7 @@ void CBridgeBoard::command(const BoardValues &values, int transitionMs)
             continue;
         m_commanded[code] = value;
         if (code == CDimraProtocol::CmdFrequency) {
-            if (m_bReady)
+            if (m_state.linked)
                 send(code, *value);
             else
                 m_owed[code] = value;
@@ -195,12 +191,12 @@ void CBridgeBoard::command(const BoardValues &values, int transitionMs)
         if (*value > Dimra::kDutyMin)
             m_lastOn[code] = *value;
         const std::optional<int> from = m_state.values[code];
-        if (!m_bReady) {
+        if (!m_state.linked) {
             m_owed[code] = value;
         } else if (transitionMs > 0 && from && *from != *value) {
             fade = {true, *from, *value, m_clock.elapsed(), transitionMs, *from};
-            if (!m_fadeTimer.isActive())
-                m_fadeTimer.start();
+            if (!m_fadeTimer.isActive() || m_fadeTimer.remainingTime() > kFadeStepMs)
+                m_fadeTimer.start(kFadeStepMs);
         } else {
             send(code, *value);
         }
@@ -210,25 +206,37 @@ void CBridgeBoard::command(const BoardValues &values, int transitionMs)
 void CBridgeBoard::stepFades()
 {
     const qint64 now = m_clock.elapsed();
-    bool running = false;
-    for (int channel = CDimraProtocol::CmdChannel1; channel <= CDimraProtocol::CmdChannel3 && m_bReady; ++channel) {
+    for (int channel = CDimraProtocol::CmdChannel1; channel <= CDimraProtocol::CmdChannel3; ++channel) {
         Fade &fade = m_fades[channel];
         if (!fade.running)
             continue;
         const qint64 elapsed = now - fade.startMs;
-        int step = fade.to;
-        if (elapsed < fade.durationMs)
-            step = fade.from + int(std::lround(double(fade.to - fade.from) * double(elapsed) / fade.durationMs));
-        else
-            fade.running = false;
-        running = running || fade.running;
+        fade.running = elapsed < fade.durationMs;
+        const int step = fade.running
+                             ? fade.from + int(std::lround(double(fade.to - fade.from) * double(elapsed) / fade.durationMs))
+                             : fade.to;
         if (step != fade.sent) {
             fade.sent = step;
-            send(channel, step); // a lost board ends every fade
+            send(channel, step); // a lost board stops every fade
         }
     }
-    if (!running || !m_bReady)
+    // The next step is due when a fade's value next changes, a step's time
+    // from now at the soonest: an hour's fade over 100 values wakes the
+    // bridge 100 times, not 25 times a second.
+    qint64 next = -1;
+    for (const Fade &fade : m_fades) {
+        if (!fade.running)
+            continue;
+        const double span = std::abs(fade.to - fade.from);
+        const double done = std::abs(fade.sent - fade.from);
+        const qint64 due = fade.startMs + qint64(std::ceil(fade.durationMs * (done + 0.5) / span));
+        next = next < 0 ? due : qMin(next, due);
+    }
+    const int wait = int(qMax<qint64>(next - now, kFadeStepMs));
+    if (next < 0)
         m_fadeTimer.stop();
+    else if (m_fadeTimer.interval() != wait) // a fast fade keeps the timer's own pace
+        m_fadeTimer.start(wait);
 }
 
 void CBridgeBoard::stopFades()
@@ -241,9 +249,8 @@ void CBridgeBoard::stopFades()
 void CBridgeBoard::sendOwed()
 {
     m_reportTimer.stop();
-    if (!m_link.isLinked() || m_bReady)
+    if (!m_link.isLinked() || m_state.linked)
         return;
-    m_bReady = true;
     setLinked(true);
     for (int code : CDimraProtocol::kValueCodes) {
         if (const std::optional<int> value = m_owed[code]) {
@@ -271,7 +278,7 @@ void CBridgeBoard::setValue(int code, std::optional<int> value)
         return;
     m_state.values[code] = value;
     // While the board reports after linking, its values are told once, with the link.
-    if (!m_link.isLinked() || m_bReady)
+    if (!m_link.isLinked() || m_state.linked)
         emit stateChanged();
 }
 

@@ -99,7 +99,6 @@ private:
     BoardValues m_commanded;     // every value commanded, for restore
     BoardValues m_owed;          // commanded and not yet handed to the link
     std::array<Fade, 4> m_fades; // by channel 1-3
-    bool m_bReady = false;         // linked and the board's report is in
     bool m_bOpened = false;
     QTimer m_retryTimer;           // reopens the port
     int m_nRetryMs = 0;

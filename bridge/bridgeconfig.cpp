@@ -1,11 +1,8 @@
 #include "bridgeconfig.h"
 
-#include "boardlink.h"
 #include "bridgemessages.h"
 #include "commport.h"
-#include "protocolnumbers.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -131,11 +128,15 @@ QString iniValue(const QString &text)
     QString value;
     bool quoted = false;
     for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c == QLatin1Char('"'))
+        QChar c = text.at(i);
+        if (c == QLatin1Char('\\') && quoted && i + 1 < text.size()) {
+            value += c;
+            c = text.at(++i); // \" does not end the quotes
+        } else if (c == QLatin1Char('"')) {
             quoted = !quoted;
-        else if (c == QLatin1Char(';') && !quoted)
+        } else if (c == QLatin1Char(';') && !quoted) {
             break;
+        }
         value += c;
     }
     value = value.trimmed();

@@ -227,14 +227,14 @@ void CMqttBridge::decide()
     if (m_bOwnListRefused)
         emit logged(tr("the boards list kept for the bridge %1 is none a bridge writes (more than %2 boards, or no "
                        "list); nothing it names is emptied").arg(m_strBridgeId).arg(kMaxBoards));
-    m_removed.clear();
+    QStringList removed;
     for (const QString &id : m_lists.value(m_strBridgeId))
         if (!served.contains(id) && !listedElsewhere.contains(id))
-            m_removed.append(id);
+            removed.append(id);
 
     m_phase = Phase::Serving;
     serve();
-    removeBoards(m_removed);
+    removeBoards(removed);
     for (CBridgeBoard *board : std::as_const(m_served))
         board->start();
 }
@@ -248,9 +248,9 @@ void CMqttBridge::take(CBridgeBoard *board)
         m_routes.insert(boardTopic(id, CDimraProtocol::ValueKey(channel) + QStringLiteral("/set")), {board, channel});
     if (board->config().restore)
         board->remember(parseStateValues(m_memory.value(id)));
-    connect(board, &CBridgeBoard::stateChanged, this, [this, board] { publishBoard(board, false); });
+    connect(board, &CBridgeBoard::stateChanged, this, [this, board] { publishBoard(board); });
     connect(board, &CBridgeBoard::opened, this, [this, board] {
-        publishBoard(board, false);
+        publishBoard(board);
         if (m_config.discovery)
             publishDiscovery(board);
     });
@@ -271,22 +271,22 @@ void CMqttBridge::serve()
     QStringList ids;
     for (CBridgeBoard *board : std::as_const(m_served)) {
         ids.append(board->config().id);
-        publishBoard(board, true);
+        publishBoard(board);
         if (m_config.discovery)
             publishDiscovery(board);
     }
     m_client.publish(ownTopic("boards"), boardListJson(ids), true);
 }
 
-void CMqttBridge::publishRetained(const QString &topic, const QByteArray &payload, bool always)
+void CMqttBridge::publishRetained(const QString &topic, const QByteArray &payload)
 {
-    if (!always && m_published.value(topic) == payload)
+    if (m_published.value(topic) == payload)
         return;
     if (m_client.publish(topic, payload, true))
         m_published.insert(topic, payload);
 }
 
-void CMqttBridge::publishBoard(CBridgeBoard *board, bool all)
+void CMqttBridge::publishBoard(CBridgeBoard *board)
 {
     if (m_phase != Phase::Serving)
         return;
@@ -295,13 +295,13 @@ void CMqttBridge::publishBoard(CBridgeBoard *board, bool all)
     // that the retained message left behind does not claim a link.
     BoardState state = board->state();
     state.linked = state.linked && !m_bStopping;
-    publishRetained(boardTopic(id, QStringLiteral("availability")), state.linked ? kOnline : kOffline, all);
+    publishRetained(boardTopic(id, QStringLiteral("availability")), state.linked ? kOnline : kOffline);
     // A port that never opened has nothing to say about the board.
     if (!board->hasOpened())
         return;
-    publishRetained(boardTopic(id, QStringLiteral("state")), stateJson(state), all);
+    publishRetained(boardTopic(id, QStringLiteral("state")), stateJson(state));
     for (int channel = 1; channel <= 3; ++channel)
-        publishRetained(boardTopic(id, CDimraProtocol::ValueKey(channel)), lightStateJson(state.values[channel]), all);
+        publishRetained(boardTopic(id, CDimraProtocol::ValueKey(channel)), lightStateJson(state.values[channel]));
 }
 
 void CMqttBridge::publishDiscovery(CBridgeBoard *board)
@@ -409,7 +409,7 @@ bool CMqttBridge::shutdown(int msecs)
     m_checkTimer.stop();
     if (m_phase == Phase::Serving) {
         for (CBridgeBoard *board : std::as_const(m_served))
-            publishBoard(board, false);
+            publishBoard(board);
         m_client.publish(ownTopic("status"), kOffline, true);
     }
     bool complete = true;

@@ -78,8 +78,8 @@ private:
     void onMessage(const QString &topic, const QByteArray &payload, bool retained);
     void onCommand(const QString &topic, const Route &route, const QByteArray &payload, bool retained);
     void refuse(const Route &route, const QString &topic, const QString &reason);
-    void publishBoard(CBridgeBoard *board, bool all);
-    void publishRetained(const QString &topic, const QByteArray &payload, bool always);
+    void publishBoard(CBridgeBoard *board);
+    void publishRetained(const QString &topic, const QByteArray &payload);
     void publishDiscovery(CBridgeBoard *board);
     void removeBoards(const QStringList &ids);
     void logRefusal(const QString &line);
@@ -93,7 +93,7 @@ private:
     QList<CBridgeBoard *> m_boards; // every board configured
     QList<CBridgeBoard *> m_served; // those this bridge serves
     QHash<QString, Route> m_routes; // command topic -> board and channel
-    QHash<QString, QByteArray> m_published; // what each retained topic holds, this session
+    QHash<QString, QByteArray> m_published; // what each retained topic holds, this session; emptied as one begins
     Phase m_phase = Phase::Waiting;
     QTimer m_checkTimer; // bounds the check and the wait for answers
     QHash<QString, QByteArray> m_statuses;  // bridge id -> its status, as kept
@@ -102,7 +102,6 @@ private:
     QHash<QString, QByteArray> m_memory;    // board id -> its kept state, for restore
     QSet<QString> m_asked;                  // bridge ids asked whether they run
     QSet<QString> m_answered;
-    QStringList m_removed;                  // to empty once serving
     QString m_strLastBrokerProblem;
     bool m_bStopping = false; // every board is offline from now on
     QTimer m_refusalTimer; // runs while commands are being refused in a burst

@@ -119,6 +119,8 @@ void tst_BridgeConfig::configFile_data()
     QTest::newRow("bridge id, a comment, a quoted name")
         << "[broker]\nbridge_id=lab-pc ; the lab's PC\n[board.a]\nport=COM1\nid=a\nname=\"Bench; left\"\n"
         << "localhost:1883 bridge=lab-pc [COM1 a \"Bench; left\"]" << "";
+    QTest::newRow("a quoted name with one \\\"") << "[board.a]\nport=COM1\nid=a\nname=\"12\\\" rack; left\"\n"
+                                               << "localhost:1883 [COM1 a \"12\" rack; left\"]" << "";
     // Refusals name the file's line, and both lines of what is given twice.
     QTest::newRow("a prefix the broker keeps for itself") << "[discovery]\nprefix=$SYS/x\n[board.a]\nport=COM1\n"
                                                           << "error" << ":2: [discovery] prefix";

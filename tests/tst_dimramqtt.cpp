@@ -347,8 +347,16 @@ void tst_DimraMqtt::twoBridgesOnOneHostLeaveEachOtherAlone()
     QVERIFY(trial.waitForFinished(10000));
     QCOMPARE(trial.exitCode(), 0);
 
-    // Neither emptied, published for or took the service's board, nor set
-    // the service offline; the service still serves it.
+    // The service's own command line run again is the same bridge, which runs: it does not start.
+    QProcess again;
+    again.setProcessChannelMode(QProcess::MergedChannels);
+    again.start(QStringLiteral(DIMRA_MQTT_PROGRAM), m_bridge.arguments());
+    QVERIFY(again.waitForFinished(10000));
+    QCOMPARE(again.exitCode(), 1);
+    QVERIFY(again.readAll().contains("another dimra-mqtt runs as the bridge"));
+
+    // None of them emptied, published for or took the service's board, nor
+    // set the service offline; the service still serves it.
     QVERIFY(everythingArrived());
     for (const MqttRecorder::Message &message : m_mqtt->messages()) {
         QVERIFY2(!message.topic.contains(QLatin1String("bench")), qPrintable(message.topic));
