@@ -14,32 +14,11 @@
 #include <QCoreApplication>
 
 #include <cstdio>
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr int kCannotServe = 1;
-
-struct ClosedStandardFds
-{
-    bool in = false;
-    bool out = false;
-};
-
-// A standard descriptor closed at start is opened on /dev/null, so that
-// nothing the board opens later takes its number and is read or written as
-// if it were standard input or output.
-ClosedStandardFds reserveStandardFds()
-{
-    bool closed[3] = {};
-    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
-        closed[fd] = ::fcntl(fd, F_GETFD) == -1;
-        if (closed[fd])
-            ::open("/dev/null", O_RDWR); // the lowest free number: fd
-    }
-    return {closed[STDIN_FILENO], closed[STDOUT_FILENO]};
-}
 
 int fail(const QString &message)
 {
@@ -51,7 +30,7 @@ int fail(const QString &message)
 
 int main(int argc, char *argv[])
 {
-    const ClosedStandardFds closed = reserveStandardFds(); // before anything opens a descriptor
+    const ClosedStandardStreams closed = ReserveStandardStreams(); // before anything opens a descriptor
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("dimra-board"));
     QCoreApplication::setApplicationVersion(QStringLiteral(DIMRA_VERSION));

@@ -30,6 +30,9 @@ void printLine(const QString &line)
 
 int main(int argc, char *argv[])
 {
+    // Before anything opens a descriptor: a closed standard error must not
+    // make a board's port the target of the bridge's messages.
+    ReserveStandardStreams();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("dimra-mqtt"));
     QCoreApplication::setApplicationVersion(QStringLiteral(DIMRA_VERSION));

@@ -127,3 +127,17 @@ QString FormatHelpRows(const CCommandLine::Rows &rows, int width = 79);
 // CommandLineBytes gives the bytes back unchanged.
 QStringList CommandLineArguments(int argc, const char *const *argv);
 QByteArray CommandLineBytes(const QString &argument);
+
+// Which standard streams were closed when the program started.
+struct ClosedStandardStreams
+{
+    bool in = false;
+    bool out = false;
+    bool err = false;
+};
+
+// A standard stream closed at start is opened on the null device, so that
+// nothing opened later (the event loop's own descriptors, a serial port, a
+// pseudo-terminal) takes its number and is read as input or written with
+// messages. Call it first thing in main, before anything opens a descriptor.
+ClosedStandardStreams ReserveStandardStreams();

@@ -35,9 +35,3 @@ private:
     QByteArray m_line;
     bool m_bSkipping = false; // the rest of a line that was too long
 };
-
-// A standard stream closed at start is opened on the null device, so that
-// nothing opened later (the event loop's own descriptors, the serial port)
-// takes its number and is read as requests or written with answers. Call it
-// first thing in main.
-void ReserveStandardStreams();

@@ -3,15 +3,7 @@
 #include <QSocketNotifier>
 
 #include <cerrno>
-#include <fcntl.h>
 #include <unistd.h>
-
-void ReserveStandardStreams()
-{
-    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd)
-        if (::fcntl(fd, F_GETFD) == -1)
-            ::open("/dev/null", O_RDWR); // the lowest free number: fd
-}
 
 class CCtlInput::Private
 {

@@ -7,12 +7,6 @@
 
 #include <windows.h>
 
-// Nothing to reserve: a Windows program's standard handles are not numbers
-// that a later open could take.
-void ReserveStandardStreams()
-{
-}
-
 // Standard input is a console or a pipe, neither of which the event loop
 // can watch: a thread of its own reads it with blocking reads and hands
 // what it read to the object's thread. At the program's end the thread is

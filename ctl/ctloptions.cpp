@@ -197,8 +197,7 @@ CtlParse ParseCtlArguments(const QStringList &arguments)
     if (setting && std::none_of(options.values.begin(), options.values.end(), [](auto v) { return v.has_value(); }))
         return failure(CtlCommandLine::tr("set needs at least one of --freq, --ch1, --ch2, --ch3"));
     if (options.command == CtlCommand::Off)
-        for (int code : {CDimraProtocol::CmdChannel1, CDimraProtocol::CmdChannel2, CDimraProtocol::CmdChannel3})
-            options.values[code] = kDutyMin;
+        options.values = kCtlOffValues;
     return result;
 }
 

@@ -2,6 +2,7 @@
 
 #include "commandline.h"
 #include "dimraprotocol.h"
+#include "protocolnumbers.h"
 
 #include <QString>
 #include <QStringList>
@@ -16,6 +17,11 @@ enum class CtlCommand { List, Get, Set, Off, Monitor, Session };
 // How long a command waits for the board unless -t says otherwise.
 inline constexpr int kCtlDefaultTimeoutMs = 1000;
 inline constexpr int kCtlLongestTimeoutMs = 3600000;
+
+// What off sends, from the command line or in a session: the three
+// channels at the lowest duty, the frequency as it is.
+inline constexpr BoardValues kCtlOffValues = {std::nullopt, Dimra::kDutyMin, Dimra::kDutyMin, Dimra::kDutyMin,
+                                              std::nullopt};
 
 struct CtlOptions
 {

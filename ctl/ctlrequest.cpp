@@ -1,7 +1,6 @@
 #include "ctlrequest.h"
 
 #include "ctloptions.h"
-#include "protocolnumbers.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -92,8 +91,7 @@ CtlRequest ParseCtlRequest(const QByteArray &line)
         break;
     }
     case CtlOp::Off:
-        for (int code : {CDimraProtocol::CmdChannel1, CDimraProtocol::CmdChannel2, CDimraProtocol::CmdChannel3})
-            request.values[code] = Dimra::kDutyMin;
+        request.values = kCtlOffValues;
         break;
     case CtlOp::Watch: {
         const QJsonValue on = object.value(QLatin1String("on"));

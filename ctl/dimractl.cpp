@@ -2,7 +2,6 @@
 // the same codec and serial control as the Dimra window.
 
 #include "ctlexit.h"
-#include "ctlinput.h"
 #include "ctloptions.h"
 #include "ctlrequestsession.h"
 #include "ctlsession.h"

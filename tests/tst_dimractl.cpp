@@ -116,11 +116,13 @@ Run finish(QProcess &ctl)
     return run;
 }
 
-Run runCtl(const QStringList &args, const QProcessEnvironment &env = cleanEnvironment())
+Run runCtl(const QStringList &args, const QProcessEnvironment &env = cleanEnvironment(), const QByteArray &input = {})
 {
     QProcess ctl;
     ctl.setProcessEnvironment(env);
     ctl.start(QStringLiteral(DIMRA_CTL_PROGRAM), args);
+    ctl.write(input);
+    ctl.closeWriteChannel();
     return finish(ctl);
 }
 
@@ -321,23 +323,37 @@ void tst_DimraCtl::program_data()
     QTest::addColumn<QString>("out");      // standard output, @ as in args
     QTest::addColumn<bool>("whole");       // out is all of it, not a part
     QTest::addColumn<QString>("err");      // a part of standard error
+    QTest::addColumn<QByteArray>("input"); // standard input, closed after it
 
     const QString fresh = QStringLiteral("frequency 1000 Hz\nch1 0 %\nch2 0 %\nch3 0 %\n");
 
-    QTest::newRow("get") << "report" << "-p @ get" << "" << 0 << fresh << true << "";
+    QTest::newRow("get") << "report" << "-p @ get" << "" << 0 << fresh << true << "" << QByteArray();
     QTest::newRow("set --verify on a noisy board")
-        << "noisy" << "-p @ set --freq 2500 --ch1 40 --verify" << "" << 0 << "" << true << "";
+        << "noisy" << "-p @ set --freq 2500 --ch1 40 --verify" << "" << 0 << "" << true << "" << QByteArray();
     QTest::newRow("set --verify on an echoing board")
-        << "echo" << "-p @ set --ch2 9 --ch3 100 --verify" << "" << 0 << "" << true << "";
+        << "echo" << "-p @ set --ch2 9 --ch3 100 --verify" << "" << 0 << "" << true << "" << QByteArray();
     QTest::newRow("list") << "report" << "list" << "DIMRA_COM5=@ LANGUAGE=zh_CN" << 0
-                          << "COM5\t@\t-\t由环境变量 DIMRA_COM5 指定\n" << false << "";
+                          << "COM5\t@\t-\t由环境变量 DIMRA_COM5 指定\n" << false << "" << QByteArray();
     QTest::newRow("COMn leading nowhere") << "" << "-p COM12 off" << "DIMRA_COM12=/dev/dimra-none" << 3
-                                          << "" << true << "DIMRA_COM12";
+                                          << "" << true << "DIMRA_COM12" << QByteArray();
     QTest::newRow("out of range before opening") << "" << "-p /dev/dimra-no-such set --ch1 101" << "" << 2
-                                                 << "" << true << "101";
-    QTest::newRow("help") << "" << "--help" << "" << 0 << "Exit codes:\n  0  done" << false << "";
+                                                 << "" << true << "101" << QByteArray();
+    QTest::newRow("help") << "" << "--help" << "" << 0 << "Exit codes:\n  0  done" << false << "" << QByteArray();
     QTest::newRow("version") << "" << "--version" << "" << 0 << "dimractl " DIMRA_VERSION "\n" << true
-                             << "";
+                             << "" << QByteArray();
+    // A refused request is answered in its turn, sends nothing, and the
+    // session goes on; the end of the input closes it.
+    QTest::newRow("session")
+        << "report" << "-p @ session" << "" << 0
+        << R"({"event":"linked","device":"@"}
+{"ok":true}
+{"ok":false,"error":{"exit_code":2,"kind":"bad_usage","message":"ch1: 101 is outside 0 to 100 %; nothing was sent"}}
+{"ok":true,"values":{"frequency":1000,"ch1":0,"ch2":7,"ch3":0}}
+)" << true << ""
+        << QByteArray(R"({"op":"set","values":{"ch2":7}}
+{"op":"set","values":{"ch3":40,"ch1":101}}
+{"op":"get"}
+)");
 }
 
 void tst_DimraCtl::program()
@@ -349,6 +365,7 @@ void tst_DimraCtl::program()
     QFETCH(QString, out);
     QFETCH(bool, whole);
     QFETCH(QString, err);
+    QFETCH(QByteArray, input);
 
     QProcess board;
     QString device = QStringLiteral("/dev/dimra-no-board");
@@ -360,7 +377,7 @@ void tst_DimraCtl::program()
     for (const QString &assignment : words(env, device))
         childEnv.insert(assignment.section(QLatin1Char('='), 0, 0), assignment.section(QLatin1Char('='), 1));
 
-    const Run run = runCtl(words(args, device), childEnv);
+    const Run run = runCtl(words(args, device), childEnv, input);
     QVERIFY2(run.finished, qPrintable(run.err));
     QVERIFY2(run.exitCode == exitCode, qPrintable(QStringLiteral("exit %1: %2").arg(run.exitCode).arg(run.err)));
     out.replace(QLatin1Char('@'), device);

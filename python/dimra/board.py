@@ -276,9 +276,8 @@ class Board:
             if event == "linked":
                 self.device = line.get("device")
                 self._linked.set()
-            elif event == "report":
-                if self._watching:
-                    self._reports.put(dict(line.get("values", {})))
+            elif event == "report":  # the session sends them only once watched
+                self._reports.put(dict(line.get("values", {})))
             elif event is None:
                 with self._lock:
                     answer = self._answers.popleft() if self._answers else None
