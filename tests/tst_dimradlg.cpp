@@ -952,21 +952,28 @@ void tst_DimraDlg::portChosenAtStart()
 
 void tst_DimraDlg::reconnectWaitsForTheSameAdapter_data()
 {
-    QTest::addColumn<bool>("disconnectByHand");
-    QTest::newRow("the adapter comes back") << false;
-    QTest::newRow("disconnected by hand while waiting") << true;
+    QTest::addColumn<QString>("waitEndedBy"); // empty: the wait ends with the adapter back
+    QTest::newRow("the adapter comes back") << QString();
+    QTest::newRow("disconnected by hand while waiting") << "click";
+    QTest::newRow("reconnect turned off while waiting") << "menu";
 }
 
 void tst_DimraDlg::reconnectWaitsForTheSameAdapter()
 {
-    QFETCH(bool, disconnectByHand);
+    QFETCH(QString, waitEndedBy);
     const QString byId = QStringLiteral("serial/by-id/usb-");
     QVERIFY(openOnAdapter(byId + "A"));
-    const QList<QAction *> actions = m_dlg->actions();
-    const auto reconnect = std::find_if(actions.begin(), actions.end(),
+    const auto reconnect = [this]() -> QAction * {
+        const QList<QAction *> actions = m_dlg->actions();
+        const auto found = std::find_if(actions.begin(), actions.end(),
                                         [](QAction *a) { return a->text() == QStringLiteral("自动重连"); });
-    QVERIFY(reconnect != actions.end() && (*reconnect)->isCheckable());
-    (*reconnect)->trigger();
+        return found != actions.end() && (*found)->isCheckable() ? *found : nullptr;
+    };
+    QVERIFY(reconnect());
+    reconnect()->trigger();
+    // Remembered: the next window reconnects too.
+    QVERIFY(replaceDialog<CMyDimraDlg>());
+    QVERIFY(reconnect() && reconnect()->isChecked());
     QVERIFY(connectAndLink());
     auto *indicator = control<CLinkIndicator>("linkIndicator");
     QComboBox *ports = control<QComboBox>("comboPort");
@@ -986,8 +993,11 @@ void tst_DimraDlg::reconnectWaitsForTheSameAdapter()
     QTRY_VERIFY_WITH_TIMEOUT(ports->itemText(0).endsWith(QStringLiteral(" · B")), 5000);
     QVERIFY(settle());
     QCOMPARE(other.readNow(), QByteArray());
-    if (disconnectByHand) {
-        QTest::mouseClick(connectButton(), Qt::LeftButton);
+    if (!waitEndedBy.isEmpty()) {
+        if (waitEndedBy == QLatin1String("click"))
+            QTest::mouseClick(connectButton(), Qt::LeftButton);
+        else
+            reconnect()->trigger();
         QCOMPARE(connectButton()->text(), kConnect);
         QCOMPARE(indicator->state(), CLinkIndicator::PortClosed);
     }
@@ -995,7 +1005,7 @@ void tst_DimraDlg::reconnectWaitsForTheSameAdapter()
     // The same adapter back under a new node: opened and linked without a click.
     PtyPair back;
     QVERIFY(m_devices->plug(byId + "A", back.slavePath()));
-    if (disconnectByHand) {
+    if (!waitEndedBy.isEmpty()) {
         QTRY_VERIFY_WITH_TIMEOUT(ports->itemText(0).endsWith(QStringLiteral(" · A")), 5000);
         QVERIFY(settle());
         QCOMPARE(back.readNow(), QByteArray());
