@@ -1012,7 +1012,14 @@ void tst_DimraDlg::reconnectWaitsForTheSameAdapter()
     } else {
         QCOMPARE(back.readExactly(kOpenLinkFrame.size(), 5000), kOpenLinkFrame);
         QVERIFY(indicator->state() != CLinkIndicator::Linked); // the loss forgot the link
-        QVERIFY(back.write(ChannelReply(CDimraProtocol::CmdChannel1, 42)));
+        // Lost again before the board answered: the user was told already.
+        back.closeMaster();
+        QTRY_VERIFY(!m_dlg->link().isOpen());
+        QVERIFY(m_devices->unplug(byId + "A"));
+        PtyPair again;
+        QVERIFY(m_devices->plug(byId + "A", again.slavePath()));
+        QCOMPARE(again.readExactly(kOpenLinkFrame.size(), 5000), kOpenLinkFrame);
+        QVERIFY(again.write(ChannelReply(CDimraProtocol::CmdChannel1, 42)));
         QTRY_COMPARE(indicator->state(), CLinkIndicator::Linked);
         QCOMPARE(slider("Channel1")->value(), 42);
     }
