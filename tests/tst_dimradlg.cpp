@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -918,6 +919,7 @@ void tst_DimraDlg::portChosenAtStart_data()
     QTest::newRow("the adapter linked on last, at its new number") << QStringList{} << "C" << true;
     QTest::newRow("--port COM1") << QStringList{"--port", "COM1"} << "A" << true;
     QTest::newRow("-p the adapter's stable link") << QStringList{"-p", "@A"} << "A" << true;
+    QTest::newRow("--port a path no entry opens") << QStringList{"--port", "@unlisted"} << "unlisted" << true;
     QTest::newRow("--connect") << QStringList{"--connect"} << "C" << false;
     QTest::newRow("--port COM13") << QStringList{"--port", "COM13"} << "" << false;
     QTest::newRow("an unknown option") << QStringList{"--bogus"} << "" << false;
@@ -940,13 +942,17 @@ void tst_DimraDlg::portChosenAtStart()
     QVERIFY(connectAndLink());
     PtyPair a;
     QVERIFY(m_devices->plug(byId + "A", a.slavePath()));
+    // A device of no entry takes the first number that opens nothing, COM3.
+    PtyPair unlisted;
+    const PortOverride com3(3, QByteArray());
+    const QHash<QString, QString> paths{{"@A", m_devices->path(byId + "A")}, {"@unlisted", unlisted.slavePath()}};
 
     QVERIFY(replaceDialog<CMyDimraDlg>());
-    m_dlg->StartOn(parse.options.port == "@A" ? m_devices->path(byId + "A") : parse.options.port, parse.options.connect);
+    m_dlg->StartOn(paths.value(parse.options.port, parse.options.port), parse.options.connect);
     if (byClick)
         QTest::mouseClick(connectButton(), Qt::LeftButton);
-    QCOMPARE((opens == "A" ? a : *m_line).readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
-    QCOMPARE(control<QComboBox>("comboPort")->currentIndex(), opens == "A" ? 0 : 1);
+    QCOMPARE((opens == "A" ? a : opens == "C" ? *m_line : unlisted).readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
+    QCOMPARE(control<QComboBox>("comboPort")->currentIndex(), opens == "A" ? 0 : opens == "C" ? 1 : 2);
     QVERIFY(m_messages->messages.isEmpty());
 }
 
