@@ -29,11 +29,6 @@ CPortList::CPortList(QComboBox *combo, QObject *parent)
     showTargets();
 }
 
-CommPortTarget CPortList::target(int index) const
-{
-    return m_watcher.targets().value(index);
-}
-
 void CPortList::showTargets()
 {
     // Texts change in place: the selection is an index and stays put.

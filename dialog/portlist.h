@@ -19,8 +19,7 @@ class CPortList : public QObject
 public:
     CPortList(QComboBox *combo, QObject *parent);
 
-    // What the entry at index (port number index + 1) opens, as last seen.
-    CommPortTarget target(int index) const;
+    // What each entry opens (port number index + 1), as last seen.
     const QList<CommPortTarget> &targets() const { return m_watcher.targets(); }
     // Looks at the devices again now.
     void refresh() { m_watcher.refresh(); }

@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -918,6 +919,7 @@ void tst_DimraDlg::portChosenAtStart_data()
     QTest::newRow("the adapter linked on last, at its new number") << QStringList{} << "C" << true;
     QTest::newRow("--port COM1") << QStringList{"--port", "COM1"} << "A" << true;
     QTest::newRow("-p the adapter's stable link") << QStringList{"-p", "@A"} << "A" << true;
+    QTest::newRow("--port a path no entry opens") << QStringList{"--port", "@unlisted"} << "unlisted" << true;
     QTest::newRow("--connect") << QStringList{"--connect"} << "C" << false;
     QTest::newRow("--port COM13") << QStringList{"--port", "COM13"} << "" << false;
     QTest::newRow("an unknown option") << QStringList{"--bogus"} << "" << false;
@@ -940,33 +942,44 @@ void tst_DimraDlg::portChosenAtStart()
     QVERIFY(connectAndLink());
     PtyPair a;
     QVERIFY(m_devices->plug(byId + "A", a.slavePath()));
+    // A device of no entry takes the first number that opens nothing, COM3.
+    PtyPair unlisted;
+    const PortOverride com3(3, QByteArray());
+    const QHash<QString, QString> paths{{"@A", m_devices->path(byId + "A")}, {"@unlisted", unlisted.slavePath()}};
 
     QVERIFY(replaceDialog<CMyDimraDlg>());
-    m_dlg->StartOn(parse.options.port == "@A" ? m_devices->path(byId + "A") : parse.options.port, parse.options.connect);
+    m_dlg->StartOn(paths.value(parse.options.port, parse.options.port), parse.options.connect);
     if (byClick)
         QTest::mouseClick(connectButton(), Qt::LeftButton);
-    QCOMPARE((opens == "A" ? a : *m_line).readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
-    QCOMPARE(control<QComboBox>("comboPort")->currentIndex(), opens == "A" ? 0 : 1);
+    QCOMPARE((opens == "A" ? a : opens == "C" ? *m_line : unlisted).readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
+    QCOMPARE(control<QComboBox>("comboPort")->currentIndex(), opens == "A" ? 0 : opens == "C" ? 1 : 2);
     QVERIFY(m_messages->messages.isEmpty());
 }
 
 void tst_DimraDlg::reconnectWaitsForTheSameAdapter_data()
 {
-    QTest::addColumn<bool>("disconnectByHand");
-    QTest::newRow("the adapter comes back") << false;
-    QTest::newRow("disconnected by hand while waiting") << true;
+    QTest::addColumn<QString>("waitEndedBy"); // empty: the wait ends with the adapter back
+    QTest::newRow("the adapter comes back") << QString();
+    QTest::newRow("disconnected by hand while waiting") << "click";
+    QTest::newRow("reconnect turned off while waiting") << "menu";
 }
 
 void tst_DimraDlg::reconnectWaitsForTheSameAdapter()
 {
-    QFETCH(bool, disconnectByHand);
+    QFETCH(QString, waitEndedBy);
     const QString byId = QStringLiteral("serial/by-id/usb-");
     QVERIFY(openOnAdapter(byId + "A"));
-    const QList<QAction *> actions = m_dlg->actions();
-    const auto reconnect = std::find_if(actions.begin(), actions.end(),
+    const auto reconnect = [this]() -> QAction * {
+        const QList<QAction *> actions = m_dlg->actions();
+        const auto found = std::find_if(actions.begin(), actions.end(),
                                         [](QAction *a) { return a->text() == QStringLiteral("自动重连"); });
-    QVERIFY(reconnect != actions.end() && (*reconnect)->isCheckable());
-    (*reconnect)->trigger();
+        return found != actions.end() && (*found)->isCheckable() ? *found : nullptr;
+    };
+    QVERIFY(reconnect());
+    reconnect()->trigger();
+    // Remembered: the next window reconnects too.
+    QVERIFY(replaceDialog<CMyDimraDlg>());
+    QVERIFY(reconnect() && reconnect()->isChecked());
     QVERIFY(connectAndLink());
     auto *indicator = control<CLinkIndicator>("linkIndicator");
     QComboBox *ports = control<QComboBox>("comboPort");
@@ -986,8 +999,11 @@ void tst_DimraDlg::reconnectWaitsForTheSameAdapter()
     QTRY_VERIFY_WITH_TIMEOUT(ports->itemText(0).endsWith(QStringLiteral(" · B")), 5000);
     QVERIFY(settle());
     QCOMPARE(other.readNow(), QByteArray());
-    if (disconnectByHand) {
-        QTest::mouseClick(connectButton(), Qt::LeftButton);
+    if (!waitEndedBy.isEmpty()) {
+        if (waitEndedBy == QLatin1String("click"))
+            QTest::mouseClick(connectButton(), Qt::LeftButton);
+        else
+            reconnect()->trigger();
         QCOMPARE(connectButton()->text(), kConnect);
         QCOMPARE(indicator->state(), CLinkIndicator::PortClosed);
     }
@@ -995,14 +1011,21 @@ void tst_DimraDlg::reconnectWaitsForTheSameAdapter()
     // The same adapter back under a new node: opened and linked without a click.
     PtyPair back;
     QVERIFY(m_devices->plug(byId + "A", back.slavePath()));
-    if (disconnectByHand) {
+    if (!waitEndedBy.isEmpty()) {
         QTRY_VERIFY_WITH_TIMEOUT(ports->itemText(0).endsWith(QStringLiteral(" · A")), 5000);
         QVERIFY(settle());
         QCOMPARE(back.readNow(), QByteArray());
     } else {
         QCOMPARE(back.readExactly(kOpenLinkFrame.size(), 5000), kOpenLinkFrame);
         QVERIFY(indicator->state() != CLinkIndicator::Linked); // the loss forgot the link
-        QVERIFY(back.write(ChannelReply(CDimraProtocol::CmdChannel1, 42)));
+        // Lost again before the board answered: the user was told already.
+        back.closeMaster();
+        QTRY_VERIFY(!m_dlg->link().isOpen());
+        QVERIFY(m_devices->unplug(byId + "A"));
+        PtyPair again;
+        QVERIFY(m_devices->plug(byId + "A", again.slavePath()));
+        QCOMPARE(again.readExactly(kOpenLinkFrame.size(), 5000), kOpenLinkFrame);
+        QVERIFY(again.write(ChannelReply(CDimraProtocol::CmdChannel1, 42)));
         QTRY_COMPARE(indicator->state(), CLinkIndicator::Linked);
         QCOMPARE(slider("Channel1")->value(), 42);
     }
