@@ -148,6 +148,7 @@ void CMyDimraDlg::BindEvents()
     connect(&m_link, &CBoardLink::byteReceived, this, [this] { UpdateData(false); });
     connect(&m_link, &CBoardLink::opened, this, [this] { UpdateData(false); });
     connect(&m_link, &CBoardLink::linked, this, [this] {
+        m_bLinked = true;
         m_portChoice->linked();
         UpdateLinkIndicator();
     });
@@ -254,7 +255,7 @@ void CMyDimraDlg::UpdateLinkIndicator()
     if (m_portChoice->waiting())
         m_linkIndicator->setAwaitingDevice(m_portChoice->waitingText());
     else
-        m_linkIndicator->setLink(m_link.isOpen(), m_link.isLinked(), m_link.devicePath());
+        m_linkIndicator->setLink(m_link.isOpen(), m_bLinked, m_link.devicePath());
 }
 
 void CMyDimraDlg::OnControlEvent(void (CMyDimraDlg::*handler)())
@@ -345,6 +346,7 @@ void CMyDimraDlg::EnableSettingControls(bool enable)
 
 void CMyDimraDlg::EnterDisconnectedState()
 {
+    m_bLinked = false;
     // While the window waits for a lost adapter, a click on the button
     // ends the wait: it reads as disconnect.
     m_btnConnect->setText(m_portChoice->waiting() ? captionDisconnect() : captionConnect());
@@ -370,6 +372,7 @@ void CMyDimraDlg::OnConnect()
     } else {
         m_link.close();
         m_portChoice->closed();
+        m_bLinked = false;
         // The caption, not the port, tells whether the window was connected:
         // after a failed open-link write the port is open under the connect
         // caption, and this click only closes it.
@@ -520,7 +523,7 @@ void CMyDimraDlg::DrawRow(int code)
     *row.value = row.slider->value();
     const bool reported = m_reportedPos[code] == *row.value;
     m_reportedPos[code].reset();
-    if (m_link.isLinked() && !reported)
+    if (m_bLinked && !reported)
         SendCommand(code, *row.value);
     UpdateData(false);
 }

@@ -5,9 +5,9 @@
 // board through its link (link/boardlink.h, where the house is drawn).
 //
 // The sliders are the hub. A slider's redraw notification reads its position
-// into the value member and, once the board has answered (the link is
-// linked), sends it; a confirm button moves a slider to the number typed
-// beside it; a board reply moves a slider to the value the board reports. The edits show the
+// into the value member and, once the board has answered (m_bLinked), sends
+// it; a confirm button moves a slider to the number typed beside it; a board
+// reply moves a slider to the value the board reports. The edits show the
 // value members and are read back, with validation, by field exchange.
 
 #include "boardlink.h"
@@ -132,6 +132,8 @@ private:
     int m_nChannel1 = Dimra::kDutyMin;
     int m_nChannel2 = Dimra::kDutyMin;
     int m_nChannel3 = Dimra::kDutyMin;
+    // True once the board has answered with a channel 1 reply since the last disconnect.
+    bool m_bLinked = false;
 
     QHash<int, QWidget *> m_controls;
     Row m_rows[Dimra::kCommandCount]; // by command code: 1-3 channels, 4 frequency
