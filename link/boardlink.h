@@ -99,8 +99,6 @@ public:
     // there was none since the last open.
     QByteArray lostPort() const { return m_lost ? m_lost->port : QByteArray(); }
     QString lostIdentity() const { return m_lost ? m_lost->target.identity : QString(); }
-    // The user has closed by hand: the loss is history.
-    void forgetLoss() { m_lost.reset(); }
 
     // While held, the link's events wait; releasing delivers them in order.
     // The window holds them while it validates its fields. Holds nest.
