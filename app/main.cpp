@@ -5,6 +5,9 @@
 
 int main(int argc, char *argv[])
 {
+    // A standard stream closed at start is kept at its number, so that no
+    // port the window opens can take it and receive Qt's warnings.
+    ReserveStandardStreams();
     // The command line first: the application object needs a display, and
     // --help, --version or a refused option are answered without one.
     const DimraParse parse = ParseDimraArguments(CommandLineArguments(argc, argv));
