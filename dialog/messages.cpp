@@ -21,7 +21,15 @@ void showMessageBox(QWidget *parent, const QString &text, const QString &details
 
 void showNotice(QWidget *parent, const QString &text, const QString &details)
 {
+    // A later notice takes the place of one still shown, so that an adapter
+    // lost again and again does not stack boxes beside the window.
+    const QString name = QStringLiteral("dimraNotice");
+    if (parent) {
+        for (QMessageBox *earlier : parent->findChildren<QMessageBox *>(name, Qt::FindDirectChildrenOnly))
+            earlier->close();
+    }
     QMessageBox *box = messageBox(parent, text, details);
+    box->setObjectName(name);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
     box->show();

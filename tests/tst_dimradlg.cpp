@@ -3,6 +3,7 @@
 #include "dimraoptions.h"
 #include "language.h"
 #include "linkindicator.h"
+#include "messages.h"
 #include "envoverride.h"
 #include "pacedfarend.h"
 #include "serialerror.h"
@@ -15,6 +16,7 @@
 #include <QHash>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSlider>
 #include <QStyle>
@@ -165,6 +167,7 @@ private slots:
     void portChosenAtStart();
     void reconnectWaitsForTheSameAdapter_data();
     void reconnectWaitsForTheSameAdapter();
+    void aLaterNoticeTakesThePlaceOfOneStillShown();
     void windowSpeaksOneLanguageAndEveryTextFits_data();
     void windowSpeaksOneLanguageAndEveryTextFits();
 };
@@ -1031,6 +1034,21 @@ void tst_DimraDlg::reconnectWaitsForTheSameAdapter()
     }
     QCOMPARE(m_messages->notices.size(), 1);
     QVERIFY(m_messages->messages.isEmpty());
+}
+
+void tst_DimraDlg::aLaterNoticeTakesThePlaceOfOneStillShown()
+{
+    // The notices as a user sees them, not as the recorder takes them.
+    const MessagePresenter recorder = SetNoticePresenter({});
+    DimraNotice(m_dlg.get(), QStringLiteral("first"));
+    DimraNotice(m_dlg.get(), QStringLiteral("second"));
+    SetNoticePresenter(recorder);
+    QVERIFY(settle());
+    QStringList shown;
+    for (const QMessageBox *box : m_dlg->findChildren<QMessageBox *>())
+        if (box->isVisible())
+            shown.append(box->text());
+    QCOMPARE(shown, QStringList{QStringLiteral("second")});
 }
 
 void tst_DimraDlg::windowSpeaksOneLanguageAndEveryTextFits_data()
