@@ -77,9 +77,9 @@ QString optionTerm(const CliOption &option)
     return term;
 }
 
-} // namespace
-
-QString FormatHelpRows(const CCommandLine::Rows &rows, int width)
+// The help's rows laid out: the terms in a column of their own, each text
+// wrapped to the help's width beside them (wide characters count twice).
+QString formatHelpRows(const CCommandLine::Rows &rows)
 {
     int column = 0;
     for (const auto &row : rows)
@@ -92,7 +92,7 @@ QString FormatHelpRows(const CCommandLine::Rows &rows, int width)
         const bool ownLine = columnsOf(first) + 1 > column;
         QStringList lines;
         for (const QString &paragraph : description.split(QLatin1Char('\n')))
-            lines += wrap(paragraph, width - column);
+            lines += wrap(paragraph, kWidth - column);
         if (ownLine) {
             text += first + QLatin1Char('\n');
             first = pad;
@@ -104,6 +104,8 @@ QString FormatHelpRows(const CCommandLine::Rows &rows, int width)
     }
     return text;
 }
+
+} // namespace
 
 CCommandLine::CCommandLine(const QString &program, const QStringList &synopsis, const QString &description)
     : m_strProgram(program), m_synopsis(synopsis), m_strDescription(description)
@@ -189,7 +191,7 @@ QString CCommandLine::helpText() const
     const auto sections = [&](bool before) {
         for (const Section &section : m_sections)
             if (section.beforeOptions == before)
-                text += QLatin1Char('\n') + section.title + QLatin1Char('\n') + FormatHelpRows(section.rows);
+                text += QLatin1Char('\n') + section.title + QLatin1Char('\n') + formatHelpRows(section.rows);
     };
     sections(true);
     Rows options;
@@ -197,7 +199,7 @@ QString CCommandLine::helpText() const
         options.append({optionTerm(option), option.description});
     options.append({QStringLiteral("-h, --help"), tr("show this help")});
     options.append({QStringLiteral("-v, --version"), tr("show the version")});
-    text += QLatin1Char('\n') + tr("Options:") + QLatin1Char('\n') + FormatHelpRows(options);
+    text += QLatin1Char('\n') + tr("Options:") + QLatin1Char('\n') + formatHelpRows(options);
     sections(false);
     // Epilogs keep their lines; only a line of prose too long is wrapped.
     for (const QString &epilog : m_epilogs) {

@@ -117,10 +117,6 @@ template <typename Options> struct CliParse
 // refusal on standard error with a hint to --help and status 2.
 int FinishCommandLine(CCommandLine::Outcome outcome, const QString &helpText, const QString &error);
 
-// The help's rows laid out: the terms in a column of their own, each text
-// wrapped to width columns beside them (wide characters count twice).
-QString FormatHelpRows(const CCommandLine::Rows &rows, int width = 79);
-
 // The program's arguments as text that keeps every byte: a byte that is not
 // part of valid UTF-8 (a path's name need not be text) becomes the lone
 // surrogate U+DC00 + byte, as Python's "surrogateescape" has it, and
