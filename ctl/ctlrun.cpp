@@ -38,6 +38,18 @@ QString noAnswerHint()
                            "with -t MS.");
 }
 
+// The message for the user on err, with the system's own words below it.
+void printFailure(FILE *err, const CtlFailure &failure)
+{
+    if (failure.message.isEmpty())
+        return;
+    QString text = QStringLiteral("dimractl: %1\n").arg(failure.message);
+    // The system's own words, for a report, below the sentence.
+    if (!failure.details.isEmpty())
+        text += QStringLiteral("  %1\n").arg(CCtlRun::tr("details: %1").arg(failure.details));
+    CStopSignals::write(err, text.toUtf8());
+}
+
 } // namespace
 
 std::optional<CtlFailure> OpenCtlLink(CBoardLink &link, const CtlOptions &options)
@@ -74,17 +86,6 @@ CtlFailure CloseCtlLink(CBoardLink &link, const CtlFailure &outcome)
                     .arg(CMSComm::kCloseMarginMs),
                 QString()};
     return outcome;
-}
-
-void PrintCtlFailure(FILE *err, const CtlFailure &failure)
-{
-    if (failure.message.isEmpty())
-        return;
-    QString text = QStringLiteral("dimractl: %1\n").arg(failure.message);
-    // The system's own words, for a report, below the sentence.
-    if (!failure.details.isEmpty())
-        text += QStringLiteral("  %1\n").arg(CCtlRun::tr("details: %1").arg(failure.details));
-    CStopSignals::write(err, text.toUtf8());
 }
 
 CtlFailure CtlLostFailure(const QString &text, const QString &details)
@@ -183,7 +184,7 @@ void CCtlRun::finish(const CtlFailure &outcome)
     m_bFinished = true;
     m_timer.stop();
     const CtlFailure result = CloseCtlLink(m_link, outcome);
-    PrintCtlFailure(m_err, result);
+    printFailure(m_err, result);
     closed(result);
     emit finished(result.exitCode);
 }

@@ -26,8 +26,6 @@ std::optional<CtlFailure> OpenCtlLink(CBoardLink &link, const CtlOptions &option
 // The one way out of every run: the link closes, what waits going out first.
 // Where that spoils an outcome that had gone well, the reason takes its place.
 CtlFailure CloseCtlLink(CBoardLink &link, const CtlFailure &outcome);
-// The message for the user on err, with the system's own words below it.
-void PrintCtlFailure(FILE *err, const CtlFailure &failure);
 
 // The board went away, or a setting could not be written.
 CtlFailure CtlLostFailure(const QString &text, const QString &details);
