@@ -4,8 +4,9 @@
 # (DIMRA_CACHE, default ~/.cache/dimra), keyed by Qt's version and the
 # configure options, and only print it.
 #
-# The source comes through a deb-src list of this script's own; the system's
-# apt sources are not changed. Progress goes to standard error.
+# The source comes through the machine's configured Debian sources
+# (tools/debian-source.sh); the system's apt sources are not changed.
+# Progress goes to standard error.
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 say() { echo "build-windows: $*" >&2; }
@@ -38,27 +39,14 @@ fi
 
 work="$cache/qt-build-$key"
 rm -rf "$work" "$prefix"
-mkdir -p "$work/apt/lists/partial" "$work/apt/cache/archives/partial" "$work/apt/parts"
-
-say "fetching Qt $version's source (qt6-base) from Debian"
-cat >"$work/apt/sources.list" <<EOF
-deb-src http://deb.debian.org/debian bookworm main
-EOF
-apt_own() {
-    apt-get -q -o Dir::Etc::SourceList="$work/apt/sources.list" \
-        -o Dir::Etc::SourceParts="$work/apt/parts" \
-        -o Dir::State::Lists="$work/apt/lists" \
-        -o Dir::Cache="$work/apt/cache" \
-        -o APT::Sandbox::User="$(id -un)" "$@"
-}
-apt_own update >&2
-(cd "$work" && apt_own source --download-only "qt6-base=$version" >&2)
-(cd "$work" && dpkg-source --no-check -x qt6-base_*.dsc src >&2)
+mkdir -p "$work"
+say "fetching Qt $version's source (qt6-base)"
+src=$("$top/tools/debian-source.sh" qt6-base "$version" "$work")
 
 started=$(date +%s)
 say "configuring Qt for x86_64-w64-mingw32 (static, Release)"
 # shellcheck disable=SC2086
-cmake -S "$work/src" -B "$work/build" -G Ninja \
+cmake -S "$src" -B "$work/build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DCMAKE_INSTALL_PREFIX="$prefix" \
     -DQT_HOST_PATH=/usr \
