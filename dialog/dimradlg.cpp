@@ -89,10 +89,14 @@ CMyDimraDlg::CMyDimraDlg(QWidget *parent)
     m_sliderChannel3 = Control<QSlider>(IDC_SLIDER_CHANNEL3);
     m_comboPort = Control<QComboBox>(IDC_COMBO_PORT);
     m_btnConnect = Control<QPushButton>(IDC_BUTTON_CONNECT);
-    m_rows[CmdChannel1] = {m_sliderChannel1, Control<QLineEdit>(IDC_EDIT_CHANNEL1), &m_nChannel1};
-    m_rows[CmdChannel2] = {m_sliderChannel2, Control<QLineEdit>(IDC_EDIT_CHANNEL2), &m_nChannel2};
-    m_rows[CmdChannel3] = {m_sliderChannel3, Control<QLineEdit>(IDC_EDIT_CHANNEL3), &m_nChannel3};
-    m_rows[CmdFrequency] = {m_sliderFrequency, Control<QLineEdit>(IDC_EDIT_FREQUENCY), &m_nFrequency};
+    m_rows[CmdChannel1] = {m_sliderChannel1, Control<QLineEdit>(IDC_EDIT_CHANNEL1), &m_nChannel1,
+                         Control<QPushButton>(IDC_BUTTON_CHANNEL1)};
+    m_rows[CmdChannel2] = {m_sliderChannel2, Control<QLineEdit>(IDC_EDIT_CHANNEL2), &m_nChannel2,
+                         Control<QPushButton>(IDC_BUTTON_CHANNEL2)};
+    m_rows[CmdChannel3] = {m_sliderChannel3, Control<QLineEdit>(IDC_EDIT_CHANNEL3), &m_nChannel3,
+                         Control<QPushButton>(IDC_BUTTON_CHANNEL3)};
+    m_rows[CmdFrequency] = {m_sliderFrequency, Control<QLineEdit>(IDC_EDIT_FREQUENCY), &m_nFrequency,
+                         Control<QPushButton>(IDC_BUTTON_FREQUENCY)};
 
     BindEvents();
     OnInitDialog();
@@ -375,10 +379,11 @@ void CMyDimraDlg::DoDataExchange(CDataExchange *pDX)
 void CMyDimraDlg::LeaveRefusedRows(const QWidget *stay)
 {
     // The refused text goes unsent: the edit and the member show the row's
-    // value, the slider's position, again.
+    // value, the slider's position, again. The row's own confirm button is
+    // part of the row: clicking it again is no leaving.
     for (const int code : kRowCodes) {
         const Row &row = m_rows[code];
-        if (!m_bRefusalTold[code] || row.edit == stay)
+        if (!m_bRefusalTold[code] || row.edit == stay || row.confirm == stay)
             continue;
         m_bRefusalTold[code] = false;
         *row.value = row.slider->value();

@@ -70,6 +70,7 @@ private:
         QSlider *slider = nullptr;
         QLineEdit *edit = nullptr;
         int *value = nullptr;
+        QPushButton *confirm = nullptr;
     };
 
     // Handlers. Each is bound to its control or event in BindEvents; an
@@ -107,7 +108,7 @@ private:
     // One row's step of field exchange; a text it refuses is marked as told.
     void RowStep(int code, const std::function<void()> &step);
     // The user has left the rows whose text was refused (all but the one
-    // whose edit is stay): each shows its row's value again.
+    // whose edit or confirm button is stay): each shows its row's value again.
     void LeaveRefusedRows(const QWidget *stay);
     void OnFocusChanged(QWidget *old, QWidget *now);
     void OpenPort(int port, bool byHand);

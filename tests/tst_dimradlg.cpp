@@ -471,6 +471,7 @@ void tst_DimraDlg::refusedTextIsToldOnceAndDroppedWhenTheRowIsLeft_data()
     QTest::addColumn<QString>("shown"); // by channel 1's edit afterwards
     QTest::newRow("Set, 60 set on channel 3, three clicks on the channel 2 slider") << "250"
         << QStringList{"Channel1", "\t", "\t", "60", "Channel3", "click", "click", "click"} << SentValues{{3, 60}, {2, 10}, {2, 20}, {2, 30}} << "0";
+    QTest::newRow("Set twice: its own button is the row's") << "250" << QStringList{"Channel1", "Channel1"} << SentValues{} << "250";
     QTest::newRow("Set, Enter in another edit") << "abc" << QStringList{"Channel1", "\t", "30\r"} << SentValues{{2, 30}} << "0";
     QTest::newRow("Set, Enter again, a field exchange, corrected")
         << "abc" << QStringList{"Channel1", "\r", "exchange", "25\r"} << SentValues{{1, 25}} << "25";
