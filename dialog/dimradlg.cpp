@@ -89,10 +89,14 @@ CMyDimraDlg::CMyDimraDlg(QWidget *parent)
     m_sliderChannel3 = Control<QSlider>(IDC_SLIDER_CHANNEL3);
     m_comboPort = Control<QComboBox>(IDC_COMBO_PORT);
     m_btnConnect = Control<QPushButton>(IDC_BUTTON_CONNECT);
-    m_rows[CmdChannel1] = {m_sliderChannel1, Control<QLineEdit>(IDC_EDIT_CHANNEL1), &m_nChannel1};
-    m_rows[CmdChannel2] = {m_sliderChannel2, Control<QLineEdit>(IDC_EDIT_CHANNEL2), &m_nChannel2};
-    m_rows[CmdChannel3] = {m_sliderChannel3, Control<QLineEdit>(IDC_EDIT_CHANNEL3), &m_nChannel3};
-    m_rows[CmdFrequency] = {m_sliderFrequency, Control<QLineEdit>(IDC_EDIT_FREQUENCY), &m_nFrequency};
+    m_rows[CmdChannel1] = {m_sliderChannel1, Control<QLineEdit>(IDC_EDIT_CHANNEL1), &m_nChannel1,
+                         Control<QPushButton>(IDC_BUTTON_CHANNEL1)};
+    m_rows[CmdChannel2] = {m_sliderChannel2, Control<QLineEdit>(IDC_EDIT_CHANNEL2), &m_nChannel2,
+                         Control<QPushButton>(IDC_BUTTON_CHANNEL2)};
+    m_rows[CmdChannel3] = {m_sliderChannel3, Control<QLineEdit>(IDC_EDIT_CHANNEL3), &m_nChannel3,
+                         Control<QPushButton>(IDC_BUTTON_CHANNEL3)};
+    m_rows[CmdFrequency] = {m_sliderFrequency, Control<QLineEdit>(IDC_EDIT_FREQUENCY), &m_nFrequency,
+                         Control<QPushButton>(IDC_BUTTON_FREQUENCY)};
 
     BindEvents();
     OnInitDialog();
@@ -103,6 +107,7 @@ CMyDimraDlg::~CMyDimraDlg()
     // Members die before ~QObject would cut these connections: a
     // notification must not reach a window whose parts are already gone.
     m_link.disconnect(this);
+    disconnect(m_focusWatch);
 }
 
 template <typename T> T *CMyDimraDlg::Control(int id) const
@@ -141,6 +146,10 @@ void CMyDimraDlg::BindEvents()
     onEnter(IDC_EDIT_CHANNEL1, &CMyDimraDlg::OnConfirmChannel1);
     onEnter(IDC_EDIT_CHANNEL2, &CMyDimraDlg::OnConfirmChannel2);
     onEnter(IDC_EDIT_CHANNEL3, &CMyDimraDlg::OnConfirmChannel3);
+    // A refused text is told once: what the user types next is a new text.
+    for (const int code : kRowCodes)
+        connect(m_rows[code].edit, &QLineEdit::textChanged, this, [this, code] { m_bRefusalTold[code] = false; });
+    m_focusWatch = connect(qApp, &QApplication::focusChanged, this, &CMyDimraDlg::OnFocusChanged);
     // The link's events are never dropped: during an exchange the link
     // holds them. The edits are rewritten after every
     // received byte, and once the port is open, before the open-link frame
@@ -312,30 +321,82 @@ bool CMyDimraDlg::Exchange(bool bSaveAndValidate, const std::function<void(CData
 
 bool CMyDimraDlg::ReadRow(int code, int &value)
 {
-    // The slider's range is the row's validation range.
+    // The slider's range is the row's validation range. A text the user
+    // has been told is refused stays for correcting, with no second message.
     const Row &row = m_rows[code];
-    return Exchange(true, [&row, &value](CDataExchange *pDX) {
-        DDX_Text(pDX, row.edit, value);
-        DDV_MinMaxInt(pDX, value, row.slider->minimum(), row.slider->maximum());
+    if (m_bRefusalTold[code])
+        return false;
+    return Exchange(true, [this, code, &row, &value](CDataExchange *pDX) {
+        RowStep(code, [&] {
+            DDX_Text(pDX, row.edit, value);
+            DDV_MinMaxInt(pDX, value, row.slider->minimum(), row.slider->maximum());
+        });
     });
+}
+
+void CMyDimraDlg::RowStep(int code, const std::function<void()> &step)
+{
+    try {
+        step();
+    } catch (const CDataExchangeFailure &) {
+        m_bRefusalTold[code] = true;
+        throw;
+    }
 }
 
 void CMyDimraDlg::DoDataExchange(CDataExchange *pDX)
 {
+    // A text refused and told already is neither read nor checked again, so
+    // that every later exchange does not show its message once more; its
+    // edit still counts as transferred for where a failure puts the focus.
+    const auto transfer = [this, pDX](int code) {
+        const Row &row = m_rows[code];
+        if (pDX->m_bSaveAndValidate && m_bRefusalTold[code])
+            pDX->PrepareEditCtrl(row.edit);
+        else
+            RowStep(code, [&] { DDX_Text(pDX, row.edit, *row.value); });
+    };
+    const auto check = [this, pDX](int code) {
+        if (!m_bRefusalTold[code])
+            RowStep(code, [&] {
+                DDV_MinMaxInt(pDX, *m_rows[code].value, CDimraProtocol::RangeOf(code).min,
+                              CDimraProtocol::RangeOf(code).max);
+            });
+    };
     // Keep this order: channels 2 and 3 are checked before the frequency is
     // read, channel 1 after it, and which edit a bad value puts the focus on
     // follows from that; the board's users rely on it.
-    DDX_Text(pDX, m_rows[CmdChannel1].edit, m_nChannel1);
-    DDX_Text(pDX, m_rows[CmdChannel2].edit, m_nChannel2);
-    DDX_Text(pDX, m_rows[CmdChannel3].edit, m_nChannel3);
-    const auto check = [pDX](int value, int code) {
-        DDV_MinMaxInt(pDX, value, CDimraProtocol::RangeOf(code).min, CDimraProtocol::RangeOf(code).max);
-    };
-    check(m_nChannel2, CmdChannel2);
-    check(m_nChannel3, CmdChannel3);
-    DDX_Text(pDX, m_rows[CmdFrequency].edit, m_nFrequency);
-    check(m_nChannel1, CmdChannel1);
-    check(m_nFrequency, CmdFrequency);
+    transfer(CmdChannel1);
+    transfer(CmdChannel2);
+    transfer(CmdChannel3);
+    check(CmdChannel2);
+    check(CmdChannel3);
+    transfer(CmdFrequency);
+    check(CmdChannel1);
+    check(CmdFrequency);
+}
+
+void CMyDimraDlg::LeaveRefusedRows(const QWidget *stay)
+{
+    // The refused text goes unsent: the edit and the member show the row's
+    // value, the slider's position, again. The row's own confirm button is
+    // part of the row: clicking it again is no leaving.
+    for (const int code : kRowCodes) {
+        const Row &row = m_rows[code];
+        if (!m_bRefusalTold[code] || row.edit == stay || row.confirm == stay)
+            continue;
+        m_bRefusalTold[code] = false;
+        *row.value = row.slider->value();
+        row.edit->setText(QString::number(*row.value));
+    }
+}
+
+void CMyDimraDlg::OnFocusChanged(QWidget *old, QWidget *now)
+{
+    // Only a move from one control of the window to another leaves a row: a
+    // message box or a menu takes the focus while it shows and gives it back.
+    if (old && now && isAncestorOf(old) && isAncestorOf(now))
+        LeaveRefusedRows(now);
 }
 
 void CMyDimraDlg::EnableSettingControls(bool enable)
@@ -493,8 +554,9 @@ void CMyDimraDlg::ConfirmRow(int code)
 {
     // A text that is not a number in the row's range is refused with field
     // exchange's message, and nothing moves: a typo must never drive the
-    // light. The edit keeps it, selected, for correcting. A good value moves
-    // the slider; the member, the edit and the frame follow from its redraw.
+    // light. The edit keeps it, selected, for correcting until the user
+    // leaves the row. A good value moves the slider; the member, the edit
+    // and the frame follow from its redraw.
     int value = 0;
     if (ReadRow(code, value))
         MoveSlider(code, value);
@@ -519,10 +581,14 @@ void CMyDimraDlg::OnDrawChannel3() { DrawRow(CmdChannel3); }
 void CMyDimraDlg::DrawRow(int code)
 {
     const Row &row = m_rows[code];
+    const bool reported = m_reportedPos[code] == row.slider->value();
+    m_reportedPos[code].reset();
+    // A slider the user moved (the mouse wheel leaves the focus where it
+    // is) leaves a row whose text was refused; one the board moved does not.
+    if (!reported)
+        LeaveRefusedRows(nullptr);
     UpdateData(true);
     *row.value = row.slider->value();
-    const bool reported = m_reportedPos[code] == *row.value;
-    m_reportedPos[code].reset();
     if (m_bLinked && !reported)
         SendCommand(code, *row.value);
     UpdateData(false);

@@ -70,6 +70,7 @@ private:
         QSlider *slider = nullptr;
         QLineEdit *edit = nullptr;
         int *value = nullptr;
+        QPushButton *confirm = nullptr;
     };
 
     // Handlers. Each is bound to its control or event in BindEvents; an
@@ -104,6 +105,12 @@ private:
     bool Exchange(bool bSaveAndValidate, const std::function<void(CDataExchange *)> &exchange);
     // Reads and checks one row's edit, as field exchange does.
     bool ReadRow(int code, int &value);
+    // One row's step of field exchange; a text it refuses is marked as told.
+    void RowStep(int code, const std::function<void()> &step);
+    // The user has left the rows whose text was refused (all but the one
+    // whose edit or confirm button is stay): each shows its row's value again.
+    void LeaveRefusedRows(const QWidget *stay);
+    void OnFocusChanged(QWidget *old, QWidget *now);
     void OpenPort(int port, bool byHand);
     QAction *AddMenuCommand(const QString &text, const QKeySequence &shortcut);
     void RunHandler(const std::function<void()> &handler);
@@ -149,4 +156,9 @@ private:
     // A position a board reply put a slider at; its redraw sends nothing,
     // since the board already holds that value.
     std::optional<int> m_reportedPos[Dimra::kCommandCount];
+    // A row whose text was refused and the user told so, until the text
+    // changes or the user leaves the row: the same text is not read (and
+    // so not refused) again.
+    bool m_bRefusalTold[Dimra::kCommandCount] = {};
+    QMetaObject::Connection m_focusWatch;
 };

@@ -23,6 +23,7 @@
 #include <QStyleOptionComboBox>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 #include <csignal>
 #include <memory>
 #include <unistd.h>
@@ -142,6 +143,8 @@ private slots:
     void keyboardMovesSendExactFramesOnceLinked();
     void validationOrderAndFocus_data();
     void validationOrderAndFocus();
+    void refusedTextIsToldOnceAndDroppedWhenTheRowIsLeft_data();
+    void refusedTextIsToldOnceAndDroppedWhenTheRowIsLeft();
     void repliesMoveTheSliders_data();
     void repliesMoveTheSliders();
     void reportedValuesAreNotEchoedBack();
@@ -458,6 +461,53 @@ void tst_DimraDlg::validationOrderAndFocus()
         QCOMPARE(edit("Channel2")->text(), QStringLiteral("101"));
         QCOMPARE(edit("Frequency")->text(), QStringLiteral("25"));
     }
+}
+
+void tst_DimraDlg::refusedTextIsToldOnceAndDroppedWhenTheRowIsLeft_data()
+{
+    QTest::addColumn<QString>("refused"); // typed for channel 1
+    QTest::addColumn<QStringList>("then");
+    QTest::addColumn<SentValues>("sent");
+    QTest::addColumn<QString>("shown"); // by channel 1's edit afterwards
+    QTest::newRow("Set, 60 set on channel 3, three clicks on the channel 2 slider") << "250"
+        << QStringList{"Channel1", "\t", "\t", "60", "Channel3", "click", "click", "click"} << SentValues{{3, 60}, {2, 10}, {2, 20}, {2, 30}} << "0";
+    QTest::newRow("Set twice: its own button is the row's") << "250" << QStringList{"Channel1", "Channel1"} << SentValues{} << "250";
+    QTest::newRow("Set, Enter in another edit") << "abc" << QStringList{"Channel1", "\t", "30\r"} << SentValues{{2, 30}} << "0";
+    QTest::newRow("Set, Enter again, a field exchange, corrected")
+        << "abc" << QStringList{"Channel1", "\r", "exchange", "25\r"} << SentValues{{1, 25}} << "25";
+    // Refused as another slider moves; the focus goes to the frequency edit.
+    QTest::newRow("another move") << "250" << QStringList{"wheel", "wheel"} << SentValues{{2, 3}, {2, 6}} << "0";
+    QTest::newRow("a field exchange") << "250" << QStringList{"wheel", "exchange"} << SentValues{{2, 3}} << "250";
+    QTest::newRow("focus to the next control") << "250" << QStringList{"wheel", "\t", "store"} << SentValues{{2, 3}} << "0";
+}
+
+void tst_DimraDlg::refusedTextIsToldOnceAndDroppedWhenTheRowIsLeft()
+{
+    QFETCH(QString, refused);
+    QFETCH(QStringList, then);
+    QFETCH(SentValues, sent);
+    QFETCH(QString, shown);
+    QVERIFY(connectAndLink());
+    edit("Channel1")->setText(refused);
+    QSlider *other = slider("Channel2");
+    for (const QString &step : then) {
+        if (step.startsWith("Channel")) { // that row's Set
+            QTest::mouseClick(confirmButton(step.toLatin1()), Qt::LeftButton);
+        } else if (step == "click") {
+            QTest::mouseClick(other, Qt::LeftButton, {}, QPoint(other->width() - 5, other->height() / 2));
+        } else if (step == "wheel") { // leaves the focus where it is
+            QWheelEvent wheel({5, 5}, other->mapToGlobal(QPointF(5, 5)), {}, {0, 120}, {}, {}, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(other, &wheel);
+        } else if (step == "exchange" || step == "store") {
+            m_dlg->UpdateData(step == "exchange");
+        } else { // typed where the focus is; \t is Tab, \r Enter
+            QTest::keyClicks(QApplication::focusWidget(), step);
+        }
+        QVERIFY(settle()); // each move its own redraw
+    }
+    QCOMPARE(framesSent(sent.size()), sent);
+    QCOMPARE(m_messages->messages, QStringList{refused == "abc" ? kAskInteger : kChannelRange});
+    QCOMPARE(edit("Channel1")->text(), shown);
 }
 
 void tst_DimraDlg::repliesMoveTheSliders_data()
