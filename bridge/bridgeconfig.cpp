@@ -22,9 +22,10 @@ struct DimraMqtt
 // A configuration file larger than this is no configuration.
 constexpr qint64 kMaxConfigBytes = 1 << 20;
 
+// A refusal quotes the file and the command line: shown, never raw.
 BridgeParse failure(const QString &error)
 {
-    return BridgeParse::refused(error);
+    return BridgeParse::refused(shownText(error));
 }
 
 QString idRule()
@@ -494,8 +495,10 @@ BridgeParse parseBridgeArguments(const QStringList &arguments)
 {
     CCommandLine parser = bridgeCommandLine();
     define(parser);
-    if (BridgeParse read = BridgeParse::read(parser, arguments); read.outcome != CCommandLine::Run)
+    if (BridgeParse read = BridgeParse::read(parser, arguments); read.outcome != CCommandLine::Run) {
+        read.error = shownText(read.error);
         return read;
+    }
     if (!parser.positionalArguments().isEmpty())
         return failure(DimraMqtt::tr("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
 

@@ -7,6 +7,7 @@
 // (Cli::kExitUsage) when its command line or configuration is refused.
 
 #include "bridgeconfig.h"
+#include "bridgemessages.h"
 #include "language.h"
 #include "mqttbridge.h"
 #include "stopsignals.h"
@@ -21,9 +22,11 @@ constexpr int kCannotStart = 1;
 // How long the end may take: offline published, the lines drained.
 constexpr int kShutdownMs = 3000;
 
+// Every line names what came from outside (a host, a path, a payload's key)
+// as it was given, its control characters escaped.
 void printLine(const QString &line)
 {
-    CStopSignals::write(stderr, line + QLatin1Char('\n'));
+    CStopSignals::write(stderr, shownText(line) + QLatin1Char('\n'));
 }
 
 } // namespace

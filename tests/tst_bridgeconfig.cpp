@@ -79,6 +79,7 @@ void tst_BridgeConfig::arguments_data()
     QTest::newRow("an id made from the port, too long")
         << "-p /nonexistent/" + QString(65, QLatin1Char('a')) << "error" << "--id";
     QTest::newRow("file and port") << "-c /etc/dimra/mqtt.conf -p COM1" << "error" << "--port";
+    QTest::newRow("a file named with an escape") << "-c /nonexistent/\x1b[2J" << "error" << "/nonexistent/\\x1b[2J";
     QTest::newRow("help") << "--help" << "help" << "";
 }
 
