@@ -3,7 +3,8 @@
 // offline, sends what still waits for the lines and exits with status 0.
 //
 // Exit status: 0 after a signal, 1 when it cannot start (a password or CA
-// file that cannot be read, another running bridge with its bridge id), 2
+// file that cannot be read, a CA file without a certificate, another running
+// bridge with its bridge id), 2
 // (Cli::kExitUsage) when its command line or configuration is refused.
 
 #include "bridgeconfig.h"
@@ -13,7 +14,6 @@
 #include "stopsignals.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 
 
 namespace {
@@ -56,8 +56,8 @@ int main(int argc, char *argv[])
         return kCannotStart;
     }
 
-    if (!config.caFile.isEmpty() && !QFileInfo(config.caFile).isReadable()) {
-        printLine(QCoreApplication::translate("dimra-mqtt", "dimra-mqtt: cannot read the CA file %1").arg(config.caFile));
+    if (const std::optional<QString> problem = config.caFile.isEmpty() ? std::nullopt : caFileProblem(config.caFile)) {
+        printLine(QStringLiteral("dimra-mqtt: %1").arg(*problem));
         return kCannotStart;
     }
 

@@ -448,6 +448,10 @@ void tst_DimraMqtt::whatCannotStartEndsWithItsExitStatus_data()
         << QStringList{QStringLiteral("-p"), QStringLiteral("bench"), QStringLiteral("--user"), QStringLiteral("dimra"),
                        QStringLiteral("--password-file"), QStringLiteral("%1/missing-password")}
         << 1 << QStringLiteral("missing-password");
+    const QStringList caFile{QStringLiteral("-p"), QStringLiteral("bench"), QStringLiteral("--ca-file")};
+    QTest::newRow("a folder as CA file") << caFile + QStringList{QStringLiteral("%1")} << 1 << QStringLiteral("is a folder");
+    QTest::newRow("a CA file without a certificate") << caFile + QStringList{QStringLiteral(DIMRA_MQTT_PROGRAM)} << 1
+                                                     << QStringLiteral("holds no certificate");
 }
 
 void tst_DimraMqtt::whatCannotStartEndsWithItsExitStatus()
