@@ -37,7 +37,7 @@ CBridgeBoard::CBridgeBoard(const BridgeBoardConfig &config, QObject *parent)
     m_fadeTimer.setTimerType(Qt::PreciseTimer);
     m_clock.start();
     connect(&m_fadeTimer, &QTimer::timeout, this, &CBridgeBoard::stepFades);
-    connect(&m_retryTimer, &QTimer::timeout, this, &CBridgeBoard::open);
+    connect(&m_retryTimer, &QTimer::timeout, this, [this] { open(); });
     connect(&m_answerTimer, &QTimer::timeout, this, &CBridgeBoard::noAnswer);
     connect(&m_reportTimer, &QTimer::timeout, this, &CBridgeBoard::sendOwed);
     connect(&m_link, &CBoardLink::linked, this, &CBridgeBoard::onLinked);
@@ -51,6 +51,11 @@ void CBridgeBoard::start()
     open();
 }
 
+bool CBridgeBoard::claim()
+{
+    return open(true);
+}
+
 void CBridgeBoard::logOnce(const QString &problem)
 {
     if (problem == m_strLastProblem)
@@ -59,13 +64,15 @@ void CBridgeBoard::logOnce(const QString &problem)
     emit logged(problem);
 }
 
-void CBridgeBoard::open()
+bool CBridgeBoard::open(bool heldIsLeft)
 {
     try {
         m_link.open(CommandLineBytes(m_config.port));
     } catch (const CSerialError &error) {
+        if (heldIsLeft && error.kind() == CSerialError::InUse)
+            return false;
         retryOpen(tr("cannot open %1: %2").arg(m_config.port, error.text()));
-        return;
+        return true;
     }
     m_nRetryMs = 0;
     m_nAnswerMs = CBoardLink::kAnswerWaitMs; // a board that has not answered by then is reported
@@ -77,6 +84,7 @@ void CBridgeBoard::open()
         m_bOpened = true;
         emit opened();
     }
+    return true;
 }
 
 void CBridgeBoard::retryOpen(const QString &problem)

@@ -39,6 +39,11 @@ public:
 
     // Opens the port, and keeps at it; nothing touches the port before.
     void start();
+    // The same, except when another program holds the port's lock: then
+    // false, with nothing logged and nothing tried again, so that the bridge
+    // can find out whether that program is another bridge that serves the
+    // board, before it says anything of it; start() takes it as it comes.
+    bool claim();
     const BridgeBoardConfig &config() const { return m_config; }
     const BoardState &state() const { return m_state; }
     // The port has been open at least once since start().
@@ -77,7 +82,8 @@ private:
         int sent = -1; // the last step handed to the link
     };
 
-    void open();
+    // False only when heldIsLeft and another program holds the port.
+    bool open(bool heldIsLeft = false);
     void retryOpen(const QString &problem);
     void onLinked();
     void onReported(int code, int value);

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
+#include <QStringDecoder>
 #include <QSysInfo>
 
 namespace {
@@ -21,10 +22,14 @@ struct DimraMqtt
 
 // A configuration file larger than this is no configuration.
 constexpr qint64 kMaxConfigBytes = 1 << 20;
+// A CA's certificate is looked for in this much of its file; a bundle of
+// every public CA has a few hundred kilobytes.
+constexpr qint64 kMaxCaBytes = 16 << 20;
 
+// A refusal quotes the file and the command line: shown, never raw.
 BridgeParse failure(const QString &error)
 {
-    return BridgeParse::refused(error);
+    return BridgeParse::refused(shownText(error));
 }
 
 QString idRule()
@@ -49,7 +54,8 @@ std::optional<QString> bridgeIdProblem(const QString &id)
     return DimraMqtt::tr("\"%1\" cannot be a bridge id: %2").arg(id.left(kMaxIdLength * 2), idRule());
 }
 
-// A board as configured, and where: "--port", or the file and line of its section.
+// A board as configured, and where: "--port", or the file and line of its id
+// (of its port, when the id is made from that).
 struct PlacedBoard
 {
     BridgeBoardConfig board;
@@ -107,6 +113,21 @@ std::optional<bool> boolValue(const QString &text)
     return std::nullopt;
 }
 
+// The device a port leads to now, so that two names of one device (a by-id
+// link and its node, COMn and the node it opens) are one port; while it
+// leads nowhere, the port as named.
+QString portDevice(const QString &port)
+{
+    QString path = port;
+    if (const int n = CommPortNumber(port).value_or(0); n > 0) {
+        path = ResolveCommPort(n).device;
+        if (path.isEmpty())
+            return CommPortName(n);
+    }
+    const QFileInfo info(path);
+    return info.exists() ? info.canonicalFilePath() : QDir::cleanPath(info.absoluteFilePath());
+}
+
 // An INI file read with each key's line, so that every refusal names it.
 struct IniEntry
 {
@@ -123,7 +144,9 @@ struct IniSection
 
 // The value of "key=value": a ';' outside double quotes starts a comment, and
 // a value in double quotes loses them (\" and \\ inside stand for " and \).
-QString iniValue(const QString &text)
+// Nothing when a quote is not closed: where the value ends, and whether a
+// ';' is part of it, cannot be told.
+std::optional<QString> iniValue(const QString &text)
 {
     QString value;
     bool quoted = false;
@@ -139,6 +162,8 @@ QString iniValue(const QString &text)
         }
         value += c;
     }
+    if (quoted)
+        return std::nullopt;
     value = value.trimmed();
     if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"'))) {
         const QString inner = value.mid(1, value.size() - 2);
@@ -149,19 +174,36 @@ QString iniValue(const QString &text)
     return value;
 }
 
+// What keeps a line from being read as it was written: bytes that are not
+// UTF-8, or a control character (a NUL, an escape) other than a tab.
+std::optional<QString> lineProblem(const QString &line, bool utf8)
+{
+    if (!utf8)
+        return DimraMqtt::tr("the line is not UTF-8 text");
+    for (const QChar c : line)
+        if (c != QLatin1Char('\t') && c.category() == QChar::Other_Control)
+            return DimraMqtt::tr("the line holds the control character %1").arg(c);
+    return std::nullopt;
+}
+
 std::optional<QList<IniSection>> readIni(const QString &file, const QByteArray &content, QString *error)
 {
     QList<IniSection> sections;
     QHash<QString, int> sectionLines;
     QHash<QString, int> keyLines; // of the current section
-    const QStringList lines = QString::fromUtf8(content).split(QLatin1Char('\n'));
+    const QList<QByteArray> lines = content.split('\n');
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const int number = int(i) + 1;
-        QString line = lines.at(i).trimmed();
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        QString line = QString(decoder(lines.at(i))).trimmed();
         if (number == 1 && line.startsWith(QChar(0xFEFF)))
             line = line.mid(1).trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char(';')) || line.startsWith(QLatin1Char('#')))
             continue;
+        if (const std::optional<QString> problem = lineProblem(line, !decoder.hasError())) {
+            *error = QStringLiteral("%1:%2: %3").arg(file).arg(number).arg(*problem);
+            return std::nullopt;
+        }
         if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
             const QString name = line.mid(1, line.size() - 2).trimmed();
             if (const int first = sectionLines.value(name); first > 0) {
@@ -190,7 +232,12 @@ std::optional<QList<IniSection>> readIni(const QString &file, const QByteArray &
             return std::nullopt;
         }
         keyLines.insert(key, number);
-        sections.last().entries.append({number, key, iniValue(line.mid(equals + 1))});
+        const std::optional<QString> value = iniValue(line.mid(equals + 1));
+        if (!value) {
+            *error = DimraMqtt::tr("%1:%2: the value of %3 opens a quote that it does not close").arg(file).arg(number).arg(key);
+            return std::nullopt;
+        }
+        sections.last().entries.append({number, key, *value});
     }
     return sections;
 }
@@ -291,6 +338,25 @@ std::optional<QString> readBrokerPassword(const QString &passwordFile, QString *
     return QString::fromUtf8(line);
 }
 
+std::optional<QString> caFileProblem(const QString &caFile)
+{
+    // Opening a pipe would wait for a writer.
+    if (const QFileInfo info(caFile); info.exists() && !info.isFile())
+        return DimraMqtt::tr("the CA file %1 is a folder or a device; name the file of the CA's certificate").arg(caFile);
+    QFile file(caFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return DimraMqtt::tr("cannot read the CA file %1: %2").arg(caFile, file.errorString());
+    // TLS reads the CA's certificates in PEM: base64 between these lines.
+    static const QRegularExpression pem(QStringLiteral("-----BEGIN (?:TRUSTED )?CERTIFICATE-----([A-Za-z0-9+/=\\s]+)"
+                                                       "-----END (?:TRUSTED )?CERTIFICATE-----"));
+    const QRegularExpressionMatch match = pem.match(QString::fromLatin1(file.read(kMaxCaBytes)));
+    const QByteArray base64 = match.captured(1).toLatin1().simplified().replace(' ', QByteArray());
+    const QByteArray::FromBase64Result der = QByteArray::fromBase64Encoding(base64, QByteArray::AbortOnBase64DecodingErrors);
+    if (!match.hasMatch() || !der || !der.decoded.startsWith('\x30')) // a certificate is a DER sequence
+        return DimraMqtt::tr("the CA file %1 holds no certificate in PEM format").arg(caFile);
+    return std::nullopt;
+}
+
 QString accessWarning(const QString &file, QFileDevice::Permissions permissions)
 {
     if (!(permissions & (QFileDevice::ReadGroup | QFileDevice::ReadOther)))
@@ -330,6 +396,7 @@ BridgeParse loadBridgeConfig(const QString &file)
     // However the file is named (relative, through a link), one file is one bridge.
     config.configFile = QFileInfo(file).canonicalFilePath();
     QList<PlacedBoard> boards;
+    QHash<QString, int> portLines; // device -> the line of its port
     int hostLine = 0;
     for (const IniSection &section : *sections) {
         const QString &group = section.name;
@@ -381,12 +448,17 @@ BridgeParse loadBridgeConfig(const QString &file)
                 }
             }
         } else if (group.startsWith(QLatin1String("board."))) {
+            if (group == QLatin1String("board."))
+                return failure(DimraMqtt::tr("%1:%2: [board.] names no board; a board's section is [board.NAME]")
+                                   .arg(file).arg(section.line));
             BridgeBoardConfig board;
             bool idGiven = false;
             QString idPlace = QStringLiteral("id=");
+            int portLine = section.line; // until a port= names it
             for (const IniEntry &entry : section.entries) {
                 if (entry.key == QLatin1String("port")) {
                     board.port = entry.value;
+                    portLine = entry.line;
                 } else if (entry.key == QLatin1String("id")) {
                     board.id = entry.value;
                     idGiven = true;
@@ -402,12 +474,18 @@ BridgeParse loadBridgeConfig(const QString &file)
                     return unknownKey(entry);
                 }
             }
-            const QString place = QStringLiteral("%1:%2").arg(file).arg(section.line);
+            const QString portPlace = QStringLiteral("%1:%2").arg(file).arg(portLine);
             if (board.port.isEmpty())
-                return failure(DimraMqtt::tr("%1: [%2] has no port").arg(place, group));
-            if (const std::optional<QString> problem = settleBoard(&board, idGiven, place, idPlace))
+                return failure(DimraMqtt::tr("%1: [%2] has no port").arg(portPlace, group));
+            if (const std::optional<QString> problem = settleBoard(&board, idGiven, portPlace, idPlace))
                 return failure(*problem);
-            boards.append({board, place});
+            // A second board on a device would find it in use for as long as the bridge runs.
+            const QString device = portDevice(board.port);
+            if (const int first = portLines.value(device); first > 0)
+                return failure(DimraMqtt::tr("%1: %2 is the port of the board on line %3 too; one port serves one board")
+                                   .arg(portPlace, board.port).arg(first));
+            portLines.insert(device, portLine);
+            boards.append({board, idGiven ? idPlace : portPlace});
         } else {
             return failure(DimraMqtt::tr("%1:%2: unknown section [%3]; the sections are [broker], [discovery] and [board.NAME]")
                                .arg(file).arg(section.line).arg(group));
@@ -494,8 +572,10 @@ BridgeParse parseBridgeArguments(const QStringList &arguments)
 {
     CCommandLine parser = bridgeCommandLine();
     define(parser);
-    if (BridgeParse read = BridgeParse::read(parser, arguments); read.outcome != CCommandLine::Run)
+    if (BridgeParse read = BridgeParse::read(parser, arguments); read.outcome != CCommandLine::Run) {
+        read.error = shownText(read.error);
         return read;
+    }
     if (!parser.positionalArguments().isEmpty())
         return failure(DimraMqtt::tr("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
 

@@ -27,9 +27,11 @@
 //   name=Bench light         ; the device's name in Home Assistant
 //   restore=true             ; send the last commanded values again on relink
 //
-// Everything is checked before anything opens: a key the bridge does not
-// know, a section or key given twice, a port out of range, an id that is not
-// fit for a topic or two boards with one id refuse the file, naming its line.
+// Everything is checked before anything opens, and only what is read
+// exactly is taken: a line that is not UTF-8 text or holds a control
+// character, a quote not closed, a key the bridge does not know, a section
+// or key given twice, a port out of range, an id that is not fit for a topic,
+// two boards with one id or on one port refuse the file, naming the key's line.
 
 // The broker's port when none is given: MQTT's own.
 inline constexpr int kDefaultBrokerPort = 1883;
@@ -85,6 +87,11 @@ QString derivedBoardId(const QString &linkName, const QString &byIdName, const Q
 // configured of the systemd credential "mqtt-password" if there is one.
 // Nothing, with error set, when a file named cannot be read.
 std::optional<QString> readBrokerPassword(const QString &passwordFile, QString *error);
+
+// Why caFile cannot be the CA that the broker's certificate is checked
+// against: a folder or a device, a file this user cannot read, or one that
+// holds no certificate in PEM format. Nothing when it can be.
+std::optional<QString> caFileProblem(const QString &caFile);
 
 // A warning for a file of the configuration that others than its owner may
 // read, naming the chmod that keeps it to its owner; empty when it is kept.

@@ -3,16 +3,17 @@
 // offline, sends what still waits for the lines and exits with status 0.
 //
 // Exit status: 0 after a signal, 1 when it cannot start (a password or CA
-// file that cannot be read, another running bridge with its bridge id), 2
+// file that cannot be read, a CA file without a certificate, another running
+// bridge with its bridge id), 2
 // (Cli::kExitUsage) when its command line or configuration is refused.
 
 #include "bridgeconfig.h"
+#include "bridgemessages.h"
 #include "language.h"
 #include "mqttbridge.h"
 #include "stopsignals.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 
 
 namespace {
@@ -21,9 +22,11 @@ constexpr int kCannotStart = 1;
 // How long the end may take: offline published, the lines drained.
 constexpr int kShutdownMs = 3000;
 
+// Every line names what came from outside (a host, a path, a payload's key)
+// as it was given, its control characters escaped.
 void printLine(const QString &line)
 {
-    CStopSignals::write(stderr, line + QLatin1Char('\n'));
+    CStopSignals::write(stderr, shownText(line) + QLatin1Char('\n'));
 }
 
 } // namespace
@@ -53,8 +56,8 @@ int main(int argc, char *argv[])
         return kCannotStart;
     }
 
-    if (!config.caFile.isEmpty() && !QFileInfo(config.caFile).isReadable()) {
-        printLine(QCoreApplication::translate("dimra-mqtt", "dimra-mqtt: cannot read the CA file %1").arg(config.caFile));
+    if (const std::optional<QString> problem = config.caFile.isEmpty() ? std::nullopt : caFileProblem(config.caFile)) {
+        printLine(QStringLiteral("dimra-mqtt: %1").arg(*problem));
         return kCannotStart;
     }
 

@@ -9,7 +9,8 @@ namespace {
 // A burst of refused commands is logged by its first and counted at its end.
 constexpr int kRefusalBurstMs = 10000;
 // How long the broker may take to send back what it keeps, and a bridge
-// that is asked whether it runs to answer.
+// that is asked whether it runs to answer, or that holds a port this one
+// claims to publish its list.
 constexpr int kCheckMs = 5000;
 constexpr int kAnswerMs = 2000;
 
@@ -60,6 +61,10 @@ CMqttBridge::CMqttBridge(const BridgeConfig &config, const QString &password, QO
     }
     m_checkTimer.setSingleShot(true);
     connect(&m_checkTimer, &QTimer::timeout, this, [this] {
+        if (m_phase == Phase::Contending) {
+            settleHeld(true);
+            return;
+        }
         if (m_phase == Phase::Checking)
             emit logged(tr("the broker did not send back what it keeps within %1 s; going on without knowing which "
                            "boards other bridges serve").arg(kCheckMs / 1000));
@@ -102,7 +107,7 @@ void CMqttBridge::onConnected()
     emit logged(tr("connected to the broker at %1:%2").arg(m_config.host).arg(m_config.port));
     if (m_phase == Phase::Serving)
         serve();
-    else
+    else if (m_phase != Phase::Contending) // its ports are claimed; its timer ends the wait
         beginCheck();
 }
 
@@ -113,6 +118,7 @@ void CMqttBridge::beginCheck()
     m_lists.clear();
     m_bOwnListRefused = false;
     m_memory.clear();
+    m_running.clear();
     // At QoS 0 what the broker keeps comes in order, and before the marker
     // published after the subscriptions: once it is back, all of it is here.
     m_client.subscribe(kEveryStatus, 0);
@@ -143,6 +149,10 @@ void CMqttBridge::onCheckMessage(const QString &topic, const QByteArray &payload
             m_lists.remove(lister);
         if (lister == m_strBridgeId)
             m_bOwnListRefused = !ids && !payload.isEmpty();
+        else if (ids && !retained) // published while this bridge looks: its bridge runs
+            m_running.insert(lister);
+        if (m_phase == Phase::Contending)
+            settleHeld(false);
     } else if (topic == ownTopic("sync") && payload == m_token && m_phase == Phase::Checking) {
         askOwners();
     } else if (retained && topic.endsWith(QLatin1String("/state"))) {
@@ -187,18 +197,81 @@ void CMqttBridge::endCheck()
             m_client.unsubscribe(boardTopic(board->config().id, QStringLiteral("state")));
 }
 
+QString CMqttBridge::ownerOf(const QString &id) const
+{
+    for (const QSet<QString> &running : {m_answered, m_running})
+        for (const QString &bridge : running)
+            if (m_lists.value(bridge).contains(id))
+                return bridge;
+    return QString();
+}
+
 void CMqttBridge::decide()
 {
     if (m_phase != Phase::Checking && m_phase != Phase::Asking)
         return;
-    endCheck();
     if (m_answered.contains(m_strBridgeId)) {
+        endCheck();
         m_phase = Phase::Waiting;
         emit logged(tr("another dimra-mqtt runs as the bridge %1 and answers; give this one an id of its own with "
                        "--bridge-id or bridge_id=").arg(m_strBridgeId));
         emit identityTaken();
         return;
     }
+    for (CBridgeBoard *board : std::as_const(m_boards)) {
+        if (const QString owner = ownerOf(board->config().id); !owner.isEmpty())
+            leave(board, owner);
+        else if (board->claim())
+            take(board);
+        else
+            m_held.append(board);
+    }
+    if (m_held.isEmpty()) {
+        beginServing();
+        return;
+    }
+    // Another program holds a port. A bridge that started with this one and
+    // got there first publishes its list at once; until it comes, or the
+    // time is up and the port is merely in use, nothing is said of the board.
+    m_phase = Phase::Contending;
+    m_checkTimer.start(kAnswerMs);
+}
+
+void CMqttBridge::settleHeld(bool timeUp)
+{
+    for (auto it = m_held.begin(); it != m_held.end();) {
+        CBridgeBoard *board = *it;
+        if (const QString owner = ownerOf(board->config().id); !owner.isEmpty()) {
+            leave(board, owner);
+        } else if (timeUp) {
+            take(board);
+            board->start(); // and tries again while it is in use
+        } else {
+            ++it;
+            continue;
+        }
+        it = m_held.erase(it);
+    }
+    if (m_held.isEmpty())
+        beginServing();
+}
+
+void CMqttBridge::leave(CBridgeBoard *board, const QString &owner)
+{
+    emit logged(tr("%1 is served by the bridge %2, which runs; this bridge leaves it alone")
+                    .arg(board->config().id, owner));
+}
+
+void CMqttBridge::beginServing()
+{
+    endCheck();
+    QStringList served;
+    for (CBridgeBoard *board : std::as_const(m_served))
+        served.append(board->config().id);
+    if (served.isEmpty())
+        emit logged(tr("no board left to serve"));
+
+    // What an earlier run of this bridge served and no bridge serves now.
     QSet<QString> listedElsewhere;
     for (auto it = m_lists.cbegin(); it != m_lists.cend(); ++it) {
         if (it.key() == m_strBridgeId)
@@ -206,24 +279,6 @@ void CMqttBridge::decide()
         for (const QString &id : it.value())
             listedElsewhere.insert(id);
     }
-    QStringList served;
-    for (CBridgeBoard *board : m_boards) {
-        const QString &id = board->config().id;
-        QString owner;
-        for (const QString &bridge : std::as_const(m_answered))
-            if (m_lists.value(bridge).contains(id))
-                owner = bridge;
-        if (!owner.isEmpty()) {
-            emit logged(tr("%1 is served by the bridge %2, which runs; this bridge leaves it alone").arg(id, owner));
-            continue;
-        }
-        served.append(id);
-        take(board);
-    }
-    if (served.isEmpty())
-        emit logged(tr("no board left to serve"));
-
-    // What an earlier run of this bridge served and no bridge serves now.
     if (m_bOwnListRefused)
         emit logged(tr("the boards list kept for the bridge %1 is none a bridge writes (more than %2 boards, or no "
                        "list); nothing it names is emptied").arg(m_strBridgeId).arg(kMaxBoards));
@@ -235,8 +290,6 @@ void CMqttBridge::decide()
     m_phase = Phase::Serving;
     serve();
     removeBoards(removed);
-    for (CBridgeBoard *board : std::as_const(m_served))
-        board->start();
 }
 
 void CMqttBridge::take(CBridgeBoard *board)
@@ -329,7 +382,7 @@ void CMqttBridge::removeBoards(const QStringList &ids)
 
 void CMqttBridge::onMessage(const QString &topic, const QByteArray &payload, bool retained)
 {
-    if (m_phase == Phase::Checking || m_phase == Phase::Asking) {
+    if (m_phase == Phase::Checking || m_phase == Phase::Asking || m_phase == Phase::Contending) {
         onCheckMessage(topic, payload, retained);
         return;
     }

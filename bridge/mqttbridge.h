@@ -24,11 +24,16 @@
 // Before it serves anything, the first session checks what the broker keeps:
 // every bridge's status and boards list and, for restore, its boards' last
 // state. A board that another bridge lists and that bridge still answers
-// (asked on its ping topic) is left to it; another bridge that answers to
-// this one's own id stops this one. Only then are the ports opened, and a
-// board is published only once its port has opened: before that, only
-// availability offline. The boards an earlier run of this bridge listed,
-// that it no longer serves and that no other bridge lists, are emptied.
+// (asked on its ping topic) or has just published its list is left to it;
+// another bridge that answers to this one's own id stops this one. Only then
+// are the ports opened, and a board is published only once its port has
+// opened: before that, only availability offline. A port that another
+// program holds as it is opened may be that of a bridge started together
+// with this one: for a while the bridge listens for a list naming the board,
+// and leaves the board to its sender; when none comes, the port is merely in
+// use (the window, dimractl) and is tried again as long as it is. The boards
+// an earlier run of this bridge listed, that it no longer serves and that no
+// other bridge lists, are emptied.
 //
 // The bridge turns messages into commands (bridgemessages.h parses and
 // checks them whole; a refused one sends nothing and says why on the
@@ -65,13 +70,20 @@ private:
         CBridgeBoard *board = nullptr;
         int channel = 0; // 0: the board's set topic; 1-3: a light's
     };
-    enum class Phase { Waiting, Checking, Asking, Serving };
+    enum class Phase { Waiting, Checking, Asking, Contending, Serving };
 
     void onConnected();
     void beginCheck();
     void onCheckMessage(const QString &topic, const QByteArray &payload, bool retained);
     void askOwners();
+    // The running bridge that lists the board id, or nothing.
+    QString ownerOf(const QString &id) const;
     void decide();
+    // Settles the boards whose ports another program held; with timeUp,
+    // those no bridge has claimed are taken, their ports merely in use.
+    void settleHeld(bool timeUp);
+    void leave(CBridgeBoard *board, const QString &owner);
+    void beginServing();
     void endCheck();
     void serve();
     void take(CBridgeBoard *board);
@@ -102,6 +114,8 @@ private:
     QHash<QString, QByteArray> m_memory;    // board id -> its kept state, for restore
     QSet<QString> m_asked;                  // bridge ids asked whether they run
     QSet<QString> m_answered;
+    QSet<QString> m_running;                // bridge ids that published their list during the check
+    QList<CBridgeBoard *> m_held;           // boards whose ports another program held at the claim
     QString m_strLastBrokerProblem;
     bool m_bStopping = false; // every board is offline from now on
     QTimer m_refusalTimer; // runs while commands are being refused in a burst

@@ -79,6 +79,7 @@ void tst_BridgeConfig::arguments_data()
     QTest::newRow("an id made from the port, too long")
         << "-p /nonexistent/" + QString(65, QLatin1Char('a')) << "error" << "--id";
     QTest::newRow("file and port") << "-c /etc/dimra/mqtt.conf -p COM1" << "error" << "--port";
+    QTest::newRow("a file named with an escape") << "-c /nonexistent/\x1b[2J" << "error" << "/nonexistent/\\x1b[2J";
     QTest::newRow("help") << "--help" << "help" << "";
 }
 
@@ -130,6 +131,16 @@ void tst_BridgeConfig::configFile_data()
     QTest::newRow("an empty id in quotes") << "[board.a]\nport=COM1\nid=\"\"\n" << "error" << ":3: names no id";
     QTest::newRow("a bridge id with a dot") << "[broker]\nbridge_id=lab.pc\n[board.a]\nport=COM1\n" << "error" << ":2: \"lab.pc\"";
     QTest::newRow("a line that is no setting") << "[board.a]\nport COM1\n" << "error" << ":2:";
+    // Only what is read exactly is taken; what is echoed shows its control characters escaped.
+    QTest::newRow("a quote not closed") << "[broker]\nhost=\"127.0.0.1\n[board.a]\nport=COM1\n" << "error" << ":2: the value of host";
+    QTest::newRow("a NUL after a value") << QString("[broker]\nport=1883") + QChar(0) + "\n[board.a]\nport=COM1\n" << "error"
+                                        << ":2: the line holds the control character \\x00";
+    QTest::newRow("a board section without its name") << "[board.]\nport=COM1\n" << "error" << ":1: [board.]";
+    QTest::newRow("a section name not UTF-8") << "[board." + QString(QChar(0xDCFF)) + "]\nport=COM1\n" << "error" << ":1: the line is not UTF-8";
+    QTest::newRow("two boards on one port") << "[board.a]\nport=COM1\nid=a\n[board.b]\nid=b\nport=com1\n" << "error"
+                                            << ":6: com1 is the port of the board on line 2 too";
+    QTest::newRow("an empty port names its line") << "[board.a]\nid=a\nport=\n" << "error" << ":3: [board.a] has no port";
+    QTest::newRow("COM13 names its line") << "[board.a]\nid=a\nport=COM13\n" << "error" << ":3: there is no port COM13";
 }
 
 void tst_BridgeConfig::configFile()
@@ -140,7 +151,7 @@ void tst_BridgeConfig::configFile()
     const QString path = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('_')));
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content.toUtf8());
+    file.write(CommandLineBytes(content)); // U+DC80 + n writes the byte n, which is no UTF-8
     file.close();
     const BridgeParse parse = parseBridgeArguments({QStringLiteral("dimra-mqtt"), QStringLiteral("-c"), path});
     QCOMPARE(describe(parse), expected);

@@ -65,6 +65,7 @@ void tst_BridgeMessages::setPayload_data()
     QTest::newRow("negative duty") << QByteArray(R"({"ch3":-1})") << "refused" << "ch3";
     QTest::newRow("fraction") << QByteArray(R"({"ch1":40.5})") << "refused" << "whole";
     QTest::newRow("unknown key beside good ones") << QByteArray(R"({"ch1":10,"ch4":10})") << "refused" << "ch4";
+    QTest::newRow("unknown key with an escape") << QByteArray(R"({"\u001b[2J":1})") << "refused" << "\"\\x1b[2J\"";
     QTest::newRow("empty object") << QByteArray("{}") << "refused" << "nothing";
     QTest::newRow("array") << QByteArray("[40]") << "refused" << "object";
     QTest::newRow("not JSON") << QByteArray("ch1=40") << "refused" << "JSON";

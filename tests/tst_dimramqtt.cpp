@@ -32,6 +32,7 @@ private slots:
     void anUnpluggedBoardGoesOfflineAndComesBackWithItsState();
     void sigtermDrainsTheLinesAndTheNextRunForgetsABoardTakenOut();
     void twoBridgesOnOneHostLeaveEachOtherAlone();
+    void ofTwoBridgesStartedTogetherOneServesTheBoard();
     void aTransitionFadesAtTheLinesPaceAndEndsOnItsTarget();
     void whatIsNotKnownIsNotPublished();
     void anUntrustedBrokerCertificateIsNamed();
@@ -366,6 +367,36 @@ void tst_DimraMqtt::twoBridgesOnOneHostLeaveEachOtherAlone()
     QTRY_COMPARE_WITH_TIMEOUT(bench->frames, QStringList{QStringLiteral("ch1 33")}, 5000);
 }
 
+void tst_DimraMqtt::ofTwoBridgesStartedTogetherOneServesTheBoard()
+{
+    // A bridge whose host lost its power still lists the board: both ask it and
+    // wait alike for an answer that never comes, so they decide together.
+    QVERIFY(addBoard(QStringLiteral("bench")) && m_mqtt->publish(QStringLiteral("dimra/bridge/gone/status"), "online", true));
+    QVERIFY(m_mqtt->publish(QStringLiteral("dimra/bridge/gone/boards"), R"(["bench"])", true) && everythingArrived());
+    QProcess second;
+    QVERIFY(startBridge({QStringLiteral("bench")}));
+    second.start(QStringLiteral(DIMRA_MQTT_PROGRAM),
+                 QStringList{QStringLiteral("-p"), m_dir->filePath(QStringLiteral("bench"))} + brokerArguments());
+    const QStringList statuses{bridgeStatus(m_bridge.arguments()), bridgeStatus(second.arguments())};
+    const QStringList lists = QStringList(statuses).replaceInStrings(QStringLiteral("/status"), QStringLiteral("/boards"));
+    QVERIFY(m_mqtt->waitFor(lists[0], containing("["), 10000) && m_mqtt->waitFor(lists[1], containing("["), 10000));
+    QVERIFY(m_mqtt->waitFor(topic("availability"), "online"));
+    // Once both have ended, each with its status: one served the board, the other left it alone once, its port untried.
+    m_bridge.terminate();
+    second.terminate();
+    QVERIFY(m_bridge.waitForFinished(10000) && second.waitForFinished(10000));
+    QVERIFY(m_mqtt->waitFor(statuses[0], "offline") && m_mqtt->waitFor(statuses[1], "offline"));
+    QStringList published;
+    for (const MqttRecorder::Message &message : m_mqtt->messages())
+        if (lists.contains(message.topic) || message.topic == topic("availability"))
+            published << message.payload;
+    published.sort();
+    QCOMPARE(published, (QStringList{R"(["bench"])", "[]", "offline", "offline", "online"}));
+    const QString logs = m_log + QString::fromLocal8Bit(m_bridge.readAll() + second.readAllStandardError());
+    QCOMPARE(logs.count(QLatin1String("leaves it alone")), 1);
+    QVERIFY2(!logs.contains(QLatin1String("cannot open")), qPrintable(logs));
+}
+
 void tst_DimraMqtt::aTransitionFadesAtTheLinesPaceAndEndsOnItsTarget()
 {
     Board *board = addBoard(QStringLiteral("bench"), CBoardModel::Report, true);
@@ -448,6 +479,10 @@ void tst_DimraMqtt::whatCannotStartEndsWithItsExitStatus_data()
         << QStringList{QStringLiteral("-p"), QStringLiteral("bench"), QStringLiteral("--user"), QStringLiteral("dimra"),
                        QStringLiteral("--password-file"), QStringLiteral("%1/missing-password")}
         << 1 << QStringLiteral("missing-password");
+    const QStringList caFile{QStringLiteral("-p"), QStringLiteral("bench"), QStringLiteral("--ca-file")};
+    QTest::newRow("a folder as CA file") << caFile + QStringList{QStringLiteral("%1")} << 1 << QStringLiteral("is a folder");
+    QTest::newRow("a CA file without a certificate") << caFile + QStringList{QStringLiteral(DIMRA_MQTT_PROGRAM)} << 1
+                                                     << QStringLiteral("holds no certificate");
 }
 
 void tst_DimraMqtt::whatCannotStartEndsWithItsExitStatus()

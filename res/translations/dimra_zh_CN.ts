@@ -890,6 +890,38 @@ SIGTERM or Ctrl+C publish offline, send what waits for the lines and exit.</sour
 另一个正在运行的桥接所服务的调光板交由它处理。
 SIGTERM 或 Ctrl+C 会发布 offline，发送尚未发出的数据，然后退出。</translation>
     </message>
+    <message>
+        <source>the line is not UTF-8 text</source>
+        <translation>该行不是 UTF-8 文本</translation>
+    </message>
+    <message>
+        <source>the line holds the control character %1</source>
+        <translation>该行含有控制字符 %1</translation>
+    </message>
+    <message>
+        <source>%1:%2: the value of %3 opens a quote that it does not close</source>
+        <translation>%1:%2：%3 的值有一个未闭合的引号</translation>
+    </message>
+    <message>
+        <source>the CA file %1 is a folder or a device; name the file of the CA&apos;s certificate</source>
+        <translation>CA 文件 %1 是文件夹或设备；请指定 CA 证书所在的文件</translation>
+    </message>
+    <message>
+        <source>cannot read the CA file %1: %2</source>
+        <translation>无法读取 CA 文件 %1：%2</translation>
+    </message>
+    <message>
+        <source>the CA file %1 holds no certificate in PEM format</source>
+        <translation>CA 文件 %1 中没有 PEM 格式的证书</translation>
+    </message>
+    <message>
+        <source>%1:%2: [board.] names no board; a board&apos;s section is [board.NAME]</source>
+        <translation>%1:%2：[board.] 没有给出调光板的名称；调光板的节为 [board.NAME]</translation>
+    </message>
+    <message>
+        <source>%1: %2 is the port of the board on line %3 too; one port serves one board</source>
+        <translation>%1：%2 也是第 %3 行那块调光板的端口；一个端口只服务一块调光板</translation>
+    </message>
 </context>
 <context>
     <name>dimra-board</name>
@@ -912,10 +944,6 @@ SIGTERM 或 Ctrl+C 会发布 offline，发送尚未发出的数据，然后退�
 </context>
 <context>
     <name>dimra-mqtt</name>
-    <message>
-        <source>dimra-mqtt: cannot read the CA file %1</source>
-        <translation>dimra-mqtt: 无法读取 CA 文件 %1</translation>
-    </message>
     <message>
         <source>dimra-mqtt: cannot install the signal handlers</source>
         <translation>dimra-mqtt: 无法安装信号处理</translation>
