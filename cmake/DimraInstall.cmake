@@ -59,6 +59,7 @@ add_custom_command(OUTPUT ${wheel_record}
     COMMAND ${CMAKE_COMMAND} -E chdir ${wheel_contents} ${CMAKE_COMMAND} -E tar xf ${DIMRA_WHEEL}
     COMMAND ${CMAKE_COMMAND} -E touch ${wheel_record}
     DEPENDS ${DIMRA_WHEEL}
+    COMMENT "Unpacking ${DIMRA_WHEEL_NAME} for the install"
     VERBATIM)
 add_custom_target(wheel_contents ALL DEPENDS ${wheel_record})
 # The licence is the package's copyright file, as Debian keeps it.

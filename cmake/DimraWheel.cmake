@@ -11,8 +11,8 @@
 set(DIMRA_PYTHON /usr/bin/python3 CACHE FILEPATH
     "The Python whose setuptools and wheel make the Python package's wheel")
 execute_process(COMMAND ${DIMRA_PYTHON} -I -c "import setuptools.build_meta, wheel"
-    RESULT_VARIABLE status OUTPUT_QUIET ERROR_QUIET)
-if(NOT status EQUAL 0)
+    RESULT_VARIABLE wheel_tools OUTPUT_QUIET ERROR_QUIET)
+if(NOT wheel_tools EQUAL 0)
     message(FATAL_ERROR "${DIMRA_PYTHON} cannot make the Python package's wheel: "
         "install python3-setuptools and python3-wheel (tools/install-deps.sh does)")
 endif()
@@ -25,8 +25,8 @@ else()
 endif()
 
 set(python_source ${PROJECT_SOURCE_DIR}/python)
-set(tree ${PROJECT_BINARY_DIR}/python/tree)
-file(GLOB modules CONFIGURE_DEPENDS ${python_source}/dimra/*.py)
+set(wheel_tree ${PROJECT_BINARY_DIR}/python/tree)
+file(GLOB python_modules CONFIGURE_DEPENDS ${python_source}/dimra/*.py)
 # pyproject.toml reads the version from this file.
 file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/python/VERSION CONTENT "@PROJECT_VERSION@\n" @ONLY)
 get_filename_component(wheel_dir ${DIMRA_WHEEL} DIRECTORY)
@@ -35,16 +35,16 @@ get_filename_component(wheel_dir ${DIMRA_WHEEL} DIRECTORY)
 # build's output; setuptools 66 warns about any [tool.setuptools] table (it
 # calls the table beta), which says nothing about the package.
 add_custom_command(OUTPUT ${DIMRA_WHEEL}
-    COMMAND ${CMAKE_COMMAND} -E rm -rf ${tree}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${tree}/dimra ${wheel_dir}
-    COMMAND ${CMAKE_COMMAND} -E copy ${modules} ${python_source}/dimra/py.typed ${tree}/dimra
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${wheel_tree}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${wheel_tree}/dimra ${wheel_dir}
+    COMMAND ${CMAKE_COMMAND} -E copy ${python_modules} ${python_source}/dimra/py.typed ${wheel_tree}/dimra
     COMMAND ${CMAKE_COMMAND} -E copy ${python_source}/pyproject.toml ${PROJECT_SOURCE_DIR}/README.md
-            ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_BINARY_DIR}/python/VERSION ${tree}
-    COMMAND ${CMAKE_COMMAND} -E chdir ${tree}
+            ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_BINARY_DIR}/python/VERSION ${wheel_tree}
+    COMMAND ${CMAKE_COMMAND} -E chdir ${wheel_tree}
             ${DIMRA_PYTHON} -I -W "ignore:Support for `[tool.setuptools]`" -c
             "import sys, setuptools.build_meta as backend; out, name = sys.argv[1:]; made = backend.build_wheel(out, {'--quiet': None}); made == name or sys.exit(f'made {made}, not {name}')"
             ${wheel_dir} ${DIMRA_WHEEL_NAME}
-    DEPENDS ${modules} ${python_source}/dimra/py.typed ${python_source}/pyproject.toml ${PROJECT_SOURCE_DIR}/README.md
+    DEPENDS ${python_modules} ${python_source}/dimra/py.typed ${python_source}/pyproject.toml ${PROJECT_SOURCE_DIR}/README.md
             ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_BINARY_DIR}/python/VERSION
     COMMENT "Making the Python package's wheel ${DIMRA_WHEEL_NAME}"
     VERBATIM)
