@@ -45,8 +45,22 @@ foreach(page dimra.1 dimra-board.1 dimractl.1 dimra-mqtt.1)
 endforeach()
 
 # The Python package, pure Python: where Debian's python3 finds modules that
-# do not belong to one Python version.
+# do not belong to one Python version. It goes in as its wheel holds it, with
+# its .dist-info, so that pip and importlib.metadata know it and its version.
 set(DIMRA_PYTHON_DIR lib/python3/dist-packages CACHE STRING
     "Where the Python package dimra goes, relative to the install prefix")
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/python/dimra DESTINATION ${DIMRA_PYTHON_DIR}
-        FILES_MATCHING PATTERN "*.py" PATTERN "py.typed" PATTERN "__pycache__" EXCLUDE)
+set(wheel_contents ${PROJECT_BINARY_DIR}/python/dist-packages)
+# Unpacked files keep the times the wheel gives them, older than the wheel
+# itself: RECORD is touched so that the next build sees the unpacking done.
+set(wheel_record ${wheel_contents}/dimra-${PROJECT_VERSION}.dist-info/RECORD)
+add_custom_command(OUTPUT ${wheel_record}
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${wheel_contents}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${wheel_contents}
+    COMMAND ${CMAKE_COMMAND} -E chdir ${wheel_contents} ${CMAKE_COMMAND} -E tar xf ${DIMRA_WHEEL}
+    COMMAND ${CMAKE_COMMAND} -E touch ${wheel_record}
+    DEPENDS ${DIMRA_WHEEL}
+    COMMENT "Unpacking ${DIMRA_WHEEL_NAME} for the install"
+    VERBATIM)
+add_custom_target(wheel_contents ALL DEPENDS ${wheel_record})
+# The licence is the package's copyright file, as Debian keeps it.
+install(DIRECTORY ${wheel_contents}/ DESTINATION ${DIMRA_PYTHON_DIR} PATTERN LICENSE EXCLUDE)

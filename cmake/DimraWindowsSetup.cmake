@@ -1,5 +1,5 @@
 # The Windows installer, dimra-setup-<version>.exe, made by NSIS from the
-# static dimra.exe and dimractl.exe:
+# static dimra.exe and dimractl.exe and the Python package's wheel:
 #   cmake --build build-windows --target setup      (tools/build-windows.sh)
 
 find_program(DIMRA_MAKENSIS makensis)
@@ -17,7 +17,7 @@ file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/dimra-setup.nsi INPUT ${PROJECT_BINAR
 
 add_custom_command(OUTPUT ${DIMRA_SETUP}
     COMMAND ${DIMRA_MAKENSIS} -V2 -NOCD ${PROJECT_BINARY_DIR}/dimra-setup.nsi
-    DEPENDS ${PROJECT_BINARY_DIR}/dimra-setup.nsi dimra dimractl dimra_icon ${PROJECT_SOURCE_DIR}/LICENSE
+    DEPENDS ${PROJECT_BINARY_DIR}/dimra-setup.nsi dimra dimractl dimra_icon ${PROJECT_SOURCE_DIR}/LICENSE ${DIMRA_WHEEL}
     WORKING_DIRECTORY ${PROJECT_BINARY_DIR}
     COMMENT "Making the installer dimra-setup-${PROJECT_VERSION}.exe"
     VERBATIM)

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Makes Dimra for 64-bit Windows on Debian, in build-windows/:
-#   dimra.exe and dimractl.exe   static, one file each, no DLLs beside them
-#   dimra-setup-<version>.exe    the installer (NSIS)
+#   dimra.exe and dimractl.exe         static, one file each, no DLLs beside them
+#   dimra-<version>-py3-none-any.whl   the Python package, which the installer carries
+#   dimra-setup-<version>.exe          the installer (NSIS)
 # It installs what is missing (the MinGW-w64 cross compilers, Wine, NSIS),
 # builds Qt for Windows from Debian's qt6-base source once, into a cache
 # outside the clone that later runs reuse (tools/windows-qt.sh), then Dimra
@@ -29,4 +30,4 @@ cmake --build build-windows
 say "making the installer"
 cmake --build build-windows --target setup
 say "built in $(( $(date +%s) - started )) s:"
-ls -l build-windows/dimra.exe build-windows/dimractl.exe build-windows/dimra-setup-*.exe
+ls -l build-windows/dimra.exe build-windows/dimractl.exe build-windows/dimra-*-py3-none-any.whl build-windows/dimra-setup-*.exe

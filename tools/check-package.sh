@@ -8,7 +8,7 @@
 # "package check: failed", and exits non-zero on failure.
 set -eu
 cd "$(dirname "$0")/.."
-tools/install-deps.sh desktop-file-utils appstream lintian man-db dpkg-dev file binutils
+tools/install-deps.sh desktop-file-utils appstream lintian man-db dpkg-dev file binutils python3-pip
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -126,18 +126,21 @@ mqtt_version() {
 }
 check "dimra-mqtt --version" mqtt_version
 
-# The Python package as python3 finds it installed, over the unpacked
-# dimractl: its port list comes back, and nothing else comes with it.
+# The Python package as Debian's python3 finds it installed, over the
+# unpacked dimractl: its port list comes back, importlib.metadata and pip
+# know it at Dimra's version, and nothing else comes with it.
 python_package() {
-    PYTHONPATH="$root/usr/lib/python3/dist-packages" DIMRACTL="$root/usr/bin/dimractl" PYTHONDONTWRITEBYTECODE=1 \
-        python3 -c 'import dimra; ports = dimra.list_ports(); assert [p["port"] for p in ports] == ["COM%d" % n for n in range(1, 13)], ports'
-    [ -z "$(find "$root/usr/lib/python3/dist-packages/dimra" -name __pycache__)" ] || { echo "byte code in the package"; return 1; }
+    packages="$root/usr/lib/python3/dist-packages"
+    PYTHONPATH="$packages" DIMRACTL="$root/usr/bin/dimractl" PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 -c '
+import importlib.metadata, sys, dimra
+ports = dimra.list_ports()
+assert [p["port"] for p in ports] == ["COM%d" % n for n in range(1, 13)], ports
+assert importlib.metadata.version("dimra") == sys.argv[1], importlib.metadata.version("dimra")' "$version"
+    listed=$(PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 -m pip list --disable-pip-version-check --path "$packages" --format freeze)
+    [ "$listed" = "dimra==$version" ] || { echo "pip list: $listed"; return 1; }
+    [ -z "$(find "$packages/dimra" -name __pycache__)" ] || { echo "byte code in the package"; return 1; }
 }
-if command -v python3 >/dev/null 2>&1; then
-    check "python3: import dimra, dimra.list_ports() over the unpacked dimractl" python_package
-else
-    echo "skip  python3: import dimra (python3 is not installed)"
-fi
+check "python3: import dimra, dimra.list_ports() over the unpacked dimractl; importlib.metadata and pip list: dimra $version" python_package
 
 # The unit as systemd reads it, pointed at the unpacked program.
 unit_verifies() {

@@ -6,6 +6,7 @@ set -eu
 packages="cmake ninja-build g++
 qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
 libmosquitto-dev mosquitto mosquitto-clients pkg-config
+python3-setuptools python3-wheel
 fonts-wqy-microhei xvfb xauth $*"
 
 missing=""

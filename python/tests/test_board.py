@@ -1,4 +1,4 @@
-"""The dimra package against the built dimractl ($DIMRACTL) and virtual board ($DIMRA_BOARD)."""
+"""The dimra package against the built dimractl ($DIMRACTL, else the one on PATH) and virtual board ($DIMRA_BOARD)."""
 
 import os
 import subprocess
@@ -89,7 +89,7 @@ class BoardTest(unittest.TestCase):
             device, wrapper = self.pty(), os.path.join(self.dir.name, "dimractl-as-nobody")
             os.chmod(device, 0)
             with open(wrapper, "w") as script:
-                script.write(f'#!/bin/sh\nexec setpriv --reuid=65534 --regid=65534 --clear-groups "{os.environ["DIMRACTL"]}" "$@"\n')
+                script.write(f'#!/bin/sh\nexec setpriv --reuid=65534 --regid=65534 --clear-groups "{dimra.board.find_dimractl()}" "$@"\n')
             os.chmod(wrapper, 0o755)
             with mock.patch.dict(os.environ, {"DIMRACTL": wrapper} if os.geteuid() == 0 else {}):
                 dimra.Board(device)
