@@ -174,7 +174,7 @@ void tst_DimraCtl::arguments_data()
     row("version", "-v", "version");
     // Refused, with the word the message must name: "arguments|word".
     for (const char *refused : {"set --freq 24|24", "set --freq 150001|150001", "set --ch2 101|101", "set --ch3 -1|-1",
-                                "set --ch1 4.5|4.5", "set --verify|--freq", "get --ch1 3|set", "off --verify|set", "session --ch1 3|set",
+                                "set --ch1 4.5|4.5", "set --ch1 +5|+5", "set --verify|--freq", "get --ch1 3|set", "off --verify|set", "session --ch1 3|set",
                                 "-p COM13 get|COM13", "-t 0 get|0", "--json|command", "status|status", "get list|list"}) {
         const QString args = QString::fromLatin1(refused).section(QLatin1Char('|'), 0, 0);
         QTest::newRow(qPrintable(args)) << args << QStringLiteral("error") << QString::fromLatin1(refused).section(QLatin1Char('|'), 1);
@@ -205,7 +205,7 @@ void tst_DimraCtl::requests_data()
     row("set with verify, every value at a limit",
         R"({"op":"set","values":{"ch3":100,"frequency":25,"ch2":0,"ch1":100},"verify":true})",
         "set verify frequency=25 ch1=100 ch2=0 ch3=100");
-    row("a whole number written as 2e3", R"( {"op":"set","values":{"frequency":2e3}} )", "set frequency=2000");
+    row("escapes JSON knows, and minus zero", R"( {"op":"s\u0065t","values":{"ch1":40,"ch2":-0}} )", "set ch1=40 ch2=0");
     row("get", R"({"op":"get"})", "get");
     row("off is the three channels at 0", R"({"op":"off"})", "off ch1=0 ch2=0 ch3=0");
     row("watch on", R"({"op":"watch","on":true})", "watch on");
@@ -217,7 +217,12 @@ void tst_DimraCtl::requests_data()
                                 R"({"op":"set","values":{"frequency":24}}|24)", R"({"op":"set","values":{"ch1":4.5}}|4.5)",
                                 R"({"op":"set","values":{"ch1":"40"}}|"40")", R"({"op":"set","values":{"ch1":1},"verify":1}|verify)",
                                 R"({"op":"set","valus":{"ch1":40}}|valus)", R"({"op":"get","values":{"ch1":0}}|values)",
-                                R"({"op":"watch"}|on)"}) {
+                                R"({"op":"watch"}|on)", R"({"op":"set","values":{"ch1":200,"ch1":5}}|"ch1" is given twice)",
+                                R"({"op":"frob","op":"set","values":{"ch1":5}}|"op" is given twice)",
+                                R"({"op":"set","values":{"ch1":1,"ch\u0031":2}}|"ch1" is given twice)",
+                                R"({"op":"s\et","values":{"ch1":7}}|\e)", R"({"op":"set","values":{"ch1":5.0}}|ch1: "5.0")",
+                                R"({"op":"set","values":{"ch1":1e1}}|1e1)", R"({"op":"set","values":{"frequency":2.5e4}}|2.5e4)",
+                                R"({"op":"set","values":{"ch1":100000000000000000000}}|100000000000000000000 is outside)"}) {
         const QString text = QString::fromUtf8(refused);
         QTest::newRow(refused) << text.section(QLatin1Char('|'), 0, 0).toUtf8() << "error " + text.section(QLatin1Char('|'), 1);
     }

@@ -596,6 +596,18 @@ Examples:
         <source>watch needs &quot;on&quot;: true or false</source>
         <translation>watch 需要“on”：true 或 false</translation>
     </message>
+    <message>
+        <source>%1 is not a JSON escape</source>
+        <translation>%1 不是 JSON 的转义序列</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is given twice; a request names each key once</source>
+        <translation>“%1”出现了两次；一个请求中每个键只能出现一次</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; is not a whole number; nothing was sent</source>
+        <translation>%1：“%2”不是整数；没有发送任何数值</translation>
+    </message>
 </context>
 <context>
     <name>DimraCommandLine</name>
