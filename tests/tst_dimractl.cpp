@@ -347,18 +347,23 @@ void tst_DimraCtl::program_data()
     QTest::newRow("version") << "" << "--version" << "" << 0 << "dimractl " DIMRA_VERSION "\n" << true
                              << "" << QByteArray();
     // A refused request is answered in its turn, sends nothing, and the
-    // session goes on; the end of the input closes it.
+    // session goes on; the end of the input closes it. Refusals read before
+    // the board answered wait for the link's line; a line too long is named so.
     QTest::newRow("session")
         << "report" << "-p @ session" << "" << 0
         << R"({"event":"linked","device":"@"}
+{"ok":false,"error":{"exit_code":2,"kind":"bad_usage","message":"\\e is not a JSON escape"}}
+{"ok":false,"error":{"exit_code":2,"kind":"bad_usage","message":"the line is too long: a request is at most 65536 bytes"}}
 {"ok":true}
 {"ok":false,"error":{"exit_code":2,"kind":"bad_usage","message":"ch1: 101 is outside 0 to 100 %; nothing was sent"}}
 {"ok":true,"values":{"frequency":1000,"ch1":0,"ch2":7,"ch3":0}}
 )" << true << ""
-        << QByteArray(R"({"op":"set","values":{"ch2":7}}
+        << QByteArray(R"({"op":"s\et","values":{"ch1":7}}
+{"op":"set","values":{"ch1":)") + QByteArray(10 << 20, ' ') + R"(1}}
+{"op":"set","values":{"ch2":7}}
 {"op":"set","values":{"ch3":40,"ch1":101}}
 {"op":"get"}
-)");
+)";
 }
 
 void tst_DimraCtl::program()

@@ -214,6 +214,13 @@
     </message>
 </context>
 <context>
+    <name>CCtlRequestSession</name>
+    <message>
+        <source>the line is too long: a request is at most %1 bytes</source>
+        <translation>这一行太长：一个请求最多 %1 字节</translation>
+    </message>
+</context>
+<context>
     <name>CCtlRun</name>
     <message>
         <source>lost the board: %1
