@@ -531,9 +531,12 @@ void tst_DimraCtl::stopSignalsLeaveThePortToTheNextUser_data()
     QTest::addColumn<QString>("run");  // @ for the device
     QTest::addColumn<int>("signal");    // sent once the port is locked; 0: none, the pipe breaks by itself
     QTest::addColumn<int>("shellStatus");
-    QTest::newRow("Ctrl+C while set waits for the board") << "-p @ -t 60000 set --ch1 40" << SIGINT << 128 + SIGINT;
-    QTest::newRow("SIGTERM during monitor") << "-p @ monitor" << SIGTERM << 128 + SIGTERM;
-    QTest::newRow("monitor | head -c1") << "-p @ monitor | head -c1" << 0 << 128 + SIGPIPE;
+    QTest::addColumn<bool>("linked"); // the board answers first, and the input ends right after the signal
+    QTest::newRow("Ctrl+C while set waits for the board") << "-p @ -t 60000 set --ch1 40" << SIGINT << 128 + SIGINT << false;
+    QTest::newRow("SIGTERM during monitor") << "-p @ monitor" << SIGTERM << 128 + SIGTERM << false;
+    QTest::newRow("monitor | head -c1") << "-p @ monitor | head -c1" << 0 << 128 + SIGPIPE << false;
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        QTest::addRow("a session stopped by %d as its input ends", signal) << "-p @ session" << signal << 128 + signal << true;
 }
 
 void tst_DimraCtl::stopSignalsLeaveThePortToTheNextUser()
@@ -541,6 +544,7 @@ void tst_DimraCtl::stopSignalsLeaveThePortToTheNextUser()
     QFETCH(QString, run);
     QFETCH(int, signal);
     QFETCH(int, shellStatus);
+    QFETCH(bool, linked);
     // The test plays the board; dimractl runs as an ordinary user, its locks in a folder of the test's.
     PtyPair line;
     const QByteArray device = QFile::encodeName(line.slavePath());
@@ -559,6 +563,10 @@ void tst_DimraCtl::stopSignalsLeaveThePortToTheNextUser()
     ctl.start(command.first(), command.mid(1));
     QVERIFY(ctl.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(lockFile), 5000); // the port is open
+    if (linked) {
+        QVERIFY(line.write(boardReply(1, 0)));
+        QTRY_VERIFY_WITH_TIMEOUT(ctl.canReadLine(), 5000); // the link's line
+    }
     if (signal != 0) {
         // The program, bash's child.
         QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(ctl.processId()));
@@ -566,6 +574,8 @@ void tst_DimraCtl::stopSignalsLeaveThePortToTheNextUser()
         const pid_t child = pid_t(children.readAll().trimmed().toInt());
         QVERIFY(child > 0);
         QCOMPARE(::kill(child, signal), 0);
+        if (linked)
+            ctl.closeWriteChannel();
     } else {
         // Replies keep coming until the program has nowhere to print them.
         QDeadlineTimer deadline(5000);
