@@ -343,6 +343,10 @@ void tst_DimraCtl::program_data()
                                           << "" << true << "DIMRA_COM12" << QByteArray();
     QTest::newRow("out of range before opening") << "" << "-p /dev/dimra-no-such set --ch1 101" << "" << 2
                                                  << "" << true << "101" << QByteArray();
+    // Control characters given are shown escaped, never handed to the terminal.
+    QTest::newRow("a path holding ESC") << "" << "-p /dev/dimra-\x1b[31m get" << "" << 3 << "" << true
+                                        << "dimra-\\x1b[31m" << QByteArray();
+    QTest::newRow("a command holding ESC") << "" << "fr\x1bob" << "" << 2 << "" << true << "fr\\x1bob" << QByteArray();
     QTest::newRow("help") << "" << "--help" << "" << 0 << "Exit codes:\n  0  done" << false << "" << QByteArray();
     QTest::newRow("version") << "" << "--version" << "" << 0 << "dimractl " DIMRA_VERSION "\n" << true
                              << "" << QByteArray();
