@@ -1,4 +1,5 @@
 #include "commandline.h"
+#include "printabletext.h"
 
 #include <QTextBoundaryFinder>
 
@@ -224,7 +225,7 @@ int FinishCommandLine(CCommandLine::Outcome outcome, const QString &helpText, co
     case CCommandLine::Run:
         break;
     }
-    std::fprintf(stderr, "%s: %s\n%s\n", qPrintable(program), error.toLocal8Bit().constData(),
+    std::fprintf(stderr, "%s: %s\n%s\n", qPrintable(program), PrintableText(error).toLocal8Bit().constData(),
                  CCommandLine::tr("Run \"%1 --help\" for the options.").arg(program).toLocal8Bit().constData());
     return Cli::kExitUsage;
 }

@@ -34,6 +34,10 @@ public:
     static bool write(FILE *stream, const QByteArray &bytes);
     // The same with text in the locale's encoding.
     static bool write(FILE *stream, const QString &text) { return write(stream, text.toLocal8Bit()); }
+    // The last stop signal the system has handed over, whether or not the
+    // event loop has seen it yet; 0 for none. A program that ends as it
+    // arrives still ends as stopped by it.
+    static int arrived();
 
 signals:
     // The system's number of the signal (SIGPIPE for a reader that went).

@@ -14,9 +14,11 @@
 namespace {
 
 int g_signalPipe[2] = {-1, -1};
+volatile sig_atomic_t g_arrived = 0;
 
 void onSignal(int signalNumber)
 {
+    g_arrived = signalNumber;
     const char byte = char(signalNumber);
     [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
 }
@@ -49,6 +51,11 @@ CStopSignals *CStopSignals::watch()
     // A signal the parent left blocked would never arrive.
     ::pthread_sigmask(SIG_UNBLOCK, &watched, nullptr);
     return s_instance;
+}
+
+int CStopSignals::arrived()
+{
+    return g_arrived;
 }
 
 int CStopSignals::brokenPipe()

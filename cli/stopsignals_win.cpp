@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 
@@ -19,6 +20,8 @@ constexpr int kHangUp = 1;
 constexpr int kInterrupt = 2;
 constexpr int kBrokenPipe = 13;
 constexpr int kTerminate = 15;
+
+std::atomic<int> g_arrived{0};
 
 
 BOOL WINAPI onConsoleEvent(DWORD event)
@@ -39,6 +42,7 @@ BOOL WINAPI onConsoleEvent(DWORD event)
     default:
         return FALSE;
     }
+    g_arrived = number;
     // The handler is there only once the watcher is: this is that watcher.
     CStopSignals *stops = CStopSignals::watch();
     QMetaObject::invokeMethod(stops, [stops, number] { emit stops->stopRequested(number); }, Qt::QueuedConnection);
@@ -62,6 +66,11 @@ CStopSignals *CStopSignals::watch()
         }
     }
     return s_instance;
+}
+
+int CStopSignals::arrived()
+{
+    return g_arrived;
 }
 
 int CStopSignals::brokenPipe()

@@ -9,10 +9,9 @@ void CCtlInput::handOver(const QByteArray &bytes)
         if (!m_bSkipping) {
             m_line.append(bytes.constData() + start, end - start);
             if (m_line.size() > kMaxLineBytes) {
-                m_line.truncate(kMaxLineBytes);
-                emit lineRead(m_line);
                 m_line.clear();
                 m_bSkipping = true;
+                emit lineTooLong();
             }
         }
         if (newline < 0)

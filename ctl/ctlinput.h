@@ -7,9 +7,9 @@
 
 // A session's standard input as lines, read on the event loop: each
 // complete line is handed over as it arrives (without its newline), and the
-// end of the input once. A line longer than kMaxLineBytes is handed over cut
-// there, which no request is, and the rest of it is skipped, so that input
-// without newlines cannot grow without bound. Platform code: on Unix a
+// end of the input once. A line longer than kMaxLineBytes is no request:
+// lineTooLong comes in its place as soon as it is that long, and the rest of
+// it is skipped, so that input without newlines cannot grow without bound. Platform code: on Unix a
 // socket notifier on descriptor 0 (ctlinput_unix.cpp); what reads hands the
 // bytes to handOver and the end to endOfInput, on the object's thread.
 class CCtlInput : public QObject
@@ -24,6 +24,7 @@ public:
 
 signals:
     void lineRead(const QByteArray &line);
+    void lineTooLong();
     void ended();
 
 private:

@@ -6,6 +6,7 @@
 #include "protocolnumbers.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
 #include <algorithm>
 
 using namespace Dimra;
@@ -55,16 +56,19 @@ CtlParse failure(const QString &error)
     return CtlParse::refused(error);
 }
 
-// A whole decimal number within range; the error says what is wrong.
+// A whole number written as one (digits, a minus before them at most), as
+// a session's requests take it too, within range; the error says what is
+// wrong. Digits too many for any number are out of range.
 std::optional<int> boundedNumber(const QString &text, ValueRange range, const QString &unit, QString *error)
 {
-    bool ok = false;
-    const qlonglong n = text.toLongLong(&ok, 10);
-    if (!ok) {
+    static const QRegularExpression whole(QRegularExpression::anchoredPattern(QStringLiteral("-?[0-9]+")));
+    if (!whole.match(text).hasMatch()) {
         *error = CtlCommandLine::tr("\"%1\" is not a whole number").arg(text);
         return std::nullopt;
     }
-    if (!range.contains(n)) {
+    bool ok = false;
+    const qlonglong n = text.toLongLong(&ok, 10);
+    if (!ok || !range.contains(n)) {
         *error = CtlCommandLine::tr("%1 is outside %2 to %3 %4").arg(text).arg(range.min).arg(range.max).arg(unit);
         return std::nullopt;
     }

@@ -9,6 +9,8 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -25,14 +27,79 @@ CtlRequest refused(const QString &error)
     return request;
 }
 
-// A JSON value as text: a whole number as one is written on the command
-// line (2000 for 2e3), anything else as JSON has it (4.5, "40", null).
+// A JSON value as text: a whole number in digits, however large, as the
+// command line takes it, anything else as JSON has it ("40", null).
 QString jsonText(const QJsonValue &value)
 {
-    const double d = value.toDouble();
-    if (value.isDouble() && d == qint64(d) && qAbs(d) < 1e15)
-        return QString::number(qint64(d));
+    if (value.isDouble() && std::trunc(value.toDouble()) == value.toDouble())
+        return QString::number(value.toDouble(), 'f', 0);
     return QString::fromUtf8(QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact)).mid(1).chopped(1);
+}
+
+// Whether c is one of the characters in set (never the terminating NUL).
+bool oneOf(const char *set, char c)
+{
+    return c != 0 && std::strchr(set, c);
+}
+
+// What Qt's reader lets through and a request must not hold, in a line it
+// has read: a key given twice in one object (Qt keeps one of the two), an
+// escape JSON does not know (Qt reads \e as e), and a number with a
+// fraction or an exponent, which the command line refuses too.
+QString strictError(const QByteArray &line)
+{
+    QList<QStringList> keys; // per open object or array: the keys read in it
+    QList<bool> inObject;
+    bool keyNext = false;
+    QString key; // the last key read: what a number is given for
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const char c = line.at(i);
+        if (c == '{' || c == '[') {
+            keys.append(QStringList());
+            inObject.append(c == '{');
+            keyNext = c == '{';
+        } else if (c == '}' || c == ']') {
+            keys.removeLast();
+            inObject.removeLast();
+        } else if (c == ',') {
+            keyNext = inObject.last();
+        } else if (c == '"') {
+            QString text; // decoded: a key escaped otherwise is still the same key
+            qsizetype run = i + 1;
+            for (++i; line.at(i) != '"'; ++i) {
+                if (line.at(i) != '\\')
+                    continue;
+                text += QString::fromUtf8(line.mid(run, i - run));
+                static const char escapes[] = "\"\\/bfnrt", meanings[] = "\"\\/\b\f\n\r\t";
+                const char e = line.at(++i);
+                if (e == 'u') {
+                    text += QChar(line.mid(i + 1, 4).toUShort(nullptr, 16));
+                    i += 4;
+                } else if (oneOf(escapes, e)) {
+                    text += QLatin1Char(meanings[std::strchr(escapes, e) - escapes]);
+                } else {
+                    return CtlRequestText::tr("%1 is not a JSON escape").arg(QString::fromUtf8(line.mid(i - 1, 2)));
+                }
+                run = i + 1;
+            }
+            text += QString::fromUtf8(line.mid(run, i - run));
+            if (std::exchange(keyNext, false)) {
+                if (keys.last().contains(text))
+                    return CtlRequestText::tr("\"%1\" is given twice; a request names each key once").arg(text);
+                keys.last().append(text);
+                key = text;
+            }
+        } else if (oneOf("-.0123456789", c)) {
+            const qsizetype start = i;
+            while (i + 1 < line.size() && oneOf("+-.0123456789eE", line.at(i + 1)))
+                ++i;
+            const QByteArray number = line.mid(start, i + 1 - start);
+            if (number.contains('.') || number.contains('e') || number.contains('E'))
+                return CtlRequestText::tr("%1: \"%2\" is not a whole number; nothing was sent")
+                    .arg(key, QString::fromUtf8(number));
+        }
+    }
+    return QString();
 }
 
 } // namespace
@@ -45,6 +112,8 @@ CtlRequest ParseCtlRequest(const QByteArray &line)
         return refused(CtlRequestText::tr("a request is one JSON object on a line: %1")
                            .arg(parseError.error != QJsonParseError::NoError ? parseError.errorString()
                                                                              : QString::fromUtf8(line.trimmed())));
+    if (const QString error = strictError(line); !error.isEmpty())
+        return refused(error);
     const QJsonObject object = document.object();
     const QString opName = object.value(QLatin1String("op")).toString();
     static const QStringList ops = {QStringLiteral("set"), QStringLiteral("get"), QStringLiteral("off"),

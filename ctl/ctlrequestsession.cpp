@@ -27,7 +27,15 @@ CCtlRequestSession::~CCtlRequestSession() = default;
 void CCtlRequestSession::start()
 {
     m_input = new CCtlInput(this);
-    connect(m_input, &CCtlInput::lineRead, this, &CCtlRequestSession::request);
+    connect(m_input, &CCtlInput::lineRead, this, [this](const QByteArray &line) {
+        if (!line.trimmed().isEmpty())
+            request(ParseCtlRequest(line));
+    });
+    connect(m_input, &CCtlInput::lineTooLong, this, [this] {
+        CtlRequest tooLong;
+        tooLong.error = tr("the line is too long: a request is at most %1 bytes").arg(CCtlInput::kMaxLineBytes);
+        request(tooLong);
+    });
     connect(m_input, &CCtlInput::ended, this, &CCtlRequestSession::endOfInput);
     if (const std::optional<CtlFailure> failure = OpenCtlLink(m_link, m_options)) {
         finish(*failure);
@@ -36,12 +44,12 @@ void CCtlRequestSession::start()
     m_timer.start(m_options.timeoutMs);
 }
 
-void CCtlRequestSession::request(const QByteArray &line)
+void CCtlRequestSession::request(const CtlRequest &asked)
 {
-    if (m_bFinished || line.trimmed().isEmpty())
+    if (m_bFinished)
         return;
     Pending pending;
-    pending.request = ParseCtlRequest(line);
+    pending.request = asked;
     if (!pending.request.error.isEmpty()) {
         pending.started = pending.done = true;
         pending.answer = FormatErrorAnswer(ExitUsage, pending.request.error);
@@ -73,14 +81,13 @@ void CCtlRequestSession::advanceLater()
 void CCtlRequestSession::advance()
 {
     m_bAdvancePosted = false;
-    while (!m_bFinished) {
+    // Nothing is answered before the line that reports the link.
+    while (!m_bFinished && m_bLinked) {
         while (!m_pending.empty() && m_pending.front().done) {
             print(m_pending.front().answer);
             m_pending.pop_front();
             ++m_nFirstId;
         }
-        if (!m_bLinked)
-            return;
         const auto next = std::find_if(m_pending.begin(), m_pending.end(), [](const Pending &p) { return !p.started; });
         if (next == m_pending.end())
             return;

@@ -13,7 +13,7 @@ class CCtlInput;
 // Requests come one a line on standard input (ctlrequest.h); each is
 // answered with one line on out, in the order asked, and events come
 // between the answers as they happen (ctlformat.h): the link once the board
-// has answered, and the board's replies while watched. The port opens as for
+// has answered, before any answer, and the board's replies while watched. The port opens as for
 // every command; requests wait for the board's answer to the open-link frame,
 // and a board that gives none within the timeout ends the session as it ends
 // get or set.
@@ -55,7 +55,7 @@ private:
         QString answer;
     };
 
-    void request(const QByteArray &line);
+    void request(const CtlRequest &asked);
     void endOfInput();
     void advanceLater();
     void advance();

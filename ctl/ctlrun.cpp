@@ -1,5 +1,6 @@
 #include "ctlrun.h"
 
+#include "printabletext.h"
 #include "serialerror.h"
 #include "stopsignals.h"
 
@@ -47,6 +48,7 @@ void printFailure(FILE *err, const CtlFailure &failure)
     // The system's own words, for a report, below the sentence.
     if (!failure.details.isEmpty())
         text += QStringLiteral("  %1\n").arg(CCtlRun::tr("details: %1").arg(failure.details));
+    text = PrintableText(text); // a path named on the command line is in it as given
     CStopSignals::write(err, text.toUtf8());
 }
 

@@ -32,6 +32,10 @@ int run(QCoreApplication &app, CCtlRun &session)
     const int exitCode = app.exec();
     if (session.stopSignal() != 0)
         ExitAsStoppedBy(session.stopSignal());
+    // A stop that came while the run was ending well, as the end of a
+    // session's input followed by Ctrl+C, is still the reason it ended.
+    if (exitCode == ExitOk && CStopSignals::arrived() != 0)
+        ExitAsStoppedBy(CStopSignals::arrived());
     return exitCode;
 }
 

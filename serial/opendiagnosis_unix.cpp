@@ -99,6 +99,11 @@ CSerialError DiagnoseOpenFailure(const QString &where, const QByteArray &path, i
         if (errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG)
             return CSerialError(OpenDiagnosis::tr("找不到串口设备 %1。请检查设备是否已连接，%2。").arg(where, nameIt),
                                 CSerialError::NoSuchDevice, systemText);
+        // Symbolic links that lead back to themselves, or too many in a row.
+        if (errno == ELOOP)
+            return CSerialError(OpenDiagnosis::tr("找不到串口设备 %1：它的符号链接构成循环，或一个接一个太多。请检查这些链接，%2。")
+                                    .arg(where, nameIt),
+                                CSerialError::NoSuchDevice, systemText);
         return UndiagnosedOpenFailure(where, systemText);
     }
     if (!S_ISCHR(st.st_mode))

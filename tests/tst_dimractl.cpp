@@ -174,7 +174,7 @@ void tst_DimraCtl::arguments_data()
     row("version", "-v", "version");
     // Refused, with the word the message must name: "arguments|word".
     for (const char *refused : {"set --freq 24|24", "set --freq 150001|150001", "set --ch2 101|101", "set --ch3 -1|-1",
-                                "set --ch1 4.5|4.5", "set --verify|--freq", "get --ch1 3|set", "off --verify|set", "session --ch1 3|set",
+                                "set --ch1 4.5|4.5", "set --ch1 +5|+5", "set --verify|--freq", "get --ch1 3|set", "off --verify|set", "session --ch1 3|set",
                                 "-p COM13 get|COM13", "-t 0 get|0", "--json|command", "status|status", "get list|list"}) {
         const QString args = QString::fromLatin1(refused).section(QLatin1Char('|'), 0, 0);
         QTest::newRow(qPrintable(args)) << args << QStringLiteral("error") << QString::fromLatin1(refused).section(QLatin1Char('|'), 1);
@@ -205,7 +205,7 @@ void tst_DimraCtl::requests_data()
     row("set with verify, every value at a limit",
         R"({"op":"set","values":{"ch3":100,"frequency":25,"ch2":0,"ch1":100},"verify":true})",
         "set verify frequency=25 ch1=100 ch2=0 ch3=100");
-    row("a whole number written as 2e3", R"( {"op":"set","values":{"frequency":2e3}} )", "set frequency=2000");
+    row("escapes JSON knows, and minus zero", R"( {"op":"s\u0065t","values":{"ch1":40,"ch2":-0}} )", "set ch1=40 ch2=0");
     row("get", R"({"op":"get"})", "get");
     row("off is the three channels at 0", R"({"op":"off"})", "off ch1=0 ch2=0 ch3=0");
     row("watch on", R"({"op":"watch","on":true})", "watch on");
@@ -217,7 +217,12 @@ void tst_DimraCtl::requests_data()
                                 R"({"op":"set","values":{"frequency":24}}|24)", R"({"op":"set","values":{"ch1":4.5}}|4.5)",
                                 R"({"op":"set","values":{"ch1":"40"}}|"40")", R"({"op":"set","values":{"ch1":1},"verify":1}|verify)",
                                 R"({"op":"set","valus":{"ch1":40}}|valus)", R"({"op":"get","values":{"ch1":0}}|values)",
-                                R"({"op":"watch"}|on)"}) {
+                                R"({"op":"watch"}|on)", R"({"op":"set","values":{"ch1":200,"ch1":5}}|"ch1" is given twice)",
+                                R"({"op":"frob","op":"set","values":{"ch1":5}}|"op" is given twice)",
+                                R"({"op":"set","values":{"ch1":1,"ch\u0031":2}}|"ch1" is given twice)",
+                                R"({"op":"s\et","values":{"ch1":7}}|\e)", R"({"op":"set","values":{"ch1":5.0}}|ch1: "5.0")",
+                                R"({"op":"set","values":{"ch1":1e1}}|1e1)", R"({"op":"set","values":{"frequency":2.5e4}}|2.5e4)",
+                                R"({"op":"set","values":{"ch1":100000000000000000000}}|100000000000000000000 is outside)"}) {
         const QString text = QString::fromUtf8(refused);
         QTest::newRow(refused) << text.section(QLatin1Char('|'), 0, 0).toUtf8() << "error " + text.section(QLatin1Char('|'), 1);
     }
@@ -338,22 +343,31 @@ void tst_DimraCtl::program_data()
                                           << "" << true << "DIMRA_COM12" << QByteArray();
     QTest::newRow("out of range before opening") << "" << "-p /dev/dimra-no-such set --ch1 101" << "" << 2
                                                  << "" << true << "101" << QByteArray();
+    // Control characters given are shown escaped, never handed to the terminal.
+    QTest::newRow("a path holding ESC") << "" << "-p /dev/dimra-\x1b[31m get" << "" << 3 << "" << true
+                                        << "dimra-\\x1b[31m" << QByteArray();
+    QTest::newRow("a command holding ESC") << "" << "fr\x1bob" << "" << 2 << "" << true << "fr\\x1bob" << QByteArray();
     QTest::newRow("help") << "" << "--help" << "" << 0 << "Exit codes:\n  0  done" << false << "" << QByteArray();
     QTest::newRow("version") << "" << "--version" << "" << 0 << "dimractl " DIMRA_VERSION "\n" << true
                              << "" << QByteArray();
     // A refused request is answered in its turn, sends nothing, and the
-    // session goes on; the end of the input closes it.
+    // session goes on; the end of the input closes it. Refusals read before
+    // the board answered wait for the link's line; a line too long is named so.
     QTest::newRow("session")
         << "report" << "-p @ session" << "" << 0
         << R"({"event":"linked","device":"@"}
+{"ok":false,"error":{"exit_code":2,"kind":"bad_usage","message":"\\e is not a JSON escape"}}
+{"ok":false,"error":{"exit_code":2,"kind":"bad_usage","message":"the line is too long: a request is at most 65536 bytes"}}
 {"ok":true}
 {"ok":false,"error":{"exit_code":2,"kind":"bad_usage","message":"ch1: 101 is outside 0 to 100 %; nothing was sent"}}
 {"ok":true,"values":{"frequency":1000,"ch1":0,"ch2":7,"ch3":0}}
 )" << true << ""
-        << QByteArray(R"({"op":"set","values":{"ch2":7}}
+        << QByteArray(R"({"op":"s\et","values":{"ch1":7}}
+{"op":"set","values":{"ch1":)") + QByteArray(10 << 20, ' ') + R"(1}}
+{"op":"set","values":{"ch2":7}}
 {"op":"set","values":{"ch3":40,"ch1":101}}
 {"op":"get"}
-)");
+)";
 }
 
 void tst_DimraCtl::program()
@@ -521,9 +535,12 @@ void tst_DimraCtl::stopSignalsLeaveThePortToTheNextUser_data()
     QTest::addColumn<QString>("run");  // @ for the device
     QTest::addColumn<int>("signal");    // sent once the port is locked; 0: none, the pipe breaks by itself
     QTest::addColumn<int>("shellStatus");
-    QTest::newRow("Ctrl+C while set waits for the board") << "-p @ -t 60000 set --ch1 40" << SIGINT << 128 + SIGINT;
-    QTest::newRow("SIGTERM during monitor") << "-p @ monitor" << SIGTERM << 128 + SIGTERM;
-    QTest::newRow("monitor | head -c1") << "-p @ monitor | head -c1" << 0 << 128 + SIGPIPE;
+    QTest::addColumn<bool>("linked"); // the board answers first, and the input ends right after the signal
+    QTest::newRow("Ctrl+C while set waits for the board") << "-p @ -t 60000 set --ch1 40" << SIGINT << 128 + SIGINT << false;
+    QTest::newRow("SIGTERM during monitor") << "-p @ monitor" << SIGTERM << 128 + SIGTERM << false;
+    QTest::newRow("monitor | head -c1") << "-p @ monitor | head -c1" << 0 << 128 + SIGPIPE << false;
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        QTest::addRow("a session stopped by %d as its input ends", signal) << "-p @ session" << signal << 128 + signal << true;
 }
 
 void tst_DimraCtl::stopSignalsLeaveThePortToTheNextUser()
@@ -531,6 +548,7 @@ void tst_DimraCtl::stopSignalsLeaveThePortToTheNextUser()
     QFETCH(QString, run);
     QFETCH(int, signal);
     QFETCH(int, shellStatus);
+    QFETCH(bool, linked);
     // The test plays the board; dimractl runs as an ordinary user, its locks in a folder of the test's.
     PtyPair line;
     const QByteArray device = QFile::encodeName(line.slavePath());
@@ -549,6 +567,10 @@ void tst_DimraCtl::stopSignalsLeaveThePortToTheNextUser()
     ctl.start(command.first(), command.mid(1));
     QVERIFY(ctl.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(lockFile), 5000); // the port is open
+    if (linked) {
+        QVERIFY(line.write(boardReply(1, 0)));
+        QTRY_VERIFY_WITH_TIMEOUT(ctl.canReadLine(), 5000); // the link's line
+    }
     if (signal != 0) {
         // The program, bash's child.
         QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(ctl.processId()));
@@ -556,6 +578,8 @@ void tst_DimraCtl::stopSignalsLeaveThePortToTheNextUser()
         const pid_t child = pid_t(children.readAll().trimmed().toInt());
         QVERIFY(child > 0);
         QCOMPARE(::kill(child, signal), 0);
+        if (linked)
+            ctl.closeWriteChannel();
     } else {
         // Replies keep coming until the program has nowhere to print them.
         QDeadlineTimer deadline(5000);

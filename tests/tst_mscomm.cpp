@@ -508,6 +508,13 @@ void tst_MSComm::openErrorsNameTheirCause_data()
                                           << int(CSerialError::NoSuchDevice) << QStringLiteral("找不到");
     QTest::newRow("5000 characters") << "/" + QByteArray(4999, 'a') << false << int(CSerialError::NoSuchDevice)
                                      << QStringLiteral("找不到");
+    // Links that loop, or one too many in a row (the 45th to the folder): nothing can be there either.
+    QVERIFY(::symlink("loop", folder + "/loop") == 0 || errno == EEXIST);
+    for (int i = 1; i <= 45; ++i)
+        QVERIFY(::symlink(i > 1 ? folder + "/link" + QByteArray::number(i - 1) : folder,
+                          folder + "/link" + QByteArray::number(i)) == 0 || errno == EEXIST);
+    for (const char *link : {"loop", "link45"})
+        QTest::newRow(link) << folder + '/' + link << true << int(CSerialError::NoSuchDevice) << QStringLiteral("符号链接构成循环");
     // Terminals that are no line: refused before they are opened, so that
     // /dev/ptmx makes no new pseudo-terminal to wait on.
     QTest::newRow("/dev/ptmx") << QByteArray("/dev/ptmx") << true << int(CSerialError::NotSerial)

@@ -6,9 +6,11 @@ its answers and events (``man dimractl`` describes them).
 """
 
 import json
+import numbers
 import operator
 import os
 import queue
+import re
 import shutil
 import subprocess
 import threading
@@ -25,6 +27,7 @@ _MESSAGE_PREFIX = "dimractl: "
 _DETAILS_PREFIX = "  details: "
 _STDERR_KEPT = 16 * 1024  # the tail of dimractl's messages kept for an error
 _EXIT_WAIT = 5.0  # seconds a session that has closed its output may take to exit
+_SYNC_ECHO = re.compile(r'"(dimra-sync-\d+)"')  # a sync request named in the session's refusal of it
 
 
 def find_dimractl() -> str:
@@ -72,9 +75,16 @@ def _copy(error: DimraError) -> DimraError:
 
 
 class _Answer:
-    """One request's answer, filled in by the reader thread."""
+    """One request's answer, filled in by the reader thread.
 
-    def __init__(self) -> None:
+    ``maybe``: the request's write was interrupted before it surely went out.
+    ``sync``: the op of a request the session refuses, naming it, sent after
+    such a write, so that its answer tells whether the line before went out.
+    """
+
+    def __init__(self, sync: Optional[str] = None) -> None:
+        self.sync = sync
+        self.maybe = False
         self.ready = threading.Event()
         self.reply: Dict[str, Any] = {}
         self.error: Optional[DimraError] = None
@@ -110,19 +120,26 @@ class Board:
     set() returns as soon as the request is on its way, so that a loop of
     settings goes out merged, as a drag of the window's sliders does; an error
     of such a set is raised by the next call. Every other method waits for its
-    answer. One thread at a time.
+    answer.
+
+    Several threads may share a Board: one lock takes each request, with the
+    place of its answer, in turn, and every call gets its own answer. A
+    KeyboardInterrupt (Ctrl+C) anywhere in a call leaves the Board usable: a
+    request either goes out whole or not at all, and no answer goes astray.
     """
 
     def __init__(self, port: Union[str, "os.PathLike[str]"] = "COM1", timeout: float = 1.0) -> None:
+        if isinstance(timeout, bool) or not isinstance(timeout, numbers.Real) or not 0.001 <= timeout <= 3600:
+            raise BadUsage(f"timeout: {timeout!r} is not a number of seconds from 0.001 to 3600")
         timeout_ms = round(timeout * 1000)
-        if not 1 <= timeout_ms <= 3600000:
-            raise BadUsage(f"timeout: {timeout} s is outside 0.001 to 3600 s")
         self.device: Optional[str] = None  #: the device the port opened, once linked
         self._answers: Deque[_Answer] = deque()  # asked, in order, not yet answered
         self._unchecked: Deque[_Answer] = deque()  # sets nobody has waited for
         self._reports: "queue.Queue[Any]" = queue.Queue()
         self._watching = False
-        self._lock = threading.Lock()
+        self._lock = threading.Lock()  # a request and the place of its answer, in turn
+        self._unsure = False  # a write was interrupted: a sync request goes first
+        self._syncs = 0
         self._linked = threading.Event()
         self._ended: Optional[DimraError] = None  # why the session is over
         self._closed = False
@@ -140,7 +157,11 @@ class Board:
         self._stderr_reader.start()
         self._reader = threading.Thread(target=self._read_stdout, daemon=True)
         self._reader.start()
-        self._linked.wait()
+        try:
+            self._linked.wait()
+        except BaseException:  # Ctrl+C while the board is awaited: the port closes again
+            self._cleanup()
+            raise
         if self._ended is not None:
             self._cleanup()
             self._raise_ended()
@@ -231,19 +252,39 @@ class Board:
             raise DimraError("the board is closed")
         self._raise_ended()
         answer = _Answer()
-        line = (json.dumps(request, separators=(",", ":")) + "\n").encode()
-        with self._lock:
-            if self._ended is not None:
-                answer.fail(self._ended)
-                return answer
-            self._answers.append(answer)
         try:
-            assert self._process.stdin is not None
-            self._process.stdin.write(line)
-            self._process.stdin.flush()
+            with self._lock:
+                if self._ended is not None:
+                    answer.fail(self._ended)
+                    return answer
+                if self._unsure:
+                    self._syncs += 1
+                    sync = f"dimra-sync-{self._syncs}"
+                    self._write(_Answer(sync), {"op": sync})
+                self._write(answer, request)
         except OSError:
             self._reader.join()  # the session is gone: its end says why
         return answer
+
+    def _write(self, answer: _Answer, request: Dict[str, Any]) -> None:
+        """Queues answer and writes its request, the lock held. The line goes
+        whole into the writer's buffer or not at all, and what is there goes
+        out with this flush or the next; interrupted before the line surely
+        went in, the answer is one that may never come, and a sync request
+        goes before the next line."""
+        line = (json.dumps(request, separators=(",", ":")) + "\n").encode()
+        written = False
+        try:
+            self._answers.append(answer)
+            assert self._process.stdin is not None
+            self._process.stdin.write(line)
+            written = True
+            self._unsure = False
+            self._process.stdin.flush()
+        except BaseException:
+            if not written:
+                answer.maybe = self._unsure = True
+            raise
 
     def _wait(self, answer: _Answer) -> Dict[str, Any]:
         answer.ready.wait()
@@ -255,7 +296,10 @@ class Board:
     def _raise_unchecked(self, wait: bool = False) -> None:
         """Raises the first error among the sets answered (all of them: wait) so far."""
         while self._unchecked and (wait or self._unchecked[0].ready.is_set()):
-            answer = self._unchecked.popleft()
+            try:
+                answer = self._unchecked.popleft()
+            except IndexError:  # another thread took the last one
+                return
             answer.ready.wait()
             if answer.error is not None:
                 self._unchecked.clear()
@@ -279,10 +323,7 @@ class Board:
             elif event == "report":  # the session sends them only once watched
                 self._reports.put(dict(line.get("values", {})))
             elif event is None:
-                with self._lock:
-                    answer = self._answers.popleft() if self._answers else None
-                if answer is not None:
-                    answer.fill(line)
+                self._answer(line)
         # The session has ended: whatever still waits learns why.
         try:
             returncode: Optional[int] = self._process.wait(timeout=_EXIT_WAIT)
@@ -297,6 +338,17 @@ class Board:
             answer.fail(self._ended)
         self._reports.put(_END)
         self._linked.set()
+
+    def _answer(self, reply: Dict[str, Any]) -> None:
+        """Hands reply to the request it answers, in the order written. A
+        request that may not have gone out is passed over when the reply is a
+        sync request's: the session answered nothing for it."""
+        echo = _SYNC_ECHO.search(str(reply.get("error", {}).get("message", "")))
+        while self._answers:
+            answer = self._answers.popleft()  # queued before its line was written
+            if not answer.maybe or answer.sync == (echo and echo.group(1)):
+                answer.fill(reply)
+                return
 
     def _read_stderr(self) -> None:
         stream: Optional[IO[bytes]] = self._process.stderr

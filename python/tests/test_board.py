@@ -1,10 +1,14 @@
 """The dimra package against the built dimractl ($DIMRACTL, else the one on PATH) and virtual board ($DIMRA_BOARD)."""
 
+import faulthandler
 import os
+import random
 import subprocess
 import tempfile
 import threading
+import time
 import unittest
+from concurrent.futures import ThreadPoolExecutor
 from unittest import mock
 
 import dimra
@@ -25,6 +29,8 @@ def answer_open_link(master: int, ch1: int) -> None:
 
 class BoardTest(unittest.TestCase):
     def setUp(self) -> None:
+        faulthandler.dump_traceback_later(60, exit=True)  # a call that hangs fails the run, with every thread's stack
+        self.addCleanup(faulthandler.cancel_dump_traceback_later)
         self.dir = tempfile.TemporaryDirectory()
         self.addCleanup(self.dir.cleanup)
         self.port = os.path.join(self.dir.name, "board")
@@ -73,6 +79,32 @@ class BoardTest(unittest.TestCase):
             self.assertIn("lost the board", caught.exception.message)
             self.assertRaises(dimra.LinkLost, board.get)
 
+    def test_an_interrupt_inside_set_leaves_the_board_usable(self) -> None:
+        with dimra.Board(self.port) as board:
+            pipe = board._process.stdin
+            for value, sent in ((9, False), (10, True)):  # Ctrl+C inside the write, before the line went or after
+
+                def interrupted(line: bytes, sent: bool = sent) -> None:
+                    board._process.stdin = pipe
+                    if sent:
+                        pipe.write(line)
+                    raise KeyboardInterrupt
+
+                board._process.stdin = mock.Mock(write=interrupted)
+                self.assertRaises(KeyboardInterrupt, board.set, ch1=value)
+                self.assertEqual(board.get()["ch1"], value if sent else 0)
+
+    def test_threads_share_a_board(self) -> None:
+        def set_and_get(channel: str) -> None:
+            for i in range(60):
+                board.set(**{channel: i})
+                self.assertEqual(board.get()[channel], i)
+
+        with dimra.Board(self.port) as board, ThreadPoolExecutor(2) as pool:
+            pipe = board._process.stdin  # each line takes its own while to write: the threads' requests overlap
+            board._process.stdin = mock.Mock(wraps=pipe, write=lambda line: time.sleep(random.random() / 50) or pipe.write(line))
+            list(pool.map(set_and_get, ("ch1", "ch2")))
+
     def test_each_error_raises_its_exception(self) -> None:
         def out_of_range_sends_nothing() -> None:
             with dimra.Board(self.port) as board:
@@ -108,6 +140,8 @@ class BoardTest(unittest.TestCase):
 
         rows = [
             ("a value out of range", out_of_range_sends_nothing, dimra.BadUsage, "ch2: 101 is outside 0 to 100 %"),
+            *[(f"timeout {t!r}", lambda t=t: dimra.Board(self.port, timeout=t), dimra.BadUsage, "timeout")
+              for t in (float("nan"), float("inf"), "1", -1)],
             ("no such port", lambda: dimra.Board(os.path.join(self.dir.name, "none")), dimra.NoSuchPort, "no such port"),
             ("port in use", in_use, dimra.PortInUse, "in use"),
             ("no permission", no_permission, dimra.NoPermission, "no permission"),

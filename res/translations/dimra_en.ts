@@ -373,5 +373,9 @@ Now: %2</translation>
         <source>%1 不是串口设备。请选择串口适配器的 COM 编号。</source>
         <translation>%1 is not a serial device. Choose the COM number of a serial adapter.</translation>
     </message>
+    <message>
+        <source>找不到串口设备 %1：它的符号链接构成循环，或一个接一个太多。请检查这些链接，%2。</source>
+        <translation>Serial device %1 not found: its symbolic links form a loop, or too many follow one another. Check the links, %2.</translation>
+    </message>
 </context>
 </TS>

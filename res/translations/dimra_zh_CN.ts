@@ -214,6 +214,13 @@
     </message>
 </context>
 <context>
+    <name>CCtlRequestSession</name>
+    <message>
+        <source>the line is too long: a request is at most %1 bytes</source>
+        <translation>这一行太长：一个请求最多 %1 字节</translation>
+    </message>
+</context>
+<context>
     <name>CCtlRun</name>
     <message>
         <source>lost the board: %1
@@ -595,6 +602,18 @@ Examples:
     <message>
         <source>watch needs &quot;on&quot;: true or false</source>
         <translation>watch 需要“on”：true 或 false</translation>
+    </message>
+    <message>
+        <source>%1 is not a JSON escape</source>
+        <translation>%1 不是 JSON 的转义序列</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is given twice; a request names each key once</source>
+        <translation>“%1”出现了两次；一个请求中每个键只能出现一次</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; is not a whole number; nothing was sent</source>
+        <translation>%1：“%2”不是整数；没有发送任何数值</translation>
     </message>
 </context>
 <context>
