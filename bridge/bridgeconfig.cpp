@@ -2,6 +2,7 @@
 
 #include "bridgemessages.h"
 #include "commport.h"
+#include "printabletext.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -29,7 +30,7 @@ constexpr qint64 kMaxCaBytes = 16 << 20;
 // A refusal quotes the file and the command line: shown, never raw.
 BridgeParse failure(const QString &error)
 {
-    return BridgeParse::refused(shownText(error));
+    return BridgeParse::refused(PrintableText(error, false));
 }
 
 QString idRule()
@@ -573,7 +574,7 @@ BridgeParse parseBridgeArguments(const QStringList &arguments)
     CCommandLine parser = bridgeCommandLine();
     define(parser);
     if (BridgeParse read = BridgeParse::read(parser, arguments); read.outcome != CCommandLine::Run) {
-        read.error = shownText(read.error);
+        read.error = PrintableText(read.error, false);
         return read;
     }
     if (!parser.positionalArguments().isEmpty())

@@ -1,6 +1,7 @@
 #include "bridgemessages.h"
 
 #include "dimraprotocol.h"
+#include "printabletext.h"
 #include "protocolnumbers.h"
 
 #include <QCoreApplication>
@@ -96,7 +97,7 @@ ParsedCommand parseSetPayload(const QByteArray &payload)
                 code = c;
         if (code == 0)
             return refused(DimraMqtt::tr("unknown key \"%1\"; the keys are frequency, ch1, ch2 and ch3")
-                               .arg(shownText(it.key())));
+                               .arg(PrintableText(it.key(), false)));
         command.values[code] = wholeNumber(it.value(), it.key(), CDimraProtocol::RangeOf(code), &error);
         if (!command.values[code])
             return refused(error);
@@ -113,7 +114,7 @@ ParsedCommand parseLightCommand(const QByteArray &payload, int channel, int last
     for (const QString &key : object->keys())
         if (key != QLatin1String("state") && key != QLatin1String("brightness") && key != QLatin1String("transition"))
             return refused(DimraMqtt::tr("unknown key \"%1\"; a light takes state, brightness and transition")
-                               .arg(shownText(key)));
+                               .arg(PrintableText(key, false)));
     std::optional<int> brightness;
     if (object->contains(QLatin1String("brightness"))) {
         brightness = wholeNumber(object->value(QLatin1String("brightness")), QStringLiteral("brightness"), kDutyRange,
@@ -217,19 +218,6 @@ QString tidyBoardId(const QString &name)
     QString id = name;
     id.remove(usbPrefix).remove(interfaceSuffix).replace(notAllowed, QStringLiteral("_"));
     return id;
-}
-
-QString shownText(const QString &text)
-{
-    QString shown;
-    shown.reserve(text.size());
-    for (const QChar c : text) {
-        if (c.category() == QChar::Other_Control)
-            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-        else
-            shown += c;
-    }
-    return shown;
 }
 
 QString defaultBridgeId(const QString &host, const QString &instance)

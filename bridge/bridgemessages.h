@@ -95,11 +95,6 @@ bool isValidTopicPrefix(const QString &prefix);
 // allowed becomes '_'.
 QString tidyBoardId(const QString &name);
 
-// Text from outside (a configuration file, the command line, a payload) as
-// a message shows it: each control character as \xNN (an escape as \x1b),
-// so that none reaches the terminal or the journal that shows the message.
-QString shownText(const QString &text);
-
 // The bridge id a bridge has when none is configured: the host's name and
 // a digest of what tells this bridge from others on the host (the
 // configuration file, or the board it serves), so that two bridges on one

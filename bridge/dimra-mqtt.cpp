@@ -11,6 +11,7 @@
 #include "bridgemessages.h"
 #include "language.h"
 #include "mqttbridge.h"
+#include "printabletext.h"
 #include "stopsignals.h"
 
 #include <QCoreApplication>
@@ -26,7 +27,7 @@ constexpr int kShutdownMs = 3000;
 // as it was given, its control characters escaped.
 void printLine(const QString &line)
 {
-    CStopSignals::write(stderr, shownText(line) + QLatin1Char('\n'));
+    CStopSignals::write(stderr, PrintableText(line, false) + QLatin1Char('\n'));
 }
 
 } // namespace
