@@ -47,7 +47,7 @@ void printFailure(FILE *err, const CtlFailure &failure)
     // The system's own words, for a report, below the sentence.
     if (!failure.details.isEmpty())
         text += QStringLiteral("  %1\n").arg(CCtlRun::tr("details: %1").arg(failure.details));
-    CStopSignals::write(err, text.toUtf8());
+    CStopSignals::write(err, text);
 }
 
 } // namespace
@@ -192,5 +192,5 @@ void CCtlRun::finish(const CtlFailure &outcome)
 void CCtlRun::print(const QString &text)
 {
     // A reader that has gone stops the run, as SIGPIPE would.
-    CStopSignals::write(m_out, text.toUtf8());
+    CStopSignals::write(m_out, text);
 }
