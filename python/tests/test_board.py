@@ -122,3 +122,23 @@ class BoardTest(unittest.TestCase):
                 self.assertEqual(caught.exception.exit_code, expected.code)
                 self.assertIn(words, caught.exception.message)
 
+
+    def test_dimractl_found_in_the_install_folder_on_windows(self) -> None:
+        folder = os.path.join(self.dir.name, "Program Files", "Dimra")
+        os.makedirs(folder)
+        installed = os.path.join(folder, "dimractl.exe")
+        open(installed, "w").close()
+        os.chmod(installed, 0o755)
+        opened = []
+
+        def open_key(root, name, reserved, access):  # the installer's key, in its 64-bit view
+            opened.append((root, name, access & winreg.KEY_WOW64_64KEY))
+            return mock.MagicMock(**{"__enter__.return_value": "key"})
+
+        winreg = mock.MagicMock(HKEY_LOCAL_MACHINE="HKLM", KEY_READ=1, KEY_WOW64_64KEY=256, OpenKey=open_key,
+                                QueryValueEx=lambda key, value: (folder, 1) if value == "InstallDir" else None)
+        with mock.patch.dict("sys.modules", {"winreg": winreg}), mock.patch("sys.platform", "win32"), \
+                mock.patch.dict(os.environ, {"PATH": self.dir.name}):
+            del os.environ["DIMRACTL"]  # and no dimractl on PATH
+            self.assertEqual(dimra.board.find_dimractl(), installed)
+        self.assertEqual(opened, [("HKLM", "Software\\Dimra", 256)])
