@@ -92,7 +92,6 @@ void tst_WinPort::onlyAConsoleTakesUtf16_data()
     QTest::newRow("NUL, a character device with no console") << quint32(FILE_TYPE_CHAR) << false << false;
     QTest::newRow("pipe") << quint32(FILE_TYPE_PIPE) << false << false;
     QTest::newRow("file") << quint32(FILE_TYPE_DISK) << false << false;
-    QTest::newRow("no handle") << quint32(FILE_TYPE_UNKNOWN) << false << false;
 }
 
 void tst_WinPort::onlyAConsoleTakesUtf16()

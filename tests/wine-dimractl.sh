@@ -49,22 +49,14 @@ esac
 
 out=$("$wine" "$ctl" -p COM15 -t 3000 get 2>&1) || status=$?
 echo "$out"
-[ "$status" -eq 0 ] || { echo "dimractl.exe -p COM15 get ended with status $status, not 0" >&2; exit 1; }
-case "$out" in
-*'ch2 9 %'*) ;;
-*) echo "dimractl.exe -p COM15 did not read the board's ch2 at 9" >&2; exit 1 ;;
-esac
+case "$status:$out" in 0:*'ch2 9 %'*) ;; *) echo "dimractl.exe -p COM15 did not read ch2 at 9 (status $status)" >&2; exit 1 ;; esac
 out=$("$wine" "$ctl" list 2>&1) || status=$?
 echo "$out"
-[ "$status" -eq 0 ] || { echo "dimractl.exe list ended with status $status, not 0" >&2; exit 1; }
-printf '%s\n' "$out" | grep -q '^COM15	COM15	' || { echo "dimractl.exe list does not show COM15" >&2; exit 1; }
-if printf '%s\n' "$out" | grep -q '^COM1[34]'; then echo "dimractl.exe list shows a number above 12 with no device" >&2; exit 1; fi
+[ "$status" -eq 0 ] && printf '%s\n' "$out" | grep -q '^COM15	COM15	' && ! printf '%s\n' "$out" | grep -q '^COM1[34]' ||
+    { echo "dimractl.exe list did not show COM15 alone above COM12 (status $status)" >&2; exit 1; }
 # A number with no device is no such port, with the ports that have one.
 out=$("$wine" "$ctl" -p COM14 get 2>&1) || status=$?
 echo "$out"
-case "$status:$out" in
-3:*details:*COM15*) ;;
-*) echo "dimractl.exe -p COM14 did not end with status 3 naming COM15 in its details" >&2; exit 1 ;;
-esac
+case "$status:$out" in 3:*details:*COM15*) ;; *) echo "dimractl.exe -p COM14 was not no such port naming COM15" >&2; exit 1 ;; esac
 # Text through a pipe is UTF-8, whatever code page the language has.
 LANG=zh_CN.UTF-8 "$wine" "$ctl" --help | grep -q '用法' || { echo "dimractl.exe --help in Chinese is not UTF-8 in a pipe" >&2; exit 1; }
