@@ -30,7 +30,7 @@ void define(CCommandLine &commandLine)
                            DimraCommandLine::tr("select PORT at start: COM1 to COM%1, or a device path such as "
                                                 "/dev/ttyUSB0 (default: the adapter the window last linked on, else "
                                                 "COM1)")
-                               .arg(kCommPortCount)});
+                               .arg(kCommPortMax)});
     commandLine.addOption({{QStringLiteral("c"), kConnect}, QString(),
                            DimraCommandLine::tr("connect to that port at start, as a click on Connect does")});
     commandLine.addEpilog(DimraCommandLine::tr("Qt's own options, such as -style, work as in any Qt program."));
@@ -53,11 +53,11 @@ DimraParse ParseDimraArguments(const QStringList &arguments)
     if (commandLine.isSet(kPort)) {
         result.options.port = commandLine.value(kPort);
         if (result.options.port.isEmpty())
-            return refuse(DimraCommandLine::tr("--port needs a port: COM1 to COM%1 or a device path").arg(kCommPortCount));
+            return refuse(DimraCommandLine::tr("--port needs a port: COM1 to COM%1 or a device path").arg(kCommPortMax));
         if (!CommPortNumber(result.options.port))
             return refuse(DimraCommandLine::tr("there is no port %1; the ports are COM1 to COM%2, or give a device path")
                               .arg(result.options.port)
-                              .arg(kCommPortCount));
+                              .arg(kCommPortMax));
     }
     return result;
 }

@@ -94,7 +94,7 @@ std::optional<QString> settleBoard(BridgeBoardConfig *board, bool idGiven, const
     if (!CommPortNumber(board->port))
         return DimraMqtt::tr("%1: there is no port %2; the ports are COM1 to COM%3, or give a device path")
             .arg(place, board->port)
-            .arg(kCommPortCount);
+            .arg(kCommPortMax);
     if (!idGiven)
         board->id = derivedBoardId(board->port);
     if (const std::optional<QString> problem = boardIdProblem(board->id))
@@ -526,7 +526,7 @@ void define(CCommandLine &commandLine)
     commandLine.addOption({{QStringLiteral("p"), kPort}, QStringLiteral("PORT"),
                            DimraMqtt::tr("the board's port: a device path, a /dev/serial/by-id path, or COM1 to "
                                          "COM%1 as in the Dimra window")
-                               .arg(kCommPortCount)});
+                               .arg(kCommPortMax)});
     commandLine.addOption({{kId}, QStringLiteral("ID"),
                            DimraMqtt::tr("the board's id in topics (default: from the port's name, so that it "
                                          "stays across replug and reboot)")});

@@ -1,9 +1,9 @@
 #include "commandline.h"
+
 #include "printabletext.h"
+#include "stopsignals.h"
 
 #include <QTextBoundaryFinder>
-
-#include <cstdio>
 
 namespace {
 
@@ -216,17 +216,17 @@ int FinishCommandLine(CCommandLine::Outcome outcome, const QString &helpText, co
     const QString program = QCoreApplication::applicationName();
     switch (outcome) {
     case CCommandLine::Help:
-        std::fputs(helpText.toLocal8Bit().constData(), stdout);
+        CStopSignals::write(stdout, helpText);
         return Cli::kExitOk;
     case CCommandLine::Version:
-        std::printf("%s %s\n", qPrintable(program), qPrintable(QCoreApplication::applicationVersion()));
+        CStopSignals::write(stdout, QStringLiteral("%1 %2\n").arg(program, QCoreApplication::applicationVersion()));
         return Cli::kExitOk;
     case CCommandLine::Error:
     case CCommandLine::Run:
         break;
     }
-    std::fprintf(stderr, "%s: %s\n%s\n", qPrintable(program), PrintableText(error).toLocal8Bit().constData(),
-                 CCommandLine::tr("Run \"%1 --help\" for the options.").arg(program).toLocal8Bit().constData());
+    CStopSignals::write(stderr, QStringLiteral("%1: %2\n%3\n")
+                                    .arg(program, PrintableText(error), CCommandLine::tr("Run \"%1 --help\" for the options.").arg(program)));
     return Cli::kExitUsage;
 }
 

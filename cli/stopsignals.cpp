@@ -1,5 +1,7 @@
 #include "stopsignals.h"
 
+#include "consoletext.h"
+
 #include <QCoreApplication>
 #include <QMetaObject>
 
@@ -15,6 +17,11 @@ bool CStopSignals::write(FILE *stream, const QByteArray &bytes)
     if (s_instance)
         s_instance->requestStop(brokenPipe());
     return false;
+}
+
+bool CStopSignals::write(FILE *stream, const QString &text)
+{
+    return WriteConsoleText(stream, text) || write(stream, text.toUtf8());
 }
 
 void CStopSignals::requestStop(int signalNumber)

@@ -32,8 +32,9 @@ public:
     // gone, asks for a stop as SIGPIPE would (through the event loop) and
     // returns false.
     static bool write(FILE *stream, const QByteArray &bytes);
-    // The same with text in the locale's encoding.
-    static bool write(FILE *stream, const QString &text) { return write(stream, text.toLocal8Bit()); }
+    // The same with text: to a console as the console takes it, elsewhere
+    // as UTF-8 (consoletext.h).
+    static bool write(FILE *stream, const QString &text);
     // The last stop signal the system has handed over, whether or not the
     // event loop has seen it yet; 0 for none. A program that ends as it
     // arrives still ends as stopped by it.

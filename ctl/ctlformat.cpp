@@ -47,17 +47,17 @@ QString FormatReply(int code, int value, bool json)
     return json ? QStringLiteral("{\"%1\":%2}\n").arg(CDimraProtocol::ValueKey(code)).arg(value) : textValue(code, value) + '\n';
 }
 
-QString FormatPorts(const QList<CommPortTarget> &targets, bool json)
+QString FormatPorts(const CommPortTargets &targets, bool json)
 {
     QStringList lines;
-    for (int i = 0; i < targets.size(); ++i) {
-        const CommPortTarget &target = targets.at(i);
-        const QString port = CommPortName(i + 1);
+    for (auto it = targets.cbegin(); it != targets.cend(); ++it) {
+        const CommPortTarget &target = *it;
+        const QString port = CommPortName(it.key());
         // A port without a stable name is known by its device alone.
         const QString stable = target.identity != target.device ? target.identity : QString();
         if (json)
             lines << QStringLiteral("{\"port\":%1,\"entry\":%2,\"device\":%3,\"stable\":%4,\"description\":%5}")
-                         .arg(jsonString(port), jsonString(CommPortEntryText(i + 1, target)),
+                         .arg(jsonString(port), jsonString(CommPortEntryText(it.key(), target)),
                               target.device.isEmpty() ? QStringLiteral("null") : jsonString(target.device),
                               stable.isEmpty() ? QStringLiteral("null") : jsonString(stable),
                               jsonString(target.description));

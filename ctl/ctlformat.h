@@ -22,11 +22,11 @@ QString FormatValues(const BoardValues &values, bool json);
 // One reply, as monitor prints it: {"ch1":40} with --json.
 QString FormatReply(int code, int value, bool json);
 
-// Port numbers 1, 2, ... and what each opens, as list prints them. As
+// The port numbers and what each opens, as list prints them. As
 // text one port a line, tab-separated: COMn, the device, its stable name
 // (the by-id or by-path link that keeps the number), what it is; "-" where
 // there is none. The entry is the window's, "COM1  ttyUSB0 · CH340".
-QString FormatPorts(const QList<CommPortTarget> &targets, bool json);
+QString FormatPorts(const CommPortTargets &targets, bool json);
 
 // A session's lines, one JSON object each: the answer to a request, with
 // get's values and, where the one-shot command would also have said

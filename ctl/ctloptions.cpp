@@ -91,7 +91,8 @@ void define(CCommandLine &commandLine)
 {
     commandLine.addSection(
         CtlCommandLine::tr("Commands:"),
-        {{QStringLiteral("list"), CtlCommandLine::tr("show COM1 to COM%1 as the window lists them: the device each "
+        {{QStringLiteral("list"), CtlCommandLine::tr("show the ports as the window lists them, COM1 to COM%1 and "
+                                                     "every higher number that has a device: the device each "
                                                      "opens, its stable name and what it is")
                                       .arg(kCommPortCount)},
          {QStringLiteral("get"), CtlCommandLine::tr("print the frequency and the three duties the board reports; a "
@@ -108,7 +109,7 @@ void define(CCommandLine &commandLine)
                                               "COMn opens $DIMRA_COM<n> when set, else what the window's COMn "
                                               "opens: the adapters in /dev/serial/by-id by name, then those only in "
                                               "/dev/serial/by-path, then built-in ports)")
-                               .arg(kCommPortCount)});
+                               .arg(kCommPortMax)});
     commandLine.addOption({{QStringLiteral("t"), kTimeout}, QStringLiteral("MS"),
                            CtlCommandLine::tr("how long to wait for the board's answer (default %1)")
                                .arg(kCtlDefaultTimeoutMs)});
@@ -166,10 +167,10 @@ CtlParse ParseCtlArguments(const QStringList &arguments)
     if (parser.isSet(kPort)) {
         const QString port = parser.value(kPort);
         if (port.isEmpty())
-            return failure(CtlCommandLine::tr("-p needs a port: COM1 to COM%1 or a device path").arg(kCommPortCount));
+            return failure(CtlCommandLine::tr("-p needs a port: COM1 to COM%1 or a device path").arg(kCommPortMax));
         if (!CommPortNumber(port))
             return failure(CtlCommandLine::tr("there is no port %1; the ports are COM1 to COM%2, or give a device path")
-                               .arg(port, QString::number(kCommPortCount)));
+                               .arg(port, QString::number(kCommPortMax)));
         options.port = CommandLineBytes(port);
     }
     if (parser.isSet(kTimeout)) {

@@ -49,7 +49,7 @@ void printFailure(FILE *err, const CtlFailure &failure)
     if (!failure.details.isEmpty())
         text += QStringLiteral("  %1\n").arg(CCtlRun::tr("details: %1").arg(failure.details));
     text = PrintableText(text); // a path named on the command line is in it as given
-    CStopSignals::write(err, text.toUtf8());
+    CStopSignals::write(err, text);
 }
 
 } // namespace
@@ -194,5 +194,5 @@ void CCtlRun::finish(const CtlFailure &outcome)
 void CCtlRun::print(const QString &text)
 {
     // A reader that has gone stops the run, as SIGPIPE would.
-    CStopSignals::write(m_out, text.toUtf8());
+    CStopSignals::write(m_out, text);
 }

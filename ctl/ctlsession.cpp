@@ -27,7 +27,7 @@ void CCtlSession::start()
 
 void CCtlSession::listPorts()
 {
-    print(FormatPorts(ResolveCommPorts(kCommPortCount), m_options.json));
+    print(FormatPorts(ResolveListedCommPorts(), m_options.json));
     finish({});
 }
 

@@ -195,12 +195,13 @@ void CMyDimraDlg::OnInitDialog()
     for (int i = 0; i < kCommPortCount; ++i)
         m_comboPort->insertItem(i, CommPortName(i + 1));
     m_comboPort->setCurrentIndex(0);
-    // Each entry then says what its number opens, and follows hot-plug.
+    // Each entry then says what its number opens, and follows hot-plug;
+    // the numbers above COM12 that have a device follow them.
     m_portList = new CPortList(m_comboPort, this);
     connect(m_portList, &CPortList::targetsChanged, m_portChoice, &CPortChoice::look);
     // The adapter linked on last, whatever number it has now.
-    if (const int remembered = m_portChoice->rememberedIndex(m_portList->targets()); remembered >= 0)
-        m_comboPort->setCurrentIndex(remembered);
+    if (const int remembered = m_portChoice->rememberedNumber(m_portList->targets()); remembered > 0)
+        m_portList->select(remembered);
 
     for (const int code : kRowCodes)
         m_rows[code].slider->setRange(CDimraProtocol::RangeOf(code).min, CDimraProtocol::RangeOf(code).max);
@@ -429,7 +430,7 @@ void CMyDimraDlg::OnConnect()
         m_portChoice->closed();
         EnterDisconnectedState();
     } else if (!m_link.isOpen()) {
-        OpenPort(m_comboPort->currentIndex() + 1, true);
+        OpenPort(m_portList->currentNumber(), true);
     } else {
         m_link.close();
         m_portChoice->closed();
@@ -470,7 +471,7 @@ void CMyDimraDlg::OnAdapterBack(int port)
     // tries again.
     if (m_bInExchange)
         return;
-    m_comboPort->setCurrentIndex(port - 1);
+    m_portList->select(port);
     try {
         OpenPort(port, false);
     } catch (const CSerialError &e) {
@@ -499,7 +500,7 @@ void CMyDimraDlg::StartOn(const QString &port, bool connect)
         const int number = CPortChoice::numberAtStart(port, m_portList->targets());
         m_portList->refresh(); // a path no entry opened has a number now
         if (number > 0)
-            m_comboPort->setCurrentIndex(number - 1);
+            m_portList->select(number);
     }
     // Once the window shows, so that a message has it to stand over.
     if (connect)

@@ -43,33 +43,34 @@ QString CPortChoice::settingsPath()
         + QStringLiteral("/dimra/dimra.conf");
 }
 
-int CPortChoice::rememberedIndex(const QList<CommPortTarget> &targets) const
+int CPortChoice::rememberedNumber(const CommPortTargets &targets) const
 {
     const QString identity = settings()->value(kPortKey).toString();
-    for (qsizetype i = 0; i < targets.size() && !identity.isEmpty(); ++i)
-        if (targets.at(i).identity == identity)
-            return int(i);
-    return -1;
+    for (auto it = targets.cbegin(); it != targets.cend() && !identity.isEmpty(); ++it)
+        if (it->identity == identity)
+            return it.key();
+    return 0;
 }
 
-int CPortChoice::numberAtStart(const QString &port, const QList<CommPortTarget> &targets)
+int CPortChoice::numberAtStart(const QString &port, const CommPortTargets &targets)
 {
     const std::optional<int> number = CommPortNumber(port);
     if (!number || *number > 0)
         return number.value_or(0);
     const QString device = devicePathOf(port);
-    for (qsizetype i = 0; i < targets.size(); ++i) {
-        const CommPortTarget &target = targets.at(i);
-        if (!target.device.isEmpty() && (target.identity == port || devicePathOf(target.device) == device))
-            return int(i) + 1;
+    for (auto it = targets.cbegin(); it != targets.cend(); ++it) {
+        if (!it->device.isEmpty() && (it->identity == port || devicePathOf(it->device) == device))
+            return it.key();
     }
-    for (qsizetype i = 0; i < targets.size(); ++i) {
-        if (targets.at(i).device.isEmpty()) {
-            qputenv(CommPortVariable(int(i) + 1).toLatin1().constData(), QFile::encodeName(port));
-            return int(i) + 1;
-        }
-    }
-    return 0;
+    int free = 0;
+    for (auto it = targets.cbegin(); it != targets.cend() && free == 0; ++it)
+        if (it->device.isEmpty())
+            free = it.key();
+    if (free == 0 && !targets.isEmpty() && targets.lastKey() < kCommPortMax)
+        free = targets.lastKey() + 1;
+    if (free > 0)
+        qputenv(CommPortVariable(free).toLatin1().constData(), QFile::encodeName(port));
+    return free;
 }
 
 void CPortChoice::setReconnects(bool on)

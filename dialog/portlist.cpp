@@ -20,8 +20,10 @@ QString toolTipFor(int n, const CommPortTarget &target)
 } // namespace
 
 CPortList::CPortList(QComboBox *combo, QObject *parent)
-    : QObject(parent), m_combo(combo), m_view(combo->view()), m_watcher(combo->count())
+    : QObject(parent), m_combo(combo), m_view(combo->view())
 {
+    for (int i = 0; i < m_combo->count(); ++i)
+        m_combo->setItemData(i, i + 1);
     m_view->installEventFilter(this);
     connect(&m_watcher, &CPortWatcher::targetsChanged, this, &CPortList::showTargets);
     connect(&m_watcher, &CPortWatcher::targetsChanged, this, &CPortList::targetsChanged);
@@ -29,15 +31,49 @@ CPortList::CPortList(QComboBox *combo, QObject *parent)
     showTargets();
 }
 
+int CPortList::numberAt(int index) const
+{
+    return m_combo->itemData(index).toInt();
+}
+
+int CPortList::currentNumber() const
+{
+    return numberAt(m_combo->currentIndex());
+}
+
+void CPortList::select(int n)
+{
+    if (m_combo->findData(n) < 0) {
+        int at = 0;
+        while (at < m_combo->count() && numberAt(at) < n)
+            ++at;
+        m_combo->insertItem(at, CommPortName(n), n);
+    }
+    m_combo->setCurrentIndex(m_combo->findData(n));
+    showTargets();
+}
+
 void CPortList::showTargets()
 {
-    // Texts change in place: the selection is an index and stays put.
-    const QList<CommPortTarget> &targets = m_watcher.targets();
+    // Entries come and go around the selection, which stays on its item.
+    const CommPortTargets &targets = m_watcher.targets();
+    const int current = currentNumber();
+    for (int i = m_combo->count() - 1; i >= 0; --i)
+        if (!targets.contains(numberAt(i)) && numberAt(i) != current)
+            m_combo->removeItem(i);
+    int i = 0;
+    for (auto it = targets.cbegin(); it != targets.cend(); ++it, ++i) {
+        while (i < m_combo->count() && numberAt(i) < it.key())
+            ++i; // the selected number, kept without a device
+        if (i == m_combo->count() || numberAt(i) != it.key())
+            m_combo->insertItem(i, CommPortName(it.key()), it.key());
+    }
     const QColor greyed = m_combo->palette().color(QPalette::Disabled, QPalette::Text);
-    for (int i = 0; i < m_combo->count() && i < targets.size(); ++i) {
-        const CommPortTarget &target = targets.at(i);
-        m_combo->setItemText(i, CommPortEntryText(i + 1, target));
-        m_combo->setItemData(i, toolTipFor(i + 1, target), Qt::ToolTipRole);
+    for (i = 0; i < m_combo->count(); ++i) {
+        const int n = numberAt(i);
+        const CommPortTarget target = targets.value(n, NoDeviceTarget());
+        m_combo->setItemText(i, CommPortEntryText(n, target));
+        m_combo->setItemData(i, toolTipFor(n, target), Qt::ToolTipRole);
         m_combo->setItemData(i, target.device.isEmpty() ? QVariant(greyed) : QVariant(), Qt::ForegroundRole);
     }
     showCurrentTip();

@@ -65,7 +65,7 @@ void CBoardLink::open(const QByteArray &port)
     if (!number)
         throw CSerialError(tr("没有端口 %1：端口是 COM1 到 COM%2，或者一个设备路径。")
                                .arg(QFile::decodeName(port))
-                               .arg(kCommPortCount),
+                               .arg(kCommPortMax),
                            CSerialError::NoSuchDevice);
     checkAdapter(port, *number);
 
@@ -134,10 +134,10 @@ int CBoardLink::lostAdapterNumber() const
     if (!m_lost || m_lost->target.identity.isEmpty())
         return 0;
     // Only the same adapter, under whatever number and node it has now.
-    const QList<CommPortTarget> targets = ResolveCommPorts(kCommPortCount);
-    for (qsizetype i = 0; i < targets.size(); ++i)
-        if (targets.at(i).identity == m_lost->target.identity && present(targets.at(i)))
-            return int(i) + 1;
+    const CommPortTargets targets = ResolveListedCommPorts();
+    for (auto it = targets.cbegin(); it != targets.cend(); ++it)
+        if (it->identity == m_lost->target.identity && present(*it))
+            return it.key();
     return 0;
 }
 

@@ -69,7 +69,7 @@ std::optional<int> CommPortNumber(const QString &port)
         return 0;
     bool ok = false;
     const int n = match.captured(1).toInt(&ok);
-    if (!ok || n < 1 || n > kCommPortCount)
+    if (!ok || n < 1 || n > kCommPortMax)
         return std::nullopt;
     return n;
 }
@@ -147,6 +147,43 @@ CommPortTarget ResolveCommPort(int n, const QList<FoundPort> &ordered, const QBy
                 product.isEmpty() ? nodeName(port.node) : QStringLiteral("%1 · %2").arg(nodeName(port.node), product)};
     }
     return NoDeviceTarget();
+}
+
+QList<int> ListedCommPortNumbers(QList<int> present)
+{
+    QList<int> listed;
+    for (int n = 1; n <= kCommPortCount; ++n)
+        listed.append(n);
+    std::sort(present.begin(), present.end());
+    for (const int n : std::as_const(present))
+        if (n > listed.constLast() && n <= kCommPortMax)
+            listed.append(n);
+    return listed;
+}
+
+CommPortTargets ResolveListedCommPorts(const QList<FoundPort> &ordered, const QMap<int, QByteArray> &overrides)
+{
+    QList<int> present = overrides.keys();
+    for (int n = 1; n <= ordered.size(); ++n)
+        present.append(n);
+    CommPortTargets targets;
+    for (const int n : ListedCommPortNumbers(present))
+        targets.insert(n, ResolveCommPort(n, ordered, overrides.value(n)));
+    return targets;
+}
+
+QString PortsWithDeviceText(const CommPortTargets &targets)
+{
+    QStringList ports;
+    for (auto it = targets.cbegin(); it != targets.cend(); ++it) {
+        if (it->device.isEmpty())
+            continue;
+        const QString name = CommPortName(it.key());
+        ports << (it->label.isEmpty() ? name : CommPort::tr("%1（%2）", "a port and what it opens").arg(name, it->label));
+    }
+    if (ports.isEmpty())
+        return CommPort::tr("现在没有一个端口有设备。");
+    return CommPort::tr("现在有设备的端口：%1。").arg(ports.join(CommPort::tr("、", "between the ports of a list")));
 }
 
 CommPortTarget NoDeviceTarget()

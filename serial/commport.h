@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <optional>
 
@@ -91,23 +92,45 @@ CommPortTarget WindowsCommPortTarget(int n, bool present, const QString &friendl
 // commport_win.cpp).
 CommPortTarget ResolveCommPort(int n);
 
-// What port numbers 1 to count resolve to now, looking for ports once.
-QList<CommPortTarget> ResolveCommPorts(int count);
+// What the numbers of the port list open, by number.
+using CommPortTargets = QMap<int, CommPortTarget>;
+
+// The numbers the port list offers, in order: COM1 to kCommPortCount
+// whether or not a device answers to them, then every number above them up
+// to kCommPortMax that has a device (present, in any order), each once; so
+// that no port the system has is out of reach.
+QList<int> ListedCommPortNumbers(QList<int> present);
+
+// What the port list's numbers resolve to, given the ordered ports and the
+// DIMRA_COM<n> that are set (by n): one number for each port found, and
+// one for each variable set.
+CommPortTargets ResolveListedCommPorts(const QList<FoundPort> &ordered, const QMap<int, QByteArray> &overrides);
+
+// What the port list's numbers resolve to on this machine now, looking for
+// ports once (commport_unix.cpp, commport_win.cpp).
+CommPortTargets ResolveListedCommPorts();
 
 // The entry of the port list for number n: "COM1  ttyUSB0 · CH340".
 QString CommPortEntryText(int n, const CommPortTarget &target);
 
 // The error for a port number with no device behind it: what the user can
-// do about it in the window, and the environment variable in the details.
+// do about it in the window; in the details the environment variable, where
+// there is one, and the numbers that have a device now.
 CSerialError NoDeviceError(int n);
 
-// The window's port list offers COM1 to COM12.
+// The details' sentence naming the numbers of targets that have a device.
+QString PortsWithDeviceText(const CommPortTargets &targets);
+
+// The window's port list always offers COM1 to COM12.
 inline constexpr int kCommPortCount = 12;
+// The highest port number: Windows numbers its ports up to COM256, and a
+// machine may have seen that many adapters.
+inline constexpr int kCommPortMax = 256;
 
 // The name of port number n, as the port list and the messages show it: "COM3".
 QString CommPortName(int n);
 
-// The number n of a port named COMn (any case), n from 1 to kCommPortCount;
+// The number n of a port named COMn (any case), n from 1 to kCommPortMax;
 // 0 for any other name, which is a device path; nothing for COMn out of
 // range.
 std::optional<int> CommPortNumber(const QString &port);

@@ -28,13 +28,13 @@ CommPortTarget ResolveCommPort(int n)
     return ResolveCommPort(n, override.isEmpty() ? FindSerialPorts(DeviceRoot()) : QList<FoundPort>(), override);
 }
 
-QList<CommPortTarget> ResolveCommPorts(int count)
+CommPortTargets ResolveListedCommPorts()
 {
-    const QList<FoundPort> found = FindSerialPorts(DeviceRoot());
-    QList<CommPortTarget> targets;
-    for (int n = 1; n <= count; ++n)
-        targets.append(ResolveCommPort(n, found, overrideFor(n)));
-    return targets;
+    QMap<int, QByteArray> overrides;
+    for (int n = 1; n <= kCommPortMax; ++n)
+        if (const QByteArray path = overrideFor(n); !path.isEmpty())
+            overrides.insert(n, path);
+    return ResolveListedCommPorts(FindSerialPorts(DeviceRoot()), overrides);
 }
 
 CSerialError NoDeviceError(int n)
@@ -42,6 +42,6 @@ CSerialError NoDeviceError(int n)
     const QString port = CommPortName(n);
     return CSerialError(CommPort::tr("%1 没有对应的设备。请插上串口适配器，然后在端口列表中选择显示了设备名的一项。").arg(port),
                         CSerialError::NoSuchDevice,
-                        CommPort::tr("从终端启动 Dimra 时，也可以用环境变量 %1 指定 %2 打开的设备，例如 %1=/dev/ttyUSB0。")
-                            .arg(CommPortVariable(n), port));
+                        CommPort::tr("从终端启动 Dimra 时，也可以用环境变量 %1 指定 %2 打开的设备，例如 %1=/dev/ttyUSB0。%3")
+                            .arg(CommPortVariable(n), port, PortsWithDeviceText(ResolveListedCommPorts())));
 }

@@ -62,17 +62,6 @@ QHash<QString, QString> friendlyNames()
     return names;
 }
 
-QList<CommPortTarget> resolve(int first, int last)
-{
-    const QHash<QString, QString> names = friendlyNames();
-    QList<CommPortTarget> targets;
-    for (int n = first; n <= last; ++n) {
-        const QString name = CommPortName(n);
-        targets.append(WindowsCommPortTarget(n, names.contains(name) || portPresent(n), names.value(name)));
-    }
-    return targets;
-}
-
 } // namespace
 
 CommPortTarget WindowsCommPortTarget(int n, bool present, const QString &friendlyName)
@@ -90,12 +79,23 @@ CommPortTarget WindowsCommPortTarget(int n, bool present, const QString &friendl
 
 CommPortTarget ResolveCommPort(int n)
 {
-    return resolve(n, n).constFirst();
+    const QString name = CommPortName(n);
+    const QHash<QString, QString> names = friendlyNames();
+    return WindowsCommPortTarget(n, names.contains(name) || portPresent(n), names.value(name));
 }
 
-QList<CommPortTarget> ResolveCommPorts(int count)
+CommPortTargets ResolveListedCommPorts()
 {
-    return resolve(1, count);
+    // The number is the system's own: every one a device may have is asked.
+    const QHash<QString, QString> names = friendlyNames();
+    QList<int> present;
+    for (int n = 1; n <= kCommPortMax; ++n)
+        if (names.contains(CommPortName(n)) || portPresent(n))
+            present.append(n);
+    CommPortTargets targets;
+    for (const int n : ListedCommPortNumbers(present))
+        targets.insert(n, WindowsCommPortTarget(n, present.contains(n), names.value(CommPortName(n))));
+    return targets;
 }
 
 // Windows has no other name for a port: nothing to set instead.
@@ -103,5 +103,5 @@ CSerialError NoDeviceError(int n)
 {
     return CSerialError(CommPort::tr("%1 没有对应的设备。请插上串口适配器，然后在端口列表中选择显示了设备名的一项。")
                             .arg(CommPortName(n)),
-                        CSerialError::NoSuchDevice);
+                        CSerialError::NoSuchDevice, PortsWithDeviceText(ResolveListedCommPorts()));
 }

@@ -61,8 +61,8 @@ void CMSComm::put_CommPort(short port)
 {
     if (m_port.isOpen())
         throw CSerialError(tr("%1 已经打开，不能更换端口；请先断开。").arg(PortLabel()));
-    if (port < 1 || port > 255)
-        throw CSerialError(tr("端口号 %1 无效，应在 1 到 255 之间。").arg(port));
+    if (port < 1 || port > kCommPortMax)
+        throw CSerialError(tr("端口号 %1 无效，应在 1 到 %2 之间。").arg(port).arg(kCommPortMax));
     m_nCommPort = port;
 }
 

@@ -10,8 +10,8 @@ constexpr int kSettleMs = 200;
 
 } // namespace
 
-CPortWatcher::CPortWatcher(int count, QObject *parent)
-    : QObject(parent), m_nCount(count), m_targets(ResolveCommPorts(count))
+CPortWatcher::CPortWatcher(QObject *parent)
+    : QObject(parent), m_targets(ResolveListedCommPorts())
 {
     m_settle.setSingleShot(true);
     m_settle.setInterval(kSettleMs);
@@ -45,7 +45,7 @@ void CPortWatcher::refresh()
 {
     m_settle.stop();
     watchFolders();
-    const QList<CommPortTarget> targets = ResolveCommPorts(m_nCount);
+    const CommPortTargets targets = ResolveListedCommPorts();
     if (targets == m_targets)
         return;
     m_targets = targets;

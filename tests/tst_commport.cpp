@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QTest>
 
+#include <numeric>
+
 namespace {
 
 // Found ports written short: "id:A=ttyUSB1" is the by-id link A to
@@ -41,6 +43,8 @@ class tst_CommPort : public QObject
 private slots:
     void numbersFollowStableNames_data();
     void numbersFollowStableNames();
+    void listReachesEveryPortThereIs_data();
+    void listReachesEveryPortThereIs();
     void overrideWinsOverDetection_data();
     void overrideWinsOverDetection();
     void overrideComesFromTheEnvironment();
@@ -82,6 +86,46 @@ void tst_CommPort::numbersFollowStableNames()
     QCOMPARE(shown, entries);
 }
 
+void tst_CommPort::listReachesEveryPortThereIs_data()
+{
+    QTest::addColumn<bool>("windows");
+    QTest::addColumn<int>("devices");        // Linux: serial devices found, ttyUSB0 onwards
+    QTest::addColumn<QList<int>>("present"); // Windows: the numbers a device answers to; Linux: DIMRA_COM<n> set
+    QTest::addColumn<QList<int>>("listed");
+
+    QList<int> twelve(12);
+    std::iota(twelve.begin(), twelve.end(), 1);
+    QTest::newRow("Windows: devices below 13 only") << true << 0 << QList<int>{3, 12} << twelve;
+    QTest::newRow("Windows: COM15 and COM13, not COM14")
+        << true << 0 << QList<int>{15, 2, 13} << twelve + QList<int>{13, 15};
+    QTest::newRow("Windows: up to COM256") << true << 0 << QList<int>{300, 256, 257, 99} << twelve + QList<int>{99, 256};
+    QTest::newRow("Linux: 14 devices") << false << 14 << QList<int>{} << twelve + QList<int>{13, 14};
+    QTest::newRow("Linux: 2 devices and DIMRA_COM20") << false << 2 << QList<int>{20} << twelve + QList<int>{20};
+}
+
+void tst_CommPort::listReachesEveryPortThereIs()
+{
+    QFETCH(bool, windows);
+    QFETCH(int, devices);
+    QFETCH(QList<int>, present);
+    QFETCH(QList<int>, listed);
+    if (windows) {
+        QCOMPARE(ListedCommPortNumbers(present), listed);
+        return;
+    }
+    QStringList ports;
+    QMap<int, QByteArray> overrides;
+    for (int i = 0; i < devices; ++i)
+        ports << QStringLiteral("ttyUSB%1").arg(i);
+    for (const int n : std::as_const(present))
+        overrides.insert(n, "/dev/pts/" + QByteArray::number(n));
+    const CommPortTargets targets = ResolveListedCommPorts(OrderFoundPorts(found(ports)), overrides);
+    QCOMPARE(targets.keys(), listed);
+    // The devices in their order, the thirteenth at COM13 (ttyUSB2 before ttyUSB10).
+    for (int n = 1; n <= devices; ++n)
+        QCOMPARE(targets.value(n).device, QStringLiteral("/dev/ttyUSB%1").arg(n - 1));
+}
+
 void tst_CommPort::overrideWinsOverDetection_data()
 {
     QTest::addColumn<QByteArray>("override");
@@ -109,11 +153,14 @@ void tst_CommPort::overrideWinsOverDetection()
 void tst_CommPort::overrideComesFromTheEnvironment()
 {
     {
+        const EnvOverride root("DIMRA_DEV_ROOT", "/nonexistent/dimra-dev");
         const EnvOverride com12("DIMRA_COM12", "/dev/dimra-test-port");
+        const EnvOverride com40("DIMRA_COM40", "/dev/dimra-test-port40");
         QCOMPARE(ResolveCommPort(12).device, QStringLiteral("/dev/dimra-test-port"));
-        const QList<CommPortTarget> all = ResolveCommPorts(12);
-        QCOMPARE(all.size(), 12);
-        QCOMPARE(all.last().device, QStringLiteral("/dev/dimra-test-port"));
+        const CommPortTargets all = ResolveListedCommPorts();
+        QCOMPARE(all.size(), 13);
+        QCOMPARE(all.value(12).device, QStringLiteral("/dev/dimra-test-port"));
+        QCOMPARE(all.last().device, QStringLiteral("/dev/dimra-test-port40"));
     }
     QVERIFY(ResolveCommPort(12).device != QStringLiteral("/dev/dimra-test-port"));
     QCOMPARE(CommPortVariable(12), QStringLiteral("DIMRA_COM12"));

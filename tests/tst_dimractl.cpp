@@ -168,6 +168,7 @@ void tst_DimraCtl::arguments_data()
     row("every value at its limit", "--json set --freq 150000 --ch1 0 --ch2 100 --ch3 50 --verify",
         "set port=COM1 t=1000 json verify frequency=150000 ch1=0 ch2=100 ch3=50");
     row("off is the three channels at 0", "-p com12 off", "off port=com12 t=1000 ch1=0 ch2=0 ch3=0");
+    row("the highest number", "-p COM256 get", "get port=COM256 t=1000");
     row("monitor with --json", "--json monitor", "monitor port=COM1 t=1000 json");
     row("session", "-p /tmp/dimra -t 300 session", "session port=/tmp/dimra t=300");
     row("help", "get --help", "help");
@@ -175,7 +176,7 @@ void tst_DimraCtl::arguments_data()
     // Refused, with the word the message must name: "arguments|word".
     for (const char *refused : {"set --freq 24|24", "set --freq 150001|150001", "set --ch2 101|101", "set --ch3 -1|-1",
                                 "set --ch1 4.5|4.5", "set --ch1 +5|+5", "set --verify|--freq", "get --ch1 3|set", "off --verify|set", "session --ch1 3|set",
-                                "-p COM13 get|COM13", "-t 0 get|0", "--json|command", "status|status", "get list|list"}) {
+                                "-p COM257 get|COM257", "-t 0 get|0", "--json|command", "status|status", "get list|list"}) {
         const QString args = QString::fromLatin1(refused).section(QLatin1Char('|'), 0, 0);
         QTest::newRow(qPrintable(args)) << args << QStringLiteral("error") << QString::fromLatin1(refused).section(QLatin1Char('|'), 1);
     }
@@ -281,15 +282,15 @@ void tst_DimraCtl::formats_data()
     QTest::newRow("unreported as text") << FormatValues(partial, false)
                                         << "frequency 25 Hz\nch1 7 %\nch2 unknown\nch3 0 %\n";
     // An adapter known by a stable name, and a number with nothing behind it.
-    const QList<CommPortTarget> ports = {{QStringLiteral("/dev/pts/3"), QStringLiteral("a \"b\"\\c"), "/dev/pts/3",
-                                          QStringLiteral("/dev/serial/by-id/usb-A"), QStringLiteral("pts/3 · A")},
-                                         {QString(), QStringLiteral("无"), QByteArray(), QString(), QStringLiteral("（无设备）")}};
+    const CommPortTargets ports = {{1, {QStringLiteral("/dev/pts/3"), QStringLiteral("a \"b\"\\c"), "/dev/pts/3",
+                                        QStringLiteral("/dev/serial/by-id/usb-A"), QStringLiteral("pts/3 · A")}},
+                                   {15, {QString(), QStringLiteral("无"), QByteArray(), QString(), QStringLiteral("（无设备）")}}};
     QTest::newRow("ports as one JSON array, escaped")
         << FormatPorts(ports, true)
         << "[\n"
            "{\"port\":\"COM1\",\"entry\":\"COM1  pts/3 · A\",\"device\":\"/dev/pts/3\","
            "\"stable\":\"/dev/serial/by-id/usb-A\",\"description\":\"a \\\"b\\\"\\\\c\"},\n"
-           "{\"port\":\"COM2\",\"entry\":\"COM2  （无设备）\",\"device\":null,\"stable\":null,\"description\":\"无\"}\n"
+           "{\"port\":\"COM15\",\"entry\":\"COM15  （无设备）\",\"device\":null,\"stable\":null,\"description\":\"无\"}\n"
            "]\n";
 }
 
@@ -341,6 +342,8 @@ void tst_DimraCtl::program_data()
                           << "COM5\t@\t-\t由环境变量 DIMRA_COM5 指定\n" << false << "" << QByteArray();
     QTest::newRow("COMn leading nowhere") << "" << "-p COM12 off" << "DIMRA_COM12=/dev/dimra-none" << 3
                                           << "" << true << "DIMRA_COM12" << QByteArray();
+    QTest::newRow("COMn above 12 with no device") << "report" << "-p COM15 get" << "DIMRA_COM5=@" << 3 << "" << true
+                                                  << "COM5 (pts/" << QByteArray();
     QTest::newRow("out of range before opening") << "" << "-p /dev/dimra-no-such set --ch1 101" << "" << 2
                                                  << "" << true << "101" << QByteArray();
     // Control characters given are shown escaped, never handed to the terminal.

@@ -961,6 +961,19 @@ void tst_DimraDlg::portListFollowsHotPlugAndKeepsTheSelection()
     QVERIFY(m_devices->unplug(QStringLiteral("serial/by-id/usb-B")));
     QTRY_COMPARE_WITH_TIMEOUT(ports->itemText(1), QStringLiteral("COM2  %1").arg(kNoDeviceEntry), 5000);
     QCOMPARE(ports->currentIndex(), 2);
+
+    // A thirteenth adapter takes COM13, after the twelve. Selected, its
+    // entry stays when the adapter goes, saying that it opens nothing.
+    PtyPair more[12];
+    const auto byId = [](int i) { return QStringLiteral("serial/by-id/usb-M%1").arg(i, 2, 10, QLatin1Char('0')); };
+    for (int i = 0; i < 12; ++i)
+        QVERIFY(m_devices->plug(byId(i), more[i].slavePath()));
+    QTRY_COMPARE_WITH_TIMEOUT(ports->count(), 13, 5000);
+    QCOMPARE(ports->itemText(12), QStringLiteral("COM13  %1 · M11").arg(more[11].slavePath().mid(5)));
+    ports->setCurrentIndex(12);
+    QVERIFY(m_devices->unplug(byId(11)) && m_devices->unplug(byId(0)));
+    QTRY_COMPARE_WITH_TIMEOUT(ports->itemText(12), QStringLiteral("COM13  %1").arg(kNoDeviceEntry), 5000);
+    QCOMPARE(ports->currentIndex(), 12);
     QVERIFY(m_messages->messages.isEmpty());
 }
 
@@ -974,7 +987,7 @@ void tst_DimraDlg::portChosenAtStart_data()
     QTest::newRow("-p the adapter's stable link") << QStringList{"-p", "@A"} << "A" << true;
     QTest::newRow("--port a path no entry opens") << QStringList{"--port", "@unlisted"} << "unlisted" << true;
     QTest::newRow("--connect") << QStringList{"--connect"} << "C" << false;
-    QTest::newRow("--port COM13") << QStringList{"--port", "COM13"} << "" << false;
+    QTest::newRow("--port COM257") << QStringList{"--port", "COM257"} << "" << false;
     QTest::newRow("an unknown option") << QStringList{"--bogus"} << "" << false;
 }
 

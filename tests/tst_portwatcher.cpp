@@ -36,7 +36,7 @@ void tst_PortWatcher::followsPlugAndUnplugOnly()
     QVERIFY(devices.isValid() && ptys[2].isValid());
     const QString a = QStringLiteral("serial/by-id/usb-A");
     const QString b = QStringLiteral("serial/by-id/usb-B");
-    CPortWatcher watcher(12);
+    CPortWatcher watcher;
     QSignalSpy changed(&watcher, &CPortWatcher::targetsChanged);
     QVERIFY(changed.isValid());
 

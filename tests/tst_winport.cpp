@@ -1,4 +1,5 @@
 #include "commport.h"
+#include "consoletext.h"
 #include "opendiagnosis.h"
 #include "usertexts.h"
 
@@ -6,8 +7,9 @@
 
 #include <windows.h>
 
-// The Windows port's own rules: how a port is named in the list, and what
-// Windows' errors mean for an open, a read or a write.
+// The Windows port's own rules: how a port is named in the list, what
+// Windows' errors mean for an open, a read or a write, and how text reaches
+// a standard stream.
 class tst_WinPort : public QObject
 {
     Q_OBJECT
@@ -17,6 +19,8 @@ private slots:
     void entryNamesThePortAsTheDeviceManagerDoes();
     void errorsSayWhatHappenedToThePort_data();
     void errorsSayWhatHappenedToThePort();
+    void onlyAConsoleTakesUtf16_data();
+    void onlyAConsoleTakesUtf16();
 };
 
 void tst_WinPort::entryNamesThePortAsTheDeviceManagerDoes_data()
@@ -77,6 +81,25 @@ void tst_WinPort::errorsSayWhatHappenedToThePort()
     QVERIFY2(refused.text().contains(words), qPrintable(refused.text()));
     QCOMPARE(refused.details(), QStringLiteral("system text"));
     QCOMPARE(DeviceGoneError(error), gone);
+}
+
+void tst_WinPort::onlyAConsoleTakesUtf16_data()
+{
+    QTest::addColumn<quint32>("fileType");
+    QTest::addColumn<bool>("consoleMode");
+    QTest::addColumn<bool>("utf16");
+    QTest::newRow("console") << quint32(FILE_TYPE_CHAR) << true << true;
+    QTest::newRow("NUL, a character device with no console") << quint32(FILE_TYPE_CHAR) << false << false;
+    QTest::newRow("pipe") << quint32(FILE_TYPE_PIPE) << false << false;
+    QTest::newRow("file") << quint32(FILE_TYPE_DISK) << false << false;
+}
+
+void tst_WinPort::onlyAConsoleTakesUtf16()
+{
+    QFETCH(quint32, fileType);
+    QFETCH(bool, consoleMode);
+    QFETCH(bool, utf16);
+    QCOMPARE(TextWayFor(fileType, consoleMode), utf16 ? TextWay::ConsoleUtf16 : TextWay::Utf8Bytes);
 }
 
 QTEST_GUILESS_MAIN(tst_WinPort)

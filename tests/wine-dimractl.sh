@@ -1,21 +1,24 @@
 #!/bin/sh
 # dimractl.exe under Wine sets the virtual board and reads it back, once
-# with set --verify and once in a session:
+# with set --verify and once in a session, then reads it as COM15, a port
+# above the twelve, which its list shows:
 #   wine-dimractl.sh <dimractl.exe> <dimra-board> <folder>
-# Wine maps COM1 to the board's line (its Ports key) in a prefix of the
-# test's own, made once in <folder>.
+# Wine maps COM1 and COM15 to the board's line (its Ports key) in a prefix
+# of the test's own, made once in <folder>.
 set -eu
 ctl=$1 board=$2 dir=$3
 wine=${DIMRA_WINE:-/usr/lib/wine/wine64}
 export WINEPREFIX="$dir/prefix" WINEDEBUG=-all
 line="$dir/line"
 mkdir -p "$dir"
-if [ ! -f "$WINEPREFIX/.dimra-com1" ]; then
+if [ ! -f "$WINEPREFIX/.dimra-com1-com15" ]; then
     rm -rf "$WINEPREFIX"
     WINEDLLOVERRIDES="mscoree,mshtml=" "$wine" wineboot -i >/dev/null 2>&1
-    "$wine" reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$line" /f >/dev/null 2>&1
+    for port in COM1 COM15; do
+        "$wine" reg add 'HKLM\Software\Wine\Ports' /v $port /d "$line" /f >/dev/null 2>&1
+    done
     "${wine%/*}/wineserver" -w
-    touch "$WINEPREFIX/.dimra-com1"
+    touch "$WINEPREFIX/.dimra-com1-com15"
 fi
 
 rm -f "$line"
@@ -43,3 +46,17 @@ case "$out" in
 *'"ch2":9,'*) ;;
 *) echo "dimractl.exe session did not read back ch2 at 9" >&2; exit 1 ;;
 esac
+
+out=$("$wine" "$ctl" -p COM15 -t 3000 get 2>&1) || status=$?
+echo "$out"
+case "$status:$out" in 0:*'ch2 9 %'*) ;; *) echo "dimractl.exe -p COM15 did not read ch2 at 9 (status $status)" >&2; exit 1 ;; esac
+out=$("$wine" "$ctl" list 2>&1) || status=$?
+echo "$out"
+[ "$status" -eq 0 ] && printf '%s\n' "$out" | grep -q '^COM15	COM15	' && ! printf '%s\n' "$out" | grep -q '^COM1[34]' ||
+    { echo "dimractl.exe list did not show COM15 alone above COM12 (status $status)" >&2; exit 1; }
+# A number with no device is no such port, with the ports that have one.
+out=$("$wine" "$ctl" -p COM14 get 2>&1) || status=$?
+echo "$out"
+case "$status:$out" in 3:*details:*COM15*) ;; *) echo "dimractl.exe -p COM14 was not no such port naming COM15" >&2; exit 1 ;; esac
+# Text through a pipe is UTF-8, whatever code page the language has.
+LANG=zh_CN.UTF-8 "$wine" "$ctl" --help | grep -q '用法' || { echo "dimractl.exe --help in Chinese is not UTF-8 in a pipe" >&2; exit 1; }

@@ -32,9 +32,23 @@ _SYNC_ECHO = re.compile(r'"(dimra-sync-\d+)"')  # a sync request named in the se
 
 def find_dimractl() -> str:
     """The dimractl to run: $DIMRACTL when set, else the one on PATH, else,
-    for the package used from Dimra's source tree, the one built in build/."""
+    on Windows, dimractl.exe in the folder Dimra's installer put it in (the
+    InstallDir it keeps in the registry), else, for the package used from
+    Dimra's source tree, the one built in build/."""
+    import sys
+
     built = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "build", "ctl", "dimractl")
-    program = os.environ.get("DIMRACTL") or shutil.which("dimractl") or shutil.which(os.path.normpath(built))
+    program = os.environ.get("DIMRACTL") or shutil.which("dimractl")
+    if not program and sys.platform == "win32":
+        import winreg
+
+        try:  # the installer is a 64-bit program: its view of the registry, whatever this Python is
+            with winreg.OpenKey(winreg.HKEY_LOCAL_MACHINE, r"Software\Dimra", 0,
+                                winreg.KEY_READ | winreg.KEY_WOW64_64KEY) as key:
+                program = shutil.which(os.path.join(winreg.QueryValueEx(key, "InstallDir")[0], "dimractl.exe"))
+        except OSError:
+            pass  # not installed
+    program = program or shutil.which(os.path.normpath(built))
     if not program:
         raise DimraError("dimractl is not on PATH; install Dimra, or set DIMRACTL to the program's path", 127)
     return program

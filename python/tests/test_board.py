@@ -156,3 +156,15 @@ class BoardTest(unittest.TestCase):
                 self.assertEqual(caught.exception.exit_code, expected.code)
                 self.assertIn(words, caught.exception.message)
 
+    def test_dimractl_found_in_the_install_folder_on_windows(self) -> None:
+        installed = os.path.join(self.dir.name, "dimractl.exe")
+        open(installed, "w").close()
+        os.chmod(installed, 0o755)
+        keys = {("HKLM", "Software\\Dimra", 1 | 256): {"InstallDir": self.dir.name}}  # the installer's, 64-bit view
+        winreg = mock.MagicMock(HKEY_LOCAL_MACHINE="HKLM", KEY_READ=1, KEY_WOW64_64KEY=256)
+        winreg.OpenKey = lambda *key: mock.MagicMock(**{"__enter__.return_value": keys[key[0], key[1], key[3]]})
+        winreg.QueryValueEx = lambda key, name: (key[name], 1)
+        with mock.patch.dict("sys.modules", {"winreg": winreg}), mock.patch("sys.platform", "win32"), \
+                mock.patch.dict(os.environ, {"PATH": os.path.join(self.dir.name, "none")}):
+            del os.environ["DIMRACTL"]  # and no dimractl on PATH
+            self.assertEqual(dimra.board.find_dimractl(), installed)

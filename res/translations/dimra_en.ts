@@ -64,10 +64,6 @@ Now: %2</translation>
         <translation>%1 is open, so the port cannot change; disconnect first.</translation>
     </message>
     <message>
-        <source>端口号 %1 无效，应在 1 到 255 之间。</source>
-        <translation>Port number %1 is not valid; it must be from 1 to 255.</translation>
-    </message>
-    <message>
         <source>输入模式 %1 无效，应为 0（文本）或 1（二进制）。</source>
         <translation>Input mode %1 is not valid; it must be 0 (text) or 1 (binary).</translation>
     </message>
@@ -110,6 +106,10 @@ Now: %2</translation>
     <message>
         <source>对端已挂断</source>
         <translation>the other end hung up</translation>
+    </message>
+    <message>
+        <source>端口号 %1 无效，应在 1 到 %2 之间。</source>
+        <translation>Port number %1 is not valid; it must be from 1 to %2.</translation>
     </message>
 </context>
 <context>
@@ -224,8 +224,26 @@ Now: %2</translation>
         <translation>%1 has no device. Plug in a serial adapter, then choose an entry of the port list that shows a device name.</translation>
     </message>
     <message>
-        <source>从终端启动 Dimra 时，也可以用环境变量 %1 指定 %2 打开的设备，例如 %1=/dev/ttyUSB0。</source>
-        <translation>When Dimra is started from a terminal, the environment variable %1 can also name the device %2 opens, for example %1=/dev/ttyUSB0.</translation>
+        <source>%1（%2）</source>
+        <comment>a port and what it opens</comment>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>现在没有一个端口有设备。</source>
+        <translation>No port has a device now.</translation>
+    </message>
+    <message>
+        <source>现在有设备的端口：%1。</source>
+        <translation>Ports with a device now: %1.</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <comment>between the ports of a list</comment>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>从终端启动 Dimra 时，也可以用环境变量 %1 指定 %2 打开的设备，例如 %1=/dev/ttyUSB0。%3</source>
+        <translation>When Dimra is started from a terminal, the environment variable %1 can also name the device %2 opens, for example %1=/dev/ttyUSB0. %3</translation>
     </message>
 </context>
 <context>

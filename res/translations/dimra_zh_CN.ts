@@ -458,10 +458,6 @@ Check the values the board accepts, then set them again.</source>
         <translation>命令：</translation>
     </message>
     <message>
-        <source>show COM1 to COM%1 as the window lists them: the device each opens, its stable name and what it is</source>
-        <translation>按窗口的列法列出 COM1 到 COM%1：各自打开的设备、设备的固定名称及其说明</translation>
-    </message>
-    <message>
         <source>print the frequency and the three duties the board reports; a value it did not report within the timeout shows as unknown</source>
         <translation>输出调光板报告的频率和三个通道的占空比；超时前没有报告的数值显示为 unknown</translation>
     </message>
@@ -528,6 +524,10 @@ Examples:
   dimractl list
   dimractl -p /dev/ttyUSB0 set --freq 2000 --ch1 40 --verify
   dimractl --json get</translation>
+    </message>
+    <message>
+        <source>show the ports as the window lists them, COM1 to COM%1 and every higher number that has a device: the device each opens, its stable name and what it is</source>
+        <translation>按窗口的列法列出端口，即 COM1 到 COM%1 以及有设备的更高编号：各自打开的设备、设备的固定名称及其说明</translation>
     </message>
 </context>
 <context>
