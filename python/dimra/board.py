@@ -121,8 +121,8 @@ _END = object()  # the session has ended: no more reports
 class Board:
     """The board on one port, held for as long as the object is open.
 
-    ``port`` is COM1 to COM12, as the Dimra window numbers them, or a device
-    path; ``timeout`` is how long, in seconds, the board may take to answer.
+    ``port`` is COMn, as the Dimra window numbers them (COM1 to COM256), or a
+    device path; ``timeout`` is how long, in seconds, the board may take to answer.
     Opening waits until the board has answered: a port that cannot be opened
     raises NoSuchPort, NoPermission or PortInUse, a board that does not
     answer NoAnswer. Use it in a ``with`` statement, or call close()::
@@ -384,7 +384,8 @@ class Board:
 
 
 def list_ports() -> List[Dict[str, Optional[str]]]:
-    """COM1 to COM12 as the Dimra window lists them, as ``dimractl --json list`` gives them.
+    """The ports as the Dimra window lists them (COM1 to COM12, then every higher
+    one with a device), as ``dimractl --json list`` gives them.
 
     Each entry has the keys port ("COM1"), entry (the window's text),
     device, stable (its /dev/serial link) and description; None where there
