@@ -400,6 +400,117 @@ Check the values the board accepts, then set them again.</source>
     </message>
 </context>
 <context>
+    <name>CPresetFile</name>
+    <message>
+        <source>%1 %2 is outside %3 to %4 %5</source>
+        <translation>%1 %2 超出 %3 到 %4 %5 的范围</translation>
+    </message>
+    <message>
+        <source>the name is empty</source>
+        <translation>名称为空</translation>
+    </message>
+    <message>
+        <source>the name is %1 characters long, more than %2</source>
+        <translation>名称长 %1 个字符，超过了 %2 个</translation>
+    </message>
+    <message>
+        <source>the name holds a control character</source>
+        <translation>名称中含有控制字符</translation>
+    </message>
+    <message>
+        <source>it sets nothing; a preset sets at least one of frequency, ch1, ch2 and ch3</source>
+        <translation>它没有设置任何数值；预设至少要设置 frequency、ch1、ch2、ch3 之一</translation>
+    </message>
+    <message>
+        <source>cannot read %1: %2</source>
+        <translation>无法读取 %1：%2</translation>
+    </message>
+    <message>
+        <source>%1 is larger than %2 bytes, far more than a presets file holds</source>
+        <translation>%1 大于 %2 字节，远超过预设文件应有的大小</translation>
+    </message>
+    <message>
+        <source>%1:%2:%3: %4</source>
+        <translation>%1:%2:%3：%4</translation>
+    </message>
+    <message>
+        <source>a presets file is one object with &quot;format&quot; and &quot;presets&quot;</source>
+        <translation>预设文件应为一个含有“format”和“presets”的对象</translation>
+    </message>
+    <message>
+        <source>there is no &quot;%1&quot;</source>
+        <translation>没有“%1”</translation>
+    </message>
+    <message>
+        <source>the file is in format %1, of a newer Dimra; this one reads format %2</source>
+        <translation>文件为格式 %1，来自更新版本的 Dimra；本程序读取格式 %2</translation>
+    </message>
+    <message>
+        <source>&quot;format&quot; is %1, not %2</source>
+        <translation>“format”为 %1，而不是 %2</translation>
+    </message>
+    <message>
+        <source>there is no &quot;%1&quot; in a presets file, only &quot;format&quot; and &quot;presets&quot;</source>
+        <translation>预设文件中没有“%1”，只有“format”和“presets”</translation>
+    </message>
+    <message>
+        <source>&quot;presets&quot; is a list in [ ]</source>
+        <translation>“presets”应为 [ ] 中的列表</translation>
+    </message>
+    <message>
+        <source>the name is taken by the preset on line %1</source>
+        <translation>该名称已被第 %1 行的预设使用</translation>
+    </message>
+    <message>
+        <source>%1:%2: preset &quot;%3&quot; is left out: %4</source>
+        <translation>%1:%2：预设“%3”未被采用：%4</translation>
+    </message>
+    <message>
+        <source>%1:%2: a preset is left out: %3</source>
+        <translation>%1:%2：有一个预设未被采用：%3</translation>
+    </message>
+    <message>
+        <source>a preset is an object in { } with a &quot;name&quot; and values</source>
+        <translation>预设应为 { } 中含有“name”和数值的对象</translation>
+    </message>
+    <message>
+        <source>it needs a &quot;name&quot; in quotes</source>
+        <translation>它需要一个加引号的“name”</translation>
+    </message>
+    <message>
+        <source>there is no value &quot;%1&quot;; a preset sets frequency, ch1, ch2 and ch3</source>
+        <translation>没有数值“%1”；预设可设置 frequency、ch1、ch2 和 ch3</translation>
+    </message>
+    <message>
+        <source>%1: %2 is not a whole number</source>
+        <translation>%1：%2 不是整数</translation>
+    </message>
+    <message>
+        <source>there is no preset &quot;%1&quot;; there are no presets</source>
+        <translation>没有预设“%1”；目前没有任何预设</translation>
+    </message>
+    <message>
+        <source>there is no preset &quot;%1&quot;; the presets are %2</source>
+        <translation>没有预设“%1”；现有的预设为 %2</translation>
+    </message>
+    <message>
+        <source>preset &quot;%1&quot;: %2; nothing was saved</source>
+        <translation>预设“%1”：%2；没有保存任何内容</translation>
+    </message>
+    <message>
+        <source>%1 would be larger than %2 bytes, far more than a presets file holds</source>
+        <translation>%1 将大于 %2 字节，远超过预设文件应有的大小</translation>
+    </message>
+    <message>
+        <source>cannot write %1: %2; the file is as it was</source>
+        <translation>无法写入 %1：%2；文件保持原样</translation>
+    </message>
+    <message>
+        <source>the presets file cannot be read, and is left as it is until it is mended: %1</source>
+        <translation>无法读取预设文件，在修好之前它保持原样：%1</translation>
+    </message>
+</context>
+<context>
     <name>CtlCommandLine</name>
     <message>
         <source>&quot;%1&quot; is not a whole number</source>
@@ -940,6 +1051,17 @@ SIGTERM 或 Ctrl+C 会发布 offline，发送尚未发出的数据，然后退�
     <message>
         <source>%1: %2 is the port of the board on line %3 too; one port serves one board</source>
         <translation>%1：%2 也是第 %3 行那块调光板的端口；一个端口只服务一块调光板</translation>
+    </message>
+</context>
+<context>
+    <name>JsonText</name>
+    <message>
+        <source>&quot;%1&quot; is given twice</source>
+        <translation>“%1”出现了两次</translation>
+    </message>
+    <message>
+        <source>%1 is not a JSON escape</source>
+        <translation>%1 不是 JSON 的转义序列</translation>
     </message>
 </context>
 <context>
