@@ -35,7 +35,7 @@ struct FoundPort
     QString vendor;  // who made it; may be empty
 };
 
-// What a port number opens.
+// What a port name opens: a number or a device path, resolved once.
 struct CommPortTarget
 {
     QString device;        // the node to open, as shown to the user; empty when n leads to no device
@@ -46,11 +46,12 @@ struct CommPortTarget
     // node of a port without a stable name. Empty when there is no device.
     QString identity;
     QString label;         // the short name beside the number: "ttyUSB0 · CH340", "（无设备）"
+    int number = 0;        // the port number that leads to it; 0 for a device named by its path
 
     bool operator==(const CommPortTarget &other) const
     {
         return device == other.device && description == other.description && nativePath == other.nativePath
-            && identity == other.identity && label == other.label;
+            && identity == other.identity && label == other.label && number == other.number;
     }
     bool operator!=(const CommPortTarget &other) const { return !(*this == other); }
 };

@@ -66,15 +66,18 @@ QHash<QString, QString> friendlyNames()
 
 CommPortTarget WindowsCommPortTarget(int n, bool present, const QString &friendlyName)
 {
-    if (!present)
-        return NoDeviceTarget();
-    const QString name = CommPortName(n);
-    const QString suffix = QStringLiteral("(%1)").arg(name);
-    QString product = friendlyName.simplified();
-    if (product.endsWith(suffix, Qt::CaseInsensitive))
-        product = product.chopped(suffix.size()).trimmed();
-    return {name, product.isEmpty() ? CommPort::tr("串口设备") : product, name.toLatin1(), name,
-            ShortProductName(product)};
+    CommPortTarget target = NoDeviceTarget();
+    if (present) {
+        const QString name = CommPortName(n);
+        const QString suffix = QStringLiteral("(%1)").arg(name);
+        QString product = friendlyName.simplified();
+        if (product.endsWith(suffix, Qt::CaseInsensitive))
+            product = product.chopped(suffix.size()).trimmed();
+        target = {name, product.isEmpty() ? CommPort::tr("串口设备") : product, name.toLatin1(), name,
+                  ShortProductName(product)};
+    }
+    target.number = n;
+    return target;
 }
 
 CommPortTarget ResolveCommPort(int n)

@@ -695,6 +695,7 @@ void tst_DimraDlg::openErrorsAreReportedAndTheProgramGoesOn()
 
     // A port another program holds.
     CMSComm other;
+    other.put_CommPort(ResolveCommPort(1));
     other.put_PortOpen(true);
     QTest::mouseClick(connectButton(), Qt::LeftButton);
     shown = m_messages->take();

@@ -107,10 +107,6 @@ Now: %2</translation>
         <source>对端已挂断</source>
         <translation>the other end hung up</translation>
     </message>
-    <message>
-        <source>端口号 %1 无效，应在 1 到 %2 之间。</source>
-        <translation>Port number %1 is not valid; it must be from 1 to %2.</translation>
-    </message>
 </context>
 <context>
     <name>CMyDimraDlg</name>
