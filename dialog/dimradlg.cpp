@@ -158,7 +158,6 @@ void CMyDimraDlg::BindEvents()
     connect(&m_link, &CBoardLink::opened, this, [this] { UpdateData(false); });
     connect(&m_link, &CBoardLink::linked, this, [this] {
         m_bLinked = true;
-        m_portChoice->linked();
         UpdateLinkIndicator();
     });
     connect(&m_link, &CBoardLink::valueReported, this, &CMyDimraDlg::OnValueReported);
@@ -459,7 +458,6 @@ void CMyDimraDlg::OpenPort(int port, bool byHand)
     m_link.open(CommPortName(port).toLatin1());
     if (!m_link.isOpen())
         return;
-    m_portChoice->opened();
     UpdateData(byHand);
     m_btnConnect->setText(captionDisconnect());
     EnableSettingControls(true);

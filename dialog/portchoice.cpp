@@ -35,6 +35,11 @@ CPortChoice::CPortChoice(const CBoardLink &link, QObject *parent)
 {
     m_wait.setInterval(kLookMs);
     connect(&m_wait, &QTimer::timeout, this, &CPortChoice::look);
+    connect(&link, &CBoardLink::opened, this, [this] {
+        m_open = true;
+        stopWaiting();
+    });
+    connect(&link, &CBoardLink::linked, this, &CPortChoice::rememberAdapter);
 }
 
 QString CPortChoice::settingsPath()
@@ -83,13 +88,8 @@ void CPortChoice::setReconnects(bool on)
     }
 }
 
-void CPortChoice::opened()
-{
-    m_open = true;
-    stopWaiting();
-}
-
-void CPortChoice::linked()
+// The board answered: this adapter is the one to select next time.
+void CPortChoice::rememberAdapter()
 {
     m_told = false;
     const QString identity = m_link.identity();
@@ -131,6 +131,9 @@ QString CPortChoice::waitingText() const
 
 void CPortChoice::retryFailed(const QString &why)
 {
+    // The port may have opened, ending the wait, before it failed.
+    m_open = false;
+    m_wait.start();
     m_lastTry = why;
 }
 

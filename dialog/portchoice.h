@@ -50,10 +50,6 @@ public:
     bool reconnects() const { return m_reconnect; }
     void setReconnects(bool on);
 
-    // The window opened a port.
-    void opened();
-    // The board answered: this adapter is the one to select next time.
-    void linked();
     // Closed by hand, which also ends a wait.
     void closed();
     // The port closed by itself: the device went away.
@@ -64,7 +60,7 @@ public:
     // Why the window waits, for the link mark's tooltip.
     QString waitingText() const;
     // Opening the adapter that came back failed (udev not done with it
-    // yet, say); the next look tries again.
+    // yet, say); the wait goes on and the next look tries again.
     void retryFailed(const QString &why);
     // Whether the lost adapter is back. The wait looks every kLookMs; the
     // window also asks whenever the port list has seen a change.
@@ -77,6 +73,7 @@ signals:
     void adapterBack(int port);
 
 private:
+    void rememberAdapter();
     void stopWaiting();
 
     const CBoardLink &m_link;
