@@ -1,10 +1,8 @@
 #include "portchoice.h"
 
 #include "boardlink.h"
-#include "protocolnumbers.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 #include <memory>
@@ -18,14 +16,6 @@ const QString kReconnectKey = QStringLiteral("reconnect");
 std::unique_ptr<QSettings> settings()
 {
     return std::make_unique<QSettings>(CPortChoice::settingsPath(), QSettings::IniFormat);
-}
-
-// A device as the system finds it: a link as the node it leads to.
-QString devicePathOf(const QString &path)
-{
-    const QFileInfo info(path);
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
 }
 
 } // namespace
@@ -55,27 +45,6 @@ int CPortChoice::rememberedNumber(const CommPortTargets &targets) const
         if (it->identity == identity)
             return it.key();
     return 0;
-}
-
-int CPortChoice::numberAtStart(const QString &port, const CommPortTargets &targets)
-{
-    const std::optional<int> number = CommPortNumber(port);
-    if (!number || *number > 0)
-        return number.value_or(0);
-    const QString device = devicePathOf(port);
-    for (auto it = targets.cbegin(); it != targets.cend(); ++it) {
-        if (!it->device.isEmpty() && (it->identity == port || devicePathOf(it->device) == device))
-            return it.key();
-    }
-    int free = 0;
-    for (auto it = targets.cbegin(); it != targets.cend() && free == 0; ++it)
-        if (it->device.isEmpty())
-            free = it.key();
-    if (free == 0 && !targets.isEmpty() && targets.lastKey() < kCommPortMax)
-        free = targets.lastKey() + 1;
-    if (free > 0)
-        qputenv(CommPortVariable(free).toLatin1().constData(), QFile::encodeName(port));
-    return free;
 }
 
 void CPortChoice::setReconnects(bool on)

@@ -40,12 +40,6 @@ public:
     // The number, among what the numbers open now, of the adapter linked on
     // last, in this run or an earlier one; 0 when none of them is it.
     int rememberedNumber(const CommPortTargets &targets) const;
-    // The number to select at start for port, COMn or a device path: a
-    // path selects the entry that opens that device (a link counts as the
-    // device it leads to); a path no entry opens takes the first number
-    // that opens nothing, or the one after the last when every number
-    // opens something, as DIMRA_COM<n>=path would. 0 when there is none.
-    static int numberAtStart(const QString &port, const CommPortTargets &targets);
 
     bool reconnects() const { return m_reconnect; }
     void setReconnects(bool on);

@@ -160,6 +160,10 @@ Now: %2</translation>
         <source>COM%1 现在没有对应的设备。插上串口适配器后，这里会显示它的设备名。</source>
         <translation>COM%1 has no device now. Plug in a serial adapter and its device name shows here.</translation>
     </message>
+    <message>
+        <source>命令行指定的设备</source>
+        <translation>the device given on the command line</translation>
+    </message>
 </context>
 <context>
     <name>CPortLock</name>
