@@ -133,19 +133,21 @@ QString ProductFromLinkName(const QString &linkName)
 
 CommPortTarget ResolveCommPort(int n, const QList<FoundPort> &ordered, const QByteArray &override)
 {
-    CommPortTarget target = NoDeviceTarget();
     if (!override.isEmpty()) {
-        target = CommPortTargetForPath(override);
+        CommPortTarget target = CommPortTargetForPath(override);
         target.description = CommPort::tr("由环境变量 %1 指定").arg(CommPortVariable(n));
         target.label = QStringLiteral("%1 · %2").arg(nodeName(target.device), CommPortVariable(n));
-    } else if (n >= 1 && n <= ordered.size()) {
+        target.number = n;
+        return target;
+    }
+    if (n >= 1 && n <= ordered.size()) {
         const FoundPort &port = ordered.at(n - 1);
         const QString product = ShortProductName(port.product);
-        target = {port.node, describe(port), QFile::encodeName(port.node), port.path,
-                  product.isEmpty() ? nodeName(port.node) : QStringLiteral("%1 · %2").arg(nodeName(port.node), product)};
+        return {port.node, describe(port), QFile::encodeName(port.node), port.path,
+                product.isEmpty() ? nodeName(port.node) : QStringLiteral("%1 · %2").arg(nodeName(port.node), product),
+                n};
     }
-    target.number = n;
-    return target;
+    return NoDeviceTarget();
 }
 
 QList<int> ListedCommPortNumbers(QList<int> present)

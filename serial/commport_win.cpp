@@ -66,18 +66,15 @@ QHash<QString, QString> friendlyNames()
 
 CommPortTarget WindowsCommPortTarget(int n, bool present, const QString &friendlyName)
 {
-    CommPortTarget target = NoDeviceTarget();
-    if (present) {
-        const QString name = CommPortName(n);
-        const QString suffix = QStringLiteral("(%1)").arg(name);
-        QString product = friendlyName.simplified();
-        if (product.endsWith(suffix, Qt::CaseInsensitive))
-            product = product.chopped(suffix.size()).trimmed();
-        target = {name, product.isEmpty() ? CommPort::tr("串口设备") : product, name.toLatin1(), name,
-                  ShortProductName(product)};
-    }
-    target.number = n;
-    return target;
+    if (!present)
+        return NoDeviceTarget();
+    const QString name = CommPortName(n);
+    const QString suffix = QStringLiteral("(%1)").arg(name);
+    QString product = friendlyName.simplified();
+    if (product.endsWith(suffix, Qt::CaseInsensitive))
+        product = product.chopped(suffix.size()).trimmed();
+    return {name, product.isEmpty() ? CommPort::tr("串口设备") : product, name.toLatin1(), name,
+            ShortProductName(product), n};
 }
 
 CommPortTarget ResolveCommPort(int n)

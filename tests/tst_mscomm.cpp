@@ -20,9 +20,8 @@
 
 namespace {
 
-// Opens a port, resolved as the link resolves it, with a receive
-// notification for every byte; the link's own open sequence is tested with
-// the link.
+// Opens a port resolved as the link would, with a receive notification for
+// every byte; the link's own lookup and open sequence are tested with it.
 void openPort(CMSComm &comm, const CommPortTarget &port)
 {
     comm.put_CommPort(port);
