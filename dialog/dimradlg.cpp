@@ -158,7 +158,6 @@ void CMyDimraDlg::BindEvents()
     connect(&m_link, &CBoardLink::opened, this, [this] { UpdateData(false); });
     connect(&m_link, &CBoardLink::linked, this, [this] {
         m_bLinked = true;
-        m_portChoice->linked();
         UpdateLinkIndicator();
     });
     connect(&m_link, &CBoardLink::valueReported, this, &CMyDimraDlg::OnValueReported);
@@ -447,7 +446,8 @@ void CMyDimraDlg::OnConnect()
     }
 }
 
-// Opens port n and unlocks the setting controls. By hand (a click), the
+// Opens the entry of port number n (COMn, or the path it was given at
+// start) and unlocks the setting controls. By hand (a click), the
 // edits are read as a connect always has; a reconnect after a loss only
 // writes them, so that no message about them holds it up.
 void CMyDimraDlg::OpenPort(int port, bool byHand)
@@ -456,10 +456,9 @@ void CMyDimraDlg::OpenPort(int port, bool byHand)
     // link says when there is nothing to open, or another adapter in place
     // of the one a loss took away.
     m_portList->refresh();
-    m_link.open(CommPortName(port).toLatin1());
+    m_link.open(m_portList->portName(port));
     if (!m_link.isOpen())
         return;
-    m_portChoice->opened();
     UpdateData(byHand);
     m_btnConnect->setText(captionDisconnect());
     EnableSettingControls(true);
@@ -496,12 +495,8 @@ void CMyDimraDlg::OnReconnectToggled(bool on)
 
 void CMyDimraDlg::StartOn(const QString &port, bool connect)
 {
-    if (!port.isEmpty()) {
-        const int number = CPortChoice::numberAtStart(port, m_portList->targets());
-        m_portList->refresh(); // a path no entry opened has a number now
-        if (number > 0)
-            m_portList->select(number);
-    }
+    if (!port.isEmpty())
+        m_portList->selectAtStart(port);
     // Once the window shows, so that a message has it to stand over.
     if (connect)
         QMetaObject::invokeMethod(this, [this] { OnControlEvent(&CMyDimraDlg::OnConnect); }, Qt::QueuedConnection);

@@ -1,10 +1,8 @@
 #include "portchoice.h"
 
 #include "boardlink.h"
-#include "protocolnumbers.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 #include <memory>
@@ -20,14 +18,6 @@ std::unique_ptr<QSettings> settings()
     return std::make_unique<QSettings>(CPortChoice::settingsPath(), QSettings::IniFormat);
 }
 
-// A device as the system finds it: a link as the node it leads to.
-QString devicePathOf(const QString &path)
-{
-    const QFileInfo info(path);
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
-}
-
 } // namespace
 
 CPortChoice::CPortChoice(const CBoardLink &link, QObject *parent)
@@ -35,6 +25,11 @@ CPortChoice::CPortChoice(const CBoardLink &link, QObject *parent)
 {
     m_wait.setInterval(kLookMs);
     connect(&m_wait, &QTimer::timeout, this, &CPortChoice::look);
+    connect(&link, &CBoardLink::opened, this, [this] {
+        m_open = true;
+        stopWaiting();
+    });
+    connect(&link, &CBoardLink::linked, this, &CPortChoice::rememberAdapter);
 }
 
 QString CPortChoice::settingsPath()
@@ -52,27 +47,6 @@ int CPortChoice::rememberedNumber(const CommPortTargets &targets) const
     return 0;
 }
 
-int CPortChoice::numberAtStart(const QString &port, const CommPortTargets &targets)
-{
-    const std::optional<int> number = CommPortNumber(port);
-    if (!number || *number > 0)
-        return number.value_or(0);
-    const QString device = devicePathOf(port);
-    for (auto it = targets.cbegin(); it != targets.cend(); ++it) {
-        if (!it->device.isEmpty() && (it->identity == port || devicePathOf(it->device) == device))
-            return it.key();
-    }
-    int free = 0;
-    for (auto it = targets.cbegin(); it != targets.cend() && free == 0; ++it)
-        if (it->device.isEmpty())
-            free = it.key();
-    if (free == 0 && !targets.isEmpty() && targets.lastKey() < kCommPortMax)
-        free = targets.lastKey() + 1;
-    if (free > 0)
-        qputenv(CommPortVariable(free).toLatin1().constData(), QFile::encodeName(port));
-    return free;
-}
-
 void CPortChoice::setReconnects(bool on)
 {
     m_reconnect = on;
@@ -83,13 +57,8 @@ void CPortChoice::setReconnects(bool on)
     }
 }
 
-void CPortChoice::opened()
-{
-    m_open = true;
-    stopWaiting();
-}
-
-void CPortChoice::linked()
+// The board answered: this adapter is the one to select next time.
+void CPortChoice::rememberAdapter()
 {
     m_told = false;
     const QString identity = m_link.identity();
@@ -131,6 +100,9 @@ QString CPortChoice::waitingText() const
 
 void CPortChoice::retryFailed(const QString &why)
 {
+    // The port may have opened, ending the wait, before it failed.
+    m_open = false;
+    m_wait.start();
     m_lastTry = why;
 }
 

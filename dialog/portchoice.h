@@ -40,20 +40,10 @@ public:
     // The number, among what the numbers open now, of the adapter linked on
     // last, in this run or an earlier one; 0 when none of them is it.
     int rememberedNumber(const CommPortTargets &targets) const;
-    // The number to select at start for port, COMn or a device path: a
-    // path selects the entry that opens that device (a link counts as the
-    // device it leads to); a path no entry opens takes the first number
-    // that opens nothing, or the one after the last when every number
-    // opens something, as DIMRA_COM<n>=path would. 0 when there is none.
-    static int numberAtStart(const QString &port, const CommPortTargets &targets);
 
     bool reconnects() const { return m_reconnect; }
     void setReconnects(bool on);
 
-    // The window opened a port.
-    void opened();
-    // The board answered: this adapter is the one to select next time.
-    void linked();
     // Closed by hand, which also ends a wait.
     void closed();
     // The port closed by itself: the device went away.
@@ -64,7 +54,7 @@ public:
     // Why the window waits, for the link mark's tooltip.
     QString waitingText() const;
     // Opening the adapter that came back failed (udev not done with it
-    // yet, say); the next look tries again.
+    // yet, say); the wait goes on and the next look tries again.
     void retryFailed(const QString &why);
     // Whether the lost adapter is back. The wait looks every kLookMs; the
     // window also asks whenever the port list has seen a change.
@@ -77,6 +67,7 @@ signals:
     void adapterBack(int port);
 
 private:
+    void rememberAdapter();
     void stopWaiting();
 
     const CBoardLink &m_link;

@@ -3,9 +3,19 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QEvent>
+#include <QFile>
+#include <QFileInfo>
 #include <QScrollBar>
 
 namespace {
+
+// A device as the system finds it: a link as the node it leads to.
+QString devicePathOf(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+}
 
 QString toolTipFor(int n, const CommPortTarget &target)
 {
@@ -53,10 +63,42 @@ void CPortList::select(int n)
     showTargets();
 }
 
+void CPortList::selectAtStart(const QString &port)
+{
+    const std::optional<int> number = CommPortNumber(port);
+    if (number && *number > 0)
+        return select(*number);
+    const CommPortTargets &targets = m_watcher.targets();
+    const QString device = devicePathOf(port);
+    for (auto it = targets.cbegin(); it != targets.cend(); ++it) {
+        if (!it->device.isEmpty() && (it->identity == port || devicePathOf(it->device) == device))
+            return select(it.key());
+    }
+    int free = 0;
+    for (auto it = targets.cbegin(); it != targets.cend() && free == 0; ++it)
+        if (it->device.isEmpty())
+            free = it.key();
+    if (free == 0 && !targets.isEmpty() && targets.lastKey() < kCommPortMax)
+        free = targets.lastKey() + 1;
+    if (free == 0)
+        return;
+    m_pathNumber = free;
+    m_pathTarget = CommPortTargetForPath(QFile::encodeName(port));
+    m_pathTarget.description = tr("命令行指定的设备");
+    select(free);
+}
+
+QByteArray CPortList::portName(int n) const
+{
+    return n == m_pathNumber ? m_pathTarget.nativePath : CommPortName(n).toLatin1();
+}
+
 void CPortList::showTargets()
 {
     // Entries come and go around the selection, which stays on its item.
-    const CommPortTargets &targets = m_watcher.targets();
+    CommPortTargets targets = m_watcher.targets();
+    if (m_pathNumber > 0)
+        targets.insert(m_pathNumber, m_pathTarget);
     const int current = currentNumber();
     for (int i = m_combo->count() - 1; i >= 0; --i)
         if (!targets.contains(numberAt(i)) && numberAt(i) != current)

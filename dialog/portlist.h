@@ -13,7 +13,9 @@ class QComboBox;
 // its tooltip the full path and what the device is. The entries follow
 // adapters as they come and go while the window is open; the selection
 // stays on the number the user put it on, which keeps its entry while it is
-// selected even when its device goes away.
+// selected even when its device goes away. A device path given at start
+// that no number opens is one number's entry for the rest of the run, and
+// that entry opens that path.
 class CPortList : public QObject
 {
     Q_OBJECT
@@ -31,6 +33,14 @@ public:
     // Selects the entry of port number n (1 to kCommPortMax), making one for
     // a number the list does not show.
     void select(int n);
+    // Selects the entry for port, COMn or a device path, at start: a path
+    // selects the entry that opens that device (a link counts as the device
+    // it leads to); a path no entry opens takes the first number that opens
+    // nothing, or the one after the last when every number opens something.
+    void selectAtStart(const QString &port);
+    // What the link opens for the entry of number n: COMn, or the path it
+    // was given at start.
+    QByteArray portName(int n) const;
 
 signals:
     // An entry now opens something else; the list already shows it.
@@ -48,4 +58,6 @@ private:
     QComboBox *m_combo;
     QObject *m_view; // the open list; asking the combo for it inside the filter would recurse
     CPortWatcher m_watcher;
+    int m_pathNumber = 0; // the entry given a path at start, and what that path opens
+    CommPortTarget m_pathTarget;
 };

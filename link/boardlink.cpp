@@ -38,14 +38,10 @@ CBoardLink::~CBoardLink()
     m_comm.disconnect(this);
 }
 
-void CBoardLink::checkAdapter(const QByteArray &port, int number)
+void CBoardLink::checkAdapter(const QByteArray &port, const CommPortTarget &target)
 {
-    // Only a name that lost its adapter is looked up here; the port looks
-    // up what it opens itself.
-    if (!m_lost || m_lost->port != port || m_lost->target.identity.isEmpty())
-        return;
-    const CommPortTarget target = number > 0 ? ResolveCommPort(number) : CommPortTargetForPath(port);
-    if (target.device.isEmpty() || m_lost->target.identity == target.identity)
+    if (!m_lost || m_lost->port != port || m_lost->target.identity.isEmpty()
+        || m_lost->target.identity == target.identity)
         return;
     const CommPortTarget lost = m_lost->target;
     // Asked once, the next open is the user's choice and takes what is there.
@@ -61,17 +57,19 @@ void CBoardLink::checkAdapter(const QByteArray &port, int number)
 
 void CBoardLink::open(const QByteArray &port)
 {
-    const std::optional<int> number = CommPortNumber(QFile::decodeName(port));
+    // The name is looked up here once; the adapter checked is the one opened.
+    const std::optional<int> number = port.isEmpty() ? std::nullopt : CommPortNumber(QFile::decodeName(port));
     if (!number)
         throw CSerialError(tr("没有端口 %1：端口是 COM1 到 COM%2，或者一个设备路径。")
                                .arg(QFile::decodeName(port))
                                .arg(kCommPortMax),
                            CSerialError::NoSuchDevice);
-    checkAdapter(port, *number);
+    const CommPortTarget target = *number > 0 ? ResolveCommPort(*number) : CommPortTargetForPath(port);
+    if (target.device.isEmpty())
+        throw NoDeviceError(*number);
+    checkAdapter(port, target);
 
-    m_comm.put_DevicePath(*number > 0 ? QByteArray() : port);
-    if (*number > 0)
-        m_comm.put_CommPort(short(*number));
+    m_comm.put_CommPort(target);
     m_comm.put_InputMode(CMSComm::comInputModeBinary);
     m_comm.put_Settings(Dimra::kLineSettings);
     m_comm.put_InputLen(Dimra::kReadSize);
@@ -80,7 +78,7 @@ void CBoardLink::open(const QByteArray &port)
     m_comm.put_PortOpen(true);
     if (!m_comm.get_PortOpen())
         return;
-    m_port = port;
+    m_opened = {port, target};
     m_lost.reset();
     // A reply cut off by an earlier loss must not swallow this board's
     // first reply: the port's stale bytes are gone too.
@@ -144,8 +142,8 @@ int CBoardLink::lostAdapterNumber() const
 void CBoardLink::noteLoss()
 {
     m_bLinked = false;
-    if (!m_port.isEmpty())
-        m_lost = Adapter{m_port, m_comm.get_Target()};
+    if (!m_opened.port.isEmpty())
+        m_lost = m_opened;
 }
 
 void CBoardLink::receive(const QByteArray &bytes)

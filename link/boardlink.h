@@ -15,8 +15,9 @@
 //   bridge/    dimra-mqtt, the boards on an MQTT broker
 //
 // The link opens a port by the name the user gives it, COMn or a device
-// path, knowing which adapter that is (its stable name), and after a loss
-// it opens the same name only onto the same adapter unless told otherwise.
+// path, looking the name up once: the adapter it checks (its stable name)
+// is the one its port opens, and after a loss it opens the same name only
+// onto the same adapter unless told otherwise.
 // It opens the port as the window always has, feeds every received byte to
 // its codec and reports what the board says; it sends each setting paced
 // to the line, merged under its command code with any older one still
@@ -84,8 +85,8 @@ public:
     const BoardValues &reported() const { return m_reported; }
     // The device the port is open on (or was last), and its stable name:
     // what stays the same for the same adapter under another node.
-    QString devicePath() const { return m_comm.get_DevicePath(); }
-    QString identity() const { return m_comm.get_Target().identity; }
+    QString devicePath() const { return m_opened.target.device; }
+    QString identity() const { return m_opened.target.identity; }
     // Bytes given to send that wait for the line.
     qint64 bytesWaiting() const { return m_comm.get_OutBufferCount(); }
     // What the last loss was, in a sentence and in the system's own words.
@@ -131,7 +132,7 @@ private:
         CommPortTarget target;
     };
 
-    void checkAdapter(const QByteArray &port, int number);
+    void checkAdapter(const QByteArray &port, const CommPortTarget &target);
     void noteLoss();
     void onComm();
     void onReply(int code, int value);
@@ -142,6 +143,6 @@ private:
     bool m_bLinked = false;
     BoardValues m_reported;
     AdapterCheck m_adapterCheck = AskOnce;
-    QByteArray m_port;              // the name the port was opened by
+    Adapter m_opened;               // the name the port was last opened by, and what it opened
     std::optional<Adapter> m_lost;  // the adapter a loss took away
 };

@@ -136,15 +136,16 @@ CommPortTarget ResolveCommPort(int n, const QList<FoundPort> &ordered, const QBy
     if (!override.isEmpty()) {
         CommPortTarget target = CommPortTargetForPath(override);
         target.description = CommPort::tr("由环境变量 %1 指定").arg(CommPortVariable(n));
-        target.identity = target.device;
         target.label = QStringLiteral("%1 · %2").arg(nodeName(target.device), CommPortVariable(n));
+        target.number = n;
         return target;
     }
     if (n >= 1 && n <= ordered.size()) {
         const FoundPort &port = ordered.at(n - 1);
         const QString product = ShortProductName(port.product);
         return {port.node, describe(port), QFile::encodeName(port.node), port.path,
-                product.isEmpty() ? nodeName(port.node) : QStringLiteral("%1 · %2").arg(nodeName(port.node), product)};
+                product.isEmpty() ? nodeName(port.node) : QStringLiteral("%1 · %2").arg(nodeName(port.node), product),
+                n};
     }
     return NoDeviceTarget();
 }

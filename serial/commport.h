@@ -35,7 +35,7 @@ struct FoundPort
     QString vendor;  // who made it; may be empty
 };
 
-// What a port number opens.
+// What a port name opens: a number or a device path, resolved once.
 struct CommPortTarget
 {
     QString device;        // the node to open, as shown to the user; empty when n leads to no device
@@ -46,13 +46,13 @@ struct CommPortTarget
     // node of a port without a stable name. Empty when there is no device.
     QString identity;
     QString label;         // the short name beside the number: "ttyUSB0 · CH340", "（无设备）"
+    int number = 0;        // the port number that leads to it; 0 for a path, and when there is no device
 
     bool operator==(const CommPortTarget &other) const
     {
         return device == other.device && description == other.description && nativePath == other.nativePath
-            && identity == other.identity && label == other.label;
+            && identity == other.identity && label == other.label && number == other.number;
     }
-    bool operator!=(const CommPortTarget &other) const { return !(*this == other); }
 };
 
 // The found ports in the order of their numbers, each device once; links

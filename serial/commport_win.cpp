@@ -74,7 +74,7 @@ CommPortTarget WindowsCommPortTarget(int n, bool present, const QString &friendl
     if (product.endsWith(suffix, Qt::CaseInsensitive))
         product = product.chopped(suffix.size()).trimmed();
     return {name, product.isEmpty() ? CommPort::tr("串口设备") : product, name.toLatin1(), name,
-            ShortProductName(product)};
+            ShortProductName(product), n};
 }
 
 CommPortTarget ResolveCommPort(int n)

@@ -5,7 +5,6 @@
 
 #include <QDebug>
 #include <QDeadlineTimer>
-#include <QFile>
 #include <QMetaObject>
 #include <QThread>
 
@@ -27,6 +26,7 @@ constexpr int kAdapterTailBytes = 2;
 CMSComm::CMSComm(QObject *parent)
     : QObject(parent)
 {
+    m_commPort.number = 1; // COM1 until told otherwise, as the control's default
     m_port.setReadBufferSize(kReadBufferSize);
     m_pacer.setByteTimeUs(ByteTimeUs(m_settings));
     connect(&m_pacer, &COutputPacer::frameWritten, this, &CMSComm::FrameWritten);
@@ -46,36 +46,22 @@ CMSComm::~CMSComm()
 
 QString CMSComm::PortLabel() const
 {
-    return m_devicePath.isEmpty() ? CommPortName(m_nCommPort) : QFile::decodeName(m_devicePath);
+    return m_commPort.number > 0 ? CommPortName(m_commPort.number) : m_commPort.device;
 }
 
-QString CMSComm::DeviceLabel(const QString &device) const
+QString CMSComm::DeviceLabel() const
 {
     // On Windows COMn is the device itself: said once.
-    if (!m_devicePath.isEmpty() || device == PortLabel())
-        return device;
-    return tr("%1（%2）", "a device and the port that names it").arg(device, PortLabel());
+    if (m_commPort.number == 0 || m_commPort.device == PortLabel())
+        return m_commPort.device;
+    return tr("%1（%2）", "a device and the port that names it").arg(m_commPort.device, PortLabel());
 }
 
-void CMSComm::put_CommPort(short port)
+void CMSComm::put_CommPort(const CommPortTarget &port)
 {
     if (m_port.isOpen())
         throw CSerialError(tr("%1 已经打开，不能更换端口；请先断开。").arg(PortLabel()));
-    if (port < 1 || port > kCommPortMax)
-        throw CSerialError(tr("端口号 %1 无效，应在 1 到 %2 之间。").arg(port).arg(kCommPortMax));
-    m_nCommPort = port;
-}
-
-void CMSComm::put_DevicePath(const QString &path)
-{
-    put_DevicePath(QFile::encodeName(path));
-}
-
-void CMSComm::put_DevicePath(const QByteArray &nativePath)
-{
-    if (m_port.isOpen())
-        throw CSerialError(tr("%1 已经打开，不能更换端口；请先断开。").arg(PortLabel()));
-    m_devicePath = nativePath;
+    m_commPort = port;
 }
 
 void CMSComm::put_InputMode(long mode)
@@ -133,23 +119,17 @@ void CMSComm::put_PortOpen(bool open)
     if (m_port.isOpen())
         throw CSerialError(tr("%1 已经打开。").arg(PortLabel()));
 
-    const CommPortTarget target =
-        m_devicePath.isEmpty() ? ResolveCommPort(m_nCommPort) : CommPortTargetForPath(m_devicePath);
-    if (target.device.isEmpty())
-        throw NoDeviceError(m_nCommPort);
-
-    const QString variable = m_devicePath.isEmpty() ? CommPortVariable(m_nCommPort) : QString();
+    const QByteArray &path = m_commPort.nativePath;
+    const QString variable = m_commPort.number > 0 ? CommPortVariable(m_commPort.number) : QString();
     // A terminal that is no serial line (a console, the pseudo-terminal
     // multiplexer) is refused before anything is locked or opened.
-    CheckSerialDevice(DeviceLabel(target.device), target.nativePath, variable);
+    CheckSerialDevice(DeviceLabel(), path, variable);
     // The lock first, then the open through the lock's own handle: the
     // device locked is the device opened.
-    m_lock.acquire(target.nativePath, DeviceLabel(target.device));
-    const QByteArray openPath = m_lock.openName().isEmpty() ? target.nativePath : m_lock.openName();
-    if (!m_port.open(openPath, m_settings)) {
+    m_lock.acquire(path, DeviceLabel());
+    if (!m_port.open(m_lock.openName().isEmpty() ? path : m_lock.openName(), m_settings)) {
         m_lock.release();
-        throw DiagnoseOpenFailure(DeviceLabel(target.device), target.nativePath, m_port.systemError(),
-                                  m_port.errorString(), variable);
+        throw DiagnoseOpenFailure(DeviceLabel(), path, m_port.systemError(), m_port.errorString(), variable);
     }
 
     // Bytes that waited in the driver before the open belong to nobody.
@@ -157,7 +137,6 @@ void CMSComm::put_PortOpen(bool open)
     // A pseudo-terminal has no RTS line and refuses; the port works all the same.
     m_port.setRequestToSend(m_bRTSEnable);
 
-    m_target = target;
     m_bLossPending = false;
     m_bLossInOutput = false;
     m_pacer.clear(true);
@@ -240,13 +219,13 @@ void CMSComm::OnReadFailed(int error)
         return;
     // The port reads no more after a failed read: whatever the device says
     // of itself, the line is lost.
-    const QString reason = m_port.lossReason(m_target.nativePath, m_target.device, error);
+    const QString reason = m_port.lossReason(m_commPort.nativePath, m_commPort.device, error);
     LoseDevice(reason.isEmpty() ? qt_error_string(error) : reason);
 }
 
 void CMSComm::OnWriteFailed(int error)
 {
-    const QString reason = m_port.lossReason(m_target.nativePath, m_target.device, error);
+    const QString reason = m_port.lossReason(m_commPort.nativePath, m_commPort.device, error);
     if (!reason.isEmpty())
         LoseDevice(reason);
 }
@@ -255,8 +234,7 @@ void CMSComm::LoseDevice(const QString &reason)
 {
     // Close at once: a failed read reads no more, and a gone device takes
     // nothing. The loss is announced once.
-    m_strLossText = tr("与串口 %1 的连接已中断。设备可能已被拔出，或对端已关闭。")
-                        .arg(DeviceLabel(m_target.device));
+    m_strLossText = tr("与串口 %1 的连接已中断。设备可能已被拔出，或对端已关闭。").arg(DeviceLabel());
     m_strLossDetails = reason;
     m_pacer.clear();
     m_port.close();

@@ -14,7 +14,9 @@
 // The serial communications control. Every operation reads or writes one
 // property, as the dialog's open sequence expects: set CommPort, InputMode,
 // Settings, InputLen, RThreshold and RTSEnable, then PortOpen. A property
-// access that fails throws CSerialError with a text for the user.
+// access that fails throws CSerialError with a text for the user. CommPort
+// is a port already resolved: PortOpen opens exactly its device and looks
+// nothing up.
 //
 // Received bytes are announced by the OnComm notification, delivered through
 // the event loop and never from inside the port's own signal, with CommEvent
@@ -45,14 +47,10 @@ public:
     explicit CMSComm(QObject *parent = nullptr);
     ~CMSComm() override;
 
-    void put_CommPort(short port);
-    short get_CommPort() const { return m_nCommPort; }
-    // A device to open instead of the one CommPort resolves to (dimractl's
-    // -p /dev/ttyUSB0); empty, the default, goes back to CommPort. The
-    // second form takes the path as the system does, byte for byte, text or
-    // not, as DIMRA_COM<n> is taken.
-    void put_DevicePath(const QString &path);
-    void put_DevicePath(const QByteArray &nativePath);
+    // The port to open: its device (the system's bytes, text or not), the
+    // device's stable name, and its number, 0 for a device named by its path.
+    void put_CommPort(const CommPortTarget &port);
+    const CommPortTarget &get_CommPort() const { return m_commPort; }
     void put_InputMode(long mode);
     void put_Settings(const QString &settings);
     void put_InputLen(short length);
@@ -86,10 +84,7 @@ public:
     // The reason for the notification being handled.
     short get_CommEvent() const { return m_nCommEvent; }
 
-    // The device the port was last opened on, what led to it (its stable
-    // name among it), and the text of the last loss.
-    QString get_DevicePath() const { return m_target.device; }
-    const CommPortTarget &get_Target() const { return m_target; }
+    // The text of the last loss.
     QString get_ErrorText() const { return m_strLossText; }
     // The system's own words for the last loss, for a bug report.
     QString get_ErrorDetails() const { return m_strLossDetails; }
@@ -115,19 +110,17 @@ private:
     void Post(CommEvent event);
     void Deliver(CommEvent event);
     QString PortLabel() const;
-    QString DeviceLabel(const QString &device) const; // the device, and its COMn if opened by number
+    QString DeviceLabel() const; // the device, and its COMn if opened by number
 
     CSerialPort m_port;
     CPortLock m_lock; // held while the port is open
-    short m_nCommPort = 1;
-    QByteArray m_devicePath; // opened instead of CommPort's device when set, as the system takes it
+    CommPortTarget m_commPort;
     long m_nInputMode = comInputModeText; // kept as set: get_Input always hands over raw bytes
     SerialSettings m_settings;
     short m_nInputLen = 0;
     short m_nRThreshold = 0;
     bool m_bRTSEnable = false;
     short m_nCommEvent = 0;
-    CommPortTarget m_target; // what the port was last opened on
     QString m_strLossText;
     QString m_strLossDetails;
 

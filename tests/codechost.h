@@ -27,7 +27,7 @@ public:
     // The value last reported for a code, or otherwise when none was.
     int valueOr(int code, int otherwise) const { return values[code].value_or(otherwise); }
     // A channel 1 reply has been reported: what links a host to the board.
-    bool linked() const { return values[CDimraProtocol::CmdChannel1].has_value(); }
+    bool isLinked() const { return values[CDimraProtocol::CmdChannel1].has_value(); }
 
     CDimraProtocol codec;
     QList<QPair<int, int>> reports; // (code, value), in the order reported

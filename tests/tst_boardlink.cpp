@@ -42,6 +42,7 @@ class tst_BoardLink : public QObject
 
 private slots:
     void opensByNumberOrPathWithTheOpenLinkFrameAndAgainAfterClose();
+    void portNumberWithoutDeviceRaisesAnError();
     void onlyTheFirstChannel1ReplyLinksAndRequestReportStartsAfresh();
     void everyByteIsAnnouncedBeforeTheReplyItCompletes();
     void settingsLeaveMergedUnderTheirCodeAndCloseSaysWhetherTheyLeft();
@@ -77,6 +78,23 @@ void tst_BoardLink::opensByNumberOrPathWithTheOpenLinkFrameAndAgainAfterClose()
     link.open("com3"); // and a number again forgets the path
     QVERIFY(link.isOpen());
     QCOMPARE(line.read(), frame(CDimraProtocol::CmdOpenLink, 0));
+}
+
+void tst_BoardLink::portNumberWithoutDeviceRaisesAnError()
+{
+    CBoardLink link;
+    // No machine has 255 serial ports; without an override it leads nowhere.
+    // What to do in the window is the text; the variable, for those who
+    // start Dimra from a shell, is in the details.
+    try {
+        link.open("COM255");
+        QFAIL("COM255 opened");
+    } catch (const CSerialError &e) {
+        QCOMPARE(e.kind(), CSerialError::NoSuchDevice);
+        QVERIFY2(e.text().startsWith(QStringLiteral("COM255 ")), qPrintable(e.text()));
+        QVERIFY2(e.details().contains(QStringLiteral("DIMRA_COM255")), qPrintable(e.details()));
+    }
+    QVERIFY(!link.isOpen());
 }
 
 void tst_BoardLink::onlyTheFirstChannel1ReplyLinksAndRequestReportStartsAfresh()

@@ -145,7 +145,7 @@ void tst_BoardModel::reportAnswersOpenLinkWithFourReplies()
                                            .toHex(' '));
     Host host;
     host.receive(allBytes(sent));
-    QVERIFY(host.linked());
+    QVERIFY(host.isLinked());
     QCOMPARE(host.valueOr(CDimraProtocol::CmdFrequency, -1), 1000);
 }
 
@@ -191,7 +191,7 @@ void tst_BoardModel::noisyReportsStillLinkTheHost()
             wrongLengthReplies += o.meaning == QStringLiteral("长度错误的回复");
         Host host;
         host.receive(allBytes(sent));
-        QVERIFY2(host.linked(), qPrintable(QString::number(seed)));
+        QVERIFY2(host.isLinked(), qPrintable(QString::number(seed)));
         QCOMPARE(host.valueOr(CDimraProtocol::CmdChannel1, -1), 1);
         QCOMPARE(host.valueOr(CDimraProtocol::CmdChannel2, -1), 2);
         QCOMPARE(host.valueOr(CDimraProtocol::CmdChannel3, -1), 3);

@@ -695,6 +695,7 @@ void tst_DimraDlg::openErrorsAreReportedAndTheProgramGoesOn()
 
     // A port another program holds.
     CMSComm other;
+    other.put_CommPort(ResolveCommPort(1));
     other.put_PortOpen(true);
     QTest::mouseClick(connectButton(), Qt::LeftButton);
     shown = m_messages->take();
@@ -1010,7 +1011,6 @@ void tst_DimraDlg::portChosenAtStart()
     QVERIFY(m_devices->plug(byId + "A", a.slavePath()));
     // A device of no entry takes the first number that opens nothing, COM3.
     PtyPair unlisted;
-    const PortOverride com3(3, QByteArray());
     const QHash<QString, QString> paths{{"@A", m_devices->path(byId + "A")}, {"@unlisted", unlisted.slavePath()}};
 
     QVERIFY(replaceDialog<CMyDimraDlg>());
@@ -1019,6 +1019,7 @@ void tst_DimraDlg::portChosenAtStart()
         QTest::mouseClick(connectButton(), Qt::LeftButton);
     QCOMPARE((opens == "A" ? a : opens == "C" ? *m_line : unlisted).readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
     QCOMPARE(control<QComboBox>("comboPort")->currentIndex(), opens == "A" ? 0 : opens == "C" ? 1 : 2);
+    QVERIFY(qEnvironmentVariableIsEmpty("DIMRA_COM3")); // the path reaches the link as it is
     QVERIFY(m_messages->messages.isEmpty());
 }
 

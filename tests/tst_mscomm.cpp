@@ -20,16 +20,16 @@
 
 namespace {
 
-// Opens a port number with a receive notification for every byte; the
-// link's own open sequence is tested with the link.
-void openPort(CMSComm &comm, short port)
+// Opens a port resolved as the link would, with a receive notification for
+// every byte; the link's own lookup and open sequence are tested with it.
+void openPort(CMSComm &comm, const CommPortTarget &port)
 {
     comm.put_CommPort(port);
     comm.put_RThreshold(1);
     comm.put_PortOpen(true);
 }
 
-CSerialError openFailure(CMSComm &comm, short port)
+CSerialError openFailure(CMSComm &comm, const CommPortTarget &port)
 {
     try {
         openPort(comm, port);
@@ -42,7 +42,7 @@ CSerialError openFailure(CMSComm &comm, short port)
 // COM1 on a pseudo-terminal, opened.
 struct OpenCom1
 {
-    OpenCom1() { openPort(comm, 1); }
+    OpenCom1() { openPort(comm, ResolveCommPort(1)); }
     PtyPair line;
     PortOverride com1{1, line.slavePath()};
     CMSComm comm;
@@ -73,7 +73,6 @@ private slots:
     void receivedBytesArriveThroughTheNotification();
     void inputLenLimitsOneReadAndTheRestFollows();
     void staleBytesAreClearedAtOpen();
-    void portNumberWithoutDeviceRaisesAnError();
     void secondOpenSaysThePortIsInUse();
     void propertiesThatCannotChangeWhileOpen();
     void closedPortRefusesInputAndOutput();
@@ -148,6 +147,7 @@ void tst_MSComm::settingsReachTheLine()
     PortOverride com1(1, line.slavePath());
     const termios before = line.lineSettings();
     CMSComm comm;
+    comm.put_CommPort(ResolveCommPort(1));
     comm.put_Settings(settings);
     comm.put_PortOpen(true);
     // A pseudo-terminal keeps speed and stop bits as set, but forces 8 data
@@ -231,26 +231,9 @@ void tst_MSComm::staleBytesAreClearedAtOpen()
     CMSComm comm;
     QByteArray received;
     connect(&comm, &CMSComm::OnComm, this, [&] { received += comm.get_Input(); });
-    openPort(comm, 1);
+    openPort(comm, ResolveCommPort(1));
     QVERIFY(line.write("fresh"));
     QTRY_COMPARE(received, QByteArray("fresh"));
-}
-
-void tst_MSComm::portNumberWithoutDeviceRaisesAnError()
-{
-    CMSComm comm;
-    // No machine has 255 serial ports; without an override it leads nowhere.
-    // What to do in the window is the text; the variable, for those who
-    // start Dimra from a shell, is in the details.
-    try {
-        openPort(comm, 255);
-        QFAIL("COM255 opened");
-    } catch (const CSerialError &e) {
-        QCOMPARE(e.kind(), CSerialError::NoSuchDevice);
-        QVERIFY2(e.text().startsWith(QStringLiteral("COM255 ")), qPrintable(e.text()));
-        QVERIFY2(e.details().contains(QStringLiteral("DIMRA_COM255")), qPrintable(e.details()));
-    }
-    QVERIFY(!comm.get_PortOpen());
 }
 
 void tst_MSComm::secondOpenSaysThePortIsInUse()
@@ -258,9 +241,9 @@ void tst_MSComm::secondOpenSaysThePortIsInUse()
     PtyPair line;
     PortOverride com1(1, line.slavePath());
     CMSComm first;
-    openPort(first, 1);
+    openPort(first, ResolveCommPort(1));
     CMSComm second;
-    const QString error = errorOf([&] { openPort(second, 1); });
+    const QString error = errorOf([&] { openPort(second, ResolveCommPort(1)); });
     QVERIFY2(error.contains(UserText::kInUse), qPrintable(error));
     QVERIFY(!second.get_PortOpen());
     QVERIFY(first.get_PortOpen());
@@ -270,11 +253,11 @@ void tst_MSComm::propertiesThatCannotChangeWhileOpen()
 {
     OpenCom1 port;
     auto &[line, com1, comm] = port;
-    QVERIFY(!errorOf([&] { comm.put_CommPort(2); }).isEmpty());
+    QVERIFY(!errorOf([&] { comm.put_CommPort(ResolveCommPort(2)); }).isEmpty());
     // Opening by path instead, and a number forgetting the path, are tst_boardlink's.
-    QVERIFY(!errorOf([&] { comm.put_DevicePath(QString()); }).isEmpty());
+    QVERIFY(!errorOf([&] { comm.put_CommPort(CommPortTargetForPath(QByteArray())); }).isEmpty());
     QVERIFY(!errorOf([&] { comm.put_PortOpen(true); }).isEmpty());
-    QCOMPARE(comm.get_CommPort(), short(1));
+    QCOMPARE(comm.get_CommPort().number, 1);
     QVERIFY(comm.get_PortOpen());
     QVERIFY(!errorOf([&] { comm.put_InputMode(2); }).isEmpty());
     QVERIFY(!errorOf([&] { comm.put_InputLen(-1); }).isEmpty());
@@ -349,7 +332,7 @@ void tst_MSComm::refusedWriteToANodeGoneOrMovedIsALoss()
     const auto removeLink = qScopeGuard([&path] { ::unlink(path.constData()); });
     PortOverride com1(1, path);
     CMSComm comm;
-    openPort(comm, 1);
+    openPort(comm, ResolveCommPort(1));
     QVERIFY(line.fillLine() > 0);
     ::unlink(path.constData());
     if (moved)
@@ -531,11 +514,9 @@ void tst_MSComm::openErrorsNameTheirCause()
     QFETCH(QString, says);
     std::optional<PortOverride> com1;
     CMSComm comm;
-    if (byPath)
-        comm.put_DevicePath(QFile::decodeName(path));
-    else
+    if (!byPath)
         com1.emplace(1, path);
-    const CSerialError error = openFailure(comm, 1);
+    const CSerialError error = openFailure(comm, byPath ? CommPortTargetForPath(path) : ResolveCommPort(1));
     QVERIFY2(error.text().contains(says), qPrintable(error.text()));
     QCOMPARE(int(error.kind()), kind);
     // The message names the file tried, made absolute, and COM1 only when
@@ -568,7 +549,7 @@ void tst_MSComm::pathsThatAreNotPlainTextStillOpen()
     const auto removeLink = qScopeGuard([&path] { ::unlink(path.constData()); });
     PortOverride com1(1, path);
     CMSComm comm;
-    const CSerialError error = openFailure(comm, 1);
+    const CSerialError error = openFailure(comm, ResolveCommPort(1));
     QVERIFY2(comm.get_PortOpen(), qPrintable(error.text()));
     comm.put_Output("x");
     QCOMPARE(line.read(), QByteArray("x"));

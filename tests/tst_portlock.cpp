@@ -55,7 +55,7 @@ QByteArray asciiPid(qint64 pid)
 
 void openPort(CMSComm &comm, const QByteArray &path)
 {
-    comm.put_DevicePath(path);
+    comm.put_CommPort(CommPortTargetForPath(path));
     comm.put_Settings(Dimra::kLineSettings);
     comm.put_PortOpen(true);
 }

@@ -255,7 +255,7 @@ void tst_ReplyParser::replyEffects()
     QCOMPARE(host.valueOr(CDimraProtocol::CmdChannel1, 0), channel1);
     QCOMPARE(host.valueOr(CDimraProtocol::CmdChannel2, 0), channel2);
     QCOMPARE(host.valueOr(CDimraProtocol::CmdChannel3, 0), channel3);
-    QCOMPARE(host.linked(), linked);
+    QCOMPARE(host.isLinked(), linked);
 }
 
 void tst_ReplyParser::everyReplyInOneBatchTakesEffectInOrder()
@@ -267,7 +267,7 @@ void tst_ReplyParser::everyReplyInOneBatchTakesEffectInOrder()
                                      "3DAA000300010700" "3DAA000400030100FA00" "3D"));
     const Reports expected = {{1, 5}, {2, 6}, {3, 7}, {4, 1250}};
     QCOMPARE(host.reports, expected);
-    QVERIFY(host.linked());
+    QVERIFY(host.isLinked());
 }
 
 void tst_ReplyParser::fieldsPersistAcrossReplies()

@@ -107,10 +107,6 @@ Now: %2</translation>
         <source>对端已挂断</source>
         <translation>the other end hung up</translation>
     </message>
-    <message>
-        <source>端口号 %1 无效，应在 1 到 %2 之间。</source>
-        <translation>Port number %1 is not valid; it must be from 1 to %2.</translation>
-    </message>
 </context>
 <context>
     <name>CMyDimraDlg</name>
@@ -163,6 +159,10 @@ Now: %2</translation>
     <message>
         <source>COM%1 现在没有对应的设备。插上串口适配器后，这里会显示它的设备名。</source>
         <translation>COM%1 has no device now. Plug in a serial adapter and its device name shows here.</translation>
+    </message>
+    <message>
+        <source>命令行指定的设备</source>
+        <translation>the device given on the command line</translation>
     </message>
 </context>
 <context>
