@@ -2,6 +2,7 @@
 
 #include "bridgemessages.h"
 #include "commport.h"
+#include "portscan.h"
 #include "printabletext.h"
 
 #include <QCoreApplication>
@@ -305,15 +306,8 @@ QString derivedBoardId(const QString &port)
         if (given.isSymLink() || !given.exists())
             linkName = given.fileName();
     }
-    QString byIdName;
-    if (linkName.isEmpty()) {
-        const QString target = QFileInfo(device).canonicalFilePath();
-        const QFileInfoList links = QDir(DeviceRoot() + QStringLiteral("/serial/by-id")).entryInfoList(QDir::System | QDir::Files, QDir::Name);
-        for (const QFileInfo &link : links)
-            if (!target.isEmpty() && link.canonicalFilePath() == target)
-                byIdName = link.fileName();
-    }
-    return derivedBoardId(linkName, byIdName, QFileInfo(device).fileName());
+    const QString byIdLink = linkName.isEmpty() ? FindByIdLink(DeviceRoot(), device) : QString();
+    return derivedBoardId(linkName, QFileInfo(byIdLink).fileName(), QFileInfo(device).fileName());
 }
 
 std::optional<QString> readBrokerPassword(const QString &passwordFile, QString *error)

@@ -182,6 +182,7 @@ void tst_BridgeConfig::aLinkNamesTheBoardWhateverDeviceItLeadsTo()
     QVERIFY(devices.isValid() && line.isValid());
     QVERIFY(devices.plug(QStringLiteral("serial/by-id/usb-Lab_Light_7-if00-port0"), line.slavePath()));
     QCOMPARE(derivedBoardId(QStringLiteral("COM1")), QStringLiteral("Lab_Light_7"));
+    QCOMPARE(derivedBoardId(line.slavePath()), QStringLiteral("Lab_Light_7")); // the by-id link to the node
     QCOMPARE(derivedBoardId(QStringLiteral("COM2")), QStringLiteral("com2"));
 }
 
