@@ -27,8 +27,9 @@ std::nullopt_t refuse(QString *error, const QString &why)
 // and a value in double quotes loses them, \" and \\ inside standing for "
 // and \ (quotes within a value stay as written). Nothing when a quote is
 // not closed: where the value ends, and whether a ';' is part of it, cannot
-// be told.
-std::optional<QString> iniValue(const QString &text)
+// be told. Nothing either, with escape set to it, for a \ before any other
+// character: "a\nb" read as "anb" would not be what the file says.
+std::optional<QString> iniValue(const QString &text, QString *escape)
 {
     QString value;
     bool quoted = false;
@@ -50,8 +51,16 @@ std::optional<QString> iniValue(const QString &text)
     if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"'))) {
         const QString inner = value.mid(1, value.size() - 2);
         value.clear();
-        for (qsizetype i = 0; i < inner.size(); ++i)
-            value += inner.at(i) == QLatin1Char('\\') && i + 1 < inner.size() ? inner.at(++i) : inner.at(i);
+        for (qsizetype i = 0; i < inner.size(); ++i) {
+            if (inner.at(i) == QLatin1Char('\\') && i + 1 < inner.size()) {
+                const QChar next = inner.at(++i);
+                if (next != QLatin1Char('"') && next != QLatin1Char('\\'))
+                    return refuse(escape, inner.mid(i - 1, next.isHighSurrogate() ? 3 : 2));
+                value += next;
+            } else {
+                value += inner.at(i);
+            }
+        }
     }
     return value;
 }
@@ -109,10 +118,15 @@ std::optional<QList<IniSection>> readIni(const QString &file, const QByteArray &
             return refuse(error, IniReader::tr("%1:%2: %3 again in [%4]; it is on line %5 too")
                                      .arg(file).arg(number).arg(key, sections.constLast().name).arg(first));
         keyLines.insert(key, number);
-        const std::optional<QString> value = iniValue(line.mid(equals + 1));
-        if (!value)
+        QString escape;
+        const std::optional<QString> value = iniValue(line.mid(equals + 1), &escape);
+        if (!value && escape.isEmpty())
             return refuse(error, IniReader::tr("%1:%2: the value of %3 opens a quote that it does not close")
                                      .arg(file).arg(number).arg(key));
+        if (!value)
+            return refuse(error, IniReader::tr("%1:%2: the value of %3 holds the escape %4; in quotes only \\\" "
+                                               "and \\\\ are escapes")
+                                     .arg(file).arg(number).arg(key, escape));
         sections.last().entries.append({number, key, *value});
     }
     return sections;

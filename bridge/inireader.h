@@ -15,7 +15,8 @@
 // Only what is read exactly is taken. These refuse the file, naming their
 // line: bytes that are not UTF-8, a control character other than a tab, a
 // line that is neither a section nor a key, a key before any section, a
-// section or a section's key given twice, and a quote not closed.
+// section or a section's key given twice, a quote not closed, and in a
+// quoted value a \ before any other character.
 
 struct IniEntry
 {

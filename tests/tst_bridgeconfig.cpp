@@ -167,6 +167,7 @@ void tst_BridgeConfig::iniFile_data()
     QTest::newRow("a line that is no setting") << QByteArray("[board.a]\nport COM1\n") << ":2:";
     QTest::newRow("a quote not closed") << QByteArray("[broker]\nhost=\"127.0.0.1\n[board.a]\nport=COM1\n") << ":2: the value of host";
     QTest::newRow("a section name not UTF-8") << QByteArray("[board.\xff]\nport=COM1\n") << ":1: the line is not UTF-8";
+    QTest::newRow("\\n in quotes") << QByteArray("[board.a]\nport=COM1\nname=\"a\\nb\"\n") << ":3: the value of name holds the escape \\n";
 }
 
 void tst_BridgeConfig::iniFile()

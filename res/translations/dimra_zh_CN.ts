@@ -1051,6 +1051,10 @@ Examples:
         <translation>%1:%2：%3 的值有一个未闭合的引号</translation>
     </message>
     <message>
+        <source>%1:%2: the value of %3 holds the escape %4; in quotes only \&quot; and \\ are escapes</source>
+        <translation>%1:%2：%3 的值含有转义 %4；引号内只有 \&quot; 和 \\ 是转义</translation>
+    </message>
+    <message>
         <source>cannot read the configuration file %1</source>
         <translation>无法读取配置文件 %1</translation>
     </message>
