@@ -4,7 +4,6 @@
 #include "commport.h"
 #include "inireader.h"
 #include "portscan.h"
-#include "printabletext.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,11 +18,8 @@ namespace {
 // every public CA has a few hundred kilobytes.
 constexpr qint64 kMaxCaBytes = 16 << 20;
 
-// A refusal quotes the file and the command line: shown, never raw.
-BridgeParse failure(const QString &error)
-{
-    return BridgeParse::refused(PrintableText(error, false));
-}
+// A refusal quotes the file as it is; ParseBridgeArguments shows it.
+constexpr auto failure = &BridgeParse::refused;
 
 // A board as configured, and where: "--port", or the file and line of its id
 // (of its port, when the id is made from that).

@@ -50,7 +50,8 @@ using BridgeParse = CliParse<BridgeConfig>;
 // the same when the same bridge runs again.
 QString bridgeIdOf(const BridgeConfig &config);
 
-// Reads a configuration file.
+// Reads a configuration file. A refusal quotes the file as it is, control
+// characters and all, for the caller to show.
 BridgeParse loadBridgeConfig(const QString &file);
 
 // The configuration with the one board of the command line: its port

@@ -27,11 +27,7 @@ const QString kPasswordFile = QStringLiteral("password-file");
 const QString kNoDiscovery = QStringLiteral("no-discovery");
 const QString kRestore = QStringLiteral("restore");
 
-// A refusal quotes the command line: shown, never raw.
-BridgeParse refused(const QString &error)
-{
-    return BridgeParse::refused(PrintableText(error, false));
-}
+constexpr auto refused = &BridgeParse::refused;
 
 // Splits HOST[:PORT] ([v6 address]:PORT for IPv6); the port stays as it was
 // when none is given. False when the port is not a number from 1 to 65535.
@@ -118,16 +114,12 @@ void define(CCommandLine &commandLine)
                               .arg(kMaxIdLength));
 }
 
-} // namespace
-
-BridgeParse ParseBridgeArguments(const QStringList &arguments)
+BridgeParse readArguments(const QStringList &arguments)
 {
     CCommandLine parser = bridgeCommandLine();
     define(parser);
-    if (BridgeParse read = BridgeParse::read(parser, arguments); read.outcome != CCommandLine::Run) {
-        read.error = PrintableText(read.error, false);
+    if (BridgeParse read = BridgeParse::read(parser, arguments); read.outcome != CCommandLine::Run)
         return read;
-    }
     if (!parser.positionalArguments().isEmpty())
         return refused(BridgeCommandLine::tr("unexpected argument \"%1\"")
                            .arg(parser.positionalArguments().first()));
@@ -161,6 +153,16 @@ BridgeParse ParseBridgeArguments(const QStringList &arguments)
     board.id = parser.value(kId);
     board.restore = parser.isSet(kRestore);
     return oneBoardConfig(result, board, parser.isSet(kId));
+}
+
+} // namespace
+
+BridgeParse ParseBridgeArguments(const QStringList &arguments)
+{
+    BridgeParse parse = readArguments(arguments);
+    // A refusal quotes the command line and the file: shown, never raw.
+    parse.error = PrintableText(parse.error, false);
+    return parse;
 }
 
 QString BridgeHelpText()
