@@ -1,37 +1,22 @@
 #pragma once
 
-#include <QFileDevice>
 #include "commandline.h"
 
+#include <QFileDevice>
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <optional>
 
 // What dimra-mqtt serves and where it publishes: from the command line for
-// one board, or from a configuration file (INI format) for several:
-//
-//   [broker]
-//   host=broker.lab          ; default localhost
-//   port=8883                ; default 1883
-//   ca_file=/etc/dimra/ca.pem ; TLS to the broker, checked against this CA
-//   user=dimra
-//   password_file=/etc/dimra/mqtt.password
-//   bridge_id=lab-pc         ; default: from the host and this file's path
-//   [discovery]
-//   enabled=true
-//   prefix=homeassistant
-//   [board.bench]            ; one section a board
-//   port=/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0
-//   id=bench                 ; default: from the port's name
-//   name=Bench light         ; the device's name in Home Assistant
-//   restore=true             ; send the last commanded values again on relink
+// one board (bridgeoptions.h), or from a configuration file for several, in
+// INI format (inireader.h) with the sections [broker], [discovery] and one
+// [board.NAME] a board; the shipped example, mqtt.conf, shows every key.
 //
 // Everything is checked before anything opens, and only what is read
-// exactly is taken: a line that is not UTF-8 text or holds a control
-// character, a quote not closed, a key the bridge does not know, a section
-// or key given twice, a port out of range, an id that is not fit for a topic,
-// two boards with one id or on one port refuse the file, naming the key's line.
+// exactly is taken: besides what the reader refuses, a key the bridge does
+// not know, a port out of range, an id that is not fit for a topic, two
+// boards with one id or on one port refuse the file, naming the key's line.
 
 // The broker's port when none is given: MQTT's own.
 inline constexpr int kDefaultBrokerPort = 1883;
@@ -65,15 +50,14 @@ using BridgeParse = CliParse<BridgeConfig>;
 // the same when the same bridge runs again.
 QString bridgeIdOf(const BridgeConfig &config);
 
-// Reads the arguments (program name first); -c reads the file it names.
-BridgeParse parseBridgeArguments(const QStringList &arguments);
-
-// Reads a configuration file.
+// Reads a configuration file. A refusal quotes the file as it is, control
+// characters and all, for the caller to show.
 BridgeParse loadBridgeConfig(const QString &file);
 
-// Splits HOST[:PORT] ([v6 address]:PORT for IPv6); the port stays as it was
-// when none is given. False when the port is not a number from 1 to 65535.
-bool parseBrokerAddress(const QString &text, QString *host, int *port);
+// The configuration with the one board of the command line: its port
+// checked, its id given (idGiven) or made from the port, the whole checked
+// as a file's is; a refusal names --port or --id.
+BridgeParse oneBoardConfig(const BridgeConfig &config, BridgeBoardConfig board, bool idGiven);
 
 // The id a board gets when none is configured, so that it stays the same
 // across replug and reboot: the name of the link the port was given by
@@ -99,5 +83,3 @@ QString accessWarning(const QString &file, QFileDevice::Permissions permissions)
 // Those warnings for the configuration file and the password file; systemd's
 // credentials are its to guard and are left out.
 QStringList accessWarnings(const BridgeConfig &config);
-
-QString bridgeHelpText();

@@ -18,12 +18,6 @@ using namespace Dimra;
 
 namespace {
 
-// The bridge's texts are written in English and told in the run's language.
-struct DimraMqtt
-{
-    Q_DECLARE_TR_FUNCTIONS(DimraMqtt)
-};
-
 // The payload as a JSON object, or why it is none.
 std::optional<QJsonObject> jsonObject(const QByteArray &payload, QString *error)
 {
@@ -65,6 +59,12 @@ bool isTopicWord(const QString &word)
 {
     static const QRegularExpression allowed(QStringLiteral("^[A-Za-z0-9_-]+$"));
     return word.size() <= kMaxIdLength && allowed.match(word).hasMatch();
+}
+
+// What isTopicWord takes, as a refusal says it.
+QString idRule()
+{
+    return DimraMqtt::tr("1 to %1 letters, digits, - and _").arg(kMaxIdLength);
 }
 
 ParsedCommand refused(const QString &error)
@@ -200,6 +200,23 @@ bool isValidBoardId(const QString &id)
 bool isValidBridgeId(const QString &id)
 {
     return isTopicWord(id);
+}
+
+std::optional<QString> boardIdProblem(const QString &id)
+{
+    if (id.isEmpty())
+        return DimraMqtt::tr("names no id");
+    if (isValidBoardId(id))
+        return std::nullopt;
+    return DimraMqtt::tr("\"%1\" cannot be a board id: %2, and not \"bridge\"")
+        .arg(id.left(kMaxIdLength * 2), idRule());
+}
+
+std::optional<QString> bridgeIdProblem(const QString &id)
+{
+    if (isValidBridgeId(id))
+        return std::nullopt;
+    return DimraMqtt::tr("\"%1\" cannot be a bridge id: %2").arg(id.left(kMaxIdLength * 2), idRule());
 }
 
 bool isValidTopicPrefix(const QString &prefix)

@@ -4,6 +4,7 @@
 #include "protocolnumbers.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QList>
 #include <QString>
 #include <array>
@@ -29,6 +30,12 @@
 //                   publishes here; it answers with its status
 //   sync            its own marker, back when the broker has sent all that
 //                   it keeps for the subscriptions before it
+
+// The bridge's texts are written in English and told in the run's language.
+struct DimraMqtt
+{
+    Q_DECLARE_TR_FUNCTIONS(DimraMqtt)
+};
 
 // The largest payload a command may have; anything longer is refused unread.
 inline constexpr int kMaxCommandPayload = 1024;
@@ -86,6 +93,10 @@ QString bridgeTopic(const QString &bridgeId, const QString &leaf);
 bool isValidBoardId(const QString &id);
 // A bridge id: letters, digits, '-' and '_', 1 to kMaxIdLength of them.
 bool isValidBridgeId(const QString &id);
+// Why id cannot be a board id, or a bridge id, for a refusal that names
+// where it was given; nothing when it can.
+std::optional<QString> boardIdProblem(const QString &id);
+std::optional<QString> bridgeIdProblem(const QString &id);
 // The discovery prefix: words of those characters with '/' between them,
 // 1 to kMaxIdLength characters in all.
 bool isValidTopicPrefix(const QString &prefix);

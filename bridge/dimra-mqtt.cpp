@@ -7,8 +7,8 @@
 // bridge with its bridge id), 2
 // (Cli::kExitUsage) when its command line or configuration is refused.
 
-#include "bridgeconfig.h"
 #include "bridgemessages.h"
+#include "bridgeoptions.h"
 #include "language.h"
 #include "mqttbridge.h"
 #include "printabletext.h"
@@ -43,9 +43,9 @@ int main(int argc, char *argv[])
     const CRunLanguage language(CRunLanguage::CommandLine);
 
     // The arguments byte for byte: -p takes any path.
-    const BridgeParse parse = parseBridgeArguments(CommandLineArguments(argc, argv));
+    const BridgeParse parse = ParseBridgeArguments(CommandLineArguments(argc, argv));
     if (parse.outcome != CCommandLine::Run)
-        return FinishCommandLine(parse.outcome, bridgeHelpText(), parse.error);
+        return FinishCommandLine(parse.outcome, BridgeHelpText(), parse.error);
     const BridgeConfig &config = parse.options;
     for (const QString &warning : accessWarnings(config))
         printLine(QStringLiteral("dimra-mqtt: %1").arg(warning));

@@ -73,3 +73,12 @@ QList<FoundPort> FindSerialPorts(const QString &root)
         describe(port);
     return ordered;
 }
+
+QString FindByIdLink(const QString &root, const QString &device)
+{
+    const QString node = QFileInfo(device).canonicalFilePath();
+    for (const FoundPort &port : FindSerialPorts(root))
+        if (port.kind == FoundPort::ById && !node.isEmpty() && port.node == node)
+            return port.path;
+    return QString();
+}

@@ -13,6 +13,11 @@
 // their port numbers (OrderFoundPorts).
 QList<FoundPort> FindSerialPorts(const QString &root);
 
+// The link in serial/by-id under root that leads to device (a node, or
+// any link to it) now: the one its port number follows. Empty when none
+// does.
+QString FindByIdLink(const QString &root, const QString &device);
+
 // The value of a property in a udev database record (its "E:KEY=value"
 // lines); empty when the record has none.
 QString UdevProperty(const QByteArray &record, const QByteArray &key);

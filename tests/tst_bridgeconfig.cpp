@@ -1,6 +1,7 @@
-#include "bridgeconfig.h"
+#include "bridgeoptions.h"
 #include "devicetree.h"
 #include "envoverride.h"
+#include "inireader.h"
 #include "ptypair.h"
 
 #include <QFile>
@@ -18,7 +19,8 @@ private slots:
     void arguments();
     void configFile_data();
     void configFile();
-    void theShippedExampleIsAccepted();
+    void iniFile_data();
+    void iniFile();
     void aLinkNamesTheBoardWhateverDeviceItLeadsTo();
     void thePasswordIsTheFirstLineOfItsFileOrTheCredential();
     void filesOthersMayReadAreNamedWithTheirChmod_data();
@@ -67,13 +69,12 @@ void tst_BridgeConfig::arguments_data()
     QTest::newRow("every option")
         << "-p COM3 --id lab --broker mqtt.lab:8883 --restore --no-discovery --ca-file /ca.pem --user u --password-file /pw"
         << "mqtt.lab:8883 no-discovery /ca.pem u /pw [COM3 lab \"Dimra lab\" restore]" << "";
-    QTest::newRow("IPv6 broker") << "-p COM1 --id a --broker [::1]:1884" << "::1:1884 [COM1 a \"Dimra a\"]" << "";
+    QTest::newRow("IPv6 broker, a bridge id") << "-p COM1 --id a --broker [::1]:1884 --bridge-id lab-pc_2" << "::1:1884 bridge=lab-pc_2 [COM1 a \"Dimra a\"]" << "";
     QTest::newRow("broker port 0") << "-p COM1 --broker h:0" << "error" << "h:0";
     QTest::newRow("COM257") << "-p COM257" << "error" << "COM257";
     QTest::newRow("id of the bridges") << "-p COM1 --id bridge" << "error" << "bridge";
     QTest::newRow("a password on the command line") << "-p COM1 --password secret" << "error" << "password";
     QTest::newRow("no board") << "--broker h" << "error" << "-p";
-    QTest::newRow("a bridge id") << "-p COM1 --id a --bridge-id lab-pc_2" << "localhost:1883 bridge=lab-pc_2 [COM1 a \"Dimra a\"]" << "";
     QTest::newRow("a bridge id with a dot") << "-p COM1 --bridge-id lab.pc" << "error" << "--bridge-id";
     QTest::newRow("an id of 70000 characters") << "-p COM1 --id " + QString(70000, QLatin1Char('a')) << "error" << "--id";
     QTest::newRow("an id made from the port, too long")
@@ -88,7 +89,7 @@ void tst_BridgeConfig::arguments()
     QFETCH(QString, line);
     QFETCH(QString, expected);
     QFETCH(QString, errorNames);
-    const BridgeParse parse = parseBridgeArguments(QStringList{QStringLiteral("dimra-mqtt")} + line.split(QLatin1Char(' ')));
+    const BridgeParse parse = ParseBridgeArguments(QStringList{QStringLiteral("dimra-mqtt")} + line.split(QLatin1Char(' ')));
     QCOMPARE(describe(parse), expected);
     QVERIFY2(parse.error.contains(errorNames), qPrintable(parse.error));
 }
@@ -107,6 +108,10 @@ void tst_BridgeConfig::configFile_data()
         << "mqtt.lab:8883 prefix=ha /etc/dimra/ca.pem dimra /etc/dimra/pw [COM2 left \"Left, bench\" restore] "
            "[/nonexistent/right-board right-board \"Dimra right-board\"]"
         << "";
+    QFile example(QStringLiteral(DIMRA_EXAMPLE_CONFIG));
+    QVERIFY(example.open(QIODevice::ReadOnly));
+    QTest::newRow("the shipped example") << QString::fromUtf8(example.readAll())
+                                         << "localhost:1883 [/dev/serial/by-id/usb-1a86_USB_Serial-if00-port0 bench \"Bench light\" restore]" << "";
     QTest::newRow("defaults, discovery off") << "[discovery]\nenabled=false\n[board.a]\nport=COM1\nid=a\n"
                                              << "localhost:1883 no-discovery [COM1 a \"Dimra a\"]" << "";
     QTest::newRow("a mistyped key") << "[broker]\nhots=mqtt\n[board.a]\nport=COM1\n" << "error" << "hots";
@@ -116,27 +121,16 @@ void tst_BridgeConfig::configFile_data()
     QTest::newRow("broker port out of range") << "[broker]\nport=70000\n[board.a]\nport=COM1\n" << "error" << "port";
     QTest::newRow("restore not a truth value") << "[board.a]\nport=COM1\nrestore=maybe\n" << "error" << "restore";
     QTest::newRow("no board") << "[broker]\nhost=mqtt\n" << "error" << "board";
-    // Values as people write them: a comment after the value, quotes around one with a ';'.
-    QTest::newRow("bridge id, a comment, a quoted name")
-        << "[broker]\nbridge_id=lab-pc ; the lab's PC\n[board.a]\nport=COM1\nid=a\nname=\"Bench; left\"\n"
-        << "localhost:1883 bridge=lab-pc [COM1 a \"Bench; left\"]" << "";
-    QTest::newRow("a quoted name with one \\\"") << "[board.a]\nport=COM1\nid=a\nname=\"12\\\" rack; left\"\n"
-                                               << "localhost:1883 [COM1 a \"12\" rack; left\"]" << "";
     // Refusals name the file's line, and both lines of what is given twice.
     QTest::newRow("a prefix the broker keeps for itself") << "[discovery]\nprefix=$SYS/x\n[board.a]\nport=COM1\n"
                                                           << "error" << ":2: [discovery] prefix";
     QTest::newRow("a prefix with an empty level") << "[discovery]\nprefix=home//x\n[board.a]\nport=COM1\n" << "error" << ":2:";
-    QTest::newRow("two [board.a] sections") << "[board.a]\nport=COM1\n\n[board.a]\nid=b\n" << "error" << ":4: [board.a] again; it begins on line 1";
-    QTest::newRow("a key twice") << "[board.a]\nport=COM1\nport=COM2\n" << "error" << ":3: port again in [board.a]; it is on line 2";
     QTest::newRow("an empty id in quotes") << "[board.a]\nport=COM1\nid=\"\"\n" << "error" << ":3: names no id";
     QTest::newRow("a bridge id with a dot") << "[broker]\nbridge_id=lab.pc\n[board.a]\nport=COM1\n" << "error" << ":2: \"lab.pc\"";
-    QTest::newRow("a line that is no setting") << "[board.a]\nport COM1\n" << "error" << ":2:";
-    // Only what is read exactly is taken; what is echoed shows its control characters escaped.
-    QTest::newRow("a quote not closed") << "[broker]\nhost=\"127.0.0.1\n[board.a]\nport=COM1\n" << "error" << ":2: the value of host";
+    // What is echoed shows its control characters escaped.
     QTest::newRow("a NUL after a value") << QString("[broker]\nport=1883") + QChar(0) + "\n[board.a]\nport=COM1\n" << "error"
                                         << ":2: the line holds the control character \\x00";
     QTest::newRow("a board section without its name") << "[board.]\nport=COM1\n" << "error" << ":1: [board.]";
-    QTest::newRow("a section name not UTF-8") << "[board." + QString(QChar(0xDCFF)) + "]\nport=COM1\n" << "error" << ":1: the line is not UTF-8";
     QTest::newRow("two boards on one port") << "[board.a]\nport=COM1\nid=a\n[board.b]\nid=b\nport=com1\n" << "error"
                                             << ":6: com1 is the port of the board on line 2 too";
     QTest::newRow("an empty port names its line") << "[board.a]\nid=a\nport=\n" << "error" << ":3: [board.a] has no port";
@@ -153,16 +147,41 @@ void tst_BridgeConfig::configFile()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(CommandLineBytes(content)); // U+DC80 + n writes the byte n, which is no UTF-8
     file.close();
-    const BridgeParse parse = parseBridgeArguments({QStringLiteral("dimra-mqtt"), QStringLiteral("-c"), path});
+    const BridgeParse parse = ParseBridgeArguments({QStringLiteral("dimra-mqtt"), QStringLiteral("-c"), path});
     QCOMPARE(describe(parse), expected);
     QVERIFY2(parse.error.contains(errorNames), qPrintable(parse.error));
 }
 
-void tst_BridgeConfig::theShippedExampleIsAccepted()
+void tst_BridgeConfig::iniFile_data()
 {
-    const BridgeParse parse = loadBridgeConfig(QStringLiteral(DIMRA_EXAMPLE_CONFIG));
-    QCOMPARE(describe(parse), QStringLiteral("localhost:1883 [/dev/serial/by-id/usb-1a86_USB_Serial-if00-port0 bench "
-                                             "\"Bench light\" restore]"));
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("expected"); // each section and key after its line; for a refusal, what it names
+
+    // Values as people write them: a comment after the value, quotes around one with a ';', \" and \\ in them.
+    QTest::newRow("bridge id, a comment, a quoted name with \\\" and \\\\")
+        << QByteArray("[broker]\nbridge_id=lab-pc ; the lab's PC\n[board.a]\nport=COM1\nid=a\nname=\"12\\\" rack; a\\\\b\"\n")
+        << "1 [broker] 2 bridge_id=lab-pc 3 [board.a] 4 port=COM1 5 id=a 6 name=12\" rack; a\\b";
+    // Only what is read exactly is taken; refusals name the file's line, and both lines of what is given twice.
+    QTest::newRow("two [board.a] sections") << QByteArray("[board.a]\nport=COM1\n\n[board.a]\nid=b\n") << ":4: [board.a] again; it begins on line 1";
+    QTest::newRow("a key twice") << QByteArray("[board.a]\nport=COM1\nport=COM2\n") << ":3: port again in [board.a]; it is on line 2";
+    QTest::newRow("a line that is no setting") << QByteArray("[board.a]\nport COM1\n") << ":2:";
+    QTest::newRow("a quote not closed") << QByteArray("[broker]\nhost=\"127.0.0.1\n[board.a]\nport=COM1\n") << ":2: the value of host";
+    QTest::newRow("a section name not UTF-8") << QByteArray("[board.\xff]\nport=COM1\n") << ":1: the line is not UTF-8";
+    QTest::newRow("\\n in quotes") << QByteArray("[board.a]\nport=COM1\nname=\"a\\nb\"\n") << ":3: the value of name holds the escape \\n";
+}
+
+void tst_BridgeConfig::iniFile()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, expected);
+    QString error;
+    QStringList read;
+    for (const IniSection &section : readIni(QStringLiteral("mqtt.conf"), content, &error).value_or(QList<IniSection>())) {
+        read << QStringLiteral("%1 [%2]").arg(section.line).arg(section.name);
+        for (const IniEntry &entry : section.entries)
+            read << QStringLiteral("%1 %2=%3").arg(entry.line).arg(entry.key, entry.value);
+    }
+    QVERIFY2(error.isEmpty() ? read.join(QLatin1Char(' ')) == expected : error.contains(expected), qPrintable(read.join(' ') + error));
 }
 
 void tst_BridgeConfig::aLinkNamesTheBoardWhateverDeviceItLeadsTo()
@@ -182,6 +201,7 @@ void tst_BridgeConfig::aLinkNamesTheBoardWhateverDeviceItLeadsTo()
     QVERIFY(devices.isValid() && line.isValid());
     QVERIFY(devices.plug(QStringLiteral("serial/by-id/usb-Lab_Light_7-if00-port0"), line.slavePath()));
     QCOMPARE(derivedBoardId(QStringLiteral("COM1")), QStringLiteral("Lab_Light_7"));
+    QCOMPARE(derivedBoardId(line.slavePath()), QStringLiteral("Lab_Light_7")); // the by-id link to the node
     QCOMPARE(derivedBoardId(QStringLiteral("COM2")), QStringLiteral("com2"));
 }
 

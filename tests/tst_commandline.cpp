@@ -1,5 +1,5 @@
 #include "boardoptions.h"
-#include "bridgeconfig.h"
+#include "bridgeoptions.h"
 #include "ctloptions.h"
 #include "dimraoptions.h"
 #include "language.h"
@@ -28,7 +28,7 @@ void tst_CommandLine::everyProgramsHelpFitsATerminal_data()
     QTest::addColumn<std::function<QString()>>("help");
     const QList<QPair<QString, std::function<QString()>>> programs = {
         {QStringLiteral("dimractl"), CtlHelpText}, {QStringLiteral("dimra-board"), BoardHelpText},
-        {QStringLiteral("dimra-mqtt"), bridgeHelpText}, {QStringLiteral("dimra"), DimraHelpText}};
+        {QStringLiteral("dimra-mqtt"), BridgeHelpText}, {QStringLiteral("dimra"), DimraHelpText}};
     for (const int language : {int(CRunLanguage::English), int(CRunLanguage::Chinese)})
         for (const auto &[program, help] : programs)
             QTest::addRow("%s, %s", qPrintable(program), language == CRunLanguage::Chinese ? "Chinese" : "English")

@@ -1,6 +1,6 @@
 #include "boardmodel.h"
 #include "boardserver.h"
-#include "bridgeconfig.h"
+#include "bridgeoptions.h"
 #include "bridgemessages.h"
 #include "envoverride.h"
 #include "mosquittobroker.h"
@@ -78,7 +78,7 @@ QString topic(const char *leaf, const char *id = "bench")
 // The status topic of the bridge that runs with these arguments.
 QString bridgeStatus(const QStringList &arguments)
 {
-    return bridgeTopic(bridgeIdOf(parseBridgeArguments(QStringList{QStringLiteral("dimra-mqtt")} + arguments).options),
+    return bridgeTopic(bridgeIdOf(ParseBridgeArguments(QStringList{QStringLiteral("dimra-mqtt")} + arguments).options),
                        QStringLiteral("status"));
 }
 

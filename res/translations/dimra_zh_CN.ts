@@ -2,6 +2,113 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN" sourcelanguage="en_US">
 <context>
+    <name>BridgeCommandLine</name>
+    <message>
+        <source>Puts Dimra PWM LED dimmer boards on an MQTT broker: each board&apos;s values as retained state under dimra/&lt;id&gt;/, commands from dimra/&lt;id&gt;/set, one Home Assistant light per channel and Home Assistant discovery.</source>
+        <translation>把 Dimra PWM LED 调光板接到 MQTT 代理服务器上：每块调光板的数值作为保留状态发布在 dimra/&lt;id&gt;/ 下，从 dimra/&lt;id&gt;/set 接收命令，每个通道一盏 Home Assistant 灯，并提供 Home Assistant 自动发现。</translation>
+    </message>
+    <message>
+        <source>the board&apos;s port: a device path, a /dev/serial/by-id path, or COM1 to COM%1 as in the Dimra window</source>
+        <translation>调光板的端口：设备路径、/dev/serial/by-id 路径，或与 Dimra 窗口中相同的 COM1 到 COM%1</translation>
+    </message>
+    <message>
+        <source>the board&apos;s id in topics (default: from the port&apos;s name, so that it stays across replug and reboot)</source>
+        <translation>调光板在主题中的 id（默认：由端口名得出，重新插拔和重启后保持不变）</translation>
+    </message>
+    <message>
+        <source>this bridge&apos;s own id, for its status topic and last will (default: from the host&apos;s name and the board&apos;s id, so that it stays when run again)</source>
+        <translation>本桥接自己的 id，用于它的状态主题和遗嘱（默认：由主机名和调光板的 id 得出，再次运行时保持不变）</translation>
+    </message>
+    <message>
+        <source>the broker (default localhost, port %1)</source>
+        <translation>代理服务器（默认 localhost，端口 %1）</translation>
+    </message>
+    <message>
+        <source>TLS to the broker, its certificate checked with FILE</source>
+        <translation>用 TLS 连接代理服务器，用 FILE 校验其证书</translation>
+    </message>
+    <message>
+        <source>the user name at the broker</source>
+        <translation>代理服务器上的用户名</translation>
+    </message>
+    <message>
+        <source>the password, first line of FILE</source>
+        <translation>密码，即 FILE 的第一行</translation>
+    </message>
+    <message>
+        <source>no Home Assistant discovery configs</source>
+        <translation>不发布 Home Assistant 自动发现配置</translation>
+    </message>
+    <message>
+        <source>send the values last commanded again whenever the board links, after a replug and after a restart (remembered in the broker&apos;s retained state)</source>
+        <translation>每当调光板连接上时（重新插拔后、重启后）再次发送最后一次命令的数值（记在代理服务器保留的状态中）</translation>
+    </message>
+    <message>
+        <source>several boards and the broker from FILE (INI format; see /usr/share/doc/dimra/examples/mqtt.conf)</source>
+        <translation>从 FILE 读取多块调光板和代理服务器（INI 格式；见 /usr/share/doc/dimra/examples/mqtt.conf）</translation>
+    </message>
+    <message>
+        <source>Topics, for a board with id ID:</source>
+        <translation>主题，对于 id 为 ID 的调光板：</translation>
+    </message>
+    <message>
+        <source>retained {&quot;linked&quot;:true,&quot;frequency&quot;:1000,&quot;ch1&quot;:40,...}, null for a value not known yet</source>
+        <translation>保留 {&quot;linked&quot;:true,&quot;frequency&quot;:1000,&quot;ch1&quot;:40,...}，尚不知道的数值为 null</translation>
+    </message>
+    <message>
+        <source>{&quot;frequency&quot;:2000,&quot;ch1&quot;:40}: any of the four keys</source>
+        <translation>{&quot;frequency&quot;:2000,&quot;ch1&quot;:40}：四个键中的任意几个</translation>
+    </message>
+    <message>
+        <source>retained {&quot;state&quot;:&quot;ON&quot;,&quot;brightness&quot;:40} (N = 1, 2, 3)</source>
+        <translation>保留 {&quot;state&quot;:&quot;ON&quot;,&quot;brightness&quot;:40}（N = 1、2、3）</translation>
+    </message>
+    <message>
+        <source>{&quot;state&quot;:&quot;ON&quot;,&quot;brightness&quot;:40,&quot;transition&quot;:2}, {&quot;state&quot;:&quot;OFF&quot;}; transition fades, in seconds</source>
+        <translation>{&quot;state&quot;:&quot;ON&quot;,&quot;brightness&quot;:40,&quot;transition&quot;:2}，{&quot;state&quot;:&quot;OFF&quot;}；transition 为渐变时间，单位秒</translation>
+    </message>
+    <message>
+        <source>retained online / offline</source>
+        <translation>保留 online / offline</translation>
+    </message>
+    <message>
+        <source>why a command was refused</source>
+        <translation>命令被拒绝的原因</translation>
+    </message>
+    <message>
+        <source>retained online / offline, the bridge&apos;s own</source>
+        <translation>保留 online / offline，桥接自己的状态</translation>
+    </message>
+    <message>
+        <source>Ids are 1 to %1 letters, digits, - and _.
+A board that another running bridge serves is left to it.
+SIGTERM or Ctrl+C publish offline, send what waits for the lines and exit.</source>
+        <translation>id 为 1 到 %1 个字母、数字、- 和 _。
+另一个正在运行的桥接所服务的调光板交由它处理。
+SIGTERM 或 Ctrl+C 会发布 offline，发送尚未发出的数据，然后退出。</translation>
+    </message>
+    <message>
+        <source>unexpected argument &quot;%1&quot;</source>
+        <translation>多余的参数“%1”</translation>
+    </message>
+    <message>
+        <source>--%1 goes with -p; with -c the file says it</source>
+        <translation>--%1 只能与 -p 同用；用 -c 时由配置文件指定</translation>
+    </message>
+    <message>
+        <source>name the board with -p PORT, or several in a file with -c FILE</source>
+        <translation>请用 -p 端口 指定调光板，或用 -c 文件 在文件中指定多块</translation>
+    </message>
+    <message>
+        <source>--broker takes HOST or HOST:PORT with a port from 1 to 65535, not &quot;%1&quot;</source>
+        <translation>--broker 的值应为 主机 或 主机:端口（端口 1 到 65535），而不是“%1”</translation>
+    </message>
+    <message>
+        <source>--broker names no host</source>
+        <translation>--broker 没有给出主机</translation>
+    </message>
+</context>
+<context>
     <name>CBoardCommandLine</name>
     <message>
         <source>report (the default: answer the open-link command only), echo (answer every setting too), quiet (never answer) or noisy (random bytes and replies of a wrong length between the answers)</source>
@@ -769,10 +876,6 @@ Examples:
         <translation>无法读取密码文件 %1：%2</translation>
     </message>
     <message>
-        <source>cannot read the configuration file %1</source>
-        <translation>无法读取配置文件 %1</translation>
-    </message>
-    <message>
         <source>%1: unknown key &quot;%2&quot; in [%3]</source>
         <translation>%1：[%3] 中有未知的键“%2”</translation>
     </message>
@@ -791,26 +894,6 @@ Examples:
     <message>
         <source>%1: [%2] has no port</source>
         <translation>%1：[%2] 没有端口</translation>
-    </message>
-    <message>
-        <source>unexpected argument &quot;%1&quot;</source>
-        <translation>多余的参数“%1”</translation>
-    </message>
-    <message>
-        <source>--%1 goes with -p; with -c the file says it</source>
-        <translation>--%1 只能与 -p 同用；用 -c 时由配置文件指定</translation>
-    </message>
-    <message>
-        <source>name the board with -p PORT, or several in a file with -c FILE</source>
-        <translation>请用 -p 端口 指定调光板，或用 -c 文件 在文件中指定多块</translation>
-    </message>
-    <message>
-        <source>--broker takes HOST or HOST:PORT with a port from 1 to 65535, not &quot;%1&quot;</source>
-        <translation>--broker 的值应为 主机 或 主机:端口（端口 1 到 65535），而不是“%1”</translation>
-    </message>
-    <message>
-        <source>--broker names no host</source>
-        <translation>--broker 没有给出主机</translation>
     </message>
     <message>
         <source>the payload has %1 bytes; a command has at most %2</source>
@@ -885,28 +968,8 @@ Examples:
         <translation>%1：由端口得出的 id %2；请用 %3 给出一个</translation>
     </message>
     <message>
-        <source>%1:%2: [%3] again; it begins on line %4 too, and one section takes all its keys</source>
-        <translation>%1:%2：[%3] 再次出现；它在第 %4 行也开始过，一个节应包含它的全部键</translation>
-    </message>
-    <message>
-        <source>%1:%2: neither a [section] nor a key=value line</source>
-        <translation>%1:%2：既不是 [节] 也不是 键=值 行</translation>
-    </message>
-    <message>
-        <source>%1:%2: &quot;%3&quot; stands outside a section</source>
-        <translation>%1:%2：“%3”不在任何节中</translation>
-    </message>
-    <message>
-        <source>%1:%2: %3 again in [%4]; it is on line %5 too</source>
-        <translation>%1:%2：%3 在 [%4] 中再次出现；它在第 %5 行也有</translation>
-    </message>
-    <message>
         <source>warning: %1 can be read by others than its owner; &quot;chmod go-rwx %1&quot; keeps it to its owner</source>
         <translation>警告：除所有者外，其他人也能读取 %1；“chmod go-rwx %1”可使它只归所有者读取</translation>
-    </message>
-    <message>
-        <source>%1 has %2 bytes; a configuration has at most %3</source>
-        <translation>%1 有 %2 字节；配置文件最多 %3 字节</translation>
     </message>
     <message>
         <source>words of letters, digits, - and _ with / between them, at most %1 characters in all</source>
@@ -937,102 +1000,6 @@ Examples:
         <translation>%1 没有给出端口</translation>
     </message>
     <message>
-        <source>Puts Dimra PWM LED dimmer boards on an MQTT broker: each board&apos;s values as retained state under dimra/&lt;id&gt;/, commands from dimra/&lt;id&gt;/set, one Home Assistant light per channel and Home Assistant discovery.</source>
-        <translation>把 Dimra PWM LED 调光板接到 MQTT 代理服务器上：每块调光板的数值作为保留状态发布在 dimra/&lt;id&gt;/ 下，从 dimra/&lt;id&gt;/set 接收命令，每个通道一盏 Home Assistant 灯，并提供 Home Assistant 自动发现。</translation>
-    </message>
-    <message>
-        <source>the board&apos;s port: a device path, a /dev/serial/by-id path, or COM1 to COM%1 as in the Dimra window</source>
-        <translation>调光板的端口：设备路径、/dev/serial/by-id 路径，或与 Dimra 窗口中相同的 COM1 到 COM%1</translation>
-    </message>
-    <message>
-        <source>the board&apos;s id in topics (default: from the port&apos;s name, so that it stays across replug and reboot)</source>
-        <translation>调光板在主题中的 id（默认：由端口名得出，重新插拔和重启后保持不变）</translation>
-    </message>
-    <message>
-        <source>this bridge&apos;s own id, for its status topic and last will (default: from the host&apos;s name and the board&apos;s id, so that it stays when run again)</source>
-        <translation>本桥接自己的 id，用于它的状态主题和遗嘱（默认：由主机名和调光板的 id 得出，再次运行时保持不变）</translation>
-    </message>
-    <message>
-        <source>the broker (default localhost, port %1)</source>
-        <translation>代理服务器（默认 localhost，端口 %1）</translation>
-    </message>
-    <message>
-        <source>TLS to the broker, its certificate checked with FILE</source>
-        <translation>用 TLS 连接代理服务器，用 FILE 校验其证书</translation>
-    </message>
-    <message>
-        <source>the user name at the broker</source>
-        <translation>代理服务器上的用户名</translation>
-    </message>
-    <message>
-        <source>the password, first line of FILE</source>
-        <translation>密码，即 FILE 的第一行</translation>
-    </message>
-    <message>
-        <source>no Home Assistant discovery configs</source>
-        <translation>不发布 Home Assistant 自动发现配置</translation>
-    </message>
-    <message>
-        <source>send the values last commanded again whenever the board links, after a replug and after a restart (remembered in the broker&apos;s retained state)</source>
-        <translation>每当调光板连接上时（重新插拔后、重启后）再次发送最后一次命令的数值（记在代理服务器保留的状态中）</translation>
-    </message>
-    <message>
-        <source>several boards and the broker from FILE (INI format; see /usr/share/doc/dimra/examples/mqtt.conf)</source>
-        <translation>从 FILE 读取多块调光板和代理服务器（INI 格式；见 /usr/share/doc/dimra/examples/mqtt.conf）</translation>
-    </message>
-    <message>
-        <source>Topics, for a board with id ID:</source>
-        <translation>主题，对于 id 为 ID 的调光板：</translation>
-    </message>
-    <message>
-        <source>retained {&quot;linked&quot;:true,&quot;frequency&quot;:1000,&quot;ch1&quot;:40,...}, null for a value not known yet</source>
-        <translation>保留 {&quot;linked&quot;:true,&quot;frequency&quot;:1000,&quot;ch1&quot;:40,...}，尚不知道的数值为 null</translation>
-    </message>
-    <message>
-        <source>{&quot;frequency&quot;:2000,&quot;ch1&quot;:40}: any of the four keys</source>
-        <translation>{&quot;frequency&quot;:2000,&quot;ch1&quot;:40}：四个键中的任意几个</translation>
-    </message>
-    <message>
-        <source>retained {&quot;state&quot;:&quot;ON&quot;,&quot;brightness&quot;:40} (N = 1, 2, 3)</source>
-        <translation>保留 {&quot;state&quot;:&quot;ON&quot;,&quot;brightness&quot;:40}（N = 1、2、3）</translation>
-    </message>
-    <message>
-        <source>{&quot;state&quot;:&quot;ON&quot;,&quot;brightness&quot;:40,&quot;transition&quot;:2}, {&quot;state&quot;:&quot;OFF&quot;}; transition fades, in seconds</source>
-        <translation>{&quot;state&quot;:&quot;ON&quot;,&quot;brightness&quot;:40,&quot;transition&quot;:2}，{&quot;state&quot;:&quot;OFF&quot;}；transition 为渐变时间，单位秒</translation>
-    </message>
-    <message>
-        <source>retained online / offline</source>
-        <translation>保留 online / offline</translation>
-    </message>
-    <message>
-        <source>why a command was refused</source>
-        <translation>命令被拒绝的原因</translation>
-    </message>
-    <message>
-        <source>retained online / offline, the bridge&apos;s own</source>
-        <translation>保留 online / offline，桥接自己的状态</translation>
-    </message>
-    <message>
-        <source>Ids are 1 to %1 letters, digits, - and _.
-A board that another running bridge serves is left to it.
-SIGTERM or Ctrl+C publish offline, send what waits for the lines and exit.</source>
-        <translation>id 为 1 到 %1 个字母、数字、- 和 _。
-另一个正在运行的桥接所服务的调光板交由它处理。
-SIGTERM 或 Ctrl+C 会发布 offline，发送尚未发出的数据，然后退出。</translation>
-    </message>
-    <message>
-        <source>the line is not UTF-8 text</source>
-        <translation>该行不是 UTF-8 文本</translation>
-    </message>
-    <message>
-        <source>the line holds the control character %1</source>
-        <translation>该行含有控制字符 %1</translation>
-    </message>
-    <message>
-        <source>%1:%2: the value of %3 opens a quote that it does not close</source>
-        <translation>%1:%2：%3 的值有一个未闭合的引号</translation>
-    </message>
-    <message>
         <source>the CA file %1 is a folder or a device; name the file of the CA&apos;s certificate</source>
         <translation>CA 文件 %1 是文件夹或设备；请指定 CA 证书所在的文件</translation>
     </message>
@@ -1051,6 +1018,49 @@ SIGTERM 或 Ctrl+C 会发布 offline，发送尚未发出的数据，然后退�
     <message>
         <source>%1: %2 is the port of the board on line %3 too; one port serves one board</source>
         <translation>%1：%2 也是第 %3 行那块调光板的端口；一个端口只服务一块调光板</translation>
+    </message>
+</context>
+<context>
+    <name>IniReader</name>
+    <message>
+        <source>the line is not UTF-8 text</source>
+        <translation>该行不是 UTF-8 文本</translation>
+    </message>
+    <message>
+        <source>the line holds the control character %1</source>
+        <translation>该行含有控制字符 %1</translation>
+    </message>
+    <message>
+        <source>%1:%2: [%3] again; it begins on line %4 too, and one section takes all its keys</source>
+        <translation>%1:%2：[%3] 再次出现；它在第 %4 行也开始过，一个节应包含它的全部键</translation>
+    </message>
+    <message>
+        <source>%1:%2: neither a [section] nor a key=value line</source>
+        <translation>%1:%2：既不是 [节] 也不是 键=值 行</translation>
+    </message>
+    <message>
+        <source>%1:%2: &quot;%3&quot; stands outside a section</source>
+        <translation>%1:%2：“%3”不在任何节中</translation>
+    </message>
+    <message>
+        <source>%1:%2: %3 again in [%4]; it is on line %5 too</source>
+        <translation>%1:%2：%3 在 [%4] 中再次出现；它在第 %5 行也有</translation>
+    </message>
+    <message>
+        <source>%1:%2: the value of %3 opens a quote that it does not close</source>
+        <translation>%1:%2：%3 的值有一个未闭合的引号</translation>
+    </message>
+    <message>
+        <source>%1:%2: the value of %3 holds the escape %4; in quotes only \&quot; and \\ are escapes</source>
+        <translation>%1:%2：%3 的值含有转义 %4；引号内只有 \&quot; 和 \\ 是转义</translation>
+    </message>
+    <message>
+        <source>cannot read the configuration file %1</source>
+        <translation>无法读取配置文件 %1</translation>
+    </message>
+    <message>
+        <source>%1 has %2 bytes; a configuration has at most %3</source>
+        <translation>%1 有 %2 字节；配置文件最多 %3 字节</translation>
     </message>
 </context>
 <context>
