@@ -23,7 +23,7 @@ inline constexpr int kDefaultBrokerPort = 1883;
 
 struct BridgeBoardConfig
 {
-    QString port; // a device path or COM1-COM12
+    QString port; // a device path or COM1 to COM256
     QString id;   // empty until derived from the port
     QString name;
     bool restore = false;
