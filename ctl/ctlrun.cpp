@@ -327,8 +327,9 @@ void CCtlRun::startRequest(Pending &pending, qint64 id)
             // one-shot command is done as they go out, as the close that
             // ends it waits for the line, bounded, and says if it did not
             // carry them.
+            const bool awaitsFrames = isSession() && !readsReport;
             for (int code : CDimraProtocol::kValueCodes) {
-                if (!request.values[code] || readsReport || !isSession())
+                if (!request.values[code] || !awaitsFrames)
                     continue;
                 // Noted before it is sent: a frame can leave within send().
                 m_unsent[code].append({id, *request.values[code]});
