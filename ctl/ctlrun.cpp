@@ -1,5 +1,7 @@
 #include "ctlrun.h"
 
+#include "ctlformat.h"
+#include "ctlinput.h"
 #include "printabletext.h"
 #include "serialerror.h"
 #include "stopsignals.h"
@@ -8,9 +10,10 @@
 
 namespace {
 
-QString lostBoard(const QString &text)
+CtlOutcome lostBoard(const QString &text, const QString &details)
 {
-    return CCtlRun::tr("lost the board: %1\nCheck the cable or adapter, then run the command again.").arg(text);
+    return {ExitIo, CCtlRun::tr("lost the board: %1\nCheck the cable or adapter, then run the command again.").arg(text),
+            details};
 }
 
 QString openFailure(const CSerialError &e)
@@ -40,21 +43,20 @@ QString noAnswerHint()
 }
 
 // The message for the user on err, with the system's own words below it.
-void printFailure(FILE *err, const CtlFailure &failure)
+void printMessage(FILE *err, const CtlOutcome &outcome)
 {
-    if (failure.message.isEmpty())
+    if (outcome.message.isEmpty())
         return;
-    QString text = QStringLiteral("dimractl: %1\n").arg(failure.message);
+    QString text = QStringLiteral("dimractl: %1\n").arg(outcome.message);
     // The system's own words, for a report, below the sentence.
-    if (!failure.details.isEmpty())
-        text += QStringLiteral("  %1\n").arg(CCtlRun::tr("details: %1").arg(failure.details));
+    if (!outcome.details.isEmpty())
+        text += QStringLiteral("  %1\n").arg(CCtlRun::tr("details: %1").arg(outcome.details));
     text = PrintableText(text); // a path named on the command line is in it as given
     CStopSignals::write(err, text);
 }
 
-} // namespace
-
-std::optional<CtlFailure> OpenCtlLink(CBoardLink &link, const CtlOptions &options)
+// Opens the port as every command does, ending with the open-link frame.
+CtlOutcome openLink(CBoardLink &link, const CtlOptions &options)
 {
     bool portOpened = false;
     QObject context;
@@ -65,22 +67,24 @@ std::optional<CtlFailure> OpenCtlLink(CBoardLink &link, const CtlOptions &option
         // Opening ends with the open-link frame: a failure after the port
         // opened is one of writing.
         if (portOpened && e.kind() == CSerialError::DeviceLost)
-            return CtlLostFailure(e.text(), e.details());
+            return lostBoard(e.text(), e.details());
         if (portOpened)
-            return CtlFailure{ExitIo, CCtlRun::tr("cannot write to the port: %1").arg(e.text()), e.details()};
-        return CtlFailure{ExitCodeFor(e.kind()), openFailure(e), e.details()};
+            return {ExitIo, CCtlRun::tr("cannot write to the port: %1").arg(e.text()), e.details()};
+        return {ExitCodeFor(e.kind()), openFailure(e), e.details()};
     }
-    return std::nullopt;
+    return CtlOutcome::done();
 }
 
-CtlFailure CloseCtlLink(CBoardLink &link, const CtlFailure &outcome)
+// The one way out of every run: the link closes, what waits going out first.
+// Where that spoils an outcome that was done, the reason takes its place.
+CtlOutcome closeLink(CBoardLink &link, const CtlOutcome &outcome)
 {
     // What was sent reaches the board before the port closes.
     const CMSComm::CloseOutcome closed = link.close();
-    if (outcome.exitCode != ExitOk)
+    if (!outcome.isDone())
         return outcome;
     if (closed == CMSComm::DeviceLost)
-        return CtlLostFailure(link.lossText(), link.lossDetails());
+        return lostBoard(link.lossText(), link.lossDetails());
     if (closed == CMSComm::TimedOut)
         return {ExitIo,
                 CCtlRun::tr("the line did not carry every frame within its time and %1 ms more; the board may "
@@ -90,21 +94,18 @@ CtlFailure CloseCtlLink(CBoardLink &link, const CtlFailure &outcome)
     return outcome;
 }
 
-CtlFailure CtlLostFailure(const QString &text, const QString &details)
-{
-    return {ExitIo, lostBoard(text), details};
-}
-
-CtlFailure CtlSendFailure(const CSerialError &error)
+CtlOutcome sendFailure(const CSerialError &error)
 {
     if (error.kind() == CSerialError::DeviceLost)
-        return CtlLostFailure(error.text(), error.details());
+        return lostBoard(error.text(), error.details());
     return {ExitIo,
             CCtlRun::tr("sending failed: %1\nCheck the cable or adapter, then run the command again.").arg(error.text()),
             error.details()};
 }
 
-CtlFailure CtlNoAnswerFailure(const QString &device, int timeoutMs, bool settingWaits)
+// The board on device left the open-link frame unanswered within timeoutMs;
+// settingWaits adds that nothing was set.
+CtlOutcome noAnswer(const QString &device, int timeoutMs, bool settingWaits)
 {
     return {ExitNoAnswer,
             CCtlRun::tr("the board on %1 did not answer within %2 ms%3.\n%4")
@@ -113,7 +114,8 @@ CtlFailure CtlNoAnswerFailure(const QString &device, int timeoutMs, bool setting
             QString()};
 }
 
-CtlFailure CtlNotVerifiedFailure(const QString &device, int timeoutMs)
+// verify: the board did not report again.
+CtlOutcome notVerified(const QString &device, int timeoutMs)
 {
     return {ExitNoAnswer,
             CCtlRun::tr("the board on %1 did not report its values again within %2 ms; the settings were sent "
@@ -122,7 +124,8 @@ CtlFailure CtlNotVerifiedFailure(const QString &device, int timeoutMs)
             QString()};
 }
 
-std::optional<CtlFailure> CtlCompareFailure(const BoardValues &wanted, const BoardValues &reported)
+// verify: the values set against those the board reports.
+CtlOutcome compared(const BoardValues &wanted, const BoardValues &reported)
 {
     QStringList differences;
     for (int code : CDimraProtocol::kValueCodes)
@@ -132,15 +135,16 @@ std::optional<CtlFailure> CtlCompareFailure(const BoardValues &wanted, const Boa
                                    .arg(*wanted[code])
                                    .arg(*reported[code]));
     if (differences.isEmpty())
-        return std::nullopt;
-    return CtlFailure{ExitMismatch,
-                      CCtlRun::tr("the board holds other values than were set: %1.\nCheck the values the board "
-                                      "accepts, then set them again.")
-                          .arg(differences.join(CCtlRun::tr("; ", "between the values that differ"))),
-                      QString()};
+        return CtlOutcome::done();
+    return {ExitMismatch,
+            CCtlRun::tr("the board holds other values than were set: %1.\nCheck the values the board "
+                            "accepts, then set them again.")
+                .arg(differences.join(CCtlRun::tr("; ", "between the values that differ"))),
+            QString()};
 }
 
-QString CtlMissingValuesText(const BoardValues &reported, int timeoutMs)
+// get: the values the board left out, shown as unknown.
+QString missingValuesText(const BoardValues &reported, int timeoutMs)
 {
     QStringList missing;
     for (int code : CDimraProtocol::kValueCodes)
@@ -153,7 +157,8 @@ QString CtlMissingValuesText(const BoardValues &reported, int timeoutMs)
         .arg(timeoutMs);
 }
 
-bool CtlAllReported(const BoardValues &wanted, const BoardValues &reported)
+// Whether every value wanted names has been reported.
+bool allReported(const BoardValues &wanted, const BoardValues &reported)
 {
     for (int code : CDimraProtocol::kValueCodes)
         if (wanted[code] && !reported[code])
@@ -161,10 +166,78 @@ bool CtlAllReported(const BoardValues &wanted, const BoardValues &reported)
     return true;
 }
 
+// For allReported: get waits for every value.
+constexpr BoardValues kAllValues = {std::nullopt, 0, 0, 0, 0};
+
+// A session's answer line.
+QString answerLine(const CtlOutcome &answer, const std::optional<BoardValues> &values)
+{
+    if (!answer.isDone())
+        return FormatErrorAnswer(answer.exitCode, answer.message, answer.details);
+    return FormatAnswer(values ? &*values : nullptr, answer.message);
+}
+
+} // namespace
+
 CCtlRun::CCtlRun(const CtlOptions &options, FILE *out, FILE *err, QObject *parent)
     : QObject(parent), m_options(options), m_out(out), m_err(err)
 {
     m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &CCtlRun::onTimeout);
+    connect(&m_link, &CBoardLink::valueReported, this, &CCtlRun::onReply);
+    connect(&m_link, &CBoardLink::frameSent, this, &CCtlRun::onFrameSent);
+    connect(&m_link, &CBoardLink::lost, this,
+            [this](const QString &text, const QString &details) { finish(lostBoard(text, details)); });
+    connect(&m_link, &CBoardLink::linked, this, [this] {
+        if (m_bLinked)
+            return; // linked again after a report was asked for
+        m_bLinked = true;
+        m_bOpenReport = true;
+        m_timer.stop();
+        if (isSession())
+            print(FormatLinkedEvent(m_link.devicePath()));
+        advanceLater();
+    });
+}
+
+void CCtlRun::start()
+{
+    if (m_options.command == CtlCommand::List) {
+        print(FormatPorts(ResolveListedCommPorts(), m_options.json));
+        finish(CtlOutcome::done());
+        return;
+    }
+    if (isSession()) {
+        auto *input = new CCtlInput(this);
+        connect(input, &CCtlInput::lineRead, this, [this](const QByteArray &line) {
+            if (!line.trimmed().isEmpty())
+                request(ParseCtlRequest(line));
+        });
+        connect(input, &CCtlInput::lineTooLong, this, [this] {
+            CtlRequest tooLong;
+            tooLong.error = tr("the line is too long: a request is at most %1 bytes").arg(CCtlInput::kMaxLineBytes);
+            request(tooLong);
+        });
+        connect(input, &CCtlInput::ended, this, &CCtlRun::endOfInput);
+    }
+    if (const CtlOutcome opened = openLink(m_link, m_options); !opened.isDone()) {
+        finish(opened);
+        return;
+    }
+    if (m_options.command == CtlCommand::Monitor) {
+        // Every reply from the open on, for as long as it runs.
+        m_bWatching = true;
+        return;
+    }
+    if (!isSession()) {
+        // A one-shot command: a session of the one request its arguments make.
+        CtlRequest asked;
+        asked.op = m_options.command == CtlCommand::Get ? CtlOp::Get : CtlOp::Set; // off: the channels set to 0
+        asked.values = m_options.values;
+        asked.verify = m_options.verify;
+        request(asked);
+    }
+    m_timer.start(m_options.timeoutMs);
 }
 
 void CCtlRun::stop(int signalNumber)
@@ -175,20 +248,235 @@ void CCtlRun::stop(int signalNumber)
     finish({128 + signalNumber, QString(), QString()});
 }
 
-void CCtlRun::closed(const CtlFailure &)
+void CCtlRun::request(const CtlRequest &asked)
 {
+    if (m_bFinished)
+        return;
+    Pending pending;
+    pending.request = asked;
+    if (!pending.request.error.isEmpty()) {
+        pending.started = true;
+        pending.answer = CtlOutcome{ExitUsage, pending.request.error, QString()};
+    }
+    m_pending.push_back(pending);
+    advanceLater();
 }
 
-void CCtlRun::finish(const CtlFailure &outcome)
+void CCtlRun::endOfInput()
+{
+    if (m_bFinished)
+        return;
+    Pending pending;
+    pending.ending = true;
+    m_pending.push_back(pending);
+    advanceLater();
+}
+
+void CCtlRun::advanceLater()
+{
+    // Never from inside the link's receive or send: the rest of a read is
+    // parsed, and a frame's own signals are through, before more goes out.
+    if (m_bAdvancePosted)
+        return;
+    m_bAdvancePosted = true;
+    QMetaObject::invokeMethod(this, &CCtlRun::advance, Qt::QueuedConnection);
+}
+
+void CCtlRun::advance()
+{
+    m_bAdvancePosted = false;
+    // Nothing is answered before the line that reports the link.
+    while (!m_bFinished && m_bLinked) {
+        if (!m_pending.empty() && m_pending.front().answer) {
+            const Pending answered = m_pending.front();
+            m_pending.pop_front();
+            ++m_nFirstId;
+            deliver(answered);
+            continue;
+        }
+        const auto next = std::find_if(m_pending.begin(), m_pending.end(), [](const Pending &p) { return !p.started; });
+        if (next == m_pending.end())
+            return;
+        // Settings go out at once; anything else waits for the answers before it.
+        const CtlOp op = next->request.op;
+        const bool atOnce = !next->ending && ((op == CtlOp::Set && !next->request.verify) || op == CtlOp::Off);
+        if (!atOnce && next != m_pending.begin())
+            return;
+        startRequest(*next, m_nFirstId + (next - m_pending.begin()));
+    }
+}
+
+void CCtlRun::startRequest(Pending &pending, qint64 id)
+{
+    pending.started = true;
+    const CtlRequest &request = pending.request;
+    if (pending.ending || request.op == CtlOp::Close) {
+        finish(CtlOutcome::done());
+        return;
+    }
+    if (request.op == CtlOp::Watch) {
+        m_bWatching = request.on;
+        complete(pending, CtlOutcome::done());
+        return;
+    }
+    const bool readsReport = request.op == CtlOp::Get || request.verify;
+    try {
+        if (request.op != CtlOp::Get) {
+            m_bOpenReport = false;
+            // A session answers a setting once its frames have left; a
+            // one-shot command is done as they go out, as the close that
+            // ends it waits for the line, bounded, and says if it did not
+            // carry them.
+            const bool awaitsFrames = isSession() && !readsReport;
+            for (int code : CDimraProtocol::kValueCodes) {
+                if (!request.values[code] || !awaitsFrames)
+                    continue;
+                // Noted before it is sent: a frame can leave within send().
+                m_unsent[code].append({id, *request.values[code]});
+                ++pending.framesToGo;
+            }
+            for (int code : CDimraProtocol::kValueCodes)
+                if (request.values[code])
+                    m_link.send(code, *request.values[code]);
+        }
+        if (readsReport) {
+            m_nReading = id;
+            m_timer.start(m_options.timeoutMs);
+            // The open-link frame asked already, unless something was set since.
+            if (std::exchange(m_bOpenReport, false))
+                checkReport();
+            else
+                m_link.requestReport();
+        } else if (!isSession()) {
+            complete(pending, CtlOutcome::done());
+        }
+    } catch (const CSerialError &e) {
+        finish(sendFailure(e));
+    }
+}
+
+void CCtlRun::complete(Pending &pending, const CtlOutcome &answer, const BoardValues *values)
+{
+    pending.answer = answer;
+    if (values)
+        pending.values = *values;
+    advanceLater();
+}
+
+void CCtlRun::deliver(const Pending &answered)
+{
+    if (isSession()) {
+        print(answerLine(*answered.answer, answered.values));
+        return;
+    }
+    // A one-shot command: what get read, then the run ends as its request did.
+    if (answered.values)
+        print(FormatValues(*answered.values, m_options.json));
+    finish(*answered.answer);
+}
+
+CCtlRun::Pending *CCtlRun::pendingWithId(qint64 id)
+{
+    const qint64 index = id - m_nFirstId;
+    return index >= 0 && index < qint64(m_pending.size()) ? &m_pending[size_t(index)] : nullptr;
+}
+
+void CCtlRun::onReply(int code, int value)
+{
+    if (m_bFinished)
+        return;
+    if (m_bWatching)
+        print(isSession() ? FormatReportEvent(code, value) : FormatReply(code, value, m_options.json));
+    checkReport();
+}
+
+void CCtlRun::checkReport()
+{
+    Pending *reading = pendingWithId(m_nReading);
+    if (!reading || !m_link.isLinked())
+        return;
+    const BoardValues &reported = m_link.reported();
+    if (reading->request.op == CtlOp::Get && allReported(kAllValues, reported))
+        complete(*reading, CtlOutcome::done(), &reported);
+    else if (reading->request.op == CtlOp::Set && allReported(reading->request.values, reported))
+        complete(*reading, compared(reading->request.values, reported));
+    else
+        return;
+    m_nReading = -1;
+    m_timer.stop();
+}
+
+void CCtlRun::onFrameSent(int code, int value)
+{
+    // The frame that left carries the newest value sent for its code that
+    // equals value: the requests up to that one are through, those whose
+    // frame it replaced among them. (A frame the line had begun to take is
+    // never replaced; where a later request sent its very value again, that
+    // request counts as through with it, one frame early.)
+    QList<std::pair<qint64, int>> &unsent = m_unsent[code];
+    qsizetype last = unsent.size() - 1;
+    while (last >= 0 && unsent.at(last).second != value)
+        --last;
+    for (qsizetype i = 0; i <= last; ++i)
+        if (Pending *pending = pendingWithId(unsent.at(i).first); pending && --pending->framesToGo == 0)
+            complete(*pending, CtlOutcome::done());
+    unsent.remove(0, last + 1);
+}
+
+void CCtlRun::onTimeout()
+{
+    if (!m_bLinked) {
+        // As get or set would end: "nothing was set" where a setting waits.
+        const bool settingWaits = std::any_of(m_pending.begin(), m_pending.end(), [](const Pending &p) {
+            return p.request.error.isEmpty() && !p.ending && (p.request.op == CtlOp::Set || p.request.op == CtlOp::Off);
+        });
+        finish(noAnswer(m_link.devicePath(), m_options.timeoutMs, settingWaits));
+        return;
+    }
+    Pending *reading = pendingWithId(m_nReading);
+    if (!reading)
+        return;
+    m_nReading = -1;
+    if (reading->request.op == CtlOp::Set)
+        complete(*reading, notVerified(m_link.devicePath(), m_options.timeoutMs));
+    else if (!m_link.isLinked())
+        complete(*reading, noAnswer(m_link.devicePath(), m_options.timeoutMs, false));
+    else // the board answered but left values out: unknown, with a message
+        complete(*reading, CtlOutcome::done(missingValuesText(m_link.reported(), m_options.timeoutMs)),
+                 &m_link.reported());
+}
+
+void CCtlRun::finish(const CtlOutcome &outcome)
 {
     if (m_bFinished)
         return;
     m_bFinished = true;
     m_timer.stop();
-    const CtlFailure result = CloseCtlLink(m_link, outcome);
-    printFailure(m_err, result);
-    closed(result);
+    const CtlOutcome result = closeLink(m_link, outcome);
+    printMessage(m_err, result);
+    if (isSession())
+        answerTheRest(result);
     emit finished(result.exitCode);
+}
+
+void CCtlRun::answerTheRest(const CtlOutcome &result)
+{
+    // Frames that left while the line drained have answered their sets.
+    // What was asked is answered in order, up to a close; after a stop
+    // signal only what was done.
+    for (const Pending &pending : m_pending) {
+        if (pending.ending)
+            break;
+        if (pending.answer)
+            print(answerLine(*pending.answer, pending.values));
+        else if (m_nStopSignal != 0)
+            break;
+        else
+            print(answerLine(result, std::nullopt));
+        if (pending.request.op == CtlOp::Close && pending.request.error.isEmpty())
+            break;
+    }
+    m_pending.clear();
 }
 
 void CCtlRun::print(const QString &text)

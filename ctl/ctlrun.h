@@ -3,58 +3,77 @@
 #include "boardlink.h"
 #include "ctlexit.h"
 #include "ctloptions.h"
+#include "ctlrequest.h"
 
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
+#include <array>
 #include <cstdio>
+#include <deque>
 #include <optional>
 
-// What ends a run, or one request of a session, that went wrong: the exit code, the message for the user and the system's own
-// words apart. A session answers with what a one-shot command would exit with.
-struct CtlFailure
+// How a run of dimractl, or one request of a session, ended: the exit code,
+// the message for the user and the system's own words apart. Done may carry
+// a note for the user (the values get did not receive). A session answers
+// with what a one-shot command would exit with.
+struct CtlOutcome
 {
     int exitCode = ExitOk;
     QString message;
     QString details;
+
+    static CtlOutcome done(const QString &note = QString()) { return {ExitOk, note, QString()}; }
+    bool isDone() const { return exitCode == ExitOk; }
 };
 
-// Opens the port as every command does, ending with the open-link frame;
-// what went wrong, if anything.
-std::optional<CtlFailure> OpenCtlLink(CBoardLink &link, const CtlOptions &options);
-// The one way out of every run: the link closes, what waits going out first.
-// Where that spoils an outcome that had gone well, the reason takes its place.
-CtlFailure CloseCtlLink(CBoardLink &link, const CtlFailure &outcome);
-
-// The board went away, or a setting could not be written.
-CtlFailure CtlLostFailure(const QString &text, const QString &details);
-CtlFailure CtlSendFailure(const CSerialError &error);
-// The board on device left the open-link frame unanswered within timeoutMs;
-// settingWaits adds that nothing was set.
-CtlFailure CtlNoAnswerFailure(const QString &device, int timeoutMs, bool settingWaits);
-// --verify: the board did not report again, or reports other values.
-CtlFailure CtlNotVerifiedFailure(const QString &device, int timeoutMs);
-std::optional<CtlFailure> CtlCompareFailure(const BoardValues &wanted, const BoardValues &reported);
-// get: the values the board left out, shown as unknown.
-QString CtlMissingValuesText(const BoardValues &reported, int timeoutMs);
-// Whether every value wanted names has been reported.
-bool CtlAllReported(const BoardValues &wanted, const BoardValues &reported);
-// For CtlAllReported: get waits for every value.
-inline constexpr BoardValues kCtlAllValues = {std::nullopt, 0, 0, 0, 0};
-
-// A run of dimractl on one board link, driven by the event loop: a one-shot
-// command (ctlsession.h) or a session of requests (ctlrequestsession.h).
-// Results go to out, messages for the user to err: English, with the serial
-// component's own text (Chinese, as in the window) quoted and the system's
-// own words on a line of their own below it.
+// A run of dimractl on one board link, driven by the event loop. Every
+// command but list runs as a session of requests (ctlrequest.h): a session
+// reads them from standard input; a one-shot command is a session of the one
+// request its arguments make (get, set, off), and monitor is a session's
+// watch from the open on. Results go to out, messages for the user to err:
+// English, with the serial component's own text (Chinese, as in the window)
+// quoted and the system's own words on a line of their own below it.
+//
+// The port opens as the window opens it and sends the open-link frame;
+// requests wait for the board's answer to it, and a board that gives none
+// within the timeout ends the run (monitor waits as long as it runs). get
+// reads the values the board reports; set and off send the values named in
+// the order frequency, channel 1, 2, 3 and, with verify, ask for a report
+// again and compare. The timeout bounds each wait for the board.
+//
+// A session answers each request with one line on out, in the order asked,
+// and events come between the answers as they happen (ctlformat.h): the link
+// once the board has answered, before any answer, and the board's replies
+// while watched. set and off go out as soon as they are read, without
+// waiting for the answers before them, so that a burst of settings merges in
+// the link as a drag of the window's sliders does; each is answered once its
+// frames have left the computer, or a later value of the same setting that
+// took a frame's place has. get, set with verify, watch and close wait until
+// everything asked before them is answered: they read the board's report,
+// change what is written between the answers, or end the session. A request
+// that fails, or cannot be read, is answered with the exit code and message
+// of the one-shot command, and the session goes on.
+//
+// A one-shot command prints in its own formats (ctlformat.h: text, or
+// --json) and ends as its request does: its exit code, its message on err.
+//
+// Every run ends by the one close path: on close, at the end of a session's
+// input, when a one-shot command's request is done, or on a stop signal.
+// What waits goes out and the line carries it, then the port closes and its
+// lock goes; after a stop signal a session answers only what was done. A
+// lost board or a port that refuses a write ends it too: the message goes to
+// err, and a session answers every request still waiting with it.
 class CCtlRun : public QObject
 {
     Q_OBJECT
 
 public:
+    CCtlRun(const CtlOptions &options, FILE *out, FILE *err, QObject *parent = nullptr);
+
     // Runs it; call it from the running event loop.
-    virtual void start() = 0;
+    void start();
     // A stop signal arrived: what was sent still reaches the board, the port
     // closes, and finished follows.
     void stop(int signalNumber);
@@ -64,15 +83,36 @@ public:
 signals:
     void finished(int exitCode);
 
-protected:
-    CCtlRun(const CtlOptions &options, FILE *out, FILE *err, QObject *parent);
+private:
+    struct Pending
+    {
+        CtlRequest request;
+        bool ending = false; // the end of the input: closes, and is not answered
+        bool started = false;
+        int framesToGo = 0;                 // a session's set and off: settings whose frame has not left
+        std::optional<CtlOutcome> answer;   // once answered
+        std::optional<BoardValues> values;  // get: what the board reported
+    };
 
+    bool isSession() const { return m_options.command == CtlCommand::Session; }
+    void request(const CtlRequest &asked);
+    void endOfInput();
+    void advanceLater();
+    void advance();
+    void startRequest(Pending &pending, qint64 id);
+    void complete(Pending &pending, const CtlOutcome &answer, const BoardValues *values = nullptr);
+    void deliver(const Pending &answered);
+    Pending *pendingWithId(qint64 id);
+    void onReply(int code, int value);
+    void checkReport(); // answers the get or verified set once the report is in
+    void onFrameSent(int code, int value);
+    void onTimeout();
     // Ends the run, at the first call only: the link closes through its one
     // way out (what waits goes out and the line carries it before the port
-    // closes), the message goes to err, closed() sees how it ended, and
-    // finished follows with the exit code.
-    void finish(const CtlFailure &outcome);
-    virtual void closed(const CtlFailure &result);
+    // closes), the message goes to err, a session answers what it still
+    // owes, and finished follows with the exit code.
+    void finish(const CtlOutcome &outcome);
+    void answerTheRest(const CtlOutcome &result);
     void print(const QString &text);
 
     CtlOptions m_options;
@@ -80,8 +120,16 @@ protected:
     FILE *m_err;
     CBoardLink m_link;
     QTimer m_timer;
+    std::deque<Pending> m_pending; // asked and not yet answered, in order
+    qint64 m_nFirstId = 0;         // the number of m_pending's first; they count up from 0
+    qint64 m_nReading = -1;        // the get or verified set that waits for the board's report
+    // By setting code, oldest first: the requests whose frame of it has not
+    // left yet, with the value each sent.
+    std::array<QList<std::pair<qint64, int>>, Dimra::kCommandCount> m_unsent;
+    bool m_bLinked = false;     // the board has answered the open-link frame
+    bool m_bOpenReport = false; // nothing was set since: its report answers a get
+    bool m_bWatching = false;
+    bool m_bAdvancePosted = false;
     bool m_bFinished = false;
-
-private:
     int m_nStopSignal = 0;
 };

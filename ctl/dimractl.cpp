@@ -3,8 +3,7 @@
 
 #include "ctlexit.h"
 #include "ctloptions.h"
-#include "ctlrequestsession.h"
-#include "ctlsession.h"
+#include "ctlrun.h"
 #include "language.h"
 #include "stopsignals.h"
 
@@ -54,10 +53,6 @@ int main(int argc, char *argv[])
     if (parse.outcome != CCommandLine::Run)
         return FinishCommandLine(parse.outcome, CtlHelpText(), parse.error);
 
-    if (parse.options.command == CtlCommand::Session) {
-        CCtlRequestSession session(parse.options, stdout, stderr);
-        return run(app, session);
-    }
-    CCtlSession session(parse.options, stdout, stderr);
+    CCtlRun session(parse.options, stdout, stderr);
     return run(app, session);
 }

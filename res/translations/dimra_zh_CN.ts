@@ -321,13 +321,6 @@ SIGTERM 或 Ctrl+C 会发布 offline，发送尚未发出的数据，然后退�
     </message>
 </context>
 <context>
-    <name>CCtlRequestSession</name>
-    <message>
-        <source>the line is too long: a request is at most %1 bytes</source>
-        <translation>这一行太长：一个请求最多 %1 字节</translation>
-    </message>
-</context>
-<context>
     <name>CCtlRun</name>
     <message>
         <source>lost the board: %1
@@ -414,6 +407,10 @@ Check the values the board accepts, then set them again.</source>
         <source>, </source>
         <comment>between the values not reported</comment>
         <translation>、</translation>
+    </message>
+    <message>
+        <source>the line is too long: a request is at most %1 bytes</source>
+        <translation>这一行太长：一个请求最多 %1 字节</translation>
     </message>
 </context>
 <context>
