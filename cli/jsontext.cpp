@@ -41,7 +41,7 @@ public:
                     const qsizetype keyAt = m_at;
                     const QString key = string();
                     if (seen.contains(key))
-                        m_faults->append({keyAt, JsonText::tr("\"%1\" is given twice").arg(key)});
+                        m_faults->append({keyAt, JsonText::tr("\"%1\" is given twice").arg(key), key});
                     seen.insert(key);
                     node.keys.append(key);
                     space();

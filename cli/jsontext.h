@@ -31,6 +31,7 @@ struct JsonFault
 {
     qsizetype offset = 0; // where it stands in the text
     QString text;         // what it is: "\"ch1\" is given twice"
+    QString key;          // the key given twice; empty for an escape
 };
 
 // The top-level value of text, which Qt's reader has taken (a UTF-8 byte
