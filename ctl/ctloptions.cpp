@@ -82,13 +82,9 @@ const QString kVerify = QStringLiteral("verify");
 
 CCommandLine ctlCommandLine()
 {
-    return CCommandLine(QStringLiteral("dimractl"), {QStringLiteral("[-p PORT] [-t MS] [--json] COMMAND [VALUES]")},
-                        CtlCommandLine::tr("Sets and reads a Dimra three-channel PWM LED dimmer board over its "
-                                           "serial line (9600 baud, 8N1), as the Dimra window does."));
-}
-
-void define(CCommandLine &commandLine)
-{
+    CCommandLine commandLine(QStringLiteral("dimractl"), {QStringLiteral("[-p PORT] [-t MS] [--json] COMMAND [VALUES]")},
+                             CtlCommandLine::tr("Sets and reads a Dimra three-channel PWM LED dimmer board over its "
+                                                "serial line (9600 baud, 8N1), as the Dimra window does."));
     commandLine.addSection(
         CtlCommandLine::tr("Commands:"),
         {{QStringLiteral("list"), CtlCommandLine::tr("show the ports as the window lists them, COM1 to COM%1 and "
@@ -138,6 +134,7 @@ void define(CCommandLine &commandLine)
                                              "  dimractl list\n"
                                              "  dimractl -p /dev/ttyUSB0 set --freq 2000 --ch1 40 --verify\n"
                                              "  dimractl --json get"));
+    return commandLine;
 }
 
 } // namespace
@@ -145,7 +142,6 @@ void define(CCommandLine &commandLine)
 CtlParse ParseCtlArguments(const QStringList &arguments)
 {
     CCommandLine parser = ctlCommandLine();
-    define(parser);
     if (CtlParse read = CtlParse::read(parser, arguments); read.outcome != CCommandLine::Run)
         return read;
 
@@ -216,7 +212,5 @@ std::optional<int> CtlValueInRange(int code, const QString &text, QString *error
 
 QString CtlHelpText()
 {
-    CCommandLine commandLine = ctlCommandLine();
-    define(commandLine);
-    return commandLine.helpText();
+    return ctlCommandLine().helpText();
 }
