@@ -36,25 +36,14 @@ const ValueOption kValueOptions[] = {
 
 std::optional<CtlCommand> commandNamed(const QString &name)
 {
-    if (name == QLatin1String("list"))
-        return CtlCommand::List;
-    if (name == QLatin1String("get"))
-        return CtlCommand::Get;
-    if (name == QLatin1String("set"))
-        return CtlCommand::Set;
-    if (name == QLatin1String("off"))
-        return CtlCommand::Off;
-    if (name == QLatin1String("monitor"))
-        return CtlCommand::Monitor;
-    if (name == QLatin1String("session"))
-        return CtlCommand::Session;
-    return std::nullopt;
+    // In the order of CtlCommand.
+    static const QStringList names = {QStringLiteral("list"), QStringLiteral("get"), QStringLiteral("set"),
+                                      QStringLiteral("off"), QStringLiteral("monitor"), QStringLiteral("session")};
+    const qsizetype index = names.indexOf(name);
+    return index < 0 ? std::nullopt : std::optional<CtlCommand>(CtlCommand(index));
 }
 
-CtlParse failure(const QString &error)
-{
-    return CtlParse::refused(error);
-}
+constexpr auto failure = &CtlParse::refused;
 
 // A whole number written as one (digits, a minus before them at most), as
 // a session's requests take it too, within range; the error says what is
