@@ -24,6 +24,8 @@ struct JsonNode
 
     // The value of the first member named key, null when there is none.
     const JsonNode *member(const QString &key) const;
+    // The value as it is written in text, the text it was read from.
+    QByteArray textIn(const QByteArray &text) const { return text.mid(begin, end - begin); }
 };
 
 // Something Qt's reader lets through and a strict reader refuses.

@@ -46,7 +46,7 @@ const JsonNode *notWholeNumber(const QByteArray &line, const JsonNode &node, QSt
         if (const JsonNode *number = notWholeNumber(line, node.items.at(i), key))
             return number;
     }
-    const QByteArray text = line.mid(node.begin, node.end - node.begin);
+    const QByteArray text = node.textIn(line);
     const bool isNumber = node.kind == '-' || (node.kind >= '0' && node.kind <= '9');
     return isNumber && (text.contains('.') || text.contains('e') || text.contains('E')) ? &node : nullptr;
 }
@@ -68,7 +68,7 @@ QString strictError(const QByteArray &line)
     }
     if (number)
         return CtlRequestText::tr("%1: \"%2\" is not a whole number; nothing was sent")
-            .arg(key, QString::fromUtf8(line.mid(number->begin, number->end - number->begin)));
+            .arg(key, QString::fromUtf8(number->textIn(line)));
     return QString();
 }
 

@@ -100,11 +100,6 @@ QByteArray fileText(const QList<QByteArray> &entries)
     return text + (entries.isEmpty() ? "]\n}\n" : "\n    ]\n}\n");
 }
 
-QByteArray textOf(const QByteArray &text, const JsonNode &node)
-{
-    return text.mid(node.begin, node.end - node.begin);
-}
-
 } // namespace
 
 QString CPresetFile::userPath()
@@ -184,7 +179,7 @@ void CPresetFile::read(const QByteArray &text)
                      tr("there is no \"%1\"").arg(format ? QStringLiteral("presets") : QStringLiteral("format")));
         return;
     }
-    const QByteArray formatText = textOf(text, *format);
+    const QByteArray formatText = format->textIn(text);
     bool isNumber = false;
     const qlonglong number = isWholeNumber(formatText) ? formatText.toLongLong(&isNumber) : 0;
     if (isNumber && number > kFormat) {
@@ -228,7 +223,7 @@ void CPresetFile::read(const QByteArray &text)
         line += int(std::count(text.cbegin() + counted, text.cbegin() + node.begin, '\n'));
         counted = node.begin;
         Entry entry;
-        entry.text = textOf(text, node);
+        entry.text = node.textIn(text);
         Preset preset;
         QString problem = readEntry(text, node, faults, &entry, &preset);
         if (problem.isEmpty() && lines.contains(entry.name))
@@ -271,7 +266,7 @@ QString CPresetFile::readEntry(const QByteArray &text, const JsonNode &node, con
                                        [&key](int c) { return CDimraProtocol::ValueKey(c) == key; });
         if (code == std::end(CDimraProtocol::kValueCodes))
             return tr("there is no value \"%1\"; a preset sets frequency, ch1, ch2 and ch3").arg(key);
-        const QByteArray number = textOf(text, node.items.at(size_t(i)));
+        const QByteArray number = node.items.at(size_t(i)).textIn(text);
         if (!isWholeNumber(number))
             return tr("%1: %2 is not a whole number").arg(key, QString::fromUtf8(number));
         bool ok = false;
