@@ -1,6 +1,8 @@
 #include "jsontext.h"
 
 #include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QSet>
 
 #include <algorithm>
@@ -130,4 +132,10 @@ TextPosition PositionInText(const QByteArray &text, qsizetype offset)
     for (qsizetype i = lineStart; i < offset; ++i)
         position.column += (uchar(text.at(i)) & 0xC0) != 0x80;
     return position;
+}
+
+QString JsonValueText(const QJsonValue &value)
+{
+    // Qt's own writing; the brackets of the one-item array come off.
+    return QString::fromUtf8(QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact)).mid(1).chopped(1);
 }

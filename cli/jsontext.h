@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QJsonValue>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -49,3 +50,6 @@ struct TextPosition
     int column = 1;
 };
 TextPosition PositionInText(const QByteArray &text, qsizetype offset);
+
+// A value as compact JSON text: a string in quotes, escaped as JSON has it.
+QString JsonValueText(const QJsonValue &value);

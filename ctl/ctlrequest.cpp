@@ -4,7 +4,6 @@
 #include "jsontext.h"
 
 #include <QCoreApplication>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStringList>
@@ -33,7 +32,7 @@ QString jsonText(const QJsonValue &value)
 {
     if (value.isDouble() && std::trunc(value.toDouble()) == value.toDouble())
         return QString::number(value.toDouble(), 'f', 0);
-    return QString::fromUtf8(QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact)).mid(1).chopped(1);
+    return JsonValueText(value);
 }
 
 // The first number in node, in the order written, that has a fraction or

@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QSaveFile>
 #include <QStandardPaths>
@@ -75,16 +74,11 @@ QString setsNothingText()
     return CPresetFile::tr("it sets nothing; a preset sets at least one of frequency, ch1, ch2 and ch3");
 }
 
-QByteArray jsonString(const QString &text)
-{
-    return QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact).mid(1).chopped(1);
-}
-
 // A preset as the file writes it: one line, the name first, then the values
 // in the window's order.
 QByteArray entryText(const Preset &preset)
 {
-    QByteArray text = "{\"name\": " + jsonString(preset.name);
+    QByteArray text = "{\"name\": " + JsonValueText(preset.name).toUtf8();
     for (const int code : CDimraProtocol::kValueCodes)
         if (preset.values[code])
             text += ", \"" + CDimraProtocol::ValueKey(code).toLatin1()
