@@ -19,13 +19,9 @@ const QString kConnect = QStringLiteral("connect");
 
 CCommandLine dimraCommandLine()
 {
-    return CCommandLine(QStringLiteral("dimra"), {QStringLiteral("[-p PORT] [-c]")},
-                        DimraCommandLine::tr("Opens the Dimra window, which sets a three-channel PWM LED dimmer "
-                                             "board over its serial line (9600 baud, 8N1)."));
-}
-
-void define(CCommandLine &commandLine)
-{
+    CCommandLine commandLine(QStringLiteral("dimra"), {QStringLiteral("[-p PORT] [-c]")},
+                             DimraCommandLine::tr("Opens the Dimra window, which sets a three-channel PWM LED dimmer "
+                                                  "board over its serial line (9600 baud, 8N1)."));
     commandLine.addOption({{QStringLiteral("p"), kPort}, QStringLiteral("PORT"),
                            DimraCommandLine::tr("select PORT at start: COM1 to COM%1, or a device path such as "
                                                 "/dev/ttyUSB0 (default: the adapter the window last linked on, else "
@@ -35,6 +31,7 @@ void define(CCommandLine &commandLine)
                            DimraCommandLine::tr("connect to that port at start, as a click on Connect does")});
     commandLine.addEpilog(DimraCommandLine::tr("Qt's own options, such as -style, work as in any Qt program."));
     commandLine.acceptQtOptions();
+    return commandLine;
 }
 
 } // namespace
@@ -42,7 +39,6 @@ void define(CCommandLine &commandLine)
 DimraParse ParseDimraArguments(const QStringList &arguments)
 {
     CCommandLine commandLine = dimraCommandLine();
-    define(commandLine);
     DimraParse result = DimraParse::read(commandLine, arguments);
     if (result.outcome != CCommandLine::Run)
         return result;
@@ -64,9 +60,7 @@ DimraParse ParseDimraArguments(const QStringList &arguments)
 
 QString DimraHelpText()
 {
-    CCommandLine commandLine = dimraCommandLine();
-    define(commandLine);
-    return commandLine.helpText();
+    return dimraCommandLine().helpText();
 }
 
 int AnswerOnTerminal(int argc, char *argv[])

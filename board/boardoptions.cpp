@@ -18,8 +18,14 @@ const QString kTrace = QStringLiteral("trace");
 const QString kStdio = QStringLiteral("stdio");
 const QString kSeed = QStringLiteral("seed");
 
-void define(CCommandLine &commandLine)
+CCommandLine boardCommandLine()
 {
+    CCommandLine commandLine(QStringLiteral("dimra-board"),
+                             {QStringLiteral("[--mode MODE] [--link PATH] [--no-pacing] [--trace] [--seed N]"),
+                              QStringLiteral("--stdio [--mode MODE] [--no-pacing] [--trace] [--seed N]")},
+                             CBoardCommandLine::tr("A virtual three-channel PWM dimmer board: it speaks Dimra's protocol "
+                                                   "on a pseudo-terminal, so that Dimra can be used and tested without "
+                                                   "the hardware."));
     commandLine.addOption({{kMode}, QStringLiteral("MODE"),
                            CBoardCommandLine::tr("report (the default: answer the open-link command only), echo "
                                                  "(answer every setting too), quiet (never answer) or noisy (random "
@@ -37,16 +43,7 @@ void define(CCommandLine &commandLine)
                                                  "exit")});
     commandLine.addOption({{kSeed}, QStringLiteral("N"),
                            CBoardCommandLine::tr("the random seed of the noisy mode (0 to %1)").arg(UINT32_MAX)});
-}
-
-CCommandLine boardCommandLine()
-{
-    return CCommandLine(QStringLiteral("dimra-board"),
-                        {QStringLiteral("[--mode MODE] [--link PATH] [--no-pacing] [--trace] [--seed N]"),
-                         QStringLiteral("--stdio [--mode MODE] [--no-pacing] [--trace] [--seed N]")},
-                        CBoardCommandLine::tr("A virtual three-channel PWM dimmer board: it speaks Dimra's protocol "
-                                              "on a pseudo-terminal, so that Dimra can be used and tested without "
-                                              "the hardware."));
+    return commandLine;
 }
 
 } // namespace
@@ -54,7 +51,6 @@ CCommandLine boardCommandLine()
 BoardParse ParseBoardArguments(const QStringList &arguments)
 {
     CCommandLine commandLine = boardCommandLine();
-    define(commandLine);
     BoardParse result = BoardParse::read(commandLine, arguments);
     if (result.outcome != CCommandLine::Run)
         return result;
@@ -91,7 +87,5 @@ BoardParse ParseBoardArguments(const QStringList &arguments)
 
 QString BoardHelpText()
 {
-    CCommandLine commandLine = boardCommandLine();
-    define(commandLine);
-    return commandLine.helpText();
+    return boardCommandLine().helpText();
 }

@@ -42,7 +42,7 @@ CBridgeBoard::CBridgeBoard(const BridgeBoardConfig &config, QObject *parent)
     connect(&m_reportTimer, &QTimer::timeout, this, &CBridgeBoard::sendOwed);
     connect(&m_link, &CBoardLink::linked, this, &CBridgeBoard::onLinked);
     connect(&m_link, &CBoardLink::valueReported, this, &CBridgeBoard::onReported);
-    connect(&m_link, &CBoardLink::frameSent, this, &CBridgeBoard::onSent);
+    connect(&m_link, &CBoardLink::frameSent, this, [this](int code, int value) { setValue(code, value); });
     connect(&m_link, &CBoardLink::lost, this, &CBridgeBoard::onLost);
 }
 
@@ -142,11 +142,6 @@ void CBridgeBoard::onReported(int code, int value)
     if (m_link.isLinked() && !m_state.linked && report[CDimraProtocol::CmdChannel2] && report[CDimraProtocol::CmdChannel3]
         && report[CDimraProtocol::CmdFrequency])
         sendOwed();
-}
-
-void CBridgeBoard::onSent(int code, int value)
-{
-    setValue(code, value);
 }
 
 void CBridgeBoard::onLost(const QString &text, const QString &details)

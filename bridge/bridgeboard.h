@@ -87,7 +87,6 @@ private:
     void retryOpen(const QString &problem);
     void onLinked();
     void onReported(int code, int value);
-    void onSent(int code, int value);
     void onLost(const QString &text, const QString &details);
     void noAnswer();
     void sendOwed();

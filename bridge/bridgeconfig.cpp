@@ -49,8 +49,46 @@ BridgeParse checked(BridgeConfig config, const QList<PlacedBoard> &boards)
     return {CCommandLine::Run, config, QString()};
 }
 
+// What a port leads to now, COMn resolved once for all that is made of it:
+// the device, so that two names of one device (a by-id link and its node,
+// COMn and the node it opens) are one port (while it leads nowhere, the
+// port as named); and, withId, the id a board on it gets when none is
+// configured (derivedBoardId).
+struct PortLead
+{
+    QString device;
+    QString id;
+};
+
+PortLead leadOf(const QString &port, bool withId)
+{
+    QString device = port;
+    QString linkName;
+    if (const int n = CommPortNumber(port).value_or(0); n > 0) {
+        const CommPortTarget target = ResolveCommPort(n);
+        if (target.device.isEmpty())
+            return {CommPortName(n), QStringLiteral("com%1").arg(n)};
+        device = target.device;
+        // The number's stable link names the adapter, as the window keeps it.
+        if (target.identity != target.device)
+            linkName = QFileInfo(target.identity).fileName();
+    } else {
+        const QFileInfo given(port);
+        // A link names the board, whatever device it leads to today; a path
+        // that is not there yet is taken as such a link.
+        if (given.isSymLink() || !given.exists())
+            linkName = given.fileName();
+    }
+    const QFileInfo info(device);
+    const QString byIdLink = withId && linkName.isEmpty() ? FindByIdLink(DeviceRoot(), device) : QString();
+    return {info.exists() ? info.canonicalFilePath() : QDir::cleanPath(info.absoluteFilePath()),
+            withId ? derivedBoardId(linkName, QFileInfo(byIdLink).fileName(), info.fileName()) : QString()};
+}
+
 // The port checked and the id given or made from it; the error names place.
-std::optional<QString> settleBoard(BridgeBoardConfig *board, bool idGiven, const QString &place, const QString &idPlace)
+// device, when asked for, is where the port leads (leadOf).
+std::optional<QString> settleBoard(BridgeBoardConfig *board, bool idGiven, const QString &place, const QString &idPlace,
+                                   QString *device = nullptr)
 {
     if (board->port.isEmpty())
         return DimraMqtt::tr("%1 names no port").arg(place);
@@ -58,28 +96,17 @@ std::optional<QString> settleBoard(BridgeBoardConfig *board, bool idGiven, const
         return DimraMqtt::tr("%1: there is no port %2; the ports are COM1 to COM%3, or give a device path")
             .arg(place, board->port)
             .arg(kCommPortMax);
-    if (!idGiven)
-        board->id = derivedBoardId(board->port);
+    if (!idGiven || device) {
+        const PortLead lead = leadOf(board->port, !idGiven);
+        board->id = idGiven ? board->id : lead.id;
+        if (device)
+            *device = lead.device;
+    }
     if (const std::optional<QString> problem = boardIdProblem(board->id))
         return idGiven ? QStringLiteral("%1: %2").arg(idPlace, *problem)
                        : DimraMqtt::tr("%1: the id made from the port, %2; give one with %3")
                              .arg(place, *problem, idPlace);
     return std::nullopt;
-}
-
-// The device a port leads to now, so that two names of one device (a by-id
-// link and its node, COMn and the node it opens) are one port; while it
-// leads nowhere, the port as named.
-QString portDevice(const QString &port)
-{
-    QString path = port;
-    if (const int n = CommPortNumber(port).value_or(0); n > 0) {
-        path = ResolveCommPort(n).device;
-        if (path.isEmpty())
-            return CommPortName(n);
-    }
-    const QFileInfo info(path);
-    return info.exists() ? info.canonicalFilePath() : QDir::cleanPath(info.absoluteFilePath());
 }
 
 } // namespace
@@ -112,25 +139,7 @@ QString derivedBoardId(const QString &linkName, const QString &byIdName, const Q
 
 QString derivedBoardId(const QString &port)
 {
-    QString device = port;
-    QString linkName;
-    if (const int n = CommPortNumber(port).value_or(0); n > 0) {
-        const CommPortTarget target = ResolveCommPort(n);
-        if (target.device.isEmpty())
-            return QStringLiteral("com%1").arg(n);
-        device = target.device;
-        // The number's stable link names the adapter, as the window keeps it.
-        if (target.identity != target.device)
-            linkName = QFileInfo(target.identity).fileName();
-    } else {
-        const QFileInfo given(port);
-        // A link names the board, whatever device it leads to today; a path
-        // that is not there yet is taken as such a link.
-        if (given.isSymLink() || !given.exists())
-            linkName = given.fileName();
-    }
-    const QString byIdLink = linkName.isEmpty() ? FindByIdLink(DeviceRoot(), device) : QString();
-    return derivedBoardId(linkName, QFileInfo(byIdLink).fileName(), QFileInfo(device).fileName());
+    return leadOf(port, true).id;
 }
 
 std::optional<QString> readBrokerPassword(const QString &passwordFile, QString *error)
@@ -269,10 +278,10 @@ BridgeParse loadBridgeConfig(const QString &file)
         const QString portPlace = QStringLiteral("%1:%2").arg(file).arg(portLine);
         if (board.port.isEmpty())
             return failure(DimraMqtt::tr("%1: [%2] has no port").arg(portPlace, group));
-        if (const std::optional<QString> problem = settleBoard(&board, idLine > 0, portPlace, idPlace))
+        QString device;
+        if (const std::optional<QString> problem = settleBoard(&board, idLine > 0, portPlace, idPlace, &device))
             return failure(*problem);
         // A second board on a device would find it in use for as long as the bridge runs.
-        const QString device = portDevice(board.port);
         if (const int first = portLines.value(device); first > 0)
             return failure(DimraMqtt::tr("%1: %2 is the port of the board on line %3 too; one port serves one board")
                                .arg(portPlace, board.port).arg(first));

@@ -1,6 +1,7 @@
 #include "bridgemessages.h"
 
 #include "dimraprotocol.h"
+#include "jsontext.h"
 #include "printabletext.h"
 #include "protocolnumbers.h"
 
@@ -33,6 +34,14 @@ std::optional<QJsonObject> jsonObject(const QByteArray &payload, QString *error)
     }
     if (!document.isObject()) {
         *error = DimraMqtt::tr("the payload is not a JSON object");
+        return std::nullopt;
+    }
+    // Qt's reader keeps one of a key given twice: which value was meant
+    // cannot be told, so nothing is taken.
+    QList<JsonFault> faults;
+    ReadJsonText(payload, &faults);
+    if (!faults.isEmpty()) {
+        *error = faults.first().text;
         return std::nullopt;
     }
     return document.object();

@@ -56,17 +56,13 @@ bool parseBrokerAddress(const QString &text, QString *host, int *port)
 
 CCommandLine bridgeCommandLine()
 {
-    return CCommandLine(
+    CCommandLine commandLine(
         QStringLiteral("dimra-mqtt"),
         {QStringLiteral("-p PORT [--id ID] [--bridge-id ID] [--broker HOST[:PORT]] [--no-discovery] [--restore]"),
          QStringLiteral("-c FILE")},
         BridgeCommandLine::tr("Puts Dimra PWM LED dimmer boards on an MQTT broker: each board's values as retained "
                               "state under dimra/<id>/, commands from dimra/<id>/set, one Home Assistant light per "
                               "channel and Home Assistant discovery."));
-}
-
-void define(CCommandLine &commandLine)
-{
     commandLine.addOption({{QStringLiteral("p"), kPort}, QStringLiteral("PORT"),
                            BridgeCommandLine::tr("the board's port: a device path, a /dev/serial/by-id path, or "
                                                  "COM1 to COM%1 as in the Dimra window")
@@ -112,12 +108,12 @@ void define(CCommandLine &commandLine)
                                                 "running bridge serves is left to it.\nSIGTERM or Ctrl+C publish "
                                                 "offline, send what waits for the lines and exit.")
                               .arg(kMaxIdLength));
+    return commandLine;
 }
 
 BridgeParse readArguments(const QStringList &arguments)
 {
     CCommandLine parser = bridgeCommandLine();
-    define(parser);
     if (BridgeParse read = BridgeParse::read(parser, arguments); read.outcome != CCommandLine::Run)
         return read;
     if (!parser.positionalArguments().isEmpty())
@@ -167,7 +163,5 @@ BridgeParse ParseBridgeArguments(const QStringList &arguments)
 
 QString BridgeHelpText()
 {
-    CCommandLine commandLine = bridgeCommandLine();
-    define(commandLine);
-    return commandLine.helpText();
+    return bridgeCommandLine().helpText();
 }

@@ -111,14 +111,14 @@ QString formatHelpRows(const CCommandLine::Rows &rows)
 CCommandLine::CCommandLine(const QString &program, const QStringList &synopsis, const QString &description)
     : m_strProgram(program), m_synopsis(synopsis), m_strDescription(description)
 {
-    m_parser.addOption(QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}));
-    m_parser.addOption(QCommandLineOption(QStringList{QStringLiteral("v"), QStringLiteral("version")}));
+    m_parser->addOption(QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}));
+    m_parser->addOption(QCommandLineOption(QStringList{QStringLiteral("v"), QStringLiteral("version")}));
 }
 
 void CCommandLine::addOption(const CliOption &option)
 {
     m_options.append(option);
-    m_parser.addOption(QCommandLineOption(option.names, QString(), option.valueName));
+    m_parser->addOption(QCommandLineOption(option.names, QString(), option.valueName));
 }
 
 void CCommandLine::acceptQtOptions()
@@ -130,11 +130,11 @@ void CCommandLine::acceptQtOptions()
                                             "visual", "qmljsdebugger"};
     static const char *const flags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
     // -platform and -style are Qt's words, not bundles of letters.
-    m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    m_parser->setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     for (const char *name : withValue)
-        m_parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("VALUE")));
+        m_parser->addOption(QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("VALUE")));
     for (const char *name : flags)
-        m_parser.addOption(QCommandLineOption(QString::fromLatin1(name)));
+        m_parser->addOption(QCommandLineOption(QString::fromLatin1(name)));
 }
 
 void CCommandLine::addSection(const QString &title, const Rows &rows, bool beforeOptions)
@@ -149,19 +149,19 @@ void CCommandLine::addEpilog(const QString &text)
 
 CCommandLine::Outcome CCommandLine::parse(const QStringList &arguments)
 {
-    if (!m_parser.parse(arguments)) {
-        const QStringList unknown = m_parser.unknownOptionNames();
+    if (!m_parser->parse(arguments)) {
+        const QStringList unknown = m_parser->unknownOptionNames();
         if (!unknown.isEmpty())
             return refuse(tr("unknown option \"%1\"").arg(dashed(unknown.first())));
         // Otherwise an option that takes a value came last, without one.
         return refuse(tr("%1 needs a value").arg(arguments.last()));
     }
-    if (m_parser.isSet(QStringLiteral("help")))
+    if (m_parser->isSet(QStringLiteral("help")))
         return Help;
-    if (m_parser.isSet(QStringLiteral("version")))
+    if (m_parser->isSet(QStringLiteral("version")))
         return Version;
     for (const CliOption &option : std::as_const(m_options))
-        if (!option.valueName.isEmpty() && m_parser.values(option.names.first()).size() > 1)
+        if (!option.valueName.isEmpty() && m_parser->values(option.names.first()).size() > 1)
             return refuse(tr("%1 may be given only once").arg(dashed(option.names.constLast())));
     return Run;
 }

@@ -6,6 +6,7 @@
 #include <QPair>
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 // The command line every Dimra program shares: dimractl, dimra-board,
 // dimra-mqtt and the window's --help and --version. One help layout, one
@@ -57,9 +58,9 @@ public:
     // not know, a value missing at the end and a value option given twice
     // are refused with the option named.
     Outcome parse(const QStringList &arguments);
-    bool isSet(const QString &name) const { return m_parser.isSet(name); }
-    QString value(const QString &name) const { return m_parser.value(name); }
-    QStringList positionalArguments() const { return m_parser.positionalArguments(); }
+    bool isSet(const QString &name) const { return m_parser->isSet(name); }
+    QString value(const QString &name) const { return m_parser->value(name); }
+    QStringList positionalArguments() const { return m_parser->positionalArguments(); }
 
     // What was wrong, when parse refused.
     QString error() const { return m_strError; }
@@ -82,7 +83,9 @@ private:
     QList<CliOption> m_options;
     QList<Section> m_sections;
     QStringList m_epilogs;
-    QCommandLineParser m_parser;
+    // Held apart, so that a program's function can build its command line
+    // whole and hand it over.
+    std::unique_ptr<QCommandLineParser> m_parser = std::make_unique<QCommandLineParser>();
     QString m_strError;
 };
 

@@ -2,19 +2,11 @@
 
 #include "ctlexit.h"
 #include "dimraprotocol.h"
+#include "jsontext.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QStringList>
 
 namespace {
-
-QString jsonString(const QString &text)
-{
-    // Qt's own escaping; the brackets of the one-element array come off.
-    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
-    return QString::fromUtf8(array.mid(1, array.size() - 2));
-}
 
 QString jsonValue(const std::optional<int> &value)
 {
@@ -57,10 +49,10 @@ QString FormatPorts(const CommPortTargets &targets, bool json)
         const QString stable = target.identity != target.device ? target.identity : QString();
         if (json)
             lines << QStringLiteral("{\"port\":%1,\"entry\":%2,\"device\":%3,\"stable\":%4,\"description\":%5}")
-                         .arg(jsonString(port), jsonString(CommPortEntryText(it.key(), target)),
-                              target.device.isEmpty() ? QStringLiteral("null") : jsonString(target.device),
-                              stable.isEmpty() ? QStringLiteral("null") : jsonString(stable),
-                              jsonString(target.description));
+                         .arg(JsonValueText(port), JsonValueText(CommPortEntryText(it.key(), target)),
+                              target.device.isEmpty() ? QStringLiteral("null") : JsonValueText(target.device),
+                              stable.isEmpty() ? QStringLiteral("null") : JsonValueText(stable),
+                              JsonValueText(target.description));
         else
             lines << QStringLiteral("%1\t%2\t%3\t%4")
                          .arg(port, target.device.isEmpty() ? QStringLiteral("-") : target.device,
@@ -77,7 +69,7 @@ QString FormatAnswer(const BoardValues *values, const QString &message)
     if (values)
         answer += QStringLiteral(",\"values\":") + FormatValues(*values, true).chopped(1);
     if (!message.isEmpty())
-        answer += QStringLiteral(",\"message\":") + jsonString(message);
+        answer += QStringLiteral(",\"message\":") + JsonValueText(message);
     return answer + QStringLiteral("}\n");
 }
 
@@ -85,15 +77,15 @@ QString FormatErrorAnswer(int exitCode, const QString &message, const QString &d
 {
     QString error = QStringLiteral("\"exit_code\":%1,\"kind\":\"%2\",\"message\":%3")
                         .arg(exitCode)
-                        .arg(QLatin1String(ExitKindName(exitCode)), jsonString(message));
+                        .arg(QLatin1String(ExitKindName(exitCode)), JsonValueText(message));
     if (!details.isEmpty())
-        error += QStringLiteral(",\"details\":") + jsonString(details);
+        error += QStringLiteral(",\"details\":") + JsonValueText(details);
     return QStringLiteral("{\"ok\":false,\"error\":{%1}}\n").arg(error);
 }
 
 QString FormatLinkedEvent(const QString &device)
 {
-    return QStringLiteral("{\"event\":\"linked\",\"device\":%1}\n").arg(jsonString(device));
+    return QStringLiteral("{\"event\":\"linked\",\"device\":%1}\n").arg(JsonValueText(device));
 }
 
 QString FormatReportEvent(int code, int value)

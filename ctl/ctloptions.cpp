@@ -36,25 +36,14 @@ const ValueOption kValueOptions[] = {
 
 std::optional<CtlCommand> commandNamed(const QString &name)
 {
-    if (name == QLatin1String("list"))
-        return CtlCommand::List;
-    if (name == QLatin1String("get"))
-        return CtlCommand::Get;
-    if (name == QLatin1String("set"))
-        return CtlCommand::Set;
-    if (name == QLatin1String("off"))
-        return CtlCommand::Off;
-    if (name == QLatin1String("monitor"))
-        return CtlCommand::Monitor;
-    if (name == QLatin1String("session"))
-        return CtlCommand::Session;
-    return std::nullopt;
+    // In the order of CtlCommand.
+    static const QStringList names = {QStringLiteral("list"), QStringLiteral("get"), QStringLiteral("set"),
+                                      QStringLiteral("off"), QStringLiteral("monitor"), QStringLiteral("session")};
+    const qsizetype index = names.indexOf(name);
+    return index < 0 ? std::nullopt : std::optional<CtlCommand>(CtlCommand(index));
 }
 
-CtlParse failure(const QString &error)
-{
-    return CtlParse::refused(error);
-}
+constexpr auto failure = &CtlParse::refused;
 
 // A whole number written as one (digits, a minus before them at most), as
 // a session's requests take it too, within range; the error says what is
@@ -82,13 +71,9 @@ const QString kVerify = QStringLiteral("verify");
 
 CCommandLine ctlCommandLine()
 {
-    return CCommandLine(QStringLiteral("dimractl"), {QStringLiteral("[-p PORT] [-t MS] [--json] COMMAND [VALUES]")},
-                        CtlCommandLine::tr("Sets and reads a Dimra three-channel PWM LED dimmer board over its "
-                                           "serial line (9600 baud, 8N1), as the Dimra window does."));
-}
-
-void define(CCommandLine &commandLine)
-{
+    CCommandLine commandLine(QStringLiteral("dimractl"), {QStringLiteral("[-p PORT] [-t MS] [--json] COMMAND [VALUES]")},
+                             CtlCommandLine::tr("Sets and reads a Dimra three-channel PWM LED dimmer board over its "
+                                                "serial line (9600 baud, 8N1), as the Dimra window does."));
     commandLine.addSection(
         CtlCommandLine::tr("Commands:"),
         {{QStringLiteral("list"), CtlCommandLine::tr("show the ports as the window lists them, COM1 to COM%1 and "
@@ -138,6 +123,7 @@ void define(CCommandLine &commandLine)
                                              "  dimractl list\n"
                                              "  dimractl -p /dev/ttyUSB0 set --freq 2000 --ch1 40 --verify\n"
                                              "  dimractl --json get"));
+    return commandLine;
 }
 
 } // namespace
@@ -145,7 +131,6 @@ void define(CCommandLine &commandLine)
 CtlParse ParseCtlArguments(const QStringList &arguments)
 {
     CCommandLine parser = ctlCommandLine();
-    define(parser);
     if (CtlParse read = CtlParse::read(parser, arguments); read.outcome != CCommandLine::Run)
         return read;
 
@@ -216,7 +201,5 @@ std::optional<int> CtlValueInRange(int code, const QString &text, QString *error
 
 QString CtlHelpText()
 {
-    CCommandLine commandLine = ctlCommandLine();
-    define(commandLine);
-    return commandLine.helpText();
+    return ctlCommandLine().helpText();
 }

@@ -12,7 +12,7 @@
 // set, all checked before any port is opened. A value outside the board's
 // range is refused, never clamped.
 
-enum class CtlCommand { List, Get, Set, Off, Monitor, Session };
+enum class CtlCommand { List, Get, Set, Off, Monitor, Session }; // the order of commandNamed's names
 
 // How long a command waits for the board unless -t says otherwise.
 inline constexpr int kCtlDefaultTimeoutMs = 1000;

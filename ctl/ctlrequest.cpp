@@ -1,16 +1,15 @@
 #include "ctlrequest.h"
 
 #include "ctloptions.h"
+#include "jsontext.h"
 
 #include <QCoreApplication>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStringList>
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace {
 
@@ -33,72 +32,42 @@ QString jsonText(const QJsonValue &value)
 {
     if (value.isDouble() && std::trunc(value.toDouble()) == value.toDouble())
         return QString::number(value.toDouble(), 'f', 0);
-    return QString::fromUtf8(QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact)).mid(1).chopped(1);
+    return JsonValueText(value);
 }
 
-// Whether c is one of the characters in set (never the terminating NUL).
-bool oneOf(const char *set, char c)
+// The first number in node, in the order written, that has a fraction or
+// an exponent, and the last key written before it; null for none.
+const JsonNode *notWholeNumber(const QByteArray &line, const JsonNode &node, QString *key)
 {
-    return c != 0 && std::strchr(set, c);
+    for (size_t i = 0; i < node.items.size(); ++i) {
+        if (node.kind == '{')
+            *key = node.keys.at(qsizetype(i));
+        if (const JsonNode *number = notWholeNumber(line, node.items.at(i), key))
+            return number;
+    }
+    const QByteArray text = node.textIn(line);
+    const bool isNumber = node.kind == '-' || (node.kind >= '0' && node.kind <= '9');
+    return isNumber && (text.contains('.') || text.contains('e') || text.contains('E')) ? &node : nullptr;
 }
 
 // What Qt's reader lets through and a request must not hold, in a line it
-// has read: a key given twice in one object (Qt keeps one of the two), an
-// escape JSON does not know (Qt reads \e as e), and a number with a
+// has read: the first in the line of what the strict reader finds (a key
+// given twice, an escape JSON does not know) and of a number with a
 // fraction or an exponent, which the command line refuses too.
 QString strictError(const QByteArray &line)
 {
-    QList<QStringList> keys; // per open object or array: the keys read in it
-    QList<bool> inObject;
-    bool keyNext = false;
-    QString key; // the last key read: what a number is given for
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        const char c = line.at(i);
-        if (c == '{' || c == '[') {
-            keys.append(QStringList());
-            inObject.append(c == '{');
-            keyNext = c == '{';
-        } else if (c == '}' || c == ']') {
-            keys.removeLast();
-            inObject.removeLast();
-        } else if (c == ',') {
-            keyNext = inObject.last();
-        } else if (c == '"') {
-            QString text; // decoded: a key escaped otherwise is still the same key
-            qsizetype run = i + 1;
-            for (++i; line.at(i) != '"'; ++i) {
-                if (line.at(i) != '\\')
-                    continue;
-                text += QString::fromUtf8(line.mid(run, i - run));
-                static const char escapes[] = "\"\\/bfnrt", meanings[] = "\"\\/\b\f\n\r\t";
-                const char e = line.at(++i);
-                if (e == 'u') {
-                    text += QChar(line.mid(i + 1, 4).toUShort(nullptr, 16));
-                    i += 4;
-                } else if (oneOf(escapes, e)) {
-                    text += QLatin1Char(meanings[std::strchr(escapes, e) - escapes]);
-                } else {
-                    return CtlRequestText::tr("%1 is not a JSON escape").arg(QString::fromUtf8(line.mid(i - 1, 2)));
-                }
-                run = i + 1;
-            }
-            text += QString::fromUtf8(line.mid(run, i - run));
-            if (std::exchange(keyNext, false)) {
-                if (keys.last().contains(text))
-                    return CtlRequestText::tr("\"%1\" is given twice; a request names each key once").arg(text);
-                keys.last().append(text);
-                key = text;
-            }
-        } else if (oneOf("-.0123456789", c)) {
-            const qsizetype start = i;
-            while (i + 1 < line.size() && oneOf("+-.0123456789eE", line.at(i + 1)))
-                ++i;
-            const QByteArray number = line.mid(start, i + 1 - start);
-            if (number.contains('.') || number.contains('e') || number.contains('E'))
-                return CtlRequestText::tr("%1: \"%2\" is not a whole number; nothing was sent")
-                    .arg(key, QString::fromUtf8(number));
-        }
+    QList<JsonFault> faults;
+    const JsonNode top = ReadJsonText(line, &faults);
+    QString key; // what a number is given for
+    const JsonNode *number = notWholeNumber(line, top, &key);
+    if (!faults.isEmpty() && (!number || faults.first().offset < number->begin)) {
+        const JsonFault &fault = faults.first();
+        return fault.key.isEmpty() ? fault.text
+                                   : CtlRequestText::tr("\"%1\" is given twice; a request names each key once").arg(fault.key);
     }
+    if (number)
+        return CtlRequestText::tr("%1: \"%2\" is not a whole number; nothing was sent")
+            .arg(key, QString::fromUtf8(number->textIn(line)));
     return QString();
 }
 

@@ -16,8 +16,6 @@ class CDialogUnits
 public:
     explicit CDialogUnits(const QFont &font);
 
-    int baseX() const { return m_baseX; }
-    int baseY() const { return m_baseY; }
     QRect toPixels(int x, int y, int cx, int cy) const;
 
 private:

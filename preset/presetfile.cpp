@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QSaveFile>
 #include <QStandardPaths>
@@ -75,16 +74,11 @@ QString setsNothingText()
     return CPresetFile::tr("it sets nothing; a preset sets at least one of frequency, ch1, ch2 and ch3");
 }
 
-QByteArray jsonString(const QString &text)
-{
-    return QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact).mid(1).chopped(1);
-}
-
 // A preset as the file writes it: one line, the name first, then the values
 // in the window's order.
 QByteArray entryText(const Preset &preset)
 {
-    QByteArray text = "{\"name\": " + jsonString(preset.name);
+    QByteArray text = "{\"name\": " + JsonValueText(preset.name).toUtf8();
     for (const int code : CDimraProtocol::kValueCodes)
         if (preset.values[code])
             text += ", \"" + CDimraProtocol::ValueKey(code).toLatin1()
@@ -98,11 +92,6 @@ QByteArray fileText(const QList<QByteArray> &entries)
     for (qsizetype i = 0; i < entries.size(); ++i)
         text += (i == 0 ? "\n        " : ",\n        ") + entries.at(i);
     return text + (entries.isEmpty() ? "]\n}\n" : "\n    ]\n}\n");
-}
-
-QByteArray textOf(const QByteArray &text, const JsonNode &node)
-{
-    return text.mid(node.begin, node.end - node.begin);
 }
 
 } // namespace
@@ -184,7 +173,7 @@ void CPresetFile::read(const QByteArray &text)
                      tr("there is no \"%1\"").arg(format ? QStringLiteral("presets") : QStringLiteral("format")));
         return;
     }
-    const QByteArray formatText = textOf(text, *format);
+    const QByteArray formatText = format->textIn(text);
     bool isNumber = false;
     const qlonglong number = isWholeNumber(formatText) ? formatText.toLongLong(&isNumber) : 0;
     if (isNumber && number > kFormat) {
@@ -228,7 +217,7 @@ void CPresetFile::read(const QByteArray &text)
         line += int(std::count(text.cbegin() + counted, text.cbegin() + node.begin, '\n'));
         counted = node.begin;
         Entry entry;
-        entry.text = textOf(text, node);
+        entry.text = node.textIn(text);
         Preset preset;
         QString problem = readEntry(text, node, faults, &entry, &preset);
         if (problem.isEmpty() && lines.contains(entry.name))
@@ -271,7 +260,7 @@ QString CPresetFile::readEntry(const QByteArray &text, const JsonNode &node, con
                                        [&key](int c) { return CDimraProtocol::ValueKey(c) == key; });
         if (code == std::end(CDimraProtocol::kValueCodes))
             return tr("there is no value \"%1\"; a preset sets frequency, ch1, ch2 and ch3").arg(key);
-        const QByteArray number = textOf(text, node.items.at(size_t(i)));
+        const QByteArray number = node.items.at(size_t(i)).textIn(text);
         if (!isWholeNumber(number))
             return tr("%1: %2 is not a whole number").arg(key, QString::fromUtf8(number));
         bool ok = false;

@@ -27,16 +27,6 @@ qint64 COutputPacer::bytesOnLine() const
     return std::max<qint64>(modelled, m_port.queuedOutput());
 }
 
-bool COutputPacer::consume(qint64 n)
-{
-    const int key = m_queue.headKey();
-    const int tag = m_queue.headTag();
-    if (!m_queue.consume(n))
-        return false;
-    emit frameWritten(key, tag);
-    return true;
-}
-
 void COutputPacer::retryIn(qint64 bytes)
 {
     m_timer.start(std::max(1, int(std::ceil(bytes * m_byteTimeUs / 1000))));
@@ -57,7 +47,10 @@ void COutputPacer::pump()
         if (n > 0) {
             const qint64 now = m_lineClock.nsecsElapsed() / 1000;
             m_nLineFreeAtUs = std::max(now, m_nLineFreeAtUs) + qint64(std::ceil(n * m_byteTimeUs));
-            consume(n);
+            const int key = m_queue.headKey();
+            const int tag = m_queue.headTag();
+            if (m_queue.consume(n))
+                emit frameWritten(key, tag);
             continue;
         }
         if (n < 0) {

@@ -48,7 +48,6 @@ signals:
     void writeFailed(int error);
 
 private:
-    bool consume(qint64 n);
     void retryIn(qint64 bytes);
 
     CSerialPort &m_port;

@@ -40,7 +40,8 @@ LockFileOwner ReadLockOwner(const QByteArray &content);
 QByteArray PortLockName(const QByteArray &nodePath, const QByteArray &kernelName);
 
 // The device node a path leads to, links followed, and the kernel's name
-// for it (empty where neither is known, as off Linux).
+// for it (empty where neither is known, as off Linux). Unix only: Windows
+// has no node to look at (portlock_unix.cpp).
 struct PortIdentity
 {
     QByteArray node;

@@ -4,11 +4,6 @@
 // a port another program holds refuses the open (ERROR_ACCESS_DENIED), and
 // the open's diagnosis says it is in use (opendiagnosis_win.cpp).
 
-PortIdentity IdentifyPort(const QByteArray &path)
-{
-    return {path, QByteArray()};
-}
-
 void CPortLock::acquire(const QByteArray &path, const QString &where)
 {
     Q_UNUSED(where);

@@ -64,8 +64,8 @@ public:
     QString lossReason(const QByteArray &path, const QString &device, int error) const;
 
     // The system's error of the last refused open, and its words.
-    int systemError() const;
-    QString errorString() const;
+    int systemError() const { return m_error; }
+    QString errorString() const { return qt_error_string(m_error); }
 
 signals:
     // New bytes wait to be read.
@@ -77,4 +77,5 @@ signals:
 private:
     struct Platform;
     std::unique_ptr<Platform> d;
+    int m_error = 0;
 };

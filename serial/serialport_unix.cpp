@@ -19,7 +19,6 @@ struct CSerialPort::Platform
     QByteArray buffer;
     qint64 bufferSize = 0; // 0: unbounded
     QSocketNotifier *notifier = nullptr;
-    int error = 0;
 };
 
 namespace {
@@ -113,7 +112,7 @@ CSerialPort::~CSerialPort()
 bool CSerialPort::open(const QByteArray &path, const SerialSettings &settings)
 {
     close();
-    d->error = 0;
+    m_error = 0;
     int fd;
     do
         fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -121,7 +120,7 @@ bool CSerialPort::open(const QByteArray &path, const SerialSettings &settings)
     const auto refuse = [this, &fd](int error) {
         if (fd >= 0)
             ::close(fd);
-        d->error = error;
+        m_error = error;
         return false;
     };
     if (fd < 0)
@@ -197,11 +196,11 @@ bool CSerialPort::applySettings(const SerialSettings &settings)
     if (d->fd < 0 || ::tcgetattr(d->fd, &tio) != 0)
         return false;
     if (!toTermios(settings, &tio)) {
-        d->error = EINVAL;
+        m_error = EINVAL;
         return false;
     }
     if (::tcsetattr(d->fd, TCSANOW, &tio) != 0) {
-        d->error = errno;
+        m_error = errno;
         return false;
     }
     return true;
@@ -282,14 +281,4 @@ QString CSerialPort::lossReason(const QByteArray &path, const QString &device, i
     if (::ioctl(d->fd, TIOCOUTQ, &queued) != 0 && (errno == EIO || errno == ENXIO || errno == ENODEV))
         return qt_error_string(errno);
     return QString();
-}
-
-int CSerialPort::systemError() const
-{
-    return d->error;
-}
-
-QString CSerialPort::errorString() const
-{
-    return qt_error_string(d->error);
 }

@@ -81,7 +81,6 @@ struct CSerialPort::Platform
     DCB restore = {}; // the line's settings before the open
     COMMTIMEOUTS restoreTimeouts = {};
     bool rts = true;
-    int error = 0;
     quint64 generation = 0; // which open a posted event belongs to
 
     // Shared with the reader thread.
@@ -184,14 +183,14 @@ CSerialPort::~CSerialPort()
 bool CSerialPort::open(const QByteArray &path, const SerialSettings &settings)
 {
     close();
-    d->error = 0;
+    m_error = 0;
     const QString name = deviceName(path);
     HANDLE handle = CreateFileW(reinterpret_cast<const wchar_t *>(name.utf16()), GENERIC_READ | GENERIC_WRITE, 0,
                                 nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     const auto refuse = [this, &handle](DWORD error) {
         if (handle != INVALID_HANDLE_VALUE)
             CloseHandle(handle);
-        d->error = int(error);
+        m_error = int(error);
         return false;
     };
     if (handle == INVALID_HANDLE_VALUE)
@@ -261,11 +260,11 @@ bool CSerialPort::applySettings(const SerialSettings &settings)
     if (d->handle == INVALID_HANDLE_VALUE || !GetCommState(d->handle, &dcb))
         return false;
     if (!toDcb(settings, d->rts, &dcb)) {
-        d->error = ERROR_INVALID_PARAMETER;
+        m_error = ERROR_INVALID_PARAMETER;
         return false;
     }
     if (!SetCommState(d->handle, &dcb)) {
-        d->error = int(GetLastError());
+        m_error = int(GetLastError());
         return false;
     }
     return true;
@@ -382,14 +381,4 @@ QString CSerialPort::lossReason(const QByteArray &path, const QString &device, i
         return QString();
     const DWORD failure = GetLastError();
     return DeviceGoneError(failure) ? qt_error_string(int(failure)) : QString();
-}
-
-int CSerialPort::systemError() const
-{
-    return d->error;
-}
-
-QString CSerialPort::errorString() const
-{
-    return qt_error_string(d->error);
 }

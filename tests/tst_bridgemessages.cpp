@@ -64,6 +64,7 @@ void tst_BridgeMessages::setPayload_data()
                                                              << "refused" << "ch1";
     QTest::newRow("negative duty") << QByteArray(R"({"ch3":-1})") << "refused" << "ch3";
     QTest::newRow("fraction") << QByteArray(R"({"ch1":40.5})") << "refused" << "whole";
+    QTest::newRow("a key given twice") << QByteArray(R"({"ch1":200,"ch1":5})") << "refused" << "\"ch1\" is given twice";
     QTest::newRow("unknown key beside good ones") << QByteArray(R"({"ch1":10,"ch4":10})") << "refused" << "ch4";
     QTest::newRow("unknown key with an escape") << QByteArray(R"({"\u001b[2J":1})") << "refused" << "\"\\x1b[2J\"";
     QTest::newRow("empty object") << QByteArray("{}") << "refused" << "nothing";

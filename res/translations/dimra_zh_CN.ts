@@ -819,10 +819,6 @@ Examples:
         <translation>watch 需要“on”：true 或 false</translation>
     </message>
     <message>
-        <source>%1 is not a JSON escape</source>
-        <translation>%1 不是 JSON 的转义序列</translation>
-    </message>
-    <message>
         <source>&quot;%1&quot; is given twice; a request names each key once</source>
         <translation>“%1”出现了两次；一个请求中每个键只能出现一次</translation>
     </message>

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QJsonValue>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -24,6 +25,8 @@ struct JsonNode
 
     // The value of the first member named key, null when there is none.
     const JsonNode *member(const QString &key) const;
+    // The value as it is written in text, the text it was read from.
+    QByteArray textIn(const QByteArray &text) const { return text.mid(begin, end - begin); }
 };
 
 // Something Qt's reader lets through and a strict reader refuses.
@@ -31,6 +34,7 @@ struct JsonFault
 {
     qsizetype offset = 0; // where it stands in the text
     QString text;         // what it is: "\"ch1\" is given twice"
+    QString key;          // the key given twice; empty for an escape
 };
 
 // The top-level value of text, which Qt's reader has taken (a UTF-8 byte
@@ -46,3 +50,6 @@ struct TextPosition
     int column = 1;
 };
 TextPosition PositionInText(const QByteArray &text, qsizetype offset);
+
+// A value as compact JSON text: a string in quotes, escaped as JSON has it.
+QString JsonValueText(const QJsonValue &value);

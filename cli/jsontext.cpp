@@ -1,6 +1,8 @@
 #include "jsontext.h"
 
 #include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QSet>
 
 #include <algorithm>
@@ -41,7 +43,7 @@ public:
                     const qsizetype keyAt = m_at;
                     const QString key = string();
                     if (seen.contains(key))
-                        m_faults->append({keyAt, JsonText::tr("\"%1\" is given twice").arg(key)});
+                        m_faults->append({keyAt, JsonText::tr("\"%1\" is given twice").arg(key), key});
                     seen.insert(key);
                     node.keys.append(key);
                     space();
@@ -130,4 +132,10 @@ TextPosition PositionInText(const QByteArray &text, qsizetype offset)
     for (qsizetype i = lineStart; i < offset; ++i)
         position.column += (uchar(text.at(i)) & 0xC0) != 0x80;
     return position;
+}
+
+QString JsonValueText(const QJsonValue &value)
+{
+    // Qt's own writing; the brackets of the one-item array come off.
+    return QString::fromUtf8(QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact)).mid(1).chopped(1);
 }
