@@ -3,7 +3,6 @@
 #include "bridgemessages.h"
 #include "commport.h"
 #include "inireader.h"
-#include "portscan.h"
 
 #include <QDir>
 #include <QFile>
@@ -116,7 +115,10 @@ QString derivedBoardId(const QString &port)
     QString linkName;
     if (const int n = CommPortNumber(port).value_or(0); n > 0) {
         const CommPortTarget target = ResolveCommPort(n);
-        if (target.device.isEmpty())
+        // A number with no device, or one that is the device itself (on
+        // Windows, COMn is): named by the number, whether or not the
+        // adapter is plugged in.
+        if (target.device.isEmpty() || target.device == CommPortName(n))
             return QStringLiteral("com%1").arg(n);
         device = target.device;
         // The number's stable link names the adapter, as the window keeps it.
@@ -129,7 +131,7 @@ QString derivedBoardId(const QString &port)
         if (given.isSymLink() || !given.exists())
             linkName = given.fileName();
     }
-    const QString byIdLink = linkName.isEmpty() ? FindByIdLink(DeviceRoot(), device) : QString();
+    const QString byIdLink = linkName.isEmpty() ? BridgeConfigPlatform::byIdLink(device) : QString();
     return derivedBoardId(linkName, QFileInfo(byIdLink).fileName(), QFileInfo(device).fileName());
 }
 
@@ -173,14 +175,6 @@ std::optional<QString> caFileProblem(const QString &caFile)
     return std::nullopt;
 }
 
-QString accessWarning(const QString &file, QFileDevice::Permissions permissions)
-{
-    if (!(permissions & (QFileDevice::ReadGroup | QFileDevice::ReadOther)))
-        return QString();
-    return DimraMqtt::tr("warning: %1 can be read by others than its owner; \"chmod go-rwx %1\" keeps it to its owner")
-        .arg(file);
-}
-
 QStringList accessWarnings(const BridgeConfig &config)
 {
     QStringList warnings;
@@ -190,7 +184,7 @@ QStringList accessWarnings(const BridgeConfig &config)
         if (file.isEmpty() || !info.exists()
             || (!credentials.isEmpty() && info.absoluteFilePath().startsWith(credentials + QLatin1Char('/'))))
             continue;
-        if (const QString warning = accessWarning(file, info.permissions()); !warning.isEmpty())
+        if (const QString warning = BridgeConfigPlatform::accessWarning(file); !warning.isEmpty())
             warnings.append(warning);
     }
     return warnings;
