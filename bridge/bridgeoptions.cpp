@@ -48,7 +48,7 @@ QString exampleConfig()
 }
 QString stopsText()
 {
-    return QStringLiteral("SIGTERM or Ctrl+C");
+    return BridgeCommandLine::tr("SIGTERM or Ctrl+C");
 }
 #endif
 

@@ -111,6 +111,10 @@ A board that another running bridge serves is left to it.
 另一个正在运行的桥接所服务的调光板交由它处理。
 %2 会发布 offline，发送尚未发出的数据，然后退出。</translation>
     </message>
+    <message>
+        <source>SIGTERM or Ctrl+C</source>
+        <translation>SIGTERM 或 Ctrl+C</translation>
+    </message>
 </context>
 <context>
     <name>CBoardCommandLine</name>
