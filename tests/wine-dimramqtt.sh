@@ -31,8 +31,9 @@ within() {
 seen() { tail -n +$((${3:-0} + 1)) "$2" | grep -qF -- "$1"; }
 port() { /usr/bin/python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
 publish() { mosquitto_pub -h 127.0.0.1 -p "$plain" "$@"; }
-# A service outlives the last ordinary Wine process only while wineserver is kept.
-"${wine%/*}/wineserver" -w && "${wine%/*}/wineserver" -p
+# A service outlives the last ordinary Wine process only while wineserver is
+# kept (here for 30 s after it, so that a test cut short leaves nothing running).
+"${wine%/*}/wineserver" -w && "${wine%/*}/wineserver" -p30
 pids=""
 trap '"${wine%/*}/wineserver" -k; kill $pids 2>/dev/null || true' EXIT
 rm -f "$dir"/*.log "$line" "$log"
