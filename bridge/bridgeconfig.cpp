@@ -3,7 +3,6 @@
 #include "bridgemessages.h"
 #include "commport.h"
 #include "inireader.h"
-#include "portscan.h"
 
 #include <QDir>
 #include <QFile>
@@ -66,7 +65,10 @@ PortLead leadOf(const QString &port, bool withId)
     QString linkName;
     if (const int n = CommPortNumber(port).value_or(0); n > 0) {
         const CommPortTarget target = ResolveCommPort(n);
-        if (target.device.isEmpty())
+        // A number with no device, or one that is the device itself (on
+        // Windows, COMn is): named by the number, whether or not the
+        // adapter is plugged in.
+        if (target.device.isEmpty() || target.device == CommPortName(n))
             return {CommPortName(n), QStringLiteral("com%1").arg(n)};
         device = target.device;
         // The number's stable link names the adapter, as the window keeps it.
@@ -80,7 +82,7 @@ PortLead leadOf(const QString &port, bool withId)
             linkName = given.fileName();
     }
     const QFileInfo info(device);
-    const QString byIdLink = withId && linkName.isEmpty() ? FindByIdLink(DeviceRoot(), device) : QString();
+    const QString byIdLink = withId && linkName.isEmpty() ? BridgeConfigPlatform::byIdLink(device) : QString();
     return {info.exists() ? info.canonicalFilePath() : QDir::cleanPath(info.absoluteFilePath()),
             withId ? derivedBoardId(linkName, QFileInfo(byIdLink).fileName(), info.fileName()) : QString()};
 }
@@ -182,14 +184,6 @@ std::optional<QString> caFileProblem(const QString &caFile)
     return std::nullopt;
 }
 
-QString accessWarning(const QString &file, QFileDevice::Permissions permissions)
-{
-    if (!(permissions & (QFileDevice::ReadGroup | QFileDevice::ReadOther)))
-        return QString();
-    return DimraMqtt::tr("warning: %1 can be read by others than its owner; \"chmod go-rwx %1\" keeps it to its owner")
-        .arg(file);
-}
-
 QStringList accessWarnings(const BridgeConfig &config)
 {
     QStringList warnings;
@@ -199,7 +193,7 @@ QStringList accessWarnings(const BridgeConfig &config)
         if (file.isEmpty() || !info.exists()
             || (!credentials.isEmpty() && info.absoluteFilePath().startsWith(credentials + QLatin1Char('/'))))
             continue;
-        if (const QString warning = accessWarning(file, info.permissions()); !warning.isEmpty())
+        if (const QString warning = BridgeConfigPlatform::accessWarning(file); !warning.isEmpty())
             warnings.append(warning);
     }
     return warnings;

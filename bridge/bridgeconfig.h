@@ -77,9 +77,35 @@ std::optional<QString> readBrokerPassword(const QString &passwordFile, QString *
 // holds no certificate in PEM format. Nothing when it can be.
 std::optional<QString> caFileProblem(const QString &caFile);
 
+#ifdef Q_OS_WIN
+// Whom an entry of a file's access list allows what: a SID in its text form
+// (S-1-5-18), the account's name to show, and the rights (an access mask).
+struct FileAccessEntry
+{
+    QString sid;
+    QString name;
+    quint32 rights = 0;
+};
+// A warning for a file of the configuration that others than its owner, the
+// administrators and SYSTEM may read, given its owner's SID and the entries
+// of its access list that allow, naming them and the icacls command that
+// keeps it to the administrators and SYSTEM; empty when it is kept.
+QString accessWarning(const QString &file, const QString &ownerSid, const QList<FileAccessEntry> &allowed);
+#else
 // A warning for a file of the configuration that others than its owner may
 // read, naming the chmod that keeps it to its owner; empty when it is kept.
 QString accessWarning(const QString &file, QFileDevice::Permissions permissions);
+#endif
 // Those warnings for the configuration file and the password file; systemd's
 // credentials are its to guard and are left out.
 QStringList accessWarnings(const BridgeConfig &config);
+
+// What the configuration asks of the system (bridgeconfig_unix.cpp, _win.cpp).
+namespace BridgeConfigPlatform {
+// The warning for a file that others may read, from what the system says
+// of it; empty when it is kept or cannot be asked.
+QString accessWarning(const QString &file);
+// The by-id link that names the device a port leads to; empty where there
+// is none, and where the system has no such names.
+QString byIdLink(const QString &device);
+} // namespace BridgeConfigPlatform

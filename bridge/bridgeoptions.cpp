@@ -5,6 +5,7 @@
 #include "printabletext.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QRegularExpression>
 
 namespace {
@@ -28,6 +29,28 @@ const QString kNoDiscovery = QStringLiteral("no-discovery");
 const QString kRestore = QStringLiteral("restore");
 
 constexpr auto refused = &BridgeParse::refused;
+
+#ifdef Q_OS_WIN
+// Setup puts the example beside the program.
+QString exampleConfig()
+{
+    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QStringLiteral("/mqtt-example.conf"));
+}
+// What ends the bridge in a console and as a service.
+QString stopsText()
+{
+    return BridgeCommandLine::tr("Ctrl+C, closing the console or stopping the service");
+}
+#else
+QString exampleConfig()
+{
+    return QStringLiteral("/usr/share/doc/dimra/examples/mqtt.conf");
+}
+QString stopsText()
+{
+    return BridgeCommandLine::tr("SIGTERM or Ctrl+C");
+}
+#endif
 
 // Splits HOST[:PORT] ([v6 address]:PORT for IPv6); the port stays as it was
 // when none is given. False when the port is not a number from 1 to 65535.
@@ -87,8 +110,8 @@ CCommandLine bridgeCommandLine()
                                                  "after a replug and after a restart (remembered in the broker's "
                                                  "retained state)")});
     commandLine.addOption({{QStringLiteral("c"), kConfig}, QStringLiteral("FILE"),
-                           BridgeCommandLine::tr("several boards and the broker from FILE (INI format; see "
-                                                 "/usr/share/doc/dimra/examples/mqtt.conf)")});
+                           BridgeCommandLine::tr("several boards and the broker from FILE (INI format; see %1)")
+                               .arg(exampleConfig())});
     commandLine.addSection(BridgeCommandLine::tr("Topics, for a board with id ID:"),
                            {{QStringLiteral("dimra/ID/state"),
                              BridgeCommandLine::tr("retained {\"linked\":true,\"frequency\":1000,\"ch1\":40,...}, "
@@ -105,9 +128,10 @@ CCommandLine bridgeCommandLine()
                             {QStringLiteral("dimra/bridge/BRIDGE/status"),
                              BridgeCommandLine::tr("retained online / offline, the bridge's own")}});
     commandLine.addEpilog(BridgeCommandLine::tr("Ids are 1 to %1 letters, digits, - and _.\nA board that another "
-                                                "running bridge serves is left to it.\nSIGTERM or Ctrl+C publish "
-                                                "offline, send what waits for the lines and exit.")
-                              .arg(kMaxIdLength));
+                                                "running bridge serves is left to it.\n%2 publish offline, send what "
+                                                "waits for the lines and exit.")
+                              .arg(kMaxIdLength)
+                              .arg(stopsText()));
     return commandLine;
 }
 

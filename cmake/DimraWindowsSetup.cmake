@@ -1,10 +1,11 @@
 # The Windows installer, dimra-setup-<version>.exe, made by NSIS from the
-# static dimra.exe and dimractl.exe and the Python package's wheel:
+# static dimra.exe, dimractl.exe and dimra-mqtt.exe, the bridge's example
+# configuration and the Python package's wheel:
 #   cmake --build build-windows --target setup      (tools/build-windows.sh)
 
 find_program(DIMRA_MAKENSIS makensis)
-if(NOT DIMRA_MAKENSIS)
-    message(STATUS "makensis (Debian's nsis) not found: no installer target")
+if(NOT DIMRA_MAKENSIS OR NOT TARGET dimra-mqtt)
+    message(STATUS "makensis (Debian's nsis) or dimra-mqtt is missing: no installer target")
     return()
 endif()
 
@@ -17,7 +18,8 @@ file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/dimra-setup.nsi INPUT ${PROJECT_BINAR
 
 add_custom_command(OUTPUT ${DIMRA_SETUP}
     COMMAND ${DIMRA_MAKENSIS} -V2 -NOCD ${PROJECT_BINARY_DIR}/dimra-setup.nsi
-    DEPENDS ${PROJECT_BINARY_DIR}/dimra-setup.nsi dimra dimractl dimra_icon ${PROJECT_SOURCE_DIR}/LICENSE ${DIMRA_WHEEL}
+    DEPENDS ${PROJECT_BINARY_DIR}/dimra-setup.nsi dimra dimractl dimra-mqtt dimra_icon ${PROJECT_SOURCE_DIR}/LICENSE
+            ${PROJECT_SOURCE_DIR}/bridge/mqtt-windows.conf ${DIMRA_WHEEL}
     WORKING_DIRECTORY ${PROJECT_BINARY_DIR}
     COMMENT "Making the installer dimra-setup-${PROJECT_VERSION}.exe"
     VERBATIM)

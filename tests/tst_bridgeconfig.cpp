@@ -1,8 +1,10 @@
 #include "bridgeoptions.h"
-#include "devicetree.h"
 #include "envoverride.h"
 #include "inireader.h"
+#ifdef Q_OS_UNIX
+#include "devicetree.h"
 #include "ptypair.h"
+#endif
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -21,10 +23,15 @@ private slots:
     void configFile();
     void iniFile_data();
     void iniFile();
-    void aLinkNamesTheBoardWhateverDeviceItLeadsTo();
     void thePasswordIsTheFirstLineOfItsFileOrTheCredential();
+#ifdef Q_OS_UNIX
+    void aLinkNamesTheBoardWhateverDeviceItLeadsTo();
     void filesOthersMayReadAreNamedWithTheirChmod_data();
     void filesOthersMayReadAreNamedWithTheirChmod();
+#else
+    void filesOthersMayReadAreNamedWithTheirIcacls_data();
+    void filesOthersMayReadAreNamedWithTheirIcacls();
+#endif
 
 private:
     QTemporaryDir m_dir;
@@ -112,6 +119,10 @@ void tst_BridgeConfig::configFile_data()
     QVERIFY(example.open(QIODevice::ReadOnly));
     QTest::newRow("the shipped example") << QString::fromUtf8(example.readAll())
                                          << "localhost:1883 [/dev/serial/by-id/usb-1a86_USB_Serial-if00-port0 bench \"Bench light\" restore]" << "";
+    QFile windowsExample(QStringLiteral(DIMRA_WINDOWS_EXAMPLE_CONFIG));
+    QVERIFY(windowsExample.open(QIODevice::ReadOnly));
+    QTest::newRow("the example for Windows") << QString::fromUtf8(windowsExample.readAll())
+                                             << "localhost:1883 [COM3 bench \"Bench light\" restore]" << "";
     QTest::newRow("defaults, discovery off") << "[discovery]\nenabled=false\n[board.a]\nport=COM1\nid=a\n"
                                              << "localhost:1883 no-discovery [COM1 a \"Dimra a\"]" << "";
     QTest::newRow("a mistyped key") << "[broker]\nhots=mqtt\n[board.a]\nport=COM1\n" << "error" << "hots";
@@ -184,6 +195,7 @@ void tst_BridgeConfig::iniFile()
     QVERIFY2(error.isEmpty() ? read.join(QLatin1Char(' ')) == expected : error.contains(expected), qPrintable(read.join(' ') + error));
 }
 
+#ifdef Q_OS_UNIX
 void tst_BridgeConfig::aLinkNamesTheBoardWhateverDeviceItLeadsTo()
 {
     const QString link = m_dir.filePath(QStringLiteral("usb-Dimra_Board_42-if00-port0"));
@@ -204,6 +216,7 @@ void tst_BridgeConfig::aLinkNamesTheBoardWhateverDeviceItLeadsTo()
     QCOMPARE(derivedBoardId(line.slavePath()), QStringLiteral("Lab_Light_7")); // the by-id link to the node
     QCOMPARE(derivedBoardId(QStringLiteral("COM2")), QStringLiteral("com2"));
 }
+#endif
 
 void tst_BridgeConfig::thePasswordIsTheFirstLineOfItsFileOrTheCredential()
 {
@@ -227,6 +240,7 @@ void tst_BridgeConfig::thePasswordIsTheFirstLineOfItsFileOrTheCredential()
     QCOMPARE(readBrokerPassword(file, &error), std::optional<QString>(QStringLiteral("s3cret word")));
 }
 
+#ifdef Q_OS_UNIX
 void tst_BridgeConfig::filesOthersMayReadAreNamedWithTheirChmod_data()
 {
     QTest::addColumn<int>("permissions");
@@ -246,6 +260,35 @@ void tst_BridgeConfig::filesOthersMayReadAreNamedWithTheirChmod()
     QCOMPARE(!warning.isEmpty(), warned);
     QVERIFY2(!warned || warning.contains(QLatin1String("chmod go-rwx /etc/dimra/mqtt.password")), qPrintable(warning));
 }
+#else
+void tst_BridgeConfig::filesOthersMayReadAreNamedWithTheirIcacls_data()
+{
+    // The access list's entries that allow, as "SID:rights"; the owner is S-1-5-21-7-7-7-1001.
+    QTest::addColumn<QStringList>("allowed");
+    QTest::addColumn<QString>("named"); // the readers the warning names; none, no warning
+    const QStringList keepers{"S-1-5-32-544:0x1f01ff", "S-1-5-18:0x1f01ff", "S-1-5-21-7-7-7-1001:0x1f01ff"};
+    QTest::newRow("administrators, SYSTEM and the owner") << keepers << "";
+    QTest::newRow("Users read, as ProgramData lets them") << keepers + QStringList{"S-1-5-32-545:0x1200a9"} << "S-1-5-32-545";
+    QTest::newRow("Everyone, generic read") << QStringList{"S-1-1-0:0x80000000"} << "S-1-1-0";
+    QTest::newRow("another user, generic all") << QStringList{"S-1-5-21-7-7-7-1002:0x10000000"} << "S-1-5-21-7-7-7-1002";
+    QTest::newRow("Users may add data, not read it") << keepers + QStringList{"S-1-5-32-545:0x100116"} << "";
+}
+
+void tst_BridgeConfig::filesOthersMayReadAreNamedWithTheirIcacls()
+{
+    QFETCH(QStringList, allowed);
+    QFETCH(QString, named);
+    QList<FileAccessEntry> entries;
+    for (const QString &entry : allowed)
+        entries.append({entry.section(':', 0, 0), entry.section(':', 0, 0), entry.section(':', 1).toUInt(nullptr, 0)});
+    const QString file = QStringLiteral("C:\\ProgramData\\Dimra\\mqtt.conf");
+    const QString warning = accessWarning(file, QStringLiteral("S-1-5-21-7-7-7-1001"), entries);
+    QCOMPARE(!warning.isEmpty(), !named.isEmpty());
+    QVERIFY2(named.isEmpty() || (warning.contains(QStringLiteral("read by %1;").arg(named))
+             && warning.contains(QStringLiteral("icacls \"%1\" /inheritance:r /grant:r *S-1-5-32-544:F *S-1-5-18:F").arg(file))),
+             qPrintable(warning));
+}
+#endif
 
 QTEST_GUILESS_MAIN(tst_BridgeConfig)
 #include "tst_bridgeconfig.moc"

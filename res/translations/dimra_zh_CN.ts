@@ -44,10 +44,6 @@
         <translation>每当调光板连接上时（重新插拔后、重启后）再次发送最后一次命令的数值（记在代理服务器保留的状态中）</translation>
     </message>
     <message>
-        <source>several boards and the broker from FILE (INI format; see /usr/share/doc/dimra/examples/mqtt.conf)</source>
-        <translation>从 FILE 读取多块调光板和代理服务器（INI 格式；见 /usr/share/doc/dimra/examples/mqtt.conf）</translation>
-    </message>
-    <message>
         <source>Topics, for a board with id ID:</source>
         <translation>主题，对于 id 为 ID 的调光板：</translation>
     </message>
@@ -80,14 +76,6 @@
         <translation>保留 online / offline，桥接自己的状态</translation>
     </message>
     <message>
-        <source>Ids are 1 to %1 letters, digits, - and _.
-A board that another running bridge serves is left to it.
-SIGTERM or Ctrl+C publish offline, send what waits for the lines and exit.</source>
-        <translation>id 为 1 到 %1 个字母、数字、- 和 _。
-另一个正在运行的桥接所服务的调光板交由它处理。
-SIGTERM 或 Ctrl+C 会发布 offline，发送尚未发出的数据，然后退出。</translation>
-    </message>
-    <message>
         <source>unexpected argument &quot;%1&quot;</source>
         <translation>多余的参数“%1”</translation>
     </message>
@@ -106,6 +94,26 @@ SIGTERM 或 Ctrl+C 会发布 offline，发送尚未发出的数据，然后退�
     <message>
         <source>--broker names no host</source>
         <translation>--broker 没有给出主机</translation>
+    </message>
+    <message>
+        <source>Ctrl+C, closing the console or stopping the service</source>
+        <translation>Ctrl+C、关闭控制台或停止服务</translation>
+    </message>
+    <message>
+        <source>several boards and the broker from FILE (INI format; see %1)</source>
+        <translation>从 FILE 读取多块调光板和代理服务器（INI 格式；见 %1）</translation>
+    </message>
+    <message>
+        <source>Ids are 1 to %1 letters, digits, - and _.
+A board that another running bridge serves is left to it.
+%2 publish offline, send what waits for the lines and exit.</source>
+        <translation>id 为 1 到 %1 个字母、数字、- 和 _。
+另一个正在运行的桥接所服务的调光板交由它处理。
+%2 会发布 offline，发送尚未发出的数据，然后退出。</translation>
+    </message>
+    <message>
+        <source>SIGTERM or Ctrl+C</source>
+        <translation>SIGTERM 或 Ctrl+C</translation>
     </message>
 </context>
 <context>
@@ -1011,6 +1019,10 @@ Examples:
     <message>
         <source>%1: %2 is the port of the board on line %3 too; one port serves one board</source>
         <translation>%1：%2 也是第 %3 行那块调光板的端口；一个端口只服务一块调光板</translation>
+    </message>
+    <message>
+        <source>warning: %1 can be read by %2; in an administrator&apos;s command prompt, icacls &quot;%1&quot; /inheritance:r /grant:r *S-1-5-32-544:F *S-1-5-18:F keeps it to the administrators and SYSTEM</source>
+        <translation>警告：%2 也能读取 %1；在管理员命令提示符中运行 icacls &quot;%1&quot; /inheritance:r /grant:r *S-1-5-32-544:F *S-1-5-18:F，可使它只归管理员和 SYSTEM 读取</translation>
     </message>
 </context>
 <context>
