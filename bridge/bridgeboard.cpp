@@ -306,5 +306,5 @@ bool CBridgeBoard::close(int marginMs)
     m_reportTimer.stop();
     if (!m_link.isOpen())
         return true;
-    return m_link.close(marginMs) == CMSComm::Drained;
+    return m_link.close(marginMs) == CBoardLink::Drained;
 }

@@ -80,16 +80,16 @@ CtlOutcome openLink(CBoardLink &link, const CtlOptions &options)
 CtlOutcome closeLink(CBoardLink &link, const CtlOutcome &outcome)
 {
     // What was sent reaches the board before the port closes.
-    const CMSComm::CloseOutcome closed = link.close();
+    const CBoardLink::CloseOutcome closed = link.close();
     if (!outcome.isDone())
         return outcome;
-    if (closed == CMSComm::DeviceLost)
+    if (closed == CBoardLink::DeviceLost)
         return lostBoard(link.lossText(), link.lossDetails());
-    if (closed == CMSComm::TimedOut)
+    if (closed == CBoardLink::TimedOut)
         return {ExitIo,
                 CCtlRun::tr("the line did not carry every frame within its time and %1 ms more; the board may "
                                 "not hold the new values. Check the line, then run the command again.")
-                    .arg(CMSComm::kCloseMarginMs),
+                    .arg(CBoardLink::kCloseMarginMs),
                 QString()};
     return outcome;
 }
