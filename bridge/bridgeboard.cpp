@@ -347,8 +347,10 @@ void CBridgeBoard::setValue(int code, std::optional<int> value)
     if (m_state.values[code] == value)
         return;
     m_state.values[code] = value;
-    // While the board reports after linking, its values are told once, with the link.
-    if (!m_link.isLinked() || m_state.linked)
+    // While the board reports after linking, its values are told once, with
+    // the link; while it reports as asked, once, with reportIn: a state half
+    // of the report and half from before is no state the board held.
+    if ((!m_link.isLinked() || m_state.linked) && !m_bReportAsked)
         emit stateChanged();
 }
 
