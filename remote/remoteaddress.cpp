@@ -43,7 +43,7 @@ std::optional<RemoteAddress> ParseRemoteAddress(const QString &text, bool boardN
 {
     // scheme :// [user @] (host | [v6 address]) [: port] [/ board id]
     static const QRegularExpression form(
-        QStringLiteral("^(mqtts?)://(?:([^@/]*)@)?(\\[[^\\]/]*\\]|[^@/:\\[\\]]*)(?::([^/]*))?(?:/(.*))?$"),
+        QStringLiteral("^(mqtts?)://(?:([^@/]*)@)?(\\[[^\\]/]*\\]|[^@/:\\[\\]]*)(?::([^/:]*))?(?:/(.*))?$"),
         QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch match = form.match(text);
     if (!match.hasMatch()) {

@@ -148,12 +148,10 @@ void CRemoteBoardLink::publishGet()
 void CRemoteBoardLink::onMessage(const QString &topic, const QByteArray &payload, bool retained)
 {
     const QString &id = m_address.boardId;
-    const bool echoesAwaited = std::any_of(m_unconfirmed.begin(), m_unconfirmed.end(),
-                                           [](const QList<int> &values) { return !values.isEmpty(); });
     if (topic == boardTopic(id, QStringLiteral("error"))) {
         // A refusal kept by the broker, or one with no setting of this link
         // waiting to show, is someone else's.
-        if (retained || !echoesAwaited)
+        if (retained || !echoesAwaited())
             return;
         for (QList<int> &values : m_unconfirmed)
             values.clear();
@@ -163,15 +161,15 @@ void CRemoteBoardLink::onMessage(const QString &topic, const QByteArray &payload
     if (topic == boardTopic(id, QStringLiteral("state"))) {
         m_state = parseState(payload);
         m_bKnown = m_bKnown || !payload.isEmpty();
-        // The answer to this link's request comes after the echoes of the
-        // settings it sent before it, as a board's report comes after the
-        // frames before the open-link frame; kept from before, it is none.
-        if (!retained && !echoesAwaited)
-            m_bReportAsked = false;
         if (!m_bLinked)
             for (int code : kReportOrder)
                 if (m_state.values[code])
                     confirm(code, *m_state.values[code]);
+        // The answer to this link's request shows the settings it sent
+        // before it, as a board's report follows the frames before the
+        // open-link frame; one kept from before is none.
+        if (!retained && !echoesAwaited())
+            m_bReportAsked = false;
     } else if (topic == boardTopic(id, QStringLiteral("availability"))) {
         m_availability = payload;
         m_bKnown = m_bKnown || !payload.isEmpty();
@@ -237,6 +235,11 @@ void CRemoteBoardLink::follow()
         if (value && !confirm(code, *value))
             emit valueReported(code, *value);
     }
+}
+
+bool CRemoteBoardLink::echoesAwaited() const
+{
+    return std::any_of(m_unconfirmed.begin(), m_unconfirmed.end(), [](const QList<int> &sent) { return !sent.isEmpty(); });
 }
 
 bool CRemoteBoardLink::confirm(int code, int value)

@@ -93,6 +93,8 @@ private:
     void follow();
     // The value is the echo of one this link sent: it and those before it are confirmed.
     bool confirm(int code, int value);
+    // Settings this link sent have yet to show in the state.
+    bool echoesAwaited() const;
     // The bridge that serves the board: one that runs and lists it, else
     // any that lists it; empty when none does.
     QString servingBridge() const;
