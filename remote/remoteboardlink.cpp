@@ -105,7 +105,8 @@ void CRemoteBoardLink::take(int session, const std::function<void()> &event)
         if (session == m_nSession)
             event();
     };
-    if (m_nHold > 0)
+    // Behind those still held, even when released: they come first.
+    if (m_nHold > 0 || !m_held.isEmpty())
         m_held.append(current);
     else
         current();
@@ -328,7 +329,14 @@ CRemoteBoardLink::CloseOutcome CRemoteBoardLink::close(int marginMs)
         return m_bLost ? DeviceLost : Drained;
     flush(true);
     const bool unsent = std::any_of(m_waiting.begin(), m_waiting.end(), [](const std::optional<int> &v) { return v.has_value(); });
-    // Nothing of this session is taken up any more, not even while the client ends it.
+    letGo();
+    const bool stopped = m_client->stop(kBrokerWaitMs + marginMs);
+    return unsent || !stopped ? TimedOut : Drained;
+}
+
+void CRemoteBoardLink::letGo()
+{
+    // Nothing of this session is taken up any more, not even while its client ends it.
     ++m_nSession;
     m_bOpen = false;
     m_bLinked = false;
@@ -336,22 +344,14 @@ CRemoteBoardLink::CloseOutcome CRemoteBoardLink::close(int marginMs)
     m_paceTimer.stop();
     m_waiting = {};
     m_held.clear();
-    const bool stopped = m_client->stop(kBrokerWaitMs + marginMs);
-    return unsent || !stopped ? TimedOut : Drained;
 }
 
 void CRemoteBoardLink::fail(const RemoteFailure &failure)
 {
     if (!m_bOpen)
         return;
-    ++m_nSession;
-    m_bOpen = false;
-    m_bLinked = false;
-    m_bConnected = false;
+    letGo();
     m_bLost = true;
-    m_paceTimer.stop();
-    m_waiting = {};
-    m_held.clear();
     m_client->stop(0);
     m_lossKind = failure.kind;
     m_strLossText = failure.text;

@@ -89,6 +89,8 @@ private:
     void onConnected();
     void onMessage(const QString &topic, const QByteArray &payload, bool retained);
     void fail(const RemoteFailure &failure);
+    // Ends the session on this side: closed, nothing waiting, nothing more taken up.
+    void letGo();
     // Links, unlinks or reports what changed, as the state now says.
     void follow();
     // The value is the echo of one this link sent: it and those before it are confirmed.
