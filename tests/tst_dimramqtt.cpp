@@ -520,9 +520,8 @@ void tst_DimraMqtt::dimractlReachesABoardThroughItsBridge()
     m_mqtt->clear();
     for (int duty = 0; duty <= 100; ++duty)
         link.send(CDimraProtocol::CmdChannel3, duty);
-    QVERIFY(m_mqtt->waitFor(topic("state"), containing(R"("ch3":100})")));
-    QVERIFY(everythingArrived());
-    QCOMPARE(board->frames.filter(QStringLiteral("ch3")), QStringList{QStringLiteral("ch3 100")});
+    // Frames of earlier values would have come before the last one's.
+    QTRY_COMPARE_WITH_TIMEOUT(board->frames.filter(QStringLiteral("ch3")), QStringList{QStringLiteral("ch3 100")}, 5000);
 
     // A broker that goes away ends the run as a lost board does.
     ctl.start(QStringLiteral(DIMRA_CTL_PROGRAM), {QStringLiteral("-p"), bench, QStringLiteral("monitor")});
