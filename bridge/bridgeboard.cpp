@@ -39,7 +39,7 @@ CBridgeBoard::CBridgeBoard(const BridgeBoardConfig &config, QObject *parent)
     connect(&m_fadeTimer, &QTimer::timeout, this, &CBridgeBoard::stepFades);
     connect(&m_retryTimer, &QTimer::timeout, this, [this] { open(); });
     connect(&m_answerTimer, &QTimer::timeout, this, &CBridgeBoard::noAnswer);
-    connect(&m_reportTimer, &QTimer::timeout, this, &CBridgeBoard::sendOwed);
+    connect(&m_reportTimer, &QTimer::timeout, this, &CBridgeBoard::onReportTime);
     connect(&m_link, &CBoardLink::linked, this, &CBridgeBoard::onLinked);
     connect(&m_link, &CBoardLink::valueReported, this, &CBridgeBoard::onReported);
     connect(&m_link, &CBoardLink::frameSent, this, [this](int code, int value) { setValue(code, value); });
@@ -98,6 +98,10 @@ void CBridgeBoard::noAnswer()
 {
     if (!m_link.isOpen())
         return;
+    // A board that stops answering while linked is linked no more.
+    m_bReportAsked = false;
+    m_bReportAgain = false;
+    setLinked(false);
     logOnce(tr("the board on %1 does not answer the connect frame; check its power and cable, and that it is a "
                "Dimra board at 9600 baud")
                 .arg(m_config.port));
@@ -111,10 +115,39 @@ void CBridgeBoard::noAnswer()
     m_answerTimer.start(m_nAnswerMs);
 }
 
+void CBridgeBoard::requestReport()
+{
+    // While a report is on its way, commands that came since wait for it
+    // and go out after it: a report asked now must follow them on the line,
+    // or it would show the values before them, and overwrite the state.
+    if (m_bReportAsked || (!m_state.linked && m_link.isLinked())) {
+        m_bReportAgain = true;
+        return;
+    }
+    // A board that has not answered is asked already, and its state is
+    // published once it does.
+    if (!m_state.linked)
+        return;
+    try {
+        m_link.requestReport();
+    } catch (const CSerialError &error) {
+        onLost(error.text(), error.details());
+        return;
+    }
+    m_bReportAsked = true;
+    m_nAnswerMs = CBoardLink::kAnswerWaitMs;
+    m_answerTimer.start(m_nAnswerMs);
+}
+
 void CBridgeBoard::onLinked()
 {
     m_answerTimer.stop();
     m_strLastProblem.clear();
+    if (m_bReportAsked) {
+        // The same board answering: its values come as its report does.
+        m_reportTimer.start(kReportMs);
+        return;
+    }
     setLinked(false); // until its report is in
     // What the board held before may be gone (a power cycle): its report says.
     for (int code : CDimraProtocol::kValueCodes)
@@ -135,19 +168,41 @@ void CBridgeBoard::onReported(int code, int value)
     if (code != CDimraProtocol::CmdFrequency && shown > Dimra::kDutyMin && !m_state.linked)
         m_lastOn[code] = shown;
     setValue(code, shown);
-    // The link keeps what was reported since it linked: once the rest of
-    // the report (channels 2 and 3, then the frequency) is in, the owed
-    // values cannot be overwritten by it any more.
+    // Once the rest of the report is in, the owed values cannot be
+    // overwritten by it any more.
+    if (reportComplete())
+        onReportTime();
+}
+
+bool CBridgeBoard::reportComplete() const
+{
+    // The link keeps what was reported since it linked: channel 1, then
+    // channels 2 and 3 and the frequency.
     const BoardValues &report = m_link.reported();
-    if (m_link.isLinked() && !m_state.linked && report[CDimraProtocol::CmdChannel2] && report[CDimraProtocol::CmdChannel3]
-        && report[CDimraProtocol::CmdFrequency])
+    return m_link.isLinked() && (!m_state.linked || m_bReportAsked) && report[CDimraProtocol::CmdChannel2]
+           && report[CDimraProtocol::CmdChannel3] && report[CDimraProtocol::CmdFrequency];
+}
+
+void CBridgeBoard::onReportTime()
+{
+    if (!m_bReportAsked) {
         sendOwed();
+        return;
+    }
+    m_reportTimer.stop();
+    m_bReportAsked = false;
+    emit reportIn();
+    sendOwedValues();
+    if (std::exchange(m_bReportAgain, false))
+        requestReport();
 }
 
 void CBridgeBoard::onLost(const QString &text, const QString &details)
 {
     m_answerTimer.stop();
     m_reportTimer.stop();
+    m_bReportAsked = false;
+    m_bReportAgain = false;
     // A fade cut short owes the board its end.
     for (int channel = CDimraProtocol::CmdChannel1; channel <= CDimraProtocol::CmdChannel3; ++channel)
         if (m_fades[channel].running)
@@ -183,7 +238,7 @@ void CBridgeBoard::command(const BoardValues &values, int transitionMs)
             continue;
         m_commanded[code] = value;
         if (code == CDimraProtocol::CmdFrequency) {
-            if (m_state.linked)
+            if (ready())
                 send(code, *value);
             else
                 m_owed[code] = value;
@@ -194,7 +249,7 @@ void CBridgeBoard::command(const BoardValues &values, int transitionMs)
         if (*value > Dimra::kDutyMin)
             m_lastOn[code] = *value;
         const std::optional<int> from = m_state.values[code];
-        if (!m_state.linked) {
+        if (!ready()) {
             m_owed[code] = value;
         } else if (transitionMs > 0 && from && *from != *value) {
             fade = {true, *from, *value, m_clock.elapsed(), transitionMs, *from};
@@ -255,6 +310,13 @@ void CBridgeBoard::sendOwed()
     if (!m_link.isLinked() || m_state.linked)
         return;
     setLinked(true);
+    sendOwedValues();
+    if (std::exchange(m_bReportAgain, false))
+        requestReport();
+}
+
+void CBridgeBoard::sendOwedValues()
+{
     for (int code : CDimraProtocol::kValueCodes) {
         if (const std::optional<int> value = m_owed[code]) {
             m_owed[code].reset();
@@ -280,8 +342,10 @@ void CBridgeBoard::setValue(int code, std::optional<int> value)
     if (m_state.values[code] == value)
         return;
     m_state.values[code] = value;
-    // While the board reports after linking, its values are told once, with the link.
-    if (!m_link.isLinked() || m_state.linked)
+    // While the board reports after linking, its values are told once, with
+    // the link; while it reports as asked, once, with reportIn: a state half
+    // of the report and half from before is no state the board held.
+    if ((!m_link.isLinked() || m_state.linked) && !m_bReportAsked)
         emit stateChanged();
 }
 
@@ -301,5 +365,5 @@ bool CBridgeBoard::close(int marginMs)
     m_reportTimer.stop();
     if (!m_link.isOpen())
         return true;
-    return m_link.close(marginMs) == CMSComm::Drained;
+    return m_link.close(marginMs) == CBoardLink::Drained;
 }

@@ -23,6 +23,13 @@
 // Either waits until the board has reported after linking, so that its
 // report, still on the line, cannot overwrite what was just sent.
 //
+// Asked to report (requestReport), a linked board is sent the open-link
+// command again; it stays linked, commands wait until its report is in,
+// and reportIn says when it is, for the state to be published anew, changed
+// or not. Asked while a report is on its way, it asks again once that one
+// is in and the commands that waited for it have gone. A board that does
+// not answer within its time is linked no more.
+//
 // A light's command with a transition fades the channel from its value to
 // the new one in steps at the line's pace; the last step is the value
 // itself, and any later command for that channel ends the fade.
@@ -60,6 +67,10 @@ public:
     // to it from the channel's known value.
     void command(const BoardValues &values, int transitionMs = 0);
 
+    // Asks a linked board to report again (reportIn follows); one that is not
+    // linked is being asked already, and its state follows once it answers.
+    void requestReport();
+
     // Sends what waits, waits until it has left (its line time and at most
     // marginMs more), and closes the port; false when not all of it left.
     // A fade stops where it is.
@@ -67,6 +78,8 @@ public:
 
 signals:
     void stateChanged();
+    // The board has reported as requestReport asked, or had its time.
+    void reportIn();
     // The port opened for the first time.
     void opened();
     void logged(const QString &line);
@@ -89,7 +102,13 @@ private:
     void onReported(int code, int value);
     void onLost(const QString &text, const QString &details);
     void noAnswer();
+    // The board's report after linking, or after requestReport, is in.
+    bool reportComplete() const;
+    void onReportTime();
     void sendOwed();
+    void sendOwedValues();
+    // Commands go out now, not owed: linked, and no report of its own is on its way.
+    bool ready() const { return m_state.linked && !m_bReportAsked; }
     void send(int code, int value);
     void stepFades();
     void stopFades();
@@ -105,6 +124,8 @@ private:
     BoardValues m_owed;          // commanded and not yet handed to the link
     std::array<Fade, 4> m_fades; // by channel 1-3
     bool m_bOpened = false;
+    bool m_bReportAsked = false;   // requestReport's answer is on its way
+    bool m_bReportAgain = false;   // and another is asked for, after what waits for it
     QTimer m_retryTimer;           // reopens the port
     int m_nRetryMs = 0;
     QTimer m_answerTimer;          // asks a silent board again

@@ -118,6 +118,9 @@ CCommandLine bridgeCommandLine()
                                                    "null for a value not known yet")},
                             {QStringLiteral("dimra/ID/set"),
                              BridgeCommandLine::tr("{\"frequency\":2000,\"ch1\":40}: any of the four keys")},
+                            {QStringLiteral("dimra/ID/get"),
+                             BridgeCommandLine::tr("an empty message: the board reports, and its state is published "
+                                                   "anew")},
                             {QStringLiteral("dimra/ID/chN"),
                              BridgeCommandLine::tr("retained {\"state\":\"ON\",\"brightness\":40} (N = 1, 2, 3)")},
                             {QStringLiteral("dimra/ID/chN/set"),

@@ -297,11 +297,16 @@ void CMqttBridge::take(CBridgeBoard *board)
     const QString &id = board->config().id;
     m_served.append(board);
     m_routes.insert(boardTopic(id, QStringLiteral("set")), {board, 0});
+    m_routes.insert(boardTopic(id, QStringLiteral("get")), {board, Route::kGet});
     for (int channel = 1; channel <= 3; ++channel)
         m_routes.insert(boardTopic(id, CDimraProtocol::ValueKey(channel) + QStringLiteral("/set")), {board, channel});
     if (board->config().restore)
         board->remember(parseStateValues(m_memory.value(id)));
     connect(board, &CBridgeBoard::stateChanged, this, [this, board] { publishBoard(board); });
+    connect(board, &CBridgeBoard::reportIn, this, [this, board] {
+        m_published.remove(boardTopic(board->config().id, QStringLiteral("state"))); // published again, changed or not
+        publishBoard(board);
+    });
     connect(board, &CBridgeBoard::opened, this, [this, board] {
         publishBoard(board);
         if (m_config.discovery)
@@ -411,6 +416,13 @@ void CMqttBridge::onCommand(const QString &topic, const Route &route, const QByt
     if (retained) {
         refuse(route, topic, tr("the command was retained by the broker; commands are carried out when they are "
                                 "sent, publish it without the retain flag"));
+        return;
+    }
+    if (route.channel == Route::kGet) {
+        if (!payload.isEmpty())
+            refuse(route, topic, tr("a request to report is an empty message"));
+        else
+            route.board->requestReport();
         return;
     }
     const ParsedCommand command = route.channel == 0

@@ -38,7 +38,9 @@
 // The bridge turns messages into commands (bridgemessages.h parses and
 // checks them whole; a refused one sends nothing and says why on the
 // board's error topic) and every change of a board's state into retained
-// messages. Whenever a session with the broker begins, and that is after
+// messages. A message on a board's get topic asks the board to report, and
+// its state is published once it has, changed or not: what a program that
+// reaches the board over the broker takes for the board's answer. Whenever a session with the broker begins, and that is after
 // every reconnect too, it publishes everything again: its own status, each
 // board's availability, state and lights, the subscriptions and, with
 // discovery, the Home Assistant configs. Home Assistant announcing itself
@@ -67,8 +69,9 @@ signals:
 private:
     struct Route
     {
+        static constexpr int kGet = -1;
         CBridgeBoard *board = nullptr;
-        int channel = 0; // 0: the board's set topic; 1-3: a light's
+        int channel = 0; // 0: the board's set topic; 1-3: a light's; kGet: its get topic
     };
     enum class Phase { Waiting, Checking, Asking, Contending, Serving };
 

@@ -18,17 +18,17 @@ QString CtlExitMeaning(int exitCode)
     case ExitOk:
         return CtlExitCodes::tr("done; every frame has left the computer");
     case ExitIo:
-        return CtlExitCodes::tr("I/O error, or the device was lost");
+        return CtlExitCodes::tr("I/O error, or the device or the broker was lost");
     case ExitUsage:
-        return CtlExitCodes::tr("bad usage, or a value out of range");
+        return CtlExitCodes::tr("bad usage, a value out of range, or a setting the bridge refused");
     case ExitNoPort:
-        return CtlExitCodes::tr("no such port");
+        return CtlExitCodes::tr("no such port, or a broker that cannot be reached");
     case ExitNoPermission:
-        return CtlExitCodes::tr("no permission to open the port");
+        return CtlExitCodes::tr("no permission to open the port, or the broker refused the user");
     case ExitInUse:
         return CtlExitCodes::tr("the port is in use by another program (the Dimra window, for example)");
     case ExitNoAnswer:
-        return CtlExitCodes::tr("the board did not answer within the timeout");
+        return CtlExitCodes::tr("the board did not answer within the timeout, or no running bridge serves it");
     case ExitMismatch:
         return CtlExitCodes::tr("--verify found a different value");
     default:
@@ -49,6 +49,19 @@ CtlExit ExitCodeFor(CSerialError::Kind kind)
     case CSerialError::DeviceLost:
     case CSerialError::OtherAdapter:
     case CSerialError::Failed:
+        break;
+    }
+    return ExitIo;
+}
+
+CtlExit ExitCodeFor(CAbstractBoardLink::LossKind kind)
+{
+    switch (kind) {
+    case CAbstractBoardLink::NotReached:
+        return ExitNoPort;
+    case CAbstractBoardLink::NotAllowed:
+        return ExitNoPermission;
+    case CAbstractBoardLink::LinkBroken:
         break;
     }
     return ExitIo;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "abstractboardlink.h"
 #include "commandline.h"
 #include "serialerror.h"
 
@@ -8,12 +9,12 @@
 // dimractl's exit codes, as --help and the manual page list them.
 enum CtlExit {
     ExitOk = 0,           // done; every frame has left the computer
-    ExitIo = 1,           // I/O error or device lost
-    ExitUsage = 2,        // bad usage or a value out of range
-    ExitNoPort = 3,       // no such port
-    ExitNoPermission = 4, // the user may not open the port
+    ExitIo = 1,           // I/O error, device or broker lost
+    ExitUsage = 2,        // bad usage, a value out of range, or one the bridge refused
+    ExitNoPort = 3,       // no such port, or a broker that cannot be reached
+    ExitNoPermission = 4, // the user may not open the port, or the broker refuses the user
     ExitInUse = 5,        // another program holds the port
-    ExitNoAnswer = 6,     // the board did not answer within the timeout
+    ExitNoAnswer = 6,     // the board did not answer within the timeout, or no running bridge serves it
     ExitMismatch = 7,     // --verify found a different value
 };
 
@@ -25,6 +26,9 @@ QString CtlExitMeaning(int exitCode);
 // The exit code for a serial error. A path that is no serial device counts
 // as no such port: either way the user named the wrong thing.
 CtlExit ExitCodeFor(CSerialError::Kind kind);
+// The exit code for a link that ended by itself: a broker that was never
+// reached is no such port, one that refuses the user no permission.
+CtlExit ExitCodeFor(CAbstractBoardLink::LossKind kind);
 
 // The name of an exit code's kind in a session's error answers ("no_answer"
 // for 6), as a script tells the causes apart; "link_lost" for 1 and for any

@@ -63,6 +63,29 @@ QString FormatPorts(const CommPortTargets &targets, bool json)
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
+QString FormatBrokerBoards(const QList<BrokerBoard> &boards, const RemoteAddress &broker, bool json)
+{
+    QStringList lines;
+    for (const BrokerBoard &board : boards) {
+        RemoteAddress address = broker;
+        address.boardId = board.id;
+        if (json)
+            lines << QStringLiteral("{\"port\":%1,\"id\":%2,\"name\":%3,\"bridge\":%4,\"online\":%5}")
+                         .arg(JsonValueText(address.text()), JsonValueText(board.id),
+                              board.name.isEmpty() ? QStringLiteral("null") : JsonValueText(board.name),
+                              board.bridge.isEmpty() ? QStringLiteral("null") : JsonValueText(board.bridge),
+                              board.online ? QStringLiteral("true") : QStringLiteral("false"));
+        else
+            lines << QStringLiteral("%1\t%2\t%3\t%4\t%5")
+                         .arg(address.text(), board.id, board.name.isEmpty() ? QStringLiteral("-") : board.name,
+                              board.bridge.isEmpty() ? QStringLiteral("-") : board.bridge,
+                              board.online ? QStringLiteral("online") : QStringLiteral("offline"));
+    }
+    if (json)
+        return lines.isEmpty() ? QStringLiteral("[\n]\n") : QStringLiteral("[\n%1\n]\n").arg(lines.join(QStringLiteral(",\n")));
+    return lines.isEmpty() ? QString() : lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
 QString FormatAnswer(const BoardValues *values, const QString &message)
 {
     QString answer = QStringLiteral("{\"ok\":true");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "brokerboards.h"
 #include "commport.h"
 #include "ctloptions.h"
 
@@ -12,6 +13,12 @@
 // The port list with --json is one array, an object a line:
 //   [
 //   {"port":"COM1","entry":"COM1  ttyUSB0 · CH340","device":"/dev/ttyUSB0","stable":"/dev/serial/by-id/...","description":"..."},
+//   ...
+//   ]
+// A broker's boards (list mqtt://host) are listed alike, with the address
+// that -p takes first:
+//   [
+//   {"port":"mqtt://host:1883/bench","id":"bench","name":"Dimra bench","bridge":"pc-1a2b3c4d","online":true},
 //   ...
 //   ]
 // Every returned text ends with a newline.
@@ -27,6 +34,11 @@ QString FormatReply(int code, int value, bool json);
 // (the by-id or by-path link that keeps the number), what it is; "-" where
 // there is none. The entry is the window's, "COM1  ttyUSB0 · CH340".
 QString FormatPorts(const CommPortTargets &targets, bool json);
+
+// The boards on the broker, as list mqtt://host prints them. As text one
+// board a line, tab-separated: its address, its id, its name, the bridge
+// that serves it, online or offline; "-" where there is none.
+QString FormatBrokerBoards(const QList<BrokerBoard> &boards, const RemoteAddress &broker, bool json);
 
 // A session's lines, one JSON object each: the answer to a request, with
 // get's values and, where the one-shot command would also have said

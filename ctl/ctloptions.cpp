@@ -80,6 +80,9 @@ CCommandLine ctlCommandLine()
                                                      "every higher number that has a device: the device each "
                                                      "opens, its stable name and what it is")
                                       .arg(kCommPortCount)},
+         {QStringLiteral("list mqtt://HOST"), CtlCommandLine::tr("show the boards the broker knows: the address "
+                                                                 "of each, its id, its name, the bridge that serves "
+                                                                 "it and whether it is online")},
          {QStringLiteral("get"), CtlCommandLine::tr("print the frequency and the three duties the board reports; a "
                                                     "value it did not report within the timeout shows as unknown")},
          {QStringLiteral("set"), CtlCommandLine::tr("send the values named, in the order --freq, --ch1, --ch2, --ch3")},
@@ -93,7 +96,11 @@ CCommandLine ctlCommandLine()
                            CtlCommandLine::tr("COM1 to COM%1, or a device path such as /dev/ttyUSB0 (default COM1; "
                                               "COMn opens $DIMRA_COM<n> when set, else what the window's COMn "
                                               "opens: the adapters in /dev/serial/by-id by name, then those only in "
-                                              "/dev/serial/by-path, then built-in ports)")
+                                              "/dev/serial/by-path, then built-in ports), or a board that "
+                                              "dimra-mqtt serves: mqtt://[USER@]HOST[:PORT]/ID, mqtts:// for TLS "
+                                              "(the password from $DIMRA_MQTT_PASSWORD or the file "
+                                              "$DIMRA_MQTT_PASSWORD_FILE names, the CA from $DIMRA_MQTT_CAFILE or "
+                                              "the system's)")
                                .arg(kCommPortMax)});
     commandLine.addOption({{QStringLiteral("t"), kTimeout}, QStringLiteral("MS"),
                            CtlCommandLine::tr("how long to wait for the board's answer (default %1)")
@@ -122,7 +129,9 @@ CCommandLine ctlCommandLine()
                                              "Examples:\n"
                                              "  dimractl list\n"
                                              "  dimractl -p /dev/ttyUSB0 set --freq 2000 --ch1 40 --verify\n"
-                                             "  dimractl --json get"));
+                                             "  dimractl --json get\n"
+                                             "  dimractl list mqtt://broker.lab\n"
+                                             "  dimractl -p mqtt://broker.lab/bench get"));
     return commandLine;
 }
 
@@ -137,23 +146,36 @@ CtlParse ParseCtlArguments(const QStringList &arguments)
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
         return failure(CtlCommandLine::tr("no command given (list, get, set, off, monitor or session)"));
-    if (positional.size() > 1)
-        return failure(CtlCommandLine::tr("one command at a time; \"%1\" is one too many").arg(positional.at(1)));
     const std::optional<CtlCommand> command = commandNamed(positional.first());
     if (!command)
         return failure(CtlCommandLine::tr("unknown command \"%1\" (list, get, set, off, monitor or session)").arg(positional.first()));
+    // list takes a broker, whose boards it lists instead of the ports.
+    const bool brokerGiven = command == CtlCommand::List && positional.size() == 2
+                             && IsRemotePortName(CommandLineBytes(positional.at(1)));
+    if (positional.size() > (brokerGiven ? 2 : 1))
+        return failure(CtlCommandLine::tr("one command at a time; \"%1\" is one too many").arg(positional.at(brokerGiven ? 2 : 1)));
 
     CtlParse result;
     result.outcome = CCommandLine::Run;
     CtlOptions &options = result.options;
     options.command = *command;
     options.json = parser.isSet(kJson);
+    if (brokerGiven) {
+        QString error;
+        options.broker = ParseRemoteAddress(positional.at(1), false, &error);
+        if (!options.broker)
+            return failure(CtlCommandLine::tr("list: %1").arg(error));
+    }
 
     if (parser.isSet(kPort)) {
         const QString port = parser.value(kPort);
+        QString error;
         if (port.isEmpty())
             return failure(CtlCommandLine::tr("-p needs a port: COM1 to COM%1 or a device path").arg(kCommPortMax));
-        if (!CommPortNumber(port))
+        if (IsRemotePortName(CommandLineBytes(port))) {
+            if (!ParseRemoteAddress(port, true, &error))
+                return failure(CtlCommandLine::tr("-p: %1").arg(error));
+        } else if (!CommPortNumber(port))
             return failure(CtlCommandLine::tr("there is no port %1; the ports are COM1 to COM%2, or give a device path")
                                .arg(port, QString::number(kCommPortMax)));
         options.port = CommandLineBytes(port);

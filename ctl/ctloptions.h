@@ -3,6 +3,7 @@
 #include "commandline.h"
 #include "dimraprotocol.h"
 #include "protocolnumbers.h"
+#include "remoteaddress.h"
 
 #include <QString>
 #include <QStringList>
@@ -26,7 +27,8 @@ inline constexpr BoardValues kCtlOffValues = {std::nullopt, Dimra::kDutyMin, Dim
 struct CtlOptions
 {
     CtlCommand command = CtlCommand::Get;
-    QByteArray port = "COM1"; // COMn, or a device path as the system takes it, byte for byte
+    QByteArray port = "COM1"; // COMn, a device path as the system takes it, byte for byte, or an mqtt:// address
+    std::optional<RemoteAddress> broker; // list: the broker whose boards to list, instead of the ports
     int timeoutMs = kCtlDefaultTimeoutMs;
     bool json = false;
     bool verify = false;

@@ -1,5 +1,6 @@
 #include "ctlrun.h"
 
+#include "boardlinkfactory.h"
 #include "ctlformat.h"
 #include "ctlinput.h"
 #include "printabletext.h"
@@ -10,16 +11,40 @@
 
 namespace {
 
-CtlOutcome lostBoard(const QString &text, const QString &details)
+CtlOutcome lostBoard(const QString &text, const QString &details, bool remote)
 {
-    return {ExitIo, CCtlRun::tr("lost the board: %1\nCheck the cable or adapter, then run the command again.").arg(text),
+    return {ExitIo,
+            (remote ? CCtlRun::tr("lost the board: %1\nCheck the network and the broker, then run the command again.")
+                    : CCtlRun::tr("lost the board: %1\nCheck the cable or adapter, then run the command again."))
+                .arg(text),
             details};
 }
 
-QString openFailure(const CSerialError &e)
+// A link that ended by itself: lost, or a broker never reached or refusing the user.
+CtlOutcome linkEnded(const CAbstractBoardLink &link, bool remote)
+{
+    switch (ExitCodeFor(link.lossKind())) {
+    case ExitNoPort:
+        return {ExitNoPort,
+                CCtlRun::tr("no such port: %1\nCheck the broker's host and port in the address, and that the "
+                            "broker runs.").arg(link.lossText()),
+                link.lossDetails()};
+    case ExitNoPermission:
+        return {ExitNoPermission,
+                CCtlRun::tr("no permission: %1\nCheck the user in the address, and the password in "
+                            "DIMRA_MQTT_PASSWORD or the file DIMRA_MQTT_PASSWORD_FILE names.").arg(link.lossText()),
+                link.lossDetails()};
+    default:
+        return lostBoard(link.lossText(), link.lossDetails(), remote);
+    }
+}
+
+QString openFailure(const CSerialError &e, bool remote)
 {
     switch (ExitCodeFor(e.kind())) {
     case ExitNoPort:
+        if (remote)
+            return CCtlRun::tr("no such port: %1").arg(e.text());
         return CCtlRun::tr("no such port: %1\nRun \"dimractl list\" to see the ports, or name the device "
                           "with -p PATH.")
             .arg(e.text());
@@ -56,61 +81,65 @@ void printMessage(FILE *err, const CtlOutcome &outcome)
 }
 
 // Opens the port as every command does, ending with the open-link frame.
-CtlOutcome openLink(CBoardLink &link, const CtlOptions &options)
+CtlOutcome openLink(CAbstractBoardLink &link, const CtlOptions &options, bool remote)
 {
     bool portOpened = false;
     QObject context;
-    QObject::connect(&link, &CBoardLink::opened, &context, [&portOpened] { portOpened = true; });
+    QObject::connect(&link, &CAbstractBoardLink::opened, &context, [&portOpened] { portOpened = true; });
     try {
         link.open(options.port);
     } catch (const CSerialError &e) {
         // Opening ends with the open-link frame: a failure after the port
         // opened is one of writing.
         if (portOpened && e.kind() == CSerialError::DeviceLost)
-            return lostBoard(e.text(), e.details());
+            return lostBoard(e.text(), e.details(), remote);
         if (portOpened)
             return {ExitIo, CCtlRun::tr("cannot write to the port: %1").arg(e.text()), e.details()};
-        return {ExitCodeFor(e.kind()), openFailure(e), e.details()};
+        return {ExitCodeFor(e.kind()), openFailure(e, remote), e.details()};
     }
     return CtlOutcome::done();
 }
 
 // The one way out of every run: the link closes, what waits going out first.
 // Where that spoils an outcome that was done, the reason takes its place.
-CtlOutcome closeLink(CBoardLink &link, const CtlOutcome &outcome)
+CtlOutcome closeLink(CAbstractBoardLink &link, const CtlOutcome &outcome, bool remote)
 {
     // What was sent reaches the board before the port closes.
-    const CMSComm::CloseOutcome closed = link.close();
+    const CAbstractBoardLink::CloseOutcome closed = link.close();
     if (!outcome.isDone())
         return outcome;
-    if (closed == CMSComm::DeviceLost)
-        return lostBoard(link.lossText(), link.lossDetails());
-    if (closed == CMSComm::TimedOut)
+    if (closed == CAbstractBoardLink::DeviceLost)
+        return linkEnded(link, remote);
+    if (closed == CAbstractBoardLink::TimedOut)
         return {ExitIo,
-                CCtlRun::tr("the line did not carry every frame within its time and %1 ms more; the board may "
-                                "not hold the new values. Check the line, then run the command again.")
-                    .arg(CMSComm::kCloseMarginMs),
+                remote ? CCtlRun::tr("the broker did not take every setting within %1 ms; the board may not hold "
+                                     "the new values. Check the network, then run the command again.")
+                             .arg(CAbstractBoardLink::kCloseMarginMs)
+                       : CCtlRun::tr("the line did not carry every frame within its time and %1 ms more; the board "
+                                     "may not hold the new values. Check the line, then run the command again.")
+                             .arg(CAbstractBoardLink::kCloseMarginMs),
                 QString()};
     return outcome;
 }
 
-CtlOutcome sendFailure(const CSerialError &error)
+CtlOutcome sendFailure(const CSerialError &error, bool remote)
 {
     if (error.kind() == CSerialError::DeviceLost)
-        return lostBoard(error.text(), error.details());
+        return lostBoard(error.text(), error.details(), remote);
     return {ExitIo,
             CCtlRun::tr("sending failed: %1\nCheck the cable or adapter, then run the command again.").arg(error.text()),
             error.details()};
 }
 
-// The board on device left the open-link frame unanswered within timeoutMs;
-// settingWaits adds that nothing was set.
-CtlOutcome noAnswer(const QString &device, int timeoutMs, bool settingWaits)
+// The board the link is open on left the open-link frame unanswered within
+// timeoutMs; settingWaits adds that nothing was set. The link may know why.
+CtlOutcome noAnswer(const CAbstractBoardLink &link, int timeoutMs, bool settingWaits)
 {
+    const QString why = link.notLinkedText();
     return {ExitNoAnswer,
             CCtlRun::tr("the board on %1 did not answer within %2 ms%3.\n%4")
-                .arg(device, QString::number(timeoutMs), settingWaits ? CCtlRun::tr("; nothing was set") : QString(),
-                     noAnswerHint()),
+                .arg(link.devicePath(), QString::number(timeoutMs),
+                     settingWaits ? CCtlRun::tr("; nothing was set") : QString(), why.isEmpty() ? noAnswerHint() : why),
             QString()};
 }
 
@@ -184,25 +213,42 @@ CCtlRun::CCtlRun(const CtlOptions &options, FILE *out, FILE *err, QObject *paren
 {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &CCtlRun::onTimeout);
-    connect(&m_link, &CBoardLink::valueReported, this, &CCtlRun::onReply);
-    connect(&m_link, &CBoardLink::frameSent, this, &CCtlRun::onFrameSent);
-    connect(&m_link, &CBoardLink::lost, this,
-            [this](const QString &text, const QString &details) { finish(lostBoard(text, details)); });
-    connect(&m_link, &CBoardLink::linked, this, [this] {
+}
+
+bool CCtlRun::makeLink()
+{
+    m_bRemote = IsRemotePortName(m_options.port);
+    try {
+        m_link = CBoardLinkFactory::create(m_options.port);
+    } catch (const CSerialError &e) {
+        finish({ExitCodeFor(e.kind()), openFailure(e, m_bRemote), e.details()});
+        return false;
+    }
+    CAbstractBoardLink *link = m_link.get();
+    connect(link, &CAbstractBoardLink::valueReported, this, &CCtlRun::onReply);
+    connect(link, &CAbstractBoardLink::frameSent, this, &CCtlRun::onFrameSent);
+    connect(link, &CAbstractBoardLink::refused, this, &CCtlRun::onRefused);
+    connect(link, &CAbstractBoardLink::lost, this, [this] { finish(linkEnded(*m_link, m_bRemote)); });
+    connect(link, &CAbstractBoardLink::linked, this, [this] {
         if (m_bLinked)
             return; // linked again after a report was asked for
         m_bLinked = true;
         m_bOpenReport = true;
         m_timer.stop();
         if (isSession())
-            print(FormatLinkedEvent(m_link.devicePath()));
+            print(FormatLinkedEvent(m_link->devicePath()));
         advanceLater();
     });
+    return true;
 }
 
 void CCtlRun::start()
 {
     if (m_options.command == CtlCommand::List) {
+        if (m_options.broker) {
+            listBroker();
+            return;
+        }
         print(FormatPorts(ResolveListedCommPorts(), m_options.json));
         finish(CtlOutcome::done());
         return;
@@ -220,7 +266,9 @@ void CCtlRun::start()
         });
         connect(input, &CCtlInput::ended, this, &CCtlRun::endOfInput);
     }
-    if (const CtlOutcome opened = openLink(m_link, m_options); !opened.isDone()) {
+    if (!makeLink())
+        return;
+    if (const CtlOutcome opened = openLink(*m_link, m_options, m_bRemote); !opened.isDone()) {
         finish(opened);
         return;
     }
@@ -238,6 +286,34 @@ void CCtlRun::start()
         request(asked);
     }
     m_timer.start(m_options.timeoutMs);
+}
+
+void CCtlRun::listBroker()
+{
+    const RemoteAddress &broker = *m_options.broker;
+    try {
+        CBoardLinkFactory::listBoards(broker, m_options.timeoutMs, this, [this, broker](const BrokerListing &listing) {
+            if (!listing.failure.isEmpty()) {
+                const CtlExit code = ExitCodeFor(listing.failureKind);
+                finish({code,
+                        code == ExitNoPort         ? tr("no such port: %1").arg(listing.failure)
+                        : code == ExitNoPermission ? tr("no permission: %1").arg(listing.failure)
+                                                   : listing.failure,
+                        QString()});
+            } else if (!listing.answered) {
+                finish({ExitNoAnswer,
+                        tr("the broker at %1 did not send back what it keeps within %2 ms.\nGive it longer with -t MS.")
+                            .arg(broker.brokerText())
+                            .arg(m_options.timeoutMs),
+                        QString()});
+            } else {
+                print(FormatBrokerBoards(listing.boards, broker, m_options.json));
+                finish(CtlOutcome::done());
+            }
+        });
+    } catch (const CSerialError &e) {
+        finish({ExitCodeFor(e.kind()), openFailure(e, true), e.details()});
+    }
 }
 
 void CCtlRun::stop(int signalNumber)
@@ -337,7 +413,7 @@ void CCtlRun::startRequest(Pending &pending, qint64 id)
             }
             for (int code : CDimraProtocol::kValueCodes)
                 if (request.values[code])
-                    m_link.send(code, *request.values[code]);
+                    m_link->send(code, *request.values[code]);
         }
         if (readsReport) {
             m_nReading = id;
@@ -346,12 +422,12 @@ void CCtlRun::startRequest(Pending &pending, qint64 id)
             if (std::exchange(m_bOpenReport, false))
                 checkReport();
             else
-                m_link.requestReport();
+                m_link->requestReport();
         } else if (!isSession()) {
             complete(pending, CtlOutcome::done());
         }
     } catch (const CSerialError &e) {
-        finish(sendFailure(e));
+        finish(sendFailure(e, m_bRemote));
     }
 }
 
@@ -393,9 +469,9 @@ void CCtlRun::onReply(int code, int value)
 void CCtlRun::checkReport()
 {
     Pending *reading = pendingWithId(m_nReading);
-    if (!reading || !m_link.isLinked())
+    if (!reading || !m_link->isLinked())
         return;
-    const BoardValues &reported = m_link.reported();
+    const BoardValues &reported = m_link->reported();
     if (reading->request.op == CtlOp::Get && allReported(kAllValues, reported))
         complete(*reading, CtlOutcome::done(), &reported);
     else if (reading->request.op == CtlOp::Set && allReported(reading->request.values, reported))
@@ -430,7 +506,7 @@ void CCtlRun::onTimeout()
         const bool settingWaits = std::any_of(m_pending.begin(), m_pending.end(), [](const Pending &p) {
             return p.request.error.isEmpty() && !p.ending && (p.request.op == CtlOp::Set || p.request.op == CtlOp::Off);
         });
-        finish(noAnswer(m_link.devicePath(), m_options.timeoutMs, settingWaits));
+        finish(noAnswer(*m_link, m_options.timeoutMs, settingWaits));
         return;
     }
     Pending *reading = pendingWithId(m_nReading);
@@ -438,12 +514,27 @@ void CCtlRun::onTimeout()
         return;
     m_nReading = -1;
     if (reading->request.op == CtlOp::Set)
-        complete(*reading, notVerified(m_link.devicePath(), m_options.timeoutMs));
-    else if (!m_link.isLinked())
-        complete(*reading, noAnswer(m_link.devicePath(), m_options.timeoutMs, false));
+        complete(*reading, notVerified(m_link->devicePath(), m_options.timeoutMs));
+    else if (!m_link->isLinked())
+        complete(*reading, noAnswer(*m_link, m_options.timeoutMs, false));
     else // the board answered but left values out: unknown, with a message
-        complete(*reading, CtlOutcome::done(missingValuesText(m_link.reported(), m_options.timeoutMs)),
-                 &m_link.reported());
+        complete(*reading, CtlOutcome::done(missingValuesText(m_link->reported(), m_options.timeoutMs)),
+                 &m_link->reported());
+}
+
+void CCtlRun::onRefused(const QString &reason)
+{
+    // The set that waits to verify its values fails with the bridge's reason;
+    // with none waiting, the user is told all the same.
+    const CtlOutcome refusal{ExitUsage, tr("the bridge refused the setting: %1").arg(reason), QString()};
+    Pending *reading = pendingWithId(m_nReading);
+    if (!reading || reading->request.op != CtlOp::Set) {
+        printMessage(m_err, refusal);
+        return;
+    }
+    m_nReading = -1;
+    m_timer.stop();
+    complete(*reading, refusal);
 }
 
 void CCtlRun::finish(const CtlOutcome &outcome)
@@ -452,7 +543,7 @@ void CCtlRun::finish(const CtlOutcome &outcome)
         return;
     m_bFinished = true;
     m_timer.stop();
-    const CtlOutcome result = closeLink(m_link, outcome);
+    const CtlOutcome result = m_link ? closeLink(*m_link, outcome, m_bRemote) : outcome;
     printMessage(m_err, result);
     if (isSession())
         answerTheRest(result);

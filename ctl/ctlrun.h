@@ -1,6 +1,7 @@
 #pragma once
 
-#include "boardlink.h"
+#include "abstractboardlink.h"
+#include "brokerboards.h"
 #include "ctlexit.h"
 #include "ctloptions.h"
 #include "ctlrequest.h"
@@ -12,6 +13,7 @@
 #include <array>
 #include <cstdio>
 #include <deque>
+#include <memory>
 #include <optional>
 
 // How a run of dimractl, or one request of a session, ended: the exit code,
@@ -28,7 +30,9 @@ struct CtlOutcome
     bool isDone() const { return exitCode == ExitOk; }
 };
 
-// A run of dimractl on one board link, driven by the event loop. Every
+// A run of dimractl on one board link, driven by the event loop: a port of
+// this computer or a board that dimra-mqtt serves, whichever link the port's
+// name calls for (linkfactory/), through the one interface. Every
 // command but list runs as a session of requests (ctlrequest.h): a session
 // reads them from standard input; a one-shot command is a session of the one
 // request its arguments make (get, set, off), and monitor is a session's
@@ -41,7 +45,9 @@ struct CtlOutcome
 // within the timeout ends the run (monitor waits as long as it runs). get
 // reads the values the board reports; set and off send the values named in
 // the order frequency, channel 1, 2, 3 and, with verify, ask for a report
-// again and compare. The timeout bounds each wait for the board.
+// again and compare. The timeout bounds each wait for the board. Behind a
+// bridge the same holds of the board's published state; a setting the
+// bridge refuses fails the set that waits to verify it.
 //
 // A session answers each request with one line on out, in the order asked,
 // and events come between the answers as they happen (ctlformat.h): the link
@@ -107,6 +113,11 @@ private:
     void checkReport(); // answers the get or verified set once the report is in
     void onFrameSent(int code, int value);
     void onTimeout();
+    void onRefused(const QString &reason);
+    void listBroker();
+    // The link a run's port calls for, its events followed; false when the
+    // run has ended because there is none.
+    bool makeLink();
     // Ends the run, at the first call only: the link closes through its one
     // way out (what waits goes out and the line carries it before the port
     // closes), the message goes to err, a session answers what it still
@@ -118,7 +129,8 @@ private:
     CtlOptions m_options;
     FILE *m_out;
     FILE *m_err;
-    CBoardLink m_link;
+    std::unique_ptr<CAbstractBoardLink> m_link;
+    bool m_bRemote = false; // the board sits behind a bridge: messages give other advice
     QTimer m_timer;
     std::deque<Pending> m_pending; // asked and not yet answered, in order
     qint64 m_nFirstId = 0;         // the number of m_pending's first; they count up from 0

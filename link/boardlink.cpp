@@ -19,10 +19,12 @@ bool present(const CommPortTarget &target)
 #endif
 }
 
+static_assert(CBoardLink::kCloseMarginMs == CMSComm::kCloseMarginMs, "a link's close waits as its port's does");
+
 } // namespace
 
 CBoardLink::CBoardLink(QObject *parent)
-    : QObject(parent)
+    : CAbstractBoardLink(parent)
 {
     m_codec.InitTxFrame();
     m_codec.SetByteListener([this] { emit byteReceived(); });
@@ -118,13 +120,19 @@ void CBoardLink::send(int code, int value)
     }
 }
 
-CMSComm::CloseOutcome CBoardLink::close(int marginMs)
+CBoardLink::CloseOutcome CBoardLink::close(int marginMs)
 {
     m_bLinked = false;
-    const CMSComm::CloseOutcome outcome = m_comm.ClosePort(marginMs);
-    if (outcome == CMSComm::DeviceLost)
-        noteLoss();
-    return outcome;
+    switch (m_comm.ClosePort(marginMs)) {
+    case CMSComm::Drained:
+        return Drained;
+    case CMSComm::TimedOut:
+        return TimedOut;
+    case CMSComm::DeviceLost:
+        break;
+    }
+    noteLoss();
+    return DeviceLost;
 }
 
 int CBoardLink::lostAdapterNumber() const

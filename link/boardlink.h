@@ -4,15 +4,21 @@
 //
 // The house, bottom up; arrows point down only:
 //   protocol/  CDimraProtocol: command frames out, the reply parser in, the
-//              byte-text conversions and the protocol's numbers (Qt Core)
+//              byte-text conversions and the protocol's numbers (Qt Core);
+//              CAbstractBoardLink, the one interface to a board
 //   serial/    CMSComm over CSerialPort: the port, its properties, port
 //              numbers and locks, output paced to the line, device loss
-//   link/      CBoardLink (this file): one board on one port, the one door
-//              every program reaches a board through
+//   mqtt/      CMqttClient on the event loop, and what dimra-mqtt says and
+//              understands on the broker: topics and payloads
+//   link/      CBoardLink (this file): one board on one serial port
+//   remote/    CRemoteBoardLink: one board that dimra-mqtt serves, over
+//              the broker; the mqtt:// addresses that name one
+//   linkfactory/  CBoardLinkFactory: the link a port's name calls for, the
+//              one door every program reaches a board through
 //   cli/       the command line every program shares
 //   dialog/    CMyDimraDlg, the window, which has a link; app/ starts it
 //   board/     dimra-board, a virtual board     ctl/     dimractl, for scripts
-//   bridge/    dimra-mqtt, the boards on an MQTT broker
+//   bridge/    dimra-mqtt, the boards on an MQTT broker, each on a CBoardLink
 //
 // The link opens a port by the name the user gives it, COMn or a device
 // path, looking the name up once: the adapter it checks (its stable name)
@@ -25,6 +31,7 @@
 // reported, when a setting's frame left for the line and when the device
 // went away. It hands out no serial object.
 
+#include "abstractboardlink.h"
 #include "commport.h"
 #include "dimraprotocol.h"
 #include "mscomm.h"
@@ -33,7 +40,7 @@
 #include <QString>
 #include <optional>
 
-class CBoardLink : public QObject
+class CBoardLink : public CAbstractBoardLink
 {
     Q_OBJECT
 
@@ -44,9 +51,6 @@ public:
         AskOnce,         // refuses once, saying so; the next open takes the new one
         SameAdapterOnly, // refuses until the lost adapter is back
     };
-    // How long a board may take to answer the open-link frame before a
-    // program says that it does not.
-    static constexpr int kAnswerWaitMs = 3000;
 
     explicit CBoardLink(QObject *parent = nullptr);
     ~CBoardLink() override;
@@ -59,15 +63,15 @@ public:
     // the same name opens the adapter the loss took away, under whatever
     // node it has now, and another adapter in its place as AdapterCheck
     // says. Throws CSerialError.
-    void open(const QByteArray &port);
+    void open(const QByteArray &port) override;
     // Sends the open-link frame again, which the board answers with its
     // values; forgets the link flag and what was reported so far, so that
     // replies to an earlier request are never taken for the answer. Throws
     // CSerialError.
-    void requestReport();
+    void requestReport() override;
     // Sends one setting, paced, merged under its command code with an older
     // frame of the same code that still waits. Throws CSerialError.
-    void send(int code, int value);
+    void send(int code, int value) override;
     // The one way the port is closed on purpose, whatever the way out
     // (disconnect, the window closing, a signal, dimractl's end): what waits
     // goes out (at most one frame per setting), the line carries it (waiting
@@ -75,55 +79,37 @@ public:
     // settings restored, the port closed and its lock removed. A device
     // already lost waits for nothing. Says which of these it was; a device
     // found lost counts as a loss (lossText).
-    CMSComm::CloseOutcome close(int marginMs = CMSComm::kCloseMarginMs);
+    CloseOutcome close(int marginMs = kCloseMarginMs) override;
 
-    bool isOpen() const { return m_comm.get_PortOpen(); }
+    bool isOpen() const override { return m_comm.get_PortOpen(); }
     // The board has answered with a channel 1 reply since open or
     // requestReport, and the port is still open.
-    bool isLinked() const { return m_bLinked && m_comm.get_PortOpen(); }
-    // What the board reported since it linked, by code; empty where nothing was.
-    const BoardValues &reported() const { return m_reported; }
+    bool isLinked() const override { return m_bLinked && m_comm.get_PortOpen(); }
+    const BoardValues &reported() const override { return m_reported; }
     // The device the port is open on (or was last), and its stable name:
     // what stays the same for the same adapter under another node.
-    QString devicePath() const { return m_opened.target.device; }
-    QString identity() const { return m_opened.target.identity; }
+    QString devicePath() const override { return m_opened.target.device; }
+    QString identity() const override { return m_opened.target.identity; }
     // Bytes given to send that wait for the line.
     qint64 bytesWaiting() const { return m_comm.get_OutBufferCount(); }
     // What the last loss was, in a sentence and in the system's own words.
-    QString lossText() const { return m_comm.get_ErrorText(); }
-    QString lossDetails() const { return m_comm.get_ErrorDetails(); }
+    QString lossText() const override { return m_comm.get_ErrorText(); }
+    QString lossDetails() const override { return m_comm.get_ErrorDetails(); }
 
     // After a loss: the port number that leads to the lost adapter now that
     // its device is there again; 0 while it is not, or when nothing was lost.
-    int lostAdapterNumber() const;
+    int lostAdapterNumber() const override;
     // The name and stable name of the adapter a loss took away; empty when
     // there was none since the last open.
-    QByteArray lostPort() const { return m_lost ? m_lost->port : QByteArray(); }
-    QString lostIdentity() const { return m_lost ? m_lost->target.identity : QString(); }
+    QByteArray lostPort() const override { return m_lost ? m_lost->port : QByteArray(); }
+    QString lostIdentity() const override { return m_lost ? m_lost->target.identity : QString(); }
 
-    // While held, the link's events wait; releasing delivers them in order.
-    // The window holds them while it validates its fields. Holds nest.
-    void holdEvents() { m_comm.HoldEvents(); }
-    void releaseEvents() { m_comm.ReleaseEvents(); }
+    void holdEvents() override { m_comm.HoldEvents(); }
+    void releaseEvents() override { m_comm.ReleaseEvents(); }
 
     // What the port's receive event does with the bytes it read: each goes
     // through the parser, and each completed reply is reported at once.
     void receive(const QByteArray &bytes);
-
-signals:
-    // The port is open; the open-link frame goes out next.
-    void opened();
-    // A received byte has been through the parser, before the reply it
-    // completes (if any) is reported.
-    void byteReceived();
-    // The board's first channel 1 reply since open or requestReport.
-    void linked();
-    // Every completed reply, in order; for a channel 1 reply after linked().
-    void valueReported(int code, int value);
-    // A setting's frame has left for the line, after merging and pacing.
-    void frameSent(int code, int value);
-    // The device went away while open; the port is closed.
-    void lost(const QString &text, const QString &details);
 
 private:
     struct Adapter

@@ -68,9 +68,9 @@ void tst_BoardLink::opensByNumberOrPathWithTheOpenLinkFrameAndAgainAfterClose()
     QCOMPARE(link.devicePath(), line.slavePath());
     QCOMPARE(line.read().toHex(' '), frame(CDimraProtocol::CmdOpenLink, 0).toHex(' '));
 
-    QCOMPARE(link.close(1000), CMSComm::Drained);
+    QCOMPARE(link.close(1000), CBoardLink::Drained);
     QVERIFY(!link.isOpen());
-    QCOMPARE(link.close(1000), CMSComm::Drained); // closing a closed link is no error
+    QCOMPARE(link.close(1000), CBoardLink::Drained); // closing a closed link is no error
     link.open(QFile::encodeName(other.slavePath())); // a device path instead of a number
     QCOMPARE(link.devicePath(), other.slavePath());
     QCOMPARE(other.read(), frame(CDimraProtocol::CmdOpenLink, 0));
@@ -172,7 +172,7 @@ void tst_BoardLink::settingsLeaveMergedUnderTheirCodeAndCloseSaysWhetherTheyLeft
     for (const auto &[code, value] : expected)
         frames += frame(code, value);
     // Close sends what waits before it closes, each frame announced as it leaves.
-    QCOMPARE(link.close(5000), CMSComm::Drained);
+    QCOMPARE(link.close(5000), CBoardLink::Drained);
     QVERIFY(!link.isOpen());
     QCOMPARE(line.readExactly(int(frames.size()), 5000).toHex(' '), frames.toHex(' '));
     QVERIFY(ProcessEventsUntilIdle());
@@ -186,7 +186,7 @@ void tst_BoardLink::settingsLeaveMergedUnderTheirCodeAndCloseSaysWhetherTheyLeft
     for (int i = 0; i < 200; ++i)
         link.requestReport(); // never merged: they all wait
     QVERIFY(link.bytesWaiting() > 0);
-    QCOMPARE(link.close(50), CMSComm::TimedOut);
+    QCOMPARE(link.close(50), CBoardLink::TimedOut);
     QVERIFY(!link.isOpen());
 }
 

@@ -5,11 +5,13 @@
 #include "envoverride.h"
 #include "mosquittobroker.h"
 #include "mqttrecorder.h"
+#include "remoteboardlink.h"
 
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -36,6 +38,7 @@ private slots:
     void aTransitionFadesAtTheLinesPaceAndEndsOnItsTarget();
     void whatIsNotKnownIsNotPublished();
     void anUntrustedBrokerCertificateIsNamed();
+    void dimractlReachesABoardThroughItsBridge();
     void whatCannotStartEndsWithItsExitStatus_data();
     void whatCannotStartEndsWithItsExitStatus();
 
@@ -462,6 +465,70 @@ void tst_DimraMqtt::anUntrustedBrokerCertificateIsNamed()
     // Named, not taken for a broker that does not answer.
     QVERIFY(QTest::qWaitFor([this] { return m_log.contains(QLatin1String("untrusted certificate")); }));
     QVERIFY2(m_log.contains(QLatin1String("other.pem")) && !m_log.contains(QLatin1String("no answer")), qPrintable(m_log));
+}
+
+void tst_DimraMqtt::dimractlReachesABoardThroughItsBridge()
+{
+    Board *board = addBoard(QStringLiteral("bench"));
+    QVERIFY(board);
+    QVERIFY(startBridge({QStringLiteral("bench")}));
+    QVERIFY(m_mqtt->waitFor(topic("availability"), "online"));
+    const QString broker = QStringLiteral("mqtt://127.0.0.1:%1").arg(m_broker->port());
+    const QString bench = broker + QStringLiteral("/bench");
+    // The boards answer from this test's event loop, which runs while dimractl does.
+    QProcess ctl;
+    const auto ended = [&ctl] { return QTest::qWaitFor([&ctl] { return ctl.state() == QProcess::NotRunning; }, 10000); };
+    auto run = [&ctl, ended](const QString &args, int exitCode, const QString &said) {
+        ctl.start(QStringLiteral(DIMRA_CTL_PROGRAM), args.split(QLatin1Char(' ')));
+        const bool finished = ended();
+        const QString output = QString::fromUtf8(ctl.readAllStandardOutput() + ctl.readAllStandardError());
+        return finished && ctl.exitCode() == exitCode && output.contains(said) ? QString() : output;
+    };
+    QCOMPARE(run(QStringLiteral("-p %1 set --freq 2000 --ch1 40 --verify").arg(bench), 0, QString()), QString());
+    QCOMPARE(board->frames, (QStringList{"frequency 2000", "ch1 40"}));
+    // get has the board report: values it took behind the bridge's back too.
+    board->model->state() = {3000, {5, 6, 7}};
+    QCOMPARE(run(QStringLiteral("-p %1 --json get").arg(bench), 0, R"({"frequency":3000,"ch1":5,"ch2":6,"ch3":7})"), QString());
+    const QString bridgeId = bridgeStatus(m_bridge.arguments()).section(QLatin1Char('/'), 2, 2);
+    QCOMPARE(run(QStringLiteral("--json list %1").arg(broker), 0,
+                 QStringLiteral("[\n{\"port\":\"%1\",\"id\":\"bench\",\"name\":\"Dimra bench\",\"bridge\":\"%2\",\"online\":true}\n]\n")
+                     .arg(bench, bridgeId)),
+             QString());
+    QCOMPARE(run(QStringLiteral("-p %1/ghost -t 300 get").arg(broker), 6, QStringLiteral("knows no board ghost")), QString());
+    QCOMPARE(run(QStringLiteral("-p mqtt://127.0.0.1:1/bench get"), 3, QStringLiteral("no such port")), QString());
+
+    // A setting the bridge refuses, with its reason: a bridge of the test's
+    // own, for a value that dimra-mqtt itself would take.
+    QVERIFY(m_mqtt->publish(bridgeTopic(QStringLiteral("own"), QStringLiteral("status")), "online", true));
+    QVERIFY(m_mqtt->publish(bridgeTopic(QStringLiteral("own"), QStringLiteral("boards")), R"(["own"])", true));
+    QVERIFY(m_mqtt->publish(topic("availability", "own"), "online", true));
+    ctl.start(QStringLiteral(DIMRA_CTL_PROGRAM), {QStringLiteral("-p"), broker + QStringLiteral("/own"), QStringLiteral("set"),
+                                                  QStringLiteral("--ch1"), QStringLiteral("40"), QStringLiteral("--verify")});
+    QVERIFY(m_mqtt->waitFor(topic("get", "own")));
+    QVERIFY(m_mqtt->publish(topic("state", "own"), R"({"linked":true,"frequency":1000,"ch1":0,"ch2":0,"ch3":0})"));
+    QVERIFY(m_mqtt->waitFor(topic("set", "own"), R"({"ch1":40})"));
+    QVERIFY(m_mqtt->publish(topic("error", "own"), "dimra/own/set: ch1: not now; nothing was sent"));
+    QVERIFY(ended());
+    QVERIFY2(ctl.exitCode() == 2 && ctl.readAllStandardError().contains("refused the setting: dimra/own/set: ch1: not now"),
+             qPrintable(QString::number(ctl.exitCode())));
+
+    // A drag's values given at once go out as one command, the last value.
+    CRemoteBoardLink link;
+    QSignalSpy linked(&link, &CAbstractBoardLink::linked);
+    link.open(bench.toUtf8());
+    QVERIFY(linked.wait(5000));
+    m_mqtt->clear();
+    for (int duty = 0; duty <= 100; ++duty)
+        link.send(CDimraProtocol::CmdChannel3, duty);
+    // Frames of earlier values would have come before the last one's.
+    QTRY_COMPARE_WITH_TIMEOUT(board->frames.filter(QStringLiteral("ch3")), QStringList{QStringLiteral("ch3 100")}, 5000);
+
+    // A broker that goes away ends the run as a lost board does.
+    ctl.start(QStringLiteral(DIMRA_CTL_PROGRAM), {QStringLiteral("-p"), bench, QStringLiteral("monitor")});
+    QVERIFY(QTest::qWaitFor([&ctl] { return ctl.bytesAvailable() > 0; }));
+    m_broker->kill();
+    QVERIFY(ended());
+    QVERIFY2(ctl.exitCode() == 1 && ctl.readAllStandardError().contains("lost the broker"), qPrintable(QString::number(ctl.exitCode())));
 }
 
 void tst_DimraMqtt::whatCannotStartEndsWithItsExitStatus_data()

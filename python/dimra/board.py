@@ -121,13 +121,17 @@ _END = object()  # the session has ended: no more reports
 class Board:
     """The board on one port, held for as long as the object is open.
 
-    ``port`` is COMn, as the Dimra window numbers them (COM1 to COM256), or a
-    device path; ``timeout`` is how long, in seconds, the board may take to answer.
+    ``port`` is COMn, as the Dimra window numbers them (COM1 to COM256), a
+    device path, or a board that dimra-mqtt serves on another computer:
+    ``mqtt://[user@]host[:port]/<board-id>``, ``mqtts://`` for TLS, with the
+    password in DIMRA_MQTT_PASSWORD or the file DIMRA_MQTT_PASSWORD_FILE
+    names. ``timeout`` is how long, in seconds, the board may take to answer.
     Opening waits until the board has answered: a port that cannot be opened
-    raises NoSuchPort, NoPermission or PortInUse, a board that does not
-    answer NoAnswer. Use it in a ``with`` statement, or call close()::
+    (or a broker that cannot be reached) raises NoSuchPort, NoPermission or
+    PortInUse, a board that does not answer (or that no running bridge
+    serves) NoAnswer. Use it in a ``with`` statement, or call close()::
 
-        with dimra.Board("/dev/ttyUSB0") as board:
+        with dimra.Board("/dev/ttyUSB0") as board:      # or "mqtt://broker.lab/bench"
             board.set(frequency=2000, ch1=40)
             print(board.get())
 
@@ -146,7 +150,7 @@ class Board:
         if isinstance(timeout, bool) or not isinstance(timeout, numbers.Real) or not 0.001 <= timeout <= 3600:
             raise BadUsage(f"timeout: {timeout!r} is not a number of seconds from 0.001 to 3600")
         timeout_ms = round(timeout * 1000)
-        self.device: Optional[str] = None  #: the device the port opened, once linked
+        self.device: Optional[str] = None  #: the device the port opened, or the board's address, once linked
         self._answers: Deque[_Answer] = deque()  # asked, in order, not yet answered
         self._unchecked: Deque[_Answer] = deque()  # sets nobody has waited for
         self._reports: "queue.Queue[Any]" = queue.Queue()

@@ -115,6 +115,10 @@ A board that another running bridge serves is left to it.
         <source>SIGTERM or Ctrl+C</source>
         <translation>SIGTERM 或 Ctrl+C</translation>
     </message>
+    <message>
+        <source>an empty message: the board reports, and its state is published anew</source>
+        <translation>空消息：调光板重新报告，它的状态再发布一次</translation>
+    </message>
 </context>
 <context>
     <name>CBoardCommandLine</name>
@@ -182,6 +186,13 @@ A board that another running bridge serves is left to it.
     <message>
         <source>Frequency %1 Hz  Channel 1 %2 %  Channel 2 %3 %  Channel 3 %4 %  (frames: %5 received, %6 dropped; answers not sent: %7)</source>
         <translation>频率 %1 Hz  通道1 %2 %  通道2 %3 %  通道3 %4 %  （收到 %5 帧，丢弃 %6 帧，未发出应答 %7 条）</translation>
+    </message>
+</context>
+<context>
+    <name>CBoardLinkFactory</name>
+    <message>
+        <source>this build of Dimra reaches no board over MQTT: it was built without libmosquitto</source>
+        <translation>这个版本的 Dimra 不能通过 MQTT 连接调光板：构建时没有 libmosquitto</translation>
     </message>
 </context>
 <context>
@@ -420,6 +431,46 @@ Check the values the board accepts, then set them again.</source>
         <source>the line is too long: a request is at most %1 bytes</source>
         <translation>这一行太长：一个请求最多 %1 字节</translation>
     </message>
+    <message>
+        <source>lost the board: %1
+Check the network and the broker, then run the command again.</source>
+        <translation>与调光板的连接已丢失：%1
+请检查网络和代理服务器，然后重新运行命令。</translation>
+    </message>
+    <message>
+        <source>no such port: %1
+Check the broker&apos;s host and port in the address, and that the broker runs.</source>
+        <translation>没有这个端口：%1
+请检查地址中代理服务器的主机和端口，以及代理服务器是否在运行。</translation>
+    </message>
+    <message>
+        <source>no permission: %1
+Check the user in the address, and the password in DIMRA_MQTT_PASSWORD or the file DIMRA_MQTT_PASSWORD_FILE names.</source>
+        <translation>没有权限：%1
+请检查地址中的用户名，以及 DIMRA_MQTT_PASSWORD 或 DIMRA_MQTT_PASSWORD_FILE 指定的文件中的密码。</translation>
+    </message>
+    <message>
+        <source>no such port: %1</source>
+        <translation>没有这个端口：%1</translation>
+    </message>
+    <message>
+        <source>the broker did not take every setting within %1 ms; the board may not hold the new values. Check the network, then run the command again.</source>
+        <translation>代理服务器没有在 %1 毫秒内收下每一项设置；调光板可能没有保存新的数值。请检查网络，然后重新运行命令。</translation>
+    </message>
+    <message>
+        <source>no permission: %1</source>
+        <translation>没有权限：%1</translation>
+    </message>
+    <message>
+        <source>the broker at %1 did not send back what it keeps within %2 ms.
+Give it longer with -t MS.</source>
+        <translation>%1 上的代理服务器没有在 %2 毫秒内发回它保存的消息。
+请用 -t 毫秒 给它更长的时间。</translation>
+    </message>
+    <message>
+        <source>the bridge refused the setting: %1</source>
+        <translation>桥接拒绝了这项设置：%1</translation>
+    </message>
 </context>
 <context>
     <name>CMqttBridge</name>
@@ -467,6 +518,10 @@ Check the values the board accepts, then set them again.</source>
         <source>the boards list kept for the bridge %1 is none a bridge writes (more than %2 boards, or no list); nothing it names is emptied</source>
         <translation>为桥接 %1 保存的调光板列表不是桥接会写出的列表（超过 %2 块调光板，或不是列表）；不清空其中列出的任何内容</translation>
     </message>
+    <message>
+        <source>a request to report is an empty message</source>
+        <translation>请求报告的消息应为空消息</translation>
+    </message>
 </context>
 <context>
     <name>CMqttClient</name>
@@ -509,6 +564,10 @@ Check the values the board accepts, then set them again.</source>
     <message>
         <source>the broker refused the user &quot;%1&quot; or its password (%2)</source>
         <translation>代理服务器拒绝了用户“%1”或其密码（%2）</translation>
+    </message>
+    <message>
+        <source>TLS: the broker&apos;s certificate is not trusted by the system&apos;s CAs (untrusted certificate)</source>
+        <translation>TLS：代理服务器的证书不受系统 CA 信任（证书不受信任）</translation>
     </message>
 </context>
 <context>
@@ -623,6 +682,37 @@ Check the values the board accepts, then set them again.</source>
     </message>
 </context>
 <context>
+    <name>CRemoteBoardLink</name>
+    <message>
+        <source>the board %1 is not open</source>
+        <translation>调光板 %1 没有打开</translation>
+    </message>
+    <message>
+        <source>The broker at %1 has not answered yet.</source>
+        <translation>%1 上的代理服务器还没有应答。</translation>
+    </message>
+    <message>
+        <source>The broker at %1 knows no board %2; &quot;dimractl list %1&quot; shows the boards it knows.</source>
+        <translation>%1 上的代理服务器不知道调光板 %2；“dimractl list %1”会列出它知道的调光板。</translation>
+    </message>
+    <message>
+        <source>No bridge serves %1 any more; start dimra-mqtt for it.</source>
+        <translation>已经没有桥接为 %1 服务；请为它启动 dimra-mqtt。</translation>
+    </message>
+    <message>
+        <source>The bridge %1 that serves %2 is not running; start it again.</source>
+        <translation>为 %2 服务的桥接 %1 没有在运行；请重新启动它。</translation>
+    </message>
+    <message>
+        <source>The bridge %1 reports %2 offline: the board does not answer it. Check the board&apos;s power and cable at the bridge&apos;s computer.</source>
+        <translation>桥接 %1 报告 %2 离线：调光板没有应答它。请在桥接所在的计算机上检查调光板的电源和连接线。</translation>
+    </message>
+    <message>
+        <source>The bridge %1 did not pass on a report of %2.</source>
+        <translation>桥接 %1 没有转发 %2 的报告。</translation>
+    </message>
+</context>
+<context>
     <name>CtlCommandLine</name>
     <message>
         <source>&quot;%1&quot; is not a whole number</source>
@@ -701,10 +791,6 @@ Check the values the board accepts, then set them again.</source>
         <translation>占用端口，从标准输入每行读取一个 JSON 请求，每个请求以一行 JSON 应答（见 man dimractl）；Python 包 dimra 就是这样与调光板通信的</translation>
     </message>
     <message>
-        <source>COM1 to COM%1, or a device path such as /dev/ttyUSB0 (default COM1; COMn opens $DIMRA_COM&lt;n&gt; when set, else what the window&apos;s COMn opens: the adapters in /dev/serial/by-id by name, then those only in /dev/serial/by-path, then built-in ports)</source>
-        <translation>COM1 到 COM%1，或设备路径，例如 /dev/ttyUSB0（默认 COM1；设置了 $DIMRA_COM&lt;n&gt; 时 COMn 打开它指定的设备，否则打开窗口里 COMn 打开的设备：先按名称排列 /dev/serial/by-id 中的转接器，再是只在 /dev/serial/by-path 中的，最后是内置串口）</translation>
-    </message>
-    <message>
         <source>how long to wait for the board&apos;s answer (default %1)</source>
         <translation>等待调光板应答的时间，单位毫秒（默认 %1）</translation>
     </message>
@@ -735,22 +821,42 @@ Values out of range are refused before the port is opened.</source>
         <translation>退出码：</translation>
     </message>
     <message>
+        <source>show the ports as the window lists them, COM1 to COM%1 and every higher number that has a device: the device each opens, its stable name and what it is</source>
+        <translation>按窗口的列法列出端口，即 COM1 到 COM%1 以及有设备的更高编号：各自打开的设备、设备的固定名称及其说明</translation>
+    </message>
+    <message>
+        <source>show the boards the broker knows: the address of each, its id, its name, the bridge that serves it and whether it is online</source>
+        <translation>列出代理服务器知道的调光板：每块的地址、id、名称、为它服务的桥接，以及是否在线</translation>
+    </message>
+    <message>
+        <source>COM1 to COM%1, or a device path such as /dev/ttyUSB0 (default COM1; COMn opens $DIMRA_COM&lt;n&gt; when set, else what the window&apos;s COMn opens: the adapters in /dev/serial/by-id by name, then those only in /dev/serial/by-path, then built-in ports), or a board that dimra-mqtt serves: mqtt://[USER@]HOST[:PORT]/ID, mqtts:// for TLS (the password from $DIMRA_MQTT_PASSWORD or the file $DIMRA_MQTT_PASSWORD_FILE names, the CA from $DIMRA_MQTT_CAFILE or the system&apos;s)</source>
+        <translation>COM1 到 COM%1，或设备路径，例如 /dev/ttyUSB0（默认 COM1；设置了 $DIMRA_COM&lt;n&gt; 时 COMn 打开它指定的设备，否则打开窗口里 COMn 打开的设备：先按名称排列 /dev/serial/by-id 中的转接器，再是只在 /dev/serial/by-path 中的，最后是内置串口），或 dimra-mqtt 服务的调光板：mqtt://[用户@]主机[:端口]/ID，TLS 用 mqtts://（密码取自 $DIMRA_MQTT_PASSWORD 或 $DIMRA_MQTT_PASSWORD_FILE 指定的文件，CA 取自 $DIMRA_MQTT_CAFILE 或系统的 CA）</translation>
+    </message>
+    <message>
         <source>Stopped by SIGINT, SIGTERM or SIGHUP, or by a reader of its output that has gone, it lets what it sent reach the board, closes and unlocks the port, and ends by that signal (SIGPIPE for the reader; a shell shows 128 + its number: 130 after Ctrl+C).
 
 Examples:
   dimractl list
   dimractl -p /dev/ttyUSB0 set --freq 2000 --ch1 40 --verify
-  dimractl --json get</source>
+  dimractl --json get
+  dimractl list mqtt://broker.lab
+  dimractl -p mqtt://broker.lab/bench get</source>
         <translation>收到 SIGINT、SIGTERM 或 SIGHUP，或者读取其输出的一方已经离开时，先让已发送的数据到达调光板，再关闭并解锁端口，然后以该信号结束（读取方离开时为 SIGPIPE；shell 显示 128 加信号编号：按 Ctrl+C 后为 130）。
 
 示例：
   dimractl list
   dimractl -p /dev/ttyUSB0 set --freq 2000 --ch1 40 --verify
-  dimractl --json get</translation>
+  dimractl --json get
+  dimractl list mqtt://broker.lab
+  dimractl -p mqtt://broker.lab/bench get</translation>
     </message>
     <message>
-        <source>show the ports as the window lists them, COM1 to COM%1 and every higher number that has a device: the device each opens, its stable name and what it is</source>
-        <translation>按窗口的列法列出端口，即 COM1 到 COM%1 以及有设备的更高编号：各自打开的设备、设备的固定名称及其说明</translation>
+        <source>list: %1</source>
+        <translation>list：%1</translation>
+    </message>
+    <message>
+        <source>-p: %1</source>
+        <translation>-p：%1</translation>
     </message>
 </context>
 <context>
@@ -760,32 +866,32 @@ Examples:
         <translation>完成；每一帧都已离开计算机</translation>
     </message>
     <message>
-        <source>I/O error, or the device was lost</source>
-        <translation>输入输出错误，或设备丢失</translation>
-    </message>
-    <message>
-        <source>bad usage, or a value out of range</source>
-        <translation>用法错误，或数值超出范围</translation>
-    </message>
-    <message>
-        <source>no such port</source>
-        <translation>没有这个端口</translation>
-    </message>
-    <message>
-        <source>no permission to open the port</source>
-        <translation>没有权限打开端口</translation>
-    </message>
-    <message>
         <source>the port is in use by another program (the Dimra window, for example)</source>
         <translation>端口正被其他程序占用（例如 Dimra 窗口）</translation>
     </message>
     <message>
-        <source>the board did not answer within the timeout</source>
-        <translation>调光板在超时前没有应答</translation>
-    </message>
-    <message>
         <source>--verify found a different value</source>
         <translation>--verify 发现数值不同</translation>
+    </message>
+    <message>
+        <source>I/O error, or the device or the broker was lost</source>
+        <translation>输入输出错误，或设备或代理服务器丢失</translation>
+    </message>
+    <message>
+        <source>bad usage, a value out of range, or a setting the bridge refused</source>
+        <translation>用法错误、数值超出范围，或桥接拒绝了设置</translation>
+    </message>
+    <message>
+        <source>no such port, or a broker that cannot be reached</source>
+        <translation>没有这个端口，或无法连接代理服务器</translation>
+    </message>
+    <message>
+        <source>no permission to open the port, or the broker refused the user</source>
+        <translation>没有权限打开端口，或代理服务器拒绝了用户</translation>
+    </message>
+    <message>
+        <source>the board did not answer within the timeout, or no running bridge serves it</source>
+        <translation>调光板在超时前没有应答，或没有正在运行的桥接为它服务</translation>
     </message>
 </context>
 <context>
@@ -1077,6 +1183,64 @@ Examples:
     <message>
         <source>%1 is not a JSON escape</source>
         <translation>%1 不是 JSON 的转义序列</translation>
+    </message>
+</context>
+<context>
+    <name>RemoteAddress</name>
+    <message>
+        <source>the address is not %1, or mqtts:// for TLS</source>
+        <translation>地址不是 %1 的形式，TLS 则为 mqtts://</translation>
+    </message>
+    <message>
+        <source>a password is not written in the address: give it in DIMRA_MQTT_PASSWORD, or in a file that DIMRA_MQTT_PASSWORD_FILE names</source>
+        <translation>密码不能写在地址里：请用 DIMRA_MQTT_PASSWORD 给出，或写在 DIMRA_MQTT_PASSWORD_FILE 指定的文件中</translation>
+    </message>
+    <message>
+        <source>the address names no user before its @</source>
+        <translation>地址中 @ 前面没有用户名</translation>
+    </message>
+    <message>
+        <source>the address names no broker: %1</source>
+        <translation>地址中没有代理服务器：%1</translation>
+    </message>
+    <message>
+        <source>the broker&apos;s port is a number from 1 to 65535</source>
+        <translation>代理服务器的端口是 1 到 65535 之间的数</translation>
+    </message>
+    <message>
+        <source>the address names a board; the broker&apos;s alone is mqtt://[user@]host[:port]</source>
+        <translation>地址中指定了调光板；只指代理服务器时为 mqtt://[用户@]主机[:端口]</translation>
+    </message>
+    <message>
+        <source>the address names no board: %1</source>
+        <translation>地址中没有调光板：%1</translation>
+    </message>
+</context>
+<context>
+    <name>RemoteClient</name>
+    <message>
+        <source>cannot read the password file %1 (DIMRA_MQTT_PASSWORD_FILE): %2</source>
+        <translation>无法读取密码文件 %1（DIMRA_MQTT_PASSWORD_FILE）：%2</translation>
+    </message>
+    <message>
+        <source>the broker at %1 does not let this client in: %2</source>
+        <translation>%1 上的代理服务器不允许这个客户端连接：%2</translation>
+    </message>
+    <message>
+        <source>cannot reach the broker at %1: %2</source>
+        <translation>无法连接 %1 上的代理服务器：%2</translation>
+    </message>
+    <message>
+        <source>the broker at %1 does not let a client without a user read the boards&apos; topics</source>
+        <translation>%1 上的代理服务器不允许没有用户名的客户端读取调光板的主题</translation>
+    </message>
+    <message>
+        <source>the broker at %1 does not let the user &quot;%2&quot; read the boards&apos; topics</source>
+        <translation>%1 上的代理服务器不允许用户“%2”读取调光板的主题</translation>
+    </message>
+    <message>
+        <source>lost the broker at %1: %2</source>
+        <translation>与 %1 上的代理服务器的连接已丢失：%2</translation>
     </message>
 </context>
 <context>

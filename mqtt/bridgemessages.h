@@ -19,6 +19,8 @@
 //   state           retained {"linked":true,"frequency":1000,"ch1":40,"ch2":0,"ch3":0},
 //                   null for a value not known
 //   set             {"frequency":2000,"ch2":40}: any of the four keys
+//   get             an empty message: the board is asked to report, and its
+//                   state is published once it has, changed or not
 //   chN, chN/set    one channel as a Home Assistant JSON light
 //   availability    retained online / offline
 //   error           why a command was refused
@@ -79,6 +81,10 @@ ParsedCommand parseLightCommand(const QByteArray &payload, int channel, int last
 QByteArray stateJson(const BoardState &state);
 // The values of a state payload that are in range; the rest stay empty.
 BoardValues parseStateValues(const QByteArray &payload);
+// A state payload whole: linked only where it says so, and its values.
+BoardState parseState(const QByteArray &payload);
+// The set payload that sends the values given, frequency first.
+QByteArray setJson(const BoardValues &values);
 // A light's state; a duty not known is {"state":null,"brightness":null},
 // which Home Assistant shows as unknown.
 QByteArray lightStateJson(std::optional<int> duty);

@@ -35,7 +35,8 @@ public:
         QString clientId;
         QString user;     // none when empty
         QString password;
-        QString caFile;   // TLS when set
+        QString caFile;   // TLS, the broker's certificate checked against it, when set
+        bool tls = false; // TLS against the system's CAs, when caFile is not set
         QString willTopic; // a retained will when set
         QByteArray willPayload;
         int keepAliveSeconds = 60;
@@ -61,6 +62,10 @@ public:
     // longer than msecs.
     bool stop(int msecs);
 
+    // The last attempt failed because the broker refused this user, its
+    // password or a client without one: what trying again cannot mend.
+    bool accessRefused() const { return m_bAccessRefused; }
+
 signals:
     void connected();
     // A session that was up has ended; the client tries again.
@@ -69,6 +74,8 @@ signals:
     void connectFailed(const QString &reason);
     // retained: the broker kept the message and sends it on subscribing.
     void messageReceived(const QString &topic, const QByteArray &payload, bool retained);
+    // The broker refused a subscription: this user may not read there.
+    void subscriptionRefused();
 
 private:
     static void onConnect(mosquitto *, void *self, int rc);
@@ -102,6 +109,7 @@ private:
     bool m_bConnected = false;
     bool m_bStopping = false;
     QString m_strRefusal;   // the broker's answer to the last CONNECT, when it refused
+    bool m_bAccessRefused = false; // and that answer refused the user or its password
     QStringList m_attemptLog; // libmosquitto's errors and warnings during this attempt
     int m_nUnacknowledged = 0; // subscriptions and unsubscriptions the broker has not acknowledged
 };

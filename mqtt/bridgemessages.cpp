@@ -181,6 +181,23 @@ BoardValues parseStateValues(const QByteArray &payload)
     return values;
 }
 
+BoardState parseState(const QByteArray &payload)
+{
+    BoardState state;
+    state.linked = QJsonDocument::fromJson(payload).object().value(QLatin1String("linked")).toBool();
+    state.values = parseStateValues(payload);
+    return state;
+}
+
+QByteArray setJson(const BoardValues &values)
+{
+    QStringList pairs;
+    for (int code : CDimraProtocol::kValueCodes)
+        if (values[code])
+            pairs.append(QStringLiteral("\"%1\":%2").arg(CDimraProtocol::ValueKey(code)).arg(*values[code]));
+    return QStringLiteral("{%1}").arg(pairs.join(QLatin1Char(','))).toUtf8();
+}
+
 QByteArray lightStateJson(std::optional<int> duty)
 {
     if (!duty)

@@ -28,6 +28,8 @@ constexpr int kQos = 1;
 constexpr int kConnectTimeoutMs = 10000;
 // The packets taken in one go when a burst waits, before others get a turn.
 constexpr int kPacketsPerRead = 64;
+// What a broker grants a subscription it refuses, instead of a QoS.
+constexpr int kSubscriptionRefused = 0x80;
 
 // libmosquitto's text for an error code, and the system's words when the
 // error came from the system.
@@ -90,8 +92,11 @@ bool CMqttClient::makeHandle(QString *error)
     mosquitto_disconnect_callback_set(m_mosq, &CMqttClient::onDisconnect);
     mosquitto_message_callback_set(m_mosq, &CMqttClient::onMessage);
     mosquitto_log_callback_set(m_mosq, &CMqttClient::onLog);
-    mosquitto_subscribe_callback_set(m_mosq, [](mosquitto *, void *self, int, int, const int *) {
-        --static_cast<CMqttClient *>(self)->m_nUnacknowledged;
+    mosquitto_subscribe_callback_set(m_mosq, [](mosquitto *, void *self, int, int count, const int *granted) {
+        auto *client = static_cast<CMqttClient *>(self);
+        --client->m_nUnacknowledged;
+        if (std::any_of(granted, granted + count, [](int qos) { return qos == kSubscriptionRefused; }))
+            emit client->subscriptionRefused();
     });
     mosquitto_unsubscribe_callback_set(m_mosq, [](mosquitto *, void *self, int) {
         --static_cast<CMqttClient *>(self)->m_nUnacknowledged;
@@ -107,6 +112,8 @@ bool CMqttClient::makeHandle(QString *error)
                                        m_settings.password.isEmpty() ? nullptr : m_settings.password.toUtf8().constData());
     if (rc == MOSQ_ERR_SUCCESS && !m_settings.caFile.isEmpty())
         rc = mosquitto_tls_set(m_mosq, QFile::encodeName(m_settings.caFile).constData(), nullptr, nullptr, nullptr, nullptr);
+    else if (rc == MOSQ_ERR_SUCCESS && m_settings.tls)
+        rc = mosquitto_int_option(m_mosq, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
     if (rc != MOSQ_ERR_SUCCESS) {
         *error = errorText(rc);
         return false;
@@ -132,6 +139,7 @@ void CMqttClient::attempt()
     // A fresh handle each time: nothing of a broken session is carried over.
     freeHandle();
     m_strRefusal.clear();
+    m_bAccessRefused = false;
     m_attemptLog.clear();
     m_nUnacknowledged = 0;
     QString error;
@@ -158,7 +166,9 @@ void CMqttClient::attemptFailed(const QString &reason)
     if (m_bStopping)
         return;
     emit connectFailed(reason);
-    retryLater();
+    // The owner may have stopped the client on hearing it.
+    if (!m_bStopping)
+        retryLater();
 }
 
 void CMqttClient::retryLater()
@@ -248,7 +258,10 @@ QString CMqttClient::attemptError(int rc) const
     if (logged("host name verification failed"))
         return tr("TLS: the broker's certificate is not made out to %1 (host name mismatch)").arg(m_settings.host);
     if (logged("certificate verify failed"))
-        return tr("TLS: the broker's certificate is not trusted by the CA in %1 (untrusted certificate)").arg(m_settings.caFile);
+        return m_settings.caFile.isEmpty()
+                   ? tr("TLS: the broker's certificate is not trusted by the system's CAs (untrusted certificate)")
+                   : tr("TLS: the broker's certificate is not trusted by the CA in %1 (untrusted certificate)")
+                         .arg(m_settings.caFile);
     if (logged("unexpected eof") || logged("wrong version number") || logged("packet length too long"))
         return tr("TLS: the broker did not answer the TLS handshake; is port %1 a listener without TLS?").arg(m_settings.port);
     return m_attemptLog.isEmpty() ? errorText(rc) : tr("TLS: %1").arg(m_attemptLog.constLast());
@@ -330,7 +343,8 @@ void CMqttClient::onConnect(mosquitto *, void *self, int rc)
     if (rc != 0) {
         // libmosquitto ends the attempt next, through onDisconnect.
         const QString answer = QString::fromUtf8(mosquitto_connack_string(rc));
-        if (rc == CONNACK_REFUSED_BAD_USERNAME_PASSWORD || rc == CONNACK_REFUSED_NOT_AUTHORIZED)
+        client->m_bAccessRefused = rc == CONNACK_REFUSED_BAD_USERNAME_PASSWORD || rc == CONNACK_REFUSED_NOT_AUTHORIZED;
+        if (client->m_bAccessRefused)
             client->m_strRefusal = client->m_settings.user.isEmpty()
                                        ? tr("the broker refused a client without a user name (%1)").arg(answer)
                                        : tr("the broker refused the user \"%1\" or its password (%2)")
