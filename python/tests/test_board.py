@@ -166,5 +166,5 @@ class BoardTest(unittest.TestCase):
         winreg.QueryValueEx = lambda key, name: (key[name], 1)
         with mock.patch.dict("sys.modules", {"winreg": winreg}), mock.patch("sys.platform", "win32"), \
                 mock.patch.dict(os.environ, {"PATH": os.path.join(self.dir.name, "none")}):
-            del os.environ["DIMRACTL"]  # and no dimractl on PATH
+            os.environ.pop("DIMRACTL", None)  # and no dimractl on PATH
             self.assertEqual(dimra.board.find_dimractl(), installed)
