@@ -7,6 +7,8 @@
 #include "messages.h"
 #include "portchoice.h"
 #include "portlist.h"
+#include "presetfile.h"
+#include "presetmenu.h"
 #include "redrawnotifier.h"
 #include "resource.h"
 #include "stopsignals.h"
@@ -17,6 +19,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSlider>
 #include <algorithm>
@@ -156,6 +159,8 @@ void CMyDimraDlg::BindEvents()
     // goes out.
     connect(&m_link, &CBoardLink::byteReceived, this, [this] { UpdateData(false); });
     connect(&m_link, &CBoardLink::opened, this, [this] { UpdateData(false); });
+    // What the window sent a board before is not what the board opened now holds.
+    connect(&m_link, &CBoardLink::opened, this, [this] { m_sentSinceReport = {}; });
     connect(&m_link, &CBoardLink::linked, this, [this] {
         m_bLinked = true;
         UpdateLinkIndicator();
@@ -178,6 +183,20 @@ void CMyDimraDlg::OnInitDialog()
     reconnect->setCheckable(true);
     reconnect->setChecked(m_portChoice->reconnects());
     connect(reconnect, &QAction::toggled, this, &CMyDimraDlg::OnReconnectToggled);
+    // The settings a preset saves are the sliders' positions.
+    auto *presets = new CPresetMenu([this] { return CanApplyPreset(); },
+                                    [this] {
+                                        BoardValues settings;
+                                        for (const int code : kRowCodes)
+                                            settings[code] = m_rows[code].slider->value();
+                                        return settings;
+                                    },
+                                    this);
+    addAction(presets->menu()->menuAction());
+    connect(presets, &CPresetMenu::applyRequested, this, [this](const Preset &preset) {
+        if (!m_bInExchange)
+            RunHandler([this, &preset] { ApplyPreset(preset); });
+    });
     const QString about = LoadResString(IDS_ABOUTBOX);
     if (!about.isEmpty()) {
         auto *separator = new QAction(this);
@@ -577,15 +596,16 @@ void CMyDimraDlg::OnDrawChannel3() { DrawRow(CmdChannel3); }
 void CMyDimraDlg::DrawRow(int code)
 {
     const Row &row = m_rows[code];
-    const bool reported = m_reportedPos[code] == row.slider->value();
-    m_reportedPos[code].reset();
+    const bool held = m_heldPos[code] == row.slider->value();
+    m_heldPos[code].reset();
     // A slider the user moved (the mouse wheel leaves the focus where it
-    // is) leaves a row whose text was refused; one the board moved does not.
-    if (!reported)
+    // is) leaves a row whose text was refused; one the board moved does
+    // not, and a preset has left every row already.
+    if (!held)
         LeaveRefusedRows(nullptr);
     UpdateData(true);
     *row.value = row.slider->value();
-    if (m_bLinked && !reported)
+    if (m_bLinked && !held)
         SendCommand(code, *row.value);
     UpdateData(false);
 }
@@ -595,6 +615,7 @@ void CMyDimraDlg::SendCommand(int code, int value)
     // Building a frame has always refreshed the edits before it goes out.
     UpdateData(false);
     m_link.send(code, value);
+    m_sentSinceReport[code] = value;
 }
 
 void CMyDimraDlg::OnValueReported(int code, int value)
@@ -603,6 +624,7 @@ void CMyDimraDlg::OnValueReported(int code, int value)
     // range (a channel at C8) is held as the slider clamps it, so that no
     // exchange finds it in an edit and blames the user for it. The slider
     // still sees the value itself, and sends the clamped one back.
+    m_sentSinceReport[code].reset();
     const QSlider *slider = m_rows[code].slider;
     *m_rows[code].value = std::clamp(value, slider->minimum(), slider->maximum());
     SetSliderPos(code, value);
@@ -624,7 +646,56 @@ void CMyDimraDlg::SetSliderPos(int code, int position)
     // board that answers every command. Only a value the slider had to
     // clamp (a channel reply of C8 shows as 100) goes back to the board.
     if (slider->value() == position && position != before)
-        m_reportedPos[code] = position;
+        m_heldPos[code] = position;
+}
+
+bool CMyDimraDlg::CanApplyPreset() const
+{
+    // Linked as the window shows it: after a failed open-link write the
+    // board may answer while the window reads disconnected, its controls
+    // locked.
+    return m_bLinked && m_link.isLinked() && m_sliderFrequency->isEnabled();
+}
+
+void CMyDimraDlg::ApplyPreset(const Preset &preset)
+{
+    if (!CanApplyPreset())
+        return;
+    // Applying leaves every row: a text typed and not confirmed, refused or
+    // not yet read, gives way to the row's value, so that no exchange after
+    // this one finds it and brings a message. The preset's values are in
+    // range.
+    for (const int code : kRowCodes) {
+        const Row &row = m_rows[code];
+        m_bRefusalTold[code] = false;
+        *row.value = preset.values[code].value_or(row.slider->value());
+    }
+    UpdateData(false);
+    for (const int code : kRowCodes) {
+        if (!preset.values[code])
+            continue;
+        const int value = *preset.values[code];
+        const int held = BoardValue(code);
+        QSlider *slider = m_rows[code].slider;
+        if (slider->value() != value) {
+            m_heldPos[code] = value;
+            slider->setValue(value);
+        }
+        // Merged and paced with the rest, as a drag's values are.
+        if (value != held)
+            SendCommand(code, value);
+    }
+}
+
+int CMyDimraDlg::BoardValue(int code) const
+{
+    // What the window sent since the board reported, else what the board
+    // reported, else, where it has not said, the window's own value.
+    if (m_sentSinceReport[code])
+        return *m_sentSinceReport[code];
+    if (m_link.reported()[code])
+        return *m_link.reported()[code];
+    return m_rows[code].slider->value();
 }
 
 void CMyDimraDlg::OnSysCommand(int nID, int lParam)

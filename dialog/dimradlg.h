@@ -9,6 +9,8 @@
 // it; a confirm button moves a slider to the number typed beside it; a board
 // reply moves a slider to the value the board reports. The edits show the
 // value members and are read back, with validation, by field exchange.
+// A preset (CPresetMenu) moves the sliders and edits at once, and sends
+// only the values the board does not hold already.
 
 #include "boardlink.h"
 #include "commport.h"
@@ -31,6 +33,7 @@ class QKeySequence;
 class QLineEdit;
 class QPushButton;
 class QSlider;
+struct Preset;
 
 class CMyDimraDlg : public QDialog
 {
@@ -120,6 +123,12 @@ private:
     void EnterDisconnectedState();
     void UpdateLinkIndicator();
     void MoveSlider(int code, int position);
+    bool CanApplyPreset() const;
+    // Moves the sliders and edits to the preset's values and sends those
+    // the board does not hold already; it brings no message.
+    void ApplyPreset(const Preset &preset);
+    // What the board holds, as far as the window knows.
+    int BoardValue(int code) const;
     void DrawRow(int code);
     void ConfirmRow(int code);
     template <typename T> T *Control(int id) const;
@@ -153,9 +162,14 @@ private:
     CPortChoice *m_portChoice = nullptr;
     bool m_bInExchange = false;
     bool m_bEnding = false; // EndSession has begun: no more messages
-    // A position a board reply put a slider at; its redraw sends nothing,
-    // since the board already holds that value.
-    std::optional<int> m_reportedPos[Dimra::kCommandCount];
+    // A position a board reply or a preset put a slider at; its redraw
+    // sends nothing, since the board holds that value already or has just
+    // been sent it.
+    std::optional<int> m_heldPos[Dimra::kCommandCount];
+    // By command code, what the window sent the board since the board last
+    // reported that value (what link().reported() does not know yet: a
+    // board answers a setting with nothing).
+    BoardValues m_sentSinceReport;
     // A row whose text was refused and the user told so, until the text
     // changes or the user leaves the row: the same text is not read (and
     // so not refused) again.

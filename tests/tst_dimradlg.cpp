@@ -21,6 +21,7 @@
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionComboBox>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
@@ -149,6 +150,7 @@ private slots:
     void repliesMoveTheSliders();
     void reportedValuesAreNotEchoedBack();
     void clampedReportIsSentBackOnce();
+    void presetKeyAppliesOnlyTheValuesTheBoardDoesNotHold();
     void everyReplyOfABurstTakesEffect();
     void disconnectLeavesTheValuesAsTheyAre();
     void deviceLossReturnsToDisconnectedWithOneMessage();
@@ -567,6 +569,36 @@ void tst_DimraDlg::clampedReportIsSentBackOnce()
     QCOMPARE(m_line->readNow(), QByteArray());
     // The board said 200, not the user: no message.
     QVERIFY(m_messages->messages.isEmpty());
+}
+
+void tst_DimraDlg::presetKeyAppliesOnlyTheValuesTheBoardDoesNotHold()
+{
+    QTemporaryFile presets;
+    QVERIFY(presets.open());
+    QVERIFY(presets.write(R"({"format": 1, "presets": [{"name": "A", "frequency": 5000, "ch1": 40, "ch2": 60, "ch3": 0}]})") > 0);
+    presets.close();
+    const EnvOverride presetsFile("DIMRA_PRESETS", QFile::encodeName(presets.fileName()));
+    QVERIFY(replaceDialog<CMyDimraDlg>());
+    QTest::mouseClick(connectButton(), Qt::LeftButton);
+    QCOMPARE(m_line->readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
+    QTest::keyClick(m_dlg.get(), Qt::Key_1, Qt::ControlModifier); // not linked: nothing moves
+    QCOMPARE(framesSent(), SentValues{});
+    QCOMPARE(slider("Frequency")->value(), Dimra::kFrequencyMin);
+
+    // Channel 1 as the board reported it; channel 2 as it reported it, since
+    // moved by the user; channel 3 unreported, as the window holds it.
+    QVERIFY(m_line->write(ChannelReply(1, 40) + ChannelReply(2, 60) + FrequencyReply(1500)));
+    QTRY_COMPARE(slider("Frequency")->value(), 1500);
+    QTest::keyClick(slider("Channel2"), Qt::Key_Right);
+    QCOMPARE(framesSent(1), (SentValues{{2, 61}}));
+    edit("Channel3")->setText(QStringLiteral("abc")); // typed, never confirmed
+    QTest::keyClick(m_dlg.get(), Qt::Key_1, Qt::ControlModifier);
+    QCOMPARE(framesSent(2), (SentValues{{4, 5000}, {2, 60}}));
+    QCOMPARE(slider("Frequency")->value(), 5000);
+    QCOMPARE(edit("Frequency")->text(), QStringLiteral("5000"));
+    QCOMPARE(slider("Channel2")->value(), 60);
+    QCOMPARE(edit("Channel3")->text(), QStringLiteral("0"));
+    QVERIFY(m_messages->messages.isEmpty()); // the preset's values need no checking
 }
 
 void tst_DimraDlg::everyReplyOfABurstTakesEffect()

@@ -197,6 +197,49 @@ Now: %2</translation>
     </message>
 </context>
 <context>
+    <name>CPresetMenu</name>
+    <message>
+        <source>预设</source>
+        <translation>Presets</translation>
+    </message>
+    <message>
+        <source>删除预设</source>
+        <translation>Delete preset</translation>
+    </message>
+    <message>
+        <source>光源控制器连接并应答后才能应用预设</source>
+        <translation>A preset applies once the board is connected and answers</translation>
+    </message>
+    <message>
+        <source>（无预设）</source>
+        <translation>(no presets)</translation>
+    </message>
+    <message>
+        <source>保存当前设置为预设…</source>
+        <translation>Save current settings as preset…</translation>
+    </message>
+    <message>
+        <source>保存当前设置为预设</source>
+        <translation>Save current settings as preset</translation>
+    </message>
+    <message>
+        <source>预设名称（1 到 %1 个字符）：</source>
+        <translation>Preset name (1 to %1 characters):</translation>
+    </message>
+    <message>
+        <source>这个名称不能用：%1。</source>
+        <translation>This name cannot be used: %1.</translation>
+    </message>
+    <message>
+        <source>已有名为“%1”的预设。要替换它吗？</source>
+        <translation>There is already a preset named &quot;%1&quot;. Replace it?</translation>
+    </message>
+    <message>
+        <source>要删除预设“%1”吗？</source>
+        <translation>Delete the preset &quot;%1&quot;?</translation>
+    </message>
+</context>
+<context>
     <name>CommPort</name>
     <message>
         <source>由环境变量 %1 指定</source>
