@@ -23,6 +23,17 @@ QString textValue(int code, const std::optional<int> &value)
         .arg(code == CDimraProtocol::CmdFrequency ? QStringLiteral("Hz") : QStringLiteral("%"));
 }
 
+// The values a preset sets, as a JSON object.
+QString presetJson(const Preset &preset)
+{
+    QStringList values;
+    for (int code : CDimraProtocol::kValueCodes)
+        if (preset.values[code])
+            values.append(QStringLiteral("\"%1\":%2").arg(CDimraProtocol::ValueKey(code)).arg(*preset.values[code]));
+    return QStringLiteral("{\"name\":%1,\"values\":{%2}}")
+        .arg(JsonValueText(preset.name), values.join(QLatin1Char(',')));
+}
+
 } // namespace
 
 QString FormatValues(const BoardValues &values, bool json)
@@ -114,4 +125,33 @@ QString FormatLinkedEvent(const QString &device)
 QString FormatReportEvent(int code, int value)
 {
     return QStringLiteral("{\"event\":\"report\",\"values\":%1}\n").arg(FormatReply(code, value, true).chopped(1));
+}
+
+QString FormatPresets(const QList<Preset> &presets, bool json)
+{
+    QStringList lines;
+    for (const Preset &preset : presets) {
+        if (json) {
+            lines << presetJson(preset);
+            continue;
+        }
+        QStringList columns{preset.name};
+        for (int code : CDimraProtocol::kValueCodes)
+            columns << (preset.values[code] ? QString::number(*preset.values[code]) : QStringLiteral("-"));
+        lines << columns.join(QLatin1Char('\t'));
+    }
+    if (json)
+        return lines.isEmpty() ? QStringLiteral("[\n]\n") : QStringLiteral("[\n%1\n]\n").arg(lines.join(QStringLiteral(",\n")));
+    return lines.isEmpty() ? QString() : lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+QString FormatPreset(const Preset &preset, bool json)
+{
+    if (json)
+        return presetJson(preset) + QLatin1Char('\n');
+    QString text;
+    for (int code : CDimraProtocol::kValueCodes)
+        if (preset.values[code])
+            text += textValue(code, preset.values[code]) + QLatin1Char('\n');
+    return text;
 }

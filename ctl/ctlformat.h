@@ -3,6 +3,7 @@
 #include "brokerboards.h"
 #include "commport.h"
 #include "ctloptions.h"
+#include "presetfile.h"
 
 #include <QString>
 
@@ -39,6 +40,20 @@ QString FormatPorts(const CommPortTargets &targets, bool json);
 // board a line, tab-separated: its address, its id, its name, the bridge
 // that serves it, online or offline; "-" where there is none.
 QString FormatBrokerBoards(const QList<BrokerBoard> &boards, const RemoteAddress &broker, bool json);
+
+// The presets, as preset list prints them. As text one preset a line,
+// tab-separated: its name, then the frequency and the three duties it sets,
+// "-" for a value it leaves as it is. With --json one array, an object a
+// line, with the values it sets alone, named as get names them:
+//   [
+//   {"name":"Part A","values":{"frequency":20000,"ch1":40,"ch2":60,"ch3":0}},
+//   {"name":"暗场","values":{"ch3":85}}
+//   ]
+QString FormatPresets(const QList<Preset> &presets, bool json);
+
+// One preset, as preset show prints it: the values it sets, as get prints
+// them, or with --json one object as in the list.
+QString FormatPreset(const Preset &preset, bool json);
 
 // A session's lines, one JSON object each: the answer to a request, with
 // get's values and, where the one-shot command would also have said

@@ -38,9 +38,19 @@ std::optional<CtlCommand> commandNamed(const QString &name)
 {
     // In the order of CtlCommand.
     static const QStringList names = {QStringLiteral("list"), QStringLiteral("get"), QStringLiteral("set"),
-                                      QStringLiteral("off"), QStringLiteral("monitor"), QStringLiteral("session")};
+                                      QStringLiteral("off"), QStringLiteral("monitor"), QStringLiteral("session"),
+                                      QStringLiteral("preset")};
     const qsizetype index = names.indexOf(name);
     return index < 0 ? std::nullopt : std::optional<CtlCommand>(CtlCommand(index));
+}
+
+std::optional<CtlPresetAction> presetActionNamed(const QString &name)
+{
+    // In the order of CtlPresetAction.
+    static const QStringList names = {QStringLiteral("list"), QStringLiteral("show"), QStringLiteral("save"),
+                                      QStringLiteral("delete"), QStringLiteral("apply")};
+    const qsizetype index = names.indexOf(name);
+    return index < 0 ? std::nullopt : std::optional<CtlPresetAction>(CtlPresetAction(index));
 }
 
 constexpr auto failure = &CtlParse::refused;
@@ -68,6 +78,7 @@ const QString kPort = QStringLiteral("port");
 const QString kTimeout = QStringLiteral("timeout");
 const QString kJson = QStringLiteral("json");
 const QString kVerify = QStringLiteral("verify");
+const QString kFromBoard = QStringLiteral("from-board");
 
 CCommandLine ctlCommandLine()
 {
@@ -90,7 +101,16 @@ CCommandLine ctlCommandLine()
          {QStringLiteral("monitor"), CtlCommandLine::tr("print every reply of the board as it arrives, until Ctrl+C")},
          {QStringLiteral("session"), CtlCommandLine::tr("hold the port and take one JSON request a line on standard "
                                                         "input, answering each with one JSON line (see man dimractl); "
-                                                        "the Python package dimra speaks it")}},
+                                                        "the Python package dimra speaks it")},
+         {QStringLiteral("preset list"), CtlCommandLine::tr("show the presets of the user's presets file, one a line: "
+                                                            "the name, then the frequency and the duties it sets, - "
+                                                            "for a value it leaves as it is")},
+         {QStringLiteral("preset show NAME"), CtlCommandLine::tr("show the values the preset sets")},
+         {QStringLiteral("preset save NAME"), CtlCommandLine::tr("save the values given with --freq, --ch1, --ch2, "
+                                                                 "--ch3 as the preset, or with --from-board those the "
+                                                                 "board reports, in place of a preset of that name")},
+         {QStringLiteral("preset delete NAME"), CtlCommandLine::tr("delete the preset")},
+         {QStringLiteral("preset apply NAME"), CtlCommandLine::tr("set the preset's values as set would set them")}},
         true);
     commandLine.addOption({{QStringLiteral("p"), kPort}, QStringLiteral("PORT"),
                            CtlCommandLine::tr("COM1 to COM%1, or a device path such as /dev/ttyUSB0 (default COM1; "
@@ -112,12 +132,19 @@ CCommandLine ctlCommandLine()
         commandLine.addOption(
             {{QString::fromLatin1(v.name)}, v.code == CDimraProtocol::CmdFrequency ? QStringLiteral("HZ") : QStringLiteral("P"),
              v.code == CDimraProtocol::CmdFrequency
-                 ? CtlCommandLine::tr("set: PWM frequency, %1 to %2").arg(range.min).arg(range.max)
-                 : CtlCommandLine::tr("set: duty of channel %1 in percent, %2 to %3").arg(v.code).arg(range.min).arg(range.max)});
+                 ? CtlCommandLine::tr("set, preset save: PWM frequency, %1 to %2").arg(range.min).arg(range.max)
+                 : CtlCommandLine::tr("set, preset save: duty of channel %1 in percent, %2 to %3").arg(v.code).arg(range.min).arg(range.max)});
     }
-    commandLine.addOption({{kVerify}, QString(), CtlCommandLine::tr("set: ask the board to report again and compare")});
+    commandLine.addOption({{kFromBoard}, QString(),
+                           CtlCommandLine::tr("preset save: the values the board on the port reports")});
+    commandLine.addOption({{kVerify}, QString(),
+                           CtlCommandLine::tr("set, preset apply: ask the board to report again and compare")});
     commandLine.addEpilog(CtlCommandLine::tr("Settings go out only after the board has answered the connect frame.\n"
-                                             "Values out of range are refused before the port is opened."));
+                                             "Values out of range are refused before the port is opened.\n"
+                                             "The presets are kept in $XDG_CONFIG_HOME/dimra/presets.json "
+                                             "(~/.config/dimra/presets.json by default; on Windows "
+                                             "%APPDATA%\\Dimra\\presets.json), or in the file DIMRA_PRESETS "
+                                             "names."));
     CCommandLine::Rows exitCodes;
     for (int code = ExitOk; code <= ExitMismatch; ++code)
         exitCodes.append({QString::number(code), CtlExitMeaning(code)});
@@ -131,7 +158,9 @@ CCommandLine ctlCommandLine()
                                              "  dimractl -p /dev/ttyUSB0 set --freq 2000 --ch1 40 --verify\n"
                                              "  dimractl --json get\n"
                                              "  dimractl list mqtt://broker.lab\n"
-                                             "  dimractl -p mqtt://broker.lab/bench get"));
+                                             "  dimractl -p mqtt://broker.lab/bench get\n"
+                                             "  dimractl preset save \"Part A\" --freq 20000 --ch1 40 --ch2 60\n"
+                                             "  dimractl -p COM3 preset apply \"Part A\" --verify"));
     return commandLine;
 }
 
@@ -145,20 +174,42 @@ CtlParse ParseCtlArguments(const QStringList &arguments)
 
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
-        return failure(CtlCommandLine::tr("no command given (list, get, set, off, monitor or session)"));
+        return failure(CtlCommandLine::tr("no command given (list, get, set, off, monitor, session or preset)"));
     const std::optional<CtlCommand> command = commandNamed(positional.first());
     if (!command)
-        return failure(CtlCommandLine::tr("unknown command \"%1\" (list, get, set, off, monitor or session)").arg(positional.first()));
+        return failure(CtlCommandLine::tr("unknown command \"%1\" (list, get, set, off, monitor, session or preset)")
+                           .arg(positional.first()));
     // list takes a broker, whose boards it lists instead of the ports.
     const bool brokerGiven = command == CtlCommand::List && positional.size() == 2
                              && IsRemotePortName(CommandLineBytes(positional.at(1)));
-    if (positional.size() > (brokerGiven ? 2 : 1))
+    // preset takes what to do with the presets and, but for list, a name.
+    std::optional<CtlPresetAction> presetAction;
+    if (command == CtlCommand::Preset) {
+        if (positional.size() < 2)
+            return failure(CtlCommandLine::tr("preset needs list, show, save, delete or apply"));
+        presetAction = presetActionNamed(positional.at(1));
+        if (!presetAction)
+            return failure(CtlCommandLine::tr("unknown preset command \"%1\" (list, show, save, delete or apply)")
+                               .arg(positional.at(1)));
+        if (presetAction != CtlPresetAction::List && positional.size() < 3)
+            return failure(CtlCommandLine::tr("preset %1 needs the preset's name").arg(positional.at(1)));
+        const qsizetype taken = presetAction == CtlPresetAction::List ? 2 : 3;
+        if (positional.size() > taken)
+            return failure(CtlCommandLine::tr("preset %1 takes one name; \"%2\" is one too many (put a name with "
+                                              "spaces in quotes)")
+                               .arg(positional.at(1), positional.at(taken)));
+    } else if (positional.size() > (brokerGiven ? 2 : 1)) {
         return failure(CtlCommandLine::tr("one command at a time; \"%1\" is one too many").arg(positional.at(brokerGiven ? 2 : 1)));
+    }
 
     CtlParse result;
     result.outcome = CCommandLine::Run;
     CtlOptions &options = result.options;
     options.command = *command;
+    if (presetAction) {
+        options.presetAction = *presetAction;
+        options.presetName = positional.value(2);
+    }
     options.json = parser.isSet(kJson);
     if (brokerGiven) {
         QString error;
@@ -190,24 +241,32 @@ CtlParse ParseCtlArguments(const QStringList &arguments)
     }
 
     const bool setting = options.command == CtlCommand::Set;
+    const bool saving = presetAction == CtlPresetAction::Save;
     for (const ValueOption &v : kValueOptions) {
         const QString name = QString::fromLatin1(v.name);
         if (!parser.isSet(name))
             continue;
-        if (!setting)
-            return failure(CtlCommandLine::tr("--%1 goes with set only").arg(name));
+        if (!setting && !saving)
+            return failure(CtlCommandLine::tr("--%1 goes with set and preset save only").arg(name));
         QString error;
         const std::optional<int> value = CtlValueInRange(v.code, parser.value(name), &error);
         if (!value)
             return failure(CtlCommandLine::tr("--%1: %2; nothing was sent").arg(name, error));
         options.values[v.code] = value;
     }
-    if (parser.isSet(kVerify) && !setting)
-        return failure(CtlCommandLine::tr("--verify goes with set only"));
+    if (parser.isSet(kVerify) && !setting && presetAction != CtlPresetAction::Apply)
+        return failure(CtlCommandLine::tr("--verify goes with set and preset apply only"));
     options.verify = parser.isSet(kVerify);
+    if (parser.isSet(kFromBoard) && !saving)
+        return failure(CtlCommandLine::tr("--from-board goes with preset save only"));
+    options.fromBoard = parser.isSet(kFromBoard);
 
-    if (setting && std::none_of(options.values.begin(), options.values.end(), [](auto v) { return v.has_value(); }))
+    const bool valuesGiven = std::any_of(options.values.begin(), options.values.end(), [](auto v) { return v.has_value(); });
+    if (setting && !valuesGiven)
         return failure(CtlCommandLine::tr("set needs at least one of --freq, --ch1, --ch2, --ch3"));
+    if (saving && valuesGiven == options.fromBoard)
+        return failure(CtlCommandLine::tr("preset save takes either values (--freq, --ch1, --ch2, --ch3) or "
+                                          "--from-board"));
     if (options.command == CtlCommand::Off)
         options.values = kCtlOffValues;
     return result;

@@ -13,7 +13,11 @@
 // set, all checked before any port is opened. A value outside the board's
 // range is refused, never clamped.
 
-enum class CtlCommand { List, Get, Set, Off, Monitor, Session }; // the order of commandNamed's names
+enum class CtlCommand { List, Get, Set, Off, Monitor, Session, Preset }; // the order of commandNamed's names
+
+// What preset does with the user's presets file (presetfile.h): list, show,
+// save and delete work on the file alone; apply sets a board, as set does.
+enum class CtlPresetAction { List, Show, Save, Delete, Apply }; // the order of the words after preset
 
 // How long a command waits for the board unless -t says otherwise.
 inline constexpr int kCtlDefaultTimeoutMs = 1000;
@@ -32,7 +36,10 @@ struct CtlOptions
     int timeoutMs = kCtlDefaultTimeoutMs;
     bool json = false;
     bool verify = false;
-    BoardValues values; // what set sends (off: the three channels at 0)
+    BoardValues values; // what set sends (off: the three channels at 0), or preset save saves
+    CtlPresetAction presetAction = CtlPresetAction::List;
+    QString presetName; // preset: the preset shown, saved, deleted or applied
+    bool fromBoard = false; // preset save: the values the board on the port reports
 };
 
 using CtlParse = CliParse<CtlOptions>;

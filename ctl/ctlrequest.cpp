@@ -86,9 +86,9 @@ CtlRequest ParseCtlRequest(const QByteArray &line)
     const QJsonObject object = document.object();
     const QString opName = object.value(QLatin1String("op")).toString();
     static const QStringList ops = {QStringLiteral("set"), QStringLiteral("get"), QStringLiteral("off"),
-                                    QStringLiteral("watch"), QStringLiteral("close")};
+                                    QStringLiteral("watch"), QStringLiteral("close"), QStringLiteral("preset")};
     if (!ops.contains(opName))
-        return refused(CtlRequestText::tr("\"op\" is one of set, get, off, watch and close, not %1")
+        return refused(CtlRequestText::tr("\"op\" is one of set, get, off, watch, close and preset, not %1")
                            .arg(jsonText(object.value(QLatin1String("op")))));
 
     CtlRequest request;
@@ -100,16 +100,26 @@ CtlRequest ParseCtlRequest(const QByteArray &line)
         keys = {QStringLiteral("values"), QStringLiteral("verify")};
     else if (request.op == CtlOp::Watch)
         keys = {QStringLiteral("on")};
+    else if (request.op == CtlOp::Preset)
+        keys = {QStringLiteral("name"), QStringLiteral("verify")};
     for (auto it = object.begin(); it != object.end(); ++it)
         if (it.key() != QLatin1String("op") && !keys.contains(it.key()))
             return refused(CtlRequestText::tr("%1 takes no \"%2\"").arg(opName, it.key()));
 
     switch (request.op) {
-    case CtlOp::Set: {
+    case CtlOp::Set:
+    case CtlOp::Preset: {
         const QJsonValue verify = object.value(QLatin1String("verify"));
         if (!verify.isUndefined() && !verify.isBool())
             return refused(CtlRequestText::tr("\"verify\" is true or false"));
         request.verify = verify.toBool();
+        if (request.op == CtlOp::Preset) {
+            const QJsonValue name = object.value(QLatin1String("name"));
+            if (!name.isString())
+                return refused(CtlRequestText::tr("preset needs \"name\", the preset's name in quotes"));
+            request.preset = name.toString();
+            break;
+        }
         const QJsonObject values = object.value(QLatin1String("values")).toObject();
         if (values.isEmpty())
             return refused(CtlRequestText::tr("set needs \"values\" with at least one of frequency, ch1, ch2, ch3"));

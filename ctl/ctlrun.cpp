@@ -3,6 +3,7 @@
 #include "boardlinkfactory.h"
 #include "ctlformat.h"
 #include "ctlinput.h"
+#include "ctlpresets.h"
 #include "printabletext.h"
 #include "serialerror.h"
 #include "stopsignals.h"
@@ -253,6 +254,37 @@ void CCtlRun::start()
         finish(CtlOutcome::done());
         return;
     }
+    const bool preset = m_options.command == CtlCommand::Preset;
+    if (preset && m_options.presetAction != CtlPresetAction::Apply && !m_options.fromBoard) {
+        QString printed;
+        QStringList leftOut;
+        const CtlOutcome outcome = CtlRunPresetCommand(m_options, &printed, &leftOut);
+        for (const QString &problem : std::as_const(leftOut))
+            printMessage(m_err, {ExitOk, problem, QString()});
+        print(printed);
+        finish(outcome);
+        return;
+    }
+    // A one-shot command: a session of the one request its arguments make.
+    // A preset that cannot be applied, or saved, is refused before the port
+    // opens, as a value out of range is.
+    CtlRequest oneShot;
+    oneShot.op = m_options.command == CtlCommand::Get ? CtlOp::Get : CtlOp::Set; // off: the channels set to 0
+    oneShot.values = m_options.values;
+    oneShot.verify = m_options.verify;
+    if (preset && m_options.fromBoard) {
+        oneShot = CtlRequest(); // a get, whose values are saved
+        if (const CtlOutcome savable = CtlPresetCanBeSaved(m_options.presetName); !savable.isDone()) {
+            finish(savable);
+            return;
+        }
+    } else if (preset) {
+        oneShot = CtlPresetRequest(m_options.presetName, m_options.verify);
+        if (!oneShot.error.isEmpty()) {
+            finish({ExitUsage, oneShot.error, QString()});
+            return;
+        }
+    }
     if (isSession()) {
         auto *input = new CCtlInput(this);
         connect(input, &CCtlInput::lineRead, this, [this](const QByteArray &line) {
@@ -277,14 +309,8 @@ void CCtlRun::start()
         m_bWatching = true;
         return;
     }
-    if (!isSession()) {
-        // A one-shot command: a session of the one request its arguments make.
-        CtlRequest asked;
-        asked.op = m_options.command == CtlCommand::Get ? CtlOp::Get : CtlOp::Set; // off: the channels set to 0
-        asked.values = m_options.values;
-        asked.verify = m_options.verify;
-        request(asked);
-    }
+    if (!isSession())
+        request(oneShot);
     m_timer.start(m_options.timeoutMs);
 }
 
@@ -329,7 +355,10 @@ void CCtlRun::request(const CtlRequest &asked)
     if (m_bFinished)
         return;
     Pending pending;
-    pending.request = asked;
+    // A preset is read from the file as its request is read, and goes out
+    // as the set of its values.
+    pending.request = asked.op == CtlOp::Preset && asked.error.isEmpty() ? CtlPresetRequest(asked.preset, asked.verify)
+                                                                         : asked;
     if (!pending.request.error.isEmpty()) {
         pending.started = true;
         pending.answer = CtlOutcome{ExitUsage, pending.request.error, QString()};
@@ -445,7 +474,12 @@ void CCtlRun::deliver(const Pending &answered)
         print(answerLine(*answered.answer, answered.values));
         return;
     }
-    // A one-shot command: what get read, then the run ends as its request did.
+    // A one-shot command: what get read, then the run ends as its request did;
+    // preset save --from-board saves it instead.
+    if (answered.values && m_options.fromBoard) {
+        finish(CtlSaveReportedPreset(m_options.presetName, *answered.values, m_options.timeoutMs));
+        return;
+    }
     if (answered.values)
         print(FormatValues(*answered.values, m_options.json));
     finish(*answered.answer);

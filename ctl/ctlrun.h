@@ -33,9 +33,11 @@ struct CtlOutcome
 // A run of dimractl on one board link, driven by the event loop: a port of
 // this computer or a board that dimra-mqtt serves, whichever link the port's
 // name calls for (linkfactory/), through the one interface. Every
-// command but list runs as a session of requests (ctlrequest.h): a session
-// reads them from standard input; a one-shot command is a session of the one
-// request its arguments make (get, set, off), and monitor is a session's
+// command but list and the presets file's own runs as a session of requests
+// (ctlrequest.h): a session reads them from standard input; a one-shot
+// command is a session of the one request its arguments make (get, set,
+// off; preset apply the set of the preset's values, and preset save
+// --from-board a get whose values are saved), and monitor is a session's
 // watch from the open on. Results go to out, messages for the user to err:
 // English, with the serial component's own text (Chinese, as in the window)
 // quoted and the system's own words on a line of their own below it.

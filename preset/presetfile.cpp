@@ -230,6 +230,8 @@ void CPresetFile::read(const QByteArray &text)
         else
             m_problems.append(
                 shown(tr("%1:%2: a preset is left out: %3").arg(shownPath(), QString::number(line), problem)));
+        if (!problem.isEmpty())
+            entry.problem = m_problems.last();
         if (entry.named && !lines.contains(entry.name))
             lines.insert(entry.name, line);
         m_entries.append(entry);
@@ -287,6 +289,14 @@ const Preset *CPresetFile::find(const QString &name) const
     const auto it =
         std::find_if(m_presets.begin(), m_presets.end(), [&name](const Preset &p) { return p.name == name; });
     return it == m_presets.end() ? nullptr : &*it;
+}
+
+QString CPresetFile::problemWith(const QString &name) const
+{
+    const auto it = std::find_if(m_entries.begin(), m_entries.end(), [&name](const Entry &e) {
+        return e.named && e.name == name && !e.problem.isEmpty();
+    });
+    return it == m_entries.end() ? QString() : it->problem;
 }
 
 bool CPresetFile::holds(const QString &name) const

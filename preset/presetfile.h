@@ -89,6 +89,9 @@ public:
     // The presets left out, each naming the file, the line, the preset and
     // what is wrong with it.
     QStringList problems() const { return m_problems; }
+    // The problem of the first preset of that name left out, as problems()
+    // tells it; empty when none of that name is left out.
+    QString problemWith(const QString &name) const;
 
     // The presets that work, in the file's order.
     const QList<Preset> &presets() const { return m_presets; }
@@ -120,6 +123,7 @@ private:
         bool named = false; // the entry has a name that is text
         QString name;
         QByteArray text; // as it stands in the file, written again as it is
+        QString problem; // why it is left out, as problems() tells it
     };
 
     void clear();

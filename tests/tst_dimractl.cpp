@@ -44,6 +44,7 @@ private slots:
     void program();
     void onlyTheOpenLinkFrameReachesABoardThatNeverAnswers();
     void settingsFollowTheChannel1ReplyAndVerifyFindsADifference();
+    void aPresetSavedFromTheBoardGoesOutAsTheSetOfItsValues();
     void getCountsFromTheChannel1ReplyAndInventsNothing();
     void setThenExitDeliversEveryByteToAPacedBoard();
     void monitorPrintsRepliesHoldsThePortAndEndsWithExit1WhenTheBoardIsLost();
@@ -66,7 +67,7 @@ QString describe(const CtlParse &parse)
     case CCommandLine::Run: break;
     }
     const CtlOptions &o = parse.options;
-    static const char *const names[] = {"list", "get", "set", "off", "monitor", "session"};
+    static const char *const names[] = {"list", "get", "set", "off", "monitor", "session", "preset"};
     QStringList parts{QString::fromLatin1(names[int(o.command)]), QStringLiteral("port=") + QString::fromUtf8(o.port),
                       QStringLiteral("t=%1").arg(o.timeoutMs)};
     if (o.json)
@@ -184,7 +185,8 @@ void tst_DimraCtl::arguments_data()
     for (const char *refused : {"set --freq 24|24", "set --freq 150001|150001", "set --ch2 101|101", "set --ch3 -1|-1",
                                 "set --ch1 4.5|4.5", "set --ch1 +5|+5", "set --verify|--freq", "get --ch1 3|set", "off --verify|set", "session --ch1 3|set",
                                 "-p COM257 get|COM257", "-t 0 get|0", "--json|command", "status|status", "get list|list",
-                                "-p mqtt://lab get|no board", "get mqtt://lab|mqtt://lab", "list mqtt://lab/bench|names a board"}) {
+                                "-p mqtt://lab get|no board", "get mqtt://lab|mqtt://lab", "list mqtt://lab/bench|names a board",
+                                "preset save A|--from-board", "preset save A --ch1 1 --from-board|--from-board", "preset show A B|\"B\"", "preset list --verify|apply"}) {
         const QString args = QString::fromLatin1(refused).section(QLatin1Char('|'), 0, 0);
         QTest::newRow(qPrintable(args)) << args << QStringLiteral("error") << QString::fromLatin1(refused).section(QLatin1Char('|'), 1);
     }
@@ -269,6 +271,7 @@ void tst_DimraCtl::requests_data()
                                 R"({"op":"set","values":{"ch1":"40"}}|"40")", R"({"op":"set","values":{"ch1":1},"verify":1}|verify)",
                                 R"({"op":"set","valus":{"ch1":40}}|valus)", R"({"op":"get","values":{"ch1":0}}|values)",
                                 R"({"op":"watch"}|on)", R"({"op":"set","values":{"ch1":200,"ch1":5}}|"ch1" is given twice)",
+                                R"({"op":"preset","name":7}|name)", R"({"op":"preset","name":"A","values":{"ch1":1}}|values)",
                                 R"({"op":"frob","op":"set","values":{"ch1":5}}|"op" is given twice)",
                                 R"({"op":"set","values":{"ch1":1,"ch\u0031":2}}|"ch1" is given twice)",
                                 R"({"op":"s\et","values":{"ch1":7}}|\e)", R"({"op":"set","values":{"ch1":5.0}}|ch1: "5.0")",
@@ -289,7 +292,7 @@ void tst_DimraCtl::requests()
         QVERIFY2(request.error.contains(expected.mid(6)), qPrintable(request.error));
         return;
     }
-    static const char *const ops[] = {"set", "get", "off", "watch", "close"};
+    static const char *const ops[] = {"set", "get", "off", "watch", "close", "preset"};
     QStringList parts{QString::fromLatin1(ops[int(request.op)])};
     if (request.verify)
         parts << QStringLiteral("verify");
@@ -496,6 +499,32 @@ void tst_DimraCtl::settingsFollowTheChannel1ReplyAndVerifyFindsADifference()
     QVERIFY2(run.finished && run.exitCode == 7, qPrintable(run.err));
     QVERIFY2(run.err.contains(QStringLiteral("frequency set to 2500, board reports 2400")), qPrintable(run.err));
     QVERIFY2(!run.err.contains(QStringLiteral("ch1")), qPrintable(run.err));
+}
+
+void tst_DimraCtl::aPresetSavedFromTheBoardGoesOutAsTheSetOfItsValues()
+{
+    QProcess board;
+    const QString device = startBoard(board, "--no-pacing");
+    QTemporaryDir dir;
+    QProcessEnvironment env = cleanEnvironment();
+    env.insert(QStringLiteral("DIMRA_PRESETS"), dir.filePath(QStringLiteral("presets.json")));
+    const auto ctl = [&env, &device](const char *args) { return runCtl(words(QString::fromUtf8(args), device), env); };
+    QVERIFY(!device.isEmpty() && ctl("-p @ set --freq 2500 --ch1 40 --ch3 100").exitCode == 0);
+    QVERIFY(ctl("preset save 暗场 --from-board -p @").exitCode == 0 && ctl("-p @ off").exitCode == 0);
+    QCOMPARE(ctl("--json preset list").out, QStringLiteral("[\n{\"name\":\"暗场\",\"values\":{\"frequency\":2500,\"ch1\":40,\"ch2\":0,\"ch3\":100}}\n]\n"));
+    const Run applied = ctl("-p @ preset apply 暗场 --verify"), missing = ctl("-p /dev/dimra-no-board preset apply A");
+    QVERIFY2(applied.exitCode == 0 && missing.exitCode == 2, qPrintable(applied.err + missing.err));
+    QVERIFY2(missing.err.contains(QStringLiteral("there is no preset \"A\"; the presets are \"暗场\"")), qPrintable(missing.err));
+    // On the line, the frames the set of its values sends, byte for byte.
+    PtyPair line;
+    QProcess apply;
+    apply.setProcessEnvironment(env);
+    QVERIFY(startOnLine(apply, line, "-p @ preset apply 暗场") && line.write(boardReply(1, 0)));
+    CodecHost codec;
+    const QByteArray frames = codec.frameFor(CDimraProtocol::CmdFrequency, 2500) + codec.frameFor(CDimraProtocol::CmdChannel1, 40)
+        + codec.frameFor(CDimraProtocol::CmdChannel2, 0) + codec.frameFor(CDimraProtocol::CmdChannel3, 100);
+    QCOMPARE(line.readExactly(int(frames.size()), 5000).toHex(' '), frames.toHex(' '));
+    QCOMPARE(finish(apply).exitCode, 0);
 }
 
 void tst_DimraCtl::getCountsFromTheChannel1ReplyAndInventsNothing()

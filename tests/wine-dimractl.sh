@@ -60,3 +60,13 @@ echo "$out"
 case "$status:$out" in 3:*details:*COM15*) ;; *) echo "dimractl.exe -p COM14 was not no such port naming COM15" >&2; exit 1 ;; esac
 # Text through a pipe is UTF-8, whatever code page the language has.
 LANG=zh_CN.UTF-8 "$wine" "$ctl" --help | grep -q '用法' || { echo "dimractl.exe --help in Chinese is not UTF-8 in a pipe" >&2; exit 1; }
+# A preset's name in any script reaches dimractl.exe whole, whatever code page
+# the language has; saved from the board on COM1, the preset sets it back.
+export DIMRA_PRESETS="Z:$dir/presets.json"
+rm -f "$dir/presets.json"
+status=0
+out=$("$wine" "$ctl" -p COM1 preset save 暗场 --from-board 2>&1 && "$wine" "$ctl" -p COM1 off 2>&1 &&
+      "$wine" "$ctl" -p COM1 preset apply 暗场 --verify 2>&1 && "$wine" "$ctl" --json preset list 2>&1) || status=$?
+echo "$out"
+case "$status:$out" in 0:*'{"name":"暗场","values":{"frequency":2500,"ch1":40,"ch2":9,"ch3":7}}'*) ;;
+*) echo "dimractl.exe did not save the preset 暗场 from the board and apply it (status $status)" >&2; exit 1 ;; esac

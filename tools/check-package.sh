@@ -69,7 +69,8 @@ files_present() {
         usr/share/bash-completion/completions/dimra-mqtt \
         usr/share/doc/dimra/copyright usr/share/doc/dimra/changelog.gz \
         usr/lib/python3/dist-packages/dimra/__init__.py usr/lib/python3/dist-packages/dimra/board.py \
-        usr/lib/python3/dist-packages/dimra/errors.py usr/lib/python3/dist-packages/dimra/py.typed; do
+        usr/lib/python3/dist-packages/dimra/errors.py usr/lib/python3/dist-packages/dimra/presetfile.py \
+        usr/lib/python3/dist-packages/dimra/py.typed; do
         [ -f "$root/$f" ] || { echo "missing: $f"; status=1; }
     done
     return $status

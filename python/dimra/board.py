@@ -69,17 +69,17 @@ def _ended_error(returncode: Optional[int], stderr: str) -> DimraError:
     return error_for(returncode if returncode is not None else LinkLost.code, message, details)
 
 
-def _checked_value(name: str, value: Any) -> int:
-    """value as a whole number within its range, else BadUsage."""
+def _checked_value(name: str, value: Any, undone: str = "nothing was sent") -> int:
+    """value as a whole number within its range, else BadUsage saying what was undone."""
     low, high, unit = RANGES[name]
     try:
         if isinstance(value, bool):
             raise TypeError
         number = operator.index(value)
     except TypeError:
-        raise BadUsage(f'{name}: "{value}" is not a whole number; nothing was sent') from None
+        raise BadUsage(f'{name}: "{value}" is not a whole number; {undone}') from None
     if not low <= number <= high:
-        raise BadUsage(f"{name}: {number} is outside {low} to {high} {unit}; nothing was sent")
+        raise BadUsage(f"{name}: {number} is outside {low} to {high} {unit}; {undone}")
     return number
 
 
@@ -220,6 +220,24 @@ class Board:
     def off(self) -> None:
         """Sets the three channels to 0 % and waits until the frames have left the computer."""
         self._wait(self._send({"op": "off"}))
+
+    def apply_preset(self, name: str, verify: bool = False) -> None:
+        """Applies the user's preset of that name (see dimra.presets()) as set() with its values would.
+
+        The preset is read from the presets file as the request is read: one
+        that is not there raises BadUsage naming the presets there are, one
+        left out of the file (a value out of range) BadUsage naming what is
+        wrong with it, and a file that cannot be read BadUsage naming its
+        line and the reason; nothing is sent. Waits until the frames have
+        left the computer; with verify, until the board reports again, and
+        raises VerifyFailed where it holds other values.
+        """
+        if not isinstance(name, str):
+            raise BadUsage(f"a preset's name is text, not {name!r}")
+        request: Dict[str, Any] = {"op": "preset", "name": name}
+        if verify:
+            request["verify"] = True
+        self._wait(self._send(request))
 
     def reports(self, timeout: Optional[float] = None) -> Iterator[Dict[str, int]]:
         """The board's reports from now on, one dict each as they come: {"ch1": 40}.
@@ -395,8 +413,18 @@ def list_ports() -> List[Dict[str, Optional[str]]]:
     device, stable (its /dev/serial link) and description; None where there
     is none.
     """
-    run = subprocess.run([find_dimractl(), "--json", "list"], capture_output=True)
+    ports: List[Dict[str, Optional[str]]] = json.loads(run_dimractl("--json", "list"))
+    return ports
+
+
+def run_dimractl(*args: str) -> bytes:
+    """What dimractl with args prints on standard output; its error, as the
+    exception for its exit code, where it fails. Its notes on standard error
+    (a preset left out of the file) are warned of as RuntimeWarning."""
+    run = subprocess.run([find_dimractl(), *args], capture_output=True)
     if run.returncode != 0:
         raise _ended_error(run.returncode, run.stderr.decode("utf-8", "replace"))
-    ports: List[Dict[str, Optional[str]]] = json.loads(run.stdout)
-    return ports
+    for line in run.stderr.decode("utf-8", "replace").splitlines():
+        if line.startswith(_MESSAGE_PREFIX):
+            warnings.warn(line[len(_MESSAGE_PREFIX):], RuntimeWarning, stacklevel=3)
+    return run.stdout

@@ -31,7 +31,8 @@ class LinkLost(DimraError):
 
 
 class BadUsage(DimraError):
-    """A value out of range or a request that cannot be done (2); nothing was sent."""
+    """A value out of range, a preset that is not there or a presets file that cannot be read, or a
+    request that cannot be done (2); nothing was sent, and the presets file is as it was."""
 
     code = 2
 

@@ -62,8 +62,14 @@ class BoardTest(unittest.TestCase):
             board.off()
             self.assertEqual(board.get(), {"frequency": 2000, "ch1": 0, "ch2": 0, "ch3": 0})
             board.set(ch2=55)  # still on its way when the board is closed
-        with dimra.Board(self.port, timeout=2) as board:
+        with mock.patch.dict(os.environ, DIMRA_PRESETS=os.path.join(self.dir.name, "presets.json")), \
+                dimra.Board(self.port, timeout=2) as board:
             self.assertEqual(board.get(), {"frequency": 2000, "ch1": 0, "ch2": 55, "ch3": 0})
+            dimra.save_preset("暗场", ch1=5, ch3=85)  # the session reads the file as each preset is asked for
+            self.assertEqual(dimra.presets(), {"暗场": {"ch1": 5, "ch3": 85}})
+            board.apply_preset("暗场", verify=True)
+            self.assertEqual(board.get(), {"frequency": 2000, "ch1": 5, "ch2": 55, "ch3": 85})
+            self.assertRaisesRegex(dimra.BadUsage, 'no preset "A"; the presets are "暗场"', board.apply_preset, "A")
 
     def test_reports_come_as_the_board_sends_them_and_end_with_its_loss(self) -> None:
         with dimra.Board(self.port) as board:

@@ -739,28 +739,12 @@ Give it longer with -t MS.</source>
         <translation>-t：%1</translation>
     </message>
     <message>
-        <source>--%1 goes with set only</source>
-        <translation>--%1 只能与 set 同用</translation>
-    </message>
-    <message>
         <source>--%1: %2; nothing was sent</source>
         <translation>--%1：%2；没有发送任何数值</translation>
     </message>
     <message>
-        <source>--verify goes with set only</source>
-        <translation>--verify 只能与 set 同用</translation>
-    </message>
-    <message>
         <source>set needs at least one of --freq, --ch1, --ch2, --ch3</source>
         <translation>set 至少需要 --freq、--ch1、--ch2、--ch3 中的一个</translation>
-    </message>
-    <message>
-        <source>no command given (list, get, set, off, monitor or session)</source>
-        <translation>没有给出命令（list、get、set、off、monitor 或 session）</translation>
-    </message>
-    <message>
-        <source>unknown command &quot;%1&quot; (list, get, set, off, monitor or session)</source>
-        <translation>未知命令“%1”（可用 list、get、set、off、monitor 或 session）</translation>
     </message>
     <message>
         <source>Sets and reads a Dimra three-channel PWM LED dimmer board over its serial line (9600 baud, 8N1), as the Dimra window does.</source>
@@ -799,24 +783,6 @@ Give it longer with -t MS.</source>
         <translation>在标准输出上每行输出一个 JSON 对象（list：一个 JSON 数组）</translation>
     </message>
     <message>
-        <source>set: PWM frequency, %1 to %2</source>
-        <translation>set：PWM 频率，%1 到 %2</translation>
-    </message>
-    <message>
-        <source>set: duty of channel %1 in percent, %2 to %3</source>
-        <translation>set：通道 %1 的占空比（百分比），%2 到 %3</translation>
-    </message>
-    <message>
-        <source>set: ask the board to report again and compare</source>
-        <translation>set：让调光板重新报告并比较</translation>
-    </message>
-    <message>
-        <source>Settings go out only after the board has answered the connect frame.
-Values out of range are refused before the port is opened.</source>
-        <translation>调光板应答连接帧之后才会发送设置。
-超出范围的数值在打开端口之前就被拒绝。</translation>
-    </message>
-    <message>
         <source>Exit codes:</source>
         <translation>退出码：</translation>
     </message>
@@ -833,6 +799,58 @@ Values out of range are refused before the port is opened.</source>
         <translation>COM1 到 COM%1，或设备路径，例如 /dev/ttyUSB0（默认 COM1；设置了 $DIMRA_COM&lt;n&gt; 时 COMn 打开它指定的设备，否则打开窗口里 COMn 打开的设备：先按名称排列 /dev/serial/by-id 中的转接器，再是只在 /dev/serial/by-path 中的，最后是内置串口），或 dimra-mqtt 服务的调光板：mqtt://[用户@]主机[:端口]/ID，TLS 用 mqtts://（密码取自 $DIMRA_MQTT_PASSWORD 或 $DIMRA_MQTT_PASSWORD_FILE 指定的文件，CA 取自 $DIMRA_MQTT_CAFILE 或系统的 CA）</translation>
     </message>
     <message>
+        <source>list: %1</source>
+        <translation>list：%1</translation>
+    </message>
+    <message>
+        <source>-p: %1</source>
+        <translation>-p：%1</translation>
+    </message>
+    <message>
+        <source>show the presets of the user&apos;s presets file, one a line: the name, then the frequency and the duties it sets, - for a value it leaves as it is</source>
+        <translation>列出用户预设文件中的预设，每行一个：名称，然后是它设置的频率和各通道占空比，不改变的数值显示为 -</translation>
+    </message>
+    <message>
+        <source>show the values the preset sets</source>
+        <translation>显示预设设置的数值</translation>
+    </message>
+    <message>
+        <source>save the values given with --freq, --ch1, --ch2, --ch3 as the preset, or with --from-board those the board reports, in place of a preset of that name</source>
+        <translation>把 --freq、--ch1、--ch2、--ch3 给出的数值，或用 --from-board 时调光板报告的数值，保存为该预设，取代同名的预设</translation>
+    </message>
+    <message>
+        <source>delete the preset</source>
+        <translation>删除该预设</translation>
+    </message>
+    <message>
+        <source>set the preset&apos;s values as set would set them</source>
+        <translation>像 set 那样设置预设中的数值</translation>
+    </message>
+    <message>
+        <source>set, preset save: PWM frequency, %1 to %2</source>
+        <translation>set、preset save：PWM 频率，%1 到 %2</translation>
+    </message>
+    <message>
+        <source>set, preset save: duty of channel %1 in percent, %2 to %3</source>
+        <translation>set、preset save：通道 %1 的占空比（百分比），%2 到 %3</translation>
+    </message>
+    <message>
+        <source>preset save: the values the board on the port reports</source>
+        <translation>preset save：使用端口上调光板报告的数值</translation>
+    </message>
+    <message>
+        <source>set, preset apply: ask the board to report again and compare</source>
+        <translation>set、preset apply：让调光板重新报告并比较</translation>
+    </message>
+    <message>
+        <source>Settings go out only after the board has answered the connect frame.
+Values out of range are refused before the port is opened.
+The presets are kept in $XDG_CONFIG_HOME/dimra/presets.json (~/.config/dimra/presets.json by default; on Windows %APPDATA%\Dimra\presets.json), or in the file DIMRA_PRESETS names.</source>
+        <translation>调光板应答连接帧之后才会发送设置。
+超出范围的数值在打开端口之前就被拒绝。
+预设保存在 $XDG_CONFIG_HOME/dimra/presets.json（默认为 ~/.config/dimra/presets.json；Windows 上为 %APPDATA%\Dimra\presets.json），或 DIMRA_PRESETS 指定的文件中。</translation>
+    </message>
+    <message>
         <source>Stopped by SIGINT, SIGTERM or SIGHUP, or by a reader of its output that has gone, it lets what it sent reach the board, closes and unlocks the port, and ends by that signal (SIGPIPE for the reader; a shell shows 128 + its number: 130 after Ctrl+C).
 
 Examples:
@@ -840,7 +858,9 @@ Examples:
   dimractl -p /dev/ttyUSB0 set --freq 2000 --ch1 40 --verify
   dimractl --json get
   dimractl list mqtt://broker.lab
-  dimractl -p mqtt://broker.lab/bench get</source>
+  dimractl -p mqtt://broker.lab/bench get
+  dimractl preset save &quot;Part A&quot; --freq 20000 --ch1 40 --ch2 60
+  dimractl -p COM3 preset apply &quot;Part A&quot; --verify</source>
         <translation>收到 SIGINT、SIGTERM 或 SIGHUP，或者读取其输出的一方已经离开时，先让已发送的数据到达调光板，再关闭并解锁端口，然后以该信号结束（读取方离开时为 SIGPIPE；shell 显示 128 加信号编号：按 Ctrl+C 后为 130）。
 
 示例：
@@ -848,15 +868,49 @@ Examples:
   dimractl -p /dev/ttyUSB0 set --freq 2000 --ch1 40 --verify
   dimractl --json get
   dimractl list mqtt://broker.lab
-  dimractl -p mqtt://broker.lab/bench get</translation>
+  dimractl -p mqtt://broker.lab/bench get
+  dimractl preset save &quot;Part A&quot; --freq 20000 --ch1 40 --ch2 60
+  dimractl -p COM3 preset apply &quot;Part A&quot; --verify</translation>
     </message>
     <message>
-        <source>list: %1</source>
-        <translation>list：%1</translation>
+        <source>no command given (list, get, set, off, monitor, session or preset)</source>
+        <translation>没有给出命令（list、get、set、off、monitor、session 或 preset）</translation>
     </message>
     <message>
-        <source>-p: %1</source>
-        <translation>-p：%1</translation>
+        <source>unknown command &quot;%1&quot; (list, get, set, off, monitor, session or preset)</source>
+        <translation>未知命令“%1”（可用 list、get、set、off、monitor、session 或 preset）</translation>
+    </message>
+    <message>
+        <source>preset needs list, show, save, delete or apply</source>
+        <translation>preset 需要 list、show、save、delete 或 apply</translation>
+    </message>
+    <message>
+        <source>unknown preset command &quot;%1&quot; (list, show, save, delete or apply)</source>
+        <translation>未知的 preset 命令“%1”（可用 list、show、save、delete 或 apply）</translation>
+    </message>
+    <message>
+        <source>preset %1 needs the preset&apos;s name</source>
+        <translation>preset %1 需要预设的名称</translation>
+    </message>
+    <message>
+        <source>preset %1 takes one name; &quot;%2&quot; is one too many (put a name with spaces in quotes)</source>
+        <translation>preset %1 只接受一个名称；“%2”是多余的（含空格的名称请加引号）</translation>
+    </message>
+    <message>
+        <source>--%1 goes with set and preset save only</source>
+        <translation>--%1 只能与 set 和 preset save 同用</translation>
+    </message>
+    <message>
+        <source>--verify goes with set and preset apply only</source>
+        <translation>--verify 只能与 set 和 preset apply 同用</translation>
+    </message>
+    <message>
+        <source>--from-board goes with preset save only</source>
+        <translation>--from-board 只能与 preset save 同用</translation>
+    </message>
+    <message>
+        <source>preset save takes either values (--freq, --ch1, --ch2, --ch3) or --from-board</source>
+        <translation>preset save 需要数值（--freq、--ch1、--ch2、--ch3）或 --from-board，二者取其一</translation>
     </message>
 </context>
 <context>
@@ -895,14 +949,40 @@ Examples:
     </message>
 </context>
 <context>
+    <name>CtlPresets</name>
+    <message>
+        <source>the presets file cannot be read: %1
+Mend it, then run the command again.</source>
+        <translation>无法读取预设文件：%1
+请修好它，然后重新运行命令。</translation>
+    </message>
+    <message>
+        <source>preset &quot;%1&quot;: %2; nothing was asked of the board</source>
+        <translation>预设“%1”：%2；没有向调光板请求任何数值</translation>
+    </message>
+    <message>
+        <source>the presets file cannot be read, and is left as it is until it is mended: %1
+Nothing was asked of the board.</source>
+        <translation>无法读取预设文件，在修好之前它保持原样：%1
+没有向调光板请求任何数值。</translation>
+    </message>
+    <message>
+        <source>the board did not report %1 within %2 ms; nothing was saved.
+Check that the board is powered and connected to this port, or give it longer with -t MS.</source>
+        <translation>调光板在 %2 毫秒内没有报告 %1；没有保存任何内容。
+请检查调光板是否通电并连接到这个端口，或用 -t MS 给它更长的时间。</translation>
+    </message>
+    <message>
+        <source>, </source>
+        <comment>between the values not reported</comment>
+        <translation>、</translation>
+    </message>
+</context>
+<context>
     <name>CtlRequest</name>
     <message>
         <source>a request is one JSON object on a line: %1</source>
         <translation>请求应为一行一个 JSON 对象：%1</translation>
-    </message>
-    <message>
-        <source>&quot;op&quot; is one of set, get, off, watch and close, not %1</source>
-        <translation>“op”应为 set、get、off、watch 或 close，而不是 %1</translation>
     </message>
     <message>
         <source>%1 takes no &quot;%2&quot;</source>
@@ -939,6 +1019,14 @@ Examples:
     <message>
         <source>%1: &quot;%2&quot; is not a whole number; nothing was sent</source>
         <translation>%1：“%2”不是整数；没有发送任何数值</translation>
+    </message>
+    <message>
+        <source>&quot;op&quot; is one of set, get, off, watch, close and preset, not %1</source>
+        <translation>“op”应为 set、get、off、watch、close 或 preset，而不是 %1</translation>
+    </message>
+    <message>
+        <source>preset needs &quot;name&quot;, the preset&apos;s name in quotes</source>
+        <translation>preset 需要“name”，即加引号的预设名称</translation>
     </message>
 </context>
 <context>
