@@ -113,8 +113,8 @@ CCommandLine bridgeCommandLine()
                                                  "after a replug and after a restart (remembered in the broker's "
                                                  "retained state)")});
     commandLine.addOption({{kPresets}, QStringLiteral("FILE"),
-                           BridgeCommandLine::tr("the presets that {\"preset\":...} applies and Home Assistant's "
-                                                 "select offers (default: the user's, %1)")
+                           BridgeCommandLine::tr("the presets file, whose presets {\"preset\":...} applies and Home "
+                                                 "Assistant's select offers (default: the user's file, %1)")
                                .arg(CPresetFile::userPath())});
     commandLine.addOption({{QStringLiteral("c"), kConfig}, QStringLiteral("FILE"),
                            BridgeCommandLine::tr("several boards and the broker from FILE (INI format; see %1)")
