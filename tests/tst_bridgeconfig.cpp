@@ -91,7 +91,6 @@ void tst_BridgeConfig::arguments_data()
         << "-p /nonexistent/" + QString(65, QLatin1Char('a')) << "error" << "--id";
     QTest::newRow("file and port") << "-c /etc/dimra/mqtt.conf -p COM1" << "error" << "--port";
     QTest::newRow("a presets file") << "-p COM1 --id a --presets /lab/presets.json" << "localhost:1883 presets=/lab/presets.json [COM1 a \"Dimra a\"]" << "";
-    QTest::newRow("file and presets") << "-c /etc/dimra/mqtt.conf --presets /lab/presets.json" << "error" << "--presets";
     QTest::newRow("a file named with an escape") << "-c /nonexistent/\x1b[2J" << "error" << "/nonexistent/\\x1b[2J";
     QTest::newRow("help") << "--help" << "help" << "";
 }

@@ -139,7 +139,6 @@ void tst_BridgeMessages::discoveryConfigsCarryWhatHomeAssistantRequires_data()
 
     const QString light = QStringLiteral("ha/light/dimra_bench/ch2/config");
     const QString number = QStringLiteral("ha/number/dimra_bench/frequency/config");
-    const QString select = QStringLiteral("ha/select/dimra_bench/preset/config");
     auto row = [](const QString &topic, const char *key, const char *value) {
         QTest::addRow("%s %s", qPrintable(topic.section(QLatin1Char('/'), 1, 1)), key) << topic << key << value;
     };
@@ -159,8 +158,6 @@ void tst_BridgeMessages::discoveryConfigsCarryWhatHomeAssistantRequires_data()
     row(number, "command_topic", R"("dimra/bench/set")");
     row(number, "state_topic", R"("dimra/bench/state")");
     row(number, "value_template", R"("{{ value_json.frequency }}")");
-    row(select, "state_topic", R"("dimra/bench/preset")");
-    row(select, "value_template", R"("{{ value_json.preset }}")"); // null comes out as None: unknown
 }
 
 void tst_BridgeMessages::discoveryConfigsCarryWhatHomeAssistantRequires()
@@ -171,8 +168,8 @@ void tst_BridgeMessages::discoveryConfigsCarryWhatHomeAssistantRequires()
     const QList<RetainedMessage> configs = discoveryConfigs({QStringLiteral("ha"), QStringLiteral("bench"),
                                                              QStringLiteral("Dimra bench"),
                                                              QStringLiteral("dimra/bridge/pc1/status"), QStringLiteral("1.0"),
-                                                             QStringLiteral("https://dimra.example.org/"), QStringList{"A"}});
-    QCOMPARE(configs.size(), 5);
+                                                             QStringLiteral("https://dimra.example.org/")});
+    QCOMPARE(configs.size(), 4);
     QCOMPARE(discoveryTopics(QStringLiteral("ha"), QStringLiteral("bench")).size(), 5);
     const auto config = std::find_if(configs.begin(), configs.end(), [&](const RetainedMessage &m) { return m.topic == topic; });
     QVERIFY(config != configs.end());
