@@ -688,6 +688,10 @@ Give it longer with -t MS.</source>
         <source>the presets file cannot be read, and is left as it is until it is mended: %1</source>
         <translation>无法读取预设文件，在修好之前它保持原样：%1</translation>
     </message>
+    <message>
+        <source>%1 is a folder, a device or a pipe, not a presets file</source>
+        <translation>%1 是文件夹、设备或管道，不是预设文件</translation>
+    </message>
 </context>
 <context>
     <name>CRemoteBoardLink</name>
