@@ -1,6 +1,7 @@
 #include "bridgepresets.h"
 
 #include "bridgemessages.h"
+#include "printabletext.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -75,12 +76,14 @@ void CBridgePresets::logCount()
 
 QString CBridgePresets::noSuchPresetText(const QString &name) const
 {
+    // The name as the command gave it, a control character in it escaped.
+    const QString shown = PrintableText(name, false);
     if (!isConfigured())
         return DimraMqtt::tr("there is no preset \"%1\"; this bridge reads no presets file (presets= in its "
                              "configuration)")
-            .arg(name);
+            .arg(shown);
     if (!m_file.error().isEmpty())
-        return DimraMqtt::tr("there is no preset \"%1\"; the presets file cannot be read: %2").arg(name, m_file.error());
+        return DimraMqtt::tr("there is no preset \"%1\"; the presets file cannot be read: %2").arg(shown, m_file.error());
     return m_file.noSuchPresetText(name);
 }
 
