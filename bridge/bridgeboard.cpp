@@ -191,6 +191,7 @@ void CBridgeBoard::onReportTime()
     }
     m_reportTimer.stop();
     m_bReportAsked = false;
+    checkPresetHeld();
     emit reportIn();
     sendOwedValues();
     if (std::exchange(m_bReportAgain, false))
@@ -231,6 +232,41 @@ void CBridgeBoard::remember(const BoardValues &values)
 }
 
 void CBridgeBoard::command(const BoardValues &values, int transitionMs)
+{
+    // A value other than the one the commands so far set, or than the
+    // board's own where none did, moves the board off its preset.
+    for (int code : CDimraProtocol::kValueCodes) {
+        const std::optional<int> target = m_commanded[code] ? m_commanded[code] : m_state.values[code];
+        if (values[code] && values[code] != target)
+            setPreset(QString());
+    }
+    commandValues(values, transitionMs);
+}
+
+void CBridgeBoard::applyPreset(const Preset &preset, int transitionMs)
+{
+    commandValues(preset.values, transitionMs);
+    setPreset(preset.name);
+}
+
+void CBridgeBoard::setPreset(const QString &name)
+{
+    if (name == m_strPreset)
+        return;
+    m_strPreset = name;
+    emit presetChanged();
+}
+
+void CBridgeBoard::checkPresetHeld()
+{
+    for (int code : CDimraProtocol::kValueCodes) {
+        const bool onItsWay = m_owed[code] || (code != CDimraProtocol::CmdFrequency && m_fades[code].running);
+        if (m_commanded[code] && !onItsWay && m_state.values[code] && m_state.values[code] != m_commanded[code])
+            setPreset(QString());
+    }
+}
+
+void CBridgeBoard::commandValues(const BoardValues &values, int transitionMs)
 {
     for (int code : CDimraProtocol::kValueCodes) {
         const std::optional<int> value = values[code];
@@ -309,6 +345,7 @@ void CBridgeBoard::sendOwed()
     m_reportTimer.stop();
     if (!m_link.isLinked() || m_state.linked)
         return;
+    checkPresetHeld();
     setLinked(true);
     sendOwedValues();
     if (std::exchange(m_bReportAgain, false))

@@ -3,6 +3,7 @@
 #include "boardlink.h"
 #include "bridgeconfig.h"
 #include "bridgemessages.h"
+#include "presetfile.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -33,6 +34,11 @@
 // A light's command with a transition fades the channel from its value to
 // the new one in steps at the line's pace; the last step is the value
 // itself, and any later command for that channel ends the fade.
+//
+// A preset applied is a command with its values; the board holds it until
+// a value moves away from where the preset and the commands before it put
+// it: a command that sets another value, or the board's own report of
+// another (a power cycle, when restore does not send the values again).
 //
 // A port that cannot be opened, or a device that goes away, is tried again
 // with a delay that doubles up to a limit; a board that does not answer is
@@ -66,6 +72,11 @@ public:
     // linked they wait for it. A channel's value with transitionMs > 0 fades
     // to it from the channel's known value.
     void command(const BoardValues &values, int transitionMs = 0);
+    // The same with the preset's values, which the board holds from now on.
+    void applyPreset(const Preset &preset, int transitionMs = 0);
+    // The name of the preset the board holds; empty when none was applied
+    // or a value has moved since.
+    QString preset() const { return m_strPreset; }
 
     // Asks a linked board to report again (reportIn follows); one that is not
     // linked is being asked already, and its state follows once it answers.
@@ -78,6 +89,8 @@ public:
 
 signals:
     void stateChanged();
+    // preset() changed.
+    void presetChanged();
     // The board has reported as requestReport asked, or had its time.
     void reportIn();
     // The port opened for the first time.
@@ -114,6 +127,12 @@ private:
     void stopFades();
     void setValue(int code, std::optional<int> value);
     void setLinked(bool linked);
+    // Sends the values, frequency first, or owes them (command's work).
+    void commandValues(const BoardValues &values, int transitionMs);
+    // The preset is held no more where the board's report shows a value
+    // other than the one commanded, and not on its way (owed, fading).
+    void checkPresetHeld();
+    void setPreset(const QString &name);
     void logOnce(const QString &problem);
 
     BridgeBoardConfig m_config;
@@ -134,4 +153,5 @@ private:
     QTimer m_fadeTimer;            // the next step of the fades that run
     QElapsedTimer m_clock;         // the fades' time
     QString m_strLastProblem;      // logged already; not again until it changes
+    QString m_strPreset;           // the preset the board holds
 };

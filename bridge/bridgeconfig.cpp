@@ -216,7 +216,7 @@ BridgeParse loadBridgeConfig(const QString &file)
     const QHash<QString, QString *> texts{
         {QStringLiteral("broker/host"), &config.host}, {QStringLiteral("broker/ca_file"), &config.caFile},
         {QStringLiteral("broker/user"), &config.user}, {QStringLiteral("broker/password_file"), &config.passwordFile},
-        {QStringLiteral("broker/bridge_id"), &config.bridgeId},
+        {QStringLiteral("broker/bridge_id"), &config.bridgeId}, {QStringLiteral("broker/presets"), &config.presetsFile},
         {QStringLiteral("discovery/prefix"), &config.discoveryPrefix}, {QStringLiteral("board/port"), &board.port},
         {QStringLiteral("board/id"), &board.id}, {QStringLiteral("board/name"), &board.name}};
     const QHash<QString, bool *> truths{{QStringLiteral("discovery/enabled"), &config.discovery},

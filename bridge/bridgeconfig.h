@@ -38,6 +38,10 @@ struct BridgeConfig
     QString passwordFile;
     QString bridgeId;   // empty: the default, see bridgeIdOf
     QString configFile; // the file read, its canonical path; empty for -p
+    // The presets file that {"preset":...} applies from and Home Assistant's
+    // select offers; empty: none. By default the user's with -p, none from
+    // a configuration file, which a service runs with.
+    QString presetsFile;
     bool discovery = true;
     QString discoveryPrefix = QStringLiteral("homeassistant");
     QList<BridgeBoardConfig> boards;

@@ -2,6 +2,7 @@
 
 #include "bridgemessages.h"
 #include "commport.h"
+#include "presetfile.h"
 #include "printabletext.h"
 
 #include <QCoreApplication>
@@ -27,6 +28,7 @@ const QString kUser = QStringLiteral("user");
 const QString kPasswordFile = QStringLiteral("password-file");
 const QString kNoDiscovery = QStringLiteral("no-discovery");
 const QString kRestore = QStringLiteral("restore");
+const QString kPresets = QStringLiteral("presets");
 
 constexpr auto refused = &BridgeParse::refused;
 
@@ -81,7 +83,8 @@ CCommandLine bridgeCommandLine()
 {
     CCommandLine commandLine(
         QStringLiteral("dimra-mqtt"),
-        {QStringLiteral("-p PORT [--id ID] [--bridge-id ID] [--broker HOST[:PORT]] [--no-discovery] [--restore]"),
+        {QStringLiteral("-p PORT [--id ID] [--bridge-id ID] [--broker HOST[:PORT]] [--no-discovery] [--restore] "
+                        "[--presets FILE]"),
          QStringLiteral("-c FILE")},
         BridgeCommandLine::tr("Puts Dimra PWM LED dimmer boards on an MQTT broker: each board's values as retained "
                               "state under dimra/<id>/, commands from dimra/<id>/set, one Home Assistant light per "
@@ -109,6 +112,10 @@ CCommandLine bridgeCommandLine()
                            BridgeCommandLine::tr("send the values last commanded again whenever the board links, "
                                                  "after a replug and after a restart (remembered in the broker's "
                                                  "retained state)")});
+    commandLine.addOption({{kPresets}, QStringLiteral("FILE"),
+                           BridgeCommandLine::tr("the presets file, whose presets {\"preset\":...} applies and Home "
+                                                 "Assistant's select offers (default: the user's file, %1)")
+                               .arg(CPresetFile::userPath())});
     commandLine.addOption({{QStringLiteral("c"), kConfig}, QStringLiteral("FILE"),
                            BridgeCommandLine::tr("several boards and the broker from FILE (INI format; see %1)")
                                .arg(exampleConfig())});
@@ -117,7 +124,12 @@ CCommandLine bridgeCommandLine()
                              BridgeCommandLine::tr("retained {\"linked\":true,\"frequency\":1000,\"ch1\":40,...}, "
                                                    "null for a value not known yet")},
                             {QStringLiteral("dimra/ID/set"),
-                             BridgeCommandLine::tr("{\"frequency\":2000,\"ch1\":40}: any of the four keys")},
+                             BridgeCommandLine::tr("{\"frequency\":2000,\"ch1\":40}: any of the four keys; "
+                                                   "{\"preset\":\"A\"} applies the preset A, "
+                                                   "{\"preset\":\"A\",\"transition\":2} fading")},
+                            {QStringLiteral("dimra/ID/preset"),
+                             BridgeCommandLine::tr("retained {\"preset\":\"A\"}, the preset last applied; null once "
+                                                   "a value has moved since")},
                             {QStringLiteral("dimra/ID/get"),
                              BridgeCommandLine::tr("an empty message: the board reports, and its state is published "
                                                    "anew")},
@@ -148,7 +160,8 @@ BridgeParse readArguments(const QStringList &arguments)
                            .arg(parser.positionalArguments().first()));
 
     if (parser.isSet(kConfig)) {
-        for (const QString &option : {kPort, kId, kBridgeId, kBroker, kCaFile, kUser, kPasswordFile, kNoDiscovery, kRestore})
+        for (const QString &option :
+             {kPort, kId, kBridgeId, kBroker, kCaFile, kUser, kPasswordFile, kNoDiscovery, kRestore, kPresets})
             if (parser.isSet(option))
                 return refused(BridgeCommandLine::tr("--%1 goes with -p; with -c the file says it").arg(option));
         return loadBridgeConfig(parser.value(kConfig));
@@ -166,6 +179,7 @@ BridgeParse readArguments(const QStringList &arguments)
     result.user = parser.value(kUser);
     result.passwordFile = parser.value(kPasswordFile);
     result.discovery = !parser.isSet(kNoDiscovery);
+    result.presetsFile = parser.isSet(kPresets) ? parser.value(kPresets) : CPresetFile::userPath();
     if (parser.isSet(kBridgeId)) {
         result.bridgeId = parser.value(kBridgeId);
         if (const std::optional<QString> problem = bridgeIdProblem(result.bridgeId))

@@ -4,6 +4,8 @@
 #include <QDeadlineTimer>
 #include <QRandomGenerator>
 
+#include <algorithm>
+
 namespace {
 
 // A burst of refused commands is logged by its first and counted at its end.
@@ -52,7 +54,10 @@ CMqttBridge::CMqttBridge(const BridgeConfig &config, const QString &password, QO
     , m_strBridgeId(bridgeIdOf(config))
     , m_token(QByteArray::number(QRandomGenerator::global()->generate64(), 16))
     , m_client(clientSettings(config, password, m_strBridgeId))
+    , m_presets(config.presetsFile)
 {
+    connect(&m_presets, &CBridgePresets::logged, this, &CMqttBridge::logged);
+    connect(&m_presets, &CBridgePresets::namesChanged, this, &CMqttBridge::onPresetsChanged);
     for (const BridgeBoardConfig &boardConfig : m_config.boards) {
         auto *board = new CBridgeBoard(boardConfig, this);
         m_boards.append(board);
@@ -96,6 +101,7 @@ QString CMqttBridge::ownTopic(const char *leaf) const
 
 void CMqttBridge::start()
 {
+    m_presets.start();
     // The ports wait for the check: a board another bridge serves is not touched.
     m_client.start();
 }
@@ -303,6 +309,7 @@ void CMqttBridge::take(CBridgeBoard *board)
     if (board->config().restore)
         board->remember(parseStateValues(m_memory.value(id)));
     connect(board, &CBridgeBoard::stateChanged, this, [this, board] { publishBoard(board); });
+    connect(board, &CBridgeBoard::presetChanged, this, [this, board] { publishPreset(board); });
     connect(board, &CBridgeBoard::reportIn, this, [this, board] {
         m_published.remove(boardTopic(board->config().id, QStringLiteral("state"))); // published again, changed or not
         publishBoard(board);
@@ -360,17 +367,53 @@ void CMqttBridge::publishBoard(CBridgeBoard *board)
     publishRetained(boardTopic(id, QStringLiteral("state")), stateJson(state));
     for (int channel = 1; channel <= 3; ++channel)
         publishRetained(boardTopic(id, CDimraProtocol::ValueKey(channel)), lightStateJson(state.values[channel]));
+    publishPreset(board);
+}
+
+void CMqttBridge::publishPreset(CBridgeBoard *board)
+{
+    if (m_phase != Phase::Serving || !board->hasOpened())
+        return;
+    const QString topic = boardTopic(board->config().id, QStringLiteral("preset"));
+    if (!m_presets.isConfigured()) {
+        // Emptied once a session, for a run before this one that read presets.
+        if (!m_published.contains(topic) && m_client.publish(topic, QByteArray(), true))
+            m_published.insert(topic, QByteArray());
+        return;
+    }
+    // A preset that has left the file is none that can be chosen.
+    const QString preset = m_presets.names().contains(board->preset()) ? board->preset() : QString();
+    publishRetained(topic, presetStateJson(preset));
+}
+
+void CMqttBridge::onPresetsChanged()
+{
+    for (CBridgeBoard *board : std::as_const(m_served)) {
+        publishPreset(board);
+        if (m_config.discovery)
+            publishDiscovery(board);
+    }
 }
 
 void CMqttBridge::publishDiscovery(CBridgeBoard *board)
 {
     if (m_phase != Phase::Serving || !board->hasOpened())
         return;
-    const DiscoveryBoard discovery{m_config.discoveryPrefix, board->config().id, board->config().name,
-                                   ownTopic("status"), QCoreApplication::applicationVersion(),
-                                   QStringLiteral(DIMRA_HOMEPAGE)};
-    for (const RetainedMessage &config : discoveryConfigs(discovery))
-        m_client.publish(config.topic, config.payload, true);
+    const DiscoveryBoard discovery{m_config.discoveryPrefix,
+                                   board->config().id,
+                                   board->config().name,
+                                   ownTopic("status"),
+                                   QCoreApplication::applicationVersion(),
+                                   QStringLiteral(DIMRA_HOMEPAGE),
+                                   m_presets.isConfigured() ? std::optional(m_presets.names()) : std::nullopt};
+    // A config the board does not have (the select, without presets) is
+    // emptied, for a run before this one that published it.
+    const QList<RetainedMessage> configs = discoveryConfigs(discovery);
+    for (const QString &topic : discoveryTopics(m_config.discoveryPrefix, board->config().id)) {
+        const auto config = std::find_if(configs.begin(), configs.end(),
+                                         [&topic](const RetainedMessage &c) { return c.topic == topic; });
+        m_client.publish(topic, config == configs.end() ? QByteArray() : config->payload, true);
+    }
 }
 
 void CMqttBridge::removeBoards(const QStringList &ids)
@@ -378,7 +421,7 @@ void CMqttBridge::removeBoards(const QStringList &ids)
     for (const QString &id : ids) {
         emit logged(tr("%1 is no longer configured; its retained topics and discovery configs are emptied").arg(id));
         for (const QString &leaf : {QStringLiteral("availability"), QStringLiteral("state"), QStringLiteral("ch1"),
-                                    QStringLiteral("ch2"), QStringLiteral("ch3")})
+                                    QStringLiteral("ch2"), QStringLiteral("ch3"), QStringLiteral("preset")})
             m_client.publish(boardTopic(id, leaf), QByteArray(), true);
         for (const QString &topic : discoveryTopics(m_config.discoveryPrefix, id))
             m_client.publish(topic, QByteArray(), true);
@@ -432,7 +475,16 @@ void CMqttBridge::onCommand(const QString &topic, const Route &route, const QByt
         refuse(route, topic, command.error);
         return;
     }
-    route.board->command(command.values, command.transitionMs);
+    if (command.preset.isEmpty()) {
+        route.board->command(command.values, command.transitionMs);
+        return;
+    }
+    // The preset as the file holds it now, whatever the watch has seen.
+    m_presets.reload();
+    if (const Preset *preset = m_presets.find(command.preset))
+        route.board->applyPreset(*preset, command.transitionMs);
+    else
+        refuse(route, topic, m_presets.noSuchPresetText(command.preset));
 }
 
 void CMqttBridge::refuse(const Route &route, const QString &topic, const QString &reason)

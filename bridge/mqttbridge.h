@@ -2,6 +2,7 @@
 
 #include "bridgeboard.h"
 #include "bridgeconfig.h"
+#include "bridgepresets.h"
 #include "mqttclient.h"
 
 #include <QHash>
@@ -40,11 +41,16 @@
 // board's error topic) and every change of a board's state into retained
 // messages. A message on a board's get topic asks the board to report, and
 // its state is published once it has, changed or not: what a program that
-// reaches the board over the broker takes for the board's answer. Whenever a session with the broker begins, and that is after
-// every reconnect too, it publishes everything again: its own status, each
-// board's availability, state and lights, the subscriptions and, with
-// discovery, the Home Assistant configs. Home Assistant announcing itself
-// online gets the configs again.
+// reaches the board over the broker takes for the board's answer. A preset
+// command applies a preset of the presets file (bridgepresets.h) as a set
+// of its values would, and the board's preset topic says which preset it
+// holds; with discovery, Home Assistant's select "Preset" offers the file's
+// presets, and its config follows the file. Whenever a session with the
+// broker begins, and that is after every reconnect too, it publishes
+// everything again: its own status, each board's availability, state,
+// lights and preset, the subscriptions and, with discovery, the Home
+// Assistant configs. Home Assistant announcing itself online gets the
+// configs again.
 class CMqttBridge : public QObject
 {
     Q_OBJECT
@@ -96,6 +102,8 @@ private:
     void publishBoard(CBridgeBoard *board);
     void publishRetained(const QString &topic, const QByteArray &payload);
     void publishDiscovery(CBridgeBoard *board);
+    void publishPreset(CBridgeBoard *board);
+    void onPresetsChanged();
     void removeBoards(const QStringList &ids);
     void logRefusal(const QString &line);
     void endRefusalBurst();
@@ -105,6 +113,7 @@ private:
     QString m_strBridgeId;
     QByteArray m_token; // this run's sync marker
     CMqttClient m_client;
+    CBridgePresets m_presets;
     QList<CBridgeBoard *> m_boards; // every board configured
     QList<CBridgeBoard *> m_served; // those this bridge serves
     QHash<QString, Route> m_routes; // command topic -> board and channel

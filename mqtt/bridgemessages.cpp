@@ -83,6 +83,39 @@ ParsedCommand refused(const QString &error)
     return command;
 }
 
+// The object's "transition", in seconds as Home Assistant sends them (2,
+// 0.5), into command; false with error set when it is none.
+bool readTransition(const QJsonObject &object, ParsedCommand *command, QString *error)
+{
+    if (!object.contains(QLatin1String("transition")))
+        return true;
+    const QJsonValue transition = object.value(QLatin1String("transition"));
+    const double seconds = transition.toDouble(-1);
+    if (!transition.isDouble() || seconds < 0 || seconds > kMaxTransitionSeconds) {
+        *error = DimraMqtt::tr("transition must be a number of seconds from 0 to %1").arg(kMaxTransitionSeconds);
+        return false;
+    }
+    command->transitionMs = int(std::lround(seconds * 1000));
+    return true;
+}
+
+// {"preset":"NAME"}, with an optional transition and nothing else.
+ParsedCommand presetCommand(const QJsonObject &object)
+{
+    for (const QString &key : object.keys())
+        if (key != QLatin1String("preset") && key != QLatin1String("transition"))
+            return refused(DimraMqtt::tr("unknown key \"%1\" beside \"preset\"; a preset takes only a transition with it")
+                               .arg(PrintableText(key, false)));
+    ParsedCommand command;
+    command.preset = object.value(QLatin1String("preset")).toString();
+    if (command.preset.isEmpty())
+        return refused(DimraMqtt::tr("preset must be a preset's name in quotes"));
+    QString error;
+    if (!readTransition(object, &command, &error))
+        return refused(error);
+    return command;
+}
+
 QByteArray compact(const QJsonObject &object)
 {
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
@@ -98,6 +131,8 @@ ParsedCommand parseSetPayload(const QByteArray &payload)
         return refused(error);
     if (object->isEmpty())
         return refused(DimraMqtt::tr("nothing to set; the keys are frequency, ch1, ch2 and ch3"));
+    if (object->contains(QLatin1String("preset")))
+        return presetCommand(*object);
     ParsedCommand command;
     for (auto it = object->begin(); it != object->end(); ++it) {
         int code = 0;
@@ -105,7 +140,7 @@ ParsedCommand parseSetPayload(const QByteArray &payload)
             if (it.key() == CDimraProtocol::ValueKey(c))
                 code = c;
         if (code == 0)
-            return refused(DimraMqtt::tr("unknown key \"%1\"; the keys are frequency, ch1, ch2 and ch3")
+            return refused(DimraMqtt::tr("unknown key \"%1\"; the keys are frequency, ch1, ch2 and ch3, or preset")
                                .arg(PrintableText(it.key(), false)));
         command.values[code] = wholeNumber(it.value(), it.key(), CDimraProtocol::RangeOf(code), &error);
         if (!command.values[code])
@@ -132,14 +167,8 @@ ParsedCommand parseLightCommand(const QByteArray &payload, int channel, int last
             return refused(error);
     }
     ParsedCommand command;
-    if (object->contains(QLatin1String("transition"))) {
-        // Seconds, as Home Assistant sends them: 2, 0.5.
-        const QJsonValue transition = object->value(QLatin1String("transition"));
-        const double seconds = transition.toDouble(-1);
-        if (!transition.isDouble() || seconds < 0 || seconds > kMaxTransitionSeconds)
-            return refused(DimraMqtt::tr("transition must be a number of seconds from 0 to %1").arg(kMaxTransitionSeconds));
-        command.transitionMs = int(std::lround(seconds * 1000));
-    }
+    if (!readTransition(*object, &command, &error))
+        return refused(error);
     const QJsonValue state = object->value(QLatin1String("state"));
     if (state.isUndefined()) {
         if (!brightness)
@@ -196,6 +225,11 @@ QByteArray setJson(const BoardValues &values)
         if (values[code])
             pairs.append(QStringLiteral("\"%1\":%2").arg(CDimraProtocol::ValueKey(code)).arg(*values[code]));
     return QStringLiteral("{%1}").arg(pairs.join(QLatin1Char(','))).toUtf8();
+}
+
+QByteArray presetStateJson(const QString &preset)
+{
+    return compact(QJsonObject{{QStringLiteral("preset"), preset.isEmpty() ? QJsonValue() : QJsonValue(preset)}});
 }
 
 QByteArray lightStateJson(std::optional<int> duty)
@@ -336,13 +370,25 @@ QList<RetainedMessage> discoveryConfigs(const DiscoveryBoard &board)
     frequency.insert(QStringLiteral("unit_of_measurement"), QStringLiteral("Hz"));
     frequency.insert(QStringLiteral("device_class"), QStringLiteral("frequency"));
     configs.append({QStringLiteral("%1/number/%2/frequency/config").arg(board.prefix, node), compact(frequency)});
+    if (!board.presets)
+        return configs;
+    QJsonObject presets = entity(QStringLiteral("select"), QStringLiteral("preset"), DimraMqtt::tr("Preset"));
+    presets.insert(QStringLiteral("options"), QJsonArray::fromStringList(*board.presets));
+    presets.insert(QStringLiteral("command_topic"), boardTopic(board.id, QStringLiteral("set")));
+    // The name as a JSON string, whatever its characters.
+    presets.insert(QStringLiteral("command_template"), QStringLiteral("{\"preset\": {{ value | to_json }}}"));
+    presets.insert(QStringLiteral("state_topic"), boardTopic(board.id, QStringLiteral("preset")));
+    // null comes out as None, which Home Assistant shows as unknown.
+    presets.insert(QStringLiteral("value_template"), QStringLiteral("{{ value_json.preset }}"));
+    configs.append({QStringLiteral("%1/select/%2/preset/config").arg(board.prefix, node), compact(presets)});
     return configs;
 }
 
 QStringList discoveryTopics(const QString &prefix, const QString &id)
 {
     QStringList topics;
-    for (const RetainedMessage &config : discoveryConfigs({prefix, id, QString(), QString(), QString(), QString()}))
+    for (const RetainedMessage &config :
+         discoveryConfigs({prefix, id, QString(), QString(), QString(), QString(), QStringList()}))
         topics.append(config.topic);
     return topics;
 }

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <optional>
 
@@ -18,7 +19,11 @@
 // Under dimra/<id>/:
 //   state           retained {"linked":true,"frequency":1000,"ch1":40,"ch2":0,"ch3":0},
 //                   null for a value not known
-//   set             {"frequency":2000,"ch2":40}: any of the four keys
+//   set             {"frequency":2000,"ch2":40}: any of the four keys; or
+//                   {"preset":"Part A"}, a preset of the bridge's presets
+//                   file, with an optional "transition" as a light's
+//   preset          retained {"preset":"Part A"}, the preset last applied,
+//                   null once a value has moved since
 //   get             an empty message: the board is asked to report, and its
 //                   state is published once it has, changed or not
 //   chN, chN/set    one channel as a Home Assistant JSON light
@@ -54,6 +59,7 @@ struct ParsedCommand
 {
     BoardValues values; // the values to send; empty where the command names none
     int transitionMs = 0; // a light fades to its value over this time; 0: at once
+    QString preset; // a preset to apply, by name, instead of values; empty for values
     QString error; // empty when the command is good
     bool ok() const { return error.isEmpty(); }
 };
@@ -68,7 +74,9 @@ struct BoardState
 
 
 // A set payload: a JSON object with any of frequency, ch1, ch2, ch3, each a
-// whole number in its range. Anything else refuses the whole payload.
+// whole number in its range; or one with "preset", a name in quotes, and
+// an optional "transition" as parseLightCommand takes it. Anything else
+// refuses the whole payload.
 ParsedCommand parseSetPayload(const QByteArray &payload);
 
 // A Home Assistant JSON light command for channel 1-3: {"state":"ON"},
@@ -85,6 +93,9 @@ BoardValues parseStateValues(const QByteArray &payload);
 BoardState parseState(const QByteArray &payload);
 // The set payload that sends the values given, frequency first.
 QByteArray setJson(const BoardValues &values);
+// The preset a board holds: {"preset":"Part A"}, or {"preset":null} for
+// none, which Home Assistant's select shows as unknown.
+QByteArray presetStateJson(const QString &preset);
 // A light's state; a duty not known is {"state":null,"brightness":null},
 // which Home Assistant shows as unknown.
 QByteArray lightStateJson(std::optional<int> duty);
@@ -137,13 +148,18 @@ struct DiscoveryBoard
     QString bridgeStatusTopic;
     QString version;    // the bridge's, for the origin
     QString supportUrl; // the project's address, for the origin
+    // The names of the presets, in the file's order; none when the bridge
+    // reads no presets file.
+    std::optional<QStringList> presets;
 };
 
-// The configs that make one board a device in Home Assistant: three lights
-// and a number for the frequency, available while both the board and the
-// bridge are, each naming the bridge as its origin.
+// The configs that make one board a device in Home Assistant: three lights,
+// a number for the frequency and, with presets, a select "Preset" that
+// applies one; available while both the board and the bridge are, each
+// naming the bridge as its origin.
 QList<RetainedMessage> discoveryConfigs(const DiscoveryBoard &board);
-// The topics of those configs, to empty them for a board taken out.
+// The topics of every config a board may have, to empty those it has not
+// and all of them for a board taken out.
 QStringList discoveryTopics(const QString &prefix, const QString &id);
 
 // The ids of a boards list, or nothing when the payload is not one or has

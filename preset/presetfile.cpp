@@ -124,6 +124,12 @@ void CPresetFile::reload()
     QFile file(m_path);
     if (!file.exists())
         return;
+    // Opening a pipe would wait for a writer, and reading a device might
+    // never end: the program would hang, deaf even to a signal to stop.
+    if (!QFileInfo(m_path).isFile()) {
+        m_error = shown(tr("%1 is a folder, a device or a pipe, not a presets file").arg(shownPath()));
+        return;
+    }
     QByteArray text;
     if (file.open(QIODevice::ReadOnly))
         text = file.read(kFileMax + 1);

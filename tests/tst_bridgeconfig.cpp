@@ -1,6 +1,7 @@
 #include "bridgeoptions.h"
 #include "envoverride.h"
 #include "inireader.h"
+#include "presetfile.h"
 #ifdef Q_OS_UNIX
 #include "devicetree.h"
 #include "ptypair.h"
@@ -59,6 +60,8 @@ QString describe(const BridgeParse &parse)
     for (const QString &field : {c.caFile, c.user, c.passwordFile})
         if (!field.isEmpty())
             parts << field;
+    if (c.presetsFile != (c.configFile.isEmpty() ? CPresetFile::userPath() : QString())) // not the user's with -p, none from a file
+        parts << QStringLiteral("presets=") + c.presetsFile;
     for (const BridgeBoardConfig &b : c.boards)
         parts << QStringLiteral("[%1 %2 \"%3\"%4]").arg(b.port, b.id, b.name, b.restore ? QStringLiteral(" restore") : QString());
     return parts.join(QLatin1Char(' '));
@@ -87,6 +90,7 @@ void tst_BridgeConfig::arguments_data()
     QTest::newRow("an id made from the port, too long")
         << "-p /nonexistent/" + QString(65, QLatin1Char('a')) << "error" << "--id";
     QTest::newRow("file and port") << "-c /etc/dimra/mqtt.conf -p COM1" << "error" << "--port";
+    QTest::newRow("a presets file") << "-p COM1 --id a --presets /lab/presets.json" << "localhost:1883 presets=/lab/presets.json [COM1 a \"Dimra a\"]" << "";
     QTest::newRow("a file named with an escape") << "-c /nonexistent/\x1b[2J" << "error" << "/nonexistent/\\x1b[2J";
     QTest::newRow("help") << "--help" << "help" << "";
 }
@@ -125,6 +129,8 @@ void tst_BridgeConfig::configFile_data()
                                              << "localhost:1883 [COM3 bench \"Bench light\" restore]" << "";
     QTest::newRow("defaults, discovery off") << "[discovery]\nenabled=false\n[board.a]\nport=COM1\nid=a\n"
                                              << "localhost:1883 no-discovery [COM1 a \"Dimra a\"]" << "";
+    QTest::newRow("a presets file") << "[broker]\npresets=/etc/dimra/presets.json\n[board.a]\nport=COM1\nid=a\n"
+                                    << "localhost:1883 presets=/etc/dimra/presets.json [COM1 a \"Dimra a\"]" << "";
     QTest::newRow("a mistyped key") << "[broker]\nhots=mqtt\n[board.a]\nport=COM1\n" << "error" << "hots";
     QTest::newRow("an unknown section") << "[boards]\nport=COM1\n" << "error" << "boards";
     QTest::newRow("two boards, one id") << "[board.a]\nport=COM1\nid=x\n[board.b]\nport=COM2\nid=x\n" << "error" << "x";

@@ -43,7 +43,7 @@ QString describe(const ParsedCommand &command)
 {
     if (!command.ok())
         return QStringLiteral("refused");
-    return describe(command.values)
+    return (command.preset.isEmpty() ? describe(command.values) : QStringLiteral("preset ") + command.preset)
         + (command.transitionMs > 0 ? QStringLiteral(" over %1 ms").arg(command.transitionMs) : QString());
 }
 
@@ -65,6 +65,9 @@ void tst_BridgeMessages::setPayload_data()
     QTest::newRow("negative duty") << QByteArray(R"({"ch3":-1})") << "refused" << "ch3";
     QTest::newRow("fraction") << QByteArray(R"({"ch1":40.5})") << "refused" << "whole";
     QTest::newRow("a key given twice") << QByteArray(R"({"ch1":200,"ch1":5})") << "refused" << "\"ch1\" is given twice";
+    QTest::newRow("a preset, fading") << QByteArray(R"({"preset":"暗场","transition":1.5})") << "preset 暗场 over 1500 ms" << "";
+    QTest::newRow("a value beside a preset") << QByteArray(R"({"preset":"A","ch1":5})") << "refused" << "\"ch1\" beside \"preset\"";
+    QTest::newRow("a preset named twice") << QByteArray(R"({"preset":"A","preset":"B"})") << "refused" << "\"preset\" is given twice";
     QTest::newRow("unknown key beside good ones") << QByteArray(R"({"ch1":10,"ch4":10})") << "refused" << "ch4";
     QTest::newRow("unknown key with an escape") << QByteArray(R"({"\u001b[2J":1})") << "refused" << "\"\\x1b[2J\"";
     QTest::newRow("empty object") << QByteArray("{}") << "refused" << "nothing";
@@ -167,7 +170,7 @@ void tst_BridgeMessages::discoveryConfigsCarryWhatHomeAssistantRequires()
                                                              QStringLiteral("dimra/bridge/pc1/status"), QStringLiteral("1.0"),
                                                              QStringLiteral("https://dimra.example.org/")});
     QCOMPARE(configs.size(), 4);
-    QCOMPARE(discoveryTopics(QStringLiteral("ha"), QStringLiteral("bench")).size(), 4);
+    QCOMPARE(discoveryTopics(QStringLiteral("ha"), QStringLiteral("bench")).size(), 5);
     const auto config = std::find_if(configs.begin(), configs.end(), [&](const RetainedMessage &m) { return m.topic == topic; });
     QVERIFY(config != configs.end());
     const QJsonValue found = QJsonDocument::fromJson(config->payload).object().value(key);

@@ -5,6 +5,7 @@
 #include "envoverride.h"
 #include "mosquittobroker.h"
 #include "mqttrecorder.h"
+#include "presetfile.h"
 #include "remoteboardlink.h"
 
 #include <QFileInfo>
@@ -36,6 +37,7 @@ private slots:
     void twoBridgesOnOneHostLeaveEachOtherAlone();
     void ofTwoBridgesStartedTogetherOneServesTheBoard();
     void aTransitionFadesAtTheLinesPaceAndEndsOnItsTarget();
+    void aPresetSetsTheBoardAsASetOfItsValuesWould();
     void whatIsNotKnownIsNotPublished();
     void anUntrustedBrokerCertificateIsNamed();
     void dimractlReachesABoardThroughItsBridge();
@@ -425,6 +427,33 @@ void tst_DimraMqtt::aTransitionFadesAtTheLinesPaceAndEndsOnItsTarget()
     for (qsizetype i = 1; i < ch2.size(); ++i)
         QVERIFY2(ch2[i].mid(4).toInt() > ch2[i - 1].mid(4).toInt(), qPrintable(ch2.join(QLatin1Char(','))));
     QVERIFY(m_mqtt->waitFor(topic("state"), R"({"linked":true,"frequency":1000,"ch1":5,"ch2":100,"ch3":0})"));
+}
+
+void tst_DimraMqtt::aPresetSetsTheBoardAsASetOfItsValuesWould()
+{
+    Board *board = addBoard(QStringLiteral("bench"));
+    CPresetFile presets(m_dir->filePath(QStringLiteral("presets.json"))); // the user's file, which -p reads; not made yet
+    const EnvOverride userFile("DIMRA_PRESETS", QFile::encodeName(presets.path()));
+    m_bridge.start(QStringLiteral(DIMRA_MQTT_PROGRAM), QStringList{QStringLiteral("-p"), m_dir->filePath(QStringLiteral("bench")),
+                                                                   QStringLiteral("--id"), QStringLiteral("bench")} + brokerArguments());
+    const QString select = QStringLiteral("homeassistant/select/dimra_bench/preset/config");
+    QVERIFY(board && m_mqtt->waitFor(select, containing(R"("options":[],)")) && m_mqtt->waitFor(topic("preset"), R"({"preset":null})"));
+    // The select offers what the file holds once it is saved, without a command.
+    QVERIFY(presets.save({QStringLiteral("A"), {std::nullopt, 40, std::nullopt, 0, 2000}}).outcome == PresetChange::Done
+            && m_mqtt->waitFor(select, containing(R"("options":["A"],)")));
+    // Home Assistant's select: its command template filled in with the option, on its command topic; its state.
+    const QJsonObject config = QJsonDocument::fromJson(m_mqtt->last(select)).object();
+    const QString chosen = config.value(QLatin1String("command_template")).toString().replace(QLatin1String("{{ value | to_json }}"), QLatin1String("\"A\""));
+    QVERIFY(m_mqtt->publish(config.value(QLatin1String("command_topic")).toString(), chosen.toUtf8())
+            && m_mqtt->waitFor(config.value(QLatin1String("state_topic")).toString(), R"({"preset":"A"})"));
+    const QStringList frames{"frequency 2000", "ch1 40", "ch3 0"};
+    QTRY_COMPARE_WITH_TIMEOUT(board->frames, frames, 5000);
+    QVERIFY(m_mqtt->publish(topic("set"), R"({"frequency":2000,"ch1":40,"ch3":0})"));
+    QTRY_COMPARE_WITH_TIMEOUT(board->frames, frames + frames, 5000);
+    // A channel moved otherwise ends the preset; a name the file has not is refused with those it has.
+    m_mqtt->clear();
+    QVERIFY(m_mqtt->publish(topic("ch1/set"), R"({"brightness":5})") && m_mqtt->waitFor(topic("preset"), R"({"preset":null})"));
+    QVERIFY(m_mqtt->publish(topic("set"), R"({"preset":"B"})") && m_mqtt->waitFor(topic("error"), containing(R"(there is no preset "B"; the presets are "A")")));
 }
 
 void tst_DimraMqtt::whatIsNotKnownIsNotPublished()

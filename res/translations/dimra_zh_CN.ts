@@ -52,10 +52,6 @@
         <translation>保留 {&quot;linked&quot;:true,&quot;frequency&quot;:1000,&quot;ch1&quot;:40,...}，尚不知道的数值为 null</translation>
     </message>
     <message>
-        <source>{&quot;frequency&quot;:2000,&quot;ch1&quot;:40}: any of the four keys</source>
-        <translation>{&quot;frequency&quot;:2000,&quot;ch1&quot;:40}：四个键中的任意几个</translation>
-    </message>
-    <message>
         <source>retained {&quot;state&quot;:&quot;ON&quot;,&quot;brightness&quot;:40} (N = 1, 2, 3)</source>
         <translation>保留 {&quot;state&quot;:&quot;ON&quot;,&quot;brightness&quot;:40}（N = 1、2、3）</translation>
     </message>
@@ -118,6 +114,18 @@ A board that another running bridge serves is left to it.
     <message>
         <source>an empty message: the board reports, and its state is published anew</source>
         <translation>空消息：调光板重新报告，它的状态再发布一次</translation>
+    </message>
+    <message>
+        <source>the presets file, whose presets {&quot;preset&quot;:...} applies and Home Assistant&apos;s select offers (default: the user&apos;s file, %1)</source>
+        <translation>预设文件，{&quot;preset&quot;:...} 应用其中的预设，Home Assistant 的选择框列出它们（默认：用户自己的文件，%1）</translation>
+    </message>
+    <message>
+        <source>{&quot;frequency&quot;:2000,&quot;ch1&quot;:40}: any of the four keys; {&quot;preset&quot;:&quot;A&quot;} applies the preset A, {&quot;preset&quot;:&quot;A&quot;,&quot;transition&quot;:2} fading</source>
+        <translation>{&quot;frequency&quot;:2000,&quot;ch1&quot;:40}：四个键中的任意几个；{&quot;preset&quot;:&quot;A&quot;} 应用预设 A，{&quot;preset&quot;:&quot;A&quot;,&quot;transition&quot;:2} 渐变地应用</translation>
+    </message>
+    <message>
+        <source>retained {&quot;preset&quot;:&quot;A&quot;}, the preset last applied; null once a value has moved since</source>
+        <translation>保留 {&quot;preset&quot;:&quot;A&quot;}，最后应用的预设；此后有数值变动即为 null</translation>
     </message>
 </context>
 <context>
@@ -680,6 +688,10 @@ Give it longer with -t MS.</source>
         <source>the presets file cannot be read, and is left as it is until it is mended: %1</source>
         <translation>无法读取预设文件，在修好之前它保持原样：%1</translation>
     </message>
+    <message>
+        <source>%1 is a folder, a device or a pipe, not a presets file</source>
+        <translation>%1 是文件夹、设备或管道，不是预设文件</translation>
+    </message>
 </context>
 <context>
     <name>CRemoteBoardLink</name>
@@ -1115,10 +1127,6 @@ Check that the board is powered and connected to this port, or give it longer wi
         <translation>没有要设置的数值；可用的键为 frequency、ch1、ch2 和 ch3</translation>
     </message>
     <message>
-        <source>unknown key &quot;%1&quot;; the keys are frequency, ch1, ch2 and ch3</source>
-        <translation>未知的键“%1”；可用的键为 frequency、ch1、ch2 和 ch3</translation>
-    </message>
-    <message>
         <source>state must be &quot;ON&quot; or &quot;OFF&quot;</source>
         <translation>state 必须是“ON”或“OFF”</translation>
     </message>
@@ -1217,6 +1225,40 @@ Check that the board is powered and connected to this port, or give it longer wi
     <message>
         <source>warning: %1 can be read by %2; in an administrator&apos;s command prompt, icacls &quot;%1&quot; /inheritance:r /grant:r *S-1-5-32-544:F *S-1-5-18:F keeps it to the administrators and SYSTEM</source>
         <translation>警告：%2 也能读取 %1；在管理员命令提示符中运行 icacls &quot;%1&quot; /inheritance:r /grant:r *S-1-5-32-544:F *S-1-5-18:F，可使它只归管理员和 SYSTEM 读取</translation>
+    </message>
+    <message>
+        <source>unknown key &quot;%1&quot; beside &quot;preset&quot;; a preset takes only a transition with it</source>
+        <translation>“preset”旁有未知的键“%1”；预设只能附带 transition</translation>
+    </message>
+    <message>
+        <source>preset must be a preset&apos;s name in quotes</source>
+        <translation>preset 必须是加引号的预设名称</translation>
+    </message>
+    <message>
+        <source>unknown key &quot;%1&quot;; the keys are frequency, ch1, ch2 and ch3, or preset</source>
+        <translation>未知的键“%1”；可用的键为 frequency、ch1、ch2 和 ch3，或 preset</translation>
+    </message>
+    <message>
+        <source>Preset</source>
+        <translation>预设</translation>
+    </message>
+    <message>
+        <source>the presets file cannot be read, and gives no presets until it is mended: %1</source>
+        <translation>无法读取预设文件，在修好之前没有任何预设：%1</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n preset(s) from %1</source>
+        <translation>
+            <numerusform>%1 中有 %n 个预设</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>there is no preset &quot;%1&quot;; this bridge reads no presets file (presets= in its configuration)</source>
+        <translation>没有预设“%1”；此桥接不读取任何预设文件（见其配置中的 presets=）</translation>
+    </message>
+    <message>
+        <source>there is no preset &quot;%1&quot;; the presets file cannot be read: %2</source>
+        <translation>没有预设“%1”；无法读取预设文件：%2</translation>
     </message>
 </context>
 <context>
