@@ -37,11 +37,12 @@ std::optional<QJsonObject> jsonObject(const QByteArray &payload, QString *error)
         return std::nullopt;
     }
     // Qt's reader keeps one of a key given twice: which value was meant
-    // cannot be told, so nothing is taken.
+    // cannot be told, so nothing is taken. The fault quotes the payload: a
+    // control character in it is shown escaped, as in every refusal.
     QList<JsonFault> faults;
     ReadJsonText(payload, &faults);
     if (!faults.isEmpty()) {
-        *error = faults.first().text;
+        *error = PrintableText(faults.first().text, false);
         return std::nullopt;
     }
     return document.object();

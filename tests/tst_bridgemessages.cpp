@@ -69,6 +69,8 @@ void tst_BridgeMessages::setPayload_data()
     QTest::newRow("a value beside a preset") << QByteArray(R"({"preset":"A","ch1":5})") << "refused" << "\"ch1\" beside \"preset\"";
     QTest::newRow("a preset named twice") << QByteArray(R"({"preset":"A","preset":"B"})") << "refused" << "\"preset\" is given twice";
     QTest::newRow("unknown key beside good ones") << QByteArray(R"({"ch1":10,"ch4":10})") << "refused" << "ch4";
+    QTest::newRow("a key with an escape given twice") << QByteArray(R"({"\u001b[2J":1,"\u001b[2J":2})") << "refused"
+                                                      << "\"\\x1b[2J\" is given twice";
     QTest::newRow("unknown key with an escape") << QByteArray(R"({"\u001b[2J":1})") << "refused" << "\"\\x1b[2J\"";
     QTest::newRow("empty object") << QByteArray("{}") << "refused" << "nothing";
     QTest::newRow("array") << QByteArray("[40]") << "refused" << "object";
