@@ -90,7 +90,11 @@ bool CBridgeBoard::open(bool heldIsLeft)
 void CBridgeBoard::retryOpen(const QString &problem)
 {
     m_nRetryMs = m_nRetryMs == 0 ? kFirstRetryMs : qMin(m_nRetryMs * 2, kMaxRetryMs);
-    logOnce(tr("%1; trying again").arg(problem));
+    // The serial layer's sentences end with a full stop; the retry follows after a semicolon.
+    QString said = problem;
+    if (said.endsWith(QLatin1Char('.')) || said.endsWith(QChar(0x3002)))
+        said.chop(1);
+    logOnce(tr("%1; trying again").arg(said));
     m_retryTimer.start(m_nRetryMs);
 }
 
