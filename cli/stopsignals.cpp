@@ -14,6 +14,7 @@ bool CStopSignals::write(FILE *stream, const QByteArray &bytes)
          && std::fflush(stream) == 0)
         || !readerGone(errno))
         return true;
+    s_readerGone = true;
     if (s_instance)
         s_instance->requestStop(brokenPipe());
     return false;

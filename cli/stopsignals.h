@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <cstdio>
 
 class QCoreApplication;
@@ -36,8 +37,9 @@ public:
     // as UTF-8 (consoletext.h).
     static bool write(FILE *stream, const QString &text);
     // The last stop signal the system has handed over, whether or not the
-    // event loop has seen it yet; 0 for none. A program that ends as it
-    // arrives still ends as stopped by it.
+    // event loop has seen it yet, else SIGPIPE's number once write() found
+    // the reader gone; 0 for none. A program that ends as it arrives (the
+    // last output printed to a reader that went) still ends as stopped by it.
     static int arrived();
 
 signals:
@@ -53,6 +55,7 @@ private:
     static bool readerGone(int error);
 
     inline static CStopSignals *s_instance = nullptr; // made by watch()
+    inline static std::atomic<bool> s_readerGone = false;
 };
 
 // Ends the process, once it has cleaned up, as the signal would have: its

@@ -70,7 +70,7 @@ CStopSignals *CStopSignals::watch()
 
 int CStopSignals::arrived()
 {
-    return g_arrived;
+    return g_arrived != 0 ? int(g_arrived) : s_readerGone ? brokenPipe() : 0;
 }
 
 int CStopSignals::brokenPipe()

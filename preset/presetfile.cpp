@@ -351,9 +351,7 @@ PresetChange CPresetFile::save(const Preset &preset)
     }
     if (!replaced)
         entries.append(entryText(preset));
-    PresetChange change = write(entries);
-    change.replaced = replaced && change.outcome == PresetChange::Done;
-    return change;
+    return write(entries);
 }
 
 PresetChange CPresetFile::remove(const QString &name)

@@ -34,8 +34,7 @@ struct PresetChange
         NotWritten,   // writing failed; the file is as it was
     };
     Outcome outcome = Done;
-    QString error;         // what went wrong, naming the file, the preset or the value
-    bool replaced = false; // saved over a preset of the same name, in its place
+    QString error; // what went wrong, naming the file, the preset or the value
 };
 
 // The user's presets, one JSON file that a person can edit, shared by every

@@ -630,6 +630,7 @@ void tst_DimraCtl::stopSignalsLeaveThePortToTheNextUser_data()
     QTest::newRow("Ctrl+C while set waits for the board") << "-p @ -t 60000 set --ch1 40" << SIGINT << 128 + SIGINT << false;
     QTest::newRow("SIGTERM during monitor") << "-p @ monitor" << SIGTERM << 128 + SIGTERM << false;
     QTest::newRow("monitor | head -c1") << "-p @ monitor | head -c1" << 0 << 128 + SIGPIPE << false;
+    QTest::newRow("get printing to a reader that went") << "-p @ -t 100 get >&3" << 0 << 128 + SIGPIPE << false;
     for (const int signal : {SIGINT, SIGTERM, SIGHUP})
         QTest::addRow("a session stopped by %d as its input ends", signal) << "-p @ session" << signal << 128 + signal << true;
 }
@@ -650,8 +651,8 @@ void tst_DimraCtl::stopSignalsLeaveThePortToTheNextUser()
     QProcessEnvironment env = cleanEnvironment();
     env.insert(QStringLiteral("DIMRA_LOCK_DIR"), locks.path());
 
-    // bash says how the left side of a pipe ended.
-    const QString script = QStringLiteral("\"$0\" %1; exit ${PIPESTATUS[0]}").arg(QString(run).replace('@', line.slavePath()));
+    // bash says how the left side of a pipe ended; 3 is a pipe whose reader has gone.
+    const QString script = QStringLiteral("exec 3> >(exit); wait $!; \"$0\" %1; exit ${PIPESTATUS[0]}").arg(QString(run).replace('@', line.slavePath()));
     const QStringList command = AsOrdinaryUser(QStringLiteral("bash"), {QStringLiteral("-c"), script, QStringLiteral(DIMRA_CTL_PROGRAM)});
     QProcess ctl;
     ctl.setProcessEnvironment(env);
