@@ -219,7 +219,7 @@ void receivingInTheDialog()
     }
     const QByteArray stream = replyStream(256 * 1024);
     qint64 received = 0;
-    QObject::connect(&linked.dlg->link(), &CBoardLink::byteReceived, linked.dlg.get(), [&received] { ++received; });
+    QObject::connect(&linked.dlg->link(), &CAbstractBoardLink::byteReceived, linked.dlg.get(), [&received] { ++received; });
     Samples bytesPerSecond;
     for (int run = 0; run < 5; ++run) {
         received = 0;
