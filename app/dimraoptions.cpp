@@ -2,6 +2,7 @@
 
 #include "commport.h"
 #include "language.h"
+#include "remoteaddress.h"
 
 #include <QCoreApplication>
 
@@ -23,9 +24,10 @@ CCommandLine dimraCommandLine()
                              DimraCommandLine::tr("Opens the Dimra window, which sets a three-channel PWM LED dimmer "
                                                   "board over its serial line (9600 baud, 8N1)."));
     commandLine.addOption({{QStringLiteral("p"), kPort}, QStringLiteral("PORT"),
-                           DimraCommandLine::tr("select PORT at start: COM1 to COM%1, or a device path such as "
-                                                "/dev/ttyUSB0 (default: the adapter the window last linked on, else "
-                                                "COM1)")
+                           DimraCommandLine::tr("select PORT at start: COM1 to COM%1, a device path such as "
+                                                "/dev/ttyUSB0, or a board that dimra-mqtt serves: "
+                                                "mqtt://[USER@]HOST[:PORT]/ID, mqtts:// for TLS (default: the adapter "
+                                                "or board the window last linked on, else COM1)")
                                .arg(kCommPortMax)});
     commandLine.addOption({{QStringLiteral("c"), kConnect}, QString(),
                            DimraCommandLine::tr("connect to that port at start, as a click on Connect does")});
@@ -50,7 +52,11 @@ DimraParse ParseDimraArguments(const QStringList &arguments)
         result.options.port = commandLine.value(kPort);
         if (result.options.port.isEmpty())
             return refuse(DimraCommandLine::tr("--port needs a port: COM1 to COM%1 or a device path").arg(kCommPortMax));
-        if (!CommPortNumber(result.options.port))
+        if (IsRemotePortName(result.options.port.toUtf8())) {
+            QString error;
+            if (!ParseRemoteAddress(result.options.port, true, &error))
+                return refuse(DimraCommandLine::tr("--port: %1").arg(error));
+        } else if (!CommPortNumber(result.options.port))
             return refuse(DimraCommandLine::tr("there is no port %1; the ports are COM1 to COM%2, or give a device path")
                               .arg(result.options.port)
                               .arg(kCommPortMax));

@@ -12,7 +12,7 @@
 
 struct DimraOptions
 {
-    QString port; // --port: COMn or a device path; empty for the adapter linked on last
+    QString port; // --port: COMn, a device path or an mqtt:// address; empty for the one linked on last
     bool connect = false;
 };
 

@@ -1,13 +1,18 @@
 // dimra-bench: measures Dimra against the line it serves and prints a
 // Markdown table. Not a test: it reports figures and asserts nothing.
 //
-//   dimra-bench            all measurements (offscreen, about two minutes)
+//   dimra-bench            all measurements (offscreen, about three minutes)
 //   dimra-bench --drag     only the fast drags against a line at 9600 baud
+//   dimra-bench --remote   only the window on a board behind dimra-mqtt
 //   dimra-bench --startup-child   (internal) one timed start-up
 
 #include "boardmodel.h"
 #include "framereader.h"
 #include "dimra.h"
+#ifdef DIMRA_MQTT_PROGRAM
+#include "boardlinkfactory.h"
+#include "mosquittobroker.h"
+#endif
 #include "dimradlg.h"
 #include "messages.h"
 #include "protocolnumbers.h"
@@ -219,7 +224,7 @@ void receivingInTheDialog()
     }
     const QByteArray stream = replyStream(256 * 1024);
     qint64 received = 0;
-    QObject::connect(&linked.dlg->link(), &CBoardLink::byteReceived, linked.dlg.get(), [&received] { ++received; });
+    QObject::connect(&linked.dlg->link(), &CAbstractBoardLink::byteReceived, linked.dlg.get(), [&received] { ++received; });
     Samples bytesPerSecond;
     for (int run = 0; run < 5; ++run) {
         received = 0;
@@ -382,6 +387,228 @@ void fastDrag(int movesPerSecond, int *messages)
              "< 30 ms, equal, no loss");
 }
 
+#ifdef DIMRA_MQTT_PROGRAM
+// A board behind dimra-mqtt: a virtual board on a pseudo-terminal, played
+// on a thread of its own, which answers as the board does and notes when
+// the bytes of each setting frame arrive and what it carried.
+class BridgedBoard
+{
+public:
+    explicit BridgedBoard(int master) : m_master(master), m_thread([this] { run(); }) {}
+    ~BridgedBoard()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+    // The first byte to arrive after the last mark() (0 until one does).
+    std::atomic<qint64> firstByteNs{0};
+    void mark() { firstByteNs = 0; }
+    std::atomic<int> frames{0};       // good setting frames
+    std::atomic<qint64> lastFrameNs{0};
+    std::atomic<int> lastFrequency{-1};
+
+private:
+    void run()
+    {
+        CBoardModel model;
+        char buf[256];
+        while (!m_stop) {
+            pollfd pfd{m_master, POLLIN, 0};
+            if (::poll(&pfd, 1, 5) <= 0)
+                continue;
+            const ssize_t n = ::read(m_master, buf, sizeof buf);
+            if (n <= 0)
+                continue;
+            const qint64 now = monotonicNs();
+            if (firstByteNs == 0)
+                firstByteNs = now;
+            QList<CBoardModel::Output> answers;
+            for (const CFrameReader::Frame &frame : model.receive(QByteArray(buf, int(n)), &answers)) {
+                if (frame.verdict != CFrameReader::Good || frame.code <= 0)
+                    continue;
+                if (frame.code == CDimraProtocol::CmdFrequency)
+                    lastFrequency = CBoardModel::decodeValue(frame.code, frame.data);
+                lastFrameNs = now;
+                ++frames;
+            }
+            for (const CBoardModel::Output &answer : answers)
+                [[maybe_unused]] const ssize_t w = ::write(m_master, answer.bytes.constData(), size_t(answer.bytes.size()));
+        }
+    }
+    int m_master;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+// mosquitto on 127.0.0.1 and dimra-mqtt serving one board, as board "bench".
+struct BridgedSetup
+{
+    MosquittoBroker broker;
+    RawPty pty;
+    std::unique_ptr<BridgedBoard> board;
+    QProcess bridge;
+    QTemporaryDir locks;
+
+    bool start()
+    {
+        const auto opened = OpenRawPty();
+        if (!opened || !broker.start())
+            return false;
+        pty = *opened;
+        board = std::make_unique<BridgedBoard>(pty.master);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DIMRA_LOCK_DIR"), locks.path());
+        bridge.setProcessEnvironment(env);
+        bridge.setStandardErrorFile(QProcess::nullDevice());
+        bridge.start(QStringLiteral(DIMRA_MQTT_PROGRAM),
+                     {QStringLiteral("-p"), pty.slavePath, QStringLiteral("--id"), QStringLiteral("bench"),
+                      QStringLiteral("--broker"), QStringLiteral("127.0.0.1:%1").arg(broker.port())});
+        return bridge.waitForStarted(5000);
+    }
+    QString address() const { return QStringLiteral("mqtt://127.0.0.1:%1/bench").arg(broker.port()); }
+    ~BridgedSetup()
+    {
+        bridge.terminate();
+        bridge.waitForFinished(5000);
+        board.reset();
+        ::close(pty.master);
+        ::close(pty.slave);
+    }
+};
+
+// A window on the board behind the bridge, as dimra --port mqtt://... --connect opens it.
+std::unique_ptr<CMyDimraDlg> remoteWindow(const BridgedSetup &setup)
+{
+    auto dlg = std::make_unique<CMyDimraDlg>();
+    dlg->show();
+    dlg->StartOn(setup.address(), true);
+    if (!waitFor([&] { return dlg->link().isLinked(); }, 10000))
+        return nullptr;
+    QCoreApplication::processEvents();
+    return dlg;
+}
+
+// 5. A setting to the board behind the bridge, on an idle line (each a
+// frame time and the link's spacing after the last), until its frame's
+// first byte reaches the board's line: from a key press on a remote
+// window's slider, and from the send of a link the factory makes, as the
+// window's is made.
+void remoteSliderToWire()
+{
+    constexpr int kMoves = 500;
+    constexpr qint64 kApartNs = 30000000; // 30 ms: a frame time (10.4 ms) and the link's spacing (10 ms), with room
+    const QString target = QStringLiteral("p99 ≤ 15.4 ms (a frame time + 5 ms)");
+    BridgedSetup setup;
+    if (!setup.start()) {
+        std::printf("| slider to wire behind the bridge | (no broker or bridge) | | |\n");
+        return;
+    }
+    const auto measure = [&](const char *what, const std::function<void(int)> &move) {
+        Samples latencyMs;
+        for (int step = 0; step < kMoves; ++step) {
+            const qint64 due = monotonicNs() + kApartNs;
+            while (monotonicNs() < due)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+            setup.board->mark();
+            const qint64 start = monotonicNs();
+            move(step);
+            if (!waitFor([&] { return setup.board->firstByteNs != 0; }, 1000))
+                break;
+            latencyMs.add((setup.board->firstByteNs - start) / 1e6);
+        }
+        if (latencyMs.empty()) {
+            std::printf("| %s | (nothing arrived) | | |\n", what);
+            return;
+        }
+        printRow(what,
+                 QStringLiteral("%1 ms (median %2 ms)").arg(latencyMs.p99(), 0, 'f', 3).arg(latencyMs.median(), 0, 'f', 3),
+                 QStringLiteral("%1 ms").arg(latencyMs.max(), 0, 'f', 3), qPrintable(target));
+    };
+    {
+        const std::unique_ptr<CMyDimraDlg> dlg = remoteWindow(setup);
+        if (!dlg) {
+            std::printf("| slider to wire behind the bridge | (the window did not link) | | |\n");
+            return;
+        }
+        QSlider *slider = dlg->findChild<QSlider *>(QStringLiteral("sliderChannel2"));
+        measure("slider to wire behind the bridge, line idle (a key press on a remote window), p99 of 500",
+                [slider](int step) {
+                    const Qt::Key key = step % 2 == 0 ? Qt::Key_Right : Qt::Key_Left;
+                    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+                    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+                    QCoreApplication::sendEvent(slider, &press);
+                    QCoreApplication::sendEvent(slider, &release);
+                });
+    }
+    const std::unique_ptr<CAbstractBoardLink> link = CBoardLinkFactory::create(setup.address().toUtf8());
+    link->open(setup.address().toUtf8());
+    if (!waitFor([&] { return link->isLinked(); }, 10000)) {
+        std::printf("| the link's send behind the bridge | (did not link) | | |\n");
+        return;
+    }
+    measure("the link's send to wire behind the bridge, line idle (the factory's link alone), p99 of 500",
+            [&link](int step) { link->send(CDimraProtocol::CmdChannel2, step % 2 == 0 ? 40 : 41); });
+    link->close();
+}
+
+// 6. The frequency slider of a remote window dragged 250 times a second:
+// when the frame with the last value is on the board's line, after the last
+// move. The link sends a setting at most every 10 ms, and the bridge's line
+// carries a frequency frame in 10.4 ms: a drag that left a backlog would end
+// later and later.
+void remoteDrag()
+{
+    constexpr int kRate = 250;
+    constexpr int kSeconds = 4;
+    constexpr int kDrags = 5;
+    BridgedSetup setup;
+    if (!setup.start()) {
+        std::printf("| remote drag | (no broker or bridge) | | |\n");
+        return;
+    }
+    const std::unique_ptr<CMyDimraDlg> dlg = remoteWindow(setup);
+    if (!dlg) {
+        std::printf("| remote drag | (the window did not link) | | |\n");
+        return;
+    }
+    QSlider *slider = dlg->findChild<QSlider *>(QStringLiteral("sliderFrequency"));
+    // The commands the link publishes: at most one every 10 ms.
+    int commands = 0;
+    QObject::connect(&dlg->link(), &CAbstractBoardLink::frameSent, dlg.get(), [&commands] { ++commands; });
+    Samples lagMs;
+    int equal = 0;
+    int frames = 0;
+    for (int drag = 0; drag < kDrags; ++drag) {
+        const int framesBefore = setup.board->frames;
+        const qint64 period = 1000000000LL / kRate;
+        const qint64 start = monotonicNs();
+        for (int i = 1; i <= kRate * kSeconds; ++i) {
+            while (monotonicNs() < start + i * period)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+            slider->setValue(Dimra::kFrequencyMin
+                             + int((qint64(i + drag * 7919) * 997) % (Dimra::kFrequencyMax - Dimra::kFrequencyMin + 1)));
+        }
+        const qint64 lastMove = monotonicNs();
+        const int target = slider->value();
+        // Until the board holds the slider's value and its line has been
+        // quiet for half a second, or 10 s at most.
+        waitFor([&] { return setup.board->lastFrequency == target && monotonicNs() - setup.board->lastFrameNs > 500000000LL; },
+                10000);
+        equal += setup.board->lastFrequency == target;
+        frames += setup.board->frames - framesBefore;
+        lagMs.add(std::max<qint64>(0, setup.board->lastFrameNs - lastMove) / 1e6);
+    }
+    printRow(qPrintable(QStringLiteral("drag behind the bridge at %1 moves/s for %2 s, %3 drags: the last value on the "
+                                       "line after the last move").arg(kRate).arg(kSeconds).arg(kDrags)),
+             QStringLiteral("%1 ms").arg(lagMs.median(), 0, 'f', 1),
+             QStringLiteral("%1 ms; last value equal in %2 of %3; a drag: %4 moves, %5 commands published, "
+                            "%6 frames on the line")
+                 .arg(lagMs.max(), 0, 'f', 1).arg(equal).arg(kDrags).arg(kRate * kSeconds).arg(commands / kDrags)
+                 .arg(frames / kDrags),
+             "< 60 ms, equal");
+}
+#endif
+
 // 3. A mebibyte of noise: how long it takes to absorb, and the longest the
 // event loop stood still meanwhile.
 void floodAbsorption()
@@ -514,6 +741,13 @@ int main(int argc, char *argv[])
             fastDrag(rate, &messages);
         return 0;
     }
+#ifdef DIMRA_MQTT_PROGRAM
+    if (argc > 1 && qstrcmp(argv[1], "--remote") == 0) {
+        remoteSliderToWire();
+        remoteDrag();
+        return 0;
+    }
+#endif
     {
         FrameCounter frames;
         frameBuilding("frames built by SendCommand (protocol alone)", [&](int code, int value) { frames.build(code, value); });
@@ -533,6 +767,10 @@ int main(int argc, char *argv[])
     for (const int rate : {125, 250, 500})
         fastDrag(rate, &messages);
     floodAbsorption();
+#ifdef DIMRA_MQTT_PROGRAM
+    remoteSliderToWire();
+    remoteDrag();
+#endif
     startup(QCoreApplication::applicationFilePath());
     return 0;
 }

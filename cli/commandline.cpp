@@ -13,9 +13,6 @@ constexpr int kIndent = 2;
 // The width of the help, as a terminal's default.
 constexpr int kWidth = 79;
 
-// A lone low surrogate stands for one byte that was not UTF-8.
-constexpr char16_t kEscapedByteBase = 0xDC00;
-
 QString dashed(const QString &name)
 {
     return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
@@ -228,49 +225,4 @@ int FinishCommandLine(CCommandLine::Outcome outcome, const QString &helpText, co
     CStopSignals::write(stderr, QStringLiteral("%1: %2\n%3\n")
                                     .arg(program, PrintableText(error), CCommandLine::tr("Run \"%1 --help\" for the options.").arg(program)));
     return Cli::kExitUsage;
-}
-
-QStringList CommandLineArguments(int argc, const char *const *argv)
-{
-    QStringList arguments;
-    for (int a = 0; a < argc; ++a) {
-        const QByteArray raw(argv[a]);
-        QString text;
-        for (qsizetype i = 0; i < raw.size();) {
-            const uchar lead = uchar(raw.at(i));
-            const int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
-            if (length > 0 && i + length <= raw.size()) {
-                const QByteArray sequence = raw.mid(i, length);
-                const QString decoded = QString::fromUtf8(sequence);
-                if (decoded.toUtf8() == sequence) {
-                    text += decoded;
-                    i += length;
-                    continue;
-                }
-            }
-            text += QChar(char16_t(kEscapedByteBase + lead));
-            ++i;
-        }
-        arguments.append(text);
-    }
-    return arguments;
-}
-
-QByteArray CommandLineBytes(const QString &argument)
-{
-    QByteArray bytes;
-    QString run;
-    for (qsizetype i = 0; i < argument.size(); ++i) {
-        const QChar c = argument.at(i);
-        // The low half of a character beyond U+FFFF is no escaped byte.
-        const bool paired = i > 0 && argument.at(i - 1).isHighSurrogate();
-        if (!paired && c.unicode() >= kEscapedByteBase + 0x80 && c.unicode() <= kEscapedByteBase + 0xFF) {
-            bytes += run.toUtf8();
-            run.clear();
-            bytes += char(c.unicode() - kEscapedByteBase);
-        } else {
-            run += c;
-        }
-    }
-    return bytes + run.toUtf8();
 }

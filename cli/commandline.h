@@ -123,7 +123,10 @@ int FinishCommandLine(CCommandLine::Outcome outcome, const QString &helpText, co
 // The program's arguments as text that keeps every byte: a byte that is not
 // part of valid UTF-8 (a path's name need not be text) becomes the lone
 // surrogate U+DC00 + byte, as Python's "surrogateescape" has it, and
-// CommandLineBytes gives the bytes back unchanged.
+// CommandLineBytes gives the bytes back unchanged. On Windows the text is
+// the process's own command line, which the system keeps as UTF-16 (argc
+// and argv are only a fallback), and CommandLineBytes gives an argument in
+// the ANSI code page, as Windows' byte interfaces take a name.
 QStringList CommandLineArguments(int argc, const char *const *argv);
 QByteArray CommandLineBytes(const QString &argument);
 

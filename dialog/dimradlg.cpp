@@ -1,6 +1,7 @@
 #include "dimradlg.h"
 
 #include "aboutdlg.h"
+#include "boardlinkfactory.h"
 #include "dataexchange.h"
 #include "dialogbuilder.h"
 #include "linkindicator.h"
@@ -59,7 +60,7 @@ constexpr int CmdFrequency = CDimraProtocol::CmdFrequency;
 class ExchangeScope
 {
 public:
-    ExchangeScope(bool &flag, CBoardLink &link) : m_flag(flag), m_link(link)
+    ExchangeScope(bool &flag, CAbstractBoardLink &link) : m_flag(flag), m_link(link)
     {
         m_flag = true;
         m_link.holdEvents();
@@ -72,7 +73,7 @@ public:
 
 private:
     bool &m_flag;
-    CBoardLink &m_link;
+    CAbstractBoardLink &m_link;
 };
 
 } // namespace
@@ -80,6 +81,7 @@ private:
 CMyDimraDlg::CMyDimraDlg(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
     , m_hIcon(QStringLiteral(":/icons/dimra-256.png"))
+    , m_link(CBoardLinkFactory::create(QByteArray()))
 {
     m_hIcon.addFile(QStringLiteral(":/icons/dimra-48.png"));
     m_hIcon.addFile(QStringLiteral(":/icons/dimra-32.png"));
@@ -109,7 +111,7 @@ CMyDimraDlg::~CMyDimraDlg()
 {
     // Members die before ~QObject would cut these connections: a
     // notification must not reach a window whose parts are already gone.
-    m_link.disconnect(this);
+    m_link->disconnect(this);
     disconnect(m_focusWatch);
 }
 
@@ -153,26 +155,49 @@ void CMyDimraDlg::BindEvents()
     for (const int code : kRowCodes)
         connect(m_rows[code].edit, &QLineEdit::textChanged, this, [this, code] { m_bRefusalTold[code] = false; });
     m_focusWatch = connect(qApp, &QApplication::focusChanged, this, &CMyDimraDlg::OnFocusChanged);
+    BindLinkEvents();
+}
+
+void CMyDimraDlg::BindLinkEvents()
+{
     // The link's events are never dropped: during an exchange the link
     // holds them. The edits are rewritten after every
     // received byte, and once the port is open, before the open-link frame
     // goes out.
-    connect(&m_link, &CBoardLink::byteReceived, this, [this] { UpdateData(false); });
-    connect(&m_link, &CBoardLink::opened, this, [this] { UpdateData(false); });
+    const CAbstractBoardLink *link = m_link.get();
+    connect(link, &CAbstractBoardLink::byteReceived, this, [this] { UpdateData(false); });
+    connect(link, &CAbstractBoardLink::opened, this, [this] { UpdateData(false); });
     // What the window sent a board before is not what the board opened now holds.
-    connect(&m_link, &CBoardLink::opened, this, [this] { m_sentSinceReport = {}; });
-    connect(&m_link, &CBoardLink::linked, this, [this] {
+    connect(link, &CAbstractBoardLink::opened, this, [this] { m_sentSinceReport = {}; });
+    connect(link, &CAbstractBoardLink::linked, this, [this] {
         m_bLinked = true;
         UpdateLinkIndicator();
     });
-    connect(&m_link, &CBoardLink::valueReported, this, &CMyDimraDlg::OnValueReported);
-    connect(&m_link, &CBoardLink::lost, this, &CMyDimraDlg::OnLinkLost);
+    connect(link, &CAbstractBoardLink::valueReported, this, &CMyDimraDlg::OnValueReported);
+    connect(link, &CAbstractBoardLink::lost, this, &CMyDimraDlg::OnLinkLost);
+    connect(link, &CAbstractBoardLink::unlinked, this, &CMyDimraDlg::OnUnlinked);
+    connect(link, &CAbstractBoardLink::refused, this, &CMyDimraDlg::OnSettingRefused);
+}
+
+void CMyDimraDlg::UseLinkFor(const QByteArray &port)
+{
+    if (CBoardLinkFactory::suits(*m_link, port))
+        return;
+    // The old link is closed, and none of its calls is under way; it goes
+    // once nothing follows it any more.
+    const std::unique_ptr<CAbstractBoardLink> old = std::exchange(m_link, CBoardLinkFactory::create(port));
+    old->disconnect(this);
+    BindLinkEvents();
+    m_portChoice->follow(*m_link);
+    const bool remote = IsRemotePortName(port);
+    m_linkIndicator->setBehindBridge(remote ? std::function<QString()>([this] { return m_link->notLinkedText(); })
+                                            : std::function<QString()>());
 }
 
 void CMyDimraDlg::OnInitDialog()
 {
     UpdateData(false);
-    m_portChoice = new CPortChoice(m_link, this);
+    m_portChoice = new CPortChoice(*m_link, this);
     connect(m_portChoice, &CPortChoice::adapterBack, this, &CMyDimraDlg::OnAdapterBack);
 
     // Most desktops here show no system menu: its commands live in the
@@ -217,9 +242,12 @@ void CMyDimraDlg::OnInitDialog()
     // the numbers above COM12 that have a device follow them.
     m_portList = new CPortList(m_comboPort, this);
     connect(m_portList, &CPortList::targetsChanged, m_portChoice, &CPortChoice::look);
-    // The adapter linked on last, whatever number it has now.
+    // The adapter linked on last, whatever number it has now, or the board
+    // behind a bridge.
     if (const int remembered = m_portChoice->rememberedNumber(m_portList->targets()); remembered > 0)
         m_portList->select(remembered);
+    else if (const QString address = m_portChoice->rememberedAddress(); !address.isEmpty())
+        m_portList->selectAtStart(address);
 
     for (const int code : kRowCodes)
         m_rows[code].slider->setRange(CDimraProtocol::RangeOf(code).min, CDimraProtocol::RangeOf(code).max);
@@ -283,7 +311,7 @@ void CMyDimraDlg::UpdateLinkIndicator()
     if (m_portChoice->waiting())
         m_linkIndicator->setAwaitingDevice(m_portChoice->waitingText());
     else
-        m_linkIndicator->setLink(m_link.isOpen(), m_bLinked, m_link.devicePath());
+        m_linkIndicator->setLink(m_link->isOpen(), m_bLinked, m_link->devicePath());
 }
 
 void CMyDimraDlg::OnControlEvent(void (CMyDimraDlg::*handler)())
@@ -301,7 +329,7 @@ void CMyDimraDlg::ReportError(const QString &text, const QString &details)
     // a device lost while reading or writing leaves it here too. The mark
     // says so before the message waits for the user.
     CPortChoice::Loss loss = CPortChoice::Loss::None;
-    if (!m_link.isOpen()) {
+    if (!m_link->isOpen()) {
         loss = m_portChoice->portClosed();
         EnterDisconnectedState();
     }
@@ -328,7 +356,7 @@ bool CMyDimraDlg::Exchange(bool bSaveAndValidate, const std::function<void(CData
 {
     if (m_bInExchange || !m_btnConnect)
         return false; // exchanges never nest
-    ExchangeScope scope(m_bInExchange, m_link);
+    ExchangeScope scope(m_bInExchange, *m_link);
     CDataExchange dx(bSaveAndValidate, this);
     try {
         exchange(&dx);
@@ -447,10 +475,10 @@ void CMyDimraDlg::OnConnect()
         // Disconnected by hand while the window waits for a lost adapter.
         m_portChoice->closed();
         EnterDisconnectedState();
-    } else if (!m_link.isOpen()) {
+    } else if (!m_link->isOpen()) {
         OpenPort(m_portList->currentNumber(), true);
     } else {
-        m_link.close();
+        m_link->close();
         m_portChoice->closed();
         m_bLinked = false;
         // The caption, not the port, tells whether the window was connected:
@@ -465,8 +493,9 @@ void CMyDimraDlg::OnConnect()
     }
 }
 
-// Opens the entry of port number n (COMn, or the path it was given at
-// start) and unlocks the setting controls. By hand (a click), the
+// Opens the entry of port number n (COMn, the path it was given at start,
+// or the address of a board behind a bridge) and unlocks the setting
+// controls. By hand (a click), the
 // edits are read as a connect always has; a reconnect after a loss only
 // writes them, so that no message about them holds it up.
 void CMyDimraDlg::OpenPort(int port, bool byHand)
@@ -475,8 +504,10 @@ void CMyDimraDlg::OpenPort(int port, bool byHand)
     // link says when there is nothing to open, or another adapter in place
     // of the one a loss took away.
     m_portList->refresh();
-    m_link.open(m_portList->portName(port));
-    if (!m_link.isOpen())
+    const QByteArray name = m_portList->portName(port);
+    UseLinkFor(name);
+    m_link->open(name);
+    if (!m_link->isOpen())
         return;
     UpdateData(byHand);
     m_btnConnect->setText(captionDisconnect());
@@ -495,8 +526,8 @@ void CMyDimraDlg::OnAdapterBack(int port)
     } catch (const CSerialError &e) {
         // Not yet (udev still setting the device up, say): the wait goes
         // on, and the mark's tooltip says what happened.
-        if (m_link.isOpen())
-            m_link.close();
+        if (m_link->isOpen())
+            m_link->close();
         m_portChoice->retryFailed(e.text());
     }
     UpdateLinkIndicator();
@@ -532,8 +563,8 @@ void CMyDimraDlg::reject()
     // reaches the board before the port closes, and no lost adapter is
     // waited for any more.
     m_portChoice->closed();
-    if (m_link.isOpen())
-        RunHandler([this] { m_link.close(); });
+    if (m_link->isOpen())
+        RunHandler([this] { m_link->close(); });
     QDialog::reject();
 }
 
@@ -542,8 +573,8 @@ void CMyDimraDlg::EndSession()
     m_bEnding = true;
     m_portChoice->closed();
     RunHandler([this] {
-        if (m_link.isOpen())
-            m_link.close();
+        if (m_link->isOpen())
+            m_link->close();
     });
     // Nothing more is sent, and a message or the About box waiting for an
     // answer goes with the window.
@@ -614,7 +645,7 @@ void CMyDimraDlg::SendCommand(int code, int value)
 {
     // Building a frame has always refreshed the edits before it goes out.
     UpdateData(false);
-    m_link.send(code, value);
+    m_link->send(code, value);
     m_sentSinceReport[code] = value;
 }
 
@@ -637,6 +668,23 @@ void CMyDimraDlg::OnLinkLost(const QString &text, const QString &details)
     ReportError(text, details);
 }
 
+void CMyDimraDlg::OnUnlinked()
+{
+    // A board behind a bridge that its bridge reports offline, or whose
+    // bridge went away: nothing is sent until it reports again, and the
+    // mark says so at once, with the link's reason in its tooltip.
+    m_bLinked = false;
+    m_linkIndicator->setNoAnswer();
+}
+
+void CMyDimraDlg::OnSettingRefused(const QString &reason)
+{
+    // A notice replaces the one before it: a drag the bridge refuses
+    // shows one box, not one for each command.
+    if (!m_bEnding)
+        DimraNotice(this, tr("dimra-mqtt 没有接受这个设置：%1").arg(reason));
+}
+
 void CMyDimraDlg::SetSliderPos(int code, int position)
 {
     QSlider *slider = m_rows[code].slider;
@@ -654,7 +702,7 @@ bool CMyDimraDlg::CanApplyPreset() const
     // Linked as the window shows it: after a failed open-link write the
     // board may answer while the window reads disconnected, its controls
     // locked.
-    return m_bLinked && m_link.isLinked() && m_sliderFrequency->isEnabled();
+    return m_bLinked && m_link->isLinked() && m_sliderFrequency->isEnabled();
 }
 
 void CMyDimraDlg::ApplyPreset(const Preset &preset)
@@ -693,8 +741,8 @@ int CMyDimraDlg::BoardValue(int code) const
     // reported, else, where it has not said, the window's own value.
     if (m_sentSinceReport[code])
         return *m_sentSinceReport[code];
-    if (m_link.reported()[code])
-        return *m_link.reported()[code];
+    if (m_link->reported()[code])
+        return *m_link->reported()[code];
     return m_rows[code].slider->value();
 }
 

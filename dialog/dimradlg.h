@@ -2,7 +2,10 @@
 
 // The window: one modal dialog with its controls, field exchange,
 // connecting and disconnecting, and the flow of values. It talks to the
-// board through its link (link/boardlink.h, where the house is drawn).
+// board through its link (link/boardlink.h, where the house is drawn): the
+// one interface to a board, of the kind the port's name calls for (a
+// serial port, or a board behind dimra-mqtt for an mqtt:// address), as
+// the link factory makes it.
 //
 // The sliders are the hub. A slider's redraw notification reads its position
 // into the value member and, once the board has answered (m_bLinked), sends
@@ -12,7 +15,7 @@
 // A preset (CPresetMenu) moves the sliders and edits at once, and sends
 // only the values the board does not hold already.
 
-#include "boardlink.h"
+#include "abstractboardlink.h"
 #include "commport.h"
 #include "protocolnumbers.h"
 
@@ -20,6 +23,7 @@
 #include <QHash>
 #include <QIcon>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class CDataExchange;
@@ -52,14 +56,17 @@ public:
     // Makes SIGTERM at logout, SIGHUP and SIGINT end the session (see
     // EndSession); the application does this once.
     void EndSessionOnStopSignals();
-    // What the command line asks for at start: port (COMn or a device path;
-    // empty for the adapter linked on last) is selected, and with connect
-    // the window connects to it once it shows, as a click would.
+    // What the command line asks for at start: port (COMn, a device path or
+    // an mqtt:// address; empty for the adapter linked on last) is selected,
+    // and with connect the window connects to it once it shows, as a click
+    // would.
     void StartOn(const QString &port, bool connect);
 
     // The board on the port the user picked, to watch: its state and its
-    // signals. Only the window acts on it.
-    const CBoardLink &link() const { return m_link; }
+    // signals. Only the window acts on it. A port of another kind than the
+    // last (a serial port after a remote board, or the other way round)
+    // brings a new link.
+    const CAbstractBoardLink &link() const { return *m_link; }
 
 protected:
     virtual void DoDataExchange(CDataExchange *pDX);
@@ -101,8 +108,14 @@ private:
     void SetSliderPos(int code, int position);
     void OnInitDialog();
     void BindEvents();
+    void BindLinkEvents();
+    // Makes the link the port's name calls for, when the one there is of
+    // another kind. Throws CSerialError for an address this build cannot reach.
+    void UseLinkFor(const QByteArray &port);
     void OnValueReported(int code, int value);
     void OnLinkLost(const QString &text, const QString &details);
+    void OnUnlinked();
+    void OnSettingRefused(const QString &reason);
     void OnAdapterBack(int port);
     void OnReconnectToggled(bool on);
     bool Exchange(bool bSaveAndValidate, const std::function<void(CDataExchange *)> &exchange);
@@ -138,8 +151,8 @@ private:
     QSlider *m_sliderChannel1 = nullptr;
     QSlider *m_sliderChannel2 = nullptr;
     QSlider *m_sliderChannel3 = nullptr;
-    // The board on the port the user picked.
-    CBoardLink m_link;
+    // The board on the port the user picked: never null.
+    std::unique_ptr<CAbstractBoardLink> m_link;
     QComboBox *m_comboPort = nullptr;
 
     // Values: frequency in Hz, duties in percent. Not limited to their
@@ -148,7 +161,8 @@ private:
     int m_nChannel1 = Dimra::kDutyMin;
     int m_nChannel2 = Dimra::kDutyMin;
     int m_nChannel3 = Dimra::kDutyMin;
-    // True once the board has answered with a channel 1 reply since the last disconnect.
+    // True once the board has answered with a channel 1 reply since the last
+    // disconnect (or, behind a bridge, while the bridge reports it online).
     bool m_bLinked = false;
 
     QHash<int, QWidget *> m_controls;

@@ -1,7 +1,8 @@
 #include "linkindicator.h"
 
-#include "boardlink.h"
+#include "abstractboardlink.h"
 
+#include <QEvent>
 #include <QFontInfo>
 #include <QPainter>
 #include <QPainterPath>
@@ -48,7 +49,7 @@ CLinkIndicator::CLinkIndicator(QWidget *parent)
     setAlignment(Qt::AlignCenter);
     setFocusPolicy(Qt::NoFocus);
     m_answerTimer.setSingleShot(true);
-    m_answerTimer.setInterval(CBoardLink::kAnswerWaitMs);
+    m_answerTimer.setInterval(CAbstractBoardLink::kAnswerWaitMs);
     connect(&m_answerTimer, &QTimer::timeout, this, [this] {
         if (m_state == Waiting)
             display(NoAnswer);
@@ -103,6 +104,19 @@ void CLinkIndicator::setLink(bool portOpen, bool linked, const QString &device)
         display(next);
 }
 
+void CLinkIndicator::setBehindBridge(const std::function<QString()> &whyNoAnswer)
+{
+    m_whyNoAnswer = whyNoAnswer;
+    display(m_state);
+}
+
+void CLinkIndicator::setNoAnswer()
+{
+    m_answerTimer.stop();
+    m_awaiting.clear();
+    display(NoAnswer);
+}
+
 void CLinkIndicator::setAwaitingDevice(const QString &why)
 {
     // No port is open, so there is no answer to wait for yet.
@@ -116,23 +130,35 @@ void CLinkIndicator::setAwaitingDevice(const QString &why)
 void CLinkIndicator::display(State state)
 {
     m_state = state;
+    const bool remote = bool(m_whyNoAnswer);
     QString glyph;
     QString tip;
     switch (state) {
     case PortClosed:
         glyph = QStringLiteral("○");
-        tip = tr("串口未打开");
+        tip = remote ? tr("未连接光源控制器") : tr("串口未打开");
         break;
     case Waiting:
         glyph = QStringLiteral("◐");
-        tip = m_awaiting.isEmpty() ? tr("串口已打开（%1），正在等待光源控制器应答……").arg(m_device)
-                                   : m_awaiting;
+        if (!m_awaiting.isEmpty())
+            tip = m_awaiting;
+        else if (remote)
+            tip = tr("正在通过 MQTT 代理连接光源控制器（%1）……").arg(m_device);
+        else
+            tip = tr("串口已打开（%1），正在等待光源控制器应答……").arg(m_device);
         break;
     case NoAnswer:
         glyph = QStringLiteral("⚠");
-        tip = tr("串口已打开（%1），但光源控制器没有应答，滑块的数值不会发送。"
-                 "请检查控制器的电源和连接线，以及所选端口是否正确。")
-                  .arg(m_device);
+        if (remote) {
+            // The bridge's word on the board, as the link has it now.
+            tip = tr("光源控制器（%1）没有应答，滑块的数值不会发送。").arg(m_device);
+            if (const QString why = m_whyNoAnswer(); !why.isEmpty())
+                tip += QLatin1Char('\n') + why;
+        } else {
+            tip = tr("串口已打开（%1），但光源控制器没有应答，滑块的数值不会发送。"
+                     "请检查控制器的电源和连接线，以及所选端口是否正确。")
+                      .arg(m_device);
+        }
         break;
     case Linked:
         glyph = QStringLiteral("●");
@@ -145,6 +171,15 @@ void CLinkIndicator::display(State state)
     setAccessibleName(tip);
 #endif
     update();
+}
+
+bool CLinkIndicator::event(QEvent *event)
+{
+    // What the bridge says of the board changes while the mark stays: the
+    // tooltip says it as it is when the user looks.
+    if (event->type() == QEvent::ToolTip && m_state == NoAnswer && m_whyNoAnswer)
+        display(NoAnswer);
+    return QLabel::event(event);
 }
 
 void CLinkIndicator::paintEvent(QPaintEvent *)

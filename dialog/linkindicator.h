@@ -5,6 +5,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
+
 class QPalette;
 
 // Shows at a glance how far the link has come: port closed, port open and
@@ -13,7 +15,8 @@ class QPalette;
 // triangle, disc), drawn as large as the caption text, and a colour of its
 // own (closed grey, waiting the palette's link colour, no answer amber,
 // linked green) that stands out from the window in light and dark palettes
-// alike; the tooltip says it in words and names the device the port opened.
+// alike; the tooltip says it in words and names the device the port opened,
+// or the address of a board behind a bridge.
 // The state's glyph is the label's text, for screen readers. It only shows:
 // nothing it does reaches the line.
 class CLinkIndicator : public QLabel
@@ -27,6 +30,13 @@ public:
 
     // The state the dialog is in now; the device is the port's, if open.
     void setLink(bool portOpen, bool linked, const QString &device);
+    // The board sits behind a bridge (an mqtt:// address) and whyNoAnswer,
+    // asked whenever the mark shows no answer, says why in the link's words;
+    // an empty function: a board on a serial port.
+    void setBehindBridge(const std::function<QString()> &whyNoAnswer);
+    // The link is open and knows that the board does not answer (its bridge
+    // says so): no answer at once, without waiting for one.
+    void setNoAnswer();
     // The port is closed and the dialog waits for its adapter to come back
     // and reconnect: drawn as waiting, with why as the tooltip.
     void setAwaitingDevice(const QString &why);
@@ -40,6 +50,7 @@ public:
     int markSize() const;
 
 protected:
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
@@ -48,6 +59,7 @@ private:
     State m_state = PortClosed;
     QString m_device;
     QString m_awaiting; // why the dialog waits for the device; empty while it does not
+    std::function<QString()> m_whyNoAnswer; // set while the board sits behind a bridge
     QTimer m_answerTimer;
 };
 

@@ -1,6 +1,7 @@
 #include "portchoice.h"
 
-#include "boardlink.h"
+#include "abstractboardlink.h"
+#include "remoteaddress.h"
 
 #include <QFile>
 #include <QSettings>
@@ -20,16 +21,23 @@ std::unique_ptr<QSettings> settings()
 
 } // namespace
 
-CPortChoice::CPortChoice(const CBoardLink &link, QObject *parent)
-    : QObject(parent), m_link(link), m_reconnect(settings()->value(kReconnectKey, false).toBool())
+CPortChoice::CPortChoice(const CAbstractBoardLink &link, QObject *parent)
+    : QObject(parent), m_link(&link), m_reconnect(settings()->value(kReconnectKey, false).toBool())
 {
     m_wait.setInterval(kLookMs);
     connect(&m_wait, &QTimer::timeout, this, &CPortChoice::look);
-    connect(&link, &CBoardLink::opened, this, [this] {
+    follow(link);
+}
+
+void CPortChoice::follow(const CAbstractBoardLink &link)
+{
+    m_link->disconnect(this);
+    m_link = &link;
+    connect(&link, &CAbstractBoardLink::opened, this, [this] {
         m_open = true;
         stopWaiting();
     });
-    connect(&link, &CBoardLink::linked, this, &CPortChoice::rememberAdapter);
+    connect(&link, &CAbstractBoardLink::linked, this, &CPortChoice::rememberAdapter);
 }
 
 QString CPortChoice::settingsPath()
@@ -47,6 +55,12 @@ int CPortChoice::rememberedNumber(const CommPortTargets &targets) const
     return 0;
 }
 
+QString CPortChoice::rememberedAddress() const
+{
+    const QString stored = settings()->value(kPortKey).toString();
+    return IsRemotePortName(stored.toUtf8()) ? stored : QString();
+}
+
 void CPortChoice::setReconnects(bool on)
 {
     m_reconnect = on;
@@ -57,11 +71,13 @@ void CPortChoice::setReconnects(bool on)
     }
 }
 
-// The board answered: this adapter is the one to select next time.
+// The board answered: this adapter, or this address, is the one to select
+// next time.
 void CPortChoice::rememberAdapter()
 {
     m_told = false;
-    const QString identity = m_link.identity();
+    const QString address = m_link->devicePath();
+    const QString identity = IsRemotePortName(address.toUtf8()) ? address : m_link->identity();
     if (identity.isEmpty())
         return;
     const std::unique_ptr<QSettings> stored = settings();
@@ -80,7 +96,8 @@ CPortChoice::Loss CPortChoice::portClosed()
 {
     if (!std::exchange(m_open, false))
         return Loss::None;
-    if (!m_reconnect)
+    // Only an adapter that a loss took away can come back.
+    if (!m_reconnect || m_link->lostIdentity().isEmpty())
         return Loss::Tell;
     m_lastTry.clear();
     m_wait.start();
@@ -89,10 +106,10 @@ CPortChoice::Loss CPortChoice::portClosed()
 
 QString CPortChoice::waitingText() const
 {
-    if (m_link.lostIdentity().isEmpty())
+    if (m_link->lostIdentity().isEmpty())
         return QString();
     QString text = tr("%1（%2）的适配器已断开。正在等待同一个适配器重新插上，插上后自动重新连接。")
-                       .arg(QFile::decodeName(m_link.lostPort()), m_link.lostIdentity());
+                       .arg(QFile::decodeName(m_link->lostPort()), m_link->lostIdentity());
     if (!m_lastTry.isEmpty())
         text += QLatin1Char('\n') + tr("上一次重新连接没有成功：%1").arg(m_lastTry);
     return text;
@@ -111,7 +128,7 @@ void CPortChoice::look()
     // Opening the adapter looks at the ports again, which asks here again.
     if (!waiting() || m_trying)
         return;
-    if (const int port = m_link.lostAdapterNumber(); port > 0) {
+    if (const int port = m_link->lostAdapterNumber(); port > 0) {
         m_trying = true;
         emit adapterBack(port);
         m_trying = false;

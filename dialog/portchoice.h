@@ -2,7 +2,7 @@
 
 #include "commport.h"
 
-class CBoardLink;
+class CAbstractBoardLink;
 
 #include <QList>
 #include <QObject>
@@ -13,9 +13,12 @@ class CBoardLink;
 // adapter a port leads to, and which one a loss took away, the link knows):
 //  - the adapter the window last linked on, remembered across runs by its
 //    stable name (CommPortTarget::identity) in the user's config folder, so
-//    that the next start selects it whatever number it has then;
+//    that the next start selects it whatever number it has then; a board
+//    behind a bridge is remembered by its address;
 //  - when the user asks for it (reconnects()), the wait for the adapter a
-//    loss took away: adapterBack() says when it is there again.
+//    loss took away: adapterBack() says when it is there again. A board
+//    behind a bridge has no adapter to wait for: its loss is told, and
+//    nothing is waited for.
 // The settings file holds the remembered adapter and the reconnect choice,
 // nothing else.
 class CPortChoice : public QObject
@@ -31,7 +34,10 @@ public:
         Quiet,  // lost again before the board answered a reconnect: already told, wait on
     };
 
-    CPortChoice(const CBoardLink &link, QObject *parent);
+    CPortChoice(const CAbstractBoardLink &link, QObject *parent);
+
+    // The window's link from now on, when it made one of another kind.
+    void follow(const CAbstractBoardLink &link);
 
     // dimra/dimra.conf in the user's config folder ($XDG_CONFIG_HOME, else
     // ~/.config).
@@ -40,6 +46,9 @@ public:
     // The number, among what the numbers open now, of the adapter linked on
     // last, in this run or an earlier one; 0 when none of them is it.
     int rememberedNumber(const CommPortTargets &targets) const;
+    // The address of the board behind a bridge linked on last; empty when
+    // the last link was a serial port's.
+    QString rememberedAddress() const;
 
     bool reconnects() const { return m_reconnect; }
     void setReconnects(bool on);
@@ -70,7 +79,7 @@ private:
     void rememberAdapter();
     void stopWaiting();
 
-    const CBoardLink &m_link;
+    const CAbstractBoardLink *m_link;
     bool m_open = false;    // the window has a port open
     bool m_reconnect = false;
     bool m_told = false;    // a loss was told and no board has answered since

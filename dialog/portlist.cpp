@@ -1,5 +1,7 @@
 #include "portlist.h"
 
+#include "remoteaddress.h"
+
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QEvent>
@@ -25,6 +27,15 @@ QString toolTipFor(int n, const CommPortTarget &target)
     if (target.identity != target.device)
         tip += QLatin1Char('\n') + target.identity;
     return tip;
+}
+
+// The address's entry, as a port's entry is made: the board's id and its
+// broker's host, where the closed box has room, then the broker in full.
+QString remoteEntryText(const QString &address)
+{
+    QString error;
+    const std::optional<RemoteAddress> parsed = ParseRemoteAddress(address, true, &error);
+    return parsed ? QStringLiteral("%1  %2 · %3").arg(parsed->boardId, parsed->host, parsed->brokerText()) : address;
 }
 
 } // namespace
@@ -65,6 +76,12 @@ void CPortList::select(int n)
 
 void CPortList::selectAtStart(const QString &port)
 {
+    if (IsRemotePortName(port.toUtf8())) {
+        m_remote = port;
+        if (m_combo->findData(kRemoteEntry) < 0)
+            m_combo->insertItem(0, port, kRemoteEntry);
+        return select(kRemoteEntry);
+    }
     const std::optional<int> number = CommPortNumber(port);
     if (number && *number > 0)
         return select(*number);
@@ -90,6 +107,8 @@ void CPortList::selectAtStart(const QString &port)
 
 QByteArray CPortList::portName(int n) const
 {
+    if (n == kRemoteEntry)
+        return m_remote.toUtf8();
     return n == m_pathNumber ? m_pathTarget.nativePath : CommPortName(n).toLatin1();
 }
 
@@ -101,7 +120,7 @@ void CPortList::showTargets()
         targets.insert(m_pathNumber, m_pathTarget);
     const int current = currentNumber();
     for (int i = m_combo->count() - 1; i >= 0; --i)
-        if (!targets.contains(numberAt(i)) && numberAt(i) != current)
+        if (!targets.contains(numberAt(i)) && numberAt(i) != current && numberAt(i) != kRemoteEntry)
             m_combo->removeItem(i);
     int i = 0;
     for (auto it = targets.cbegin(); it != targets.cend(); ++it, ++i) {
@@ -113,6 +132,11 @@ void CPortList::showTargets()
     const QColor greyed = m_combo->palette().color(QPalette::Disabled, QPalette::Text);
     for (i = 0; i < m_combo->count(); ++i) {
         const int n = numberAt(i);
+        if (n == kRemoteEntry) {
+            m_combo->setItemText(i, remoteEntryText(m_remote));
+            m_combo->setItemData(i, tr("%1\ndimra-mqtt 在 MQTT 代理上提供的光源控制器").arg(m_remote), Qt::ToolTipRole);
+            continue;
+        }
         const CommPortTarget target = targets.value(n, NoDeviceTarget());
         m_combo->setItemText(i, CommPortEntryText(n, target));
         m_combo->setItemData(i, toolTipFor(n, target), Qt::ToolTipRole);

@@ -15,7 +15,9 @@ class QComboBox;
 // stays on the number the user put it on, which keeps its entry while it is
 // selected even when its device goes away. A device path given at start
 // that no number opens is one number's entry for the rest of the run, and
-// that entry opens that path.
+// that entry opens that path. A board behind a bridge (an mqtt:// address,
+// given at start or linked on last) is an entry of its own, first in the
+// list, for the rest of the run.
 class CPortList : public QObject
 {
     Q_OBJECT
@@ -28,18 +30,21 @@ public:
     const CommPortTargets &targets() const { return m_watcher.targets(); }
     // Looks at the devices again now.
     void refresh() { m_watcher.refresh(); }
-    // The number of the entry selected.
+    // The number of the entry selected (kRemoteEntry for the address).
     int currentNumber() const;
+    // The number of the address's entry, which no port has.
+    static constexpr int kRemoteEntry = -1;
     // Selects the entry of port number n (1 to kCommPortMax), making one for
     // a number the list does not show.
     void select(int n);
     // Selects the entry for port, COMn or a device path, at start: a path
     // selects the entry that opens that device (a link counts as the device
     // it leads to); a path no entry opens takes the first number that opens
-    // nothing, or the one after the last when every number opens something.
+    // nothing, or the one after the last when every number opens something;
+    // an mqtt:// address selects its own entry.
     void selectAtStart(const QString &port);
-    // What the link opens for the entry of number n: COMn, or the path it
-    // was given at start.
+    // What the link opens for the entry of number n: COMn, the path it was
+    // given at start, or the address.
     QByteArray portName(int n) const;
 
 signals:
@@ -60,4 +65,5 @@ private:
     CPortWatcher m_watcher;
     int m_pathNumber = 0; // the entry given a path at start, and what that path opens
     CommPortTarget m_pathTarget;
+    QString m_remote; // the address of the board behind a bridge; empty while there is none
 };

@@ -32,6 +32,11 @@ std::unique_ptr<CAbstractBoardLink> CBoardLinkFactory::create(const QByteArray &
 #endif
 }
 
+bool CBoardLinkFactory::suits(const CAbstractBoardLink &link, const QByteArray &port)
+{
+    return IsRemotePortName(port) == (qobject_cast<const CBoardLink *>(&link) == nullptr);
+}
+
 void CBoardLinkFactory::listBoards(const RemoteAddress &address, int timeoutMs, QObject *context,
                                    const std::function<void(const BrokerListing &)> &done)
 {

@@ -24,6 +24,10 @@ public:
     // A link for the port, not yet open. Throws CSerialError for an
     // address this build cannot reach.
     static std::unique_ptr<CAbstractBoardLink> create(const QByteArray &port, QObject *parent = nullptr);
+    // Whether link is of the kind the port's name calls for, so that it may
+    // open it: a program that reaches one board after another keeps its link
+    // (and what a serial link knows of a lost adapter) while the kind stays.
+    static bool suits(const CAbstractBoardLink &link, const QByteArray &port);
 
     // Reads what the broker at address keeps of its boards; done is called
     // once, from the event loop, within about timeoutMs. Throws CSerialError

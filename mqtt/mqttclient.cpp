@@ -1,5 +1,6 @@
 #include "mqttclient.h"
 
+#include "systemcas.h"
 #include "tcpquickack.h"
 
 #include <QCoreApplication>
@@ -113,7 +114,7 @@ bool CMqttClient::makeHandle(QString *error)
     if (rc == MOSQ_ERR_SUCCESS && !m_settings.caFile.isEmpty())
         rc = mosquitto_tls_set(m_mosq, QFile::encodeName(m_settings.caFile).constData(), nullptr, nullptr, nullptr, nullptr);
     else if (rc == MOSQ_ERR_SUCCESS && m_settings.tls)
-        rc = mosquitto_int_option(m_mosq, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
+        rc = TrustSystemCas(m_mosq, m_settings.host, &m_bNameMismatch);
     if (rc != MOSQ_ERR_SUCCESS) {
         *error = errorText(rc);
         return false;
@@ -140,6 +141,7 @@ void CMqttClient::attempt()
     freeHandle();
     m_strRefusal.clear();
     m_bAccessRefused = false;
+    m_bNameMismatch = false;
     m_attemptLog.clear();
     m_nUnacknowledged = 0;
     QString error;
@@ -255,7 +257,7 @@ QString CMqttClient::attemptError(int rc) const
                            [part](const QString &line) { return line.contains(QLatin1String(part)); });
     };
     // libmosquitto checks the name itself and says so before OpenSSL's error.
-    if (logged("host name verification failed"))
+    if (logged("host name verification failed") || m_bNameMismatch)
         return tr("TLS: the broker's certificate is not made out to %1 (host name mismatch)").arg(m_settings.host);
     if (logged("certificate verify failed"))
         return m_settings.caFile.isEmpty()

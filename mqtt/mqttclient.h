@@ -110,6 +110,7 @@ private:
     bool m_bStopping = false;
     QString m_strRefusal;   // the broker's answer to the last CONNECT, when it refused
     bool m_bAccessRefused = false; // and that answer refused the user or its password
+    bool m_bNameMismatch = false;  // the system's CAs trust the broker's certificate, made out to another host
     QStringList m_attemptLog; // libmosquitto's errors and warnings during this attempt
     int m_nUnacknowledged = 0; // subscriptions and unsubscriptions the broker has not acknowledged
 };

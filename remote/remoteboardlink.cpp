@@ -89,7 +89,7 @@ void CRemoteBoardLink::open(const QByteArray &port)
     m_bridgeBoards.clear();
     m_reported = {};
     m_waiting = {};
-    m_lastSentMs.fill(-1);
+    m_lastSentNs.fill(-1);
     for (QList<int> &values : m_unconfirmed)
         values.clear();
     // As the open-link frame on a line: the board reports once connected.
@@ -289,22 +289,27 @@ void CRemoteBoardLink::flush(bool all)
 {
     if (!m_bConnected)
         return; // they wait for the broker
-    const qint64 now = m_clock.elapsed();
+    // In nanoseconds: whole milliseconds would let two commands go 9 ms apart.
+    const qint64 now = m_clock.nsecsElapsed();
+    constexpr qint64 kSpacingNs = kCommandSpacingMs * 1000000LL;
     BoardValues due;
     qint64 next = -1;
     for (int code : CDimraProtocol::kValueCodes) {
         if (!m_waiting[code])
             continue;
-        const qint64 dueAt = m_lastSentMs[code] < 0 ? now : m_lastSentMs[code] + kCommandSpacingMs;
+        const qint64 dueAt = m_lastSentNs[code] < 0 ? now : m_lastSentNs[code] + kSpacingNs;
         if (all || dueAt <= now) {
             due[code] = std::exchange(m_waiting[code], std::nullopt);
-            m_lastSentMs[code] = now;
+            m_lastSentNs[code] = now;
         } else {
             next = next < 0 ? dueAt : qMin(next, dueAt);
         }
     }
-    if (next >= 0 && (!m_paceTimer.isActive() || next - now < m_paceTimer.remainingTime()))
-        m_paceTimer.start(int(next - now));
+    // Rounded up to the timer's milliseconds; a timer early all the same
+    // finds nothing due and waits again.
+    const int waitMs = next < 0 ? -1 : int((next - now + 999999) / 1000000);
+    if (waitMs >= 0 && (!m_paceTimer.isActive() || waitMs < m_paceTimer.remainingTime()))
+        m_paceTimer.start(waitMs);
     if (std::none_of(due.begin(), due.end(), [](const std::optional<int> &v) { return v.has_value(); }))
         return;
     m_client->publish(boardTopic(m_address.boardId, QStringLiteral("set")), setJson(due), false);

@@ -121,7 +121,7 @@ private:
     QHash<QString, QStringList> m_bridgeBoards;  // bridge id -> the boards it lists
     BoardValues m_reported;
     BoardValues m_waiting; // given to send and not yet published
-    std::array<qint64, Dimra::kCommandCount> m_lastSentMs{};
+    std::array<qint64, Dimra::kCommandCount> m_lastSentNs{}; // on m_clock
     // By code, oldest first: the values published that the state has not shown yet.
     std::array<QList<int>, Dimra::kCommandCount> m_unconfirmed;
     QElapsedTimer m_clock;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "boardlink.h"
 #include "boardmodel.h"
 #include "devicetree.h"
 #include "dimradlg.h"

@@ -59,8 +59,9 @@ bool ProcessEventsUntilIdle(const CMSComm &comm, const std::function<bool()> &st
         [&] { return comm.get_OutBufferCount() > 0 || (stillBusy && stillBusy()); }, timeoutMs);
 }
 
-bool ProcessEventsUntilIdle(const CBoardLink &link, const std::function<bool()> &stillBusy, int timeoutMs)
+bool ProcessEventsUntilIdle(const CAbstractBoardLink &link, const std::function<bool()> &stillBusy, int timeoutMs)
 {
+    const auto *serial = qobject_cast<const CBoardLink *>(&link);
     return ProcessEventsUntilIdle(
-        [&] { return link.bytesWaiting() > 0 || (stillBusy && stillBusy()); }, timeoutMs);
+        [&] { return (serial && serial->bytesWaiting() > 0) || (stillBusy && stillBusy()); }, timeoutMs);
 }

@@ -2,7 +2,7 @@
 
 #include <functional>
 
-class CBoardLink;
+class CAbstractBoardLink;
 class CMSComm;
 
 // What a test does before it checks that something did NOT happen: deliver
@@ -18,6 +18,7 @@ bool ProcessEventsUntilIdle(const std::function<bool()> &stillBusy = {}, int tim
 bool ProcessEventsUntilIdle(const CMSComm &comm, const std::function<bool()> &stillBusy = {},
                             int timeoutMs = 5000);
 
-// The same for the port of a board link.
-bool ProcessEventsUntilIdle(const CBoardLink &link, const std::function<bool()> &stillBusy = {},
+// The same for the port of a board link (a serial one; a link of another
+// kind has no port).
+bool ProcessEventsUntilIdle(const CAbstractBoardLink &link, const std::function<bool()> &stillBusy = {},
                             int timeoutMs = 5000);

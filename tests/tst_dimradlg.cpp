@@ -874,7 +874,7 @@ void tst_DimraDlg::everyWayOutLeavesTheBoardAtTheWindowsValues()
             QCoreApplication::processEvents(); // the slider's redraw, which sends
         }
     }
-    QVERIFY(m_dlg->link().bytesWaiting() > 0);
+    QVERIFY(qobject_cast<const CBoardLink *>(&m_dlg->link())->bytesWaiting() > 0);
     QCOMPARE(edit("Frequency")->text().toInt(), Dimra::kFrequencyMin + 12 * Dimra::kFrequencyTick);
 
     if (way == QLatin1String("Escape"))

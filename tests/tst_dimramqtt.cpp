@@ -2,17 +2,26 @@
 #include "boardserver.h"
 #include "bridgeoptions.h"
 #include "bridgemessages.h"
+#include "devicetree.h"
+#include "dimradlg.h"
 #include "envoverride.h"
+#include "eventidle.h"
+#include "linkindicator.h"
+#include "messagerecorder.h"
 #include "mosquittobroker.h"
 #include "mqttrecorder.h"
 #include "presetfile.h"
 #include "remoteboardlink.h"
 
+#include <QAction>
+#include <QComboBox>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QSlider>
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -41,6 +50,7 @@ private slots:
     void whatIsNotKnownIsNotPublished();
     void anUntrustedBrokerCertificateIsNamed();
     void dimractlReachesABoardThroughItsBridge();
+    void theWindowFollowsABoardBehindItsBridge();
     void whatCannotStartEndsWithItsExitStatus_data();
     void whatCannotStartEndsWithItsExitStatus();
 
@@ -560,6 +570,59 @@ void tst_DimraMqtt::dimractlReachesABoardThroughItsBridge()
     QVERIFY2(ctl.exitCode() == 1 && ctl.readAllStandardError().contains("lost the broker"), qPrintable(QString::number(ctl.exitCode())));
 }
 
+void tst_DimraMqtt::theWindowFollowsABoardBehindItsBridge()
+{
+    Board *board = addBoard(QStringLiteral("bench"));
+    QVERIFY(board);
+    board->model->state() = {2000, {10, 20, 30}};
+    QVERIFY(startBridge({QStringLiteral("bench")}));
+    QVERIFY(m_mqtt->waitFor(topic("availability"), "online"));
+    const EnvOverride config("XDG_CONFIG_HOME", QFile::encodeName(m_dir->path()));
+    const DeviceTree devices; // the machine's own ports never show
+    MessageRecorder messages;
+    auto dlg = std::make_unique<CMyDimraDlg>();
+    dlg->show();
+    dlg->StartOn(QStringLiteral("mqtt://127.0.0.1:%1/bench").arg(m_broker->port()), true);
+    const auto control = [&dlg](const char *name) { return dlg->findChild<QWidget *>(QLatin1String(name)); };
+    const auto mark = [&] { return qobject_cast<CLinkIndicator *>(control("linkIndicator"))->state(); };
+    const auto slider = [&](const char *row) { return qobject_cast<QSlider *>(control(row)); };
+    QTRY_COMPARE(mark(), CLinkIndicator::Linked);
+    QCOMPARE(slider("sliderChannel3")->value(), 30);
+
+    // A value set behind the window's back moves its slider; a slider moved reaches the board.
+    QVERIFY(m_mqtt->publish(topic("set"), R"({"ch2":55})"));
+    QTRY_COMPARE(slider("sliderChannel2")->value(), 55);
+    board->frames.clear();
+    QTest::keyClick(slider("sliderChannel1"), Qt::Key_Right);
+    QTRY_COMPARE(board->frames, QStringList{QStringLiteral("ch1 11")});
+
+    // The next window selects the board again, and links on a click.
+    QVERIFY(dlg->close());
+    dlg = std::make_unique<CMyDimraDlg>();
+    dlg->show();
+    QVERIFY2(qobject_cast<QComboBox *>(control("comboPort"))->currentText().startsWith(QStringLiteral("bench  127.0.0.1 · mqtt://")),
+             qPrintable(qobject_cast<QComboBox *>(control("comboPort"))->currentText()));
+    QTest::mouseClick(qobject_cast<QPushButton *>(control("buttonConnect")), Qt::LeftButton);
+    QTRY_COMPARE(mark(), CLinkIndicator::Linked);
+    QCOMPARE(slider("sliderChannel1")->value(), 11);
+
+    // The bridge gone, the board does not answer.
+    m_bridge.kill();
+    QTRY_COMPARE(mark(), CLinkIndicator::NoAnswer);
+    // The broker gone, the window says so once and waits for no adapter,
+    // although it would wait for one.
+    const QList<QAction *> actions = dlg->actions();
+    const auto reconnect = std::find_if(actions.begin(), actions.end(), [](QAction *a) { return a->isCheckable(); });
+    QVERIFY(reconnect != actions.end());
+    (*reconnect)->setChecked(true);
+    m_broker->kill();
+    QTRY_COMPARE(messages.messages.size(), 1);
+    QVERIFY(ProcessEventsUntilIdle());
+    QCOMPARE(messages.messages.size(), 1);
+    QVERIFY2(messages.notices.isEmpty(), qPrintable(messages.notices.join(QLatin1Char('\n'))));
+    QCOMPARE(mark(), CLinkIndicator::PortClosed);
+}
+
 void tst_DimraMqtt::whatCannotStartEndsWithItsExitStatus_data()
 {
     // The service restarts on a failure; 2 says the command line itself
@@ -595,5 +658,5 @@ void tst_DimraMqtt::whatCannotStartEndsWithItsExitStatus()
     QVERIFY2(m_log.contains(named), qPrintable(m_log));
 }
 
-QTEST_GUILESS_MAIN(tst_DimraMqtt)
+QTEST_MAIN(tst_DimraMqtt)
 #include "tst_dimramqtt.moc"

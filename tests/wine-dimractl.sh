@@ -1,12 +1,13 @@
 #!/bin/sh
 # dimractl.exe under Wine sets the virtual board and reads it back, once
 # with set --verify and once in a session, then reads it as COM15, a port
-# above the twelve, which its list shows:
-#   wine-dimractl.sh <dimractl.exe> <dimra-board> <folder>
+# above the twelve, which its list shows; given a Linux dimra-mqtt, also
+# behind it, through a mosquitto on 127.0.0.1, as mqtt://127.0.0.1:PORT/wine:
+#   wine-dimractl.sh <dimractl.exe> <dimra-board> <folder> [<dimra-mqtt>]
 # Wine maps COM1 and COM15 to the board's line (its Ports key) in a prefix
 # of the test's own, made once in <folder>.
 set -eu
-ctl=$1 board=$2 dir=$3
+ctl=$1 board=$2 dir=$3 bridge=${4:-}
 wine=${DIMRA_WINE:-/usr/lib/wine/wine64}
 export WINEPREFIX="$dir/prefix" WINEDEBUG=-all
 line="$dir/line"
@@ -24,7 +25,8 @@ fi
 rm -f "$line"
 "$board" --link "$line" &
 board_pid=$!
-trap 'kill $board_pid 2>/dev/null || true' EXIT
+pids=$board_pid
+trap 'kill $pids 2>/dev/null || true' EXIT
 tries=0
 until [ -e "$line" ]; do
     tries=$((tries + 1))
@@ -70,3 +72,20 @@ out=$("$wine" "$ctl" -p COM1 preset save 暗场 --from-board 2>&1 && "$wine" "$c
 echo "$out"
 case "$status:$out" in 0:*'{"name":"暗场","values":{"frequency":2500,"ch1":40,"ch2":9,"ch3":7}}'*) ;;
 *) echo "dimractl.exe did not save the preset 暗场 from the board and apply it (status $status)" >&2; exit 1 ;; esac
+
+# A board behind a bridge answers get as the board on COM1 does.
+[ -n "$bridge" ] || exit 0
+broker=$(/usr/bin/python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+printf 'allow_anonymous true\nuser %s\nlistener %s 127.0.0.1\n' "$(id -un)" "$broker" >"$dir/mosquitto.conf"
+mosquitto -c "$dir/mosquitto.conf" >"$dir/broker.log" 2>&1 & pids="$pids $!"
+"$bridge" -p "$line" --id wine --broker "127.0.0.1:$broker" >"$dir/bridge.log" 2>&1 & pids="$pids $!"
+tries=0
+until mosquitto_sub -h 127.0.0.1 -p "$broker" -t dimra/wine/availability -C 1 -W 1 2>/dev/null | grep -q online; do
+    tries=$((tries + 1))
+    [ "$tries" -le 30 ] || { echo "the bridge did not bring the board online" >&2; cat "$dir/bridge.log" >&2; exit 1; }
+    sleep 0.1
+done
+status=0
+out=$("$wine" "$ctl" -p "mqtt://127.0.0.1:$broker/wine" -t 3000 get 2>&1) || status=$?
+echo "$out"
+case "$status:$out" in 0:*'ch2 9 %'*) ;; *) echo "dimractl.exe -p mqtt://... did not read ch2 at 9 (status $status)" >&2; exit 1 ;; esac

@@ -1,6 +1,7 @@
 #!/bin/sh
 # dimra-mqtt.exe under Wine bridges the virtual board on COM1 to a mosquitto
-# of the test's own, in a console over MQTT and TLS, then as a service:
+# of the test's own, in a console over MQTT and TLS, reads a configuration
+# in a folder with a Chinese name, then runs as a service:
 #   wine-dimramqtt.sh <dimra-mqtt.exe> <dimra-board> <folder>
 set -eu
 exe=$(readlink -f "$1") board=$2 dir=$3
@@ -66,6 +67,12 @@ bridge() {
 # Without --id a board's id is its port's: COM1 gives com1.
 bridge com1 1 33 --broker "127.0.0.1:$plain"
 bridge viatls 2 44 --id viatls --broker "127.0.0.1:$tls" --ca-file "Z:$dir/ca.pem"
+# A configuration in a folder with a Chinese name is read: its refusal names its line.
+mkdir -p "$dir/配置"
+printf '[board.a]\nport=COM1\nbogus=1\n' >"$dir/配置/mqtt.conf"
+status=0
+out=$(LANG=C.UTF-8 "$wine" "$exe" -c "Z:$dir/配置/mqtt.conf" 2>&1) || status=$?
+case "$status:$out" in 2:*"配置/mqtt.conf:3:"*) ;; *) fail "dimra-mqtt.exe did not read the configuration in 配置 (status $status): $out" ;; esac
 # Wine lets everyone read a file that Linux lets others read: the service's log says so.
 mkdir -p "${log%/*}"
 printf '[broker]\nhost=127.0.0.1\nport=%s\n[board.a]\nport=COM1\nid=service\n' "$plain" >"${log%/*}/mqtt.conf"

@@ -51,6 +51,18 @@ Now: %2</translation>
         <source>已连接光源控制器（%1）</source>
         <translation>Connected to the light source controller (%1)</translation>
     </message>
+    <message>
+        <source>未连接光源控制器</source>
+        <translation>Not connected to the light source controller</translation>
+    </message>
+    <message>
+        <source>正在通过 MQTT 代理连接光源控制器（%1）……</source>
+        <translation>Reaching the light source controller through the MQTT broker (%1)…</translation>
+    </message>
+    <message>
+        <source>光源控制器（%1）没有应答，滑块的数值不会发送。</source>
+        <translation>The light source controller (%1) does not answer, so slider values are not sent.</translation>
+    </message>
 </context>
 <context>
     <name>CMSComm</name>
@@ -142,6 +154,10 @@ Now: %2</translation>
         <source>插回同一个适配器后，Dimra 会自动重新连接；点“%1”可以停止等待。</source>
         <translation>Dimra reconnects as soon as the same adapter is plugged back in; click &quot;%1&quot; to stop waiting.</translation>
     </message>
+    <message>
+        <source>dimra-mqtt 没有接受这个设置：%1</source>
+        <translation>dimra-mqtt did not take this setting: %1</translation>
+    </message>
 </context>
 <context>
     <name>CPortChoice</name>
@@ -163,6 +179,12 @@ Now: %2</translation>
     <message>
         <source>命令行指定的设备</source>
         <translation>the device given on the command line</translation>
+    </message>
+    <message>
+        <source>%1
+dimra-mqtt 在 MQTT 代理上提供的光源控制器</source>
+        <translation>%1
+A light source controller that dimra-mqtt serves on an MQTT broker</translation>
     </message>
 </context>
 <context>

@@ -1060,16 +1060,20 @@ Check that the board is powered and connected to this port, or give it longer wi
         <translation>打开 Dimra 窗口，通过串口（9600 波特，8N1）设置三通道 PWM LED 调光板。</translation>
     </message>
     <message>
-        <source>select PORT at start: COM1 to COM%1, or a device path such as /dev/ttyUSB0 (default: the adapter the window last linked on, else COM1)</source>
-        <translation>启动时选中这个端口：COM1 到 COM%1，或者设备路径，例如 /dev/ttyUSB0（默认：窗口上次连接过的适配器，没有时为 COM1）</translation>
-    </message>
-    <message>
         <source>connect to that port at start, as a click on Connect does</source>
         <translation>启动时连接这个端口，和点“连接光源控制器”一样</translation>
     </message>
     <message>
         <source>Qt&apos;s own options, such as -style, work as in any Qt program.</source>
         <translation>Qt 自己的选项（例如 -style）和在其他 Qt 程序里一样可用。</translation>
+    </message>
+    <message>
+        <source>select PORT at start: COM1 to COM%1, a device path such as /dev/ttyUSB0, or a board that dimra-mqtt serves: mqtt://[USER@]HOST[:PORT]/ID, mqtts:// for TLS (default: the adapter or board the window last linked on, else COM1)</source>
+        <translation>启动时选中这个端口：COM1 到 COM%1，设备路径（例如 /dev/ttyUSB0），或 dimra-mqtt 服务的调光板：mqtt://[用户@]主机[:端口]/ID，TLS 用 mqtts://（默认：窗口上次连接过的适配器或调光板，没有时为 COM1）</translation>
+    </message>
+    <message>
+        <source>--port: %1</source>
+        <translation>--port：%1</translation>
     </message>
 </context>
 <context>
