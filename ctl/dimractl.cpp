@@ -49,14 +49,7 @@ int main(int argc, char *argv[])
     const CRunLanguage language(CRunLanguage::CommandLine);
 
     // The arguments byte for byte: -p takes any path the window takes.
-    CtlParse parse = ParseCtlArguments(CommandLineArguments(argc, argv));
-#ifdef Q_OS_WIN
-    // A preset's name is text of any script. Windows gives argv in the ANSI
-    // code page, which lacks most of them ("暗场" comes as "??"); Qt's
-    // arguments are the command line as Windows keeps it, in UTF-16.
-    if (parse.outcome == CCommandLine::Run && parse.options.command == CtlCommand::Preset)
-        parse.options.presetName = ParseCtlArguments(QCoreApplication::arguments()).options.presetName;
-#endif
+    const CtlParse parse = ParseCtlArguments(CommandLineArguments(argc, argv));
     if (parse.outcome != CCommandLine::Run)
         return FinishCommandLine(parse.outcome, CtlHelpText(), parse.error);
 
