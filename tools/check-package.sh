@@ -204,7 +204,8 @@ completions() {
                 status=1
             fi
         }
-        expect "list get set off monitor session" dimractl ""
+        expect "list get set off monitor session preset" dimractl ""
+        expect "mqtt:// mqtts://" dimractl list ""
         expect "set session" dimractl -p COM1 -t 500 s
         expect "COM1 COM10 COM11 COM12" dimractl -p COM1
         expect "--freq --ch2 --ch3 --verify" dimractl set --ch1 40 --
