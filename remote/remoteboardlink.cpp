@@ -4,8 +4,6 @@
 #include "remoteclient.h"
 #include "serialerror.h"
 
-#include <QCoreApplication>
-
 namespace {
 
 // The order a board reports its values in, as the link's replies come.
