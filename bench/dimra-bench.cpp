@@ -135,11 +135,12 @@ void writeAll(int fd, const QByteArray &bytes)
 // A virtual board at the far end of a pseudo-terminal (a linked dialog's, or
 // one behind dimra-mqtt), played on a thread of its own, which answers as the
 // board does and notes when the bytes of each setting frame arrive and what
-// it carried.
+// it carried. Paced, it reads no faster than a 9600-baud UART drains, as a
+// real board does.
 class FarBoard
 {
 public:
-    explicit FarBoard(int master) : m_master(master), m_thread([this] { run(); }) {}
+    explicit FarBoard(int master, bool paced = false) : m_master(master), m_paced(paced), m_thread([this] { run(); }) {}
     ~FarBoard()
     {
         m_stop = true;
@@ -151,19 +152,37 @@ public:
     std::atomic<int> frames{0};       // good setting frames
     std::atomic<qint64> lastFrameNs{0};
     std::atomic<int> lastFrequency{-1};
+    std::atomic<qint64> received{0};  // bytes
 
 private:
     void run()
     {
         CBoardModel model;
+        double tokens = 0; // the bytes a paced UART has drained since the last read
+        qint64 before = monotonicNs();
         char buf[256];
         while (!m_stop) {
+            const qint64 start = monotonicNs();
+            tokens += (start - before) * kLineBytesPerSecond / 1e9;
+            before = start;
             pollfd pfd{m_master, POLLIN, 0};
-            if (::poll(&pfd, 1, 5) <= 0)
+            if (::poll(&pfd, 1, m_paced ? 1 : 5) <= 0) {
+                // An idle UART saves no time for later.
+                tokens = std::min(tokens, 1.0);
                 continue;
-            const ssize_t n = ::read(m_master, buf, sizeof buf);
+            }
+            // While bytes wait, a UART sends them at line rate however late
+            // this thread gets to run.
+            const int budget = m_paced ? std::min<int>(int(tokens), sizeof buf) : int(sizeof buf);
+            if (budget < 1) {
+                std::this_thread::sleep_for(std::chrono::microseconds(500));
+                continue;
+            }
+            const ssize_t n = ::read(m_master, buf, size_t(budget));
             if (n <= 0)
                 continue;
+            tokens -= double(n);
+            received += n;
             const qint64 now = monotonicNs();
             if (firstByteNs == 0)
                 firstByteNs = now;
@@ -181,6 +200,7 @@ private:
         }
     }
     int m_master;
+    bool m_paced;
     std::atomic<bool> m_stop{false};
     std::thread m_thread;
 };
@@ -308,62 +328,6 @@ void sliderToWire(bool lineIdle)
              QStringLiteral("%1 ms").arg(latencyMs.max(), 0, 'f', 3), qPrintable(target));
 }
 
-// A far end that reads no faster than a 9600-baud UART drains, as a real
-// board does, and notes the last frequency it was sent.
-class PacedFarEnd
-{
-public:
-    explicit PacedFarEnd(int master) : m_master(master), m_thread([this] { run(); }) {}
-    ~PacedFarEnd()
-    {
-        m_stop = true;
-        m_thread.join();
-    }
-    std::atomic<qint64> lastArrival{0};
-    std::atomic<int> lastFrequency{-1};
-    std::atomic<qint64> received{0};
-
-private:
-    void run()
-    {
-        CFrameReader reader;
-        double tokens = 0;
-        qint64 before = monotonicNs();
-        char buf[64];
-        while (!m_stop) {
-            const qint64 now = monotonicNs();
-            tokens += (now - before) * kLineBytesPerSecond / 1e9;
-            before = now;
-            pollfd pfd{m_master, POLLIN, 0};
-            if (::poll(&pfd, 1, 1) <= 0) {
-                // An idle UART saves no time for later.
-                tokens = std::min(tokens, 1.0);
-                continue;
-            }
-            // While bytes wait, a UART sends them at line rate however late
-            // this thread gets to run.
-            const int budget = int(tokens);
-            if (budget < 1) {
-                std::this_thread::sleep_for(std::chrono::microseconds(500));
-                continue;
-            }
-            const ssize_t n = ::read(m_master, buf, size_t(std::min<int>(budget, sizeof buf)));
-            if (n <= 0)
-                continue;
-            tokens -= double(n);
-            received += n;
-            lastArrival = monotonicNs();
-            for (const CFrameReader::Frame &frame : reader.feed(QByteArray(buf, int(n)))) {
-                if (frame.verdict == CFrameReader::Good && frame.code == CDimraProtocol::CmdFrequency)
-                    lastFrequency = CBoardModel::decodeValue(frame.code, frame.data);
-            }
-        }
-    }
-    int m_master;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
-};
-
 // 3. The frequency slider dragged fast for ten seconds against a line that
 // drains at 9600 baud: how long the board still receives after the last
 // move, whether it ends at the slider's value, and whether a loss was
@@ -377,7 +341,7 @@ void fastDrag(int movesPerSecond, int *messages)
     }
     QCoreApplication::processEvents();
     const int before = *messages;
-    PacedFarEnd farEnd(linked.pty.master);
+    FarBoard farEnd(linked.pty.master, true);
     QSlider *slider = linked.slider("Frequency");
     const int moves = movesPerSecond * 10;
     const qint64 period = 1000000000LL / movesPerSecond;
@@ -392,9 +356,9 @@ void fastDrag(int movesPerSecond, int *messages)
     // Until the far end holds the slider's value and the line has been
     // quiet for half a second, or 30 s at most.
     waitFor([&] {
-        return farEnd.lastFrequency == target && monotonicNs() - farEnd.lastArrival > 500000000LL;
+        return farEnd.lastFrequency == target && monotonicNs() - farEnd.lastFrameNs > 500000000LL;
     }, 30000);
-    const double lagMs = std::max<qint64>(0, farEnd.lastArrival - lastMove) / 1e6;
+    const double lagMs = std::max<qint64>(0, farEnd.lastFrameNs - lastMove) / 1e6;
     const bool lost = *messages != before || !linked.dlg->link().isOpen();
     printRow(qPrintable(QStringLiteral("drag at %1 moves/s for 10 s: last byte after the last move").arg(movesPerSecond)),
              QStringLiteral("%1 ms").arg(lagMs, 0, 'f', 1),
