@@ -132,37 +132,75 @@ void writeAll(int fd, const QByteArray &bytes)
     }
 }
 
-// A far end on its own thread: reads the master and notes when each
-// complete frame has arrived.
-class FarEnd
+// A virtual board at the far end of a pseudo-terminal (a linked dialog's, or
+// one behind dimra-mqtt), played on a thread of its own, which answers as the
+// board does and notes when the bytes of each setting frame arrive and what
+// it carried. Paced, it reads no faster than a 9600-baud UART drains, as a
+// real board does.
+class FarBoard
 {
 public:
-    explicit FarEnd(int master) : m_master(master), m_thread([this] { run(); }) {}
-    ~FarEnd()
+    explicit FarBoard(int master, bool paced = false) : m_master(master), m_paced(paced), m_thread([this] { run(); }) {}
+    ~FarBoard()
     {
         m_stop = true;
         m_thread.join();
     }
-    // Monotonic time at which the count-th byte arrived.
-    std::atomic<qint64> lastArrival{0};
-    std::atomic<qint64> received{0};
+    // The first byte to arrive after the last mark() (0 until one does).
+    std::atomic<qint64> firstByteNs{0};
+    void mark() { firstByteNs = 0; }
+    std::atomic<int> frames{0};       // good setting frames
+    std::atomic<qint64> lastFrameNs{0};
+    std::atomic<int> lastFrequency{-1};
+    std::atomic<qint64> received{0};  // bytes
 
 private:
     void run()
     {
-        char buf[4096];
+        CBoardModel model;
+        double tokens = 0; // the bytes a paced UART has drained since the last read
+        qint64 before = monotonicNs();
+        char buf[256];
         while (!m_stop) {
+            const qint64 start = monotonicNs();
+            tokens += (start - before) * kLineBytesPerSecond / 1e9;
+            before = start;
             pollfd pfd{m_master, POLLIN, 0};
-            if (::poll(&pfd, 1, 5) <= 0)
+            if (::poll(&pfd, 1, m_paced ? 1 : 5) <= 0) {
+                // An idle UART saves no time for later.
+                tokens = std::min(tokens, 1.0);
                 continue;
-            const ssize_t n = ::read(m_master, buf, sizeof buf);
-            if (n > 0) {
-                lastArrival = monotonicNs();
-                received += n;
             }
+            // While bytes wait, a UART sends them at line rate however late
+            // this thread gets to run.
+            const int budget = m_paced ? std::min<int>(int(tokens), sizeof buf) : int(sizeof buf);
+            if (budget < 1) {
+                std::this_thread::sleep_for(std::chrono::microseconds(500));
+                continue;
+            }
+            const ssize_t n = ::read(m_master, buf, size_t(budget));
+            if (n <= 0)
+                continue;
+            tokens -= double(n);
+            received += n;
+            const qint64 now = monotonicNs();
+            if (firstByteNs == 0)
+                firstByteNs = now;
+            QList<CBoardModel::Output> answers;
+            for (const CFrameReader::Frame &frame : model.receive(QByteArray(buf, int(n)), &answers)) {
+                if (frame.verdict != CFrameReader::Good || frame.code <= 0)
+                    continue;
+                if (frame.code == CDimraProtocol::CmdFrequency)
+                    lastFrequency = CBoardModel::decodeValue(frame.code, frame.data);
+                lastFrameNs = now;
+                ++frames;
+            }
+            for (const CBoardModel::Output &answer : answers)
+                [[maybe_unused]] const ssize_t w = ::write(m_master, answer.bytes.constData(), size_t(answer.bytes.size()));
         }
     }
     int m_master;
+    bool m_paced;
     std::atomic<bool> m_stop{false};
     std::thread m_thread;
 };
@@ -258,7 +296,7 @@ void sliderToWire(bool lineIdle)
         return;
     }
     QCoreApplication::processEvents();
-    FarEnd farEnd(linked.pty.master);
+    FarBoard farEnd(linked.pty.master);
     QSlider *slider = linked.slider("Channel2");
     constexpr int kFrameBytes = 8; // a channel frame
     const qint64 frameTimeNs = qint64(kFrameBytes * 1e9 / kLineBytesPerSecond);
@@ -272,16 +310,16 @@ void sliderToWire(bool lineIdle)
                 QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
         }
         const Qt::Key key = step % 2 == 0 ? Qt::Key_Right : Qt::Key_Left;
-        const qint64 before = farEnd.received;
+        const int before = farEnd.frames;
         const qint64 start = monotonicNs();
         lastPress = start;
         QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
         QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
         QCoreApplication::sendEvent(slider, &press);
         QCoreApplication::sendEvent(slider, &release);
-        if (!waitFor([&] { return farEnd.received >= before + kFrameBytes; }, 1000))
+        if (!waitFor([&] { return farEnd.frames > before; }, 1000))
             break;
-        latencyMs.add((farEnd.lastArrival - start) / 1e6);
+        latencyMs.add((farEnd.lastFrameNs - start) / 1e6);
     }
     const QString target = lineIdle ? QStringLiteral("p99 < 2 ms")
                                     : QStringLiteral("p99 < %1 ms (a frame time + 2 ms)").arg(frameTimeNs / 1e6 + 2, 0, 'f', 1);
@@ -289,62 +327,6 @@ void sliderToWire(bool lineIdle)
              QStringLiteral("%1 ms (median %2 ms)").arg(latencyMs.p99(), 0, 'f', 3).arg(latencyMs.median(), 0, 'f', 3),
              QStringLiteral("%1 ms").arg(latencyMs.max(), 0, 'f', 3), qPrintable(target));
 }
-
-// A far end that reads no faster than a 9600-baud UART drains, as a real
-// board does, and notes the last frequency it was sent.
-class PacedFarEnd
-{
-public:
-    explicit PacedFarEnd(int master) : m_master(master), m_thread([this] { run(); }) {}
-    ~PacedFarEnd()
-    {
-        m_stop = true;
-        m_thread.join();
-    }
-    std::atomic<qint64> lastArrival{0};
-    std::atomic<int> lastFrequency{-1};
-    std::atomic<qint64> received{0};
-
-private:
-    void run()
-    {
-        CFrameReader reader;
-        double tokens = 0;
-        qint64 before = monotonicNs();
-        char buf[64];
-        while (!m_stop) {
-            const qint64 now = monotonicNs();
-            tokens += (now - before) * kLineBytesPerSecond / 1e9;
-            before = now;
-            pollfd pfd{m_master, POLLIN, 0};
-            if (::poll(&pfd, 1, 1) <= 0) {
-                // An idle UART saves no time for later.
-                tokens = std::min(tokens, 1.0);
-                continue;
-            }
-            // While bytes wait, a UART sends them at line rate however late
-            // this thread gets to run.
-            const int budget = int(tokens);
-            if (budget < 1) {
-                std::this_thread::sleep_for(std::chrono::microseconds(500));
-                continue;
-            }
-            const ssize_t n = ::read(m_master, buf, size_t(std::min<int>(budget, sizeof buf)));
-            if (n <= 0)
-                continue;
-            tokens -= double(n);
-            received += n;
-            lastArrival = monotonicNs();
-            for (const CFrameReader::Frame &frame : reader.feed(QByteArray(buf, int(n)))) {
-                if (frame.verdict == CFrameReader::Good && frame.code == CDimraProtocol::CmdFrequency)
-                    lastFrequency = CBoardModel::decodeValue(frame.code, frame.data);
-            }
-        }
-    }
-    int m_master;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
-};
 
 // 3. The frequency slider dragged fast for ten seconds against a line that
 // drains at 9600 baud: how long the board still receives after the last
@@ -359,7 +341,7 @@ void fastDrag(int movesPerSecond, int *messages)
     }
     QCoreApplication::processEvents();
     const int before = *messages;
-    PacedFarEnd farEnd(linked.pty.master);
+    FarBoard farEnd(linked.pty.master, true);
     QSlider *slider = linked.slider("Frequency");
     const int moves = movesPerSecond * 10;
     const qint64 period = 1000000000LL / movesPerSecond;
@@ -374,9 +356,9 @@ void fastDrag(int movesPerSecond, int *messages)
     // Until the far end holds the slider's value and the line has been
     // quiet for half a second, or 30 s at most.
     waitFor([&] {
-        return farEnd.lastFrequency == target && monotonicNs() - farEnd.lastArrival > 500000000LL;
+        return farEnd.lastFrequency == target && monotonicNs() - farEnd.lastFrameNs > 500000000LL;
     }, 30000);
-    const double lagMs = std::max<qint64>(0, farEnd.lastArrival - lastMove) / 1e6;
+    const double lagMs = std::max<qint64>(0, farEnd.lastFrameNs - lastMove) / 1e6;
     const bool lost = *messages != before || !linked.dlg->link().isOpen();
     printRow(qPrintable(QStringLiteral("drag at %1 moves/s for 10 s: last byte after the last move").arg(movesPerSecond)),
              QStringLiteral("%1 ms").arg(lagMs, 0, 'f', 1),
@@ -388,64 +370,12 @@ void fastDrag(int movesPerSecond, int *messages)
 }
 
 #ifdef DIMRA_MQTT_PROGRAM
-// A board behind dimra-mqtt: a virtual board on a pseudo-terminal, played
-// on a thread of its own, which answers as the board does and notes when
-// the bytes of each setting frame arrive and what it carried.
-class BridgedBoard
-{
-public:
-    explicit BridgedBoard(int master) : m_master(master), m_thread([this] { run(); }) {}
-    ~BridgedBoard()
-    {
-        m_stop = true;
-        m_thread.join();
-    }
-    // The first byte to arrive after the last mark() (0 until one does).
-    std::atomic<qint64> firstByteNs{0};
-    void mark() { firstByteNs = 0; }
-    std::atomic<int> frames{0};       // good setting frames
-    std::atomic<qint64> lastFrameNs{0};
-    std::atomic<int> lastFrequency{-1};
-
-private:
-    void run()
-    {
-        CBoardModel model;
-        char buf[256];
-        while (!m_stop) {
-            pollfd pfd{m_master, POLLIN, 0};
-            if (::poll(&pfd, 1, 5) <= 0)
-                continue;
-            const ssize_t n = ::read(m_master, buf, sizeof buf);
-            if (n <= 0)
-                continue;
-            const qint64 now = monotonicNs();
-            if (firstByteNs == 0)
-                firstByteNs = now;
-            QList<CBoardModel::Output> answers;
-            for (const CFrameReader::Frame &frame : model.receive(QByteArray(buf, int(n)), &answers)) {
-                if (frame.verdict != CFrameReader::Good || frame.code <= 0)
-                    continue;
-                if (frame.code == CDimraProtocol::CmdFrequency)
-                    lastFrequency = CBoardModel::decodeValue(frame.code, frame.data);
-                lastFrameNs = now;
-                ++frames;
-            }
-            for (const CBoardModel::Output &answer : answers)
-                [[maybe_unused]] const ssize_t w = ::write(m_master, answer.bytes.constData(), size_t(answer.bytes.size()));
-        }
-    }
-    int m_master;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
-};
-
 // mosquitto on 127.0.0.1 and dimra-mqtt serving one board, as board "bench".
 struct BridgedSetup
 {
     MosquittoBroker broker;
     RawPty pty;
-    std::unique_ptr<BridgedBoard> board;
+    std::unique_ptr<FarBoard> board;
     QProcess bridge;
     QTemporaryDir locks;
 
@@ -455,7 +385,7 @@ struct BridgedSetup
         if (!opened || !broker.start())
             return false;
         pty = *opened;
-        board = std::make_unique<BridgedBoard>(pty.master);
+        board = std::make_unique<FarBoard>(pty.master);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("DIMRA_LOCK_DIR"), locks.path());
         bridge.setProcessEnvironment(env);

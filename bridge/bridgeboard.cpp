@@ -16,12 +16,6 @@ constexpr int kReportMs = 300;  // how long the board's report after linking may
 // frames a second, which the line (about 112 a second) carries.
 constexpr int kFadeStepMs = 40;
 
-// What the window's slider shows for a reported value.
-int shownValue(int code, int value)
-{
-    return CDimraProtocol::RangeOf(code).clamp(value);
-}
-
 } // namespace
 
 CBridgeBoard::CBridgeBoard(const BridgeBoardConfig &config, QObject *parent)
@@ -166,7 +160,8 @@ void CBridgeBoard::onLinked()
 
 void CBridgeBoard::onReported(int code, int value)
 {
-    const int shown = shownValue(code, value);
+    // What the window's slider shows for a reported value.
+    const int shown = CDimraProtocol::RangeOf(code).clamp(value);
     // What the board held as it linked; later replies echo commands, and a
     // late echo of a fade's step must not become the duty "ON" goes back to.
     if (code != CDimraProtocol::CmdFrequency && shown > Dimra::kDutyMin && !m_state.linked)

@@ -36,16 +36,6 @@ CMqttClient::Settings clientSettings(const BridgeConfig &config, const QString &
     return settings;
 }
 
-// The bridge id of dimra/bridge/<id>/<leaf>, or nothing for another topic.
-QString bridgeOf(const QString &topic, const char *leaf)
-{
-    const QStringList levels = topic.split(QLatin1Char('/'));
-    if (levels.size() != 4 || levels[0] != QLatin1String("dimra") || levels[1] != QLatin1String("bridge")
-        || levels[3] != QLatin1String(leaf))
-        return QString();
-    return levels[2];
-}
-
 } // namespace
 
 CMqttBridge::CMqttBridge(const BridgeConfig &config, const QString &password, QObject *parent)
@@ -139,7 +129,7 @@ void CMqttBridge::beginCheck()
 
 void CMqttBridge::onCheckMessage(const QString &topic, const QByteArray &payload, bool retained)
 {
-    if (const QString bridge = bridgeOf(topic, "status"); !bridge.isEmpty()) {
+    if (const QString bridge = bridgeOfTopic(topic, "status"); !bridge.isEmpty()) {
         m_statuses.insert(bridge, payload);
         // An answer is the bridge's status published anew, not the one kept.
         if (m_phase == Phase::Asking && !retained && payload == kOnline && m_asked.contains(bridge)) {
@@ -147,7 +137,7 @@ void CMqttBridge::onCheckMessage(const QString &topic, const QByteArray &payload
             if (m_answered.size() == m_asked.size())
                 decide();
         }
-    } else if (const QString lister = bridgeOf(topic, "boards"); !lister.isEmpty()) {
+    } else if (const QString lister = bridgeOfTopic(topic, "boards"); !lister.isEmpty()) {
         const std::optional<QStringList> ids = parseBoardList(payload);
         if (ids)
             m_lists.insert(lister, *ids);

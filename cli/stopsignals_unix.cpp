@@ -1,7 +1,6 @@
 #include "stopsignals.h"
 
 #include <QCoreApplication>
-#include <QMetaObject>
 #include <QSocketNotifier>
 
 #include <cerrno>

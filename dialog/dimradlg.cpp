@@ -249,15 +249,11 @@ void CMyDimraDlg::OnInitDialog()
     else if (const QString address = m_portChoice->rememberedAddress(); !address.isEmpty())
         m_portList->selectAtStart(address);
 
-    for (const int code : kRowCodes)
-        m_rows[code].slider->setRange(CDimraProtocol::RangeOf(code).min, CDimraProtocol::RangeOf(code).max);
-    m_sliderFrequency->setTickInterval(Dimra::kFrequencyTick);
-    m_sliderChannel1->setTickInterval(Dimra::kDutyTick);
-    m_sliderChannel2->setTickInterval(Dimra::kDutyTick);
-    m_sliderChannel3->setTickInterval(Dimra::kDutyTick);
-    // Page Up and Page Down step from tick to tick; arrow keys by one.
     for (const int code : kRowCodes) {
         QSlider *slider = m_rows[code].slider;
+        slider->setRange(CDimraProtocol::RangeOf(code).min, CDimraProtocol::RangeOf(code).max);
+        slider->setTickInterval(code == CmdFrequency ? Dimra::kFrequencyTick : Dimra::kDutyTick);
+        // Page Up and Page Down step from tick to tick; arrow keys by one.
         slider->setPageStep(slider->tickInterval());
     }
 

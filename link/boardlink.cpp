@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <utility>
 
 namespace {
 
@@ -88,13 +87,7 @@ void CBoardLink::open(const QByteArray &port)
     m_bLinked = false;
     m_reported = {};
     emit opened();
-    try {
-        m_comm.put_Output(m_codec.BuildFrame(CDimraProtocol::CmdOpenLink, 0));
-    } catch (const CSerialError &e) {
-        if (e.kind() == CSerialError::DeviceLost)
-            noteLoss();
-        throw;
-    }
+    send(CDimraProtocol::CmdOpenLink, 0);
 }
 
 void CBoardLink::requestReport()
@@ -154,16 +147,11 @@ void CBoardLink::noteLoss()
         m_lost = m_opened;
 }
 
-void CBoardLink::receive(const QByteArray &bytes)
-{
-    m_codec.ReceiveBytes(bytes);
-}
-
 void CBoardLink::onComm()
 {
     switch (m_comm.get_CommEvent()) {
     case CMSComm::comEvReceive:
-        receive(m_comm.get_Input());
+        m_codec.ReceiveBytes(m_comm.get_Input());
         break;
     case CMSComm::comEvDeviceLost:
         noteLoss();

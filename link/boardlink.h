@@ -107,10 +107,6 @@ public:
     void holdEvents() override { m_comm.HoldEvents(); }
     void releaseEvents() override { m_comm.ReleaseEvents(); }
 
-    // What the port's receive event does with the bytes it read: each goes
-    // through the parser, and each completed reply is reported at once.
-    void receive(const QByteArray &bytes);
-
 private:
     struct Adapter
     {

@@ -253,6 +253,15 @@ QString bridgeTopic(const QString &bridgeId, const QString &leaf)
     return QStringLiteral("dimra/bridge/%1/%2").arg(bridgeId, leaf);
 }
 
+QString bridgeOfTopic(const QString &topic, const char *leaf)
+{
+    const QStringList levels = topic.split(QLatin1Char('/'));
+    if (levels.size() != 4 || levels[0] != QLatin1String("dimra") || levels[1] != QLatin1String("bridge")
+        || levels[3] != QLatin1String(leaf))
+        return QString();
+    return levels[2];
+}
+
 bool isValidBoardId(const QString &id)
 {
     return isTopicWord(id) && id != QLatin1String("bridge");

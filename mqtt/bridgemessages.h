@@ -103,6 +103,8 @@ QByteArray lightStateJson(std::optional<int> duty);
 // The topic of a board: dimra/<id>/<leaf>, or dimra/<id> for an empty leaf.
 QString boardTopic(const QString &id, const QString &leaf);
 QString bridgeTopic(const QString &bridgeId, const QString &leaf);
+// The bridge id of dimra/bridge/<id>/<leaf>, or nothing for another topic.
+QString bridgeOfTopic(const QString &topic, const char *leaf);
 
 // A board id is used in topics and in Home Assistant's ids: letters, digits,
 // '-' and '_', 1 to kMaxIdLength of them, and not "bridge", which names the

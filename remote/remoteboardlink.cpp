@@ -4,8 +4,6 @@
 #include "remoteclient.h"
 #include "serialerror.h"
 
-#include <QCoreApplication>
-
 namespace {
 
 // The order a board reports its values in, as the link's replies come.
@@ -19,16 +17,6 @@ constexpr int kMaxUnconfirmed = 100;
 const QByteArray kOnline = "online";
 const QString kEveryStatus = QStringLiteral("dimra/bridge/+/status");
 const QString kEveryList = QStringLiteral("dimra/bridge/+/boards");
-
-// The bridge id of dimra/bridge/<id>/<leaf>, or nothing for another topic.
-QString bridgeOf(const QString &topic, QLatin1String leaf)
-{
-    const QStringList levels = topic.split(QLatin1Char('/'));
-    return levels.size() == 4 && levels[0] == QLatin1String("dimra") && levels[1] == QLatin1String("bridge")
-                   && levels[3] == leaf
-               ? levels[2]
-               : QString();
-}
 
 } // namespace
 
@@ -174,9 +162,9 @@ void CRemoteBoardLink::onMessage(const QString &topic, const QByteArray &payload
     } else if (topic == boardTopic(id, QStringLiteral("availability"))) {
         m_availability = payload;
         m_bKnown = m_bKnown || !payload.isEmpty();
-    } else if (const QString bridge = bridgeOf(topic, QLatin1String("status")); !bridge.isEmpty()) {
+    } else if (const QString bridge = bridgeOfTopic(topic, "status"); !bridge.isEmpty()) {
         m_bridgeStatus.insert(bridge, payload);
-    } else if (const QString lister = bridgeOf(topic, QLatin1String("boards")); !lister.isEmpty()) {
+    } else if (const QString lister = bridgeOfTopic(topic, "boards"); !lister.isEmpty()) {
         if (const std::optional<QStringList> ids = parseBoardList(payload))
             m_bridgeBoards.insert(lister, *ids);
         else

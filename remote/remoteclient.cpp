@@ -26,11 +26,6 @@ QString passwordFrom(const QString &path)
     return QString::fromUtf8(line);
 }
 
-QString broker(const RemoteAddress &address)
-{
-    return address.brokerText();
-}
-
 } // namespace
 
 CMqttClient::Settings RemoteClientSettings(const RemoteAddress &address)
@@ -56,8 +51,8 @@ RemoteFailure ConnectFailure(const RemoteAddress &address, const CMqttClient &cl
 {
     if (client.accessRefused())
         return {CAbstractBoardLink::NotAllowed,
-                RemoteClientText::tr("the broker at %1 does not let this client in: %2").arg(broker(address), reason)};
-    return {CAbstractBoardLink::NotReached, RemoteClientText::tr("cannot reach the broker at %1: %2").arg(broker(address), reason)};
+                RemoteClientText::tr("the broker at %1 does not let this client in: %2").arg(address.brokerText(), reason)};
+    return {CAbstractBoardLink::NotReached, RemoteClientText::tr("cannot reach the broker at %1: %2").arg(address.brokerText(), reason)};
 }
 
 RemoteFailure SubscriptionRefused(const RemoteAddress &address)
@@ -65,12 +60,12 @@ RemoteFailure SubscriptionRefused(const RemoteAddress &address)
     return {CAbstractBoardLink::NotAllowed,
             address.user.isEmpty()
                 ? RemoteClientText::tr("the broker at %1 does not let a client without a user read the boards' topics")
-                      .arg(broker(address))
+                      .arg(address.brokerText())
                 : RemoteClientText::tr("the broker at %1 does not let the user \"%2\" read the boards' topics")
-                      .arg(broker(address), address.user)};
+                      .arg(address.brokerText(), address.user)};
 }
 
 RemoteFailure BrokerLost(const RemoteAddress &address, const QString &reason)
 {
-    return {CAbstractBoardLink::LinkBroken, RemoteClientText::tr("lost the broker at %1: %2").arg(broker(address), reason)};
+    return {CAbstractBoardLink::LinkBroken, RemoteClientText::tr("lost the broker at %1: %2").arg(address.brokerText(), reason)};
 }

@@ -27,7 +27,6 @@ enum : int {
 
     IDC_STATIC = -1,
     IDOK = 1,
-    IDCLOSE = 8,
     IDM_ABOUTBOX = 0x0010,
 };
 

@@ -3,12 +3,10 @@
 #include "opendiagnosis.h"
 #include "serialerror.h"
 
-#include <QDebug>
 #include <QDeadlineTimer>
 #include <QMetaObject>
 #include <QThread>
 
-#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -68,7 +66,6 @@ void CMSComm::put_InputMode(long mode)
 {
     if (mode != comInputModeText && mode != comInputModeBinary)
         throw CSerialError(tr("输入模式 %1 无效，应为 0（文本）或 1（二进制）。").arg(mode));
-    m_nInputMode = mode;
 }
 
 void CMSComm::put_Settings(const QString &settings)

@@ -51,6 +51,7 @@ public:
     // device's stable name, and its number, 0 for a device named by its path.
     void put_CommPort(const CommPortTarget &port);
     const CommPortTarget &get_CommPort() const { return m_commPort; }
+    // Checked, and otherwise of no effect: get_Input always hands over raw bytes.
     void put_InputMode(long mode);
     void put_Settings(const QString &settings);
     void put_InputLen(short length);
@@ -115,7 +116,6 @@ private:
     CSerialPort m_port;
     CPortLock m_lock; // held while the port is open
     CommPortTarget m_commPort;
-    long m_nInputMode = comInputModeText; // kept as set: get_Input always hands over raw bytes
     SerialSettings m_settings;
     short m_nInputLen = 0;
     short m_nRThreshold = 0;

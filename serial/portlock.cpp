@@ -1,6 +1,5 @@
 #include "portlock.h"
 
-#include <QFile>
 #include <QList>
 
 #include <cstring>
