@@ -38,24 +38,21 @@ void CBrokerLister::start(const RemoteAddress &address, int timeoutMs)
                 }
             },
             Qt::QueuedConnection);
-    connect(m_client.get(), &CMqttClient::connectFailed, this, [this](const QString &reason) {
-        const RemoteFailure failure = ConnectFailure(m_address, *m_client, reason);
-        m_listing.failure = failure.text;
-        m_listing.failureKind = failure.kind;
-        finish();
-    }, Qt::QueuedConnection);
-    connect(m_client.get(), &CMqttClient::disconnected, this, [this](const QString &reason) {
-        m_listing.failure = BrokerLost(m_address, reason).text;
-        finish();
-    }, Qt::QueuedConnection);
-    connect(m_client.get(), &CMqttClient::subscriptionRefused, this, [this] {
-        const RemoteFailure failure = SubscriptionRefused(m_address);
-        m_listing.failure = failure.text;
-        m_listing.failureKind = failure.kind;
-        finish();
-    }, Qt::QueuedConnection);
+    connect(m_client.get(), &CMqttClient::connectFailed, this,
+            [this](const QString &reason) { fail(ConnectFailure(m_address, *m_client, reason)); }, Qt::QueuedConnection);
+    connect(m_client.get(), &CMqttClient::disconnected, this,
+            [this](const QString &reason) { fail(BrokerLost(m_address, reason)); }, Qt::QueuedConnection);
+    connect(m_client.get(), &CMqttClient::subscriptionRefused, this, [this] { fail(SubscriptionRefused(m_address)); },
+            Qt::QueuedConnection);
     m_timer.start(timeoutMs);
     m_client->start();
+}
+
+void CBrokerLister::fail(const RemoteFailure &failure)
+{
+    m_listing.failure = failure.text;
+    m_listing.failureKind = failure.kind;
+    finish();
 }
 
 void CBrokerLister::finish()

@@ -9,6 +9,7 @@
 #include <memory>
 
 class CMqttClient;
+struct RemoteFailure;
 
 // dimractl list mqtt://host: connects to the broker, subscribes to what the
 // bridges keep there (BrokerBoardTopics) and, once the broker has sent back
@@ -32,6 +33,8 @@ signals:
     void finished(const BrokerListing &listing);
 
 private:
+    // Ends the listing with why the broker could not be asked.
+    void fail(const RemoteFailure &failure);
     void finish();
 
     RemoteAddress m_address;
