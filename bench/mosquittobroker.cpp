@@ -45,6 +45,15 @@ bool MosquittoBroker::start()
                      .arg(m_nPort)
                      .arg(QString::fromLocal8Bit(user->pw_name))
                      .toUtf8());
+    if (!m_user.isEmpty()) {
+        const QString passwords = m_dir.filePath(QStringLiteral("passwords"));
+        QFile::remove(passwords);
+        if (QProcess::execute(QStringLiteral("mosquitto_passwd"), {QStringLiteral("-c"), QStringLiteral("-b"), passwords, m_user[0], m_user[1]}) != 0) {
+            m_strError = QStringLiteral("mosquitto_passwd cannot write %1").arg(passwords);
+            return false;
+        }
+        config.write(QStringLiteral("password_file %1\n").arg(passwords).toUtf8());
+    }
     if (!m_tls.isEmpty()) {
         m_nTlsPort = tryLoopback(0, false);
         config.write(QStringLiteral("listener %1 127.0.0.1\ncertfile %2\nkeyfile %3\n").arg(m_nTlsPort).arg(m_tls[0], m_tls[1]).toUtf8());

@@ -19,6 +19,9 @@ public:
     void kill(); // SIGKILL, as a crash would
     // From the next start on, a TLS listener too, at tlsPort(), showing this certificate.
     void setTls(const QString &certificateFile, const QString &keyFile) { m_tls = {certificateFile, keyFile}; }
+    // From the next start on, a client that names user must give password;
+    // one without a user name is still let in.
+    void setUser(const QString &user, const QString &password) { m_user = {user, password}; }
     int port() const { return m_nPort; }
     int tlsPort() const { return m_nTlsPort; }
     QString error() const { return m_strError; }
@@ -29,5 +32,6 @@ private:
     int m_nPort = 0;
     int m_nTlsPort = 0;
     QStringList m_tls;
+    QStringList m_user; // name and password
     QString m_strError;
 };

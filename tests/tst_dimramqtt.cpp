@@ -51,6 +51,8 @@ private slots:
     void anUntrustedBrokerCertificateIsNamed();
     void dimractlReachesABoardThroughItsBridge();
     void theWindowFollowsABoardBehindItsBridge();
+    void dimractlLogsInAsTheAddressSays_data();
+    void dimractlLogsInAsTheAddressSays();
     void whatCannotStartEndsWithItsExitStatus_data();
     void whatCannotStartEndsWithItsExitStatus();
 
@@ -65,6 +67,9 @@ private:
     };
     Board *addBoard(const QString &id, CBoardModel::Mode mode = CBoardModel::Report, bool paced = false);
     bool startBridge(const QStringList &ids, bool restore = false);
+    // The broker again, with a TLS listener too that shows broker.pem, made
+    // in m_dir with other.pem, a certificate that does not trust it.
+    bool startTlsBroker();
     // What came since the recorder was cleared, once the broker has passed on
     // everything that reached it before this call.
     bool everythingArrived();
@@ -151,6 +156,23 @@ tst_DimraMqtt::Board *tst_DimraMqtt::addBoard(const QString &id, CBoardModel::Mo
                             CBoardModel::decodeValue(frame.code, frame.data));
             });
     return &board;
+}
+
+bool tst_DimraMqtt::startTlsBroker()
+{
+    auto makeCertificate = [this](const QString &name) {
+        return QProcess::execute(QStringLiteral("openssl"),
+                                 {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("ec"),
+                                  QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
+                                  QStringLiteral("-days"), QStringLiteral("1"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
+                                  QStringLiteral("-keyout"), m_dir->filePath(name + QStringLiteral(".key")),
+                                  QStringLiteral("-out"), m_dir->filePath(name + QStringLiteral(".pem"))}) == 0;
+    };
+    if (!makeCertificate(QStringLiteral("broker")) || !makeCertificate(QStringLiteral("other")))
+        return false;
+    m_broker->kill();
+    m_broker->setTls(m_dir->filePath(QStringLiteral("broker.pem")), m_dir->filePath(QStringLiteral("broker.key")));
+    return m_broker->start();
 }
 
 bool tst_DimraMqtt::startBridge(const QStringList &ids, bool restore)
@@ -486,18 +508,7 @@ void tst_DimraMqtt::whatIsNotKnownIsNotPublished()
 void tst_DimraMqtt::anUntrustedBrokerCertificateIsNamed()
 {
     // The broker shows a certificate of its own; the bridge trusts another.
-    auto makeCertificate = [this](const QString &name) {
-        return QProcess::execute(QStringLiteral("openssl"),
-                                 {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("ec"),
-                                  QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
-                                  QStringLiteral("-days"), QStringLiteral("1"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
-                                  QStringLiteral("-keyout"), m_dir->filePath(name + QStringLiteral(".key")),
-                                  QStringLiteral("-out"), m_dir->filePath(name + QStringLiteral(".pem"))}) == 0;
-    };
-    QVERIFY(makeCertificate(QStringLiteral("broker")) && makeCertificate(QStringLiteral("other")));
-    m_broker->kill();
-    m_broker->setTls(m_dir->filePath(QStringLiteral("broker.pem")), m_dir->filePath(QStringLiteral("broker.key")));
-    QVERIFY2(m_broker->start(), qPrintable(m_broker->error()));
+    QVERIFY(startTlsBroker());
     m_bridge.start(QStringLiteral(DIMRA_MQTT_PROGRAM),
                    {QStringLiteral("-p"), m_dir->filePath(QStringLiteral("bench")), QStringLiteral("--broker"),
                     QStringLiteral("127.0.0.1:%1").arg(m_broker->tlsPort()), QStringLiteral("--ca-file"), m_dir->filePath(QStringLiteral("other.pem"))});
@@ -621,6 +632,62 @@ void tst_DimraMqtt::theWindowFollowsABoardBehindItsBridge()
     QCOMPARE(messages.messages.size(), 1);
     QVERIFY2(messages.notices.isEmpty(), qPrintable(messages.notices.join(QLatin1Char('\n'))));
     QCOMPARE(mark(), CLinkIndicator::PortClosed);
+}
+
+void tst_DimraMqtt::dimractlLogsInAsTheAddressSays_data()
+{
+    // The broker lets alice in with "secret" alone, and a client without a
+    // user name as ever. %b stands for the broker, %t for its TLS listener,
+    // %d for the test's folder, which holds the password file "password" (a
+    // CRLF line), the certificates of startTlsBroker, and no "missing".
+    QTest::addColumn<QString>("args");
+    QTest::addColumn<QString>("env"); // NAME=value ...
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("said"); // a part of standard error
+    QTest::newRow("the password from its file") << "list mqtt://alice@%b" << "DIMRA_MQTT_PASSWORD_FILE=%d/password" << 0 << "";
+    QTest::newRow("the password's variable before its file")
+        << "list mqtt://alice@%b" << "DIMRA_MQTT_PASSWORD=secret DIMRA_MQTT_PASSWORD_FILE=%d/missing" << 0 << "";
+    QTest::newRow("a wrong password") << "-p mqtt://alice@%b/bench get" << "DIMRA_MQTT_PASSWORD=wrong" << 4
+                                      << "no permission: the broker at mqtt://alice@%b does not let this client in";
+    QTest::newRow("a wrong password, listing") << "list mqtt://alice@%b" << "DIMRA_MQTT_PASSWORD=wrong" << 4
+                                               << "refused the user \"alice\"";
+    QTest::newRow("a password file that cannot be read")
+        << "-p mqtt://alice@%b/bench get" << "DIMRA_MQTT_PASSWORD_FILE=%d/missing" << 1 << "DIMRA_MQTT_PASSWORD_FILE";
+    QTest::newRow("a password in the address") << "-p mqtt://alice:secret@%b/bench get" << "" << 2 << "DIMRA_MQTT_PASSWORD";
+    QTest::newRow("a broker not reached, listing") << "list mqtt://127.0.0.1:1" << "" << 3 << "no such port: cannot reach";
+    QTest::newRow("mqtts:// trusting the CA file named") << "list mqtts://%t" << "DIMRA_MQTT_CAFILE=%d/broker.pem" << 0 << "";
+    QTest::newRow("mqtts:// with a CA file that does not trust the broker")
+        << "-p mqtts://%t/bench get" << "DIMRA_MQTT_CAFILE=%d/other.pem" << 3 << "not trusted by the CA in %d/other.pem";
+}
+
+void tst_DimraMqtt::dimractlLogsInAsTheAddressSays()
+{
+    QFETCH(QString, args);
+    QFETCH(QString, env);
+    QFETCH(int, exitCode);
+    QFETCH(QString, said);
+    m_broker->setUser(QStringLiteral("alice"), QStringLiteral("secret"));
+    QVERIFY2(startTlsBroker(), qPrintable(m_broker->error()));
+    QFile password(m_dir->filePath(QStringLiteral("password")));
+    QVERIFY(password.open(QIODevice::WriteOnly) && password.write("secret\r\nnot this line\n") > 0);
+    password.close();
+    const auto fill = [this](QString text) {
+        return text.replace(QLatin1String("%b"), QStringLiteral("127.0.0.1:%1").arg(m_broker->port()))
+            .replace(QLatin1String("%t"), QStringLiteral("127.0.0.1:%1").arg(m_broker->tlsPort()))
+            .replace(QLatin1String("%d"), m_dir->path());
+    };
+    QProcessEnvironment childEnv = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DIMRA_MQTT_PASSWORD", "DIMRA_MQTT_PASSWORD_FILE", "DIMRA_MQTT_CAFILE"})
+        childEnv.remove(QLatin1String(name));
+    for (const QString &assignment : fill(env).split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        childEnv.insert(assignment.section(QLatin1Char('='), 0, 0), assignment.section(QLatin1Char('='), 1));
+    QProcess ctl;
+    ctl.setProcessEnvironment(childEnv);
+    ctl.start(QStringLiteral(DIMRA_CTL_PROGRAM), (QStringLiteral("-t 3000 ") + fill(args)).split(QLatin1Char(' ')));
+    QVERIFY(ctl.waitForFinished(10000));
+    const QString err = QString::fromUtf8(ctl.readAllStandardError());
+    QVERIFY2(ctl.exitCode() == exitCode && err.contains(fill(said)), qPrintable(QString::number(ctl.exitCode()) + ' ' + err));
+    QVERIFY2(!err.contains(QLatin1String("secret")), qPrintable(err)); // no message shows a password
 }
 
 void tst_DimraMqtt::whatCannotStartEndsWithItsExitStatus_data()
