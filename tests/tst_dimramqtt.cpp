@@ -51,6 +51,8 @@ private slots:
     void anUntrustedBrokerCertificateIsNamed();
     void dimractlReachesABoardThroughItsBridge();
     void theWindowFollowsABoardBehindItsBridge();
+    void whyABoardBehindABridgeDoesNotAnswerIsSaid_data();
+    void whyABoardBehindABridgeDoesNotAnswerIsSaid();
     void dimractlLogsInAsTheAddressSays_data();
     void dimractlLogsInAsTheAddressSays();
     void whatCannotStartEndsWithItsExitStatus_data();
@@ -632,6 +634,60 @@ void tst_DimraMqtt::theWindowFollowsABoardBehindItsBridge()
     QCOMPARE(messages.messages.size(), 1);
     QVERIFY2(messages.notices.isEmpty(), qPrintable(messages.notices.join(QLatin1Char('\n'))));
     QCOMPARE(mark(), CLinkIndicator::PortClosed);
+}
+
+void tst_DimraMqtt::whyABoardBehindABridgeDoesNotAnswerIsSaid_data()
+{
+    // What the broker keeps of the board "own" and of the bridge "lab", the
+    // test playing the bridge; answered: a fresh state follows dimractl's get.
+    QTest::addColumn<QByteArray>("status");       // lab's; none when empty
+    QTest::addColumn<QByteArray>("boards");       // lab's list; none when empty
+    QTest::addColumn<QByteArray>("availability"); // own's
+    QTest::addColumn<bool>("answered");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("a board no bridge lists") << QByteArray() << QByteArray() << QByteArray("offline") << false << 6
+                                             << "No bridge serves own any more";
+    QTest::newRow("its bridge stopped") << QByteArray("offline") << QByteArray(R"(["own"])") << QByteArray("offline") << false
+                                        << 6 << "The bridge lab that serves own is not running";
+    QTest::newRow("its bridge gone without taking the board offline, a state coming all the same")
+        << QByteArray("offline") << QByteArray(R"(["own"])") << QByteArray("online") << true << 6 << "is not running";
+    QTest::newRow("offline at its bridge") << QByteArray("online") << QByteArray(R"(["own"])") << QByteArray("offline") << false
+                                           << 6 << "The bridge lab reports own offline";
+    QTest::newRow("the bridge passes on no report") << QByteArray("online") << QByteArray(R"(["own"])") << QByteArray("online")
+                                                    << false << 6 << "The bridge lab did not pass on a report of own";
+    QTest::newRow("the bridge answers") << QByteArray("online") << QByteArray(R"(["own"])") << QByteArray("online") << true
+                                        << 0 << "ch1 7 %";
+}
+
+void tst_DimraMqtt::whyABoardBehindABridgeDoesNotAnswerIsSaid()
+{
+    QFETCH(QByteArray, status);
+    QFETCH(QByteArray, boards);
+    QFETCH(QByteArray, availability);
+    QFETCH(bool, answered);
+    QFETCH(int, exitCode);
+    QFETCH(QString, said);
+    if (!status.isEmpty())
+        QVERIFY(m_mqtt->publish(bridgeTopic(QStringLiteral("lab"), QStringLiteral("status")), status, true));
+    if (!boards.isEmpty())
+        QVERIFY(m_mqtt->publish(bridgeTopic(QStringLiteral("lab"), QStringLiteral("boards")), boards, true));
+    // As a bridge keeps them: the state linked while the board is online.
+    QVERIFY(m_mqtt->publish(topic("state", "own"), availability == "online" ? R"({"linked":true,"frequency":1000,"ch1":5,"ch2":0,"ch3":0})"
+                                                                            : R"({"linked":false})", true));
+    QVERIFY(m_mqtt->publish(topic("availability", "own"), availability, true));
+    QVERIFY(m_mqtt->waitFor(topic("availability", "own"), availability));
+    QProcess ctl;
+    ctl.setProcessChannelMode(QProcess::MergedChannels);
+    ctl.start(QStringLiteral(DIMRA_CTL_PROGRAM), {QStringLiteral("-p"), QStringLiteral("mqtt://127.0.0.1:%1/own").arg(m_broker->port()),
+                                                  QStringLiteral("-t"), QStringLiteral("1000"), QStringLiteral("get")});
+    if (answered) {
+        QVERIFY(m_mqtt->waitFor(topic("get", "own")));
+        QVERIFY(m_mqtt->publish(topic("state", "own"), R"({"linked":true,"frequency":1000,"ch1":7,"ch2":0,"ch3":0})"));
+    }
+    QVERIFY(QTest::qWaitFor([&ctl] { return ctl.state() == QProcess::NotRunning; }, 10000));
+    const QString output = QString::fromUtf8(ctl.readAll());
+    QVERIFY2(ctl.exitCode() == exitCode && output.contains(said), qPrintable(QString::number(ctl.exitCode()) + ' ' + output));
 }
 
 void tst_DimraMqtt::dimractlLogsInAsTheAddressSays_data()
