@@ -23,7 +23,9 @@ QList<BrokerBoard> BrokerBoards(const QList<RetainedMessage> &kept)
     QHash<QString, QByteArray> availability; // board id -> online / offline
     QHash<QString, bool> stateLinked;        // board id -> its state says linked
     QHash<QString, QByteArray> statuses;     // bridge id -> its status
-    QHash<QString, QStringList> lists;       // bridge id -> the boards it lists
+    // bridge id -> the boards it lists, by id: of two bridges alike, the
+    // same one shows on every run.
+    QMap<QString, QStringList> lists;
     QHash<QString, QString> names;           // board id -> the name its discovery config gives
     for (const RetainedMessage &message : kept) {
         const QStringList levels = message.topic.split(QLatin1Char('/'));
