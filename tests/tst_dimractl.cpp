@@ -345,6 +345,29 @@ void tst_DimraCtl::formats_data()
            "\"stable\":\"/dev/serial/by-id/usb-A\",\"description\":\"a \\\"b\\\"\\\\c\"},\n"
            "{\"port\":\"COM15\",\"entry\":\"COM15  （无设备）\",\"device\":null,\"stable\":null,\"description\":\"无\"}\n"
            "]\n";
+    // What bridges keep on a broker: bench served by the running one of two
+    // bridges (the stopped one's id first) and named under a discovery
+    // prefix of its own, spare listed and never heard of, attic left by its
+    // bridge, and gone still online as its stopped bridge last said.
+    const QList<RetainedMessage> kept = {
+        {QStringLiteral("dimra/bridge/old/status"), "offline"}, {QStringLiteral("dimra/bridge/old/boards"), R"(["bench","gone"])"},
+        {QStringLiteral("dimra/bridge/pi/status"), "online"}, {QStringLiteral("dimra/bridge/pi/boards"), R"(["spare","bench"])"},
+        {QStringLiteral("dimra/bench/availability"), "online"}, {QStringLiteral("dimra/bench/state"), R"({"linked":true})"},
+        {QStringLiteral("ha/light/dimra_bench/ch1/config"), R"({"device":{"name":"Bench lamp"}})"},
+        {QStringLiteral("dimra/attic/availability"), "offline"}, {QStringLiteral("dimra/attic/state"), R"({"linked":false})"},
+        {QStringLiteral("dimra/gone/availability"), "online"}, {QStringLiteral("dimra/gone/state"), R"({"linked":true})"}};
+    RemoteAddress broker;
+    broker.host = QStringLiteral("lab");
+    broker.port = 1883;
+    QTest::newRow("a broker's boards") << FormatBrokerBoards(BrokerBoards(kept), broker, false)
+                                       << "mqtt://lab:1883/attic\tattic\t-\t-\toffline\n"
+                                          "mqtt://lab:1883/bench\tbench\tBench lamp\tpi\tonline\n"
+                                          "mqtt://lab:1883/gone\tgone\t-\told\toffline\n"
+                                          "mqtt://lab:1883/spare\tspare\t-\tpi\toffline\n";
+    QTest::newRow("a board without name or bridge as JSON")
+        << FormatBrokerBoards(BrokerBoards(kept.mid(7, 2)), broker, true)
+        << "[\n{\"port\":\"mqtt://lab:1883/attic\",\"id\":\"attic\",\"name\":null,\"bridge\":null,\"online\":false}\n]\n";
+    QTest::newRow("a broker without boards as JSON") << FormatBrokerBoards({}, broker, true) << "[\n]\n";
 }
 
 void tst_DimraCtl::formats()
