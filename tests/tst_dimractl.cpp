@@ -345,6 +345,9 @@ void tst_DimraCtl::formats_data()
            "\"stable\":\"/dev/serial/by-id/usb-A\",\"description\":\"a \\\"b\\\"\\\\c\"},\n"
            "{\"port\":\"COM15\",\"entry\":\"COM15  （无设备）\",\"device\":null,\"stable\":null,\"description\":\"无\"}\n"
            "]\n";
+    // An empty list is still one JSON array, and nothing as text.
+    QTest::newRow("no presets as JSON") << FormatPresets({}, true) << "[\n]\n";
+    QTest::newRow("no boards as text") << FormatBrokerBoards({}, RemoteAddress(), false) << "";
 }
 
 void tst_DimraCtl::formats()
