@@ -183,7 +183,9 @@ void tst_DimraCtl::arguments_data()
     row("version", "-v", "version");
     // Refused, with the word the message must name: "arguments|word".
     for (const char *refused : {"set --freq 24|24", "set --freq 150001|150001", "set --ch2 101|101", "set --ch3 -1|-1",
-                                "set --ch1 4.5|4.5", "set --ch1 +5|+5", "set --verify|--freq", "get --ch1 3|set", "off --verify|set", "session --ch1 3|set",
+                                "set --ch1 4.5|4.5", "set --ch1 +5|+5",
+                                "set --ch1 5.0|\"5.0\" is not a whole number", "set --freq 1e3|\"1e3\" is not a whole number",
+                                "set --ch1 100000000000000000000|100000000000000000000 is outside", "set --verify|--freq", "get --ch1 3|set", "off --verify|set", "session --ch1 3|set",
                                 "-p COM257 get|COM257", "-t 0 get|0", "--json|command", "status|status", "get list|list",
                                 "-p mqtt://lab get|no board", "get mqtt://lab|mqtt://lab", "list mqtt://lab/bench|names a board",
                                 "preset save A|--from-board", "preset save A --ch1 1 --from-board|--from-board", "preset show A B|\"B\"", "preset list --verify|apply"}) {
@@ -436,6 +438,21 @@ void tst_DimraCtl::program_data()
 {"op":"set","values":{"ch3":40,"ch1":101}}
 {"op":"get"}
 )";
+    // A line of the limit's very length is a request, one byte more is not;
+    // a last line without its newline still counts.
+    const auto padded = [](const char *request, qsizetype length) {
+        QByteArray line(request);
+        return line.insert(line.size() - 1, QByteArray(length - line.size(), ' ')) + '\n';
+    };
+    QTest::newRow("a session's lines at the limit")
+        << "report" << "-p @ session" << "" << 0
+        << R"({"event":"linked","device":"@"}
+{"ok":true}
+{"ok":false,"error":{"exit_code":2,"kind":"bad_usage","message":"the line is too long: a request is at most 65536 bytes"}}
+{"ok":true,"values":{"frequency":1000,"ch1":0,"ch2":7,"ch3":0}}
+)" << true << ""
+        << padded(R"({"op":"set","values":{"ch2":7}})", 65536) + padded(R"({"op":"set","values":{"ch2":9}})", 65537)
+               + R"({"op":"get"})";
 }
 
 void tst_DimraCtl::program()
