@@ -453,6 +453,18 @@ void tst_DimraCtl::program_data()
 )" << true << ""
         << padded(R"({"op":"set","values":{"ch2":7}})", 65536) + padded(R"({"op":"set","values":{"ch2":9}})", 65537)
                + R"({"op":"get"})";
+    // close ends the session: what follows it is neither done nor answered.
+    QTest::newRow("a session closed before its last request")
+        << "report" << "-p @ session" << "" << 0 << "{\"event\":\"linked\",\"device\":\"@\"}\n{\"ok\":true}\n{\"ok\":true}\n"
+        << true << "" << QByteArray("{\"op\":\"set\",\"values\":{\"ch2\":7}}\n{\"op\":\"close\"}\n{\"op\":\"set\",\"values\":{\"ch2\":9}}\n");
+    // A board that never answers ends the session: each request up to the
+    // close is answered with it, as its one-shot command would exit.
+    const QString noAnswer = R"({"ok":false,"error":{"exit_code":6,"kind":"no_answer","message":"the board on @ did not )"
+                             R"(answer within 1000 ms; nothing was set.\nCheck that the board is powered and connected to )"
+                             R"(this port, or give it longer with -t MS."}})" "\n";
+    QTest::newRow("a session whose board never answers")
+        << "quiet" << "-p @ -t 1000 session" << "" << 6 << noAnswer.repeated(3) << true << "did not answer within 1000 ms"
+        << QByteArray("{\"op\":\"get\"}\n{\"op\":\"set\",\"values\":{\"ch1\":5}}\n{\"op\":\"close\"}\n{\"op\":\"get\"}\n");
 }
 
 void tst_DimraCtl::program()
