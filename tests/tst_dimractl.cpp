@@ -189,6 +189,8 @@ void tst_DimraCtl::arguments_data()
                                 "-p COM257 get|COM257", "-t 0 get|0", "--json|command", "status|status", "get list|list",
                                 "-p mqtt://lab get|no board", "get mqtt://lab|mqtt://lab", "list mqtt://lab/bench|names a board",
                                 "preset save A|--from-board", "preset save A --ch1 1 --from-board|--from-board", "preset show A B|\"B\"", "preset list --verify|apply",
+                                "preset|list, show, save, delete or apply", "preset frob A|\"frob\"", "preset show|name",
+                                "preset apply A --ch1 3|preset save", "get --from-board|preset save only",
                                 "list mqtt://lab get|\"get\" is one too many"}) {
         const QString args = QString::fromLatin1(refused).section(QLatin1Char('|'), 0, 0);
         QTest::newRow(qPrintable(args)) << args << QStringLiteral("error") << QString::fromLatin1(refused).section(QLatin1Char('|'), 1);
