@@ -460,6 +460,16 @@ void tst_DimraCtl::program_data()
     QTest::newRow("a session closed before its last request")
         << "report" << "-p @ session" << "" << 0 << "{\"event\":\"linked\",\"device\":\"@\"}\n{\"ok\":true}\n{\"ok\":true}\n"
         << true << "" << QByteArray("{\"op\":\"set\",\"values\":{\"ch2\":7}}\n{\"op\":\"close\"}\n{\"op\":\"set\",\"values\":{\"ch2\":9}}\n");
+    // A burst of settings merges on the paced line, and each is answered
+    // in turn: those whose frame a later value took the place of too.
+    QByteArray burst;
+    for (int duty = 1; duty <= 20; ++duty)
+        burst += QByteArray(R"({"op":"set","values":{"ch1":)") + QByteArray::number(duty) + "}}\n";
+    QTest::newRow("a session's burst of settings")
+        << "report" << "-p @ session" << "" << 0
+        << "{\"event\":\"linked\",\"device\":\"@\"}\n" + QStringLiteral("{\"ok\":true}\n").repeated(20)
+               + R"({"ok":true,"values":{"frequency":1000,"ch1":20,"ch2":0,"ch3":0}})" "\n"
+        << true << "" << burst + R"({"op":"get"})" "\n";
     // A board that never answers ends the session: each request up to the
     // close is answered with it, as its one-shot command would exit.
     const QString noAnswer = R"({"ok":false,"error":{"exit_code":6,"kind":"no_answer","message":"the board on @ did not )"
