@@ -34,6 +34,15 @@ QString presetJson(const Preset &preset)
         .arg(JsonValueText(preset.name), values.join(QLatin1Char(',')));
 }
 
+// A list's lines printed whole: one JSON array, an item a line, or the
+// lines as they are; an empty list is [] or nothing.
+QString listed(const QStringList &lines, bool json)
+{
+    if (json)
+        return lines.isEmpty() ? QStringLiteral("[\n]\n") : QStringLiteral("[\n%1\n]\n").arg(lines.join(QStringLiteral(",\n")));
+    return lines.isEmpty() ? QString() : lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
 } // namespace
 
 QString FormatValues(const BoardValues &values, bool json)
@@ -69,9 +78,7 @@ QString FormatPorts(const CommPortTargets &targets, bool json)
                          .arg(port, target.device.isEmpty() ? QStringLiteral("-") : target.device,
                               stable.isEmpty() ? QStringLiteral("-") : stable, target.description);
     }
-    if (json)
-        return QStringLiteral("[\n%1\n]\n").arg(lines.join(QStringLiteral(",\n")));
-    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+    return listed(lines, json);
 }
 
 QString FormatBrokerBoards(const QList<BrokerBoard> &boards, const RemoteAddress &broker, bool json)
@@ -92,9 +99,7 @@ QString FormatBrokerBoards(const QList<BrokerBoard> &boards, const RemoteAddress
                               board.bridge.isEmpty() ? QStringLiteral("-") : board.bridge,
                               board.online ? QStringLiteral("online") : QStringLiteral("offline"));
     }
-    if (json)
-        return lines.isEmpty() ? QStringLiteral("[\n]\n") : QStringLiteral("[\n%1\n]\n").arg(lines.join(QStringLiteral(",\n")));
-    return lines.isEmpty() ? QString() : lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+    return listed(lines, json);
 }
 
 QString FormatAnswer(const BoardValues *values, const QString &message)
@@ -140,9 +145,7 @@ QString FormatPresets(const QList<Preset> &presets, bool json)
             columns << (preset.values[code] ? QString::number(*preset.values[code]) : QStringLiteral("-"));
         lines << columns.join(QLatin1Char('\t'));
     }
-    if (json)
-        return lines.isEmpty() ? QStringLiteral("[\n]\n") : QStringLiteral("[\n%1\n]\n").arg(lines.join(QStringLiteral(",\n")));
-    return lines.isEmpty() ? QString() : lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+    return listed(lines, json);
 }
 
 QString FormatPreset(const Preset &preset, bool json)

@@ -180,7 +180,7 @@ CtlParse ParseCtlArguments(const QStringList &arguments)
         return failure(CtlCommandLine::tr("unknown command \"%1\" (list, get, set, off, monitor, session or preset)")
                            .arg(positional.first()));
     // list takes a broker, whose boards it lists instead of the ports.
-    const bool brokerGiven = command == CtlCommand::List && positional.size() == 2
+    const bool brokerGiven = command == CtlCommand::List && positional.size() >= 2
                              && IsRemotePortName(CommandLineBytes(positional.at(1)));
     // preset takes what to do with the presets and, but for list, a name.
     std::optional<CtlPresetAction> presetAction;

@@ -183,10 +183,15 @@ void tst_DimraCtl::arguments_data()
     row("version", "-v", "version");
     // Refused, with the word the message must name: "arguments|word".
     for (const char *refused : {"set --freq 24|24", "set --freq 150001|150001", "set --ch2 101|101", "set --ch3 -1|-1",
-                                "set --ch1 4.5|4.5", "set --ch1 +5|+5", "set --verify|--freq", "get --ch1 3|set", "off --verify|set", "session --ch1 3|set",
+                                "set --ch1 4.5|4.5", "set --ch1 +5|+5",
+                                "set --ch1 5.0|\"5.0\" is not a whole number", "set --freq 1e3|\"1e3\" is not a whole number",
+                                "set --ch1 100000000000000000000|100000000000000000000 is outside", "set --verify|--freq", "get --ch1 3|set", "off --verify|set", "session --ch1 3|set",
                                 "-p COM257 get|COM257", "-t 0 get|0", "--json|command", "status|status", "get list|list",
                                 "-p mqtt://lab get|no board", "get mqtt://lab|mqtt://lab", "list mqtt://lab/bench|names a board",
-                                "preset save A|--from-board", "preset save A --ch1 1 --from-board|--from-board", "preset show A B|\"B\"", "preset list --verify|apply"}) {
+                                "preset save A|--from-board", "preset save A --ch1 1 --from-board|--from-board", "preset show A B|\"B\"", "preset list --verify|apply",
+                                "preset|list, show, save, delete or apply", "preset frob A|\"frob\"", "preset show|name",
+                                "preset apply A --ch1 3|preset save", "get --from-board|preset save only",
+                                "list mqtt://lab get|\"get\" is one too many"}) {
         const QString args = QString::fromLatin1(refused).section(QLatin1Char('|'), 0, 0);
         QTest::newRow(qPrintable(args)) << args << QStringLiteral("error") << QString::fromLatin1(refused).section(QLatin1Char('|'), 1);
     }
@@ -368,6 +373,9 @@ void tst_DimraCtl::formats_data()
         << FormatBrokerBoards(BrokerBoards(kept.mid(7, 2)), broker, true)
         << "[\n{\"port\":\"mqtt://lab:1883/attic\",\"id\":\"attic\",\"name\":null,\"bridge\":null,\"online\":false}\n]\n";
     QTest::newRow("a broker without boards as JSON") << FormatBrokerBoards({}, broker, true) << "[\n]\n";
+    // An empty list is still one JSON array, and nothing as text.
+    QTest::newRow("no presets as JSON") << FormatPresets({}, true) << "[\n]\n";
+    QTest::newRow("no boards as text") << FormatBrokerBoards({}, RemoteAddress(), false) << "";
 }
 
 void tst_DimraCtl::formats()
@@ -456,6 +464,43 @@ void tst_DimraCtl::program_data()
 {"op":"set","values":{"ch3":40,"ch1":101}}
 {"op":"get"}
 )";
+    // A line of the limit's very length is a request, one byte more is not;
+    // a last line without its newline still counts.
+    const auto padded = [](const char *request, qsizetype length) {
+        QByteArray line(request);
+        return line.insert(line.size() - 1, QByteArray(length - line.size(), ' ')) + '\n';
+    };
+    QTest::newRow("a session's lines at the limit")
+        << "report" << "-p @ session" << "" << 0
+        << R"({"event":"linked","device":"@"}
+{"ok":true}
+{"ok":false,"error":{"exit_code":2,"kind":"bad_usage","message":"the line is too long: a request is at most 65536 bytes"}}
+{"ok":true,"values":{"frequency":1000,"ch1":0,"ch2":7,"ch3":0}}
+)" << true << ""
+        << padded(R"({"op":"set","values":{"ch2":7}})", 65536) + padded(R"({"op":"set","values":{"ch2":9}})", 65537)
+               + R"({"op":"get"})";
+    // close ends the session: what follows it is neither done nor answered.
+    QTest::newRow("a session closed before its last request")
+        << "report" << "-p @ session" << "" << 0 << "{\"event\":\"linked\",\"device\":\"@\"}\n{\"ok\":true}\n{\"ok\":true}\n"
+        << true << "" << QByteArray("{\"op\":\"set\",\"values\":{\"ch2\":7}}\n{\"op\":\"close\"}\n{\"op\":\"set\",\"values\":{\"ch2\":9}}\n");
+    // A burst of settings merges on the paced line, and each is answered
+    // in turn: those whose frame a later value took the place of too.
+    QByteArray burst;
+    for (int duty = 1; duty <= 20; ++duty)
+        burst += QByteArray(R"({"op":"set","values":{"ch1":)") + QByteArray::number(duty) + "}}\n";
+    QTest::newRow("a session's burst of settings")
+        << "report" << "-p @ session" << "" << 0
+        << "{\"event\":\"linked\",\"device\":\"@\"}\n" + QStringLiteral("{\"ok\":true}\n").repeated(20)
+               + R"({"ok":true,"values":{"frequency":1000,"ch1":20,"ch2":0,"ch3":0}})" "\n"
+        << true << "" << burst + R"({"op":"get"})" "\n";
+    // A board that never answers ends the session: each request up to the
+    // close is answered with it, as its one-shot command would exit.
+    const QString noAnswer = R"({"ok":false,"error":{"exit_code":6,"kind":"no_answer","message":"the board on @ did not )"
+                             R"(answer within 1000 ms; nothing was set.\nCheck that the board is powered and connected to )"
+                             R"(this port, or give it longer with -t MS."}})" "\n";
+    QTest::newRow("a session whose board never answers")
+        << "quiet" << "-p @ -t 1000 session" << "" << 6 << noAnswer.repeated(3) << true << "did not answer within 1000 ms"
+        << QByteArray("{\"op\":\"get\"}\n{\"op\":\"set\",\"values\":{\"ch1\":5}}\n{\"op\":\"close\"}\n{\"op\":\"get\"}\n");
 }
 
 void tst_DimraCtl::program()

@@ -147,7 +147,7 @@ class BoardTest(unittest.TestCase):
         rows = [
             ("a value out of range", out_of_range_sends_nothing, dimra.BadUsage, "ch2: 101 is outside 0 to 100 %"),
             *[(f"timeout {t!r}", lambda t=t: dimra.Board(self.port, timeout=t), dimra.BadUsage, "timeout")
-              for t in (float("nan"), float("inf"), "1", -1)],
+              for t in (float("nan"), float("inf"), "1", -1, True, 0.0009, 3600.0004)],
             ("no such port", lambda: dimra.Board(os.path.join(self.dir.name, "none")), dimra.NoSuchPort, "no such port"),
             ("port in use", in_use, dimra.PortInUse, "in use"),
             ("no permission", no_permission, dimra.NoPermission, "no permission"),
