@@ -474,6 +474,12 @@ void tst_DimraMqtt::aPresetSetsTheBoardAsASetOfItsValuesWould()
     QVERIFY(m_mqtt->publish(topic("set"), R"({"preset":"A"})") && m_mqtt->waitFor(topic("preset"), R"({"preset":"A"})"));
     m_mqtt->clear();
     QVERIFY(presets.remove(QStringLiteral("A")).outcome == PresetChange::Done && m_mqtt->waitFor(topic("preset"), R"({"preset":null})"));
+    // One the file holds wrong is refused with what is wrong with it, not as missing.
+    QFile file(presets.path());
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(R"({"format": 1, "presets": [{"name": "B", "ch1": 101}]})") > 0);
+    file.close();
+    QVERIFY(m_mqtt->publish(topic("set"), R"({"preset":"B"})")
+            && m_mqtt->waitFor(topic("error"), containing(R"(preset "B" is left out: ch1 101 is outside 0 to 100 %; nothing was sent)")));
 }
 
 void tst_DimraMqtt::whatIsNotKnownIsNotPublished()
