@@ -40,7 +40,8 @@ public:
     QStringList names() const { return m_names; }
     // The preset of that name as last read, null when none works.
     const Preset *find(const QString &name) const { return m_file.find(name); }
-    // That there is no preset of that name, and which there are.
+    // Why no preset of that name works (presetfile.h), or that this bridge
+    // reads no presets file, or that it cannot be read.
     QString noSuchPresetText(const QString &name) const;
 
 signals:

@@ -31,11 +31,8 @@ const Preset *lookUp(const CPresetFile &file, const QString &name, CtlOutcome *f
         return nullptr;
     }
     const Preset *preset = file.find(name);
-    if (!preset) {
-        // One left out is named with what is wrong with it, not as missing.
-        const QString problem = file.problemWith(name);
-        *failure = badUsage(problem.isEmpty() ? file.noSuchPresetText(name) : problem);
-    }
+    if (!preset)
+        *failure = badUsage(file.noSuchPresetText(name));
     return preset;
 }
 

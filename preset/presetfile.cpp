@@ -297,14 +297,6 @@ const Preset *CPresetFile::find(const QString &name) const
     return it == m_presets.end() ? nullptr : &*it;
 }
 
-QString CPresetFile::problemWith(const QString &name) const
-{
-    const auto it = std::find_if(m_entries.begin(), m_entries.end(), [&name](const Entry &e) {
-        return e.named && e.name == name && !e.problem.isEmpty();
-    });
-    return it == m_entries.end() ? QString() : it->problem;
-}
-
 bool CPresetFile::holds(const QString &name) const
 {
     return std::any_of(m_entries.begin(), m_entries.end(),
@@ -313,6 +305,11 @@ bool CPresetFile::holds(const QString &name) const
 
 QString CPresetFile::noSuchPresetText(const QString &name) const
 {
+    const auto leftOut = std::find_if(m_entries.begin(), m_entries.end(), [&name](const Entry &e) {
+        return e.named && e.name == name && !e.problem.isEmpty();
+    });
+    if (leftOut != m_entries.end())
+        return leftOut->problem;
     if (m_presets.isEmpty())
         return shown(tr("there is no preset \"%1\"; there are no presets").arg(name));
     return shown(tr("there is no preset \"%1\"; the presets are %2")

@@ -88,9 +88,6 @@ public:
     // The presets left out, each naming the file, the line, the preset and
     // what is wrong with it.
     QStringList problems() const { return m_problems; }
-    // The problem of the first preset of that name left out, as problems()
-    // tells it; empty when none of that name is left out.
-    QString problemWith(const QString &name) const;
 
     // The presets that work, in the file's order.
     const QList<Preset> &presets() const { return m_presets; }
@@ -100,7 +97,9 @@ public:
     // Whether the file holds a preset of that name, working or left out:
     // saving that name replaces it, which the user is asked first.
     bool holds(const QString &name) const;
-    // That there is no preset of that name, and which there are.
+    // Why no preset of that name works: what is wrong with the first of
+    // that name left out, as problems() tells it, not that it is missing;
+    // else that there is none, and which there are.
     QString noSuchPresetText(const QString &name) const;
 
     // Why the preset may not be saved, naming what is wrong (its name, or

@@ -443,6 +443,22 @@ void tst_DimraCtl::program_data()
     QTest::newRow("a path holding ESC") << "" << "-p /dev/dimra-\x1b[31m get" << "" << 3 << "" << true
                                         << "dimra-\\x1b[31m" << QByteArray();
     QTest::newRow("a command holding ESC") << "" << "fr\x1bob" << "" << 2 << "" << true << "fr\\x1bob" << QByteArray();
+    // The presets file alone: none there is no presets; one that is not a
+    // file is never read, and nothing is asked of a board; a write that
+    // fails is an I/O error.
+    QTest::newRow("preset list, no file") << "" << "--json preset list" << "DIMRA_PRESETS=/dev/dimra-none/presets.json" << 0
+                                          << "[\n]\n" << true << "" << QByteArray();
+    QTest::newRow("preset delete, no file") << "" << "preset delete A" << "DIMRA_PRESETS=/dev/dimra-none/presets.json" << 2
+                                            << "" << true << "there is no preset \"A\"; there are no presets" << QByteArray();
+    QTest::newRow("preset show, a device for a file") << "" << "preset show A" << "DIMRA_PRESETS=/dev/null" << 2 << "" << true
+                                                      << "/dev/null is a folder, a device or a pipe" << QByteArray();
+    QTest::newRow("preset apply, a device for a file") << "" << "-p /dev/dimra-no-such preset apply A" << "DIMRA_PRESETS=/dev/null"
+                                                       << 2 << "" << true << "/dev/null is a folder" << QByteArray();
+    QTest::newRow("preset save --from-board, a device for a file")
+        << "" << "-p /dev/dimra-no-such preset save A --from-board" << "DIMRA_PRESETS=/dev/null" << 2 << "" << true
+        << "Nothing was asked of the board." << QByteArray();
+    QTest::newRow("preset save, the file cannot be written") << "" << "preset save A --ch1 1" << "DIMRA_PRESETS=/proc/dimra/presets.json"
+                                                             << 1 << "" << true << "cannot write /proc/dimra/presets.json" << QByteArray();
     QTest::newRow("help") << "" << "--help" << "" << 0 << "Exit codes:\n  0  done" << false << "" << QByteArray();
     QTest::newRow("version") << "" << "--version" << "" << 0 << "dimractl " DIMRA_VERSION "\n" << true
                              << "" << QByteArray();

@@ -6,6 +6,7 @@
 #include "messages.h"
 #include "envoverride.h"
 #include "pacedfarend.h"
+#include "presetfile.h"
 #include "serialerror.h"
 #include "usertexts.h"
 
@@ -14,8 +15,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QHash>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSlider>
@@ -151,6 +154,8 @@ private slots:
     void reportedValuesAreNotEchoedBack();
     void clampedReportIsSentBackOnce();
     void presetKeyAppliesOnlyTheValuesTheBoardDoesNotHold();
+    void presetMenuSavesAndDeletesAsTheUserAnswers_data();
+    void presetMenuSavesAndDeletesAsTheUserAnswers();
     void everyReplyOfABurstTakesEffect();
     void disconnectLeavesTheValuesAsTheyAre();
     void deviceLossReturnsToDisconnectedWithOneMessage();
@@ -599,6 +604,83 @@ void tst_DimraDlg::presetKeyAppliesOnlyTheValuesTheBoardDoesNotHold()
     QCOMPARE(slider("Channel2")->value(), 60);
     QCOMPARE(edit("Channel3")->text(), QStringLiteral("0"));
     QVERIFY(m_messages->messages.isEmpty()); // the preset's values need no checking
+}
+
+void tst_DimraDlg::presetMenuSavesAndDeletesAsTheUserAnswers_data()
+{
+    QTest::addColumn<QString>("item");        // the menu's item chosen: save, or the preset's name to delete
+    QTest::addColumn<QStringList>("answers"); // to each dialog in turn: the name typed (cancel), or Yes or No
+    QTest::addColumn<QString>("after");       // the presets that work then: name frequency ch1
+    QTest::addColumn<QString>("message");
+    // The file holds A and B, left out; the window's settings are 25 Hz, ch1 0.
+    const QString save = QStringLiteral("save"), kept = QStringLiteral("A 5000 40");
+    QTest::newRow("save under a new name") << save << QStringList{"C"} << "A 5000 40, C 25 0" << "";
+    QTest::newRow("save under a name taken, not replaced") << save << QStringList{"A", "No"} << kept << "";
+    QTest::newRow("save under a name taken, replaced") << save << QStringList{"A", "Yes"} << "A 25 0" << "";
+    QTest::newRow("save under a name left out, replaced") << save << QStringList{"B", "Yes"} << "A 5000 40, B 25 0" << "";
+    QTest::newRow("an empty name told, then cancelled") << save << QStringList{"", "cancel"} << kept << "the name is empty";
+    QTest::newRow("delete, not confirmed") << "A" << QStringList{"No"} << kept << "";
+    QTest::newRow("delete, confirmed") << "A" << QStringList{"Yes"} << "" << "";
+}
+
+void tst_DimraDlg::presetMenuSavesAndDeletesAsTheUserAnswers()
+{
+    QFETCH(QString, item);
+    QFETCH(QStringList, answers);
+    QFETCH(QString, after);
+    QFETCH(QString, message);
+    QTemporaryFile presets;
+    QVERIFY(presets.open());
+    QVERIFY(presets.write(R"({"format": 1, "presets": [{"name": "A", "frequency": 5000, "ch1": 40}, {"name": "B", "ch1": 101}]})") > 0);
+    presets.close();
+    const EnvOverride presetsFile("DIMRA_PRESETS", QFile::encodeName(presets.fileName()));
+    QVERIFY(replaceDialog<CMyDimraDlg>());
+    const QList<QAction *> commands = m_dlg->actions();
+    const auto menuAction = std::find_if(commands.begin(), commands.end(), [](QAction *a) { return a->menu(); });
+    QVERIFY(menuAction != commands.end());
+    QMenu *menu = (*menuAction)->menu();
+    emit menu->aboutToShow();
+    QMenu *deleteMenu = nullptr;
+    QAction *chosen = nullptr;
+    bool leftOutGreyed = false;
+    for (QAction *a : menu->actions()) {
+        leftOutGreyed |= a->text().contains(QLatin1String("preset \"B\" is left out")) && !a->isEnabled();
+        if (a->menu())
+            deleteMenu = a->menu();
+        else if (item == QLatin1String("save") && a->text().endsWith(QStringLiteral("…")))
+            chosen = a;
+    }
+    QVERIFY(leftOutGreyed);
+    for (QAction *a : deleteMenu ? deleteMenu->actions() : QList<QAction *>())
+        if (a->text() == item)
+            chosen = a;
+    QVERIFY(chosen && chosen->isEnabled());
+
+    QStringList left = answers;
+    QTimer answerer; // each dialog as it comes, until the answers run out
+    connect(&answerer, &QTimer::timeout, this, [this, &left] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || modal == m_dlg.get() || left.isEmpty())
+            return;
+        const QString answer = left.takeFirst();
+        if (auto *input = qobject_cast<QInputDialog *>(modal)) {
+            input->setTextValue(answer);
+            answer == QLatin1String("cancel") ? input->reject() : input->accept();
+        } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            box->button(answer == QLatin1String("Yes") ? QMessageBox::Yes : QMessageBox::No)->click();
+        }
+    });
+    answerer.start(10);
+    chosen->trigger();
+    answerer.stop();
+    QCOMPARE(left, QStringList());
+    QStringList read;
+    for (const Preset &preset : CPresetFile(presets.fileName()).presets())
+        read << QStringLiteral("%1 %2 %3").arg(preset.name).arg(preset.values[CDimraProtocol::CmdFrequency].value_or(-1))
+                    .arg(preset.values[CDimraProtocol::CmdChannel1].value_or(-1));
+    QCOMPARE(read.join(QLatin1String(", ")), after);
+    QCOMPARE(m_messages->messages.size(), int(!message.isEmpty()));
+    QVERIFY2(m_messages->messages.join(QString()).contains(message), qPrintable(m_messages->messages.join(QString())));
 }
 
 void tst_DimraDlg::everyReplyOfABurstTakesEffect()

@@ -489,6 +489,22 @@ void tst_DimraMqtt::aPresetSetsTheBoardAsASetOfItsValuesWould()
     m_mqtt->clear();
     QVERIFY(m_mqtt->publish(topic("ch1/set"), R"({"brightness":5})") && m_mqtt->waitFor(topic("preset"), R"({"preset":null})"));
     QVERIFY(m_mqtt->publish(topic("set"), R"({"preset":"B"})") && m_mqtt->waitFor(topic("error"), containing(R"(there is no preset "B"; the presets are "A")")));
+    // Applied again, then moved at the board itself: the report that shows it ends the preset.
+    QVERIFY(m_mqtt->publish(topic("set"), R"({"preset":"A"})") && m_mqtt->waitFor(topic("preset"), R"({"preset":"A"})"));
+    QTRY_COMPARE_WITH_TIMEOUT(board->model->state().duty[0], 40, 5000);
+    m_mqtt->clear();
+    board->model->state().duty[0] = 7;
+    QVERIFY(m_mqtt->publish(topic("get"), QByteArray()) && m_mqtt->waitFor(topic("preset"), R"({"preset":null})"));
+    // Applied again, then deleted from the file: one that has left it is none the board holds.
+    QVERIFY(m_mqtt->publish(topic("set"), R"({"preset":"A"})") && m_mqtt->waitFor(topic("preset"), R"({"preset":"A"})"));
+    m_mqtt->clear();
+    QVERIFY(presets.remove(QStringLiteral("A")).outcome == PresetChange::Done && m_mqtt->waitFor(topic("preset"), R"({"preset":null})"));
+    // One the file holds wrong is refused with what is wrong with it, not as missing.
+    QFile file(presets.path());
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(R"({"format": 1, "presets": [{"name": "B", "ch1": 101}]})") > 0);
+    file.close();
+    QVERIFY(m_mqtt->publish(topic("set"), R"({"preset":"B"})")
+            && m_mqtt->waitFor(topic("error"), containing(R"(preset "B" is left out: ch1 101 is outside 0 to 100 %; nothing was sent)")));
 }
 
 void tst_DimraMqtt::whatIsNotKnownIsNotPublished()

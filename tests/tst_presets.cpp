@@ -98,6 +98,15 @@ void tst_Presets::changingWritesTheWholeFileOrLeavesItAsItWas_data()
     QTest::newRow("save in its place, one left out kept as written")
         << presetsFile({kA, kB}) << "A" << 0 << done << presetsFile({R"({"name": "A", "ch1": 0})", kB}) << "";
     QTest::newRow("delete") << presetsFile({kA, kB}) << "A" << -1 << done << presetsFile({kB}) << "";
+    QTest::newRow("delete one left out") << presetsFile({kA, kB}) << "B" << -1 << done << presetsFile({kA}) << "";
+    QTest::newRow("delete a name not there") << presetsFile({kA}) << "a" << -1 << int(PresetChange::NoSuchPreset) << QByteArray()
+                                             << R"(there is no preset "a"; the presets are "A")";
+    QTest::newRow("save in place of the first, the second of that name dropped")
+        << presetsFile({kA, kB, kA}) << "A" << 7 << done << presetsFile({R"({"name": "A", "ch1": 7})", kB}) << "";
+    QTest::newRow("save, a name that may not be") << presetsFile({kA}) << "A\x1b" << 1 << int(PresetChange::BadPreset) << QByteArray()
+                                                  << R"(preset "A\x1b": the name holds a control character; nothing was saved)";
+    QTest::newRow("delete, the file unreadable") << QByteArray("{\"format\": 1,") << "A" << -1 << int(PresetChange::Unreadable)
+                                                 << QByteArray() << "presets.json:1:14: unterminated object";
     QTest::newRow("save, the file unreadable") << QByteArray("{\"format\": 1,") << "A" << 1 << int(PresetChange::Unreadable)
                                                << QByteArray() << "presets.json:1:14: unterminated object";
     // The system takes only the old file's size, as a full disk would.

@@ -1,6 +1,7 @@
 """The dimra package against the built dimractl ($DIMRACTL, else the one on PATH) and virtual board ($DIMRA_BOARD)."""
 
 import faulthandler
+import json
 import os
 import random
 import subprocess
@@ -70,6 +71,14 @@ class BoardTest(unittest.TestCase):
             board.apply_preset("暗场", verify=True)
             self.assertEqual(board.get(), {"frequency": 2000, "ch1": 5, "ch2": 55, "ch3": 85})
             self.assertRaisesRegex(dimra.BadUsage, 'no preset "A"; the presets are "暗场"', board.apply_preset, "A")
+            with open(os.environ["DIMRA_PRESETS"], encoding="utf-8") as file:  # a preset the user wrote wrong
+                written = json.load(file)
+            written["presets"].append({"name": "B", "ch1": 101})
+            with open(os.environ["DIMRA_PRESETS"], "w", encoding="utf-8") as file:
+                json.dump(written, file)
+            with self.assertWarnsRegex(RuntimeWarning, r'presets.json:1: preset "B" is left out: ch1 101 is outside 0 to 100 %'):
+                self.assertEqual(dimra.presets(), {"暗场": {"ch1": 5, "ch3": 85}})
+            self.assertRaisesRegex(dimra.BadUsage, 'preset "B" is left out: ch1 101', board.apply_preset, "B")
 
     def test_reports_come_as_the_board_sends_them_and_end_with_its_loss(self) -> None:
         with dimra.Board(self.port) as board:
