@@ -311,6 +311,8 @@ void tst_BridgeConfig::filesOthersMayReadAreNamedWithTheirIcacls_data()
     QTest::newRow("Everyone, generic read") << QStringList{"S-1-1-0:0x80000000"} << "S-1-1-0";
     QTest::newRow("another user, generic all") << QStringList{"S-1-5-21-7-7-7-1002:0x10000000"} << "S-1-5-21-7-7-7-1002";
     QTest::newRow("Users may add data, not read it") << keepers + QStringList{"S-1-5-32-545:0x100116"} << "";
+    QTest::newRow("Users twice, inherited and given, named once")
+        << keepers + QStringList{"S-1-5-32-545:0x1200a9", "S-1-5-32-545:0x80000000"} << "S-1-5-32-545";
 }
 
 void tst_BridgeConfig::filesOthersMayReadAreNamedWithTheirIcacls()
