@@ -9,6 +9,7 @@
 #endif
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -82,6 +83,8 @@ void tst_BridgeConfig::arguments_data()
         << "mqtt.lab:8883 no-discovery /ca.pem u /pw [COM3 lab \"Dimra lab\" restore]" << "";
     QTest::newRow("IPv6 broker, a bridge id") << "-p COM1 --id a --broker [::1]:1884 --bridge-id lab-pc_2" << "::1:1884 bridge=lab-pc_2 [COM1 a \"Dimra a\"]" << "";
     QTest::newRow("broker port 0") << "-p COM1 --broker h:0" << "error" << "h:0";
+    QTest::newRow("a broker port left empty") << "-p COM1 --broker h:" << "error" << "not \"h:\"";
+    QTest::newRow("a bare IPv6 broker") << "-p COM1 --id a --broker fd00::7" << "fd00::7:1883 [COM1 a \"Dimra a\"]" << "";
     QTest::newRow("COM257") << "-p COM257" << "error" << "COM257";
     QTest::newRow("COM0") << "-p COM0" << "error" << "no port COM0";
     // The highest number is taken, and with no device it names the board still.
@@ -140,6 +143,8 @@ void tst_BridgeConfig::configFile_data()
     QTest::newRow("two boards, one id") << "[board.a]\nport=COM1\nid=x\n[board.b]\nport=COM2\nid=x\n" << "error" << "x";
     QTest::newRow("a board without a port") << "[board.a]\nid=a\n" << "error" << "board.a";
     QTest::newRow("broker port out of range") << "[broker]\nport=70000\n[board.a]\nport=COM1\n" << "error" << "port";
+    QTest::newRow("truth values in any case") << "[discovery]\nenabled=OFF\n[board.a]\nport=COM1\nid=a\nrestore=1\n"
+                                              << "localhost:1883 no-discovery [COM1 a \"Dimra a\" restore]" << "";
     QTest::newRow("restore not a truth value") << "[board.a]\nport=COM1\nrestore=maybe\n" << "error" << "restore";
     QTest::newRow("no board") << "[broker]\nhost=mqtt\n" << "error" << "board";
     // Refusals name the file's line, and both lines of what is given twice.
@@ -242,6 +247,8 @@ void tst_BridgeConfig::aLinkNamesTheBoardWhateverDeviceItLeadsTo()
     QVERIFY(devices.plug(QStringLiteral("serial/by-id/usb-Lab_Light_7-if00-port0"), line.slavePath()));
     QCOMPARE(derivedBoardId(QStringLiteral("COM1")), QStringLiteral("Lab_Light_7"));
     QCOMPARE(derivedBoardId(line.slavePath()), QStringLiteral("Lab_Light_7")); // the by-id link to the node
+    PtyPair unnamed; // a node no by-id link leads to: its own name
+    QCOMPARE(derivedBoardId(unnamed.slavePath()), QFileInfo(unnamed.slavePath()).fileName());
     QCOMPARE(derivedBoardId(QStringLiteral("COM2")), QStringLiteral("com2"));
 }
 #endif
