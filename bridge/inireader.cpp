@@ -87,10 +87,9 @@ std::optional<QList<IniSection>> readIni(const QString &file, const QByteArray &
     const QList<QByteArray> lines = content.split('\n');
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const int number = int(i) + 1;
+        // The decoder drops the byte-order mark that Notepad writes first.
         QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        QString line = QString(decoder(lines.at(i))).trimmed();
-        if (number == 1 && line.startsWith(QChar(0xFEFF)))
-            line = line.mid(1).trimmed();
+        const QString line = QString(decoder(lines.at(i))).trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char(';')) || line.startsWith(QLatin1Char('#')))
             continue;
         if (const std::optional<QString> problem = lineProblem(line, !decoder.hasError()))

@@ -11,6 +11,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <list>
+
 namespace {
 
 using Values = QList<QPair<int, int>>;
@@ -219,13 +221,16 @@ void tst_BoardLink::afterALossTheSameNameOpensOnlyTheSameAdapter_data()
     QTest::addColumn<QList<bool>>("opens"); // COM1 opened again and again
     QTest::addColumn<int>("refusal");       // the error of an open that fails
     QTest::addColumn<QString>("details");   // a part of its details
+    QTest::addColumn<int>("ahead");         // adapters plugged in before the replug, whose names sort first
     const int other = CSerialError::OtherAdapter;
-    QTest::newRow("the same adapter under a new node") << false << "usb-B" << 1 << QList<bool>{true} << other << "";
-    QTest::newRow("another adapter, asked once") << false << "usb-A" << 0 << QList<bool>{false, true} << other << "usb-A";
-    QTest::newRow("another adapter, never") << true << "usb-A usb-B" << 2 << QList<bool>{false, false} << other << "usb-A";
+    QTest::newRow("the same adapter under a new node") << false << "usb-B" << 1 << QList<bool>{true} << other << "" << 0;
+    QTest::newRow("another adapter, asked once") << false << "usb-A" << 0 << QList<bool>{false, true} << other << "usb-A" << 0;
+    QTest::newRow("another adapter, never") << true << "usb-A usb-B" << 2 << QList<bool>{false, false} << other << "usb-A" << 0;
     // Said instead of tried: nothing is there; the variable only for a shell, in the details.
     QTest::newRow("still unplugged") << false << "" << 0 << QList<bool>{false} << int(CSerialError::NoSuchDevice)
-                                     << "DIMRA_COM1";
+                                     << "DIMRA_COM1" << 0;
+    // Found above the twelve, where the window reconnects to it.
+    QTest::newRow("the same adapter back as COM13") << false << "usb-B" << 13 << QList<bool>{} << other << "" << 12;
 }
 
 void tst_BoardLink::afterALossTheSameNameOpensOnlyTheSameAdapter()
@@ -236,6 +241,7 @@ void tst_BoardLink::afterALossTheSameNameOpensOnlyTheSameAdapter()
     QFETCH(QList<bool>, opens);
     QFETCH(int, refusal);
     QFETCH(QString, details);
+    QFETCH(int, ahead);
     DeviceTree devices;
     PtyPair first;
     PtyPair a;
@@ -255,6 +261,10 @@ void tst_BoardLink::afterALossTheSameNameOpensOnlyTheSameAdapter()
     QTRY_COMPARE(lost.count(), 1); // the port closes a turn before the loss is told
     QVERIFY(!link.isOpen());
     QVERIFY(devices.unplug(byId + "usb-B"));
+    std::list<PtyPair> aheadLines(ahead);
+    int i = 0;
+    for (const PtyPair &line : aheadLines)
+        QVERIFY(devices.plug(byId + QStringLiteral("usb-A%1").arg(i++, 2, 10, QLatin1Char('0')), line.slavePath()));
     for (const QString &name : replugged.split(QLatin1Char(' '), Qt::SkipEmptyParts))
         QVERIFY(devices.plug(byId + name, (name == QLatin1String("usb-A") ? a : b).slavePath()));
     QCOMPARE(link.lostAdapterNumber(), lostAt);

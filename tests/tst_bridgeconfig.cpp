@@ -1,4 +1,5 @@
 #include "bridgeoptions.h"
+#include "bridgemessages.h"
 #include "envoverride.h"
 #include "inireader.h"
 #include "presetfile.h"
@@ -8,6 +9,7 @@
 #endif
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -81,7 +83,12 @@ void tst_BridgeConfig::arguments_data()
         << "mqtt.lab:8883 no-discovery /ca.pem u /pw [COM3 lab \"Dimra lab\" restore]" << "";
     QTest::newRow("IPv6 broker, a bridge id") << "-p COM1 --id a --broker [::1]:1884 --bridge-id lab-pc_2" << "::1:1884 bridge=lab-pc_2 [COM1 a \"Dimra a\"]" << "";
     QTest::newRow("broker port 0") << "-p COM1 --broker h:0" << "error" << "h:0";
+    QTest::newRow("a broker port left empty") << "-p COM1 --broker h:" << "error" << "not \"h:\"";
+    QTest::newRow("a bare IPv6 broker") << "-p COM1 --id a --broker fd00::7" << "fd00::7:1883 [COM1 a \"Dimra a\"]" << "";
     QTest::newRow("COM257") << "-p COM257" << "error" << "COM257";
+    QTest::newRow("COM0") << "-p COM0" << "error" << "no port COM0";
+    // The highest number is taken, and with no device it names the board still.
+    QTest::newRow("COM256") << "-p COM256" << "localhost:1883 [COM256 com256 \"Dimra com256\"]" << "";
     QTest::newRow("id of the bridges") << "-p COM1 --id bridge" << "error" << "bridge";
     QTest::newRow("a password on the command line") << "-p COM1 --password secret" << "error" << "password";
     QTest::newRow("no board") << "--broker h" << "error" << "-p";
@@ -136,6 +143,8 @@ void tst_BridgeConfig::configFile_data()
     QTest::newRow("two boards, one id") << "[board.a]\nport=COM1\nid=x\n[board.b]\nport=COM2\nid=x\n" << "error" << "x";
     QTest::newRow("a board without a port") << "[board.a]\nid=a\n" << "error" << "board.a";
     QTest::newRow("broker port out of range") << "[broker]\nport=70000\n[board.a]\nport=COM1\n" << "error" << "port";
+    QTest::newRow("truth values in any case") << "[discovery]\nenabled=OFF\n[board.a]\nport=COM1\nid=a\nrestore=1\n"
+                                              << "localhost:1883 no-discovery [COM1 a \"Dimra a\" restore]" << "";
     QTest::newRow("restore not a truth value") << "[board.a]\nport=COM1\nrestore=maybe\n" << "error" << "restore";
     QTest::newRow("no board") << "[broker]\nhost=mqtt\n" << "error" << "board";
     // Refusals name the file's line, and both lines of what is given twice.
@@ -152,6 +161,17 @@ void tst_BridgeConfig::configFile_data()
                                             << ":6: com1 is the port of the board on line 2 too";
     QTest::newRow("an empty port names its line") << "[board.a]\nid=a\nport=\n" << "error" << ":3: [board.a] has no port";
     QTest::newRow("COM257 names its line") << "[board.a]\nid=a\nport=COM257\n" << "error" << ":3: there is no port COM257";
+    // More boards than a bridge's list of them may hold.
+    QString boards;
+    for (int i = 0; i <= kMaxBoards; ++i)
+        boards += QStringLiteral("[board.b%1]\nport=/nonexistent/b%1\n").arg(i);
+    QTest::newRow("257 boards") << boards << "error" << "257 boards; one bridge serves at most 256";
+    // A file of 1 MiB is read; one byte more is no configuration.
+    const QString oneBoard = QStringLiteral("[board.a]\nport=COM1\nid=a\n;");
+    const QString mebibyte = oneBoard + QString((1 << 20) - oneBoard.size(), QLatin1Char('x'));
+    QTest::newRow("a file of 1 MiB") << mebibyte << "localhost:1883 [COM1 a \"Dimra a\"]" << "";
+    QTest::newRow("a file of 1 MiB and a byte") << mebibyte + QLatin1Char('x') << "error"
+                                                << "has 1048577 bytes; a configuration has at most 1048576";
 }
 
 void tst_BridgeConfig::configFile()
@@ -185,6 +205,13 @@ void tst_BridgeConfig::iniFile_data()
     QTest::newRow("a quote not closed") << QByteArray("[broker]\nhost=\"127.0.0.1\n[board.a]\nport=COM1\n") << ":2: the value of host";
     QTest::newRow("a section name not UTF-8") << QByteArray("[board.\xff]\nport=COM1\n") << ":1: the line is not UTF-8";
     QTest::newRow("\\n in quotes") << QByteArray("[board.a]\nport=COM1\nname=\"a\\nb\"\n") << ":3: the value of name holds the escape \\n";
+    QTest::newRow("an escape before a character beyond 16 bits")
+        << QByteArray("[board.a]\nname=\"\\\xf0\x9f\x98\x80\"\n") << QString::fromUtf8(":2: the value of name holds the escape \\\xf0\x9f\x98\x80;");
+    QTest::newRow("a key before any section") << QByteArray("port=COM1\n[board.a]\n") << ":1: \"port\" stands outside a section";
+    // A byte-order mark, comments of either kind and a tab inside a value are read as meant.
+    QTest::newRow("a byte-order mark, comments, a tab")
+        << QByteArray("\xef\xbb\xbf[board.a]\n# one\n ; two\nname=a\tb\n") << "1 [board.a] 4 name=a\tb";
+    QTest::newRow("CRLF line ends, as Notepad writes them") << QByteArray("[board.a]\r\nname=\"a b\"\r\n") << "1 [board.a] 2 name=a b";
 }
 
 void tst_BridgeConfig::iniFile()
@@ -220,6 +247,8 @@ void tst_BridgeConfig::aLinkNamesTheBoardWhateverDeviceItLeadsTo()
     QVERIFY(devices.plug(QStringLiteral("serial/by-id/usb-Lab_Light_7-if00-port0"), line.slavePath()));
     QCOMPARE(derivedBoardId(QStringLiteral("COM1")), QStringLiteral("Lab_Light_7"));
     QCOMPARE(derivedBoardId(line.slavePath()), QStringLiteral("Lab_Light_7")); // the by-id link to the node
+    PtyPair unnamed; // a node no by-id link leads to: its own name
+    QCOMPARE(derivedBoardId(unnamed.slavePath()), QFileInfo(unnamed.slavePath()).fileName());
     QCOMPARE(derivedBoardId(QStringLiteral("COM2")), QStringLiteral("com2"));
 }
 #endif
@@ -251,11 +280,13 @@ void tst_BridgeConfig::filesOthersMayReadAreNamedWithTheirChmod_data()
 {
     QTest::addColumn<int>("permissions");
     QTest::addColumn<bool>("warned");
+    QTest::addColumn<bool>("credential"); // the file is one of systemd's credentials, which systemd guards
     const int owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-    QTest::newRow("0600") << owner << false;
-    QTest::newRow("0640") << (owner | QFileDevice::ReadGroup) << true;
-    QTest::newRow("0604") << (owner | QFileDevice::ReadOther) << true;
-    QTest::newRow("0620, writable by the group only") << (owner | QFileDevice::WriteGroup) << false;
+    QTest::newRow("0600") << owner << false << false;
+    QTest::newRow("0640") << (owner | QFileDevice::ReadGroup) << true << false;
+    QTest::newRow("0604") << (owner | QFileDevice::ReadOther) << true << false;
+    QTest::newRow("0620, writable by the group only") << (owner | QFileDevice::WriteGroup) << false << false;
+    QTest::newRow("0644, a credential") << (owner | QFileDevice::ReadGroup | QFileDevice::ReadOther) << true << true;
 }
 
 void tst_BridgeConfig::filesOthersMayReadAreNamedWithTheirChmod()
@@ -265,6 +296,15 @@ void tst_BridgeConfig::filesOthersMayReadAreNamedWithTheirChmod()
     const QString warning = accessWarning(QStringLiteral("/etc/dimra/mqtt.password"), QFileDevice::Permissions(permissions));
     QCOMPARE(!warning.isEmpty(), warned);
     QVERIFY2(!warned || warning.contains(QLatin1String("chmod go-rwx /etc/dimra/mqtt.password")), qPrintable(warning));
+
+    // A password file on disk with these permissions is named at start, unless it is a credential.
+    QFETCH(bool, credential);
+    BridgeConfig config;
+    config.passwordFile = m_dir.filePath(QStringLiteral("password-%1").arg(permissions, 0, 8));
+    QFile file(config.passwordFile);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.setPermissions(QFileDevice::Permissions(permissions)));
+    const EnvOverride credentials("CREDENTIALS_DIRECTORY", QFile::encodeName(credential ? m_dir.path() : QStringLiteral("/run/none")));
+    QCOMPARE(accessWarnings(config).size(), warned && !credential ? 1 : 0);
 }
 #else
 void tst_BridgeConfig::filesOthersMayReadAreNamedWithTheirIcacls_data()
@@ -278,6 +318,8 @@ void tst_BridgeConfig::filesOthersMayReadAreNamedWithTheirIcacls_data()
     QTest::newRow("Everyone, generic read") << QStringList{"S-1-1-0:0x80000000"} << "S-1-1-0";
     QTest::newRow("another user, generic all") << QStringList{"S-1-5-21-7-7-7-1002:0x10000000"} << "S-1-5-21-7-7-7-1002";
     QTest::newRow("Users may add data, not read it") << keepers + QStringList{"S-1-5-32-545:0x100116"} << "";
+    QTest::newRow("Users twice, inherited and given, named once")
+        << keepers + QStringList{"S-1-5-32-545:0x1200a9", "S-1-5-32-545:0x80000000"} << "S-1-5-32-545";
 }
 
 void tst_BridgeConfig::filesOthersMayReadAreNamedWithTheirIcacls()

@@ -154,6 +154,8 @@ void tst_CommPort::overrideComesFromTheEnvironment()
 {
     {
         const EnvOverride root("DIMRA_DEV_ROOT", "/nonexistent/dimra-dev");
+        QVERIFY2(NoDeviceError(13).details().endsWith(QStringLiteral("/dev/ttyUSB0。现在没有一个端口有设备。")),
+                 qPrintable(NoDeviceError(13).details()));
         const EnvOverride com12("DIMRA_COM12", "/dev/dimra-test-port");
         const EnvOverride com40("DIMRA_COM40", "/dev/dimra-test-port40");
         QCOMPARE(ResolveCommPort(12).device, QStringLiteral("/dev/dimra-test-port"));
@@ -161,6 +163,9 @@ void tst_CommPort::overrideComesFromTheEnvironment()
         QCOMPARE(all.size(), 13);
         QCOMPARE(all.value(12).device, QStringLiteral("/dev/dimra-test-port"));
         QCOMPARE(all.last().device, QStringLiteral("/dev/dimra-test-port40"));
+        // A number without a device names those that have one, the listed ones above COM12 among them.
+        QCOMPARE(NoDeviceError(13).details().section(QStringLiteral("。"), 1, -1),
+                 QStringLiteral("现在有设备的端口：COM12（dimra-test-port · DIMRA_COM12）、COM40（dimra-test-port40 · DIMRA_COM40）。"));
     }
     QVERIFY(ResolveCommPort(12).device != QStringLiteral("/dev/dimra-test-port"));
     QCOMPARE(CommPortVariable(12), QStringLiteral("DIMRA_COM12"));

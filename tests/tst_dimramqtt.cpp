@@ -780,6 +780,9 @@ void tst_DimraMqtt::whatCannotStartEndsWithItsExitStatus_data()
         << 1 << QStringLiteral("missing-password");
     const QStringList caFile{QStringLiteral("-p"), QStringLiteral("bench"), QStringLiteral("--ca-file")};
     QTest::newRow("a folder as CA file") << caFile + QStringList{QStringLiteral("%1")} << 1 << QStringLiteral("is a folder");
+    // Read, a device would be taken for an empty file, and a pipe would wait for a writer.
+    QTest::newRow("a device as CA file") << caFile + QStringList{QStringLiteral("/dev/null")} << 1
+                                         << QStringLiteral("/dev/null is a folder or a device");
     QTest::newRow("a CA file without a certificate") << caFile + QStringList{QStringLiteral(DIMRA_MQTT_PROGRAM)} << 1
                                                      << QStringLiteral("holds no certificate");
 }

@@ -37,7 +37,7 @@ publish() { mosquitto_pub -h 127.0.0.1 -p "$plain" "$@"; }
 "${wine%/*}/wineserver" -w && "${wine%/*}/wineserver" -p30
 pids=""
 trap '"${wine%/*}/wineserver" -k; kill $pids 2>/dev/null || true' EXIT
-rm -f "$dir"/*.log "$line" "$log"
+rm -f "$dir"/*.log "$line" "$log" "${log%/*}/mqtt.old.log"
 plain=$(port) tls=$(port)
 openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 1 -subj /CN=127.0.0.1 \
     -addext subjectAltName=IP:127.0.0.1 -keyout "$dir/broker.key" -out "$dir/ca.pem" 2>/dev/null
@@ -75,6 +75,8 @@ out=$(LANG=C.UTF-8 "$wine" "$exe" -c "Z:$dir/配置/mqtt.conf" 2>&1) || status=$
 case "$status:$out" in 2:*"配置/mqtt.conf:3:"*) ;; *) fail "dimra-mqtt.exe did not read the configuration in 配置 (status $status): $out" ;; esac
 # Wine lets everyone read a file that Linux lets others read: the service's log says so.
 mkdir -p "${log%/*}"
+# A log past 1 MiB is kept as mqtt.old.log, and the service begins a new one.
+head -c 1048577 /dev/zero | tr '\0' x >"$log"
 printf '[broker]\nhost=127.0.0.1\nport=%s\n[board.a]\nport=COM1\nid=service\n' "$plain" >"${log%/*}/mqtt.conf"
 chmod 644 "${log%/*}/mqtt.conf"
 "$wine" sc delete dimra-mqtt >/dev/null 2>&1 || true # left by a run that failed
@@ -89,3 +91,5 @@ stopped() { "$wine" sc query dimra-mqtt | grep -q STOPPED; }
 within stopped
 "$wine" sc delete dimra-mqtt >/dev/null
 grep -q "mqtt.conf can be read by Everyone" "$log" || fail "the service's log does not warn that everyone may read its configuration"
+[ "$(wc -c <"${log%/*}/mqtt.old.log")" -eq 1048577 ] && [ "$(wc -c <"$log")" -lt 65536 ] \
+    || fail "the service's log of more than 1 MiB was not kept as mqtt.old.log and begun again"
