@@ -10,10 +10,11 @@
 bool CStopSignals::write(FILE *stream, const QByteArray &bytes)
 {
     errno = 0;
-    if ((std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream) == size_t(bytes.size())
-         && std::fflush(stream) == 0)
-        || !readerGone(errno))
+    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream) == size_t(bytes.size())
+        && std::fflush(stream) == 0)
         return true;
+    if (!readerGone(errno))
+        return false; // errno says why
     s_readerGone = true;
     if (s_instance)
         s_instance->requestStop(brokenPipe());

@@ -29,9 +29,9 @@ public:
     // The one watcher of the process, made at the first call; null when the
     // system will not hand signals over.
     static CStopSignals *watch();
-    // Writes text to standard output or error at once. When the reader has
-    // gone, asks for a stop as SIGPIPE would (through the event loop) and
-    // returns false.
+    // Writes text to standard output or error at once; false when it could
+    // not be written (errno says why). When the reader has gone, also asks
+    // for a stop as SIGPIPE would (through the event loop).
     static bool write(FILE *stream, const QByteArray &bytes);
     // The same with text: to a console as the console takes it, elsewhere
     // as UTF-8 (consoletext.h).

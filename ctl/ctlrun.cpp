@@ -10,6 +10,9 @@
 
 #include <QStringList>
 
+#include <cerrno>
+#include <cstring>
+
 namespace {
 
 CtlOutcome lostBoard(const QString &text, const QString &details, bool remote)
@@ -581,6 +584,12 @@ void CCtlRun::finish(const CtlOutcome &outcome)
     printMessage(m_err, result);
     if (isSession())
         answerTheRest(result);
+    if (m_nOutputError != 0 && result.isDone()) {
+        printMessage(m_err, {ExitIo, tr("cannot write the output: %1").arg(QString::fromLocal8Bit(std::strerror(m_nOutputError))),
+                             QString()});
+        emit finished(ExitIo);
+        return;
+    }
     emit finished(result.exitCode);
 }
 
@@ -606,6 +615,11 @@ void CCtlRun::answerTheRest(const CtlOutcome &result)
 
 void CCtlRun::print(const QString &text)
 {
-    // A reader that has gone stops the run, as SIGPIPE would.
-    CStopSignals::write(m_out, text);
+    // A reader that has gone stops the run, as SIGPIPE would. Output that
+    // cannot be written for another reason (a full disk) ends the run as an
+    // I/O error, never as though its values had been read.
+    if (CStopSignals::write(m_out, text) || CStopSignals::arrived() != 0 || m_nOutputError != 0)
+        return;
+    m_nOutputError = errno != 0 ? errno : EIO;
+    QMetaObject::invokeMethod(this, [this] { finish(CtlOutcome::done()); }, Qt::QueuedConnection);
 }

@@ -146,4 +146,5 @@ private:
     bool m_bAdvancePosted = false;
     bool m_bFinished = false;
     int m_nStopSignal = 0;
+    int m_nOutputError = 0; // the system's error of the first output that could not be written
 };

@@ -715,6 +715,9 @@ void tst_DimraCtl::stopSignalsLeaveThePortToTheNextUser_data()
     QTest::newRow("SIGTERM during monitor") << "-p @ monitor" << SIGTERM << 128 + SIGTERM << false;
     QTest::newRow("monitor | head -c1") << "-p @ monitor | head -c1" << 0 << 128 + SIGPIPE << false;
     QTest::newRow("get printing to a reader that went") << "-p @ -t 100 get >&3" << 0 << 128 + SIGPIPE << false;
+    // Output that cannot be written is an I/O error, not values read: get ends, monitor stops.
+    QTest::newRow("get printing to a full disk") << "-p @ -t 100 get >/dev/full" << 0 << 1 << false;
+    QTest::newRow("monitor printing to a full disk") << "-p @ monitor >/dev/full" << 0 << 1 << false;
     for (const int signal : {SIGINT, SIGTERM, SIGHUP})
         QTest::addRow("a session stopped by %d as its input ends", signal) << "-p @ session" << signal << 128 + signal << true;
 }

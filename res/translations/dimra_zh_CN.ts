@@ -382,6 +382,10 @@ Run &quot;dimractl list&quot; to see the ports, or name the device with -p PATH.
         <translation>无法写入端口：%1</translation>
     </message>
     <message>
+        <source>cannot write the output: %1</source>
+        <translation>无法写出输出：%1</translation>
+    </message>
+    <message>
         <source>the line did not carry every frame within its time and %1 ms more; the board may not hold the new values. Check the line, then run the command again.</source>
         <translation>线路没有在应有的时间再加 %1 毫秒内送出每一帧；调光板可能没有保存新的数值。请检查线路，然后重新运行命令。</translation>
     </message>
