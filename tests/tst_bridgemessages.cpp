@@ -72,6 +72,13 @@ void tst_BridgeMessages::setPayload_data()
     QTest::newRow("a key with an escape given twice") << QByteArray(R"({"\u001b[2J":1,"\u001b[2J":2})") << "refused"
                                                       << "\"\\x1b[2J\" is given twice";
     QTest::newRow("unknown key with an escape") << QByteArray(R"({"\u001b[2J":1})") << "refused" << "\"\\x1b[2J\"";
+    QTest::newRow("a light's command, only unknown keys") << QByteArray(R"({"state":"ON","brightness":40})") << "refused"
+                                                          << "unknown key \"brightness\"";
+    // Qt's reader takes c\h1 for ch1.
+    QTest::newRow("an escape JSON does not know") << QByteArray(R"({"c\h1":40})") << "refused" << "\\h is not a JSON escape";
+    QTest::newRow("a preset named by a number") << QByteArray(R"({"preset":5})") << "refused" << "in quotes";
+    QTest::newRow("a preset with a negative transition") << QByteArray(R"({"preset":"A","transition":-1})") << "refused"
+                                                         << "transition";
     QTest::newRow("empty object") << QByteArray("{}") << "refused" << "nothing";
     QTest::newRow("array") << QByteArray("[40]") << "refused" << "object";
     QTest::newRow("not JSON") << QByteArray("ch1=40") << "refused" << "JSON";
@@ -108,6 +115,9 @@ void tst_BridgeMessages::lightCommand_data()
     QTest::newRow("a transition past Home Assistant's limit") << QByteArray(R"({"state":"ON","transition":6554})") << 70 << "refused";
     QTest::newRow("a transition as text") << QByteArray(R"({"state":"ON","transition":"2"})") << 70 << "refused";
     QTest::newRow("a flash it cannot do") << QByteArray(R"({"state":"ON","flash":2})") << 70 << "refused";
+    // Read strictly, as a set payload is: Qt's reader would take either for "ON".
+    QTest::newRow("state given twice") << QByteArray(R"({"state":"OFF","state":"ON"})") << 70 << "refused";
+    QTest::newRow("state with an escape JSON does not know") << QByteArray(R"({"state":"O\N"})") << 70 << "refused";
 }
 
 void tst_BridgeMessages::lightCommand()
