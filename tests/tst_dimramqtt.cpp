@@ -28,6 +28,8 @@
 
 #include <memory>
 
+#include <signal.h>
+
 // dimra-mqtt end to end: the program against a real broker and virtual
 // boards on pseudo-terminals, seen through the broker and at the boards'
 // lines. One sequence a behaviour; what a payload means is tst_bridgemessages'.
@@ -224,6 +226,14 @@ void tst_DimraMqtt::commandsReachTheWireOrNothingDoes()
     QTRY_COMPARE_WITH_TIMEOUT(board->frames, (QStringList{"ch1 60", "frequency 2000", "ch1 40", "ch2 0", "ch3 100"}), 5000);
     QVERIFY2(m_mqtt->waitFor(topic("state"), R"({"linked":true,"frequency":2000,"ch1":40,"ch2":0,"ch3":100})"),
              m_mqtt->last(topic("state")).constData());
+
+    // A command that comes while the board reports as asked waits for the
+    // report and goes out after it; the state shows both.
+    board->model->state().duty[1] = 70;
+    QVERIFY(m_mqtt->publish(topic("get"), QByteArray()) && m_mqtt->publish(topic("set"), R"({"ch3":9})"));
+    QTRY_COMPARE_WITH_TIMEOUT(board->frames.constLast(), QStringLiteral("ch3 9"), 5000);
+    QVERIFY2(m_mqtt->waitFor(topic("state"), R"({"linked":true,"frequency":2000,"ch1":40,"ch2":70,"ch3":9})"),
+             m_mqtt->last(topic("state")).constData());
 }
 
 void tst_DimraMqtt::everythingIsPublishedAgainWhenAskedAndAfterABrokerRestart()
@@ -287,6 +297,19 @@ void tst_DimraMqtt::anUnpluggedBoardGoesOfflineAndComesBackWithItsState()
     const QByteArray commanded = R"({"linked":true,"frequency":3000,"ch1":0,"ch2":40,"ch3":0})";
     QVERIFY(m_mqtt->waitFor(topic("state"), commanded));
 
+    // A board that stops answering: asked to report, it is offline once its
+    // time is up, and online again when it answers, with what was commanded meanwhile.
+    QVERIFY(::kill(pid_t(board.processId()), SIGSTOP) == 0);
+    m_mqtt->clear();
+    QVERIFY(m_mqtt->publish(topic("get"), QByteArray()) && m_mqtt->waitFor(topic("availability"), "offline", 10000));
+    QVERIFY(m_mqtt->publish(topic("set"), R"({"ch3":9})"));
+    QVERIFY(::kill(pid_t(board.processId()), SIGCONT) == 0);
+    QVERIFY(m_mqtt->waitFor(topic("availability"), "online", 10000));
+    QVERIFY2(m_mqtt->waitFor(topic("state"), R"({"linked":true,"frequency":3000,"ch1":0,"ch2":40,"ch3":9})"),
+             m_mqtt->last(topic("state")).constData());
+    m_mqtt->clear();
+    QVERIFY(m_mqtt->publish(topic("set"), R"({"ch3":0})") && m_mqtt->waitFor(topic("state"), commanded));
+
     board.terminate();
     QVERIFY(board.waitForFinished(5000));
     QVERIFY(m_mqtt->waitFor(topic("availability"), "offline"));
@@ -347,6 +370,8 @@ void tst_DimraMqtt::sigtermDrainsTheLinesAndTheNextRunForgetsABoardTakenOut()
     QVERIFY(m_mqtt->waitFor(rightLight, QByteArray()));
     QVERIFY(m_mqtt->waitFor(QStringLiteral("homeassistant/number/dimra_right/frequency/config"), QByteArray()));
     QVERIFY(m_mqtt->waitFor(topic("state", "right"), QByteArray()));
+    QVERIFY(m_mqtt->waitFor(topic("preset", "right"), QByteArray()));
+    QVERIFY(m_mqtt->waitFor(QStringLiteral("homeassistant/select/dimra_right/preset/config"), QByteArray()));
     QVERIFY(!m_mqtt->last(QStringLiteral("homeassistant/light/dimra_bench/ch1/config")).isEmpty());
 }
 
