@@ -1,3 +1,4 @@
+#include "boardlink.h"
 #include "boardmodel.h"
 #include "boardserver.h"
 #include "bridgeoptions.h"
@@ -460,6 +461,18 @@ void tst_DimraMqtt::ofTwoBridgesStartedTogetherOneServesTheBoard()
     const QString logs = m_log + QString::fromLocal8Bit(m_bridge.readAll() + second.readAllStandardError());
     QCOMPARE(logs.count(QLatin1String("leaves it alone")), 1);
     QVERIFY2(!logs.contains(QLatin1String("cannot open")), qPrintable(logs));
+
+    // A port that no bridge claims is merely in use (the window, dimractl):
+    // once the wait is over it is tried again, and served once it is let go.
+    CBoardLink window;
+    window.open(QFile::encodeName(m_dir->filePath(QStringLiteral("bench"))));
+    m_log.clear();
+    m_mqtt->clear();
+    QVERIFY(startBridge({QStringLiteral("bench")}));
+    QVERIFY(QTest::qWaitFor([this] { return m_log.contains(QLatin1String("cannot open")); }, 8000));
+    QVERIFY(m_mqtt->waitFor(topic("availability"), "offline"));
+    window.close();
+    QVERIFY2(m_mqtt->waitFor(topic("availability"), "online", 10000), qPrintable(m_log));
 }
 
 void tst_DimraMqtt::aTransitionFadesAtTheLinesPaceAndEndsOnItsTarget()
