@@ -306,6 +306,7 @@ void CMqttBridge::take(CBridgeBoard *board)
     });
     connect(board, &CBridgeBoard::opened, this, [this, board] {
         publishBoard(board);
+        publishPreset(board);
         if (m_config.discovery)
             publishDiscovery(board);
     });
@@ -327,6 +328,7 @@ void CMqttBridge::serve()
     for (CBridgeBoard *board : std::as_const(m_served)) {
         ids.append(board->config().id);
         publishBoard(board);
+        publishPreset(board);
         if (m_config.discovery)
             publishDiscovery(board);
     }
@@ -357,7 +359,6 @@ void CMqttBridge::publishBoard(CBridgeBoard *board)
     publishRetained(boardTopic(id, QStringLiteral("state")), stateJson(state));
     for (int channel = 1; channel <= 3; ++channel)
         publishRetained(boardTopic(id, CDimraProtocol::ValueKey(channel)), lightStateJson(state.values[channel]));
-    publishPreset(board);
 }
 
 void CMqttBridge::publishPreset(CBridgeBoard *board)

@@ -99,9 +99,12 @@ private:
     void onMessage(const QString &topic, const QByteArray &payload, bool retained);
     void onCommand(const QString &topic, const Route &route, const QByteArray &payload, bool retained);
     void refuse(const Route &route, const QString &topic, const QString &reason);
+    // Availability, state and lights, at every change of the board's state.
     void publishBoard(CBridgeBoard *board);
     void publishRetained(const QString &topic, const QByteArray &payload);
     void publishDiscovery(CBridgeBoard *board);
+    // The preset topic, which changes only as the board's preset or the
+    // presets file does, not with each value the board takes.
     void publishPreset(CBridgeBoard *board);
     void onPresetsChanged();
     void removeBoards(const QStringList &ids);
