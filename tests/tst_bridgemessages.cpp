@@ -170,6 +170,15 @@ void tst_BridgeMessages::discoveryConfigsCarryWhatHomeAssistantRequires_data()
     row(number, "command_topic", R"("dimra/bench/set")");
     row(number, "state_topic", R"("dimra/bench/state")");
     row(number, "value_template", R"("{{ value_json.frequency }}")");
+    // The presets file's names, in its order; the board's set topic takes the
+    // option as a JSON string, and its preset topic says which one it holds.
+    const QString select = QStringLiteral("ha/select/dimra_bench/preset/config");
+    row(select, "options", R"(["B","A"])");
+    row(select, "command_topic", R"("dimra/bench/set")");
+    row(select, "command_template", R"("{\"preset\": {{ value | to_json }}}")");
+    row(select, "state_topic", R"("dimra/bench/preset")");
+    row(select, "value_template", R"("{{ value_json.preset }}")");
+    row(select, "default_entity_id", R"("select.dimra_bench_preset")");
 }
 
 void tst_BridgeMessages::discoveryConfigsCarryWhatHomeAssistantRequires()
@@ -177,11 +186,14 @@ void tst_BridgeMessages::discoveryConfigsCarryWhatHomeAssistantRequires()
     QFETCH(QString, topic);
     QFETCH(QString, key);
     QFETCH(QString, value);
+    // The select only with a presets file.
+    const bool presets = topic.contains(QLatin1String("/select/"));
     const QList<RetainedMessage> configs = discoveryConfigs({QStringLiteral("ha"), QStringLiteral("bench"),
                                                              QStringLiteral("Dimra bench"),
                                                              QStringLiteral("dimra/bridge/pc1/status"), QStringLiteral("1.0"),
-                                                             QStringLiteral("https://dimra.example.org/")});
-    QCOMPARE(configs.size(), 4);
+                                                             QStringLiteral("https://dimra.example.org/"),
+                                                             presets ? std::optional(QStringList{"B", "A"}) : std::nullopt});
+    QCOMPARE(configs.size(), presets ? 5 : 4);
     QCOMPARE(discoveryTopics(QStringLiteral("ha"), QStringLiteral("bench")).size(), 5);
     const auto config = std::find_if(configs.begin(), configs.end(), [&](const RetainedMessage &m) { return m.topic == topic; });
     QVERIFY(config != configs.end());
