@@ -235,6 +235,16 @@ void tst_DimraMqtt::commandsReachTheWireOrNothingDoes()
     QTRY_COMPARE_WITH_TIMEOUT(board->frames.constLast(), QStringLiteral("ch3 9"), 5000);
     QVERIFY2(m_mqtt->waitFor(topic("state"), R"({"linked":true,"frequency":2000,"ch1":40,"ch2":70,"ch3":9})"),
              m_mqtt->last(topic("state")).constData());
+    // A get asked while one is reported is reported in turn: the state twice, unchanged.
+    m_mqtt->clear();
+    QVERIFY(m_mqtt->publish(topic("get"), QByteArray()) && m_mqtt->publish(topic("get"), QByteArray()));
+    const auto states = [this] {
+        return std::count_if(m_mqtt->messages().begin(), m_mqtt->messages().end(),
+                             [](const MqttRecorder::Message &m) { return m.topic == topic("state"); });
+    };
+    QVERIFY(QTest::qWaitFor([&] { return states() == 2; }, 5000));
+    // A get is an empty message.
+    QVERIFY(m_mqtt->publish(topic("get"), "now") && m_mqtt->waitFor(topic("error"), containing("empty message")));
 }
 
 void tst_DimraMqtt::everythingIsPublishedAgainWhenAskedAndAfterABrokerRestart()
