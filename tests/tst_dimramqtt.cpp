@@ -14,8 +14,10 @@
 #include "remoteboardlink.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QFileInfo>
+#include <QHelpEvent>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -26,6 +28,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <memory>
 
 // dimra-mqtt end to end: the program against a real broker and virtual
@@ -636,9 +639,31 @@ void tst_DimraMqtt::theWindowFollowsABoardBehindItsBridge()
     QTRY_COMPARE(mark(), CLinkIndicator::Linked);
     QCOMPARE(slider("sliderChannel1")->value(), 11);
 
-    // The bridge gone, the board does not answer.
+    // A setting the bridge refuses is said in a notice; the bridge held
+    // still, so that the refusal, the test's, comes before its answer.
+    QVERIFY(::kill(pid_t(m_bridge.processId()), SIGSTOP) == 0);
+    m_mqtt->clear();
+    QTest::keyClick(slider("sliderChannel1"), Qt::Key_Right);
+    QVERIFY(m_mqtt->waitFor(topic("set"), containing(R"("ch1":12)")));
+    QVERIFY(m_mqtt->publish(topic("error"), "bench/set: refused here; nothing was sent"));
+    QTRY_COMPARE(messages.notices.size(), 1);
+    QVERIFY2(messages.notices.first().contains("refused here"), qPrintable(messages.notices.first()));
+    messages.notices.clear();
+    QVERIFY(::kill(pid_t(m_bridge.processId()), SIGCONT) == 0);
+
+    // The bridge gone, the board does not answer; the mark's tooltip says
+    // why, as the link knows it when the user looks.
     m_bridge.kill();
     QTRY_COMPARE(mark(), CLinkIndicator::NoAnswer);
+    auto *indicator = qobject_cast<CLinkIndicator *>(control("linkIndicator"));
+    const auto tip = [indicator] {
+        QHelpEvent look(QEvent::ToolTip, QPoint(1, 1), indicator->mapToGlobal(QPoint(1, 1)));
+        QApplication::sendEvent(indicator, &look);
+        return indicator->toolTip();
+    };
+    QTRY_VERIFY2(tip().contains(QStringLiteral("is not running")), qPrintable(indicator->toolTip()));
+    QVERIFY(m_mqtt->publish(bridgeStatus(m_bridge.arguments()).section(QLatin1Char('/'), 0, -2) + QStringLiteral("/boards"), "[]", true));
+    QTRY_VERIFY2(tip().contains(QStringLiteral("No bridge serves bench")), qPrintable(indicator->toolTip()));
     // The broker gone, the window says so once and waits for no adapter,
     // although it would wait for one.
     const QList<QAction *> actions = dlg->actions();
