@@ -624,6 +624,18 @@ void tst_DimraDlg::presetKeyAppliesOnlyTheValuesTheBoardDoesNotHold()
     QCOMPARE(edit("Frequency")->text(), QStringLiteral("5000"));
     QCOMPARE(slider("Channel2")->value(), 60);
     QCOMPARE(edit("Channel3")->text(), QStringLiteral("0"));
+
+    // A board opened again holds what it holds, not what the window sent
+    // before: the preset's frequency goes out although it went out then.
+    QTest::mouseClick(connectButton(), Qt::LeftButton);
+    QCOMPARE(connectButton()->text(), kConnect);
+    QTest::mouseClick(connectButton(), Qt::LeftButton);
+    QCOMPARE(m_line->readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
+    QTest::keyClick(slider("Frequency"), Qt::Key_Right); // not linked: not sent
+    QVERIFY(m_line->write(ChannelReply(1, 40)));
+    QTRY_VERIFY(m_dlg->link().isLinked());
+    QTest::keyClick(m_dlg.get(), Qt::Key_1, Qt::ControlModifier);
+    QCOMPARE(framesSent(1), (SentValues{{4, 5000}}));
     QVERIFY(m_messages->messages.isEmpty()); // the preset's values need no checking
 }
 
