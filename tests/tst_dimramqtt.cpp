@@ -11,6 +11,7 @@
 #include "mosquittobroker.h"
 #include "mqttrecorder.h"
 #include "presetfile.h"
+#include "ptypair.h"
 #include "remoteboardlink.h"
 
 #include <QAction>
@@ -611,7 +612,7 @@ void tst_DimraMqtt::theWindowFollowsABoardBehindItsBridge()
     QVERIFY(startBridge({QStringLiteral("bench")}));
     QVERIFY(m_mqtt->waitFor(topic("availability"), "online"));
     const EnvOverride config("XDG_CONFIG_HOME", QFile::encodeName(m_dir->path()));
-    const DeviceTree devices; // the machine's own ports never show
+    DeviceTree devices; // the machine's own ports never show
     MessageRecorder messages;
     auto dlg = std::make_unique<CMyDimraDlg>();
     dlg->show();
@@ -676,6 +677,14 @@ void tst_DimraMqtt::theWindowFollowsABoardBehindItsBridge()
     QCOMPARE(messages.messages.size(), 1);
     QVERIFY2(messages.notices.isEmpty(), qPrintable(messages.notices.join(QLatin1Char('\n'))));
     QCOMPARE(mark(), CLinkIndicator::PortClosed);
+
+    // The address keeps its entry, first, while adapters come and go.
+    auto *ports = qobject_cast<QComboBox *>(control("comboPort"));
+    ports->setCurrentIndex(1);
+    PtyPair adapter;
+    QVERIFY(devices.plug(QStringLiteral("serial/by-id/usb-A"), adapter.slavePath()));
+    QTRY_VERIFY_WITH_TIMEOUT(ports->itemText(1).endsWith(QStringLiteral(" · A")), 5000);
+    QVERIFY2(ports->itemText(0).startsWith(QStringLiteral("bench  ")), qPrintable(ports->itemText(0)));
 }
 
 void tst_DimraMqtt::whyABoardBehindABridgeDoesNotAnswerIsSaid_data()
