@@ -472,10 +472,10 @@ void tst_DimraDlg::validationOrderAndFocus()
 
 void tst_DimraDlg::refusedTextIsToldOnceAndDroppedWhenTheRowIsLeft_data()
 {
-    QTest::addColumn<QString>("refused"); // typed for channel 1
+    QTest::addColumn<QString>("refused"); // typed for channel 1, or "Row=text" for another row
     QTest::addColumn<QStringList>("then");
     QTest::addColumn<SentValues>("sent");
-    QTest::addColumn<QString>("shown"); // by channel 1's edit afterwards
+    QTest::addColumn<QString>("shown"); // by the refused row's edit afterwards
     QTest::newRow("Set, 60 set on channel 3, three clicks on the channel 2 slider") << "250"
         << QStringList{"Channel1", "\t", "\t", "60", "Channel3", "click", "click", "click"} << SentValues{{3, 60}, {2, 10}, {2, 20}, {2, 30}} << "0";
     QTest::newRow("Set twice: its own button is the row's") << "250" << QStringList{"Channel1", "Channel1"} << SentValues{} << "250";
@@ -486,6 +486,13 @@ void tst_DimraDlg::refusedTextIsToldOnceAndDroppedWhenTheRowIsLeft_data()
     QTest::newRow("another move") << "250" << QStringList{"wheel", "wheel"} << SentValues{{2, 3}, {2, 6}} << "0";
     QTest::newRow("a field exchange") << "250" << QStringList{"wheel", "exchange"} << SentValues{{2, 3}} << "250";
     QTest::newRow("focus to the next control") << "250" << QStringList{"wheel", "\t", "store"} << SentValues{{2, 3}} << "0";
+    // Only the user leaves a row: a slider the board moves does not, nor a
+    // message box that takes the focus and gives it back.
+    QTest::newRow("another move, a board reply moves it again, a field exchange")
+        << "250" << QStringList{"wheel", "reply", "exchange"} << SentValues{{2, 3}} << "250";
+    QTest::newRow("Set, a message box comes and goes, a field exchange")
+        << "250" << QStringList{"Channel1", "box", "exchange"} << SentValues{} << "250";
+    QTest::newRow("frequency: Set twice") << "Frequency=24" << QStringList{"Frequency", "Frequency"} << SentValues{} << "24";
 }
 
 void tst_DimraDlg::refusedTextIsToldOnceAndDroppedWhenTheRowIsLeft()
@@ -495,11 +502,25 @@ void tst_DimraDlg::refusedTextIsToldOnceAndDroppedWhenTheRowIsLeft()
     QFETCH(SentValues, sent);
     QFETCH(QString, shown);
     QVERIFY(connectAndLink());
-    edit("Channel1")->setText(refused);
+    const QByteArray row = refused.contains('=') ? refused.section('=', 0, 0).toLatin1() : QByteArray("Channel1");
+    const QString text = refused.section('=', -1);
+    edit(row)->setText(text);
     QSlider *other = slider("Channel2");
     for (const QString &step : then) {
-        if (step.startsWith("Channel")) { // that row's Set
+        if (step.startsWith("Channel") || step == "Frequency") { // that row's Set
             QTest::mouseClick(confirmButton(step.toLatin1()), Qt::LeftButton);
+        } else if (step == "reply") {
+            QVERIFY(m_line->write(ChannelReply(2, 40)));
+            QTRY_COMPARE(other->value(), 40);
+        } else if (step == "box") { // the focus goes to its button and comes back
+            QMessageBox box(QMessageBox::Information, QString(), QStringLiteral("box"), QMessageBox::Ok, m_dlg.get());
+            box.show();
+            QVERIFY(QTest::qWaitForWindowActive(&box));
+            QTRY_COMPARE(QApplication::focusWidget(), box.button(QMessageBox::Ok));
+            box.close();
+            m_dlg->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(m_dlg.get()));
+            QCOMPARE(QApplication::focusWidget(), edit(row));
         } else if (step == "click") {
             QTest::mouseClick(other, Qt::LeftButton, {}, QPoint(other->width() - 5, other->height() / 2));
         } else if (step == "wheel") { // leaves the focus where it is
@@ -513,8 +534,8 @@ void tst_DimraDlg::refusedTextIsToldOnceAndDroppedWhenTheRowIsLeft()
         QVERIFY(settle()); // each move its own redraw
     }
     QCOMPARE(framesSent(sent.size()), sent);
-    QCOMPARE(m_messages->messages, QStringList{refused == "abc" ? kAskInteger : kChannelRange});
-    QCOMPARE(edit("Channel1")->text(), shown);
+    QCOMPARE(m_messages->messages, QStringList{text == "abc" ? kAskInteger : row == "Frequency" ? kFrequencyRange : kChannelRange});
+    QCOMPARE(edit(row)->text(), shown);
 }
 
 void tst_DimraDlg::repliesMoveTheSliders_data()
@@ -603,6 +624,18 @@ void tst_DimraDlg::presetKeyAppliesOnlyTheValuesTheBoardDoesNotHold()
     QCOMPARE(edit("Frequency")->text(), QStringLiteral("5000"));
     QCOMPARE(slider("Channel2")->value(), 60);
     QCOMPARE(edit("Channel3")->text(), QStringLiteral("0"));
+
+    // A board opened again holds what it holds, not what the window sent
+    // before: the preset's frequency goes out although it went out then.
+    QTest::mouseClick(connectButton(), Qt::LeftButton);
+    QCOMPARE(connectButton()->text(), kConnect);
+    QTest::mouseClick(connectButton(), Qt::LeftButton);
+    QCOMPARE(m_line->readExactly(kOpenLinkFrame.size()), kOpenLinkFrame);
+    QTest::keyClick(slider("Frequency"), Qt::Key_Right); // not linked: not sent
+    QVERIFY(m_line->write(ChannelReply(1, 40)));
+    QTRY_VERIFY(m_dlg->link().isLinked());
+    QTest::keyClick(m_dlg.get(), Qt::Key_1, Qt::ControlModifier);
+    QCOMPARE(framesSent(1), (SentValues{{4, 5000}}));
     QVERIFY(m_messages->messages.isEmpty()); // the preset's values need no checking
 }
 
@@ -1085,6 +1118,12 @@ void tst_DimraDlg::portListFollowsHotPlugAndKeepsTheSelection()
         QVERIFY(m_devices->plug(byId(i), more[i].slavePath()));
     QTRY_COMPARE_WITH_TIMEOUT(ports->count(), 13, 5000);
     QCOMPARE(ports->itemText(12), QStringLiteral("COM13  %1 · M11").arg(more[11].slavePath().mid(5)));
+    // Not selected, its entry goes with its device and comes back with one.
+    QVERIFY(m_devices->unplug(byId(0)));
+    QTRY_COMPARE_WITH_TIMEOUT(ports->count(), 12, 5000);
+    QCOMPARE(ports->currentIndex(), 2);
+    QVERIFY(m_devices->plug(byId(0), more[0].slavePath()));
+    QTRY_COMPARE_WITH_TIMEOUT(ports->count(), 13, 5000);
     ports->setCurrentIndex(12);
     QVERIFY(m_devices->unplug(byId(11)) && m_devices->unplug(byId(0)));
     QTRY_COMPARE_WITH_TIMEOUT(ports->itemText(12), QStringLiteral("COM13  %1").arg(kNoDeviceEntry), 5000);

@@ -12,11 +12,14 @@
 #include "mosquittobroker.h"
 #include "mqttrecorder.h"
 #include "presetfile.h"
+#include "ptypair.h"
 #include "remoteboardlink.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QFileInfo>
+#include <QHelpEvent>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -27,6 +30,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <memory>
 
 #include <signal.h>
@@ -656,7 +660,7 @@ void tst_DimraMqtt::theWindowFollowsABoardBehindItsBridge()
     QVERIFY(startBridge({QStringLiteral("bench")}));
     QVERIFY(m_mqtt->waitFor(topic("availability"), "online"));
     const EnvOverride config("XDG_CONFIG_HOME", QFile::encodeName(m_dir->path()));
-    const DeviceTree devices; // the machine's own ports never show
+    DeviceTree devices; // the machine's own ports never show
     MessageRecorder messages;
     auto dlg = std::make_unique<CMyDimraDlg>();
     dlg->show();
@@ -684,9 +688,31 @@ void tst_DimraMqtt::theWindowFollowsABoardBehindItsBridge()
     QTRY_COMPARE(mark(), CLinkIndicator::Linked);
     QCOMPARE(slider("sliderChannel1")->value(), 11);
 
-    // The bridge gone, the board does not answer.
+    // A setting the bridge refuses is said in a notice; the bridge held
+    // still, so that the refusal, the test's, comes before its answer.
+    QVERIFY(::kill(pid_t(m_bridge.processId()), SIGSTOP) == 0);
+    m_mqtt->clear();
+    QTest::keyClick(slider("sliderChannel1"), Qt::Key_Right);
+    QVERIFY(m_mqtt->waitFor(topic("set"), containing(R"("ch1":12)")));
+    QVERIFY(m_mqtt->publish(topic("error"), "bench/set: refused here; nothing was sent"));
+    QTRY_COMPARE(messages.notices.size(), 1);
+    QVERIFY2(messages.notices.first().contains("refused here"), qPrintable(messages.notices.first()));
+    messages.notices.clear();
+    QVERIFY(::kill(pid_t(m_bridge.processId()), SIGCONT) == 0);
+
+    // The bridge gone, the board does not answer; the mark's tooltip says
+    // why, as the link knows it when the user looks.
     m_bridge.kill();
     QTRY_COMPARE(mark(), CLinkIndicator::NoAnswer);
+    auto *indicator = qobject_cast<CLinkIndicator *>(control("linkIndicator"));
+    const auto tip = [indicator] {
+        QHelpEvent look(QEvent::ToolTip, QPoint(1, 1), indicator->mapToGlobal(QPoint(1, 1)));
+        QApplication::sendEvent(indicator, &look);
+        return indicator->toolTip();
+    };
+    QTRY_VERIFY2(tip().contains(QStringLiteral("is not running")), qPrintable(indicator->toolTip()));
+    QVERIFY(m_mqtt->publish(bridgeStatus(m_bridge.arguments()).section(QLatin1Char('/'), 0, -2) + QStringLiteral("/boards"), "[]", true));
+    QTRY_VERIFY2(tip().contains(QStringLiteral("No bridge serves bench")), qPrintable(indicator->toolTip()));
     // The broker gone, the window says so once and waits for no adapter,
     // although it would wait for one.
     const QList<QAction *> actions = dlg->actions();
@@ -699,6 +725,14 @@ void tst_DimraMqtt::theWindowFollowsABoardBehindItsBridge()
     QCOMPARE(messages.messages.size(), 1);
     QVERIFY2(messages.notices.isEmpty(), qPrintable(messages.notices.join(QLatin1Char('\n'))));
     QCOMPARE(mark(), CLinkIndicator::PortClosed);
+
+    // The address keeps its entry, first, while adapters come and go.
+    auto *ports = qobject_cast<QComboBox *>(control("comboPort"));
+    ports->setCurrentIndex(1);
+    PtyPair adapter;
+    QVERIFY(devices.plug(QStringLiteral("serial/by-id/usb-A"), adapter.slavePath()));
+    QTRY_VERIFY_WITH_TIMEOUT(ports->itemText(1).endsWith(QStringLiteral(" · A")), 5000);
+    QVERIFY2(ports->itemText(0).startsWith(QStringLiteral("bench  ")), qPrintable(ports->itemText(0)));
 }
 
 void tst_DimraMqtt::whyABoardBehindABridgeDoesNotAnswerIsSaid_data()
