@@ -392,12 +392,14 @@ void CMyDimraDlg::DoDataExchange(CDataExchange *pDX)
     // A text refused and told already is neither read nor checked again, so
     // that every later exchange does not show its message once more; its
     // edit still counts as transferred for where a failure puts the focus.
+    // Nor is it written over: it stays for correcting, whatever the board
+    // sends meanwhile, until the user leaves its row.
     const auto transfer = [this, pDX](int code) {
         const Row &row = m_rows[code];
-        if (pDX->m_bSaveAndValidate && m_bRefusalTold[code])
-            pDX->PrepareEditCtrl(row.edit);
-        else
+        if (!m_bRefusalTold[code])
             RowStep(code, [&] { DDX_Text(pDX, row.edit, *row.value); });
+        else if (pDX->m_bSaveAndValidate)
+            pDX->PrepareEditCtrl(row.edit);
     };
     const auto check = [this, pDX](int code) {
         if (!m_bRefusalTold[code])

@@ -493,6 +493,11 @@ void tst_DimraDlg::refusedTextIsToldOnceAndDroppedWhenTheRowIsLeft_data()
     QTest::newRow("Set, a message box comes and goes, a field exchange")
         << "250" << QStringList{"Channel1", "box", "exchange"} << SentValues{} << "250";
     QTest::newRow("frequency: Set twice") << "Frequency=24" << QStringList{"Frequency", "Frequency"} << SentValues{} << "24";
+    // Whatever the board sends meanwhile (another client's setting behind a
+    // bridge) leaves the text being corrected where it is.
+    QTest::newRow("Set, a board reply on another row") << "250" << QStringList{"Channel1", "reply"} << SentValues{} << "250";
+    QTest::newRow("Set, not a number, a board reply, a field exchange")
+        << "abc" << QStringList{"Channel1", "reply", "exchange"} << SentValues{} << "abc";
 }
 
 void tst_DimraDlg::refusedTextIsToldOnceAndDroppedWhenTheRowIsLeft()
