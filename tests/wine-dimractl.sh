@@ -72,6 +72,14 @@ out=$("$wine" "$ctl" -p COM1 preset save 暗场 --from-board 2>&1 && "$wine" "$c
 echo "$out"
 case "$status:$out" in 0:*'{"name":"暗场","values":{"frequency":2500,"ch1":40,"ch2":9,"ch3":7}}'*) ;;
 *) echo "dimractl.exe did not save the preset 暗场 from the board and apply it (status $status)" >&2; exit 1 ;; esac
+# Quotes, backslashes (a trailing one too) and spaces in an argument come
+# through as Windows splits a command line; so does an empty argument.
+status=0
+out=$("$wine" "$ctl" preset save --ch1 5 -- '"引" C:\a\\"b\ c\' 2>&1 && "$wine" "$ctl" --json preset list 2>&1 &&
+      "$wine" "$ctl" preset delete -- '' 2>&1) || status=$?
+printf '%s\n' "$out"
+case "$status:$out" in 2:*'{"name":"\"引\" C:\\a\\\\\"b\\ c\\","values":{"ch1":5}}'*'no preset ""'*) ;;
+*) echo "dimractl.exe did not take a name with quotes and backslashes whole, or an empty one (status $status)" >&2; exit 1 ;; esac
 
 # A board behind a bridge answers get as the board on COM1 does.
 [ -n "$bridge" ] || exit 0
