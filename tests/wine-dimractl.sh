@@ -1,7 +1,8 @@
 #!/bin/sh
 # dimractl.exe under Wine sets the virtual board and reads it back, once
 # with set --verify and once in a session, then reads it as COM15, a port
-# above the twelve, which its list shows; given a Linux dimra-mqtt, also
+# above the twelve, which its list shows; given the installer in
+# $DIMRA_SETUP, it puts dimractl on PATH; given a Linux dimra-mqtt, also
 # behind it, through a mosquitto on 127.0.0.1, as mqtt://127.0.0.1:PORT/wine:
 #   wine-dimractl.sh <dimractl.exe> <dimra-board> <folder> [<dimra-mqtt>]
 # Wine maps COM1 and COM15 to the board's line (its Ports key) in a prefix
@@ -72,6 +73,34 @@ out=$("$wine" "$ctl" -p COM1 preset save 暗场 --from-board 2>&1 && "$wine" "$c
 echo "$out"
 case "$status:$out" in 0:*'{"name":"暗场","values":{"frequency":2500,"ch1":40,"ch2":9,"ch3":7}}'*) ;;
 *) echo "dimractl.exe did not save the preset 暗场 from the board and apply it (status $status)" >&2; exit 1 ;; esac
+# Quotes, backslashes (a trailing one too) and spaces in an argument come
+# through as Windows splits a command line; so does an empty argument.
+status=0
+out=$("$wine" "$ctl" preset save --ch1 5 -- '"引" C:\a\\"b\ c\' 2>&1 && "$wine" "$ctl" --json preset list 2>&1 &&
+      "$wine" "$ctl" preset delete -- '' 2>&1) || status=$?
+printf '%s\n' "$out"
+case "$status:$out" in 2:*'{"name":"\"引\" C:\\a\\\\\"b\\ c\\","values":{"ch1":5}}'*'no preset ""'*) ;;
+*) echo "dimractl.exe did not take a name with quotes and backslashes whole, or an empty one (status $status)" >&2; exit 1 ;; esac
+# Setup puts its folder on the system PATH once, after every entry there (an
+# empty one too), and its uninstaller takes that entry away and no other; an
+# entry of the user's for the folder (in any case, with a trailing "\") is
+# the user's to keep.
+if [ -f "${DIMRA_SETUP:-}" ]; then
+    environment='HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\Environment'
+    path() { "$wine" reg query "$environment" /v Path | tr -d '\r' | sed -n 's/.*REG_EXPAND_SZ *//p'; }
+    was=$(path)
+    # installs BEFORE INSTALLED: with PATH at BEFORE, Setup run twice leaves it INSTALLED, the uninstaller BEFORE.
+    installs() {
+        "$wine" reg add "$environment" /v Path /t REG_EXPAND_SZ /d "$1" /f >/dev/null 2>&1
+        for run in 1 2; do "$wine" "$DIMRA_SETUP" /S '/D=C:\Dimra'; done
+        [ "$(path)" = "$2" ] || { printf 'Setup left PATH at %s, not %s\n' "$(path)" "$2" >&2; exit 1; }
+        "$wine" 'C:\Dimra\uninstall.exe' /S '_?=C:\Dimra'
+        [ "$(path)" = "$1" ] || { printf 'the uninstaller left PATH at %s, not %s\n' "$(path)" "$1" >&2; exit 1; }
+    }
+    installs 'C:\a;;C:\b' 'C:\a;;C:\b;C:\Dimra'
+    installs 'C:\a;c:\dimra\;C:\b' 'C:\a;c:\dimra\;C:\b'
+    "$wine" reg add "$environment" /v Path /t REG_EXPAND_SZ /d "$was" /f >/dev/null 2>&1
+fi
 
 # A board behind a bridge answers get as the board on COM1 does.
 [ -n "$bridge" ] || exit 0

@@ -173,8 +173,11 @@ class BoardTest(unittest.TestCase):
 
     def test_dimractl_found_in_the_install_folder_on_windows(self) -> None:
         installed = os.path.join(self.dir.name, "dimractl.exe")
-        open(installed, "w").close()
-        os.chmod(installed, 0o755)
+        on_path = os.path.join(self.dir.name, "bin", "dimractl.exe")
+        os.mkdir(os.path.dirname(on_path))
+        for program in (installed, on_path):
+            open(program, "w").close()
+            os.chmod(program, 0o755)
         keys = {("HKLM", "Software\\Dimra", 1 | 256): {"InstallDir": self.dir.name}}  # the installer's, 64-bit view
         winreg = mock.MagicMock(HKEY_LOCAL_MACHINE="HKLM", KEY_READ=1, KEY_WOW64_64KEY=256)
         winreg.OpenKey = lambda *key: mock.MagicMock(**{"__enter__.return_value": keys[key[0], key[1], key[3]]})
@@ -183,3 +186,30 @@ class BoardTest(unittest.TestCase):
                 mock.patch.dict(os.environ, {"PATH": os.path.join(self.dir.name, "none")}):
             os.environ.pop("DIMRACTL", None)  # and no dimractl on PATH
             self.assertEqual(dimra.board.find_dimractl(), installed)
+
+        def not_installed(*key):
+            raise FileNotFoundError(2, "The system cannot find the file specified")
+
+        # $DIMRACTL, then PATH, then the install folder, then the one built in the source tree.
+        built = os.path.normpath(os.path.join(os.path.dirname(dimra.__file__), "..", "..", "build", "ctl", "dimractl"))
+        fallback = built if os.access(built, os.X_OK) else None  # else no dimractl at all, 127
+        rows = [
+            ("$DIMRACTL before the others", {"DIMRACTL": "C:\\tools\\dimractl.exe", "PATH": os.path.dirname(on_path)},
+             winreg.OpenKey, "C:\\tools\\dimractl.exe"),
+            ("PATH before the install folder", {"PATH": os.path.dirname(on_path)}, winreg.OpenKey, on_path),
+            ("not installed", {"PATH": os.path.join(self.dir.name, "none")}, not_installed, None),
+            ("an install folder without dimractl.exe", {"PATH": os.path.join(self.dir.name, "none")},
+             lambda *key: mock.MagicMock(**{"__enter__.return_value": {"InstallDir": os.path.dirname(on_path) + "x"}}),
+             None),
+        ]
+        for name, environment, open_key, expected in rows:
+            with self.subTest(name), mock.patch.dict("sys.modules", {"winreg": winreg}), \
+                    mock.patch("sys.platform", "win32"), mock.patch.object(winreg, "OpenKey", open_key), \
+                    mock.patch.dict(os.environ, {"PATHEXT": ".exe", **environment}):
+                if "DIMRACTL" not in environment:
+                    os.environ.pop("DIMRACTL", None)
+                try:
+                    found = dimra.board.find_dimractl()
+                except dimra.DimraError as error:
+                    found = None if error.exit_code == 127 else error
+                self.assertEqual(found, expected or fallback)
