@@ -713,7 +713,8 @@ void tst_DimraDlg::presetMenuSavesAndDeletesAsTheUserAnswers()
     answerer.stop();
     QCOMPARE(left, QStringList());
     QStringList read;
-    for (const Preset &preset : CPresetFile(presets.fileName()).presets())
+    const CPresetFile file(presets.fileName()); // presets() is the file's own list
+    for (const Preset &preset : file.presets())
         read << QStringLiteral("%1 %2 %3").arg(preset.name).arg(preset.values[CDimraProtocol::CmdFrequency].value_or(-1))
                     .arg(preset.values[CDimraProtocol::CmdChannel1].value_or(-1));
     QCOMPARE(read.join(QLatin1String(", ")), after);
